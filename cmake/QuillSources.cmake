@@ -1,0 +1,18 @@
+# Source lists are the .cpp files of whole folders, so adding a file needs no build change.
+function(quill_glob out)
+  set(result)
+  foreach(dir ${ARGN})
+    file(GLOB files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+    list(APPEND result ${files})
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+function(quill_glob_recurse out)
+  set(result)
+  foreach(dir ${ARGN})
+    file(GLOB_RECURSE files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+    list(APPEND result ${files})
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,105 @@
+#include "platform/com/bstr.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+namespace quill::com {
+
+namespace {
+
+constexpr std::size_t kPrefix = sizeof(std::uint32_t);
+
+// Allocates room for `bytes` payload bytes plus the prefix and a two-byte terminator.
+BSTR AllocateBytes(std::size_t bytes) {
+    if (bytes > std::numeric_limits<std::uint32_t>::max() - 16) return nullptr;
+    auto* block = static_cast<char*>(std::malloc(kPrefix + bytes + sizeof(OLECHAR) + 1));
+    if (!block) return nullptr;
+    const auto length = static_cast<std::uint32_t>(bytes);
+    std::memcpy(block, &length, kPrefix);
+    std::memset(block + kPrefix + bytes, 0, sizeof(OLECHAR) + 1);
+    return reinterpret_cast<BSTR>(block + kPrefix);
+}
+
+std::size_t Length(const OLECHAR* text) {
+    std::size_t n = 0;
+    while (text[n] != 0) ++n;
+    return n;
+}
+
+} // namespace
+
+BSTR SysAllocString(const OLECHAR* text) {
+    if (!text) return nullptr;
+    return SysAllocStringLen(text, static_cast<UINT>(Length(text)));
+}
+
+BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
+    BSTR result = AllocateBytes(std::size_t{length} * sizeof(OLECHAR));
+    if (!result) return nullptr;
+    if (text)
+        std::memcpy(result, text, std::size_t{length} * sizeof(OLECHAR));
+    else
+        std::memset(result, 0, std::size_t{length} * sizeof(OLECHAR));
+    return result;
+}
+
+BSTR SysAllocStringByteLen(const char* bytes, UINT length) {
+    BSTR result = AllocateBytes(length);
+    if (!result) return nullptr;
+    if (bytes)
+        std::memcpy(result, bytes, length);
+    else
+        std::memset(result, 0, length);
+    return result;
+}
+
+bool SysReAllocString(BSTR* target, const OLECHAR* text) {
+    if (!target) return false;
+    BSTR copy = text ? SysAllocString(text) : nullptr;
+    if (text && !copy) return false;
+    SysFreeString(*target);
+    *target = copy;
+    return true;
+}
+
+void SysFreeString(BSTR text) {
+    if (text) std::free(reinterpret_cast<char*>(text) - kPrefix);
+}
+
+UINT SysStringByteLen(BSTR text) {
+    if (!text) return 0;
+    std::uint32_t length;
+    std::memcpy(&length, reinterpret_cast<char*>(text) - kPrefix, kPrefix);
+    return length;
+}
+
+UINT SysStringLen(BSTR text) { return SysStringByteLen(text) / sizeof(OLECHAR); }
+
+BSTR BStrFromText(std::u16string_view text) {
+    if (text.size() > std::numeric_limits<UINT>::max() / sizeof(OLECHAR)) return nullptr;
+    return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+
+std::u16string TextFromBStr(BSTR text) {
+    if (!text) return {};
+    return std::u16string(text, SysStringLen(text));
+}
+
+BStr& BStr::operator=(BStr&& other) noexcept {
+    if (this != &other) {
+        SysFreeString(FText);
+        FText = other.Detach();
+    }
+    return *this;
+}
+
+BSTR* BStr::ReleaseAndGetAddressOf() {
+    SysFreeString(std::exchange(FText, nullptr));
+    return &FText;
+}
+
+BSTR BStr::Detach() { return std::exchange(FText, nullptr); }
+
+} // namespace quill::com

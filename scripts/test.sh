@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the whole test suite. Usage: scripts/test.sh [BUILD_DIR] [cmake args...]
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${1:-$root/build}"
+[ $# -gt 0 ] && shift
+"$root/scripts/setup.sh" "$build" "$@"
+cd "$build"
+ctest --output-on-failure -j "$(nproc)" --timeout 300
