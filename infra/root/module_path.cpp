@@ -1,0 +1,31 @@
+#include "infra/root/module_path.h"
+
+#include "platform/kernel/long_path.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/system_info.h"
+
+namespace quill::infra {
+
+std::string LongPathName(const std::string& path) {
+    std::string longPath;
+    return kernel::GetLongPathNameA(path, &longPath) ? longPath : path;
+}
+
+std::string ModuleFileName(bool baseOnly) {
+    // The address of this very function lies in the module we are part of.
+    const std::string path =
+        LongPathName(kernel::ModuleFileNameOf(reinterpret_cast<const void*>(&ModuleFileName)));
+    if (!baseOnly) return path;
+    const auto slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (const auto dot = name.rfind('.'); dot != std::string::npos) name.resize(dot);
+    return name;
+}
+
+bool IsNtPlatform() {
+    kernel::OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    return kernel::GetVersionExA(&info) && info.dwPlatformId == kernel::VER_PLATFORM_WIN32_NT;
+}
+
+} // namespace quill::infra

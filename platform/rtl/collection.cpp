@@ -1,0 +1,110 @@
+#include "platform/rtl/collection.h"
+
+#include "platform/rtl/format.h"
+
+#include <algorithm>
+
+namespace quill::rtl {
+
+EListError::~EListError() = default;
+
+// ---- TCollectionItem ----
+
+TCollectionItem::TCollectionItem(TCollection* collection) { SetCollection(collection); }
+
+TCollectionItem::~TCollectionItem() { SetCollection(nullptr); }
+
+std::string_view TCollectionItem::ClassName() const { return "TCollectionItem"; }
+
+void TCollectionItem::SetCollection(TCollection* collection) {
+    if (collection == FCollection) return;
+    if (FCollection) FCollection->RemoveItem(this);
+    if (collection) collection->InsertItem(this);
+}
+
+int TCollectionItem::Index() const { return FCollection ? FCollection->IndexOf(this) : -1; }
+
+void TCollectionItem::SetIndex(int index) {
+    if (!FCollection) return;
+    const int current = Index();
+    FCollection->CheckIndex(index, FCollection->Count() - 1);
+    auto& items = FCollection->FItems;
+    items.erase(items.begin() + current);
+    items.insert(items.begin() + index, this);
+}
+
+void TCollectionItem::FreeFromCollection() { delete this; }
+
+// ---- TCollection ----
+
+TCollection::TCollection(TCollectionItemClass itemClass) : FItemClass(itemClass) {}
+
+TCollection::~TCollection() {
+    FDestroying = true;
+    Clear();
+}
+
+std::string_view TCollection::ClassName() const { return "TCollection"; }
+
+void TCollection::CheckIndex(int index, int limit) const {
+    if (index < 0 || index > limit) {
+        static const std::string text = "List index out of bounds (%d)";
+        throw EListError(Format(text, {index}));
+    }
+}
+
+TCollectionItem* TCollection::Items(int index) const {
+    CheckIndex(index, Count() - 1);
+    return FItems[static_cast<std::size_t>(index)];
+}
+
+TCollectionItem* TCollection::Add() { return FItemClass(this); }
+
+TCollectionItem* TCollection::Insert(int index) {
+    CheckIndex(index, Count());
+    TCollectionItem* item = Add();
+    item->SetIndex(index);
+    return item;
+}
+
+void TCollection::Delete(int index) {
+    TCollectionItem* item = Items(index);
+    if (!FDestroying) Notify(item, TCollectionNotification::cnDeleting);
+    item->FreeFromCollection();
+    // An override that forgot to leave must not leave a dangling entry behind. The item may be
+    // freed by now, so it is looked for by address only.
+    if (IndexOf(item) >= 0) RemoveItem(item);
+}
+
+void TCollection::Clear() {
+    while (!FItems.empty()) Delete(Count() - 1);
+}
+
+TCollectionItem* TCollection::FindItemID(int id) const {
+    for (TCollectionItem* item : FItems)
+        if (item->FID == id) return item;
+    return nullptr;
+}
+
+int TCollection::IndexOf(const TCollectionItem* item) const {
+    const auto it = std::find(FItems.begin(), FItems.end(), item);
+    return it == FItems.end() ? -1 : static_cast<int>(it - FItems.begin());
+}
+
+void TCollection::Notify(TCollectionItem*, TCollectionNotification) {}
+
+void TCollection::InsertItem(TCollectionItem* item) {
+    FItems.push_back(item);
+    item->FCollection = this;
+    item->FID = FNextID++;
+    Notify(item, TCollectionNotification::cnAdded);
+}
+
+void TCollection::RemoveItem(TCollectionItem* item) {
+    if (!FDestroying) Notify(item, TCollectionNotification::cnExtracting);
+    const auto it = std::find(FItems.begin(), FItems.end(), item);
+    if (it != FItems.end()) FItems.erase(it);
+    item->FCollection = nullptr;
+}
+
+} // namespace quill::rtl
