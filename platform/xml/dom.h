@@ -1,0 +1,200 @@
+// The XML DOM: documents and nodes over libxml2, with the handful of operations the settings code
+// calls (create by programmatic identifier, the selection-language property, the asynchronous-load
+// switch, load from text, document element, create element and processing instruction, insert
+// before and append, parent, select nodes, select a single node, get and set an attribute, node
+// name and the XML text).
+//
+// Documents and nodes are reference-counted objects (ComPtr) that implement IDispatch, so they
+// travel in a VARIANT as VT_DISPATCH; through IDispatch they answer only the property "xml" (the
+// name compared ignoring case). NodeFromVariant recovers the object from such a variant.
+//
+// Texts are UTF-16. The XML text of a document is UTF-16 and, when the document has a declaration,
+// starts with <?xml version="1.0" encoding="UTF-16"?>. Loading is synchronous and hardened: a
+// document type declaration is refused before any of it is read (so no DTD is loaded and no entity
+// is declared or expanded) and no network access happens. XPath is libxml2's XPath 1.0; a leading
+// "/Name" step with a non-ASCII name, which libxml2 2.9 rejects, is rewritten as "/child::Name".
+//
+// Ownership: a node keeps its document's tree alive; nodes created but never inserted, and nodes
+// displaced from the tree, are freed with the tree. Loading new text gives the document a new tree
+// while node references into the old tree stay valid. Errors raise EXmlError (EXmlParseError for
+// text that is not well-formed, with the parser's message, line and column); nothing else is
+// thrown but std::bad_alloc. A document and its nodes are used on one thread at a time; distinct
+// documents may be used on distinct threads.
+#pragma once
+
+#include "platform/com/dispatch.h"
+#include "platform/rtl/exception.h"
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct _xmlNode;
+
+namespace quill::xml {
+
+// A failure reported by the DOM. Its result code is E_FAIL unless stated otherwise.
+class EXmlError : public rtl::EOleSysError {
+public:
+    explicit EXmlError(std::string message, com::HRESULT code = com::E_FAIL);
+    ~EXmlError() override;
+};
+
+// Text that is not well-formed XML (or declares a document type). Line and column count from 1;
+// `Reason` is the parser's own message (Windows-1251).
+class EXmlParseError : public EXmlError {
+public:
+    EXmlParseError(std::string reason, int line, int column);
+    ~EXmlParseError() override;
+    const std::string& Reason() const { return FReason; }
+    int Line() const { return FLine; }
+    int Column() const { return FColumn; }
+
+private:
+    std::string FReason;
+    int FLine;
+    int FColumn;
+};
+
+namespace detail {
+struct TTree;
+}
+
+class TXmlNode;
+class TXmlDocument;
+using XmlNode = com::ComPtr<TXmlNode>;
+using XmlDocument = com::ComPtr<TXmlDocument>;
+
+enum class TXmlNodeType { Element, Attribute, Text, CData, ProcessingInstruction, Comment, Document, Other };
+
+// The nodes a selection found, in document order. A plain value: it keeps the tree alive.
+class TXmlNodeList {
+public:
+    TXmlNodeList() = default;
+    std::size_t Length() const { return FNodes.size(); }
+    // The node at `index`; nil past the end (as the DOM's item()).
+    XmlNode Item(std::size_t index) const;
+
+private:
+    friend class TXmlNode;
+    std::shared_ptr<detail::TTree> FTree;
+    std::vector<_xmlNode*> FNodes;
+};
+
+class TXmlNode : public com::IDispatch {
+public:
+    static constexpr com::GUID Guid = com::MakeGuid("5F0C7A31-2B6E-4D8A-9E13-7C4B2A9D6E05");
+    // The one late-bound member.
+    static constexpr com::DISPID DispIdXml = 1;
+
+    TXmlNode(const TXmlNode&) = delete;
+    TXmlNode& operator=(const TXmlNode&) = delete;
+
+    // IUnknown: answers IUnknown, IDispatch and TXmlNode::Guid (TXmlDocument::Guid for documents).
+    com::HRESULT QueryInterface(com::REFIID iid, void** object) override;
+    com::ULONG AddRef() override;
+    com::ULONG Release() override;
+    // IDispatch: GetIDsOfNames knows "xml"; Invoke reads it as a property (VT_BSTR).
+    com::HRESULT GetTypeInfoCount(com::UINT* count) override;
+    com::HRESULT GetTypeInfo(com::UINT index, com::LCID locale, com::ITypeInfo** info) override;
+    com::HRESULT GetIDsOfNames(com::REFIID iid, com::OLECHAR** names, com::UINT count,
+                               com::LCID locale, com::DISPID* ids) override;
+    com::HRESULT Invoke(com::DISPID id, com::REFIID iid, com::LCID locale, com::WORD flags,
+                        com::DISPPARAMS* params, com::VARIANT* result, com::EXCEPINFO* exception,
+                        com::UINT* argumentError) override;
+
+    TXmlNodeType NodeType() const;
+    // The element, attribute or processing-instruction target name; "#document", "#text",
+    // "#cdata-section", "#comment" for the others.
+    std::u16string NodeName() const;
+    // The node and its descendants as XML text (a document's text ends with CR LF).
+    std::u16string Xml() const;
+    // The parent node, nil for a document and for a node not in a tree.
+    XmlNode ParentNode() const;
+
+    // The attribute's value; nothing when the node has no such attribute or is no element.
+    std::optional<std::u16string> GetAttribute(std::u16string_view name) const;
+    // Sets (or adds) an attribute of an element. The value is converted to text as the platform
+    // converts a variant to a string, except that a Boolean is written "1" or "0", so that a
+    // written flag reads back as an integer and as the text "1". Raises for a bad name, a value
+    // without a text form, or a node that is no element.
+    void SetAttribute(std::u16string_view name, const com::VARIANT& value);
+    void SetAttribute(std::u16string_view name, std::u16string_view value);
+
+    // Inserts `newChild` (an element, processing instruction or comment of this node's document)
+    // before `refChild` (a child of this node), or at the end when `refChild` is nil; a child
+    // that is already in the tree is moved. Returns `newChild`. Raises for a node of another
+    // document, a node that would contain itself, a second document element, or a parent that is
+    // neither an element nor a document.
+    XmlNode InsertBefore(const XmlNode& newChild, const XmlNode& refChild);
+    XmlNode AppendChild(const XmlNode& newChild) { return InsertBefore(newChild, nullptr); }
+
+    // XPath selection with this node as context node.
+    TXmlNodeList SelectNodes(std::u16string_view xpath) const;
+    // The first node in document order that `xpath` selects, or nil.
+    XmlNode SelectSingleNode(std::u16string_view xpath) const;
+
+protected:
+    TXmlNode(std::shared_ptr<detail::TTree> tree, _xmlNode* node);
+    virtual ~TXmlNode();
+    friend class TXmlNodeList;
+    friend class TXmlDocument;
+
+    std::shared_ptr<detail::TTree> FTree;
+    _xmlNode* FNode;
+
+private:
+    std::atomic<com::ULONG> FRefCount{1};
+};
+
+class TXmlDocument : public TXmlNode {
+public:
+    static constexpr com::GUID Guid = com::MakeGuid("5F0C7A31-2B6E-4D8A-9E13-7C4B2A9D6E06");
+
+    // An empty document (no children), asynchronous loading on, selection language "XPath".
+    static XmlDocument Create();
+
+    com::HRESULT QueryInterface(com::REFIID iid, void** object) override;
+
+    // Parses `text` and replaces the document's content with it. On failure the document keeps
+    // its previous content and EXmlParseError is raised. A declaration in the text becomes the
+    // processing instruction "xml" with the UTF-16 declaration.
+    void LoadXml(std::u16string_view text);
+
+    // The root element, or nil.
+    XmlNode DocumentElement() const;
+    // Makes `element` (created by this document) the root element, replacing the current one.
+    void SetDocumentElement(const XmlNode& element);
+    XmlNode CreateElement(std::u16string_view name);
+    XmlNode CreateProcessingInstruction(std::u16string_view target, std::u16string_view data);
+    // The only property is "SelectionLanguage", whose only value is "XPath"; anything else raises.
+    void SetProperty(std::u16string_view name, std::u16string_view value);
+    std::u16string GetProperty(std::u16string_view name) const;
+    // Loading is always synchronous here; the switch is kept for callers that set and read it.
+    void SetAsync(bool value) { FAsync = value; }
+    bool Async() const { return FAsync; }
+
+private:
+    explicit TXmlDocument(std::shared_ptr<detail::TTree> tree);
+    ~TXmlDocument() override;
+    bool FAsync = true;
+};
+
+// Creates a document object by programmatic identifier: "Msxml2.DOMDocument" and
+// "MSXML.DOMDocument" (ignoring case) are known; any other raises EOleSysError with
+// CO_E_CLASSSTRING ("Invalid class string").
+XmlDocument CreateDomObject(std::u16string_view progId);
+
+// The node a variant holds (VT_DISPATCH or VT_UNKNOWN, also by reference), or nil.
+XmlNode NodeFromVariant(const com::VARIANT& value);
+// A VT_DISPATCH variant holding a new reference to `node` (empty when `node` is nil).
+com::OleVariant NodeToVariant(const XmlNode& node);
+
+// The expression libxml2 evaluates for `xpath` (the leading-step rewrite); exposed for tests.
+std::u16string RewriteXPath(std::u16string_view xpath);
+
+} // namespace quill::xml

@@ -1,0 +1,78 @@
+// The shared tree, libxml2 start-up, text conversions and the error classes of the DOM.
+#include "platform/xml/dom_impl.h"
+
+#include "platform/kernel/codepage.h"
+
+#include <libxml/parser.h>
+
+#include <algorithm>
+#include <mutex>
+
+namespace quill::xml {
+
+EXmlError::EXmlError(std::string message, com::HRESULT code)
+    : rtl::EOleSysError(std::move(message), code) {}
+EXmlError::~EXmlError() = default;
+
+EXmlParseError::EXmlParseError(std::string reason, int line, int column)
+    : EXmlError("XML parse error at line " + std::to_string(line) + ", column " +
+                std::to_string(column) + ": " + reason),
+      FReason(std::move(reason)), FLine(line), FColumn(column) {}
+EXmlParseError::~EXmlParseError() = default;
+
+namespace detail {
+
+namespace {
+// libxml2 reports XPath errors through the context's callback; the message is read from the
+// context afterwards, so the callback only keeps it off the standard error stream.
+void IgnoreStructuredError(void*, xmlErrorPtr) {}
+} // namespace
+
+TTree::~TTree() {
+    // Free the detached nodes first, while the document (and its name dictionary) still exists.
+    // Roots are collected before anything is freed: a detached node may hang below another one.
+    std::vector<xmlNodePtr> roots;
+    for (xmlNodePtr node : Loose)
+        if (node->parent == nullptr && node != reinterpret_cast<xmlNodePtr>(Doc))
+            roots.push_back(node);
+    // A node may have been remembered more than once (created, then displaced).
+    std::sort(roots.begin(), roots.end());
+    roots.erase(std::unique(roots.begin(), roots.end()), roots.end());
+    for (xmlNodePtr node : roots) xmlFreeNode(node);
+    if (XPath) xmlXPathFreeContext(XPath);
+    if (Doc) xmlFreeDoc(Doc);
+}
+
+xmlXPathContextPtr TTree::XPathContext() {
+    if (!XPath) {
+        XPath = xmlXPathNewContext(Doc);
+        if (!XPath) throw std::bad_alloc();
+        XPath->error = IgnoreStructuredError;
+        XPath->userData = nullptr;
+    }
+    return XPath;
+}
+
+void EnsureLibxml() {
+    static std::once_flag once;
+    std::call_once(once, [] { xmlInitParser(); });
+}
+
+std::string ToUtf8(std::u16string_view text) { return kernel::WideToUtf8(text); }
+
+std::u16string FromUtf8(const xmlChar* text) {
+    if (!text) return {};
+    return kernel::Utf8ToWide(reinterpret_cast<const char*>(text));
+}
+
+std::string ErrorMessageOf(const xmlError* error, std::string_view fallback) {
+    std::string message = error && error->message ? std::string(error->message) : std::string();
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == ' '))
+        message.pop_back();
+    if (message.empty()) message = fallback;
+    return kernel::Utf8ToAnsi(message);
+}
+
+} // namespace detail
+} // namespace quill::xml

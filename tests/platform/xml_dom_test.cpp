@@ -1,0 +1,237 @@
+// The DOM over libxml2: loading and its hardening, the XML text, XPath with Cyrillic names, node
+// lifetime, insertion rules and the late-bound "xml" property.
+#include "platform/xml/dom.h"
+
+#include "platform/com/bstr.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace quill::xml {
+namespace {
+
+using namespace com;
+
+XmlDocument Load(std::u16string_view text) {
+    XmlDocument doc = CreateDomObject(u"Msxml2.DOMDocument");
+    doc->LoadXml(text);
+    return doc;
+}
+
+TEST(XmlDom, CreatesByEitherProgrammaticIdentifierOnly) {
+    EXPECT_TRUE(CreateDomObject(u"Msxml2.DOMDocument"));
+    EXPECT_TRUE(CreateDomObject(u"msxml.domdocument"));
+    try {
+        CreateDomObject(u"Msxml2.FreeThreadedDOMDocument.9");
+        FAIL() << "an unknown identifier created an object";
+    } catch (const rtl::EOleSysError& e) {
+        EXPECT_EQ(e.ErrorCode(), CO_E_CLASSSTRING);
+    }
+    XmlDocument doc = TXmlDocument::Create();
+    EXPECT_EQ(doc->GetProperty(u"SelectionLanguage"), u"XPath");
+    EXPECT_NO_THROW(doc->SetProperty(u"SelectionLanguage", u"XPath"));
+    EXPECT_THROW(doc->SetProperty(u"SelectionLanguage", u"XSLPattern"), EXmlError);
+}
+
+TEST(XmlDom, NewDocumentTextCarriesTheUtf16Declaration) {
+    XmlDocument doc = TXmlDocument::Create();
+    XmlNode pi = doc->CreateProcessingInstruction(u"xml", u"version=\"1.0\" encoding=\"UTF-16\"");
+    doc->InsertBefore(pi, nullptr);
+    XmlNode root = doc->CreateElement(u"Система");
+    doc->SetDocumentElement(root);
+    XmlNode child = doc->CreateElement(u"Параметр");
+    root->AppendChild(child);
+    child->SetAttribute(u"Зна4ение", u"a & b <c> \"d\"");
+    EXPECT_EQ(doc->Xml(), u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Система><Параметр "
+                          u"Зна4ение=\"a &amp; b &lt;c&gt; &quot;d&quot;\"/></Система>\r\n");
+    EXPECT_EQ(root->Xml(), u"<Система><Параметр Зна4ение=\"a &amp; b &lt;c&gt; &quot;d&quot;\"/></Система>");
+    EXPECT_EQ(doc->NodeName(), u"#document");
+    EXPECT_EQ(pi->NodeName(), u"xml");
+}
+
+TEST(XmlDom, AttributeValuesSurviveTheTextRoundTrip) {
+    XmlDocument doc = Load(u"<a/>");
+    const std::u16string value = u"line 1\r\nline 2\ttab \"q\" & <x> Ёё 𝄞";
+    doc->DocumentElement()->SetAttribute(u"v", value);
+    XmlDocument copy = Load(doc->Xml());
+    EXPECT_EQ(copy->DocumentElement()->GetAttribute(u"v"), value);
+}
+
+TEST(XmlDom, LoadedDeclarationBecomesTheUtf16One) {
+    // The text is UTF-16 whatever encoding its declaration names, and a missing declaration stays
+    // missing.
+    XmlDocument doc = Load(u"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Система Код=\"ж\"/>");
+    EXPECT_EQ(doc->Xml(), u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Система Код=\"ж\"/>\r\n");
+    EXPECT_EQ(doc->DocumentElement()->NodeName(), u"Система");
+    EXPECT_EQ(Load(u"<Параметры/>")->Xml(), u"<Параметры/>\r\n");
+}
+
+TEST(XmlDom, BlankTextBetweenElementsIsDropped) {
+    XmlDocument doc = Load(u"<a>\r\n  <b>x y</b>\r\n  <c/>\r\n</a>");
+    EXPECT_EQ(doc->DocumentElement()->Xml(), u"<a><b>x y</b><c/></a>");
+}
+
+TEST(XmlDom, ParseFailureCarriesMessageLineAndColumn) {
+    XmlDocument doc = Load(u"<ok/>");
+    try {
+        doc->LoadXml(u"<a>\n  <b></a>");
+        FAIL() << "malformed text loaded";
+    } catch (const EXmlParseError& e) {
+        EXPECT_EQ(e.Line(), 2);
+        EXPECT_GT(e.Column(), 0);
+        EXPECT_FALSE(e.Reason().empty());
+        EXPECT_NE(e.Message().find("line 2"), std::string::npos) << e.Message();
+        EXPECT_NE(e.Message().find(e.Reason()), std::string::npos);
+    }
+    // A failed load leaves the previous content in place.
+    EXPECT_EQ(doc->DocumentElement()->NodeName(), u"ok");
+    EXPECT_THROW(Load(u""), EXmlParseError);
+    EXPECT_THROW(Load(u"<a>&undefined;</a>"), EXmlParseError);
+    EXPECT_THROW(Load(u"<a/><b/>"), EXmlParseError);
+}
+
+TEST(XmlDom, DocumentTypeDeclarationsAreRefusedUnread) {
+    const std::string secretPath = testing::TempDir() + "quill_dom_secret.txt";
+    { std::ofstream(secretPath) << "SECRET"; }
+    const std::u16string path(secretPath.begin(), secretPath.end());
+    const std::u16string texts[] = {
+        u"<!DOCTYPE a [<!ENTITY e SYSTEM \"file://" + path + u"\">]><a>&e;</a>",
+        u"<!DOCTYPE a [<!ENTITY x \"xx\"><!ENTITY y \"&x;&x;&x;&x;\">]><a v=\"&y;\">&y;</a>",
+        u"<!DOCTYPE a SYSTEM \"file://" + path + u"\"><a/>",
+        u"<?xml version=\"1.0\"?>\n<!DOCTYPE a><a/>",
+    };
+    for (const std::u16string& text : texts) {
+        try {
+            Load(text);
+            FAIL() << "a document type declaration was accepted";
+        } catch (const EXmlParseError& e) {
+            EXPECT_NE(e.Reason().find("not allowed"), std::string::npos) << e.Message();
+            EXPECT_EQ(e.Message().find("SECRET"), std::string::npos);
+        }
+    }
+}
+
+TEST(XmlDom, XPathTakesCyrillicNamesAnywhere) {
+    XmlDocument doc = Load(u"<Система><Оборудование><Устройство Код=\"1\"><Параметры><Параметр "
+                           u"Идентификатор=\"П\"/></Параметры></Устройство><Устройство Код=\"2\"/>"
+                           u"</Оборудование></Система>");
+    EXPECT_EQ(RewriteXPath(u"/Система/Оборудование"), u"/child::Система/Оборудование");
+    EXPECT_EQ(RewriteXPath(u"//Модель"), u"//Модель");
+    EXPECT_EQ(RewriteXPath(u"/System"), u"/System");
+    EXPECT_EQ(doc->SelectNodes(u"/Система/Оборудование/Устройство").Length(), 2u);
+    EXPECT_EQ(doc->SelectNodes(u"//Устройство[@Код=\"2\"]").Length(), 1u);
+    XmlNode device = doc->SelectSingleNode(u"/Система/Оборудование/Устройство");
+    ASSERT_TRUE(device);
+    EXPECT_EQ(device->GetAttribute(u"Код"), u"1");
+    EXPECT_EQ(device->SelectNodes(u"./Параметры/Параметр").Length(), 1u);
+    EXPECT_EQ(device->SelectNodes(u"Параметры/Параметр").Length(), 1u);
+    EXPECT_FALSE(doc->SelectSingleNode(u"/Система/Решения"));
+    EXPECT_EQ(device->ParentNode()->NodeName(), u"Оборудование");
+    // translate() maps Cyrillic letters, not bytes.
+    EXPECT_EQ(doc->SelectNodes(u"//Параметр[translate(@Идентификатор,\"П\",\"п\")=\"п\"]").Length(), 1u);
+}
+
+TEST(XmlDom, BadXPathRaisesWithTheExpression) {
+    XmlDocument doc = Load(u"<a/>");
+    try {
+        doc->SelectNodes(u"//a[");
+        FAIL();
+    } catch (const EXmlError& e) {
+        EXPECT_NE(e.Message().find("//a["), std::string::npos) << e.Message();
+    }
+    EXPECT_THROW(doc->SelectNodes(u"count(//a)"), EXmlError);
+}
+
+TEST(XmlDom, AbsentAttributeIsNothingAndPresentEmptyIsEmpty) {
+    XmlDocument doc = Load(u"<a e=\"\"/>");
+    XmlNode a = doc->DocumentElement();
+    EXPECT_EQ(a->GetAttribute(u"e"), std::u16string());
+    EXPECT_FALSE(a->GetAttribute(u"missing"));
+    EXPECT_FALSE(doc->GetAttribute(u"e"));
+}
+
+TEST(XmlDom, VariantAttributeValuesAreConvertedAsText) {
+    XmlDocument doc = Load(u"<a/>");
+    XmlNode a = doc->DocumentElement();
+    a->SetAttribute(u"t", OleVariant(true));
+    a->SetAttribute(u"f", OleVariant(false));
+    a->SetAttribute(u"i", OleVariant(-42));
+    a->SetAttribute(u"s", OleVariant(u"текст"));
+    EXPECT_EQ(a->GetAttribute(u"t"), u"1");
+    EXPECT_EQ(a->GetAttribute(u"f"), u"0");
+    EXPECT_EQ(a->GetAttribute(u"i"), u"-42");
+    EXPECT_EQ(a->GetAttribute(u"s"), u"текст");
+    EXPECT_THROW(a->SetAttribute(u"bad name", u"x"), EXmlError);
+    EXPECT_THROW(doc->SetAttribute(u"x", u"y"), EXmlError);
+}
+
+TEST(XmlDom, NodesOutliveTheirDocumentAndItsReload) {
+    XmlNode kept;
+    XmlNode orphan;
+    {
+        XmlDocument doc = Load(u"<a><b v=\"1\"/></a>");
+        kept = doc->SelectSingleNode(u"/a/b");
+        orphan = doc->CreateElement(u"never-inserted");
+        orphan->AppendChild(doc->CreateElement(u"child"));
+        doc->LoadXml(u"<c/>");
+        EXPECT_EQ(doc->DocumentElement()->NodeName(), u"c");
+        EXPECT_EQ(kept->GetAttribute(u"v"), u"1");
+    }
+    EXPECT_EQ(kept->Xml(), u"<b v=\"1\"/>");
+    EXPECT_EQ(kept->ParentNode()->NodeName(), u"a");
+    EXPECT_EQ(orphan->Xml(), u"<never-inserted><child/></never-inserted>");
+}
+
+TEST(XmlDom, InsertionKeepsTheTreeSound) {
+    XmlDocument doc = Load(u"<a><b/></a>");
+    XmlDocument other = Load(u"<z/>");
+    XmlNode a = doc->DocumentElement();
+    XmlNode b = doc->SelectSingleNode(u"/a/b");
+    EXPECT_THROW(a->AppendChild(other->DocumentElement()), EXmlError);
+    EXPECT_THROW(b->AppendChild(a), EXmlError);
+    EXPECT_THROW(b->AppendChild(b), EXmlError);
+    EXPECT_THROW(doc->AppendChild(doc->CreateElement(u"second")), EXmlError);
+    XmlNode c = doc->CreateElement(u"c");
+    a->InsertBefore(c, b);
+    EXPECT_EQ(a->Xml(), u"<a><c/><b/></a>");
+    a->AppendChild(c); // moved, not copied
+    EXPECT_EQ(a->Xml(), u"<a><b/><c/></a>");
+    EXPECT_THROW(a->InsertBefore(doc->CreateElement(u"d"), other->DocumentElement()), EXmlError);
+    // A replaced document element stays usable, also when it was created by the document.
+    XmlNode root = doc->CreateElement(u"root");
+    doc->SetDocumentElement(root);
+    EXPECT_EQ(doc->Xml(), u"<root/>\r\n");
+    EXPECT_EQ(a->Xml(), u"<a><b/><c/></a>");
+    doc->SetDocumentElement(doc->CreateElement(u"next"));
+    EXPECT_EQ(root->Xml(), u"<root/>");
+}
+
+TEST(XmlDom, AnswersTheXmlPropertyLateBound) {
+    XmlDocument doc = Load(u"<Система/>");
+    OleVariant holder = NodeToVariant(doc);
+    ASSERT_EQ(holder.vt, VT_DISPATCH);
+    IDispatch* dispatch = holder.pdispVal;
+    BStr name(u"XML");
+    OLECHAR* names[] = {name.Get()};
+    DISPID id = 0;
+    ASSERT_EQ(dispatch->GetIDsOfNames(IUnknown::Guid, names, 1, 0, &id), S_OK);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    OleVariant result;
+    ASSERT_EQ(dispatch->Invoke(id, IUnknown::Guid, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), S_OK);
+    ASSERT_EQ(result.vt, VT_BSTR);
+    EXPECT_EQ(TextFromBStr(result.bstrVal), u"<Система/>\r\n");
+    BStr other(u"documentElement");
+    names[0] = other.Get();
+    EXPECT_EQ(dispatch->GetIDsOfNames(IUnknown::Guid, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(dispatch->Invoke(TXmlNode::DispIdXml, IUnknown::Guid, 0, DISPATCH_PROPERTYPUT, &none,
+                               nullptr, nullptr, nullptr),
+              DISP_E_MEMBERNOTFOUND);
+    XmlNode back = NodeFromVariant(holder);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back.Get(), static_cast<TXmlNode*>(doc.Get()));
+    EXPECT_FALSE(NodeFromVariant(OleVariant(u"<a/>")));
+}
+
+} // namespace
+} // namespace quill::xml
