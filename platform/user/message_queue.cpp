@@ -145,7 +145,16 @@ bool Retrieve(MSG* out, HWND hwnd, UINT filterMin, UINT filterMax, bool remove, 
             }
         }
         lock.lock();
-        if (discarded) continue;
+        if (discarded) {
+            // A discarded expiry counts as taken, or a stage that discards it would see it again
+            // at once, forever.
+            if (!source && !remove) {
+                for (TTimer& timer : queue->Timers)
+                    if (timer.Hwnd == msg.hwnd && timer.Id == msg.wParam)
+                        timer.Due = GetClock().NowMs() + timer.Elapse;
+            }
+            continue;
+        }
         if (!remove && source)
             source->insert(source->begin() + static_cast<std::ptrdiff_t>(
                                                   std::min(index, source->size())),

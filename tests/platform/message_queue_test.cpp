@@ -226,6 +226,34 @@ TEST_F(MessageQueue, RetrievalStagesSeeAndMayDiscardMessages) {
     });
 }
 
+bool DiscardTimers(MSG& msg, bool, void*) { return msg.message == WM_TIMER; }
+
+TEST_F(MessageQueue, ADiscardedTimerExpiryIsTakenAndTimersStayWithTheirWindowsThread) {
+    RegisterTestClasses();
+    HWND foreign = nullptr;
+    OnFreshThread([&] {
+        foreign = CreateWindowExA(0, "QuillTestRecording", "", 0, nullptr, nullptr);
+        AddRetrievalStage(&DiscardTimers, nullptr);
+        SetTimer(nullptr, 0, 10, nullptr);
+        Clock.Advance(10);
+        MSG msg{};
+        EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+        EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+        Clock.Advance(10);
+        EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+        RemoveRetrievalStage(&DiscardTimers, nullptr);
+        Clock.Advance(10);
+        EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    });
+    // The window's thread has ended; and while it lived, another thread could not time it.
+    EXPECT_EQ(SetTimer(foreign, 1, 10, nullptr), 0u);
+    OnFreshThread([&] {
+        HWND own = CreateWindowExA(0, "QuillTestRecording", "", 0, nullptr, nullptr);
+        std::thread([&] { EXPECT_EQ(SetTimer(own, 1, 10, nullptr), 0u); }).join();
+        DestroyWindow(own);
+    });
+}
+
 TEST_F(MessageQueue, OtherThreadsPostAndSendSafely) {
     RegisterTestClasses();
     std::atomic<DWORD> ownerId{0};
