@@ -13,10 +13,13 @@ constexpr TStringPair Strings[] = {{u"ProductName", u"Образец"},
 constexpr TStringPair Strings[] = {{u"ProductName", u"Образец"}};
 #endif
 
-constexpr TVersionSpec Spec{{1, 2, 3, 4}, 0x0419, 1251, Strings, sizeof Strings / sizeof *Strings};
+constexpr TVersionContent Content{
+    {1, 2, 3, 4}, 0x0419, 1251, Strings, sizeof Strings / sizeof *Strings};
 
-QUILL_EMBED_VERSION_BLOCK(Spec);
+QUILL_EMBED_VERSION_BLOCK(Content);
 
 } // namespace
 
-extern "C" int QuillVersionSample() { return 1234; }
+extern "C" int QuillVersionSample() {
+    return 1234;
+}

@@ -21,7 +21,7 @@ struct TStringPair {
     const char16_t* Value;
 };
 
-struct TVersionSpec {
+struct TVersionContent {
     std::uint16_t Numbers[4];   // major, minor, release, build
     std::uint16_t Language;     // 0x0419 Russian
     std::uint16_t CodePage;     // 1251
@@ -46,7 +46,8 @@ consteval TVersionText VersionText(const std::uint16_t (&numbers)[4]) {
             digits[count++] = static_cast<char16_t>(u'0' + value % 10);
             value /= 10;
         } while (value);
-        while (count) result.Text[pos++] = digits[--count];
+        while (count)
+            result.Text[pos++] = digits[--count];
     }
     return result;
 }
@@ -71,11 +72,13 @@ struct TWriter {
         Word(static_cast<std::uint16_t>(d >> 16));
     }
     constexpr void Text(const char16_t* s) {
-        while (*s) Word(static_cast<std::uint16_t>(*s++));
+        while (*s)
+            Word(static_cast<std::uint16_t>(*s++));
         Word(0);
     }
     constexpr void Align() {
-        while (Pos % 4) Byte(0);
+        while (Pos % 4)
+            Byte(0);
     }
     constexpr void Patch(std::size_t at, std::size_t length) {
         if (!Out) return;
@@ -86,7 +89,8 @@ struct TWriter {
 
 constexpr std::size_t Length(const char16_t* s) {
     std::size_t n = 0;
-    while (s[n]) ++n;
+    while (s[n])
+        ++n;
     return n;
 }
 
@@ -102,11 +106,13 @@ constexpr std::size_t Open(TWriter& w, const char16_t* key, std::uint16_t valueL
     return start;
 }
 
-constexpr void Close(TWriter& w, std::size_t start) { w.Patch(start, w.Pos - start); }
+constexpr void Close(TWriter& w, std::size_t start) {
+    w.Patch(start, w.Pos - start);
+}
 
-constexpr void Emit(TWriter& w, const TVersionSpec& spec) {
-    const std::uint32_t ms = (std::uint32_t(spec.Numbers[0]) << 16) | spec.Numbers[1];
-    const std::uint32_t ls = (std::uint32_t(spec.Numbers[2]) << 16) | spec.Numbers[3];
+constexpr void Emit(TWriter& w, const TVersionContent& content) {
+    const std::uint32_t ms = (std::uint32_t(content.Numbers[0]) << 16) | content.Numbers[1];
+    const std::uint32_t ls = (std::uint32_t(content.Numbers[2]) << 16) | content.Numbers[3];
     const std::size_t root = Open(w, u"VS_VERSION_INFO", 52, 0);
     for (const std::uint32_t field : {0xFEEF04BDu, 0x00010000u, ms, ls, ms, ls, 0x3Fu, 0u,
                                       0x00040004u /* NT, 32-bit */, 2u /* library */, 0u, 0u, 0u})
@@ -115,16 +121,18 @@ constexpr void Emit(TWriter& w, const TVersionSpec& spec) {
 
     constexpr char16_t hex[] = u"0123456789ABCDEF";
     char16_t key[9]{};
-    const std::uint32_t pair = (std::uint32_t(spec.Language) << 16) | spec.CodePage;
-    for (int i = 0; i < 8; ++i) key[i] = hex[(pair >> (28 - 4 * i)) & 15];
+    const std::uint32_t pair = (std::uint32_t(content.Language) << 16) | content.CodePage;
+    for (int i = 0; i < 8; ++i)
+        key[i] = hex[(pair >> (28 - 4 * i)) & 15];
 
     const std::size_t stringInfo = Open(w, u"StringFileInfo", 0, 1);
     const std::size_t table = Open(w, key, 0, 1);
-    for (std::size_t i = 0; i < spec.Count; ++i) {
+    for (std::size_t i = 0; i < content.Count; ++i) {
         w.Align();
-        const std::size_t entry = Open(w, spec.Strings[i].Name,
-                                       static_cast<std::uint16_t>(Length(spec.Strings[i].Value) + 1), 1);
-        w.Text(spec.Strings[i].Value);
+        const std::size_t entry =
+            Open(w, content.Strings[i].Name,
+                 static_cast<std::uint16_t>(Length(content.Strings[i].Value) + 1), 1);
+        w.Text(content.Strings[i].Value);
         Close(w, entry);
     }
     Close(w, table);
@@ -133,7 +141,7 @@ constexpr void Emit(TWriter& w, const TVersionSpec& spec) {
 
     const std::size_t varInfo = Open(w, u"VarFileInfo", 0, 1);
     const std::size_t translation = Open(w, u"Translation", 4, 0);
-    w.DWord((std::uint32_t(spec.CodePage) << 16) | spec.Language);
+    w.DWord((std::uint32_t(content.CodePage) << 16) | content.Language);
     Close(w, translation);
     Close(w, varInfo);
     Close(w, root);
@@ -141,24 +149,26 @@ constexpr void Emit(TWriter& w, const TVersionSpec& spec) {
 
 } // namespace detail
 
-consteval std::size_t BlockSize(const TVersionSpec& spec) {
+consteval std::size_t BlockSize(const TVersionContent& content) {
     detail::TWriter w;
-    detail::Emit(w, spec);
+    detail::Emit(w, content);
     return w.Pos;
 }
 
-template <std::size_t N> consteval std::array<std::uint8_t, N> Build(const TVersionSpec& spec) {
+template <std::size_t N>
+consteval std::array<std::uint8_t, N> Build(const TVersionContent& content) {
     std::array<std::uint8_t, N> bytes{};
     detail::TWriter w{bytes.data(), 0};
-    detail::Emit(w, spec);
+    detail::Emit(w, content);
     return bytes;
 }
 
 } // namespace quill::infra::version_block
 
-// Places the version block of `spec` (a constexpr TVersionSpec) in the module's ".quill_version"
-// section. Use once per module, at namespace scope.
-#define QUILL_EMBED_VERSION_BLOCK(spec)                                                            \
-    __attribute__((used, section(".quill_version"), aligned(4))) constexpr auto                    \
-        QuillVersionBlock = ::quill::infra::version_block::Build<                                  \
-            ::quill::infra::version_block::BlockSize(spec)>(spec)
+// Places the version block of `content` (a constexpr TVersionContent) in the module's
+// ".quill_version" section. Use once per module, at namespace scope.
+#define QUILL_EMBED_VERSION_BLOCK(content)                                                         \
+    __attribute__((used, section(".quill_version"),                                                \
+                   aligned(4))) constexpr auto QuillVersionBlock =                                 \
+        ::quill::infra::version_block::Build<::quill::infra::version_block::BlockSize(content)>(   \
+            content)

@@ -7,11 +7,15 @@
 
 namespace quill::infra {
 
-TVersionInfo::TVersionInfo(std::string fileName) : FFileName(std::move(fileName)) { Load(); }
+TVersionInfo::TVersionInfo(std::string fileName) : FFileName(std::move(fileName)) {
+    Load();
+}
 
 TVersionInfo::~TVersionInfo() = default;
 
-std::string_view TVersionInfo::ClassName() const { return "TVersionInfo"; }
+std::string_view TVersionInfo::ClassName() const {
+    return "TVersionInfo";
+}
 
 void TVersionInfo::Load() {
     FValid = false;

@@ -24,7 +24,7 @@ struct TVersionNumbers {
 };
 
 class TVersionInfo : public rtl::TObject {
-public:
+  public:
     explicit TVersionInfo(std::string fileName);
     ~TVersionInfo() override;
     std::string_view ClassName() const override;
@@ -45,7 +45,7 @@ public:
     // program).
     static std::unique_ptr<TVersionInfo> ForOwnModule();
 
-private:
+  private:
     const kernel::VS_FIXEDFILEINFO* FixedInfo();
 
     std::string FFileName;

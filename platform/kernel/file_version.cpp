@@ -21,7 +21,7 @@ constexpr std::size_t MaxBlock = 0xFFFF; // the format's lengths are 16-bit
 // ---- Reading the file ----
 
 class TFile {
-public:
+  public:
     explicit TFile(const std::string& name) {
         FFd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
         struct stat info {};
@@ -52,7 +52,7 @@ public:
         return true;
     }
 
-private:
+  private:
     int FFd = -1;
     std::uint64_t FSize = 0;
 };
@@ -76,7 +76,11 @@ struct TSection {
 // The raw bytes of the version section, checked only for their place in the file.
 std::optional<std::vector<unsigned char>> ReadSection(const TFile& file) {
     unsigned char ident[64] = {};
-    if (!file.Read(0, 16, ident) || std::memcmp(ident, "\x7F" "ELF", 4) != 0) return std::nullopt;
+    if (!file.Read(0, 16, ident) || std::memcmp(ident,
+                                                "\x7F"
+                                                "ELF",
+                                                4) != 0)
+        return std::nullopt;
     const bool is64 = ident[4] == 2;
     if ((ident[4] != 1 && ident[4] != 2) || (ident[5] != 1 && ident[5] != 2)) return std::nullopt;
     const TEndian e{ident[5] == 2};
@@ -123,18 +127,22 @@ std::optional<std::vector<unsigned char>> ReadSection(const TFile& file) {
 
 // ---- The block's structure ----
 
-std::uint16_t Word(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t Word(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 
 // One node of the block: its extent, key, value and children.
 struct TNode {
-    std::size_t Start, End;  // the node's bytes
+    std::size_t Start, End;          // the node's bytes
     std::size_t KeyStart, KeyLength; // in characters, without the zero
     std::size_t ValueStart, ValueBytes;
     std::uint16_t ValueLength, Type;
     std::size_t ChildrenStart;
 };
 
-std::size_t Align4(std::size_t n) { return (n + 3) & ~std::size_t(3); }
+std::size_t Align4(std::size_t n) {
+    return (n + 3) & ~std::size_t(3);
+}
 
 // The node at `at`, inside [0, limit) of `block`; nothing when it does not fit.
 std::optional<TNode> NodeAt(const unsigned char* block, std::size_t at, std::size_t limit) {
@@ -207,7 +215,9 @@ std::optional<std::vector<unsigned char>> BlockOf(const std::string& fileName) {
 
 // Room for the 8-bit copies of the texts: each text of n characters at UTF-16 offset o is copied
 // to offset size + o / 2, and needs n + 1 bytes at most.
-DWORD ReportedSize(std::size_t blockSize) { return static_cast<DWORD>(blockSize + blockSize / 2 + 4); }
+DWORD ReportedSize(std::size_t blockSize) {
+    return static_cast<DWORD>(blockSize + blockSize / 2 + 4);
+}
 
 } // namespace
 
@@ -246,7 +256,8 @@ BOOL VerQueryValueA(const void* data, const std::string& subBlock, void** buffer
     if (!node) return 0;
     std::string_view path = subBlock;
     while (!path.empty()) {
-        while (!path.empty() && path.front() == '\\') path.remove_prefix(1);
+        while (!path.empty() && path.front() == '\\')
+            path.remove_prefix(1);
         if (path.empty()) break;
         const auto slash = path.find('\\');
         const std::string_view name = path.substr(0, slash);
@@ -267,7 +278,8 @@ BOOL VerQueryValueA(const void* data, const std::string& subBlock, void** buffer
         return 1;
     }
     // A text: its 8-bit copy goes into the room after the block, at a place of its own.
-    auto* copy = const_cast<char*>(reinterpret_cast<const char*>(block)) + size + node->ValueStart / 2;
+    auto* copy =
+        const_cast<char*>(reinterpret_cast<const char*>(block)) + size + node->ValueStart / 2;
     std::size_t n = 0;
     for (; n < node->ValueLength; ++n) {
         const char16_t c = static_cast<char16_t>(Word(block + node->ValueStart + 2 * n));

@@ -1,11 +1,11 @@
 // Version resources of files: GetFileVersionInfoSizeA, GetFileVersionInfoA and VerQueryValueA.
 //
 // A module's version block (the platform's VS_VERSIONINFO format) lives in its ELF section
-// ".quill_version"; any file can be asked by path. The file is read through its section headers with
-// every offset and size checked against the file's real size, and the block's own structure is
+// ".quill_version"; any file can be asked by path. The file is read through its section headers
+// with every offset and size checked against the file's real size, and the block's own structure is
 // checked before it is handed out: a file that is no ELF file, has no such section, or is
-// truncated or malformed anywhere simply has no version block (size 0, ERROR_RESOURCE_TYPE_NOT_FOUND).
-// Both byte orders and both ELF classes are read.
+// truncated or malformed anywhere simply has no version block (size 0,
+// ERROR_RESOURCE_TYPE_NOT_FOUND). Both byte orders and both ELF classes are read.
 //
 // The size reported leaves room after the block for the 8-bit copies of text values that
 // VerQueryValueA makes (Windows-1251), as the platform's does; GetFileVersionInfoA refuses a

@@ -56,8 +56,7 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) {
         if (!queue) return false;
         std::lock_guard guard(queue->Lock);
         const auto before = queue->Timers.size();
-        std::erase_if(queue->Timers,
-                      [&](const TTimer& t) { return t.Hwnd == hwnd && t.Id == id; });
+        std::erase_if(queue->Timers, [&](const TTimer& t) { return t.Hwnd == hwnd && t.Id == id; });
         return queue->Timers.size() != before;
     };
     if (tryQueue(CurrentQueue())) return TRUE;

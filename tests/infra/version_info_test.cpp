@@ -20,7 +20,8 @@ std::vector<char> ReadAll(const std::string& path) {
 }
 
 void WriteAll(const fs::path& path, const std::vector<char>& bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 TEST(VersionInfo, SampleLibraryWithFileVersionText) {
@@ -54,7 +55,7 @@ TEST(VersionInfo, ThePlugInCarriesTheProjectVersion) {
 
 TEST(VersionInfo, FilesWithoutABlockGiveEmptyTextsAndZeros) {
     for (const std::string& path : {std::string("/no/such/file"), std::string(QUILL_HOST_PATH),
-                                   std::string("/proc/self/status"), std::string("/tmp")}) {
+                                    std::string("/proc/self/status"), std::string("/tmp")}) {
         TVersionInfo info(path);
         EXPECT_FALSE(info.Valid()) << path;
         EXPECT_EQ(info.InfoSize(), 0u);
@@ -85,19 +86,21 @@ TEST(VersionInfo, TruncatedOrDamagedFilesAreReadSafely) {
     }
     // Every byte of the ELF header and of the section headers, set to 0xFF in turn.
     std::vector<std::size_t> places;
-    for (std::size_t i = 0; i < 64; ++i) places.push_back(i);
+    for (std::size_t i = 0; i < 64; ++i)
+        places.push_back(i);
     const std::uint64_t shoff = *reinterpret_cast<const std::uint64_t*>(&original[0x28]);
-    for (std::size_t i = shoff; i < original.size(); i += 7) places.push_back(i);
+    for (std::size_t i = shoff; i < original.size(); i += 7)
+        places.push_back(i);
     // And every byte of the version block itself, found by its key.
     const std::u16string key = u"VS_VERSION_INFO";
     const std::string keyBytes(reinterpret_cast<const char*>(key.data()), key.size() * 2);
     const auto found = std::string(original.begin(), original.end()).find(keyBytes);
     ASSERT_NE(found, std::string::npos);
     const std::size_t blockStart = found - 6;
-    const std::size_t blockLength =
-        static_cast<unsigned char>(original[blockStart]) |
-        (static_cast<unsigned char>(original[blockStart + 1]) << 8);
-    for (std::size_t i = blockStart; i < blockStart + blockLength; ++i) places.push_back(i);
+    const std::size_t blockLength = static_cast<unsigned char>(original[blockStart]) |
+                                    (static_cast<unsigned char>(original[blockStart + 1]) << 8);
+    for (std::size_t i = blockStart; i < blockStart + blockLength; ++i)
+        places.push_back(i);
     int valid = 0;
     for (const std::size_t at : places) {
         std::vector<char> damaged = original;

@@ -16,14 +16,14 @@ namespace {
 // Every test runs on a fresh thread, so it starts with an empty queue of its own, on the virtual
 // clock.
 class MessageQueue : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { FPrevious = SetClock(&Clock); }
     void TearDown() override { SetClock(FPrevious); }
     static void OnFreshThread(const std::function<void()>& body) { std::thread(body).join(); }
 
     TVirtualClock Clock{1000};
 
-private:
+  private:
     TClock* FPrevious = nullptr;
 };
 
@@ -36,7 +36,9 @@ LRESULT RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-LRESULT RefusingProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_CREATE ? -1 : 0; }
+LRESULT RefusingProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_CREATE ? -1 : 0;
+}
 
 void RegisterTestClasses() {
     static const bool done = [] {
@@ -226,7 +228,9 @@ TEST_F(MessageQueue, RetrievalStagesSeeAndMayDiscardMessages) {
     });
 }
 
-bool DiscardTimers(MSG& msg, bool, void*) { return msg.message == WM_TIMER; }
+bool DiscardTimers(MSG& msg, bool, void*) {
+    return msg.message == WM_TIMER;
+}
 
 TEST_F(MessageQueue, ADiscardedTimerExpiryIsTakenAndTimersStayWithTheirWindowsThread) {
     RegisterTestClasses();
@@ -271,16 +275,19 @@ TEST_F(MessageQueue, OtherThreadsPostAndSendSafely) {
         }
         EXPECT_EQ(posted, 400);
     });
-    while (!ready) std::this_thread::yield();
+    while (!ready)
+        std::this_thread::yield();
     std::vector<std::thread> posters;
     for (int t = 0; t < 4; ++t)
         posters.emplace_back([&] {
-            for (int i = 0; i < 100; ++i) EXPECT_TRUE(PostMessageA(window, WM_USER + 1, 0, 0));
+            for (int i = 0; i < 100; ++i)
+                EXPECT_TRUE(PostMessageA(window, WM_USER + 1, 0, 0));
             // Sent from another thread, handled on the owner's thread.
             EXPECT_EQ(SendMessageA(window, WM_USER + 7, 5, 0), 10);
             EXPECT_EQ(SendMessageA(window, WM_USER + 9, 5, 0), 0);
         });
-    for (auto& p : posters) p.join();
+    for (auto& p : posters)
+        p.join();
     PostThreadMessageA(ownerId, WM_QUIT, 0, 0);
     owner.join();
     // The thread has ended: its window and queue are gone and posting is refused, not a crash.
