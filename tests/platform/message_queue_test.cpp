@@ -33,6 +33,9 @@ LRESULT RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (gSeen) gSeen->push_back(message);
     if (message == WM_USER + 7) return static_cast<LRESULT>(wParam * 2);
     if (message == WM_USER + 9) throw std::runtime_error("window procedure failed");
+    // Calls back into the window named by lParam, which may belong to the thread that sent this.
+    if (message == WM_USER + 20)
+        return SendMessageA(reinterpret_cast<HWND>(lParam), WM_USER + 7, wParam, 0) + 1;
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -295,6 +298,28 @@ TEST_F(MessageQueue, OtherThreadsPostAndSendSafely) {
     EXPECT_FALSE(PostMessageA(window, WM_USER, 0, 0));
     EXPECT_FALSE(PostThreadMessageA(ownerId, WM_USER, 0, 0));
     EXPECT_EQ(SendMessageA(window, WM_USER + 7, 1, 0), 0);
+}
+
+TEST_F(MessageQueue, ThreadsSendingToEachOtherDoNotDeadlock) {
+    RegisterTestClasses();
+    std::atomic<HWND> other{nullptr};
+    std::atomic<bool> done{false};
+    std::thread owner([&] {
+        other = CreateWindowExA(0, "QuillTestRecording", "", 0, nullptr, nullptr);
+        MSG msg{};
+        while (!done)
+            if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) std::this_thread::yield();
+    });
+    while (!other)
+        std::this_thread::yield();
+    OnFreshThread([&] {
+        HWND mine = CreateWindowExA(0, "QuillTestRecording", "", 0, nullptr, nullptr);
+        // Handled on the other thread, which sends back to our window while we wait.
+        EXPECT_EQ(SendMessageA(other, WM_USER + 20, 3, reinterpret_cast<LPARAM>(mine)), 7);
+        DestroyWindow(mine);
+    });
+    done = true;
+    owner.join();
 }
 
 } // namespace
