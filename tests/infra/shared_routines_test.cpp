@@ -159,8 +159,12 @@ user::LRESULT ThrowingProc(user::HWND, user::UINT message, user::WPARAM, user::L
 
 TEST(ProcessMessages, DispatchesEverythingWaitingSwallowsFailuresAndKeepsQuit) {
     std::thread([] {
-        const user::WNDCLASSA cls{0, &ThrowingProc, "QuillProcessMessagesTest"};
-        ASSERT_NE(user::RegisterClassA(&cls), 0);
+        static const bool registered = [] {
+            const user::WNDCLASSA cls{0, &ThrowingProc, "QuillProcessMessagesTest"};
+            return user::RegisterClassA(&cls) != 0;
+        }();
+        ASSERT_TRUE(registered);
+        gHandled = 0;
         const user::HWND hwnd =
             user::CreateWindowExA(0, "QuillProcessMessagesTest", "", 0, nullptr, nullptr);
         for (int i = 0; i < 3; ++i)
