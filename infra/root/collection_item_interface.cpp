@@ -7,7 +7,9 @@ TCollectionItemInterface::TCollectionItemInterface(rtl::TCollection* collection)
 
 TCollectionItemInterface::~TCollectionItemInterface() = default;
 
-std::string_view TCollectionItemInterface::ClassName() const { return "TCollectionItemInterface"; }
+std::string_view TCollectionItemInterface::ClassName() const {
+    return "TCollectionItemInterface";
+}
 
 void* TCollectionItemInterface::GetInterface(com::REFIID iid) {
     if (iid == com::IUnknown::Guid) return static_cast<com::IUnknown*>(this);
@@ -22,7 +24,9 @@ com::HRESULT TCollectionItemInterface::QueryInterface(com::REFIID iid, void** ob
     return com::S_OK;
 }
 
-com::ULONG TCollectionItemInterface::AddRef() { return static_cast<com::ULONG>(++FRefCount); }
+com::ULONG TCollectionItemInterface::AddRef() {
+    return static_cast<com::ULONG>(++FRefCount);
+}
 
 com::ULONG TCollectionItemInterface::Release() {
     const com::LONG count = --FRefCount;
@@ -39,6 +43,8 @@ void TCollectionItemInterface::Detach() {
 
 // Outside holders may still reference the item, so the collection only gives up its own hold.
 // An item already detached is no longer in a collection and never gets here.
-void TCollectionItemInterface::FreeFromCollection() { Detach(); }
+void TCollectionItemInterface::FreeFromCollection() {
+    Detach();
+}
 
 } // namespace quill::infra

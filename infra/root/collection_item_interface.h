@@ -25,7 +25,7 @@
 namespace quill::infra {
 
 class TCollectionItemInterface : public rtl::TCollectionItem, public com::IUnknown {
-public:
+  public:
     explicit TCollectionItemInterface(rtl::TCollection* collection);
     ~TCollectionItemInterface() override;
     std::string_view ClassName() const override;
@@ -40,7 +40,7 @@ public:
     com::LONG RefCount() const { return FRefCount.load(); }
     bool Detached() const { return FDetached; }
 
-protected:
+  protected:
     // The interface pointer for `iid`, or nil. The base answers IUnknown; descendants add theirs
     // and fall back to the base.
     virtual void* GetInterface(com::REFIID iid);
@@ -51,7 +51,7 @@ protected:
         return rtl::SafeCall(std::forward<Body>(body));
     }
 
-private:
+  private:
     std::atomic<com::LONG> FRefCount{1};
     bool FDetached = false;
 };
@@ -60,9 +60,13 @@ private:
 
 // Inside a descendant that also derives from further interfaces: routes their IUnknown slots to
 // the item's own implementation.
-#define QUILL_FORWARD_IUNKNOWN(Base)                                                              \
-    ::quill::com::HRESULT QueryInterface(::quill::com::REFIID iid, void** object) override {      \
+#define QUILL_FORWARD_IUNKNOWN(Base)                                                               \
+    ::quill::com::HRESULT QueryInterface(::quill::com::REFIID iid, void** object) override {       \
         return Base::QueryInterface(iid, object);                                                  \
     }                                                                                              \
-    ::quill::com::ULONG AddRef() override { return Base::AddRef(); }                               \
-    ::quill::com::ULONG Release() override { return Base::Release(); }
+    ::quill::com::ULONG AddRef() override {                                                        \
+        return Base::AddRef();                                                                     \
+    }                                                                                              \
+    ::quill::com::ULONG Release() override {                                                       \
+        return Base::Release();                                                                    \
+    }

@@ -23,12 +23,16 @@ com::GUID GuidFromText(std::u16string_view text) {
     return guid;
 }
 
-com::GUID GuidFromText(std::string_view text) { return GuidFromText(kernel::AnsiToWide(text)); }
+com::GUID GuidFromText(std::string_view text) {
+    return GuidFromText(kernel::AnsiToWide(text));
+}
 
 bool IsGuidText(const com::VARIANT& value) {
     const com::BSTR* text = nullptr;
-    if (value.vt == com::VT_BSTR) text = &value.bstrVal;
-    else if (value.vt == (com::VT_BSTR | com::VT_BYREF) && value.pbstrVal) text = value.pbstrVal;
+    if (value.vt == com::VT_BSTR)
+        text = &value.bstrVal;
+    else if (value.vt == (com::VT_BSTR | com::VT_BYREF) && value.pbstrVal)
+        text = value.pbstrVal;
     if (!text) return false;
     try {
         GuidFromText(std::u16string_view(*text ? *text : u"", com::SysStringLen(*text)));
@@ -38,7 +42,9 @@ bool IsGuidText(const com::VARIANT& value) {
     }
 }
 
-std::u16string GuidToText(const com::GUID& guid) { return com::StringFromCLSID(guid); }
+std::u16string GuidToText(const com::GUID& guid) {
+    return com::StringFromCLSID(guid);
+}
 
 com::GUID NewGuid() {
     com::GUID guid{};

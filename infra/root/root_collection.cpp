@@ -7,14 +7,20 @@ TRootCollectionItem::TRootCollectionItem(rtl::TCollection* collection)
 
 TRootCollectionItem::~TRootCollectionItem() = default;
 
-std::string_view TRootCollectionItem::ClassName() const { return "TRootCollectionItem"; }
+std::string_view TRootCollectionItem::ClassName() const {
+    return "TRootCollectionItem";
+}
 
 TRootCollection::TRootCollection(rtl::TCollectionItemClass itemClass)
     : rtl::TCollection(itemClass) {}
 
 // The list's reference to the host goes first; the items still held are then released by the base.
-TRootCollection::~TRootCollection() { EventSink = nullptr; }
+TRootCollection::~TRootCollection() {
+    EventSink = nullptr;
+}
 
-std::string_view TRootCollection::ClassName() const { return "TRootCollection"; }
+std::string_view TRootCollection::ClassName() const {
+    return "TRootCollection";
+}
 
 } // namespace quill::infra

@@ -13,7 +13,7 @@
 namespace quill::infra {
 
 class TRootCollectionItem : public TCollectionItemInterface {
-public:
+  public:
     explicit TRootCollectionItem(rtl::TCollection* collection);
     ~TRootCollectionItem() override;
     std::string_view ClassName() const override;
@@ -22,7 +22,7 @@ public:
 };
 
 class TRootCollection : public rtl::TCollection {
-public:
+  public:
     explicit TRootCollection(rtl::TCollectionItemClass itemClass);
     ~TRootCollection() override;
     std::string_view ClassName() const override;

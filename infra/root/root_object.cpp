@@ -17,7 +17,8 @@ constexpr const char* WindowClassName = "TRootObject";
 constexpr user::DWORD WS_CLIPSIBLINGS = 0x04000000;
 
 [[noreturn]] void RaisePlatformError(const char* call) {
-    throw rtl::Exception(std::string(call) + "\r\n" + kernel::SysErrorMessage(kernel::GetLastError()));
+    throw rtl::Exception(std::string(call) + "\r\n" +
+                         kernel::SysErrorMessage(kernel::GetLastError()));
 }
 
 } // namespace
@@ -30,7 +31,8 @@ TRootObject::TRootObject(rtl::TObject* owner)
 
 TRootObject::~TRootObject() {
     ReleaseEventSink();
-    for (const com::DWORD token : FRegistrations) com::RevokeActiveObject(token, nullptr);
+    for (const com::DWORD token : FRegistrations)
+        com::RevokeActiveObject(token, nullptr);
     if (FHandle) {
         // Detached first, so that no message reaches the object after this point even when the
         // window cannot be destroyed from this thread.
@@ -39,7 +41,9 @@ TRootObject::~TRootObject() {
     }
 }
 
-std::string_view TRootObject::ClassName() const { return "TRootObject"; }
+std::string_view TRootObject::ClassName() const {
+    return "TRootObject";
+}
 
 void TRootObject::InitSecurity() {
     kernel::OSVERSIONINFOA info{};
@@ -79,15 +83,14 @@ user::HWND TRootObject::Handle() {
     return FHandle;
 }
 
-user::LRESULT TRootObject::WindowProcedure(user::HWND hwnd, user::UINT message,
-                                           user::WPARAM wParam, user::LPARAM lParam) {
+user::LRESULT TRootObject::WindowProcedure(user::HWND hwnd, user::UINT message, user::WPARAM wParam,
+                                           user::LPARAM lParam) {
     if (message == user::WM_CREATE) {
         const auto* create = reinterpret_cast<const user::CREATESTRUCTA*>(lParam);
         user::SetWindowLongPtrA(hwnd, user::GWLP_USERDATA,
                                 reinterpret_cast<user::LONG_PTR>(create->lpCreateParams));
     }
-    auto* self =
-        reinterpret_cast<TRootObject*>(user::GetWindowLongPtrA(hwnd, user::GWLP_USERDATA));
+    auto* self = reinterpret_cast<TRootObject*>(user::GetWindowLongPtrA(hwnd, user::GWLP_USERDATA));
     if (!self) return user::DefWindowProcA(hwnd, message, wParam, lParam);
     try {
         return self->WndProc(message, wParam, lParam);
@@ -131,8 +134,12 @@ com::HRESULT TRootObject::QueryInterface(com::REFIID iid, void** object) {
 }
 
 // The owner frees the object; references only mark use.
-com::ULONG TRootObject::AddRef() { return 1; }
-com::ULONG TRootObject::Release() { return 1; }
+com::ULONG TRootObject::AddRef() {
+    return 1;
+}
+com::ULONG TRootObject::Release() {
+    return 1;
+}
 
 com::HRESULT TRootObject::GetObjectInterface(com::IUnknown** object) {
     if (!object) return com::E_POINTER;

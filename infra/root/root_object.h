@@ -34,18 +34,18 @@ namespace quill::infra {
 constexpr com::GUID RootObjectInterfaceId = com::MakeGuid("0A1B06F1-BFF2-4B10-9B5B-159937A1F35B");
 
 class IRootObject : public com::IUnknown {
-public:
+  public:
     static constexpr com::GUID Guid = com::MakeGuid("7C2F5833-8F25-4298-B7DE-C8CBAFB80F53");
     // The object's RootObjectInterfaceId interface, or E_NOINTERFACE (with the error description
     // "Interface not supported") when it has none.
     virtual com::HRESULT GetObjectInterface(com::IUnknown** object) = 0;
 
-protected:
+  protected:
     ~IRootObject() = default;
 };
 
 class TRootObject : public rtl::TObject, public IRootObject {
-public:
+  public:
     explicit TRootObject(rtl::TObject* owner);
     TRootObject(const TRootObject&) = delete;
     TRootObject& operator=(const TRootObject&) = delete;
@@ -73,7 +73,7 @@ public:
     std::unique_ptr<kernel::SECURITY_DESCRIPTOR> SecurityDescriptor;
     com::ComPtr<IEventSupport2> EventSink;
 
-protected:
+  protected:
     struct TCreateParams {
         std::string Caption;
         user::DWORD Style;
@@ -88,9 +88,9 @@ protected:
     virtual user::LRESULT WndProc(user::UINT message, user::WPARAM wParam, user::LPARAM lParam);
     void InitSecurity();
 
-private:
+  private:
     static user::LRESULT WindowProcedure(user::HWND hwnd, user::UINT message, user::WPARAM wParam,
-                                          user::LPARAM lParam);
+                                         user::LPARAM lParam);
     void RegisterInRunningObjectTable();
 
     rtl::TObject* FOwner;

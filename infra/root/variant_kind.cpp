@@ -17,8 +17,8 @@ double NumberOf(const com::VARIANT& value) {
     case com::VT_R8:
         return byRef ? (value.pdblVal ? *value.pdblVal : 0.0) : value.dblVal;
     case com::VT_CY: {
-        const com::LONGLONG scaled = byRef ? (value.pcyVal ? value.pcyVal->int64 : 0)
-                                           : value.cyVal.int64;
+        const com::LONGLONG scaled =
+            byRef ? (value.pcyVal ? value.pcyVal->int64 : 0) : value.cyVal.int64;
         return static_cast<double>(scaled) / 10000.0;
     }
     default:
@@ -94,8 +94,10 @@ void ValuesToArray(com::SAFEARRAY* array, std::span<const com::OleVariant> value
         Check(com::VariantChangeType(&converted, &source, 0, type), "VariantChangeType");
         const void* payload = &converted.llVal;
         // Text and interface arrays take the pointer itself, as the platform's call does.
-        if (type == com::VT_BSTR) payload = converted.bstrVal;
-        else if (type == com::VT_UNKNOWN || type == com::VT_DISPATCH) payload = converted.punkVal;
+        if (type == com::VT_BSTR)
+            payload = converted.bstrVal;
+        else if (type == com::VT_UNKNOWN || type == com::VT_DISPATCH)
+            payload = converted.punkVal;
         Check(com::SafeArrayPutElement(array, &index, payload), "SafeArrayPutElement");
     }
 }

@@ -19,8 +19,14 @@ void DeleteCriticalSection(CRITICAL_SECTION* section) {
     if (section) section->Lock.reset();
 }
 
-void EnterCriticalSection(CRITICAL_SECTION* section) { LockOf(section).lock(); }
-bool TryEnterCriticalSection(CRITICAL_SECTION* section) { return LockOf(section).try_lock(); }
-void LeaveCriticalSection(CRITICAL_SECTION* section) { LockOf(section).unlock(); }
+void EnterCriticalSection(CRITICAL_SECTION* section) {
+    LockOf(section).lock();
+}
+bool TryEnterCriticalSection(CRITICAL_SECTION* section) {
+    return LockOf(section).try_lock();
+}
+void LeaveCriticalSection(CRITICAL_SECTION* section) {
+    LockOf(section).unlock();
+}
 
 } // namespace quill::kernel

@@ -67,9 +67,11 @@ DWORD Acquire(const std::shared_ptr<TMutexObject>& object, std::unique_lock<std:
         ++m.Count;
         return WAIT_OBJECT_0;
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (m.Owner != 0) {
-        if (milliseconds == INFINITE) m.Released.wait(lock);
+        if (milliseconds == INFINITE)
+            m.Released.wait(lock);
         else if (m.Released.wait_until(lock, deadline) == std::cv_status::timeout && m.Owner != 0)
             return WAIT_TIMEOUT;
     }
@@ -196,7 +198,8 @@ std::string SafeFolder() {
     return folder;
 }
 
-// Opens the lock file of `name`; `create` makes it when missing. Returns -1 with the last error set.
+// Opens the lock file of `name`; `create` makes it when missing. Returns -1 with the last error
+// set.
 int OpenLockFile(const std::string& fileName, bool create, const SECURITY_ATTRIBUTES* attributes) {
     const std::string folder = SafeFolder();
     if (folder.empty()) return -1;
@@ -206,8 +209,10 @@ int OpenLockFile(const std::string& fileName, bool create, const SECURITY_ATTRIB
     if (fd < 0 && errno == ENOENT && create) {
         fd = open(path.c_str(), flags | O_CREAT | O_EXCL, 0600);
         // The mode is set past the umask: everyone, or the creator and readers.
-        if (fd >= 0) fchmod(fd, GrantsEveryone(attributes) ? 0666 : 0644);
-        else if (errno == EEXIST) fd = open(path.c_str(), flags);
+        if (fd >= 0)
+            fchmod(fd, GrantsEveryone(attributes) ? 0666 : 0644);
+        else if (errno == EEXIST)
+            fd = open(path.c_str(), flags);
     }
     if (fd < 0) {
         SetLastErrorFromErrno();
@@ -291,7 +296,9 @@ HANDLE CreateMutexA(const SECURITY_ATTRIBUTES* attributes, BOOL initialOwner, co
     return Create(attributes, initialOwner != 0, name, true);
 }
 
-HANDLE OpenMutexA(DWORD, BOOL, const char* name) { return Create(nullptr, false, name, false); }
+HANDLE OpenMutexA(DWORD, BOOL, const char* name) {
+    return Create(nullptr, false, name, false);
+}
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     const auto object = ObjectOf(handle);

@@ -11,8 +11,10 @@ namespace {
 
 std::string_view Trim(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 
@@ -30,7 +32,8 @@ std::optional<std::string> FindValue(std::string_view section, std::string_view 
             const auto close = text.find(']');
             if (close == std::string_view::npos) continue;
             // Only the first section of the name counts, as on the platform.
-            inSection = !sectionSeen && AnsiSameText(Trim(text.substr(1, close - 1)), Trim(section));
+            inSection =
+                !sectionSeen && AnsiSameText(Trim(text.substr(1, close - 1)), Trim(section));
             sectionSeen = sectionSeen || inSection;
             continue;
         }

@@ -4,9 +4,9 @@
 // entries are "key=value" lines; blanks around names and values are ignored, section and key names
 // compare ignoring case (Windows-1251 letters), and the first matching entry of the first matching
 // section wins. Lines starting with ";" are comments. A missing file, section or key gives the
-// default. An integer value is read as the platform reads it: optional blanks and sign, then decimal
-// digits (or "0x" and hexadecimal digits) up to the first other character, wrapping to 32 bits; a
-// value without any digit gives the default. Thread-safe.
+// default. An integer value is read as the platform reads it: optional blanks and sign, then
+// decimal digits (or "0x" and hexadecimal digits) up to the first other character, wrapping to 32
+// bits; a value without any digit gives the default. Thread-safe.
 #pragma once
 
 #include <cstdint>

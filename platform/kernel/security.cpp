@@ -37,7 +37,8 @@ BOOL SetSecurityDescriptorDacl(SECURITY_DESCRIPTOR* descriptor, BOOL daclPresent
 
 bool GrantsEveryone(const SECURITY_ATTRIBUTES* attributes) {
     if (!attributes || !attributes->lpSecurityDescriptor) return false;
-    const auto* descriptor = static_cast<const SECURITY_DESCRIPTOR*>(attributes->lpSecurityDescriptor);
+    const auto* descriptor =
+        static_cast<const SECURITY_DESCRIPTOR*>(attributes->lpSecurityDescriptor);
     return (descriptor->Control & SE_DACL_PRESENT) && descriptor->Dacl == nullptr;
 }
 

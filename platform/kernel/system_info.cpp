@@ -57,7 +57,9 @@ bool GetComputerNameA(std::string* name) {
     return true;
 }
 
-std::uint32_t GetCurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
+std::uint32_t GetCurrentProcessId() {
+    return static_cast<std::uint32_t>(getpid());
+}
 
 bool ProcessIdToSessionId(std::uint32_t processId, std::uint32_t* sessionId) {
     if (!sessionId) {

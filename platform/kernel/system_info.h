@@ -26,7 +26,8 @@ struct OSVERSIONINFOA {
     char szCSDVersion[128];
 };
 
-// `info->dwOSVersionInfoSize` must be sizeof(OSVERSIONINFOA); false (ERROR_INVALID_PARAMETER) otherwise.
+// `info->dwOSVersionInfoSize` must be sizeof(OSVERSIONINFOA); false (ERROR_INVALID_PARAMETER)
+// otherwise.
 bool GetVersionExA(OSVERSIONINFOA* info);
 
 // The computer's name; false when the system cannot tell.

@@ -10,11 +10,17 @@ EListError::~EListError() = default;
 
 // ---- TCollectionItem ----
 
-TCollectionItem::TCollectionItem(TCollection* collection) { SetCollection(collection); }
+TCollectionItem::TCollectionItem(TCollection* collection) {
+    SetCollection(collection);
+}
 
-TCollectionItem::~TCollectionItem() { SetCollection(nullptr); }
+TCollectionItem::~TCollectionItem() {
+    SetCollection(nullptr);
+}
 
-std::string_view TCollectionItem::ClassName() const { return "TCollectionItem"; }
+std::string_view TCollectionItem::ClassName() const {
+    return "TCollectionItem";
+}
 
 void TCollectionItem::SetCollection(TCollection* collection) {
     if (collection == FCollection) return;
@@ -22,7 +28,9 @@ void TCollectionItem::SetCollection(TCollection* collection) {
     if (collection) collection->InsertItem(this);
 }
 
-int TCollectionItem::Index() const { return FCollection ? FCollection->IndexOf(this) : -1; }
+int TCollectionItem::Index() const {
+    return FCollection ? FCollection->IndexOf(this) : -1;
+}
 
 void TCollectionItem::SetIndex(int index) {
     if (!FCollection) return;
@@ -33,7 +41,9 @@ void TCollectionItem::SetIndex(int index) {
     items.insert(items.begin() + index, this);
 }
 
-void TCollectionItem::FreeFromCollection() { delete this; }
+void TCollectionItem::FreeFromCollection() {
+    delete this;
+}
 
 // ---- TCollection ----
 
@@ -44,7 +54,9 @@ TCollection::~TCollection() {
     Clear();
 }
 
-std::string_view TCollection::ClassName() const { return "TCollection"; }
+std::string_view TCollection::ClassName() const {
+    return "TCollection";
+}
 
 void TCollection::CheckIndex(int index, int limit) const {
     if (index < 0 || index > limit) {
@@ -58,7 +70,9 @@ TCollectionItem* TCollection::Items(int index) const {
     return FItems[static_cast<std::size_t>(index)];
 }
 
-TCollectionItem* TCollection::Add() { return FItemClass(this); }
+TCollectionItem* TCollection::Add() {
+    return FItemClass(this);
+}
 
 TCollectionItem* TCollection::Insert(int index) {
     CheckIndex(index, Count());
@@ -77,7 +91,8 @@ void TCollection::Delete(int index) {
 }
 
 void TCollection::Clear() {
-    while (!FItems.empty()) Delete(Count() - 1);
+    while (!FItems.empty())
+        Delete(Count() - 1);
 }
 
 TCollectionItem* TCollection::FindItemID(int id) const {

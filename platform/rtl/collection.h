@@ -8,8 +8,8 @@
 //
 // Items that others may still hold (reference-counted interface items) override
 // FreeFromCollection: Delete and Clear then only drop the collection's hold on them, and the item
-// frees itself later. Neither class is thread-safe: a collection and its items belong to one thread.
-// An index out of range raises EListError; the collection is unchanged.
+// frees itself later. Neither class is thread-safe: a collection and its items belong to one
+// thread. An index out of range raises EListError; the collection is unchanged.
 #pragma once
 
 #include "platform/rtl/exception.h"
@@ -24,7 +24,7 @@ class TCollectionItem;
 
 // An index outside a list.
 class EListError : public Exception {
-public:
+  public:
     using Exception::Exception;
     ~EListError() override;
 };
@@ -42,7 +42,7 @@ template <class T> TCollectionItem* ItemClassOf(TCollection* collection) {
 enum class TCollectionNotification { cnAdded, cnExtracting, cnDeleting };
 
 class TCollectionItem : public TObject {
-public:
+  public:
     // Joins `collection` at the end; nil makes an item that belongs to no collection.
     explicit TCollectionItem(TCollection* collection);
     TCollectionItem(const TCollectionItem&) = delete;
@@ -60,19 +60,19 @@ public:
     void SetIndex(int index);
     int ID() const { return FID; }
 
-protected:
+  protected:
     friend class TCollection;
     // Called when the collection deletes this item (Delete, Clear, the collection's destruction).
     // The default frees the item. An override must at least take the item out of the collection.
     virtual void FreeFromCollection();
 
-private:
+  private:
     TCollection* FCollection = nullptr;
     int FID = 0;
 };
 
 class TCollection : public TObject {
-public:
+  public:
     // `itemClass` must not be nil.
     explicit TCollection(TCollectionItemClass itemClass);
     TCollection(const TCollection&) = delete;
@@ -99,12 +99,12 @@ public:
     int IndexOf(const TCollectionItem* item) const;
     TCollectionItemClass ItemClass() const { return FItemClass; }
 
-protected:
+  protected:
     // Told when items join and leave. Not called while the collection itself is being destroyed
     // (a descendant that needs it clears in its own destructor).
     virtual void Notify(TCollectionItem* item, TCollectionNotification action);
 
-private:
+  private:
     friend class TCollectionItem;
     void InsertItem(TCollectionItem* item);
     void RemoveItem(TCollectionItem* item);

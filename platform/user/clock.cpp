@@ -39,7 +39,9 @@ void TMonotonicClock::WaitUntil(std::condition_variable& wake, std::unique_lock<
     wake.wait_until(lock, Epoch() + std::chrono::milliseconds(deadlineMs));
 }
 
-void TMonotonicClock::Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void TMonotonicClock::Sleep(DWORD ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 std::uint64_t TVirtualClock::NowMs() {
     std::lock_guard guard(FLock);
@@ -57,7 +59,9 @@ void TVirtualClock::WaitUntil(std::condition_variable& wake, std::unique_lock<st
     SetNow(deadlineMs);
 }
 
-void TVirtualClock::Sleep(DWORD ms) { Advance(ms); }
+void TVirtualClock::Sleep(DWORD ms) {
+    Advance(ms);
+}
 
 void TVirtualClock::Advance(std::uint64_t ms) {
     std::lock_guard guard(FLock);
@@ -79,8 +83,14 @@ TClock* SetClock(TClock* clock) {
     return previous ? previous : &Monotonic();
 }
 
-DWORD GetTickCount() { return static_cast<DWORD>(GetClock().NowMs()); }
-std::uint64_t GetTickCount64() { return GetClock().NowMs(); }
-void Sleep(DWORD ms) { GetClock().Sleep(ms); }
+DWORD GetTickCount() {
+    return static_cast<DWORD>(GetClock().NowMs());
+}
+std::uint64_t GetTickCount64() {
+    return GetClock().NowMs();
+}
+void Sleep(DWORD ms) {
+    GetClock().Sleep(ms);
+}
 
 } // namespace quill::user

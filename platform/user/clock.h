@@ -21,7 +21,7 @@ namespace quill::user {
 using DWORD = std::uint32_t;
 
 class TClock {
-public:
+  public:
     virtual ~TClock();
     // Milliseconds since an arbitrary start; never goes back.
     virtual std::uint64_t NowMs() = 0;
@@ -35,7 +35,7 @@ public:
 };
 
 class TMonotonicClock : public TClock {
-public:
+  public:
     std::uint64_t NowMs() override;
     void WaitUntil(std::condition_variable& wake, std::unique_lock<std::mutex>& lock,
                    std::uint64_t deadlineMs) override;
@@ -45,7 +45,7 @@ public:
 // A clock that moves only when told: by Advance/SetNow, or when a waiter with a deadline jumps to
 // it. Starts at `startMs`.
 class TVirtualClock : public TClock {
-public:
+  public:
     explicit TVirtualClock(std::uint64_t startMs = 0) : FNow(startMs) {}
     std::uint64_t NowMs() override;
     void WaitUntil(std::condition_variable& wake, std::unique_lock<std::mutex>& lock,
@@ -55,7 +55,7 @@ public:
     // Moves to `ms` if that is later than now; the clock never goes back.
     void SetNow(std::uint64_t ms);
 
-private:
+  private:
     std::mutex FLock;
     std::uint64_t FNow;
 };

@@ -145,10 +145,19 @@ bool Retrieve(MSG* out, HWND hwnd, UINT filterMin, UINT filterMax, bool remove, 
             }
         }
         lock.lock();
-        if (discarded) continue;
+        if (discarded) {
+            // A discarded expiry counts as taken, or a stage that discards it would see it again
+            // at once, forever.
+            if (!source && !remove) {
+                for (TTimer& timer : queue->Timers)
+                    if (timer.Hwnd == msg.hwnd && timer.Id == msg.wParam)
+                        timer.Due = GetClock().NowMs() + timer.Elapse;
+            }
+            continue;
+        }
         if (!remove && source)
-            source->insert(source->begin() + static_cast<std::ptrdiff_t>(
-                                                  std::min(index, source->size())),
+            source->insert(source->begin() +
+                               static_cast<std::ptrdiff_t>(std::min(index, source->size())),
                            msg);
         queue->LastExtraInfo = msg.extraInfo;
         queue->LastTime = msg.time;
@@ -197,7 +206,8 @@ LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         kernel::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    if (target->ThreadId == GetCurrentThreadId()) return proc ? proc(hwnd, message, wParam, lParam) : 0;
+    if (target->ThreadId == GetCurrentThreadId())
+        return proc ? proc(hwnd, message, wParam, lParam) : 0;
 
     const auto self = CurrentQueue();
     auto sent = std::make_shared<TSentMessage>();
@@ -257,8 +267,8 @@ LRESULT DispatchMessageA(const MSG* msg) {
         {
             std::lock_guard guard(queue->Lock);
             for (const TTimer& timer : queue->Timers)
-                known = known || (timer.Hwnd == msg->hwnd && timer.Id == msg->wParam &&
-                                  timer.Proc == proc);
+                known = known ||
+                        (timer.Hwnd == msg->hwnd && timer.Id == msg->wParam && timer.Proc == proc);
         }
         if (!known) return 0;
         proc(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
@@ -270,7 +280,9 @@ LRESULT DispatchMessageA(const MSG* msg) {
     return proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
-KeyTranslator SetKeyTranslator(KeyTranslator translator) { return gKeyTranslator.exchange(translator); }
+KeyTranslator SetKeyTranslator(KeyTranslator translator) {
+    return gKeyTranslator.exchange(translator);
+}
 
 BOOL TranslateMessage(const MSG* msg) {
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE;
@@ -284,8 +296,12 @@ BOOL TranslateMessage(const MSG* msg) {
     return Enqueue(CurrentQueue(), charMsg, false);
 }
 
-ULONG_PTR GetMessageExtraInfo() { return CurrentQueue()->LastExtraInfo; }
-LONG GetMessageTime() { return static_cast<LONG>(CurrentQueue()->LastTime); }
+ULONG_PTR GetMessageExtraInfo() {
+    return CurrentQueue()->LastExtraInfo;
+}
+LONG GetMessageTime() {
+    return static_cast<LONG>(CurrentQueue()->LastTime);
+}
 
 void AddRetrievalStage(RetrievalStage stage, void* context) {
     if (!stage) return;

@@ -68,7 +68,8 @@ using KeyTranslator = int (*)(UINT virtualKey, LPARAM keyData, char16_t* charact
 KeyTranslator SetKeyTranslator(KeyTranslator translator);
 
 // Places a message in the input list of thread `threadId`'s queue, after the input already there
-// (the input path's keystrokes go here, behind posted messages). FALSE when the thread has no queue.
+// (the input path's keystrokes go here, behind posted messages). FALSE when the thread has no
+// queue.
 BOOL PostInputMessage(DWORD threadId, const MSG& msg);
 
 } // namespace quill::user

@@ -17,6 +17,12 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC timerProc) {
             kernel::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return 0;
         }
+        // WM_TIMER reaches the window procedure on the thread that set the timer: that must be
+        // the window's own thread.
+        if (owner->ThreadId != GetCurrentThreadId()) {
+            kernel::SetLastError(ERROR_ACCESS_DENIED);
+            return 0;
+        }
     }
     const UINT elapse = std::clamp(elapseMs, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
     const auto queue = CurrentQueue();
@@ -50,8 +56,7 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) {
         if (!queue) return false;
         std::lock_guard guard(queue->Lock);
         const auto before = queue->Timers.size();
-        std::erase_if(queue->Timers,
-                      [&](const TTimer& t) { return t.Hwnd == hwnd && t.Id == id; });
+        std::erase_if(queue->Timers, [&](const TTimer& t) { return t.Hwnd == hwnd && t.Id == id; });
         return queue->Timers.size() != before;
     };
     if (tryQueue(CurrentQueue())) return TRUE;

@@ -42,7 +42,8 @@ void ThreadEnded(const std::shared_ptr<TMessageQueue>& queue) {
         queue->Timers.clear();
         pending.swap(queue->Sent);
     }
-    for (auto& sent : pending) Complete(*sent, 0);
+    for (auto& sent : pending)
+        Complete(*sent, 0);
 }
 
 struct TQueueOwner {
@@ -94,7 +95,9 @@ void ForgetWindow(TMessageQueue& queue, HWND hwnd) {
     std::erase_if(queue.Timers, [hwnd](const TTimer& t) { return t.Hwnd == hwnd; });
 }
 
-void CompleteSent(TSentMessage& sent, LRESULT result) { Complete(sent, result); }
+void CompleteSent(TSentMessage& sent, LRESULT result) {
+    Complete(sent, result);
+}
 
 } // namespace detail
 } // namespace quill::user

@@ -16,7 +16,8 @@ namespace {
 
 std::string ClassKey(const char* name) {
     std::string key(name ? name : "");
-    for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : key)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return key;
 }
 
@@ -128,7 +129,9 @@ BOOL DestroyWindow(HWND hwnd) {
     return TRUE;
 }
 
-BOOL IsWindow(HWND hwnd) { return QueueOfWindow(hwnd) ? TRUE : FALSE; }
+BOOL IsWindow(HWND hwnd) {
+    return QueueOfWindow(hwnd) ? TRUE : FALSE;
+}
 
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
     const auto queue = QueueOfWindow(hwnd);

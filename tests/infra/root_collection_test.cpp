@@ -15,16 +15,16 @@ namespace {
 int gAlive = 0;
 
 class IProbe : public com::IUnknown {
-public:
+  public:
     static constexpr com::GUID Guid = com::MakeGuid("3C0D5E8A-1111-4222-8333-944455556666");
     virtual com::HRESULT Fail() = 0;
 
-protected:
+  protected:
     ~IProbe() = default;
 };
 
 class TProbeItem : public TRootCollectionItem, public IProbe {
-public:
+  public:
     explicit TProbeItem(rtl::TCollection* c) : TRootCollectionItem(c) { ++gAlive; }
     ~TProbeItem() override { --gAlive; }
     QUILL_FORWARD_IUNKNOWN(TRootCollectionItem)
@@ -32,7 +32,7 @@ public:
         return SafeCall([] { throw rtl::Exception("broken"); });
     }
 
-protected:
+  protected:
     void* GetInterface(com::REFIID iid) override {
         if (iid == IProbe::Guid) return static_cast<IProbe*>(this);
         return TRootCollectionItem::GetInterface(iid);
@@ -41,7 +41,7 @@ protected:
 
 // An event sink that only counts its references.
 class CountingSink : public IEventSupport2 {
-public:
+  public:
     com::HRESULT QueryInterface(com::REFIID, void**) override { return com::E_NOINTERFACE; }
     com::ULONG AddRef() override { return ++Refs; }
     com::ULONG Release() override { return --Refs; }
@@ -87,8 +87,8 @@ TEST(CollectionItemInterface, DetachKeepsItemForOutsideHolderAndReleasesOnce) {
     TRootCollection list(&rtl::ItemClassOf<TProbeItem>);
     auto* item = static_cast<TProbeItem*>(list.Add());
     IProbe* held = nullptr;
-    ASSERT_EQ(static_cast<TRootCollectionItem*>(item)->QueryInterface(IProbe::Guid,
-                                                                     reinterpret_cast<void**>(&held)),
+    ASSERT_EQ(static_cast<TRootCollectionItem*>(item)->QueryInterface(
+                  IProbe::Guid, reinterpret_cast<void**>(&held)),
               com::S_OK);
     EXPECT_EQ(item->RefCount(), 2);
     item->Detach();
@@ -149,7 +149,8 @@ TEST(CollectionItemInterface, CountsStayExactUnderConcurrentReferences) {
                 item->Release();
             }
         });
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(item->RefCount(), 1);
 }
 

@@ -17,7 +17,7 @@ namespace {
 
 // An object that answers the running-object interface, with a real reference count.
 class TActiveThing : public com::IUnknown {
-public:
+  public:
     com::HRESULT QueryInterface(com::REFIID iid, void** out) override {
         if (iid != com::IUnknown::Guid && iid != RootObjectInterfaceId) return com::E_NOINTERFACE;
         *out = this;
@@ -30,12 +30,12 @@ public:
 };
 
 class TPublishedRoot : public TRootObject {
-public:
+  public:
     explicit TPublishedRoot(TActiveThing& thing) : TRootObject(nullptr), Thing(thing) {}
     TActiveThing& Thing;
     int Seen = 0;
 
-protected:
+  protected:
     void* GetInterface(com::REFIID iid) override {
         if (iid == RootObjectInterfaceId) return static_cast<com::IUnknown*>(&Thing);
         return TRootObject::GetInterface(iid);
@@ -72,7 +72,8 @@ TEST(RootObject, WithoutTheInterfaceNothingIsRegistered) {
         TRootObject root(nullptr);
         user::SendMessageA(root.Handle(), user::WM_GETOBJECT, 0, 0);
         com::IUnknown* found = nullptr;
-        EXPECT_EQ(com::GetActiveObject(RootObjectInterfaceId, nullptr, &found), com::MK_E_UNAVAILABLE);
+        EXPECT_EQ(com::GetActiveObject(RootObjectInterfaceId, nullptr, &found),
+                  com::MK_E_UNAVAILABLE);
         com::IUnknown* out = reinterpret_cast<com::IUnknown*>(1);
         EXPECT_EQ(root.GetObjectInterface(&out), com::E_NOINTERFACE);
         EXPECT_EQ(out, nullptr);
@@ -105,7 +106,8 @@ TEST(RootObject, MessageRegistersTheInterfaceUntilTheObjectGoes) {
             EXPECT_EQ(root.Seen, 1);
         }
         com::IUnknown* found = nullptr;
-        EXPECT_EQ(com::GetActiveObject(RootObjectInterfaceId, nullptr, &found), com::MK_E_UNAVAILABLE);
+        EXPECT_EQ(com::GetActiveObject(RootObjectInterfaceId, nullptr, &found),
+                  com::MK_E_UNAVAILABLE);
         EXPECT_EQ(thing.Refs, 0u);
     }).join();
 }
@@ -130,12 +132,14 @@ TEST(RootObject, DestroyedOnAnotherThreadItsWindowNoLongerReachesIt) {
         root = new TRootObject(nullptr);
         hwnd = root->Handle();
         step = 1;
-        while (step != 2) std::this_thread::yield();
+        while (step != 2)
+            std::this_thread::yield();
         user::MSG msg{};
         ASSERT_TRUE(user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_REMOVE));
         EXPECT_EQ(user::DispatchMessageA(&msg), 0);
     });
-    while (step != 1) std::this_thread::yield();
+    while (step != 1)
+        std::this_thread::yield();
     delete root;
     user::PostMessageA(hwnd, user::WM_GETOBJECT, 0, 0);
     step = 2;

@@ -22,8 +22,8 @@ constexpr com::GUID Sample = com::MakeGuid("70231714-9996-413C-BFBB-F504227138B8
 TEST(GuidText, RoundTripsAndAcceptsEitherCase) {
     EXPECT_EQ(GuidToText(Sample), u"{70231714-9996-413C-BFBB-F504227138B8}");
     EXPECT_TRUE(SameGuid(GuidFromText(u"{70231714-9996-413c-bfbb-f504227138b8}"), Sample));
-    EXPECT_TRUE(SameGuid(GuidFromText(std::string("{70231714-9996-413C-BFBB-F504227138B8}")),
-                         Sample));
+    EXPECT_TRUE(
+        SameGuid(GuidFromText(std::string("{70231714-9996-413C-BFBB-F504227138B8}")), Sample));
     EXPECT_TRUE(SameGuid(GuidFromText(u""), com::GUID_NULL));
     const com::GUID a = NewGuid(), b = NewGuid();
     EXPECT_FALSE(SameGuid(a, b));
@@ -31,7 +31,8 @@ TEST(GuidText, RoundTripsAndAcceptsEitherCase) {
 }
 
 TEST(GuidText, MalformedTextRaisesTheLibrarysMessage) {
-    const std::string expected = kernel::WideToAnsi(u"Значение не является идентификатором объекта.");
+    const std::string expected =
+        kernel::WideToAnsi(u"Значение не является идентификатором объекта.");
     for (const char16_t* bad : {u"70231714-9996-413C-BFBB-F504227138B8", u"{70231714-9996}",
                                 u"{70231714-9996-413C-BFBB-F504227138BX}", u" "}) {
         try {
@@ -158,11 +159,16 @@ user::LRESULT ThrowingProc(user::HWND, user::UINT message, user::WPARAM, user::L
 
 TEST(ProcessMessages, DispatchesEverythingWaitingSwallowsFailuresAndKeepsQuit) {
     std::thread([] {
-        const user::WNDCLASSA cls{0, &ThrowingProc, "QuillProcessMessagesTest"};
-        ASSERT_NE(user::RegisterClassA(&cls), 0);
+        static const bool registered = [] {
+            const user::WNDCLASSA cls{0, &ThrowingProc, "QuillProcessMessagesTest"};
+            return user::RegisterClassA(&cls) != 0;
+        }();
+        ASSERT_TRUE(registered);
+        gHandled = 0;
         const user::HWND hwnd =
             user::CreateWindowExA(0, "QuillProcessMessagesTest", "", 0, nullptr, nullptr);
-        for (int i = 0; i < 3; ++i) user::PostMessageA(hwnd, user::WM_USER, 0, 0);
+        for (int i = 0; i < 3; ++i)
+            user::PostMessageA(hwnd, user::WM_USER, 0, 0);
         user::PostQuitMessage(4);
         ProcessMessages();
         EXPECT_EQ(gHandled, 3);

@@ -11,7 +11,7 @@ namespace {
 std::vector<std::string>* gFreed = nullptr;
 
 class TNamedItem : public TCollectionItem {
-public:
+  public:
     explicit TNamedItem(TCollection* c) : TCollectionItem(c) {}
     ~TNamedItem() override {
         if (gFreed) gFreed->push_back(Name);
@@ -20,26 +20,27 @@ public:
 };
 
 class TLoggingCollection : public TCollection {
-public:
+  public:
     TLoggingCollection() : TCollection(&ItemClassOf<TNamedItem>) {}
     ~TLoggingCollection() override { Clear(); }
     std::vector<std::pair<TCollectionItem*, TCollectionNotification>> Log;
 
-protected:
+  protected:
     void Notify(TCollectionItem* item, TCollectionNotification action) override {
         Log.emplace_back(item, action);
     }
 };
 
-TNamedItem* AddNamed(TCollection& c, const char* name) {
+TNamedItem* AddNamed(TCollection& c, std::string name) {
     auto* item = static_cast<TNamedItem*>(c.Add());
-    item->Name = name;
+    item->Name = std::move(name);
     return item;
 }
 
 std::string Names(const TCollection& c) {
     std::string out;
-    for (int i = 0; i < c.Count(); ++i) out += static_cast<TNamedItem*>(c.Items(i))->Name;
+    for (int i = 0; i < c.Count(); ++i)
+        out += static_cast<TNamedItem*>(c.Items(i))->Name;
     return out;
 }
 
@@ -48,7 +49,7 @@ TEST(Collection, ItemsJoinInOrderAndKeepUniqueIds) {
     auto* a = AddNamed(c, "a");
     auto* b = AddNamed(c, "b");
     auto* x = static_cast<TNamedItem*>(c.Insert(1));
-    x->Name = "x";
+    x->Name = std::string(1, 'x');
     EXPECT_EQ(Names(c), "axb");
     EXPECT_EQ(x->Index(), 1);
     EXPECT_EQ(b->Index(), 2);
@@ -111,9 +112,11 @@ TEST(Collection, NotifiesJoinsDeletesAndLeaves) {
     c.Delete(0);
     b->SetCollection(nullptr);
     using N = TCollectionNotification;
-    const std::vector<std::pair<TCollectionItem*, N>> expected{
-        {a, N::cnAdded}, {b, N::cnAdded}, {a, N::cnDeleting}, {a, N::cnExtracting},
-        {b, N::cnExtracting}};
+    const std::vector<std::pair<TCollectionItem*, N>> expected{{a, N::cnAdded},
+                                                               {b, N::cnAdded},
+                                                               {a, N::cnDeleting},
+                                                               {a, N::cnExtracting},
+                                                               {b, N::cnExtracting}};
     EXPECT_EQ(c.Log, expected);
     delete b;
 }

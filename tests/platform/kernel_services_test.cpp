@@ -21,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class NamedMutex : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         FFolder = fs::temp_directory_path() /
                   ("quill-mutex-test-" + std::to_string(getpid()) + "-" +
@@ -63,7 +63,8 @@ TEST_F(NamedMutex, OneNameOneObjectOwnedByThreads) {
         EXPECT_EQ(WaitForSingleObject(b, 0), WAIT_OBJECT_0);
         EXPECT_TRUE(ReleaseMutex(c));
     }).join();
-    for (HANDLE h : {a, b, c}) EXPECT_TRUE(CloseHandle(h));
+    for (HANDLE h : {a, b, c})
+        EXPECT_TRUE(CloseHandle(h));
     EXPECT_FALSE(CloseHandle(a));
     EXPECT_EQ(WaitForSingleObject(a, 0), WAIT_FAILED);
 }
@@ -111,7 +112,8 @@ TEST_F(NamedMutex, OtherProcessesSeeTheSameLockAndItsEnd) {
     HANDLE again = CreateMutexA(nullptr, 0, "Global\\Межпроцессный");
     EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
     CloseHandle(again);
-    for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
+    for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]})
+        close(fd);
 }
 
 TEST_F(NamedMutex, LinksAreNotFollowedAndEveryoneMeansEveryone) {
@@ -167,7 +169,8 @@ TEST(CriticalSection, RecursiveAndRefusesUninitialisedUse) {
 }
 
 TEST(Profile, IntegerReadsFollowThePlatform) {
-    const fs::path file = fs::temp_directory_path() / ("quill-profile-" + std::to_string(getpid()) + ".ini");
+    const fs::path file =
+        fs::temp_directory_path() / ("quill-profile-" + std::to_string(getpid()) + ".ini");
     std::ofstream(file) << "; tuning\r\n[Other]\r\nHookTimeOut=1\r\n[ start ]\r\n"
                            "  HookTimeOut = 120 \r\nNegative=-5\r\nHex=0x1F\r\nTrailing=42ms\r\n"
                            "Word=fast\r\nEmpty=\r\nQuoted=\"a b\"\r\nhooktimeout=999\r\n[Start]\r\n"

@@ -16,14 +16,14 @@ namespace {
 // Every test runs on a fresh thread, so it starts with an empty queue of its own, on the virtual
 // clock.
 class MessageQueue : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { FPrevious = SetClock(&Clock); }
     void TearDown() override { SetClock(FPrevious); }
     static void OnFreshThread(const std::function<void()>& body) { std::thread(body).join(); }
 
     TVirtualClock Clock{1000};
 
-private:
+  private:
     TClock* FPrevious = nullptr;
 };
 
@@ -33,10 +33,15 @@ LRESULT RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (gSeen) gSeen->push_back(message);
     if (message == WM_USER + 7) return static_cast<LRESULT>(wParam * 2);
     if (message == WM_USER + 9) throw std::runtime_error("window procedure failed");
+    // Calls back into the window named by lParam, which may belong to the thread that sent this.
+    if (message == WM_USER + 20)
+        return SendMessageA(reinterpret_cast<HWND>(lParam), WM_USER + 7, wParam, 0) + 1;
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-LRESULT RefusingProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_CREATE ? -1 : 0; }
+LRESULT RefusingProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_CREATE ? -1 : 0;
+}
 
 void RegisterTestClasses() {
     static const bool done = [] {
@@ -226,6 +231,36 @@ TEST_F(MessageQueue, RetrievalStagesSeeAndMayDiscardMessages) {
     });
 }
 
+bool DiscardTimers(MSG& msg, bool, void*) {
+    return msg.message == WM_TIMER;
+}
+
+TEST_F(MessageQueue, ADiscardedTimerExpiryIsTakenAndTimersStayWithTheirWindowsThread) {
+    RegisterTestClasses();
+    HWND foreign = nullptr;
+    OnFreshThread([&] {
+        foreign = CreateWindowExA(0, "QuillTestRecording", "", 0, nullptr, nullptr);
+        AddRetrievalStage(&DiscardTimers, nullptr);
+        SetTimer(nullptr, 0, 10, nullptr);
+        Clock.Advance(10);
+        MSG msg{};
+        EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+        EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+        Clock.Advance(10);
+        EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+        RemoveRetrievalStage(&DiscardTimers, nullptr);
+        Clock.Advance(10);
+        EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    });
+    // The window's thread has ended; and while it lived, another thread could not time it.
+    EXPECT_EQ(SetTimer(foreign, 1, 10, nullptr), 0u);
+    OnFreshThread([&] {
+        HWND own = CreateWindowExA(0, "QuillTestRecording", "", 0, nullptr, nullptr);
+        std::thread([&] { EXPECT_EQ(SetTimer(own, 1, 10, nullptr), 0u); }).join();
+        DestroyWindow(own);
+    });
+}
+
 TEST_F(MessageQueue, OtherThreadsPostAndSendSafely) {
     RegisterTestClasses();
     std::atomic<DWORD> ownerId{0};
@@ -243,16 +278,19 @@ TEST_F(MessageQueue, OtherThreadsPostAndSendSafely) {
         }
         EXPECT_EQ(posted, 400);
     });
-    while (!ready) std::this_thread::yield();
+    while (!ready)
+        std::this_thread::yield();
     std::vector<std::thread> posters;
     for (int t = 0; t < 4; ++t)
         posters.emplace_back([&] {
-            for (int i = 0; i < 100; ++i) EXPECT_TRUE(PostMessageA(window, WM_USER + 1, 0, 0));
+            for (int i = 0; i < 100; ++i)
+                EXPECT_TRUE(PostMessageA(window, WM_USER + 1, 0, 0));
             // Sent from another thread, handled on the owner's thread.
             EXPECT_EQ(SendMessageA(window, WM_USER + 7, 5, 0), 10);
             EXPECT_EQ(SendMessageA(window, WM_USER + 9, 5, 0), 0);
         });
-    for (auto& p : posters) p.join();
+    for (auto& p : posters)
+        p.join();
     PostThreadMessageA(ownerId, WM_QUIT, 0, 0);
     owner.join();
     // The thread has ended: its window and queue are gone and posting is refused, not a crash.
@@ -260,6 +298,28 @@ TEST_F(MessageQueue, OtherThreadsPostAndSendSafely) {
     EXPECT_FALSE(PostMessageA(window, WM_USER, 0, 0));
     EXPECT_FALSE(PostThreadMessageA(ownerId, WM_USER, 0, 0));
     EXPECT_EQ(SendMessageA(window, WM_USER + 7, 1, 0), 0);
+}
+
+TEST_F(MessageQueue, ThreadsSendingToEachOtherDoNotDeadlock) {
+    RegisterTestClasses();
+    std::atomic<HWND> other{nullptr};
+    std::atomic<bool> done{false};
+    std::thread owner([&] {
+        other = CreateWindowExA(0, "QuillTestRecording", "", 0, nullptr, nullptr);
+        MSG msg{};
+        while (!done)
+            if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) std::this_thread::yield();
+    });
+    while (!other)
+        std::this_thread::yield();
+    OnFreshThread([&] {
+        HWND mine = CreateWindowExA(0, "QuillTestRecording", "", 0, nullptr, nullptr);
+        // Handled on the other thread, which sends back to our window while we wait.
+        EXPECT_EQ(SendMessageA(other, WM_USER + 20, 3, reinterpret_cast<LPARAM>(mine)), 7);
+        DestroyWindow(mine);
+    });
+    done = true;
+    owner.join();
 }
 
 } // namespace

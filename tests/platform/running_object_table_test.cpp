@@ -6,7 +6,7 @@ namespace quill::com {
 namespace {
 
 class TCounted : public IUnknown {
-public:
+  public:
     HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG AddRef() override { return ++Refs; }
     ULONG Release() override { return --Refs; }
