@@ -66,6 +66,7 @@ std::shared_ptr<TMessageQueue> CurrentQueue() {
         TUserState& state = State();
         std::lock_guard guard(state.Lock);
         state.Queues[queue->ThreadId] = queue;
+        if (state.FirstQueueThread == 0) state.FirstQueueThread = queue->ThreadId;
         owner.Queue = std::move(queue);
     }
     return owner.Queue;

@@ -84,6 +84,8 @@ struct TUserState {
     std::map<std::string, TWindowClass> Classes; // key: upper-case name
     std::uintptr_t NextHandle = 0x10000;
     UINT_PTR NextTimerId = 0x7FFF;
+    // The thread that made the process's first queue: where keyboard input goes by default.
+    DWORD FirstQueueThread = 0;
 };
 
 // The process's registry; never destroyed, so threads ending during exit still find it.
