@@ -17,7 +17,9 @@ BOOL Beep(DWORD frequency, DWORD duration) {
         gRecord.Frequency = frequency;
         gRecord.Duration = duration;
     }
-    const int fd = isatty(STDERR_FILENO) ? STDERR_FILENO : isatty(STDOUT_FILENO) ? STDOUT_FILENO : -1;
+    const int fd = isatty(STDERR_FILENO)   ? STDERR_FILENO
+                   : isatty(STDOUT_FILENO) ? STDOUT_FILENO
+                                           : -1;
     if (fd >= 0) {
         // The bell is a courtesy: a terminal that cannot take it is no failure of the caller's.
         [[maybe_unused]] const ssize_t written = write(fd, "\a", 1);

@@ -10,7 +10,7 @@ namespace quill::user {
 BOOL Beep(DWORD frequency, DWORD duration);
 
 struct TBeepRecord {
-    unsigned Count = 0; // calls since the process started
+    unsigned Count = 0;  // calls since the process started
     DWORD Frequency = 0; // of the last call
     DWORD Duration = 0;
 };

@@ -29,16 +29,23 @@ namespace detail {
 
 TKeyIdentity ResolveKey(BYTE virtualKey, BYTE scanCode, bool extended) {
     switch (virtualKey) {
-    case VK_SHIFT: return {VK_SHIFT, scanCode == 0x36 ? VK_RSHIFT : VK_LSHIFT};
-    case VK_CONTROL: return {VK_CONTROL, extended ? VK_RCONTROL : VK_LCONTROL};
-    case VK_MENU: return {VK_MENU, extended ? VK_RMENU : VK_LMENU};
+    case VK_SHIFT:
+        return {VK_SHIFT, scanCode == 0x36 ? VK_RSHIFT : VK_LSHIFT};
+    case VK_CONTROL:
+        return {VK_CONTROL, extended ? VK_RCONTROL : VK_LCONTROL};
+    case VK_MENU:
+        return {VK_MENU, extended ? VK_RMENU : VK_LMENU};
     case VK_LSHIFT:
-    case VK_RSHIFT: return {VK_SHIFT, virtualKey};
+    case VK_RSHIFT:
+        return {VK_SHIFT, virtualKey};
     case VK_LCONTROL:
-    case VK_RCONTROL: return {VK_CONTROL, virtualKey};
+    case VK_RCONTROL:
+        return {VK_CONTROL, virtualKey};
     case VK_LMENU:
-    case VK_RMENU: return {VK_MENU, virtualKey};
-    default: return {virtualKey, 0};
+    case VK_RMENU:
+        return {VK_MENU, virtualKey};
+    default:
+        return {virtualKey, 0};
     }
 }
 

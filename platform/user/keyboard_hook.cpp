@@ -109,8 +109,8 @@ HHOOK SetWindowsHookExA(int hookKind, HOOKPROC proc, HINSTANCE, DWORD threadId) 
         kernel::SetLastError(ERROR_INVALID_FILTER_PROC);
         return nullptr;
     }
-    const auto queue = threadId == GetCurrentThreadId() ? detail::CurrentQueue()
-                                                        : detail::QueueOfThread(threadId);
+    const auto queue =
+        threadId == GetCurrentThreadId() ? detail::CurrentQueue() : detail::QueueOfThread(threadId);
     if (!queue) {
         kernel::SetLastError(ERROR_INVALID_THREAD_ID);
         return nullptr;
@@ -178,8 +178,8 @@ bool KeyboardRetrievalStage(MSG& msg, bool removing, void*) {
         ~TRestore() { tCall = Saved; }
     } restore{tCall};
     tCall = &call;
-    const bool discard = CallFrom(call, 0, removing ? HC_ACTION : HC_NOREMOVE, msg.wParam,
-                                  msg.lParam) != 0;
+    const bool discard =
+        CallFrom(call, 0, removing ? HC_ACTION : HC_NOREMOVE, msg.wParam, msg.lParam) != 0;
     // A message discarded by a retrieval that does not remove it leaves the queue all the same.
     if (discard && !removing) ApplyKeyMessage(msg);
     return discard;

@@ -32,15 +32,20 @@ TInputPath& Input() {
 BYTE DefaultScanCode(BYTE virtualKey) {
     switch (virtualKey) {
     case VK_SHIFT:
-    case VK_LSHIFT: return 0x2A;
-    case VK_RSHIFT: return 0x36;
+    case VK_LSHIFT:
+        return 0x2A;
+    case VK_RSHIFT:
+        return 0x36;
     case VK_CONTROL:
     case VK_LCONTROL:
-    case VK_RCONTROL: return 0x1D;
+    case VK_RCONTROL:
+        return 0x1D;
     case VK_MENU:
     case VK_LMENU:
-    case VK_RMENU: return 0x38;
-    default: return 0;
+    case VK_RMENU:
+        return 0x38;
+    default:
+        return 0;
     }
 }
 
@@ -54,8 +59,8 @@ DWORD DefaultFocusThread() {
 
 void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo) {
     const bool up = (flags & KEYEVENTF_KEYUP) != 0;
-    const bool extended = (flags & KEYEVENTF_EXTENDEDKEY) != 0 || virtualKey == VK_RCONTROL ||
-                          virtualKey == VK_RMENU;
+    const bool extended =
+        (flags & KEYEVENTF_EXTENDEDKEY) != 0 || virtualKey == VK_RCONTROL || virtualKey == VK_RMENU;
     if (scanCode == 0) scanCode = DefaultScanCode(virtualKey);
     const detail::TKeyIdentity key = detail::ResolveKey(virtualKey, scanCode, extended);
 

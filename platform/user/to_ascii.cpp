@@ -15,13 +15,14 @@ const HKL UsEnglish = reinterpret_cast<HKL>(static_cast<std::uintptr_t>(0x040904
 } // namespace
 
 HKL LoadKeyboardLayoutA(const char* layoutName, UINT) {
-    if (layoutName && std::strcmp(layoutName, "00000409") == 0)
-        return UsEnglish;
+    if (layoutName && std::strcmp(layoutName, "00000409") == 0) return UsEnglish;
     kernel::SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
 }
 
-HKL GetKeyboardLayout(DWORD) { return UsEnglish; }
+HKL GetKeyboardLayout(DWORD) {
+    return UsEnglish;
+}
 
 int ToAsciiEx(UINT virtualKey, UINT, const BYTE* keyState, WORD* buffer, UINT, HKL layout) {
     if (buffer) buffer[0] = 0;
