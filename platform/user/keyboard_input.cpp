@@ -16,6 +16,7 @@ namespace {
 
 constexpr BYTE VK_F10 = 0x79;
 
+// Lock order: the input path's lock before the window registry's and a queue's.
 struct TInputPath {
     std::mutex Lock;
     // Guarded by Lock:

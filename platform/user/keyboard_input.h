@@ -11,7 +11,8 @@
 //
 // The focus thread is the one set with SetFocusThread, or the thread of the window given to
 // SetFocus (whose key messages are then addressed to that window); without either, the thread
-// that made the process's first message queue. A key event while the focus thread has ended or
+// that made the process's first message queue (once that thread has ended, the next thread to
+// make a queue). A key event while the focus thread has ended or
 // has no queue still updates the asynchronous state; its message is lost, as a keystroke with no
 // focused application is.
 //

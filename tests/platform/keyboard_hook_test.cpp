@@ -299,6 +299,35 @@ TEST_F(KeyboardHook, HooksAreForOneLiveThreadOnly) {
     Release('H');
 }
 
+LRESULT ThrowingHook(int code, WPARAM key, LPARAM flags) {
+    Record('T', code, key, flags);
+    if (key == 'E') throw std::runtime_error("hook failed");
+    return CallNextHookEx(nullptr, code, key, flags);
+}
+
+TEST_F(KeyboardHook, AHookThatThrowsLeavesTheChainUsable) {
+    ResetHooks();
+    OnFocusedThread([&] {
+        gHookA = SetWindowsHookExA(WH_KEYBOARD, &HookA, nullptr, GetCurrentThreadId());
+        const HHOOK thrower =
+            SetWindowsHookExA(WH_KEYBOARD, &ThrowingHook, nullptr, GetCurrentThreadId());
+        Press('E');
+        Press('F');
+        MSG msg{};
+        EXPECT_THROW(GetMessageA(&msg, nullptr, 0, 0), std::runtime_error);
+        // The failed key is gone; the next one passes the whole chain again.
+        ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+        EXPECT_EQ(msg.wParam, WPARAM('F'));
+        EXPECT_EQ(HookOrder(), "TTA");
+        EXPECT_EQ(CallNextHookEx(nullptr, HC_ACTION, 'F', 0), 0); // no chain left running
+        UnhookWindowsHookEx(thrower);
+        UnhookWindowsHookEx(gHookA);
+        Release('E');
+        Release('F');
+        Drain();
+    });
+}
+
 TEST_F(KeyboardHook, BeepIsRecorded) {
     const unsigned before = GetBeepRecord().Count;
     EXPECT_TRUE(Beep(750, 120));
