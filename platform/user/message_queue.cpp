@@ -275,7 +275,6 @@ LRESULT DispatchMessageA(const MSG* msg) {
 }
 
 KeyTranslator SetKeyTranslator(KeyTranslator translator) { return gKeyTranslator.exchange(translator); }
-RetrievalStage SetInputStage(RetrievalStage stage) { return gInputStage.exchange(stage); }
 
 BOOL TranslateMessage(const MSG* msg) {
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE;
@@ -304,5 +303,7 @@ void RemoveRetrievalStage(RetrievalStage stage, void* context) {
     std::erase_if(CurrentQueue()->Stages,
                   [&](const TStage& s) { return s.Stage == stage && s.Context == context; });
 }
+
+RetrievalStage SetInputStage(RetrievalStage stage) { return gInputStage.exchange(stage); }
 
 } // namespace quill::user
