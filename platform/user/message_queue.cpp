@@ -18,6 +18,7 @@ const HWND ThreadMessagesOnly = reinterpret_cast<HWND>(static_cast<std::intptr_t
 constexpr std::uint64_t NoDeadline = std::numeric_limits<std::uint64_t>::max();
 
 std::atomic<KeyTranslator> gKeyTranslator{nullptr};
+std::atomic<RetrievalStage> gInputStage{nullptr};
 
 MSG MakeMsg(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     MSG msg{};
@@ -138,7 +139,10 @@ bool Retrieve(MSG* out, HWND hwnd, UINT filterMin, UINT filterMax, bool remove, 
         lock.unlock();
         const std::vector<TStage> stages = queue->Stages;
         bool discarded = false;
+        if (source == &queue->Input)
+            if (const RetrievalStage input = gInputStage.load()) discarded = input(msg, remove, nullptr);
         for (const TStage& stage : stages) {
+            if (discarded) break;
             if (stage.Stage(msg, remove, stage.Context)) {
                 discarded = true;
                 break;
@@ -315,5 +319,7 @@ void RemoveRetrievalStage(RetrievalStage stage, void* context) {
     std::erase_if(CurrentQueue()->Stages,
                   [&](const TStage& s) { return s.Stage == stage && s.Context == context; });
 }
+
+RetrievalStage SetInputStage(RetrievalStage stage) { return gInputStage.exchange(stage); }
 
 } // namespace quill::user

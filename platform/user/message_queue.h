@@ -62,6 +62,12 @@ using RetrievalStage = bool (*)(MSG& msg, bool removing, void* context);
 void AddRetrievalStage(RetrievalStage stage, void* context);
 void RemoveRetrievalStage(RetrievalStage stage, void* context);
 
+// The process's stage for input messages: called before the thread's own stages for each message
+// from the input list about to be returned (the keyboard services keep the thread's key state and
+// run the keyboard hooks there), with a nil context. Installs `stage` (nil: none); returns the
+// previous one.
+RetrievalStage SetInputStage(RetrievalStage stage);
+
 // Converts a key-down into a character for TranslateMessage: returns 1 and sets `character`, or 0.
 using KeyTranslator = int (*)(UINT virtualKey, LPARAM keyData, char16_t* character);
 // Installs the process's translator (nil: none). Returns the previous one.

@@ -23,6 +23,14 @@ constexpr char kShiftedDigits[] = ")!@#$%^&*(";
 char KeyToChar(std::uint8_t key, bool shift, bool capsLock, bool control) {
     if (control) {
         if (key >= 'A' && key <= 'Z') return static_cast<char>(key - 'A' + 1);
+        if (shift) {
+            // Control with Shift types only the letters' codes and these two.
+            switch (key) {
+            case '6': return 30;
+            case 0xBD: return 31;
+            default: return 0;
+            }
+        }
         switch (key) {
         case 0xDB: return 27;
         case 0xDC: return 28;

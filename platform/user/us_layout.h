@@ -2,9 +2,11 @@
 //
 // KeyToChar is what ToAsciiEx gives for one key with that layout: letters with Shift and Caps
 // Lock, digits and punctuation with and without Shift, Enter 13, Tab 9, Backspace 8, Escape 27,
-// Space, and Ctrl+letter the control codes 1..26 (Ctrl+[ 27, Ctrl+\ 28, Ctrl+] 29, Ctrl+Space 32);
-// a key that makes no character gives 0. CharToKey is its inverse for the characters a keyboard
-// types: the key and whether Shift produces it (or Control for a control code). Pure.
+// Space, and Ctrl+letter the control codes 1..26 (Ctrl+[ 27, Ctrl+\ 28, Ctrl+] 29, Ctrl+Space 32,
+// Ctrl+Enter 10, Ctrl+Backspace 127, Ctrl+Escape 27); with Shift as well, Control gives the
+// letters' codes, Ctrl+Shift+6 30 and Ctrl+Shift+- 31, and nothing else; a key that makes no
+// character gives 0. CharToKey is its inverse for the characters a keyboard types: the key and
+// whether Shift produces it (or Control for a control code). Pure.
 #pragma once
 
 #include <cstdint>

@@ -30,6 +30,7 @@ void ThreadEnded(const std::shared_ptr<TMessageQueue>& queue) {
         if (auto it = state.Queues.find(queue->ThreadId);
             it != state.Queues.end() && it->second == queue)
             state.Queues.erase(it);
+        if (state.FirstQueueThread == queue->ThreadId) state.FirstQueueThread = 0;
         for (auto it = state.Windows.begin(); it != state.Windows.end();)
             it = it->second.Queue == queue ? state.Windows.erase(it) : std::next(it);
     }
@@ -67,6 +68,7 @@ std::shared_ptr<TMessageQueue> CurrentQueue() {
         TUserState& state = State();
         std::lock_guard guard(state.Lock);
         state.Queues[queue->ThreadId] = queue;
+        if (state.FirstQueueThread == 0) state.FirstQueueThread = queue->ThreadId;
         owner.Queue = std::move(queue);
     }
     return owner.Queue;

@@ -84,6 +84,9 @@ struct TUserState {
     std::map<std::string, TWindowClass> Classes; // key: upper-case name
     std::uintptr_t NextHandle = 0x10000;
     UINT_PTR NextTimerId = 0x7FFF;
+    // Where keyboard input goes by default: the thread that made the process's first queue, and
+    // after it has ended, the next thread to make one (0 until then).
+    DWORD FirstQueueThread = 0;
 };
 
 // The process's registry; never destroyed, so threads ending during exit still find it.

@@ -1,0 +1,55 @@
+// The input path: where keystrokes enter the process, standing in for the system's input thread.
+//
+// keybd_event takes one key event (from the reference host's keyboard source, from a test, or a
+// keystroke the library types itself). It updates the asynchronous key state and places
+// WM_KEYDOWN/WM_KEYUP (WM_SYSKEYDOWN/WM_SYSKEYUP while Alt is down without Control, and for F10)
+// in the input list of the focus thread's queue, carrying the event's extra-information word. The
+// message's wParam is the virtual key (the generic VK_SHIFT, VK_CONTROL, VK_MENU for sided
+// modifiers), its lParam the keystroke flags in the platform's form: repeat count 1, the scan code
+// in bits 16-23, the extended flag in bit 24, the Alt context in bit 29, the previous state in
+// bit 30 and the transition (1 for a release) in bit 31.
+//
+// The focus thread is the one set with SetFocusThread, or the thread of the window given to
+// SetFocus (whose key messages are then addressed to that window); without either, the thread
+// that made the process's first message queue (once that thread has ended, the next thread to
+// make a queue). A key event while the focus thread has ended or
+// has no queue still updates the asynchronous state; its message is lost, as a keystroke with no
+// focused application is.
+//
+// Thread-safe: events from several threads are taken one at a time, so the asynchronous state and
+// the order of the messages agree.
+#pragma once
+
+#include "platform/user/user_types.h"
+
+#include <cstdint>
+
+namespace quill::user {
+
+using BYTE = std::uint8_t;
+using SHORT = std::int16_t;
+
+constexpr DWORD KEYEVENTF_EXTENDEDKEY = 0x0001;
+constexpr DWORD KEYEVENTF_KEYUP = 0x0002;
+
+// One key event: `flags` KEYEVENTF_KEYUP for a release (else a press), KEYEVENTF_EXTENDEDKEY for
+// the right-hand Control and Alt; `scanCode` 0 takes the usual one for the sided modifiers.
+void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo);
+
+// Negative while `virtualKey` is down in the input path's state; 0 otherwise (and for a code
+// outside 0..255).
+SHORT GetAsyncKeyState(int virtualKey);
+
+// Makes `threadId` the focus thread (0: back to the default) and clears the focus window.
+// Returns the previous focus thread as set (0 when it was the default).
+DWORD SetFocusThread(DWORD threadId);
+// The thread that receives keyboard input now; 0 when there is none.
+DWORD GetFocusThread();
+// Makes `hwnd` the focus window: its thread becomes the focus thread and key messages are
+// addressed to it. Nil clears the focus window and keeps the focus thread. Returns the previous
+// focus window; nil and ERROR_INVALID_WINDOW_HANDLE when `hwnd` is no window.
+HWND SetFocus(HWND hwnd);
+// The focus window, nil when there is none or it has been destroyed.
+HWND GetFocus();
+
+} // namespace quill::user
