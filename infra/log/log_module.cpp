@@ -15,6 +15,7 @@ TLogModule::~TLogModule() {
 }
 
 void TLogModule::Startup() noexcept {
+    if (FLog || FHost) return; // started already
     try {
         FLogIndent = 0;
         // Without the log folder there is neither a place for the files nor a write lock, and

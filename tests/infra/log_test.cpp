@@ -135,6 +135,17 @@ TEST_F(LogTest, HostElectionIsPerProcessAndEndsWithTheHost) {
     ASSERT_TRUE(first->IsHost());
     EXPECT_EQ(TLogHost::Elect(), nullptr) << "a second module of the process is not the host";
     EXPECT_EQ(FindPublishedLogName(), first->LogName());
+    // Another process elects its own host, whatever this one holds.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TLogModule other("/m/Other.plu");
+        other.Startup();
+        _exit(other.IsHost() && other.LogName().find("/Other_") != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     first.reset();
     EXPECT_EQ(FindPublishedLogName(), "") << "the name is withdrawn with the host";
     TLogModule next("/m/Next.plu");

@@ -265,17 +265,44 @@ class TFlWindow : public Fl_Double_Window {
 
 void BuildChildren(TFltkForm& owner, TControl& parent);
 
+// Labels size themselves to their text in the designed font, which this toolkit's fonts rarely
+// match: a label may use the room up to the next control on its row (or its parent's edge).
+int LabelRoom(const TControl& label) {
+    const TControl* parent = label.Parent();
+    if (!parent) return label.Width;
+    int right = parent->Kind() == TControlKind::Form ? parent->Width : parent->Width - 4;
+    for (const auto& sibling : parent->Controls()) {
+        const TControl& other = *sibling;
+        const bool sameRow =
+            other.Top < label.Top + label.Height && label.Top < other.Top + other.Height;
+        if (&other != &label && sameRow && other.Left >= label.Left + label.Width)
+            right = std::min(right, other.Left);
+    }
+    return std::max(label.Width, right - label.Left - 2);
+}
+
+// Shrinks a label's font until its text fits its box.
+void FitLabel(Fl_Widget* box) {
+    if (!box->label()) return;
+    for (int size = box->labelsize(); size > 8; --size) {
+        fl_font(box->labelfont(), size);
+        box->labelsize(size);
+        if (fl_width(box->label()) <= box->w()) return;
+    }
+}
+
 void BuildControl(TFltkForm& owner, TControl& control) {
     const int x = control.FormLeft();
     const int y = control.FormTop();
     Fl_Widget* widget = nullptr;
     switch (control.Kind()) {
     case TControlKind::Label: {
-        auto* box = new Fl_Box(x, y, control.Width, control.Height);
+        auto* box = new Fl_Box(x, y, LabelRoom(control), control.Height);
         box->box(FL_NO_BOX);
         box->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
         box->copy_label(Utf8(control.Text).c_str());
         ApplyFont(box, control);
+        FitLabel(box);
         widget = box;
         break;
     }
@@ -328,6 +355,8 @@ void TFltkForm::Sync() {
             if (const std::string text = Utf8(control.Text);
                 text != (entry.Widget->label() ? entry.Widget->label() : "")) {
                 entry.Widget->copy_label(text.c_str());
+                ApplyFont(entry.Widget, control);
+                if (control.Kind() == TControlKind::Label) FitLabel(entry.Widget);
                 if (Window) Window->redraw();
             }
             break;

@@ -7,7 +7,10 @@
 // (the toolkit would otherwise end the process).
 //
 // Labels, edits, group boxes, track bars (with their ticks) and buttons are drawn at the model's
-// positions; texts are Windows-1251 in the model and UTF-8 on screen. Edits report every change,
+// positions in the toolkit's sans-serif font at the model's size; a label may shrink its font to
+// fit up to the next control on its row, as the designed font is rarely at hand. Texts are
+// Windows-1251 in the model and UTF-8 on screen. Windows keep their designed size (anchors only
+// matter to a resized form, which this backend does not offer). Edits report every change,
 // the track bar keeps the model's steps and clamping (arrows a line step, Page Up/Down a page,
 // Home/End the ends), Tab follows the model's tab order, Escape and the close box cancel. After
 // every user action the widgets are brought up to date from the model (labels that handlers
