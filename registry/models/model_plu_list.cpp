@@ -82,7 +82,11 @@ void TModelPluList::Unindex(rtl::TCollectionItem* item) {
     if (items.empty()) FById.erase(it);
 }
 
-TModelPluItem* TModelPluList::AddModel() { return static_cast<TModelPluItem*>(Add()); }
+TModelPluItem* TModelPluList::AddModel() {
+    auto* item = static_cast<TModelPluItem*>(Add());
+    item->FPositionHint = Count() - 1;
+    return item;
+}
 
 void TModelPluList::SetModelId(TModelPluItem* item, const com::GUID& id) {
     if (item->FId == id) return;
