@@ -54,15 +54,12 @@ XmlDocument NewXmlDocument(std::u16string_view rootName, std::u16string_view dec
 std::u16string_view XmlDeclaration() { return u"version=\"1.0\" encoding=\"UTF-16\""; }
 
 void NormaliseSettingsText(std::u16string& text) {
-    for (const TReplacement& r : kDigit4Rule) {
-        // Most texts are already in digit-4 form; a text without the search text is left alone.
-        std::u16string replaced = ReplaceAll(text, r.Search, r.Replace, false);
-        if (replaced.size() != text.size() || replaced != text) text = std::move(replaced);
-    }
+    // Most texts are already in digit-4 form: a pass that finds nothing copies nothing.
+    for (const TReplacement& r : kDigit4Rule) ReplaceAllIn(text, r.Search, r.Replace, false);
 }
 
 XmlDocument LoadSettingsDocument(std::u16string& text, bool dropLineBreaks) {
-    if (dropLineBreaks) text = ReplaceAll(text, u"\r\n", u"", true);
+    if (dropLineBreaks) ReplaceAllIn(text, u"\r\n", u"", true);
     NormaliseSettingsText(text);
     XmlDocument document = CreateXmlDocument();
     document->LoadXml(text);

@@ -13,44 +13,52 @@ template <class CharT> unsigned Code(CharT c) {
     return static_cast<unsigned>(static_cast<std::make_unsigned_t<CharT>>(c));
 }
 
-template <class CharT> unsigned Fold(CharT c, bool exactCase) {
+
+template <bool ExactCase, class CharT> unsigned FoldT(CharT c) {
     const unsigned u = Code(c);
-    return (!exactCase && u >= 'a' && u <= 'z') ? u - ('a' - 'A') : u;
+    if constexpr (ExactCase) return u;
+    else return (u >= 'a' && u <= 'z') ? u - ('a' - 'A') : u;
 }
 
-template <class CharT>
-std::basic_string<CharT> ReplaceAllT(std::basic_string_view<CharT> text, std::basic_string_view<CharT> search,
-                                     std::basic_string_view<CharT> replacement, bool exactCase) {
+// Writes the replaced text to `out` and returns true, or returns false (leaving `out` alone) when
+// the text holds no occurrence.
+template <bool ExactCase, class CharT>
+bool ReplaceInto(std::basic_string_view<CharT> text, std::basic_string_view<CharT> search,
+                 std::basic_string_view<CharT> replacement, std::basic_string<CharT>& out) {
     using String = std::basic_string<CharT>;
-    if (text.empty()) return String();
     const std::size_t n = text.size();
     const std::size_t m = search.size();
-    // An empty search text has no occurrence to find (scanning for it would never advance).
-    if (m == 0 || m > n) return String(text);
 
     // The pattern folded once; the skip table indexed by the low byte of the folded character. A
     // UTF-16 character shares its slot with others of the same low byte: the slot then holds the
     // smallest of their distances, so the scan never jumps over an occurrence.
     std::vector<unsigned> pattern(m, 0);
-    for (std::size_t i = 0; i < m; ++i) pattern[i] = Fold(search[i], exactCase);
+    for (std::size_t i = 0; i < m; ++i) pattern[i] = FoldT<ExactCase>(search[i]);
     std::array<std::size_t, 256> skip;
     skip.fill(m);
     for (std::size_t i = 0; i + 1 < m; ++i) skip[pattern[i] & 0xFF] = m - 1 - i;
 
-    String out;
+    String result;
+    bool found = false;
     const std::size_t r = replacement.size();
-    // Sized for the worst case up front when the text can grow, to the input length otherwise.
-    out.reserve(r > m ? n / m * r + n % m : n);
+    const CharT* const data = text.data();
+    const unsigned lastOfPattern = pattern[m - 1];
     std::size_t copied = 0;
     std::size_t pos = 0;
     while (pos <= n - m) {
-        const unsigned last = Fold(text[pos + m - 1], exactCase);
-        if (last == pattern[m - 1]) {
+        const unsigned last = FoldT<ExactCase>(data[pos + m - 1]);
+        if (last == lastOfPattern) {
             std::size_t j = m - 1;
-            while (j > 0 && Fold(text[pos + j - 1], exactCase) == pattern[j - 1]) --j;
+            while (j > 0 && FoldT<ExactCase>(data[pos + j - 1]) == pattern[j - 1]) --j;
             if (j == 0) {
-                out.append(text.substr(copied, pos - copied));
-                out.append(replacement);
+                if (!found) {
+                    // Sized at the first occurrence: for the worst case when the text can grow,
+                    // to the input length otherwise.
+                    result.reserve(r > m ? n / m * r + n % m : n);
+                    found = true;
+                }
+                result.append(data + copied, pos - copied);
+                result.append(replacement);
                 pos += m;
                 copied = pos;
                 continue;
@@ -58,8 +66,27 @@ std::basic_string<CharT> ReplaceAllT(std::basic_string_view<CharT> text, std::ba
         }
         pos += skip[last & 0xFF];
     }
-    out.append(text.substr(copied));
-    return out;
+    if (!found) return false;
+    result.append(data + copied, n - copied);
+    out = std::move(result);
+    return true;
+}
+
+template <class CharT>
+bool ReplaceInto(std::basic_string_view<CharT> text, std::basic_string_view<CharT> search,
+                 std::basic_string_view<CharT> replacement, bool exactCase, std::basic_string<CharT>& out) {
+    // An empty search text has no occurrence to find (scanning for it would never advance).
+    if (text.empty() || search.empty() || search.size() > text.size()) return false;
+    return exactCase ? ReplaceInto<true>(text, search, replacement, out)
+                     : ReplaceInto<false>(text, search, replacement, out);
+}
+
+template <class CharT>
+std::basic_string<CharT> ReplaceAllT(std::basic_string_view<CharT> text, std::basic_string_view<CharT> search,
+                                     std::basic_string_view<CharT> replacement, bool exactCase) {
+    std::basic_string<CharT> out;
+    if (ReplaceInto(text, search, replacement, exactCase, out)) return out;
+    return std::basic_string<CharT>(text);
 }
 
 template <class CharT> bool LooksLikePath(std::basic_string_view<CharT> text) {
@@ -81,7 +108,7 @@ std::basic_string<CharT> NormaliseGuidTextT(std::basic_string_view<CharT> text, 
     while (!text.empty() && Code(text.front()) <= ' ') text.remove_prefix(1);
     while (!text.empty() && Code(text.back()) <= ' ') text.remove_suffix(1);
     std::basic_string<CharT> out(text);
-    for (CharT& c : out) c = static_cast<CharT>(Fold(c, false));
+    for (CharT& c : out) c = static_cast<CharT>(FoldT<false>(c));
     if (bare && out.size() == 38) return out.substr(1, 36);
     if (!bare && out.size() == 36) {
         out.insert(out.begin(), CharT('{'));
@@ -100,6 +127,14 @@ std::string ReplaceAll(std::string_view text, std::string_view search, std::stri
 std::u16string ReplaceAll(std::u16string_view text, std::u16string_view search,
                           std::u16string_view replacement, bool exactCase) {
     return ReplaceAllT<char16_t>(text, search, replacement, exactCase);
+}
+
+bool ReplaceAllIn(std::u16string& text, std::u16string_view search, std::u16string_view replacement,
+                  bool exactCase) {
+    std::u16string out;
+    if (!ReplaceInto<char16_t>(text, search, replacement, exactCase, out)) return false;
+    text = std::move(out);
+    return true;
 }
 
 std::string EscapeLineBreaks(std::string_view text, bool encode) {

@@ -19,6 +19,9 @@ std::string ReplaceAll(std::string_view text, std::string_view search, std::stri
                        bool exactCase);
 std::u16string ReplaceAll(std::u16string_view text, std::u16string_view search,
                           std::u16string_view replacement, bool exactCase);
+// ReplaceAll on `text` itself; false (and the text untouched, not copied) when nothing matched.
+bool ReplaceAllIn(std::u16string& text, std::u16string_view search, std::u16string_view replacement,
+                  bool exactCase);
 
 // Encode: every CR LF pair becomes backslash and "n". Decode: every backslash-"n" pair becomes
 // CR LF, except in a text that looks like a path (second and third characters ":\", or first two

@@ -58,7 +58,42 @@ void EnsureLibxml() {
     std::call_once(once, [] { xmlInitParser(); });
 }
 
-std::string ToUtf8(std::u16string_view text) { return kernel::WideToUtf8(text); }
+// Whole documents pass through here, so the output is sized once and written by index. Unpaired
+// surrogates become U+FFFD, as the kernel's converter makes them.
+std::string ToUtf8(std::u16string_view text) {
+    std::string out(text.size() * 3, '\0');
+    char* p = out.data();
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        char32_t cp = text[i];
+        if (cp < 0x80) {
+            *p++ = static_cast<char>(cp);
+            continue;
+        }
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (cp >> 6));
+            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            *p++ = static_cast<char>(0xE0 | (cp >> 12));
+            *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            // A surrogate pair: two UTF-16 units, four bytes, within the 3-per-unit budget.
+            *p++ = static_cast<char>(0xF0 | (cp >> 18));
+            *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    out.resize(static_cast<std::size_t>(p - out.data()));
+    return out;
+}
 
 std::u16string FromUtf8(const xmlChar* text) {
     if (!text) return {};
