@@ -92,7 +92,7 @@ void TMyMemoryStream::SetSize(std::int32_t n) {
     if (n > Size) Size = n;
 }
 
-std::int32_t TMyMemoryStream::Write(const void* data, std::int32_t count) {
+std::int32_t TMyMemoryStream::WriteGrowing(const void* data, std::int32_t count) {
     if (count <= 0) return 0;
     const std::int64_t end = static_cast<std::int64_t>(Position) + count;
     if (Position < 0 || end > std::numeric_limits<std::int32_t>::max())
@@ -109,7 +109,7 @@ std::int32_t TMyMemoryStream::Write(const void* data, std::int32_t count) {
     return count;
 }
 
-std::int32_t TMyMemoryStream::Read(void* data, std::int32_t count) {
+std::int32_t TMyMemoryStream::ReadChecked(void* data, std::int32_t count) {
     if (Position < 0 || count < 1) return 0;
     if (static_cast<std::int64_t>(Position) + count > Size) {
         if (ReadDumpsEnabled())
