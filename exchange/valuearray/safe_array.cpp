@@ -105,6 +105,10 @@ HRESULT TSafeArray::QueryInterface(REFIID iid, void** object) {
 }
 
 bool TSafeArray::QueryOwnInterface(REFIID iid, void** object) {
+    if (iid == ImplementationGuid) {
+        *object = this;
+        return true;
+    }
     if (iid != ISafeArray::Guid) return false;
     *object = static_cast<ISafeArray*>(this);
     return true;
@@ -222,6 +226,17 @@ void TSafeArray::Adopt(SAFEARRAY* array) {
     ReplaceTable(array, static_cast<std::int32_t>(rows), static_cast<std::int32_t>(columns));
 }
 
+SAFEARRAY* TSafeArray::DetachTable() {
+    OleVariant fresh = OleVariant::FromArray(NewTable(VT_VARIANT, 1, 0, 1, 0), VT_VARIANT);
+    SAFEARRAY* table = FTable.parray;
+    FTable.vt = VT_EMPTY; // the table now belongs to the caller
+    FTable.parray = nullptr;
+    FTable = std::move(fresh);
+    RowCount = 0;
+    ColCount = 0;
+    return table;
+}
+
 // ---- Files ----
 
 void TSafeArray::DoSaveToFile(const std::string& fileName) const {
@@ -242,7 +257,17 @@ bool TSafeArray::DoLoadFromFile(const std::string& fileName) {
     const OleVariant decoded = ReadValue(stream);
     if (!IsValueArray(decoded)) throw rtl::Exception(NotTableText());
 
-    // The decoded table hands over its array by its late-bound name, as any value array would.
+    // A value array of our own gives up its table; any other hands over a copy of its array,
+    // fetched by its late-bound name.
+    void* own = nullptr;
+    if (SUCCEEDED(decoded.pdispVal->QueryInterface(ImplementationGuid, &own)) && own) {
+        auto* table = static_cast<TSafeArray*>(own);
+        ArrayHolder taken(table->DetachTable());
+        table->Release();
+        Adopt(taken.get());
+        taken.release();
+        return true;
+    }
     OleVariant address;
     EXCEPINFO failure{};
     const HRESULT hr = DispatchInvoke(decoded.pdispVal, u"__PSA", DISPATCH_METHOD | DISPATCH_PROPERTYGET,

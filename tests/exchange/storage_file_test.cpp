@@ -4,6 +4,7 @@
 #include "exchange/valuearray/safe_array.h"
 #include "exchange/valuearray/storage_file.h"
 #include "exchange/valuearray/value_array.h"
+#include "platform/com/class_registry.h"
 #include "platform/com/errorinfo.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
@@ -251,4 +252,53 @@ TEST_F(StorageFile, ThePlainByteFileRoundTripsBytesOnly) {
     EXPECT_EQ(ok, VARIANT_FALSE);
     table->GetBounds(&rows, &columns);
     EXPECT_EQ(columns, 10);
+}
+
+namespace {
+
+// A value array that does not let the loader take its table: the loader must copy it through
+// the late-bound "__PSA".
+class TForeignTable : public TSafeArray {
+protected:
+    bool QueryOwnInterface(REFIID iid, void** object) override {
+        return iid != ImplementationGuid && TSafeArray::QueryOwnInterface(iid, object);
+    }
+};
+
+class TForeignFactory : public IClassFactory {
+public:
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        if (iid != IUnknown::Guid && iid != IClassFactory::Guid) return E_NOINTERFACE;
+        *object = this;
+        return S_OK;
+    }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT CreateInstance(IUnknown*, REFIID iid, void** object) override {
+        ++Created;
+        return CreateComObject<TForeignTable>()->QueryInterface(iid, object);
+    }
+    HRESULT LockServer(bool) override { return S_OK; }
+    int Created = 0;
+};
+
+} // namespace
+
+TEST_F(StorageFile, LoadingCopiesTheArrayOfAValueArrayItDidNotMake) {
+    const std::string path = PathOf("table.dat");
+    ASSERT_EQ(Save(MixedTable().Get(), path), VARIANT_TRUE);
+    RevokeValueArrayClass();
+    TForeignFactory factory;
+    ASSERT_EQ(RegisterClassFactory({u"AddIn", u"SafeArray", ValueArrayClassGuid, TClassInstancing::MultiInstance,
+                                    TThreadingModel::Free},
+                                   &factory),
+              S_OK);
+    ComPtr<ISafeArray> target = CreateValueArray();
+    std::int16_t ok = 0;
+    EXPECT_EQ(Load(target.Get(), path, &ok).first, S_OK);
+    EXPECT_EQ(factory.Created, 2); // the target and the decoded table
+    OleVariant cell;
+    ASSERT_EQ(target->GetValue(2, 1, &cell), S_OK);
+    EXPECT_EQ(rtl::VarToWide(cell), u"строка c");
+    RevokeValueArrayClass();
 }
