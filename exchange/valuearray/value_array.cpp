@@ -1,6 +1,7 @@
 #include "exchange/valuearray/value_array.h"
 
 #include "exchange/valuearray/safe_array.h"
+#include "exchange/valuearray/type_library.h"
 #include "platform/com/class_registry.h"
 #include "platform/rtl/exception.h"
 
@@ -59,8 +60,9 @@ ComPtr<ISafeArray> CreateValueArray() {
         std::lock_guard guard(gRegistrationLock);
         if (!GetClassRegistration(ValueArrayClassGuid, nullptr)) {
             ComPtr<IClassFactory> factory(new TSafeArrayFactory);
-            const TClassRegistration info{u"AddIn", u"SafeArray", ValueArrayClassGuid,
-                                          TClassInstancing::MultiInstance, TThreadingModel::Free};
+            const TClassRegistration info{u"AddIn", std::u16string(typelib::SafeArrayClass.Name),
+                                          typelib::SafeArrayClass.Id, TClassInstancing::MultiInstance,
+                                          TThreadingModel::Free};
             const HRESULT hr = RegisterClassFactory(info, factory.Get());
             if (FAILED(hr) && hr != CO_E_OBJISREG)
                 throw rtl::EOleSysError("Cannot register the value-array class", hr);
