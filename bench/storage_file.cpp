@@ -36,11 +36,22 @@ ComPtr<ISafeArray> MixedTable() {
         for (int j = 0; j < kColumns; ++j) {
             const int k = i * kColumns + j;
             switch (k % 5) {
-            case 0: table->SetValue(i, j, OleVariant(k)); break;
-            case 1: table->SetValue(i, j, OleVariant(k * 1.5)); break;
-            case 2: table->SetValue(i, j, OleVariant(u"товар " + std::u16string(1, static_cast<char16_t>(u'a' + k % 26)))); break;
-            case 3: table->SetValue(i, j, OleVariant(k % 3 == 0)); break;
-            default: break;
+            case 0:
+                table->SetValue(i, j, OleVariant(k));
+                break;
+            case 1:
+                table->SetValue(i, j, OleVariant(k * 1.5));
+                break;
+            case 2:
+                table->SetValue(i, j,
+                                OleVariant(u"товар " + std::u16string(1, static_cast<char16_t>(
+                                                                             u'a' + k % 26))));
+                break;
+            case 3:
+                table->SetValue(i, j, OleVariant(k % 3 == 0));
+                break;
+            default:
+                break;
             }
         }
     return table;
@@ -76,7 +87,8 @@ const std::vector<unsigned char>& Compressed() {
 std::string FilePath() {
     static const std::string path = [] {
         const char* folder = std::getenv("TMPDIR");
-        return std::string(folder && *folder ? folder : "/tmp") + "/quill-bench-" + std::to_string(getpid()) + ".dat";
+        return std::string(folder && *folder ? folder : "/tmp") + "/quill-bench-" +
+               std::to_string(getpid()) + ".dat";
     }();
     return path;
 }
@@ -87,7 +99,8 @@ template <class Work> double AnchorSeconds(Work&& work) {
     for (int i = 0; i < 7; ++i) {
         const auto start = std::chrono::steady_clock::now();
         work();
-        times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        times.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
@@ -115,7 +128,8 @@ double UncompressSeconds() {
 
 void ReportAgainst(benchmark::State& state, double anchorSeconds,
                    std::chrono::steady_clock::time_point start) {
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double perIteration = seconds / static_cast<double>(state.iterations());
     state.counters["ms_per_op"] = perIteration * 1e3;
     state.counters["zlib_ms"] = anchorSeconds * 1e3;

@@ -30,7 +30,8 @@ OleVariant DoubleTable() {
     const SAFEARRAYBOUND bounds[2] = {{kRows, 0}, {kColumns, 0}};
     SAFEARRAY* array = SafeArrayCreate(VT_R8, 2, bounds);
     auto* cells = static_cast<double*>(array->pvData);
-    for (int i = 0; i < kRows * kColumns; ++i) cells[i] = i * 0.25;
+    for (int i = 0; i < kRows * kColumns; ++i)
+        cells[i] = i * 0.25;
     return OleVariant::FromArray(array, VT_R8);
 }
 
@@ -40,11 +41,21 @@ OleVariant MixedTable() {
     auto* cells = static_cast<VARIANT*>(array->pvData);
     for (int i = 0; i < kRows * kColumns; ++i) {
         switch (i % 5) {
-        case 0: new (&cells[i]) OleVariant(i); break;
-        case 1: new (&cells[i]) OleVariant(i * 1.5); break;
-        case 2: new (&cells[i]) OleVariant(u"cell " + std::u16string(1, static_cast<char16_t>(u'a' + i % 26))); break;
-        case 3: new (&cells[i]) OleVariant(i % 2 == 0); break;
-        default: break; // empty
+        case 0:
+            new (&cells[i]) OleVariant(i);
+            break;
+        case 1:
+            new (&cells[i]) OleVariant(i * 1.5);
+            break;
+        case 2:
+            new (&cells[i])
+                OleVariant(u"cell " + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)));
+            break;
+        case 3:
+            new (&cells[i]) OleVariant(i % 2 == 0);
+            break;
+        default:
+            break; // empty
         }
     }
     return OleVariant::FromArray(array, VT_VARIANT);
@@ -86,7 +97,8 @@ double MemcpyBandwidth(std::size_t size) {
             ++copies;
             now = Clock::now();
         } while (now - start < std::chrono::milliseconds(20));
-        rounds.push_back(static_cast<double>(size) * copies / std::chrono::duration<double>(now - start).count());
+        rounds.push_back(static_cast<double>(size) * copies /
+                         std::chrono::duration<double>(now - start).count());
     }
     std::sort(rounds.begin(), rounds.end());
     return cache[size] = rounds[rounds.size() / 2];
@@ -94,19 +106,20 @@ double MemcpyBandwidth(std::size_t size) {
 
 // Wall-clock time of the measured loop, the same clock as the anchor's.
 class LoopTimer {
-public:
+  public:
     LoopTimer() : FStart(std::chrono::steady_clock::now()) {}
     double Seconds() const {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
     }
 
-private:
+  private:
     std::chrono::steady_clock::time_point FStart;
 };
 
 void Report(benchmark::State& state, std::size_t bytes, const LoopTimer& timer) {
     const double seconds = timer.Seconds();
-    const double bandwidth = static_cast<double>(state.iterations()) * static_cast<double>(bytes) / seconds;
+    const double bandwidth =
+        static_cast<double>(state.iterations()) * static_cast<double>(bytes) / seconds;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
     state.counters["MB_per_s"] = bandwidth / 1e6;
     state.counters["memcpy_MB_per_s"] = MemcpyBandwidth(bytes) / 1e6;

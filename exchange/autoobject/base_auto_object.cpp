@@ -31,16 +31,28 @@ QUILL_TEXT(GetIndexText, u"Неверный индекс (Get) Index=%d Count=%d
 QUILL_TEXT(SetIndexText, u"Неверный индекс (Set) Index=%d Count=%d")
 #undef QUILL_TEXT
 
-std::string CountFailure(const std::string& name) { return CountText() + name + "]"; }
-std::string NotReadable(const std::string& name) { return NotReadableText() + name + "]"; }
-std::string NotWritable(const std::string& name) { return NotWritableText() + name + "]"; }
+std::string CountFailure(const std::string& name) {
+    return CountText() + name + "]";
+}
+std::string NotReadable(const std::string& name) {
+    return NotReadableText() + name + "]";
+}
+std::string NotWritable(const std::string& name) {
+    return NotWritableText() + name + "]";
+}
 std::string NotFound(const std::string& name, WORD flags) {
     return NotFoundText() + name + NotFoundTail() + std::to_string(flags);
 }
 
-bool IsMethodCall(WORD flags) { return flags == 1 || flags == 3; }
-bool IsRead(WORD flags) { return flags == 2; }
-bool IsWrite(WORD flags) { return flags == 4 || flags == 8 || flags == 12; }
+bool IsMethodCall(WORD flags) {
+    return flags == 1 || flags == 3;
+}
+bool IsRead(WORD flags) {
+    return flags == 2;
+}
+bool IsWrite(WORD flags) {
+    return flags == 4 || flags == 8 || flags == 12;
+}
 
 void StoreResult(VARIANT* slot, OleVariant& value) {
     if (!slot) return;
@@ -98,8 +110,12 @@ void TBaseAutoObject::Initialize() {
 }
 
 void TBaseAutoObject::RegisterNames() {}
-bool TBaseAutoObject::UseNameTable() const { return false; }
-bool TBaseAutoObject::InvokeUnknown(TParams&) { return false; }
+bool TBaseAutoObject::UseNameTable() const {
+    return false;
+}
+bool TBaseAutoObject::InvokeUnknown(TParams&) {
+    return false;
+}
 
 void TBaseAutoObject::CheckRoom() const {
     if (FEntryCount >= MaxNames) throw rtl::Exception(TableFullText());
@@ -150,15 +166,20 @@ void TBaseAutoObject::SetArg(TAutoArgs& args, std::int32_t index, const VARIANT&
         *slot.pvarVal = copy.Detach();
         break;
     }
-    case VT_I4: *slot.plVal = rtl::VarToInt(value); break;
-    case VT_R8: *slot.pdblVal = rtl::VarToDouble(value); break;
+    case VT_I4:
+        *slot.plVal = rtl::VarToInt(value);
+        break;
+    case VT_R8:
+        *slot.pdblVal = rtl::VarToDouble(value);
+        break;
     case VT_BSTR: {
         BSTR text = BStrFromText(rtl::VarToWide(value));
         SysFreeString(*slot.pbstrVal);
         *slot.pbstrVal = text;
         break;
     }
-    default: throw rtl::Exception(UnsupportedParamText());
+    default:
+        throw rtl::Exception(UnsupportedParamText());
     }
 }
 

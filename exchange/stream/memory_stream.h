@@ -18,7 +18,7 @@
 namespace quill::exchange {
 
 class TMyMemoryStream {
-public:
+  public:
     static constexpr std::int32_t GrowthStep = 500000;
 
     TMyMemoryStream() = default;
@@ -63,7 +63,7 @@ public:
     std::int32_t Capacity = 0;
     unsigned char* Memory = nullptr;
 
-private:
+  private:
     std::int32_t WriteGrowing(const void* data, std::int32_t count);
     std::int32_t ReadChecked(void* data, std::int32_t count);
     [[noreturn]] void RaiseReadError(std::int32_t count) const;

@@ -26,11 +26,14 @@ struct ArrayDeleter {
 using ArrayHolder = std::unique_ptr<SAFEARRAY, ArrayDeleter>;
 
 const std::string& UnsupportedPrefix() {
-    static const std::string text = kernel::WideToAnsi(u"Неподдерживаемый тип данных.\r\nТип данных=");
+    static const std::string text =
+        kernel::WideToAnsi(u"Неподдерживаемый тип данных.\r\nТип данных=");
     return text;
 }
 
-void WriteU32(TMyMemoryStream& stream, std::uint32_t value) { stream.Write(&value, 4); }
+void WriteU32(TMyMemoryStream& stream, std::uint32_t value) {
+    stream.Write(&value, 4);
+}
 
 std::uint32_t ReadU32(TMyMemoryStream& stream) {
     std::uint32_t value;
@@ -51,25 +54,44 @@ void CheckDepth(int depth, const VARIANT& value) {
 bool IsWritableElementType(VARTYPE vt) {
     if (IsRawBlockType(vt)) return true;
     switch (vt) {
-    case VT_BSTR: case VT_DISPATCH: case VT_ERROR: case VT_VARIANT: case VT_UI2: case VT_UI4:
+    case VT_BSTR:
+    case VT_DISPATCH:
+    case VT_ERROR:
+    case VT_VARIANT:
+    case VT_UI2:
+    case VT_UI4:
     case VT_I8:
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
 // Signed bytes were once written without their data byte; such streams still read (the value
 // comes back as 0), but no new value of the type is written, as it would lose its data.
-bool IsReadableElementType(VARTYPE vt) { return IsWritableElementType(vt) || vt == VT_I1; }
+bool IsReadableElementType(VARTYPE vt) {
+    return IsWritableElementType(vt) || vt == VT_I1;
+}
 
 // Scalars that a record can carry by value: the size table without the types that have no
 // meaningful data of their own.
 bool IsWritableScalar(VARTYPE base) {
     switch (base) {
-    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_ERROR:
-    case VT_BOOL: case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8:
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_ERROR:
+    case VT_BOOL:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -88,7 +110,8 @@ template <class Visit> void ForEachElementOdometer(const SAFEARRAY* array, Visit
     std::size_t offset = 0;
     const std::size_t last = dims - 1;
     for (;;) {
-        for (std::size_t i = 0; i < count[last]; ++i) visit(offset + i * stride[last]);
+        for (std::size_t i = 0; i < count[last]; ++i)
+            visit(offset + i * stride[last]);
         // Carry into the slower dimensions.
         std::size_t k = last;
         for (;;) {
@@ -114,7 +137,8 @@ void WriteArrayAt(TMyMemoryStream& stream, const SAFEARRAY* array, VARTYPE eleme
         !IsWritableElementType(elementType))
         RaiseUnsupportedType(owner);
     const ULONGLONG total = SafeArrayElementCount(array);
-    const std::size_t size = IsRawBlockType(elementType) ? static_cast<std::size_t>(ValueDataSize(elementType)) : 0;
+    const std::size_t size =
+        IsRawBlockType(elementType) ? static_cast<std::size_t>(ValueDataSize(elementType)) : 0;
     if (size && total * size > static_cast<ULONGLONG>(std::numeric_limits<std::int32_t>::max()))
         RaiseUnsupportedType(owner);
 
@@ -127,7 +151,8 @@ void WriteArrayAt(TMyMemoryStream& stream, const SAFEARRAY* array, VARTYPE eleme
         header.push_back(static_cast<std::uint32_t>(SafeArrayBound(array, k).lLbound));
     for (UINT k = 1; k <= dims; ++k) {
         const SAFEARRAYBOUND& b = SafeArrayBound(array, k);
-        header.push_back(static_cast<std::uint32_t>(static_cast<LONGLONG>(b.lLbound) + b.cElements - 1));
+        header.push_back(
+            static_cast<std::uint32_t>(static_cast<LONGLONG>(b.lLbound) + b.cElements - 1));
     }
     stream.Write(header.data(), static_cast<std::int32_t>(header.size() * 4));
 
@@ -193,7 +218,8 @@ void WriteValueAt(TMyMemoryStream& stream, const VARIANT& value, int depth) {
         if (!target) RaiseUnsupportedType(value);
         const VARTYPE tb = static_cast<VARTYPE>(target->vt & ~VT_BYREF);
         if (!(target->vt & VT_ARRAY) && tb != VT_DISPATCH && tb != VT_BSTR &&
-            !((tb == VT_EMPTY || tb == VT_NULL) && !(target->vt & VT_BYREF)) && !IsWritableScalar(tb))
+            !((tb == VT_EMPTY || tb == VT_NULL) && !(target->vt & VT_BYREF)) &&
+            !IsWritableScalar(tb))
             RaiseUnsupportedType(*target);
         WriteU32(stream, kByRefVariant);
         WriteValueAt(stream, *value.pvarVal, depth + 1);
@@ -212,7 +238,8 @@ void WriteValueAt(TMyMemoryStream& stream, const VARIANT& value, int depth) {
         if (byRef && !value.pbstrVal) RaiseUnsupportedType(value);
         const UINT units = SysStringLen(text);
         UINT length = 0;
-        while (length < units && text[length] != 0) ++length;
+        while (length < units && text[length] != 0)
+            ++length;
         if (length > static_cast<UINT>(std::numeric_limits<std::int32_t>::max() / 2))
             RaiseUnsupportedType(value);
         const std::uint32_t head[2] = {vt, length};
@@ -226,7 +253,8 @@ void WriteValueAt(TMyMemoryStream& stream, const VARIANT& value, int depth) {
         WriteObject(stream, value, byRef ? *value.ppdispVal : value.pdispVal, depth);
         return;
     }
-    default: break;
+    default:
+        break;
     }
     if (!IsWritableScalar(base) || (byRef && !value.byref)) RaiseUnsupportedType(value);
     const int size = ValueDataSize(base);
@@ -318,7 +346,8 @@ void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT
                 std::memset(static_cast<void*>(&decoded), 0, sizeof decoded);
                 ReadValueInto(stream, decoded, depth + 1);
                 if (!StoreElement(data + offset * size, elementType, decoded)) {
-                    WriteDiagnosticDump(std::to_string(stream.Position) + "_" + std::to_string(stream.Size),
+                    WriteDiagnosticDump(std::to_string(stream.Position) + "_" +
+                                            std::to_string(stream.Size),
                                         stream.Memory, static_cast<std::size_t>(stream.Size));
                     RaiseUnsupportedOnRead();
                 }
@@ -369,17 +398,19 @@ void ReadValueInto(TMyMemoryStream& stream, VARIANT& out, int depth) {
     case 256: {
         const std::uint32_t length = ReadU32(stream);
         stream.CheckReadable(length);
-        const std::u16string text = kernel::AnsiToWide(
-            std::string_view(reinterpret_cast<const char*>(stream.Memory) + stream.Position, length));
+        const std::u16string text = kernel::AnsiToWide(std::string_view(
+            reinterpret_cast<const char*>(stream.Memory) + stream.Position, length));
         stream.Position += static_cast<std::int32_t>(length);
         out.bstrVal = BStrFromText(text);
         if (!out.bstrVal && !text.empty()) throw std::bad_alloc();
         out.vt = VT_BSTR;
         return;
     }
-    default: break;
+    default:
+        break;
     }
-    if (type > VT_TYPEMASK || !IsWritableScalar(static_cast<VARTYPE>(type))) RaiseUnsupportedOnRead();
+    if (type > VT_TYPEMASK || !IsWritableScalar(static_cast<VARTYPE>(type)))
+        RaiseUnsupportedOnRead();
     out.llVal = 0;
     stream.Read(&out.llVal, ValueDataSize(type));
     out.vt = static_cast<VARTYPE>(type);
@@ -395,10 +426,17 @@ int ValueDataSize(std::uint32_t type) {
 
 bool IsRawBlockType(VARTYPE vt) {
     switch (vt) {
-    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BOOL:
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BOOL:
     case VT_UI1:
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -417,7 +455,9 @@ void RaiseUnsupportedType(const VARIANT& value) {
                           kernel::WideToAnsi(ValueRepresentation(value)) + ")");
 }
 
-void WriteValue(TMyMemoryStream& stream, const VARIANT& value) { WriteValueAt(stream, value, 0); }
+void WriteValue(TMyMemoryStream& stream, const VARIANT& value) {
+    WriteValueAt(stream, value, 0);
+}
 
 OleVariant ReadValue(TMyMemoryStream& stream) {
     VARIANT raw;

@@ -24,10 +24,11 @@
 namespace quill::exchange {
 
 class TSafeArray : public TBaseAutoObject, public ISafeArray {
-public:
+  public:
     // Answered only by TSafeArray itself (with the object's own address), so that the library can
     // recognise the value arrays it made and take their tables without copying them.
-    static constexpr com::GUID ImplementationGuid = com::MakeGuid("5B0E7C2D-91A4-4F36-8D15-3C7A2E9B6F48");
+    static constexpr com::GUID ImplementationGuid =
+        com::MakeGuid("5B0E7C2D-91A4-4F36-8D15-3C7A2E9B6F48");
 
     TSafeArray();
     ~TSafeArray() override;
@@ -78,12 +79,12 @@ public:
     std::int32_t RowCount = 0;
     std::int32_t ColCount = 0;
 
-protected:
+  protected:
     void RegisterNames() override;
     bool UseNameTable() const override { return true; }
     bool QueryOwnInterface(com::REFIID iid, void** object) override;
 
-private:
+  private:
     void ReplaceTable(com::SAFEARRAY* array, std::int32_t rows, std::int32_t columns);
 
     com::OleVariant FTable;

@@ -46,12 +46,15 @@ constexpr com::GUID LibraryId = com::MakeGuid("B0A3CC0F-02F3-4065-A166-0F06346DF
 
 constexpr TInterface CallerInterface{
     u"ICaller", com::MakeGuid("9D067802-5F0B-4847-BD64-2FB3F551D830"), true, true,
-    TMethod{u"Test", 201, {{{u"Param1", com::VT_I4}, {u"Param2", com::VT_I4}, {u"Param3", com::VT_I4}}}, 3}};
+    TMethod{u"Test",
+            201,
+            {{{u"Param1", com::VT_I4}, {u"Param2", com::VT_I4}, {u"Param3", com::VT_I4}}},
+            3}};
 constexpr TInterface SafeArrayInterface{u"ISafeArray", ISafeArray::Guid, true, true,
                                         TMethod{u"Test", 201, {}, 0}};
 
-constexpr TClass CallerClass{u"Caller", com::MakeGuid("FF5D8896-95BB-4826-A1A5-79A32B1653AE"), u"Caller Object",
-                             u"ICaller"};
+constexpr TClass CallerClass{u"Caller", com::MakeGuid("FF5D8896-95BB-4826-A1A5-79A32B1653AE"),
+                             u"Caller Object", u"ICaller"};
 constexpr TClass SafeArrayClass{u"SafeArray", ValueArrayClassGuid, u"", u"ISafeArray"};
 
 } // namespace quill::exchange::typelib

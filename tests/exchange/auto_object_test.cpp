@@ -20,7 +20,7 @@ namespace {
 // count), "Bump" (writes arg0 + 1 back into arg0), "Fail" (throws EInvalidOp), "Ro" (read-only),
 // "Wo" (write-only).
 class TTestObject : public TBaseAutoObject {
-public:
+  public:
     explicit TTestObject(bool nameTable, int extra = 0) : FNameTable(nameTable), FExtra(extra) {}
     std::string_view ClassName() const override { return "TTestObject"; }
     bool UseNameTable() const override { return FNameTable; }
@@ -28,14 +28,18 @@ public:
         AddMethod("Pair", 2, [](TAutoArgs& a, OleVariant& r) {
             r = OleVariant(rtl::VarToInt(GetArg(a, 0)) - rtl::VarToInt(GetArg(a, 1)));
         });
-        AddMethod("Any", 0, [](TAutoArgs& a, OleVariant& r) { r = OleVariant(static_cast<int>(ArgCount(a))); });
+        AddMethod("Any", 0, [](TAutoArgs& a, OleVariant& r) {
+            r = OleVariant(static_cast<int>(ArgCount(a)));
+        });
         AddMethod("Bump", 1, [](TAutoArgs& a, OleVariant&) {
             SetArg(a, 0, OleVariant(rtl::VarToInt(GetArg(a, 0)) + 1));
         });
         AddMethod("Fail", 0, [](TAutoArgs&, OleVariant&) { throw rtl::EInvalidOp("broken"); });
         AddMethod("Peek", 2, [](TAutoArgs& a, OleVariant& r) { r = GetArg(a, 5); });
-        AddProperty("Ro", [](TAutoArgs&, OleVariant& r) { r = OleVariant(7); }, nullptr);
-        AddProperty("Wo", nullptr, [this](TAutoArgs&, const VARIANT& v) { Written = rtl::VarToInt(v); });
+        AddProperty(
+            "Ro", [](TAutoArgs&, OleVariant& r) { r = OleVariant(7); }, nullptr);
+        AddProperty("Wo", nullptr,
+                    [this](TAutoArgs&, const VARIANT& v) { Written = rtl::VarToInt(v); });
         for (int i = 0; i < FExtra; ++i) {
             std::string name = "M";
             name += std::to_string(i);
@@ -44,7 +48,7 @@ public:
     }
     int Written = 0;
 
-private:
+  private:
     bool FNameTable;
     int FExtra;
 };
@@ -57,10 +61,12 @@ struct CallResult {
     SCODE code;
 };
 
-CallResult Call(IDispatch* object, std::u16string_view name, WORD flags, std::vector<VARIANT> args = {}) {
+CallResult Call(IDispatch* object, std::u16string_view name, WORD flags,
+                std::vector<VARIANT> args = {}) {
     CallResult r{};
     EXCEPINFO info{};
-    r.hr = DispatchInvoke(object, name, flags, args.data(), static_cast<UINT>(args.size()), &r.value, &info);
+    r.hr = DispatchInvoke(object, name, flags, args.data(), static_cast<UINT>(args.size()),
+                          &r.value, &info);
     r.description = TextFromBStr(info.bstrDescription);
     r.source = TextFromBStr(info.bstrSource);
     r.code = ExcepInfoCode(info);
@@ -110,8 +116,11 @@ TEST_P(AutoObjectModes, ArgumentsArriveInNaturalOrder) {
     CallResult r = Call(object.Get(), u"Pair", DISPATCH_METHOD, {Int(10), Int(3)});
     ASSERT_EQ(r.hr, S_OK) << kernel::WideToUtf8(r.description);
     EXPECT_EQ(rtl::VarToInt(r.value), 7);
-    EXPECT_EQ(rtl::VarToInt(Call(object.Get(), u"Any", DISPATCH_METHOD, {Int(1), Int(2), Int(3)}).value), 3);
-    EXPECT_EQ(rtl::VarToInt(Call(object.Get(), u"Any", DISPATCH_METHOD | DISPATCH_PROPERTYGET).value), 0);
+    EXPECT_EQ(
+        rtl::VarToInt(Call(object.Get(), u"Any", DISPATCH_METHOD, {Int(1), Int(2), Int(3)}).value),
+        3);
+    EXPECT_EQ(
+        rtl::VarToInt(Call(object.Get(), u"Any", DISPATCH_METHOD | DISPATCH_PROPERTYGET).value), 0);
 }
 
 TEST_P(AutoObjectModes, CountAndAccessFailuresNameTheUpperCaseMember) {
