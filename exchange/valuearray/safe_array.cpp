@@ -1,10 +1,10 @@
 #include "exchange/valuearray/safe_array.h"
 
+#include "exchange/autoobject/late_bound_call.h"
 #include "exchange/stream/atomic_file.h"
 #include "exchange/stream/value_stream.h"
 #include "exchange/valuearray/storage_file.h"
 #include "exchange/valuearray/value_array.h"
-#include "platform/com/dispatch_invoke.h"
 #include "platform/com/safearray.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
@@ -296,16 +296,7 @@ bool TSafeArray::DoLoadFromFile(const std::string& fileName) {
         taken.release();
         return true;
     }
-    OleVariant address;
-    EXCEPINFO failure{};
-    const HRESULT hr =
-        DispatchInvoke(decoded.pdispVal, u"__PSA", DISPATCH_METHOD | DISPATCH_PROPERTYGET, nullptr,
-                       0, &address, &failure);
-    if (FAILED(hr)) {
-        const std::u16string text = TextFromBStr(failure.bstrDescription);
-        ClearExcepInfo(&failure);
-        throw rtl::EOleSysError(kernel::WideToAnsi(text), hr);
-    }
+    const OleVariant address = CallByName(decoded.pdispVal, u"__PSA");
     OleVariant pointer;
     if (FAILED(VariantChangeType(&pointer, &address, 0, VT_I8)) || pointer.llVal == 0)
         throw rtl::Exception(NotTableText());

@@ -1,5 +1,6 @@
 // Late-bound calls on TBaseAutoObject in both modes, through the caller's side of IDispatch.
 #include "exchange/autoobject/base_auto_object.h"
+#include "exchange/autoobject/late_bound_call.h"
 #include "platform/com/dispatch_invoke.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
@@ -220,4 +221,22 @@ TEST(AutoObject, ObjectIdentityAndCounting) {
     UINT count = 9;
     EXPECT_EQ(object->GetTypeInfoCount(&count), S_OK);
     EXPECT_EQ(count, 0u);
+}
+
+TEST(AutoObject, CallByNameReturnsResultsAndRaisesTheCalleesMessage) {
+    auto object = CreateComObject<TTestObject>(true);
+    EXPECT_EQ(rtl::VarToInt(exchange::CallByName(object.Get(), u"PAIR", {Int(5), Int(2)})), 3);
+    try {
+        exchange::CallByName(object.Get(), u"Fail");
+        FAIL() << "no exception";
+    } catch (const rtl::EOleSysError& e) {
+        EXPECT_EQ(e.Message(), "broken");
+        EXPECT_EQ(e.ErrorCode(), DISP_E_EXCEPTION);
+    }
+    try {
+        exchange::CallByName(object.Get(), u"Absent");
+        FAIL() << "no exception";
+    } catch (const rtl::EOleSysError& e) {
+        EXPECT_EQ(e.ErrorCode(), E_NOTIMPL);
+    }
 }
