@@ -146,6 +146,8 @@ OleVariant TBaseAutoObject::GetArg(const TAutoArgs& args, std::int32_t index) {
     const std::uint32_t count = ArgCount(args);
     CheckIndex(index, count, true);
     const VARIANT& slot = args.Descriptor->rgvarg[count - 1 - static_cast<std::uint32_t>(index)];
+    // A reference to nothing is no argument the handler could read.
+    if ((slot.vt & VT_BYREF) && !slot.byref) throw rtl::Exception(UnsupportedParamText());
     if (slot.vt == (VT_BYREF | VT_VARIANT)) return OleVariant(*slot.pvarVal);
     return OleVariant(slot);
 }
@@ -159,6 +161,7 @@ void TBaseAutoObject::SetArg(TAutoArgs& args, std::int32_t index, const VARIANT&
     CheckIndex(index, count, false);
     VARIANT& slot = args.Descriptor->rgvarg[count - 1 - static_cast<std::uint32_t>(index)];
     if (!(slot.vt & VT_BYREF)) return;
+    if (!slot.byref) throw rtl::Exception(UnsupportedParamText());
     switch (slot.vt & ~VT_BYREF) {
     case VT_VARIANT: {
         OleVariant copy(value);
@@ -274,6 +277,7 @@ HRESULT TBaseAutoObject::InvokeList(DISPID id, WORD flags, DISPPARAMS* params, V
     const std::uint32_t count = view.Count();
     for (std::uint32_t i = 0; i < count; ++i) {
         const VARIANT& arg = params->rgvarg[count - 1 - i];
+        if ((arg.vt & VT_BYREF) && !arg.byref) throw rtl::Exception(UnsupportedParamText());
         own.Add(arg.vt == (VT_BYREF | VT_VARIANT) ? *arg.pvarVal : arg);
     }
     own.MethodName = rtl::AnsiString(name);

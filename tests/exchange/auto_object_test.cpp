@@ -182,6 +182,12 @@ TEST_P(AutoObjectModes, ByReferenceArgumentsAreWrittenBack) {
     EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(r.description, u"Неподдерживаемый тип параметра.");
     EXPECT_EQ(flag, 0);
+
+    VARIANT nilReference{};
+    nilReference.vt = VT_BYREF | VT_I4;
+    r = Call(object.Get(), u"Bump", DISPATCH_METHOD, {nilReference});
+    EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(r.description, u"Неподдерживаемый тип параметра.");
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, AutoObjectModes, testing::Values(true, false),
