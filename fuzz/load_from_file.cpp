@@ -25,7 +25,9 @@ namespace {
 std::string gPath;
 std::u16string gWidePath;
 
-void PutU32(std::string& s, std::size_t at, std::uint32_t v) { std::memcpy(&s[at], &v, 4); }
+void PutU32(std::string& s, std::size_t at, std::uint32_t v) {
+    std::memcpy(&s[at], &v, 4);
+}
 
 std::string Wrap(const std::string& packed, std::uint8_t version, std::uint32_t rawLength) {
     std::string file(exchange::StorageHeaderSize, '\0');
@@ -54,7 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
     std::string file;
     switch (data[0] % 3) {
-    case 0: file = rest; break;
+    case 0:
+        file = rest;
+        break;
     case 1: {
         if (rest.size() < 5) return 0;
         std::uint32_t raw;

@@ -31,16 +31,28 @@ QUILL_TEXT(GetIndexText, u"Неверный индекс (Get) Index=%d Count=%d
 QUILL_TEXT(SetIndexText, u"Неверный индекс (Set) Index=%d Count=%d")
 #undef QUILL_TEXT
 
-std::string CountFailure(const std::string& name) { return CountText() + name + "]"; }
-std::string NotReadable(const std::string& name) { return NotReadableText() + name + "]"; }
-std::string NotWritable(const std::string& name) { return NotWritableText() + name + "]"; }
+std::string CountFailure(const std::string& name) {
+    return CountText() + name + "]";
+}
+std::string NotReadable(const std::string& name) {
+    return NotReadableText() + name + "]";
+}
+std::string NotWritable(const std::string& name) {
+    return NotWritableText() + name + "]";
+}
 std::string NotFound(const std::string& name, WORD flags) {
     return NotFoundText() + name + NotFoundTail() + std::to_string(flags);
 }
 
-bool IsMethodCall(WORD flags) { return flags == 1 || flags == 3; }
-bool IsRead(WORD flags) { return flags == 2; }
-bool IsWrite(WORD flags) { return flags == 4 || flags == 8 || flags == 12; }
+bool IsMethodCall(WORD flags) {
+    return flags == 1 || flags == 3;
+}
+bool IsRead(WORD flags) {
+    return flags == 2;
+}
+bool IsWrite(WORD flags) {
+    return flags == 4 || flags == 8 || flags == 12;
+}
 
 void StoreResult(VARIANT* slot, OleVariant& value) {
     if (!slot) return;
@@ -98,8 +110,12 @@ void TBaseAutoObject::Initialize() {
 }
 
 void TBaseAutoObject::RegisterNames() {}
-bool TBaseAutoObject::UseNameTable() const { return false; }
-bool TBaseAutoObject::InvokeUnknown(TParams&) { return false; }
+bool TBaseAutoObject::UseNameTable() const {
+    return false;
+}
+bool TBaseAutoObject::InvokeUnknown(TParams&) {
+    return false;
+}
 
 void TBaseAutoObject::CheckRoom() const {
     if (FEntryCount >= MaxNames) throw rtl::Exception(TableFullText());
@@ -130,6 +146,8 @@ OleVariant TBaseAutoObject::GetArg(const TAutoArgs& args, std::int32_t index) {
     const std::uint32_t count = ArgCount(args);
     CheckIndex(index, count, true);
     const VARIANT& slot = args.Descriptor->rgvarg[count - 1 - static_cast<std::uint32_t>(index)];
+    // A reference to nothing is no argument the handler could read.
+    if ((slot.vt & VT_BYREF) && !slot.byref) throw rtl::Exception(UnsupportedParamText());
     if (slot.vt == (VT_BYREF | VT_VARIANT)) return OleVariant(*slot.pvarVal);
     return OleVariant(slot);
 }
@@ -143,6 +161,7 @@ void TBaseAutoObject::SetArg(TAutoArgs& args, std::int32_t index, const VARIANT&
     CheckIndex(index, count, false);
     VARIANT& slot = args.Descriptor->rgvarg[count - 1 - static_cast<std::uint32_t>(index)];
     if (!(slot.vt & VT_BYREF)) return;
+    if (!slot.byref) throw rtl::Exception(UnsupportedParamText());
     switch (slot.vt & ~VT_BYREF) {
     case VT_VARIANT: {
         OleVariant copy(value);
@@ -150,15 +169,20 @@ void TBaseAutoObject::SetArg(TAutoArgs& args, std::int32_t index, const VARIANT&
         *slot.pvarVal = copy.Detach();
         break;
     }
-    case VT_I4: *slot.plVal = rtl::VarToInt(value); break;
-    case VT_R8: *slot.pdblVal = rtl::VarToDouble(value); break;
+    case VT_I4:
+        *slot.plVal = rtl::VarToInt(value);
+        break;
+    case VT_R8:
+        *slot.pdblVal = rtl::VarToDouble(value);
+        break;
     case VT_BSTR: {
         BSTR text = BStrFromText(rtl::VarToWide(value));
         SysFreeString(*slot.pbstrVal);
         *slot.pbstrVal = text;
         break;
     }
-    default: throw rtl::Exception(UnsupportedParamText());
+    default:
+        throw rtl::Exception(UnsupportedParamText());
     }
 }
 
@@ -253,6 +277,7 @@ HRESULT TBaseAutoObject::InvokeList(DISPID id, WORD flags, DISPPARAMS* params, V
     const std::uint32_t count = view.Count();
     for (std::uint32_t i = 0; i < count; ++i) {
         const VARIANT& arg = params->rgvarg[count - 1 - i];
+        if ((arg.vt & VT_BYREF) && !arg.byref) throw rtl::Exception(UnsupportedParamText());
         own.Add(arg.vt == (VT_BYREF | VT_VARIANT) ? *arg.pvarVal : arg);
     }
     own.MethodName = rtl::AnsiString(name);

@@ -50,7 +50,7 @@ struct TNameEntry {
 };
 
 class TBaseAutoObject : public com::TAutoObject, public rtl::TObject {
-public:
+  public:
     static constexpr int MaxNames = 100;
     static constexpr std::uint16_t ExceptionCode = 1000;
 
@@ -93,7 +93,7 @@ public:
     const TNameEntry& Entry(int index) const { return FNames[static_cast<std::size_t>(index)]; }
     const std::vector<std::string>& NameList() const { return FNameList; }
 
-private:
+  private:
     void CheckRoom() const;
     com::HRESULT InvokeNameTable(com::DISPID id, com::WORD flags, com::DISPPARAMS* params,
                                  com::VARIANT* result);

@@ -16,8 +16,9 @@ namespace quill::exchange {
 namespace {
 
 [[noreturn]] void RaiseSystemError(const std::string& what, const std::string& path, int error) {
-    throw rtl::EOleSysError(what + " '" + path + "': " + std::strerror(error),
-                            static_cast<com::HRESULT>(0x80070000u | (static_cast<unsigned>(error) & 0xFFFF)));
+    throw rtl::EOleSysError(
+        what + " '" + path + "': " + std::strerror(error),
+        static_cast<com::HRESULT>(0x80070000u | (static_cast<unsigned>(error) & 0xFFFF)));
 }
 
 // The file a save really replaces: the target of a link, else the path itself.
@@ -69,15 +70,17 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
 void ReplaceFileContents(const std::string& path, std::initializer_list<TFilePiece> pieces) {
     const std::string target = ResolveTarget(path);
     const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = (slash == std::string::npos ? std::string() : folder) + "." + base + ".XXXXXX";
+    std::string temp =
+        (slash == std::string::npos ? std::string() : folder) + "." + base + ".XXXXXX";
     const int fd = mkstemp(temp.data());
     if (fd < 0) RaiseSystemError("Cannot create a file in", folder, errno);
 
     struct stat existing;
     const mode_t mode = stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777)
-                                                            : (0666 & ~CurrentUmask());
+                                                             : (0666 & ~CurrentUmask());
     int error = 0;
     if (fchmod(fd, mode) != 0) error = errno;
     for (const TFilePiece& piece : pieces)

@@ -34,8 +34,12 @@ const std::string& TooLargeText() {
 
 } // namespace
 
-void SetReadDumpsEnabled(bool enabled) { gDumpsEnabled.store(enabled); }
-bool ReadDumpsEnabled() { return gDumpsEnabled.load(); }
+void SetReadDumpsEnabled(bool enabled) {
+    gDumpsEnabled.store(enabled);
+}
+bool ReadDumpsEnabled() {
+    return gDumpsEnabled.load();
+}
 
 std::string WriteDiagnosticDump(const std::string& prefix, const void* data, std::size_t size) {
     const std::string folder = infra::LogFolder();
@@ -44,7 +48,8 @@ std::string WriteDiagnosticDump(const std::string& prefix, const void* data, std
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string path = folder + prefix + "_" + std::to_string(getpid()) + "_" +
                                  std::to_string(gDumpCounter.fetch_add(1)) + ".txt";
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return {};
@@ -68,7 +73,9 @@ std::string WriteDiagnosticDump(const std::string& prefix, const void* data, std
     return {};
 }
 
-TMyMemoryStream::~TMyMemoryStream() { std::free(Memory); }
+TMyMemoryStream::~TMyMemoryStream() {
+    std::free(Memory);
+}
 
 void TMyMemoryStream::SetCapacity(std::int32_t n) {
     if (n < 0 || n == Capacity) return;
@@ -92,14 +99,14 @@ void TMyMemoryStream::SetSize(std::int32_t n) {
     if (n > Size) Size = n;
 }
 
-std::int32_t TMyMemoryStream::Write(const void* data, std::int32_t count) {
+std::int32_t TMyMemoryStream::WriteGrowing(const void* data, std::int32_t count) {
     if (count <= 0) return 0;
     const std::int64_t end = static_cast<std::int64_t>(Position) + count;
     if (Position < 0 || end > std::numeric_limits<std::int32_t>::max())
         throw rtl::Exception(TooLargeText());
     if (end > Capacity) {
-        const std::int64_t grown =
-            static_cast<std::int64_t>(Capacity) + std::max<std::int64_t>(end - Capacity, GrowthStep);
+        const std::int64_t grown = static_cast<std::int64_t>(Capacity) +
+                                   std::max<std::int64_t>(end - Capacity, GrowthStep);
         SetCapacity(static_cast<std::int32_t>(
             std::min<std::int64_t>(grown, std::numeric_limits<std::int32_t>::max())));
     }
@@ -109,7 +116,7 @@ std::int32_t TMyMemoryStream::Write(const void* data, std::int32_t count) {
     return count;
 }
 
-std::int32_t TMyMemoryStream::Read(void* data, std::int32_t count) {
+std::int32_t TMyMemoryStream::ReadChecked(void* data, std::int32_t count) {
     if (Position < 0 || count < 1) return 0;
     if (static_cast<std::int64_t>(Position) + count > Size) {
         if (ReadDumpsEnabled())

@@ -10,13 +10,15 @@
 // locks nothing: one thread at a time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace quill::exchange {
 
 class TMyMemoryStream {
-public:
+  public:
     static constexpr std::int32_t GrowthStep = 500000;
 
     TMyMemoryStream() = default;
@@ -30,9 +32,25 @@ public:
     // Ignored for n < 0. Grows the capacity to n when needed, moves the position to n, and grows
     // the size to n (a smaller n never shrinks the content).
     void SetSize(std::int32_t n);
-    std::int32_t Write(const void* data, std::int32_t count);
+    std::int32_t Write(const void* data, std::int32_t count) {
+        // The common case inline: the value stream writes many small pieces.
+        if (count > 0 && Position >= 0 && count <= Capacity - Position) {
+            std::memcpy(Memory + Position, data, static_cast<std::size_t>(count));
+            Position += count;
+            if (Position > Size) Size = Position;
+            return count;
+        }
+        return WriteGrowing(data, count);
+    }
     // 0 for a negative position or count < 1; raises the read error past the content.
-    std::int32_t Read(void* data, std::int32_t count);
+    std::int32_t Read(void* data, std::int32_t count) {
+        if (count > 0 && Position >= 0 && count <= Size - Position) {
+            std::memcpy(data, Memory + Position, static_cast<std::size_t>(count));
+            Position += count;
+            return count;
+        }
+        return ReadChecked(data, count);
+    }
     void Clear();
     // Raises the read error (as Read would) unless `count` more bytes of content follow the
     // position; lets a decoder check a stored length before it allocates anything for it.
@@ -45,7 +63,9 @@ public:
     std::int32_t Capacity = 0;
     unsigned char* Memory = nullptr;
 
-private:
+  private:
+    std::int32_t WriteGrowing(const void* data, std::int32_t count);
+    std::int32_t ReadChecked(void* data, std::int32_t count);
     [[noreturn]] void RaiseReadError(std::int32_t count) const;
 };
 

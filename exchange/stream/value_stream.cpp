@@ -26,11 +26,14 @@ struct ArrayDeleter {
 using ArrayHolder = std::unique_ptr<SAFEARRAY, ArrayDeleter>;
 
 const std::string& UnsupportedPrefix() {
-    static const std::string text = kernel::WideToAnsi(u"Неподдерживаемый тип данных.\r\nТип данных=");
+    static const std::string text =
+        kernel::WideToAnsi(u"Неподдерживаемый тип данных.\r\nТип данных=");
     return text;
 }
 
-void WriteU32(TMyMemoryStream& stream, std::uint32_t value) { stream.Write(&value, 4); }
+void WriteU32(TMyMemoryStream& stream, std::uint32_t value) {
+    stream.Write(&value, 4);
+}
 
 std::uint32_t ReadU32(TMyMemoryStream& stream) {
     std::uint32_t value;
@@ -51,25 +54,44 @@ void CheckDepth(int depth, const VARIANT& value) {
 bool IsWritableElementType(VARTYPE vt) {
     if (IsRawBlockType(vt)) return true;
     switch (vt) {
-    case VT_BSTR: case VT_DISPATCH: case VT_ERROR: case VT_VARIANT: case VT_UI2: case VT_UI4:
+    case VT_BSTR:
+    case VT_DISPATCH:
+    case VT_ERROR:
+    case VT_VARIANT:
+    case VT_UI2:
+    case VT_UI4:
     case VT_I8:
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
 // Signed bytes were once written without their data byte; such streams still read (the value
 // comes back as 0), but no new value of the type is written, as it would lose its data.
-bool IsReadableElementType(VARTYPE vt) { return IsWritableElementType(vt) || vt == VT_I1; }
+bool IsReadableElementType(VARTYPE vt) {
+    return IsWritableElementType(vt) || vt == VT_I1;
+}
 
 // Scalars that a record can carry by value: the size table without the types that have no
 // meaningful data of their own.
 bool IsWritableScalar(VARTYPE base) {
     switch (base) {
-    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_ERROR:
-    case VT_BOOL: case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8:
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_ERROR:
+    case VT_BOOL:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -88,7 +110,8 @@ template <class Visit> void ForEachElementOdometer(const SAFEARRAY* array, Visit
     std::size_t offset = 0;
     const std::size_t last = dims - 1;
     for (;;) {
-        for (std::size_t i = 0; i < count[last]; ++i) visit(offset + i * stride[last]);
+        for (std::size_t i = 0; i < count[last]; ++i)
+            visit(offset + i * stride[last]);
         // Carry into the slower dimensions.
         std::size_t k = last;
         for (;;) {
@@ -114,7 +137,8 @@ void WriteArrayAt(TMyMemoryStream& stream, const SAFEARRAY* array, VARTYPE eleme
         !IsWritableElementType(elementType))
         RaiseUnsupportedType(owner);
     const ULONGLONG total = SafeArrayElementCount(array);
-    const std::size_t size = IsRawBlockType(elementType) ? static_cast<std::size_t>(ValueDataSize(elementType)) : 0;
+    const std::size_t size =
+        IsRawBlockType(elementType) ? static_cast<std::size_t>(ValueDataSize(elementType)) : 0;
     if (size && total * size > static_cast<ULONGLONG>(std::numeric_limits<std::int32_t>::max()))
         RaiseUnsupportedType(owner);
 
@@ -127,7 +151,8 @@ void WriteArrayAt(TMyMemoryStream& stream, const SAFEARRAY* array, VARTYPE eleme
         header.push_back(static_cast<std::uint32_t>(SafeArrayBound(array, k).lLbound));
     for (UINT k = 1; k <= dims; ++k) {
         const SAFEARRAYBOUND& b = SafeArrayBound(array, k);
-        header.push_back(static_cast<std::uint32_t>(static_cast<LONGLONG>(b.lLbound) + b.cElements - 1));
+        header.push_back(
+            static_cast<std::uint32_t>(static_cast<LONGLONG>(b.lLbound) + b.cElements - 1));
     }
     stream.Write(header.data(), static_cast<std::int32_t>(header.size() * 4));
 
@@ -193,7 +218,8 @@ void WriteValueAt(TMyMemoryStream& stream, const VARIANT& value, int depth) {
         if (!target) RaiseUnsupportedType(value);
         const VARTYPE tb = static_cast<VARTYPE>(target->vt & ~VT_BYREF);
         if (!(target->vt & VT_ARRAY) && tb != VT_DISPATCH && tb != VT_BSTR &&
-            !((tb == VT_EMPTY || tb == VT_NULL) && !(target->vt & VT_BYREF)) && !IsWritableScalar(tb))
+            !((tb == VT_EMPTY || tb == VT_NULL) && !(target->vt & VT_BYREF)) &&
+            !IsWritableScalar(tb))
             RaiseUnsupportedType(*target);
         WriteU32(stream, kByRefVariant);
         WriteValueAt(stream, *value.pvarVal, depth + 1);
@@ -212,7 +238,8 @@ void WriteValueAt(TMyMemoryStream& stream, const VARIANT& value, int depth) {
         if (byRef && !value.pbstrVal) RaiseUnsupportedType(value);
         const UINT units = SysStringLen(text);
         UINT length = 0;
-        while (length < units && text[length] != 0) ++length;
+        while (length < units && text[length] != 0)
+            ++length;
         if (length > static_cast<UINT>(std::numeric_limits<std::int32_t>::max() / 2))
             RaiseUnsupportedType(value);
         const std::uint32_t head[2] = {vt, length};
@@ -226,7 +253,8 @@ void WriteValueAt(TMyMemoryStream& stream, const VARIANT& value, int depth) {
         WriteObject(stream, value, byRef ? *value.ppdispVal : value.pdispVal, depth);
         return;
     }
-    default: break;
+    default:
+        break;
     }
     if (!IsWritableScalar(base) || (byRef && !value.byref)) RaiseUnsupportedType(value);
     const int size = ValueDataSize(base);
@@ -238,19 +266,16 @@ void WriteValueAt(TMyMemoryStream& stream, const VARIANT& value, int depth) {
     stream.Write(record, 4 + size);
 }
 
-OleVariant ReadValueAt(TMyMemoryStream& stream, int depth);
+void ReadValueInto(TMyMemoryStream& stream, VARIANT& out, int depth);
 
-// Stores a decoded element into the array slot `slot` of type `elementType`.
-bool StoreElement(void* slot, VARTYPE elementType, OleVariant& decoded) {
-    if (elementType == VT_VARIANT) {
-        VARIANT raw = decoded.Detach();
-        std::memcpy(slot, &raw, sizeof raw);
-        return true;
-    }
+// Converts a decoded element into the array slot `slot` of type `elementType`; `decoded` is
+// consumed. False when the value has no form of that type.
+bool StoreElement(void* slot, VARTYPE elementType, VARIANT& decoded) {
+    OleVariant value = OleVariant::Adopt(decoded);
     OleVariant converted;
-    if (decoded.vt == elementType) {
-        converted = std::move(decoded);
-    } else if (FAILED(VariantChangeType(&converted, &decoded, 0, elementType))) {
+    if (value.vt == elementType) {
+        converted = std::move(value);
+    } else if (FAILED(VariantChangeType(&converted, &value, 0, elementType))) {
         return false;
     }
     VARIANT raw = converted.Detach();
@@ -261,7 +286,7 @@ bool StoreElement(void* slot, VARTYPE elementType, OleVariant& decoded) {
     return true;
 }
 
-OleVariant ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth) {
+void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT& out) {
     if (depth > MaxNesting) RaiseUnsupportedOnRead();
     const std::uint32_t element = type & ~static_cast<std::uint32_t>(VT_ARRAY);
     if (element > VT_TYPEMASK || !IsReadableElementType(static_cast<VARTYPE>(element)))
@@ -310,28 +335,38 @@ OleVariant ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth) {
         if (!array) throw std::bad_alloc();
         char* data = static_cast<char*>(array->pvData);
         const std::size_t size = array->cbElements;
-        ForEachElementOdometer(array.get(), [&](std::size_t offset) {
-            OleVariant decoded = ReadValueAt(stream, depth + 1);
-            if (!StoreElement(data + offset * size, elementType, decoded)) {
-                WriteDiagnosticDump(std::to_string(stream.Position) + "_" + std::to_string(stream.Size),
-                                    stream.Memory, static_cast<std::size_t>(stream.Size));
-                RaiseUnsupportedOnRead();
-            }
-        });
+        if (elementType == VT_VARIANT) {
+            // Straight into the (zeroed, hence empty) element: a failure leaves it valid.
+            ForEachElementOdometer(array.get(), [&](std::size_t offset) {
+                ReadValueInto(stream, *reinterpret_cast<VARIANT*>(data + offset * size), depth + 1);
+            });
+        } else {
+            ForEachElementOdometer(array.get(), [&](std::size_t offset) {
+                VARIANT decoded;
+                std::memset(static_cast<void*>(&decoded), 0, sizeof decoded);
+                ReadValueInto(stream, decoded, depth + 1);
+                if (!StoreElement(data + offset * size, elementType, decoded)) {
+                    WriteDiagnosticDump(std::to_string(stream.Position) + "_" +
+                                            std::to_string(stream.Size),
+                                        stream.Memory, static_cast<std::size_t>(stream.Size));
+                    RaiseUnsupportedOnRead();
+                }
+            });
+        }
     }
     if (dims == 2) {
         ComPtr<quill::ISafeArray> table = CreateValueArray();
         if (FAILED(table->SetPSAOfType(array.get(), elementType))) RaiseUnsupportedOnRead();
         array.release(); // the value array owns it now
-        OleVariant result;
-        result.vt = VT_DISPATCH;
-        result.pdispVal = static_cast<IDispatch*>(table.Detach());
-        return result;
+        out.vt = VT_DISPATCH;
+        out.pdispVal = static_cast<IDispatch*>(table.Detach());
+        return;
     }
-    return OleVariant::FromArray(array.release(), elementType);
+    out.vt = static_cast<VARTYPE>(VT_ARRAY | elementType);
+    out.parray = array.release();
 }
 
-OleVariant ReadValueAt(TMyMemoryStream& stream, int depth) {
+void ReadValueInto(TMyMemoryStream& stream, VARIANT& out, int depth) {
     std::uint32_t type = ReadU32(stream);
     // A by-reference variant: the referenced value follows as a record of its own.
     while (type == kByRefVariant) {
@@ -339,41 +374,46 @@ OleVariant ReadValueAt(TMyMemoryStream& stream, int depth) {
         type = ReadU32(stream);
     }
     type &= ~static_cast<std::uint32_t>(VT_BYREF);
-    if (type & VT_ARRAY) return ReadArrayAt(stream, type, depth);
-    OleVariant result;
+    if (type & VT_ARRAY) {
+        ReadArrayAt(stream, type, depth, out);
+        return;
+    }
     switch (type) {
-    case VT_EMPTY: return result;
-    case VT_NULL: return OleVariant::Null();
+    case VT_EMPTY:
+    case VT_NULL:
+    case VT_I1: // signed bytes were stored without a data byte
+        out.vt = static_cast<VARTYPE>(type);
+        return;
     case VT_BSTR: {
         const std::uint32_t length = ReadU32(stream);
         stream.CheckReadable(static_cast<std::int64_t>(length) * 2);
         BSTR text = SysAllocStringLen(nullptr, length);
         if (!text) throw std::bad_alloc();
-        result.vt = VT_BSTR;
-        result.bstrVal = text;
-        if (length) stream.Read(text, static_cast<std::int32_t>(length * 2));
-        return result;
+        if (length) std::memcpy(text, stream.Memory + stream.Position, length * 2);
+        stream.Position += static_cast<std::int32_t>(length * 2);
+        out.vt = VT_BSTR;
+        out.bstrVal = text;
+        return;
     }
     case 256: {
         const std::uint32_t length = ReadU32(stream);
         stream.CheckReadable(length);
-        std::string bytes(length, '\0');
-        if (length) stream.Read(bytes.data(), static_cast<std::int32_t>(length));
-        return OleVariant(std::u16string_view(kernel::AnsiToWide(bytes)));
+        const std::u16string text = kernel::AnsiToWide(std::string_view(
+            reinterpret_cast<const char*>(stream.Memory) + stream.Position, length));
+        stream.Position += static_cast<std::int32_t>(length);
+        out.bstrVal = BStrFromText(text);
+        if (!out.bstrVal && !text.empty()) throw std::bad_alloc();
+        out.vt = VT_BSTR;
+        return;
     }
-    case VT_I1:
-        // Stored without a data byte.
-        result.vt = VT_I1;
-        return result;
-    default: break;
+    default:
+        break;
     }
-    if (type > VT_TYPEMASK || !IsWritableScalar(static_cast<VARTYPE>(type))) RaiseUnsupportedOnRead();
-    const int size = ValueDataSize(type);
-    VARIANT raw;
-    std::memset(static_cast<void*>(&raw), 0, sizeof raw);
-    stream.Read(&raw.llVal, size);
-    raw.vt = static_cast<VARTYPE>(type);
-    return OleVariant::Adopt(raw);
+    if (type > VT_TYPEMASK || !IsWritableScalar(static_cast<VARTYPE>(type)))
+        RaiseUnsupportedOnRead();
+    out.llVal = 0;
+    stream.Read(&out.llVal, ValueDataSize(type));
+    out.vt = static_cast<VARTYPE>(type);
 }
 
 } // namespace
@@ -386,10 +426,17 @@ int ValueDataSize(std::uint32_t type) {
 
 bool IsRawBlockType(VARTYPE vt) {
     switch (vt) {
-    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BOOL:
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BOOL:
     case VT_UI1:
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -408,9 +455,21 @@ void RaiseUnsupportedType(const VARIANT& value) {
                           kernel::WideToAnsi(ValueRepresentation(value)) + ")");
 }
 
-void WriteValue(TMyMemoryStream& stream, const VARIANT& value) { WriteValueAt(stream, value, 0); }
+void WriteValue(TMyMemoryStream& stream, const VARIANT& value) {
+    WriteValueAt(stream, value, 0);
+}
 
-OleVariant ReadValue(TMyMemoryStream& stream) { return ReadValueAt(stream, 0); }
+OleVariant ReadValue(TMyMemoryStream& stream) {
+    VARIANT raw;
+    std::memset(static_cast<void*>(&raw), 0, sizeof raw);
+    try {
+        ReadValueInto(stream, raw, 0);
+    } catch (...) {
+        VariantClear(&raw);
+        throw;
+    }
+    return OleVariant::Adopt(raw);
+}
 
 void WriteArray(TMyMemoryStream& stream, const SAFEARRAY* array, VARTYPE elementType) {
     VARIANT owner;
@@ -422,7 +481,10 @@ void WriteArray(TMyMemoryStream& stream, const SAFEARRAY* array, VARTYPE element
 
 OleVariant ReadArray(TMyMemoryStream& stream, std::uint32_t type) {
     if (!(type & VT_ARRAY)) RaiseUnsupportedOnRead();
-    return ReadArrayAt(stream, type & ~static_cast<std::uint32_t>(VT_BYREF), 0);
+    VARIANT raw;
+    std::memset(static_cast<void*>(&raw), 0, sizeof raw);
+    ReadArrayAt(stream, type & ~static_cast<std::uint32_t>(VT_BYREF), 0, raw);
+    return OleVariant::Adopt(raw);
 }
 
 } // namespace quill::exchange

@@ -1,10 +1,10 @@
 #include "exchange/valuearray/safe_array.h"
 
+#include "exchange/autoobject/late_bound_call.h"
 #include "exchange/stream/atomic_file.h"
 #include "exchange/stream/value_stream.h"
 #include "exchange/valuearray/storage_file.h"
 #include "exchange/valuearray/value_array.h"
-#include "platform/com/dispatch_invoke.h"
 #include "platform/com/safearray.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
@@ -30,7 +30,8 @@ struct ArrayDeleter {
 using ArrayHolder = std::unique_ptr<SAFEARRAY, ArrayDeleter>;
 
 const std::string& ReadBoundsText() {
-    static const std::string text = kernel::WideToAnsi(u"Номер элемента массива за пределами границ.");
+    static const std::string text =
+        kernel::WideToAnsi(u"Номер элемента массива за пределами границ.");
     return text;
 }
 const std::string& WriteBoundsText() {
@@ -67,10 +68,18 @@ bool ReadCell(const SAFEARRAY* array, VARTYPE vt, const LONG* indices, OleVarian
     void* p = nullptr;
     if (FAILED(SafeArrayPtrOfIndex(array, indices, &p)) || !p) return false;
     switch (vt) {
-    case VT_VARIANT: cell = OleVariant(*static_cast<const VARIANT*>(p)); return true;
-    case VT_BSTR: cell = OleVariant(std::u16string_view(TextFromBStr(*static_cast<BSTR*>(p)))); return true;
-    case VT_DISPATCH: cell = OleVariant(*static_cast<IDispatch**>(p)); return true;
-    case VT_UNKNOWN: cell = OleVariant(*static_cast<IUnknown**>(p)); return true;
+    case VT_VARIANT:
+        cell = OleVariant(*static_cast<const VARIANT*>(p));
+        return true;
+    case VT_BSTR:
+        cell = OleVariant(std::u16string_view(TextFromBStr(*static_cast<BSTR*>(p))));
+        return true;
+    case VT_DISPATCH:
+        cell = OleVariant(*static_cast<IDispatch**>(p));
+        return true;
+    case VT_UNKNOWN:
+        cell = OleVariant(*static_cast<IUnknown**>(p));
+        return true;
     default: {
         VARIANT raw;
         std::memset(static_cast<void*>(&raw), 0, sizeof raw);
@@ -86,9 +95,13 @@ void CheckOut(const void* p) {
     if (!p) throw rtl::EOleSysError("Nil out parameter", E_POINTER);
 }
 
-std::string PathOf(BSTR fileName) { return kernel::WideToUtf8(TextFromBStr(fileName)); }
+std::string PathOf(BSTR fileName) {
+    return kernel::WideToUtf8(TextFromBStr(fileName));
+}
 
-std::string PathOf(const OleVariant& fileName) { return kernel::WideToUtf8(rtl::VarToWide(fileName)); }
+std::string PathOf(const OleVariant& fileName) {
+    return kernel::WideToUtf8(rtl::VarToWide(fileName));
+}
 
 } // namespace
 
@@ -105,24 +118,32 @@ HRESULT TSafeArray::QueryInterface(REFIID iid, void** object) {
 }
 
 bool TSafeArray::QueryOwnInterface(REFIID iid, void** object) {
+    if (iid == ImplementationGuid) {
+        *object = this;
+        return true;
+    }
     if (iid != ISafeArray::Guid) return false;
     *object = static_cast<ISafeArray*>(this);
     return true;
 }
 
-HRESULT TSafeArray::GetTypeInfoCount(UINT* count) { return TBaseAutoObject::GetTypeInfoCount(count); }
+HRESULT TSafeArray::GetTypeInfoCount(UINT* count) {
+    return TBaseAutoObject::GetTypeInfoCount(count);
+}
 
 HRESULT TSafeArray::GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) {
     return TBaseAutoObject::GetTypeInfo(index, locale, info);
 }
 
-HRESULT TSafeArray::GetIDsOfNames(REFIID iid, OLECHAR** names, UINT count, LCID locale, DISPID* ids) {
+HRESULT TSafeArray::GetIDsOfNames(REFIID iid, OLECHAR** names, UINT count, LCID locale,
+                                  DISPID* ids) {
     return TBaseAutoObject::GetIDsOfNames(iid, names, count, locale, ids);
 }
 
 HRESULT TSafeArray::Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
                            VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
-    return TBaseAutoObject::Invoke(id, iid, locale, flags, params, result, exception, argumentError);
+    return TBaseAutoObject::Invoke(id, iid, locale, flags, params, result, exception,
+                                   argumentError);
 }
 
 // ---- The table ----
@@ -166,7 +187,8 @@ OleVariant TSafeArray::DoGetValue(std::int32_t x, std::int32_t y) const {
     if (x < 0 || x >= RowCount || y < 0 || y >= ColCount) throw rtl::Exception(ReadBoundsText());
     const LONG at[2] = {x, y};
     OleVariant cell;
-    if (!ReadCell(FTable.parray, TableElementType(), at, cell)) throw rtl::Exception(ReadBoundsText());
+    if (!ReadCell(FTable.parray, TableElementType(), at, cell))
+        throw rtl::Exception(ReadBoundsText());
     return cell;
 }
 
@@ -175,8 +197,9 @@ void TSafeArray::DoSetValue(std::int32_t x, std::int32_t y, const VARIANT& value
     void* slot = nullptr;
     if (x < 0 || x >= RowCount || y < 0 || y >= ColCount ||
         FAILED(SafeArrayPtrOfIndex(FTable.parray, at, &slot)) || !slot)
-        throw rtl::Exception(rtl::Format(
-            WriteBoundsText(), {x, y, RowCount, ColCount, kernel::WideToAnsi(ValueRepresentation(value))}));
+        throw rtl::Exception(
+            rtl::Format(WriteBoundsText(), {x, y, RowCount, ColCount,
+                                            kernel::WideToAnsi(ValueRepresentation(value))}));
 
     OleVariant stored;
     if (!(value.vt & VT_BYREF)) {
@@ -185,11 +208,18 @@ void TSafeArray::DoSetValue(std::int32_t x, std::int32_t y, const VARIANT& value
         const VARTYPE base = static_cast<VARTYPE>(value.vt & ~VT_BYREF);
         if (!value.byref) throw rtl::Exception(TypeErrorText() + std::to_string(base));
         switch (base) {
-        case VT_I4: case VT_R8: case VT_DATE: case VT_BSTR: case VT_DISPATCH:
+        case VT_I4:
+        case VT_R8:
+        case VT_DATE:
+        case VT_BSTR:
+        case VT_DISPATCH:
             VariantCopyInd(&stored, &value);
             break;
-        case VT_VARIANT: VariantCopyInd(&stored, value.pvarVal); break;
-        default: throw rtl::Exception(TypeErrorText() + std::to_string(base));
+        case VT_VARIANT:
+            VariantCopyInd(&stored, value.pvarVal);
+            break;
+        default:
+            throw rtl::Exception(TypeErrorText() + std::to_string(base));
         }
     }
 
@@ -215,11 +245,24 @@ void TSafeArray::Adopt(SAFEARRAY* array) {
     VARTYPE vt = VT_EMPTY;
     if (SafeArrayGetDim(array) != 2 || FAILED(SafeArrayGetVartype(array, &vt)))
         throw rtl::Exception(NotTwoDimensionalText());
-    const LONGLONG rows = static_cast<LONGLONG>(SafeArrayBound(array, 1).lLbound) + SafeArrayBound(array, 1).cElements;
-    const LONGLONG columns = static_cast<LONGLONG>(SafeArrayBound(array, 2).lLbound) + SafeArrayBound(array, 2).cElements;
+    const LONGLONG rows = static_cast<LONGLONG>(SafeArrayBound(array, 1).lLbound) +
+                          SafeArrayBound(array, 1).cElements;
+    const LONGLONG columns = static_cast<LONGLONG>(SafeArrayBound(array, 2).lLbound) +
+                             SafeArrayBound(array, 2).cElements;
     constexpr LONGLONG limit = std::numeric_limits<std::int32_t>::max();
     if (rows > limit || columns > limit) throw rtl::Exception(NotTwoDimensionalText());
     ReplaceTable(array, static_cast<std::int32_t>(rows), static_cast<std::int32_t>(columns));
+}
+
+SAFEARRAY* TSafeArray::DetachTable() {
+    OleVariant fresh = OleVariant::FromArray(NewTable(VT_VARIANT, 1, 0, 1, 0), VT_VARIANT);
+    SAFEARRAY* table = FTable.parray;
+    FTable.vt = VT_EMPTY; // the table now belongs to the caller
+    FTable.parray = nullptr;
+    FTable = std::move(fresh);
+    RowCount = 0;
+    ColCount = 0;
+    return table;
 }
 
 // ---- Files ----
@@ -242,21 +285,24 @@ bool TSafeArray::DoLoadFromFile(const std::string& fileName) {
     const OleVariant decoded = ReadValue(stream);
     if (!IsValueArray(decoded)) throw rtl::Exception(NotTableText());
 
-    // The decoded table hands over its array by its late-bound name, as any value array would.
-    OleVariant address;
-    EXCEPINFO failure{};
-    const HRESULT hr = DispatchInvoke(decoded.pdispVal, u"__PSA", DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                                      nullptr, 0, &address, &failure);
-    if (FAILED(hr)) {
-        const std::u16string text = TextFromBStr(failure.bstrDescription);
-        ClearExcepInfo(&failure);
-        throw rtl::EOleSysError(kernel::WideToAnsi(text), hr);
+    // A value array of our own gives up its table; any other hands over a copy of its array,
+    // fetched by its late-bound name.
+    void* own = nullptr;
+    if (SUCCEEDED(decoded.pdispVal->QueryInterface(ImplementationGuid, &own)) && own) {
+        auto* table = static_cast<TSafeArray*>(own);
+        ArrayHolder taken(table->DetachTable());
+        table->Release();
+        Adopt(taken.get());
+        taken.release();
+        return true;
     }
+    const OleVariant address = CallByName(decoded.pdispVal, u"__PSA");
     OleVariant pointer;
     if (FAILED(VariantChangeType(&pointer, &address, 0, VT_I8)) || pointer.llVal == 0)
         throw rtl::Exception(NotTableText());
     SAFEARRAY* copy = nullptr;
-    const HRESULT copied = SafeArrayCopy(reinterpret_cast<SAFEARRAY*>(static_cast<std::intptr_t>(pointer.llVal)), &copy);
+    const HRESULT copied = SafeArrayCopy(
+        reinterpret_cast<SAFEARRAY*>(static_cast<std::intptr_t>(pointer.llVal)), &copy);
     if (FAILED(copied)) throw rtl::EOleSysError("Out of memory", copied);
     ArrayHolder holder(copy);
     Adopt(copy);
@@ -398,7 +444,8 @@ void TSafeArray::RegisterNames() {
     AddMethod("SetValue", 3, [this, number, arg](TAutoArgs& args, OleVariant&) {
         DoSetValue(number(args, 0), number(args, 1), arg(args, 2));
     });
-    AddMethod("Empty", 0, [this](TAutoArgs&, OleVariant& result) { result = OleVariant(IsEmpty() ? 1 : 0); });
+    AddMethod("Empty", 0,
+              [this](TAutoArgs&, OleVariant& result) { result = OleVariant(IsEmpty() ? 1 : 0); });
     AddMethod("__PSA", 0, [this](TAutoArgs&, OleVariant& result) {
         // A pointer does not fit a 32-bit integer on a 64-bit platform: it travels as VT_I8 there.
         const auto address = reinterpret_cast<std::intptr_t>(FTable.parray);
@@ -411,23 +458,33 @@ void TSafeArray::RegisterNames() {
         const auto count = static_cast<std::int32_t>(ArgCount(args));
         if (count < 2) return;
         const std::int32_t x = number(args, 0);
-        for (std::int32_t k = 0; k + 1 < count; ++k) DoSetValue(x, k, arg(args, k + 1));
+        for (std::int32_t k = 0; k + 1 < count; ++k)
+            DoSetValue(x, k, arg(args, k + 1));
     });
     AddMethod("__SetPSA", 1, [this, arg](TAutoArgs& args, OleVariant&) {
         OleVariant pointer;
         const OleVariant value = arg(args, 0);
         if (FAILED(VariantChangeType(&pointer, &value, 0, VT_I8)))
             throw rtl::Exception(TypeErrorText() + std::to_string(value.vt));
-        if (pointer.llVal != 0) Adopt(reinterpret_cast<SAFEARRAY*>(static_cast<std::intptr_t>(pointer.llVal)));
+        if (pointer.llVal != 0)
+            Adopt(reinterpret_cast<SAFEARRAY*>(static_cast<std::intptr_t>(pointer.llVal)));
     });
-    AddMethod("LoadFromFile", 1, [this, arg](TAutoArgs& args, OleVariant&) { DoLoadFromFile(PathOf(arg(args, 0))); });
-    AddMethod("SaveToFile", 1, [this, arg](TAutoArgs& args, OleVariant&) { DoSaveToFile(PathOf(arg(args, 0))); });
-    AddMethod("SaveToFileAsStream", 1,
-              [this, arg](TAutoArgs& args, OleVariant&) { DoSaveToFileAsStream(PathOf(arg(args, 0))); });
-    AddMethod("LoadFromFileAsStream", 1,
-              [this, arg](TAutoArgs& args, OleVariant&) { DoLoadFromFileAsStream(PathOf(arg(args, 0))); });
-    AddProperty("RowCount", [this](TAutoArgs&, OleVariant& result) { result = OleVariant(RowCount); }, nullptr);
-    AddProperty("ColCount", [this](TAutoArgs&, OleVariant& result) { result = OleVariant(ColCount); }, nullptr);
+    AddMethod("LoadFromFile", 1,
+              [this, arg](TAutoArgs& args, OleVariant&) { DoLoadFromFile(PathOf(arg(args, 0))); });
+    AddMethod("SaveToFile", 1,
+              [this, arg](TAutoArgs& args, OleVariant&) { DoSaveToFile(PathOf(arg(args, 0))); });
+    AddMethod("SaveToFileAsStream", 1, [this, arg](TAutoArgs& args, OleVariant&) {
+        DoSaveToFileAsStream(PathOf(arg(args, 0)));
+    });
+    AddMethod("LoadFromFileAsStream", 1, [this, arg](TAutoArgs& args, OleVariant&) {
+        DoLoadFromFileAsStream(PathOf(arg(args, 0)));
+    });
+    AddProperty(
+        "RowCount", [this](TAutoArgs&, OleVariant& result) { result = OleVariant(RowCount); },
+        nullptr);
+    AddProperty(
+        "ColCount", [this](TAutoArgs&, OleVariant& result) { result = OleVariant(ColCount); },
+        nullptr);
 }
 
 } // namespace quill::exchange

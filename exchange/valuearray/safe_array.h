@@ -24,7 +24,12 @@
 namespace quill::exchange {
 
 class TSafeArray : public TBaseAutoObject, public ISafeArray {
-public:
+  public:
+    // Answered only by TSafeArray itself (with the object's own address), so that the library can
+    // recognise the value arrays it made and take their tables without copying them.
+    static constexpr com::GUID ImplementationGuid =
+        com::MakeGuid("5B0E7C2D-91A4-4F36-8D15-3C7A2E9B6F48");
+
     TSafeArray();
     ~TSafeArray() override;
     std::string_view ClassName() const override { return "TSafeArray"; }
@@ -63,6 +68,8 @@ public:
     com::VARTYPE TableElementType() const;
     // Takes `array` (two-dimensional) as the table; raises and leaves it the caller's otherwise.
     void Adopt(com::SAFEARRAY* array);
+    // Hands the table over to the caller and leaves a new empty table behind.
+    com::SAFEARRAY* DetachTable();
     // `fileName` is a UTF-8 path. The load operations return false for a missing file.
     void DoSaveToFile(const std::string& fileName) const;
     bool DoLoadFromFile(const std::string& fileName);
@@ -72,12 +79,12 @@ public:
     std::int32_t RowCount = 0;
     std::int32_t ColCount = 0;
 
-protected:
+  protected:
     void RegisterNames() override;
     bool UseNameTable() const override { return true; }
     bool QueryOwnInterface(com::REFIID iid, void** object) override;
 
-private:
+  private:
     void ReplaceTable(com::SAFEARRAY* array, std::int32_t rows, std::int32_t columns);
 
     com::OleVariant FTable;

@@ -22,9 +22,13 @@ constexpr std::size_t kOffsetRaw = 27;
 // cannot be honest and is refused before anything is allocated for it.
 constexpr std::uint64_t kMaxInflateRatio = 1032;
 
-[[noreturn]] void Fail(const char16_t* message) { throw rtl::Exception(kernel::WideToAnsi(message)); }
+[[noreturn]] void Fail(const char16_t* message) {
+    throw rtl::Exception(kernel::WideToAnsi(message));
+}
 
-void PutU32(std::string& s, std::size_t at, std::uint32_t v) { std::memcpy(&s[at], &v, 4); }
+void PutU32(std::string& s, std::size_t at, std::uint32_t v) {
+    std::memcpy(&s[at], &v, 4);
+}
 std::uint32_t GetU32(const std::string& s, std::size_t at) {
     std::uint32_t v;
     std::memcpy(&v, s.data() + at, 4);
@@ -52,16 +56,18 @@ double LocalDateTimeNow() {
     clock_gettime(CLOCK_REALTIME, &now);
     tm local{};
     localtime_r(&now.tv_sec, &local);
-    const std::int64_t days = DaysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
-                                            static_cast<unsigned>(local.tm_mday)) -
-                              DaysFromCivil(1899, 12, 30);
+    const std::int64_t days =
+        DaysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
+                      static_cast<unsigned>(local.tm_mday)) -
+        DaysFromCivil(1899, 12, 30);
     const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec +
                            static_cast<double>(now.tv_nsec / 1000000) / 1000.0;
     return static_cast<double>(days) + seconds / 86400.0;
 }
 
 std::string BuildStorageImage(const void* data, std::size_t size, double savedAt) {
-    if (size > std::numeric_limits<std::uint32_t>::max() - StorageHeaderSize) Fail(u"Ошибка при упаковке");
+    if (size > std::numeric_limits<std::uint32_t>::max() - StorageHeaderSize)
+        Fail(u"Ошибка при упаковке");
     std::string image(StorageHeaderSize + size, '\0');
     // The output area is exactly as large as the input: data that does not shrink is refused.
     uLongf packed = static_cast<uLongf>(size);

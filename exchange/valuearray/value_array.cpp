@@ -1,6 +1,7 @@
 #include "exchange/valuearray/value_array.h"
 
 #include "exchange/valuearray/safe_array.h"
+#include "exchange/valuearray/type_library.h"
 #include "platform/com/class_registry.h"
 #include "platform/rtl/exception.h"
 
@@ -15,7 +16,7 @@ namespace {
 
 // The factory that the class registry holds for the value-array class.
 class TSafeArrayFactory : public IClassFactory {
-public:
+  public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
         if (iid == IUnknown::Guid || iid == IClassFactory::Guid) {
@@ -45,7 +46,7 @@ public:
     }
     HRESULT LockServer(bool) override { return S_OK; }
 
-private:
+  private:
     virtual ~TSafeArrayFactory() = default;
     std::atomic<ULONG> FRefCount{0};
 };
@@ -59,7 +60,8 @@ ComPtr<ISafeArray> CreateValueArray() {
         std::lock_guard guard(gRegistrationLock);
         if (!GetClassRegistration(ValueArrayClassGuid, nullptr)) {
             ComPtr<IClassFactory> factory(new TSafeArrayFactory);
-            const TClassRegistration info{u"AddIn", u"SafeArray", ValueArrayClassGuid,
+            const TClassRegistration info{u"AddIn", std::u16string(typelib::SafeArrayClass.Name),
+                                          typelib::SafeArrayClass.Id,
                                           TClassInstancing::MultiInstance, TThreadingModel::Free};
             const HRESULT hr = RegisterClassFactory(info, factory.Get());
             if (FAILED(hr) && hr != CO_E_OBJISREG)
@@ -69,7 +71,8 @@ ComPtr<ISafeArray> CreateValueArray() {
     ISafeArray* created = nullptr;
     const HRESULT hr = CoCreateInstance(ValueArrayClassGuid, nullptr, ISafeArray::Guid,
                                         reinterpret_cast<void**>(&created));
-    if (FAILED(hr) || !created) throw rtl::EOleSysError("Cannot create a value array", FAILED(hr) ? hr : E_FAIL);
+    if (FAILED(hr) || !created)
+        throw rtl::EOleSysError("Cannot create a value array", FAILED(hr) ? hr : E_FAIL);
     return ComPtr<ISafeArray>::Adopt(created);
 }
 

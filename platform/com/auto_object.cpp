@@ -17,7 +17,9 @@ HRESULT TAutoObject::QueryInterface(REFIID iid, void** object) {
     return S_OK;
 }
 
-ULONG TAutoObject::AddRef() { return FRefCount.fetch_add(1, std::memory_order_relaxed) + 1; }
+ULONG TAutoObject::AddRef() {
+    return FRefCount.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 ULONG TAutoObject::Release() {
     const ULONG left = FRefCount.fetch_sub(1, std::memory_order_acq_rel) - 1;
@@ -38,7 +40,8 @@ HRESULT TAutoObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 
 HRESULT TAutoObject::GetIDsOfNames(REFIID, OLECHAR**, UINT count, LCID, DISPID* ids) {
     if (ids)
-        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        for (UINT i = 0; i < count; ++i)
+            ids[i] = DISPID_UNKNOWN;
     return DISP_E_UNKNOWNNAME;
 }
 
@@ -46,6 +49,8 @@ HRESULT TAutoObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, E
     return DISP_E_MEMBERNOTFOUND;
 }
 
-bool TAutoObject::QueryOwnInterface(REFIID, void**) { return false; }
+bool TAutoObject::QueryOwnInterface(REFIID, void**) {
+    return false;
+}
 
 } // namespace quill::com

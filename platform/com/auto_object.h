@@ -20,7 +20,7 @@
 namespace quill::com {
 
 class TAutoObject : public IDispatch {
-public:
+  public:
     TAutoObject() = default;
     TAutoObject(const TAutoObject&) = delete;
     TAutoObject& operator=(const TAutoObject&) = delete;
@@ -45,11 +45,11 @@ public:
     // The current reference count (for tests and diagnostics only).
     ULONG RefCount() const { return FRefCount.load(); }
 
-protected:
+  protected:
     // Interfaces beyond IUnknown and IDispatch: set *object (without AddRef) and return true.
     virtual bool QueryOwnInterface(REFIID iid, void** object);
 
-private:
+  private:
     std::atomic<ULONG> FRefCount{0};
 };
 

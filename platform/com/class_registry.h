@@ -18,12 +18,12 @@
 namespace quill::com {
 
 class IClassFactory : public IUnknown {
-public:
+  public:
     static constexpr GUID Guid = MakeGuid("00000001-0000-0000-C000-000000000046");
     virtual HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) = 0;
     virtual HRESULT LockServer(bool lock) = 0;
 
-protected:
+  protected:
     ~IClassFactory() = default;
 };
 

@@ -14,8 +14,8 @@ void ClearExcepInfo(EXCEPINFO* info) {
     std::memset(static_cast<void*>(info), 0, sizeof(EXCEPINFO));
 }
 
-HRESULT DispatchInvoke(IDispatch* object, std::u16string_view name, WORD flags,
-                       const VARIANT* args, UINT count, VARIANT* result, EXCEPINFO* exception) {
+HRESULT DispatchInvoke(IDispatch* object, std::u16string_view name, WORD flags, const VARIANT* args,
+                       UINT count, VARIANT* result, EXCEPINFO* exception) {
     if (!object || (count > 0 && !args)) return E_INVALIDARG;
     std::u16string text(name);
     OLECHAR* names[] = {text.data()};

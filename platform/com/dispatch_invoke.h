@@ -26,7 +26,7 @@ inline SCODE ExcepInfoCode(const EXCEPINFO& info) {
 }
 
 // Invokes member `name` of `object` with `count` arguments in natural order. `result` may be nil.
-HRESULT DispatchInvoke(IDispatch* object, std::u16string_view name, WORD flags,
-                       const VARIANT* args, UINT count, VARIANT* result, EXCEPINFO* exception);
+HRESULT DispatchInvoke(IDispatch* object, std::u16string_view name, WORD flags, const VARIANT* args,
+                       UINT count, VARIANT* result, EXCEPINFO* exception);
 
 } // namespace quill::com

@@ -78,7 +78,9 @@ bool DataBytes(const SAFEARRAY* array, std::size_t& bytes) {
 }
 
 void ReleaseElements(SAFEARRAY* array, std::size_t first, std::size_t count) {
-    if (!array->pvData) return;
+    // Plain numbers own nothing: no need to visit a million of them.
+    if (!array->pvData || !(array->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT)))
+        return;
     char* data = static_cast<char*>(array->pvData);
     for (std::size_t i = first; i < first + count; ++i) {
         void* element = data + i * array->cbElements;

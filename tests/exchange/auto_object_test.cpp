@@ -1,5 +1,6 @@
 // Late-bound calls on TBaseAutoObject in both modes, through the caller's side of IDispatch.
 #include "exchange/autoobject/base_auto_object.h"
+#include "exchange/autoobject/late_bound_call.h"
 #include "platform/com/dispatch_invoke.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
@@ -20,7 +21,7 @@ namespace {
 // count), "Bump" (writes arg0 + 1 back into arg0), "Fail" (throws EInvalidOp), "Ro" (read-only),
 // "Wo" (write-only).
 class TTestObject : public TBaseAutoObject {
-public:
+  public:
     explicit TTestObject(bool nameTable, int extra = 0) : FNameTable(nameTable), FExtra(extra) {}
     std::string_view ClassName() const override { return "TTestObject"; }
     bool UseNameTable() const override { return FNameTable; }
@@ -28,14 +29,18 @@ public:
         AddMethod("Pair", 2, [](TAutoArgs& a, OleVariant& r) {
             r = OleVariant(rtl::VarToInt(GetArg(a, 0)) - rtl::VarToInt(GetArg(a, 1)));
         });
-        AddMethod("Any", 0, [](TAutoArgs& a, OleVariant& r) { r = OleVariant(static_cast<int>(ArgCount(a))); });
+        AddMethod("Any", 0, [](TAutoArgs& a, OleVariant& r) {
+            r = OleVariant(static_cast<int>(ArgCount(a)));
+        });
         AddMethod("Bump", 1, [](TAutoArgs& a, OleVariant&) {
             SetArg(a, 0, OleVariant(rtl::VarToInt(GetArg(a, 0)) + 1));
         });
         AddMethod("Fail", 0, [](TAutoArgs&, OleVariant&) { throw rtl::EInvalidOp("broken"); });
         AddMethod("Peek", 2, [](TAutoArgs& a, OleVariant& r) { r = GetArg(a, 5); });
-        AddProperty("Ro", [](TAutoArgs&, OleVariant& r) { r = OleVariant(7); }, nullptr);
-        AddProperty("Wo", nullptr, [this](TAutoArgs&, const VARIANT& v) { Written = rtl::VarToInt(v); });
+        AddProperty(
+            "Ro", [](TAutoArgs&, OleVariant& r) { r = OleVariant(7); }, nullptr);
+        AddProperty("Wo", nullptr,
+                    [this](TAutoArgs&, const VARIANT& v) { Written = rtl::VarToInt(v); });
         for (int i = 0; i < FExtra; ++i) {
             std::string name = "M";
             name += std::to_string(i);
@@ -44,7 +49,7 @@ public:
     }
     int Written = 0;
 
-private:
+  private:
     bool FNameTable;
     int FExtra;
 };
@@ -57,10 +62,12 @@ struct CallResult {
     SCODE code;
 };
 
-CallResult Call(IDispatch* object, std::u16string_view name, WORD flags, std::vector<VARIANT> args = {}) {
+CallResult Call(IDispatch* object, std::u16string_view name, WORD flags,
+                std::vector<VARIANT> args = {}) {
     CallResult r{};
     EXCEPINFO info{};
-    r.hr = DispatchInvoke(object, name, flags, args.data(), static_cast<UINT>(args.size()), &r.value, &info);
+    r.hr = DispatchInvoke(object, name, flags, args.data(), static_cast<UINT>(args.size()),
+                          &r.value, &info);
     r.description = TextFromBStr(info.bstrDescription);
     r.source = TextFromBStr(info.bstrSource);
     r.code = ExcepInfoCode(info);
@@ -110,8 +117,11 @@ TEST_P(AutoObjectModes, ArgumentsArriveInNaturalOrder) {
     CallResult r = Call(object.Get(), u"Pair", DISPATCH_METHOD, {Int(10), Int(3)});
     ASSERT_EQ(r.hr, S_OK) << kernel::WideToUtf8(r.description);
     EXPECT_EQ(rtl::VarToInt(r.value), 7);
-    EXPECT_EQ(rtl::VarToInt(Call(object.Get(), u"Any", DISPATCH_METHOD, {Int(1), Int(2), Int(3)}).value), 3);
-    EXPECT_EQ(rtl::VarToInt(Call(object.Get(), u"Any", DISPATCH_METHOD | DISPATCH_PROPERTYGET).value), 0);
+    EXPECT_EQ(
+        rtl::VarToInt(Call(object.Get(), u"Any", DISPATCH_METHOD, {Int(1), Int(2), Int(3)}).value),
+        3);
+    EXPECT_EQ(
+        rtl::VarToInt(Call(object.Get(), u"Any", DISPATCH_METHOD | DISPATCH_PROPERTYGET).value), 0);
 }
 
 TEST_P(AutoObjectModes, CountAndAccessFailuresNameTheUpperCaseMember) {
@@ -172,6 +182,12 @@ TEST_P(AutoObjectModes, ByReferenceArgumentsAreWrittenBack) {
     EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(r.description, u"Неподдерживаемый тип параметра.");
     EXPECT_EQ(flag, 0);
+
+    VARIANT nilReference{};
+    nilReference.vt = VT_BYREF | VT_I4;
+    r = Call(object.Get(), u"Bump", DISPATCH_METHOD, {nilReference});
+    EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(r.description, u"Неподдерживаемый тип параметра.");
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, AutoObjectModes, testing::Values(true, false),
@@ -211,4 +227,22 @@ TEST(AutoObject, ObjectIdentityAndCounting) {
     UINT count = 9;
     EXPECT_EQ(object->GetTypeInfoCount(&count), S_OK);
     EXPECT_EQ(count, 0u);
+}
+
+TEST(AutoObject, CallByNameReturnsResultsAndRaisesTheCalleesMessage) {
+    auto object = CreateComObject<TTestObject>(true);
+    EXPECT_EQ(rtl::VarToInt(exchange::CallByName(object.Get(), u"PAIR", {Int(5), Int(2)})), 3);
+    try {
+        exchange::CallByName(object.Get(), u"Fail");
+        FAIL() << "no exception";
+    } catch (const rtl::EOleSysError& e) {
+        EXPECT_EQ(e.Message(), "broken");
+        EXPECT_EQ(e.ErrorCode(), DISP_E_EXCEPTION);
+    }
+    try {
+        exchange::CallByName(object.Get(), u"Absent");
+        FAIL() << "no exception";
+    } catch (const rtl::EOleSysError& e) {
+        EXPECT_EQ(e.ErrorCode(), E_NOTIMPL);
+    }
 }

@@ -26,7 +26,8 @@ Answer Call(IDispatch* object, std::u16string_view name, std::vector<VARIANT> ar
             WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) {
     Answer a{};
     EXCEPINFO info{};
-    a.hr = DispatchInvoke(object, name, flags, args.data(), static_cast<UINT>(args.size()), &a.value, &info);
+    a.hr = DispatchInvoke(object, name, flags, args.data(), static_cast<UINT>(args.size()),
+                          &a.value, &info);
     a.description = TextFromBStr(info.bstrDescription);
     ClearExcepInfo(&info);
     return a;
@@ -134,7 +135,8 @@ TEST(ValueArray, LateBoundNamesReachTheTable) {
     Answer a = Call(object, u"GetValue", {Int(5), Int(0)});
     EXPECT_EQ(a.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(a.description, u"Номер элемента массива за пределами границ.");
-    EXPECT_EQ(Call(object, u"SetValue", {Int(0), Int(0)}).description, u"Неверное число параметров для [SETVALUE]");
+    EXPECT_EQ(Call(object, u"SetValue", {Int(0), Int(0)}).description,
+              u"Неверное число параметров для [SETVALUE]");
     EXPECT_EQ(Call(object, u"ColCount", {Int(1)}, DISPATCH_PROPERTYPUT).description,
               u"Свойство недоступно для записи [COLCOUNT]");
     EXPECT_EQ(Call(object, u"NoSuchName").hr, E_NOTIMPL);

@@ -4,6 +4,7 @@
 #include "exchange/valuearray/safe_array.h"
 #include "exchange/valuearray/storage_file.h"
 #include "exchange/valuearray/value_array.h"
+#include "platform/com/class_registry.h"
 #include "platform/com/errorinfo.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
@@ -26,7 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class StorageFile : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetReadDumpsEnabled(false);
         FFolder = fs::temp_directory_path() /
@@ -47,7 +48,8 @@ protected:
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     }
     std::size_t FilesInFolder() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(FFolder), fs::directory_iterator()));
+        return static_cast<std::size_t>(
+            std::distance(fs::directory_iterator(FFolder), fs::directory_iterator()));
     }
 
     fs::path FFolder;
@@ -58,7 +60,8 @@ ComPtr<ISafeArray> MixedTable() {
     table->SetBounds(3, 4);
     for (int i = 0; i < 3; ++i) {
         table->SetValue(i, 0, OleVariant(i * 100));
-        table->SetValue(i, 1, OleVariant(u"строка " + std::u16string(1, static_cast<char16_t>(u'a' + i))));
+        table->SetValue(
+            i, 1, OleVariant(u"строка " + std::u16string(1, static_cast<char16_t>(u'a' + i))));
         table->SetValue(i, 2, OleVariant(i * 0.5));
     }
     return table;
@@ -66,11 +69,13 @@ ComPtr<ISafeArray> MixedTable() {
 
 std::int16_t Save(ISafeArray* table, const std::string& path) {
     std::int16_t ok = 0;
-    EXPECT_EQ(table->SaveToFile(BStr(kernel::Utf8ToWide(path)).Get(), &ok), S_OK) << kernel::WideToUtf8(TakeErrorDescription());
+    EXPECT_EQ(table->SaveToFile(BStr(kernel::Utf8ToWide(path)).Get(), &ok), S_OK)
+        << kernel::WideToUtf8(TakeErrorDescription());
     return ok;
 }
 
-std::pair<HRESULT, std::u16string> Load(ISafeArray* table, const std::string& path, std::int16_t* ok) {
+std::pair<HRESULT, std::u16string> Load(ISafeArray* table, const std::string& path,
+                                        std::int16_t* ok) {
     const HRESULT hr = table->LoadFromFile(BStr(kernel::Utf8ToWide(path)).Get(), ok);
     return {hr, FAILED(hr) ? TakeErrorDescription() : u""};
 }
@@ -108,7 +113,8 @@ TEST_F(StorageFile, HeaderBytesDescribeTheCompressedValueStream) {
     std::string raw(U32(file, 27), '\0');
     uLongf rawSize = raw.size();
     ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(raw.data()), &rawSize,
-                         reinterpret_cast<const Bytef*>(file.data() + 31), file.size() - 31), Z_OK);
+                         reinterpret_cast<const Bytef*>(file.data() + 31), file.size() - 31),
+              Z_OK);
     EXPECT_EQ(raw, std::string(reinterpret_cast<char*>(expected.Memory), expected.Size));
     EXPECT_EQ(FilesInFolder(), 1u); // no temporary file left behind
 }
@@ -181,7 +187,8 @@ TEST_F(StorageFile, EveryLoadCheckFailsInItsOrderAndLeavesTheTableAlone) {
     TMyMemoryStream stream;
     WriteValue(stream, OleVariant(5));
     stream.Write(std::string(64, 'a').data(), 64); // padding so that the data compresses
-    expectRefused(BuildStorageImage(stream.Memory, stream.Size, 0), u"Файл не является хранилищем ISafeArray");
+    expectRefused(BuildStorageImage(stream.Memory, stream.Size, 0),
+                  u"Файл не является хранилищем ISafeArray");
 
     std::int16_t ok = 1;
     EXPECT_EQ(Load(target.Get(), PathOf("missing.dat"), &ok).first, S_OK);
@@ -197,7 +204,8 @@ TEST_F(StorageFile, AFailedSaveLeavesThePreviousFileWhole) {
     const SAFEARRAYBOUND bounds[2] = {{64, 0}, {64, 0}};
     SAFEARRAY* noise = SafeArrayCreate(VT_UI1, 2, bounds);
     std::mt19937 random(7);
-    for (int i = 0; i < 64 * 64; ++i) static_cast<unsigned char*>(noise->pvData)[i] = static_cast<unsigned char>(random());
+    for (int i = 0; i < 64 * 64; ++i)
+        static_cast<unsigned char*>(noise->pvData)[i] = static_cast<unsigned char>(random());
     ComPtr<ISafeArray> table = CreateValueArray();
     ASSERT_EQ(table->SetPSA(noise), S_OK);
     std::int16_t ok = 1;
@@ -209,7 +217,8 @@ TEST_F(StorageFile, AFailedSaveLeavesThePreviousFileWhole) {
     EXPECT_FALSE(fs::exists(PathOf("new.dat")));
 
     // A folder that does not exist: an error, and nothing left anywhere.
-    EXPECT_TRUE(FAILED(MixedTable()->SaveToFile(BStr(kernel::Utf8ToWide(PathOf("no/such.dat"))).Get(), &ok)));
+    EXPECT_TRUE(FAILED(
+        MixedTable()->SaveToFile(BStr(kernel::Utf8ToWide(PathOf("no/such.dat"))).Get(), &ok)));
     EXPECT_EQ(FilesInFolder(), 1u);
 }
 
@@ -244,11 +253,62 @@ TEST_F(StorageFile, ThePlainByteFileRoundTripsBytesOnly) {
 
     // A table of variants is not written as bytes; a missing file changes nothing.
     ComPtr<ISafeArray> variants = MixedTable();
-    EXPECT_EQ(variants->SaveToFileAsStream(BStr(kernel::Utf8ToWide(PathOf("v.bin"))).Get(), &ok), S_OK);
+    EXPECT_EQ(variants->SaveToFileAsStream(BStr(kernel::Utf8ToWide(PathOf("v.bin"))).Get(), &ok),
+              S_OK);
     EXPECT_EQ(ok, VARIANT_FALSE);
     EXPECT_FALSE(fs::exists(PathOf("v.bin")));
-    EXPECT_EQ(table->LoadFromFileAsStream(BStr(kernel::Utf8ToWide(PathOf("none"))).Get(), &ok), S_OK);
+    EXPECT_EQ(table->LoadFromFileAsStream(BStr(kernel::Utf8ToWide(PathOf("none"))).Get(), &ok),
+              S_OK);
     EXPECT_EQ(ok, VARIANT_FALSE);
     table->GetBounds(&rows, &columns);
     EXPECT_EQ(columns, 10);
+}
+
+namespace {
+
+// A value array that does not let the loader take its table: the loader must copy it through
+// the late-bound "__PSA".
+class TForeignTable : public TSafeArray {
+  protected:
+    bool QueryOwnInterface(REFIID iid, void** object) override {
+        return iid != ImplementationGuid && TSafeArray::QueryOwnInterface(iid, object);
+    }
+};
+
+class TForeignFactory : public IClassFactory {
+  public:
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        if (iid != IUnknown::Guid && iid != IClassFactory::Guid) return E_NOINTERFACE;
+        *object = this;
+        return S_OK;
+    }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT CreateInstance(IUnknown*, REFIID iid, void** object) override {
+        ++Created;
+        return CreateComObject<TForeignTable>()->QueryInterface(iid, object);
+    }
+    HRESULT LockServer(bool) override { return S_OK; }
+    int Created = 0;
+};
+
+} // namespace
+
+TEST_F(StorageFile, LoadingCopiesTheArrayOfAValueArrayItDidNotMake) {
+    const std::string path = PathOf("table.dat");
+    ASSERT_EQ(Save(MixedTable().Get(), path), VARIANT_TRUE);
+    RevokeValueArrayClass();
+    TForeignFactory factory;
+    ASSERT_EQ(RegisterClassFactory({u"AddIn", u"SafeArray", ValueArrayClassGuid,
+                                    TClassInstancing::MultiInstance, TThreadingModel::Free},
+                                   &factory),
+              S_OK);
+    ComPtr<ISafeArray> target = CreateValueArray();
+    std::int16_t ok = 0;
+    EXPECT_EQ(Load(target.Get(), path, &ok).first, S_OK);
+    EXPECT_EQ(factory.Created, 2); // the target and the decoded table
+    OleVariant cell;
+    ASSERT_EQ(target->GetValue(2, 1, &cell), S_OK);
+    EXPECT_EQ(rtl::VarToWide(cell), u"строка c");
+    RevokeValueArrayClass();
 }

@@ -41,13 +41,15 @@ OleVariant Decode(const Bytes& bytes, std::int32_t* endPosition = nullptr) {
 Bytes Le32(std::initializer_list<std::uint32_t> words) {
     Bytes out;
     for (std::uint32_t w : words)
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(w >> (8 * i)));
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<std::uint8_t>(w >> (8 * i)));
     return out;
 }
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
     Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    for (const Bytes& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
@@ -79,7 +81,7 @@ const std::u16string kReadUnsupported =
 
 // Fault tests provoke read errors by the thousand: no dump files for them.
 class ValueStream : public testing::Test {
-protected:
+  protected:
     void SetUp() override { SetReadDumpsEnabled(false); }
     void TearDown() override { SetReadDumpsEnabled(true); }
 };
@@ -88,7 +90,8 @@ protected:
 
 TEST_F(ValueStream, GoldenBytesOfTheDocumentedExamples) {
     EXPECT_EQ(Encode(OleVariant(u"AB")), (Bytes{8, 0, 0, 0, 2, 0, 0, 0, 0x41, 0, 0x42, 0}));
-    EXPECT_EQ(Encode(OleVariant(std::u16string_view(u"A\0B", 3))), (Bytes{8, 0, 0, 0, 1, 0, 0, 0, 0x41, 0}));
+    EXPECT_EQ(Encode(OleVariant(std::u16string_view(u"A\0B", 3))),
+              (Bytes{8, 0, 0, 0, 1, 0, 0, 0, 0x41, 0}));
     EXPECT_EQ(Encode(OleVariant()), (Bytes{0, 0, 0, 0}));
     EXPECT_EQ(Encode(OleVariant(1)), (Bytes{3, 0, 0, 0, 1, 0, 0, 0}));
 
@@ -124,27 +127,37 @@ TEST_F(ValueStream, ByReferenceValuesAndEightBitTexts) {
 }
 
 TEST_F(ValueStream, EveryScalarTypeRoundTrips) {
-    const std::vector<OleVariant> values = {
-        OleVariant(),          OleVariant::Null(),          OleVariant::FromShort(-2),
-        OleVariant(-123456),   Scalar(VT_R4, 0x3FC00000),   OleVariant(3.25),
-        OleVariant::FromCurrency(123456789), OleVariant::FromDate(45000.5), OleVariant(u"Привет"),
-        OleVariant::Error(DISP_E_PARAMNOTFOUND), OleVariant(true), OleVariant::FromByte(200),
-        Scalar(VT_UI2, 65000), Scalar(VT_UI4, 4000000000u), OleVariant(static_cast<LONGLONG>(-5) << 40),
-        OleVariant(u"")};
+    const std::vector<OleVariant> values = {OleVariant(),
+                                            OleVariant::Null(),
+                                            OleVariant::FromShort(-2),
+                                            OleVariant(-123456),
+                                            Scalar(VT_R4, 0x3FC00000),
+                                            OleVariant(3.25),
+                                            OleVariant::FromCurrency(123456789),
+                                            OleVariant::FromDate(45000.5),
+                                            OleVariant(u"Привет"),
+                                            OleVariant::Error(DISP_E_PARAMNOTFOUND),
+                                            OleVariant(true),
+                                            OleVariant::FromByte(200),
+                                            Scalar(VT_UI2, 65000),
+                                            Scalar(VT_UI4, 4000000000u),
+                                            OleVariant(static_cast<LONGLONG>(-5) << 40),
+                                            OleVariant(u"")};
     for (const OleVariant& value : values) {
         std::int32_t end = 0;
         const Bytes bytes = Encode(value);
         const OleVariant back = Decode(bytes, &end);
         EXPECT_TRUE(SameScalar(value, back)) << "type " << value.vt;
         EXPECT_EQ(end, static_cast<std::int32_t>(bytes.size()));
-        EXPECT_EQ(bytes.size(), 4u + (value.vt == VT_BSTR ? 4 + 2 * SysStringLen(value.bstrVal)
-                                                           : static_cast<unsigned>(ValueDataSize(value.vt))));
+        EXPECT_EQ(bytes.size(),
+                  4u + (value.vt == VT_BSTR ? 4 + 2 * SysStringLen(value.bstrVal)
+                                            : static_cast<unsigned>(ValueDataSize(value.vt))));
     }
 }
 
 TEST_F(ValueStream, ArraysOfEveryElementTypeAndDimensionCountRoundTrip) {
-    const VARTYPE types[] = {VT_I2, VT_I4, VT_R4, VT_R8, VT_CY, VT_DATE, VT_BOOL, VT_UI1,
-                             VT_UI2, VT_UI4, VT_I8, VT_ERROR, VT_BSTR, VT_VARIANT};
+    const VARTYPE types[] = {VT_I2,  VT_I4,  VT_R4,  VT_R8, VT_CY,    VT_DATE, VT_BOOL,
+                             VT_UI1, VT_UI2, VT_UI4, VT_I8, VT_ERROR, VT_BSTR, VT_VARIANT};
     for (VARTYPE vt : types) {
         for (UINT dims : {1u, 3u}) {
             std::vector<SAFEARRAYBOUND> bounds = {{2, -1}, {3, 5}, {2, 0}};
@@ -152,13 +165,17 @@ TEST_F(ValueStream, ArraysOfEveryElementTypeAndDimensionCountRoundTrip) {
             OleVariant array = IntArray(bounds, vt);
             const ULONGLONG count = SafeArrayElementCount(array.parray);
             for (ULONGLONG i = 0; i < count; ++i) {
-                char* element = static_cast<char*>(array.parray->pvData) + i * array.parray->cbElements;
+                char* element =
+                    static_cast<char*>(array.parray->pvData) + i * array.parray->cbElements;
                 if (vt == VT_BSTR)
-                    *reinterpret_cast<BSTR*>(element) = BStrFromText(u"t" + std::u16string(i, u'я'));
+                    *reinterpret_cast<BSTR*>(element) =
+                        BStrFromText(u"t" + std::u16string(i, u'я'));
                 else if (vt == VT_VARIANT)
-                    new (element) OleVariant(i % 2 ? OleVariant(static_cast<int>(i)) : OleVariant(u"v"));
+                    new (element)
+                        OleVariant(i % 2 ? OleVariant(static_cast<int>(i)) : OleVariant(u"v"));
                 else
-                    for (ULONG b = 0; b < array.parray->cbElements; ++b) element[b] = static_cast<char>(i * 7 + b + 1);
+                    for (ULONG b = 0; b < array.parray->cbElements; ++b)
+                        element[b] = static_cast<char>(i * 7 + b + 1);
             }
             const Bytes bytes = Encode(array);
             const OleVariant back = Decode(bytes);
@@ -183,7 +200,8 @@ TEST_F(ValueStream, ElementsFollowTheOdometerOrderLastDimensionFastest) {
             SafeArrayPutElement(array.parray, at, &cell);
         }
     Bytes expected = Le32({0x200C, 2, 0, 0, 1, 2});
-    for (int v : {0, 1, 2, 10, 11, 12}) expected = Concat({expected, Le32({3, static_cast<std::uint32_t>(v)})});
+    for (int v : {0, 1, 2, 10, 11, 12})
+        expected = Concat({expected, Le32({3, static_cast<std::uint32_t>(v)})});
     EXPECT_EQ(Encode(array), expected);
 
     // Decoded, the two-dimensional array arrives as a value array with the same cells.
@@ -219,13 +237,16 @@ TEST_F(ValueStream, UnsupportedValuesAreRefusedBeforeTheirFirstByte) {
             u"Неподдерживаемый тип данных.\r\nТип данных=9\r\nПредставление: (Объект)");
     refused(OleVariant(static_cast<IUnknown*>(plain.Get())),
             u"Неподдерживаемый тип данных.\r\nТип данных=13\r\nПредставление: (Неопределено)");
-    refused(Scalar(VT_I1, 5), u"Неподдерживаемый тип данных.\r\nТип данных=16\r\nПредставление: (5)");
-    refused(Scalar(VT_UI8, 5), u"Неподдерживаемый тип данных.\r\nТип данных=21\r\nПредставление: (5)");
+    refused(Scalar(VT_I1, 5),
+            u"Неподдерживаемый тип данных.\r\nТип данных=16\r\nПредставление: (5)");
+    refused(Scalar(VT_UI8, 5),
+            u"Неподдерживаемый тип данных.\r\nТип данных=21\r\nПредставление: (5)");
     OleVariant unknownHolder(static_cast<IUnknown*>(plain.Get()));
     VARIANT byRef{};
     byRef.vt = VT_BYREF | VT_VARIANT;
     byRef.pvarVal = &unknownHolder;
-    refused(byRef, u"Неподдерживаемый тип данных.\r\nТип данных=13\r\nПредставление: (Неопределено)");
+    refused(byRef,
+            u"Неподдерживаемый тип данных.\r\nТип данных=13\r\nПредставление: (Неопределено)");
 }
 
 TEST_F(ValueStream, AValueArrayHoldingItselfIsRefusedNotFollowedForever) {
@@ -264,7 +285,8 @@ TEST_F(ValueStream, BadStreamsAreRefusedWithoutReadingOutside) {
     EXPECT_EQ(readError(Le32({0x200C, 0})), kReadUnsupported);
     // Nesting beyond the limit.
     Bytes deep;
-    for (int i = 0; i <= MaxNesting + 1; ++i) deep = Concat({deep, Le32({0x200C, 1, 0, 0})});
+    for (int i = 0; i <= MaxNesting + 1; ++i)
+        deep = Concat({deep, Le32({0x200C, 1, 0, 0})});
     EXPECT_EQ(readError(Concat({deep, Le32({0})})), kReadUnsupported);
 
     // Every truncation of a valid stream fails cleanly.
@@ -274,7 +296,8 @@ TEST_F(ValueStream, BadStreamsAreRefusedWithoutReadingOutside) {
     new (&cells[3]) OleVariant(2.5);
     const Bytes full = Encode(array);
     for (std::size_t n = 0; n < full.size(); ++n) {
-        const std::u16string text = readError(Bytes(full.begin(), full.begin() + static_cast<long>(n)));
+        const std::u16string text =
+            readError(Bytes(full.begin(), full.begin() + static_cast<long>(n)));
         EXPECT_EQ(text.rfind(u"Ошибка чтения потока. ", 0), 0u) << n;
     }
 }
@@ -325,7 +348,8 @@ TEST(MemoryStream, AReadPastTheEndDumpsTheContentIntoTheLogFolder) {
     EXPECT_EQ(stream.Position, 1);
     std::vector<fs::path> dumps;
     for (const auto& entry : fs::directory_iterator(infra::LogFolder()))
-        if (entry.path().filename().string().rfind("Buffer1_", 0) == 0) dumps.push_back(entry.path());
+        if (entry.path().filename().string().rfind("Buffer1_", 0) == 0)
+            dumps.push_back(entry.path());
     ASSERT_EQ(dumps.size(), 1u);
     std::ifstream in(dumps[0], std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "abc");

@@ -14,7 +14,7 @@ namespace {
 
 // Records what Invoke received.
 class TRecorder : public TAutoObject {
-public:
+  public:
     HRESULT GetIDsOfNames(REFIID, OLECHAR** names, UINT, LCID, DISPID* ids) override {
         if (std::u16string(names[0]) != u"Member") return DISP_E_UNKNOWNNAME;
         ids[0] = 17;
@@ -25,9 +25,11 @@ public:
         Id = id;
         Flags = flags;
         Values.clear();
-        for (UINT i = 0; i < params->cArgs; ++i) Values.push_back(params->rgvarg[i].lVal);
+        for (UINT i = 0; i < params->cArgs; ++i)
+            Values.push_back(params->rgvarg[i].lVal);
         NamedPut = params->cNamedArgs == 1 && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT;
-        if (params->cArgs && params->rgvarg[0].vt == (VT_BYREF | VT_I4)) *params->rgvarg[0].plVal = 99;
+        if (params->cArgs && params->rgvarg[0].vt == (VT_BYREF | VT_I4))
+            *params->rgvarg[0].plVal = 99;
         if (flags == DISPATCH_PROPERTYGET && exception) {
             exception->wCode = 5;
             exception->bstrDescription = BStrFromText(u"no");
@@ -53,7 +55,7 @@ VARIANT Int(int v) {
 }
 
 class TFactory : public IClassFactory {
-public:
+  public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
         if (iid != IUnknown::Guid && iid != IClassFactory::Guid) return E_NOINTERFACE;
         *object = this;
@@ -80,16 +82,21 @@ TEST(Dispatch, ArgumentsTravelLastFirstAndPutsCarryTheNamedArgument) {
     auto recorder = CreateComObject<TRecorder>();
     std::vector<VARIANT> args = {Int(1), Int(2), Int(3)};
     OleVariant result;
-    EXPECT_EQ(DispatchInvoke(recorder.Get(), u"Member", DISPATCH_METHOD, args.data(), 3, &result, nullptr), S_OK);
+    EXPECT_EQ(DispatchInvoke(recorder.Get(), u"Member", DISPATCH_METHOD, args.data(), 3, &result,
+                             nullptr),
+              S_OK);
     EXPECT_EQ(recorder->Id, 17);
     EXPECT_EQ(recorder->Values, (std::vector<LONG>{3, 2, 1}));
     EXPECT_FALSE(recorder->NamedPut);
     EXPECT_EQ(result.lVal, 1);
 
-    EXPECT_EQ(DispatchInvoke(recorder.Get(), u"Member", DISPATCH_PROPERTYPUT, args.data(), 1, nullptr, nullptr), S_OK);
+    EXPECT_EQ(DispatchInvoke(recorder.Get(), u"Member", DISPATCH_PROPERTYPUT, args.data(), 1,
+                             nullptr, nullptr),
+              S_OK);
     EXPECT_TRUE(recorder->NamedPut);
-    EXPECT_EQ(DispatchInvoke(recorder.Get(), u"Other", DISPATCH_METHOD, nullptr, 0, nullptr, nullptr),
-              DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(
+        DispatchInvoke(recorder.Get(), u"Other", DISPATCH_METHOD, nullptr, 0, nullptr, nullptr),
+        DISP_E_UNKNOWNNAME);
 }
 
 TEST(Dispatch, ByReferenceArgumentsReachTheCallersStorageAndExceptionsComeBack) {
@@ -98,12 +105,15 @@ TEST(Dispatch, ByReferenceArgumentsReachTheCallersStorageAndExceptionsComeBack) 
     VARIANT byRef{};
     byRef.vt = VT_BYREF | VT_I4;
     byRef.plVal = &target;
-    EXPECT_EQ(DispatchInvoke(recorder.Get(), u"Member", DISPATCH_METHOD, &byRef, 1, nullptr, nullptr), S_OK);
+    EXPECT_EQ(
+        DispatchInvoke(recorder.Get(), u"Member", DISPATCH_METHOD, &byRef, 1, nullptr, nullptr),
+        S_OK);
     EXPECT_EQ(target, 99);
 
     EXCEPINFO info;
-    EXPECT_EQ(DispatchInvoke(recorder.Get(), u"Member", DISPATCH_PROPERTYGET, nullptr, 0, nullptr, &info),
-              DISP_E_EXCEPTION);
+    EXPECT_EQ(
+        DispatchInvoke(recorder.Get(), u"Member", DISPATCH_PROPERTYGET, nullptr, 0, nullptr, &info),
+        DISP_E_EXCEPTION);
     EXPECT_EQ(ExcepInfoCode(info), 5);
     EXPECT_EQ(TextFromBStr(info.bstrDescription), u"no");
     ClearExcepInfo(&info);
@@ -124,8 +134,8 @@ TEST(Dispatch, TheBaseAutomationObjectHasNoMembers) {
 
 TEST(ClassRegistry, CreatesByClassIdentifierAndProgIdUntilRevoked) {
     TFactory factory;
-    const TClassRegistration info{u"TestServer", u"Thing", kTestClass, TClassInstancing::MultiInstance,
-                                  TThreadingModel::Free};
+    const TClassRegistration info{u"TestServer", u"Thing", kTestClass,
+                                  TClassInstancing::MultiInstance, TThreadingModel::Free};
     ASSERT_EQ(RegisterClassFactory(info, &factory), S_OK);
     EXPECT_EQ(RegisterClassFactory(info, &factory), CO_E_OBJISREG);
     EXPECT_EQ(factory.Refs, 2u);
@@ -136,17 +146,21 @@ TEST(ClassRegistry, CreatesByClassIdentifierAndProgIdUntilRevoked) {
     EXPECT_EQ(CLSIDFromProgID(u"TestServer.Other", &found), CO_E_CLASSSTRING);
 
     IDispatch* made = nullptr;
-    EXPECT_EQ(CoCreateInstance(kTestClass, nullptr, IDispatch::Guid, reinterpret_cast<void**>(&made)), S_OK);
+    EXPECT_EQ(
+        CoCreateInstance(kTestClass, nullptr, IDispatch::Guid, reinterpret_cast<void**>(&made)),
+        S_OK);
     ASSERT_NE(made, nullptr);
     made->Release();
     EXPECT_EQ(factory.Created, 1);
     TRecorder outer;
-    EXPECT_EQ(CoCreateInstance(kTestClass, &outer, IDispatch::Guid, reinterpret_cast<void**>(&made)),
-              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(
+        CoCreateInstance(kTestClass, &outer, IDispatch::Guid, reinterpret_cast<void**>(&made)),
+        CLASS_E_NOAGGREGATION);
 
     EXPECT_EQ(RevokeClassFactory(kTestClass), S_OK);
     EXPECT_EQ(factory.Refs, 1u);
     EXPECT_EQ(RevokeClassFactory(kTestClass), S_FALSE);
-    EXPECT_EQ(CoCreateInstance(kTestClass, nullptr, IDispatch::Guid, reinterpret_cast<void**>(&made)),
-              REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(
+        CoCreateInstance(kTestClass, nullptr, IDispatch::Guid, reinterpret_cast<void**>(&made)),
+        REGDB_E_CLASSNOTREG);
 }
