@@ -1,6 +1,7 @@
 #include "plugin/control/plugin_control.h"
 
 #include "infra/codes/coded_exception.h"
+#include "plugin/driver/base_dll_obj.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/safecall.h"
 
@@ -8,15 +9,11 @@ namespace quill::plugin {
 
 namespace {
 
-IPluginControl* gHolder = nullptr;
-
 // The application object of this library: the module itself stands for it.
 int gApplicationAnchor = 0;
 
 } // namespace
 
-IPluginControl* PluginControlHolder() { return gHolder; }
-void SetPluginControlHolder(IPluginControl* control) { gHolder = control; }
 std::intptr_t ApplicationObject() { return reinterpret_cast<std::intptr_t>(&gApplicationAnchor); }
 
 TPluginControl::TPluginControl(TBaseDllObj** dllObjectRef, CallEntryFunc callEntry)

@@ -10,12 +10,14 @@
 // against its life (like a component's interface), so they are stale after unload.
 #pragma once
 
+#include "exchange/module/plugin_control_holder.h"
 #include "quill/host.h"
-#include "plugin/driver/base_dll_obj.h"
 
 #include <cstdint>
 
 namespace quill::plugin {
+
+class TBaseDllObj;
 
 class TPluginControl : public IPluginControl {
 public:
@@ -46,10 +48,8 @@ public:
     std::intptr_t ApplicationRef = -1;
 };
 
-// The plug-in control holder that the export PluginControl hands out; nil while no control
-// object exists. Written only while the library loads and unloads.
-IPluginControl* PluginControlHolder();
-void SetPluginControlHolder(IPluginControl* control);
+using exchange::PluginControlHolder;
+using exchange::SetPluginControlHolder;
 
 // The library's application object, recorded by SetApplication.
 std::intptr_t ApplicationObject();

@@ -1,0 +1,492 @@
+#include "registry/list/devices_list.h"
+
+#include "exchange/collections/model_list.h"
+#include "exchange/module/module_utils.h"
+#include "exchange/module/plugin_control_holder.h"
+#include "infra/codes/coded_exception.h"
+#include "platform/com/errorinfo.h"
+#include "exchange/xml/settings_xml.h"
+#include "exchange/xml/xml_names.h"
+#include "infra/root/guid_text.h"
+#include "platform/kernel/codepage.h"
+#include "platform/rtl/convert.h"
+#include "platform/user/message_queue.h"
+#include "registry/list/dialog_colours.h"
+
+#include <cstring>
+
+namespace quill::registry {
+
+using namespace com;
+using exchange::XmlNode;
+
+namespace {
+
+// The rows every device list registers for its devices.
+const TParamDefRow kCommonRows[] = {
+    {u"Использовать", u"Usable", u"Использовать", u"Integer", 0, u"1",
+     u"Признак того, что данное устройство может быть использовано (включено выключено и т.д.)\r\n"
+     u"Допустимые значения: 0 - не может быть использовано, 1 - может",
+     nullptr},
+    {u"Неразделяемое", u"", u"Неразделяемое", u"Integer", 0, u"0",
+     u"Поведение оборудования при нескольких запушенных копий продукта на одной машине или в "
+     u"терминальной сессии\r\nЗначение: 0 – Оборудование создается только на главной сессии;\r\n"
+     u"1 – Каждый экземпляр точки доступа создает свое локальное оборудование",
+     nullptr},
+};
+
+const VARIANT& Deref(const VARIANT& v) { return v.vt == (VT_BYREF | VT_VARIANT) ? *v.pvarVal : v; }
+
+bool IsText(const VARIANT& v) { return (Deref(v).vt & ~VT_BYREF) == VT_BSTR; }
+bool IsObject(const VARIANT& v) { return (Deref(v).vt & ~VT_BYREF) == VT_DISPATCH; }
+
+} // namespace
+
+TDevicesList::TDevicesList(rtl::TCollectionItemClass itemClass) : infra::TRootCollection(itemClass) {
+    FCurrent = 0;
+    FPropertyPageEnabled = 0;
+    FModelList = std::make_unique<TModelPluList>(this);
+    FModelList->SetLibraryFileName(kernel::Utf8ToWide(exchange::ModuleName(false).substr(
+        exchange::ModuleName(false).find_last_of('/') + 1)));
+    FCreatorThread = user::GetCurrentThreadId();
+    RegisterParams(kCommonRows);
+    FDriverInfo = DefaultDriverInfo();
+}
+
+TDriverInfo TDevicesList::DefaultDriverInfo() {
+    TDriverInfo info;
+    info.Name = u"Unknown";
+    info.MakerName = u"Quill";
+    info.MakerEmail = u"support@quill.invalid";
+    info.MakerWeb = u"https://quill.invalid";
+    info.MakerPhone = u"-";
+    info.MakerAddress = u"-";
+    return info;
+}
+
+TDevicesList::~TDevicesList() {
+    // The devices leave while the list is whole, so that their index entries go with them and
+    // host references stay valid.
+    Clear();
+    FModels.reset();
+    FModelList.reset();
+}
+
+std::string TDevicesList::GuidKey(const GUID& guid) {
+    return std::string(reinterpret_cast<const char*>(&guid), sizeof guid);
+}
+
+void TDevicesList::Notify(rtl::TCollectionItem* item, rtl::TCollectionNotification action) {
+    infra::TRootCollection::Notify(item, action);
+    // A device that leaves alive (Detach) is taken out of the indexes here; one that is being
+    // destroyed has done so in its destructor.
+    if (action == rtl::TCollectionNotification::cnExtracting)
+        if (auto* device = dynamic_cast<TDeviceItem*>(item)) Unindex(device);
+}
+
+void TDevicesList::GuidChanged(TDeviceItem* device, const GUID& previous) {
+    auto range = FByGuid.equal_range(GuidKey(previous));
+    for (auto it = range.first; it != range.second; ++it)
+        if (it->second == device) {
+            FByGuid.erase(it);
+            break;
+        }
+    FByGuid.emplace(GuidKey(device->Guid()), device);
+}
+
+int TDevicesList::InstanceNumber(std::string_view identifier) const {
+    const std::string prefix = kernel::AnsiUpperCase(kernel::WideToAnsi(InstancePrefix()));
+    const std::string upper = kernel::AnsiUpperCase(identifier);
+    if (upper.size() <= prefix.size() || upper.compare(0, prefix.size(), prefix) != 0) return 0;
+    const std::string digits = upper.substr(prefix.size());
+    if (digits.size() > 5 || digits[0] == '0') return 0;
+    int n = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return 0;
+        n = n * 10 + (c - '0');
+    }
+    return n <= 10000 ? n : 0;
+}
+
+void TDevicesList::IdentifierChanged(const std::string& previous, const std::string& current) {
+    if (!previous.empty()) {
+        auto it = FIdentifiers.find(kernel::AnsiUpperCase(previous));
+        if (it != FIdentifiers.end() && --it->second <= 0) {
+            FIdentifiers.erase(it);
+            const int n = InstanceNumber(previous);
+            if (n > 0 && n < FFreeHint) FFreeHint = n;
+        }
+    }
+    if (!current.empty()) ++FIdentifiers[kernel::AnsiUpperCase(current)];
+}
+
+void TDevicesList::Unindex(TDeviceItem* device) {
+    auto range = FByGuid.equal_range(GuidKey(device->Guid()));
+    for (auto it = range.first; it != range.second; ++it)
+        if (it->second == device) {
+            FByGuid.erase(it);
+            IdentifierChanged(device->Identifier(), "");
+            return;
+        }
+}
+
+TDeviceItem* TDevicesList::GetItem(int index) const { return static_cast<TDeviceItem*>(Items(index)); }
+
+std::string TDevicesList::GetErrorText(std::int32_t code) const {
+    static const std::string prefix = kernel::WideToAnsi(u"Ошибка. Код №");
+    return prefix + std::to_string(code);
+}
+
+void TDevicesList::RegisterParams(std::span<const TParamDefRow> rows) {
+    TPropList& defs = ModelParamDefs();
+    for (const TParamDefRow& row : rows) {
+        const std::string name = RowText(row.Name, capacity::Name);
+        const std::string second = RowText(row.SecondName, capacity::Name);
+        TPropItem* item = defs.FindByIdentifier(name);
+        if (!item && !second.empty()) item = defs.FindByIdentifier(second);
+        if (!item) item = static_cast<TPropItem*>(defs.Add());
+        item->Identifier = name;
+        item->Alias = second;
+        item->Name = RowText(row.Caption, capacity::Name);
+        item->TypeName = RowText(row.TypeName, capacity::TypeName);
+        item->ReadOnly = row.ReadOnly != 0;
+        item->DefaultValue = RowText(row.DefaultValue, capacity::Text);
+        item->Description = RowText(row.Description, capacity::Text);
+        item->Value = item->DefaultValue;
+    }
+}
+
+void TDevicesList::SetParamDefault(std::string_view name, const VARIANT& value, bool readOnly) {
+    TPropItem* item = ModelParamDefs().FindByIdentifier(name);
+    if (!item) return;
+    item->DefaultValue = rtl::VarToStr(value);
+    item->Value = item->DefaultValue;
+    item->ReadOnly = readOnly;
+}
+
+TPropList& TDevicesList::ModelParamDefs() const { return FModelList->CurrentProperties(); }
+
+void TDevicesList::CopyModelParams(TPropList& target) const {
+    const TPropList& defs = ModelParamDefs();
+    for (int i = 0; i < defs.Count(); ++i) {
+        auto* copy = static_cast<TPropItem*>(target.Add());
+        copy->Assign(*defs.PropertyAt(i));
+    }
+}
+
+std::u16string TDevicesList::ModelName() const { return FModelList->Current()->Name; }
+std::u16string TDevicesList::InstancePrefix() const { return FModelList->Current()->InstancePrefix; }
+std::u16string TDevicesList::EquipmentClass() const { return FModelList->Current()->EquipmentClass; }
+
+// ---- lookups ----
+
+TDeviceItem* TDevicesList::FindByGuid(const GUID& guid) const {
+    auto range = FByGuid.equal_range(GuidKey(guid));
+    TDeviceItem* first = nullptr;
+    int firstIndex = 0;
+    for (auto it = range.first; it != range.second; ++it) {
+        if (!first) {
+            first = it->second;
+            continue;
+        }
+        // Several devices with one GUID: the first in index order wins.
+        if (firstIndex == 0) firstIndex = first->Index();
+        const int index = it->second->Index();
+        if (index < firstIndex) {
+            first = it->second;
+            firstIndex = index;
+        }
+    }
+    return first;
+}
+
+TDeviceItem* TDevicesList::FindByIdentifier(std::string_view text) const {
+    const std::string key = kernel::UpperCaseLatin(text);
+    for (int i = 0; i < Count(); ++i)
+        if (kernel::UpperCaseLatin(GetItem(i)->Identifier()) == key) return GetItem(i);
+    return nullptr;
+}
+
+std::string TDevicesList::ProposeIdentifier(std::string_view except) const {
+    const std::string prefix = kernel::WideToAnsi(InstancePrefix());
+    if (prefix != FHintPrefix) {
+        FHintPrefix = prefix;
+        FFreeHint = 1;
+    }
+    // An identifier equal to `except` does not count as taken.
+    const int exceptNumber = InstanceNumber(except);
+    if (exceptNumber > 0 && exceptNumber < FFreeHint) return prefix + std::to_string(exceptNumber);
+    for (int i = FFreeHint; i <= 10000; ++i) {
+        const std::string candidate = prefix + std::to_string(i);
+        if (i == exceptNumber || !FIdentifiers.contains(kernel::AnsiUpperCase(candidate))) {
+            if (i != exceptNumber) FFreeHint = i;
+            return candidate;
+        }
+    }
+    return std::string(except);
+}
+
+std::string TDevicesList::CurrentIdentifier() const {
+    if (FCurrent <= 0 || FCurrent > Count()) return {};
+    return GetItem(FCurrent - 1)->Identifier();
+}
+
+void TDevicesList::SetCurrentIdentifier(std::string_view text) {
+    if (FCurrent > 0 && FCurrent <= Count()) GetItem(FCurrent - 1)->SetIdentifier(std::string(text));
+}
+
+std::int32_t TDevicesList::SelectDevice(const VARIANT& key) {
+    const VARIANT& k = Deref(key);
+    if (k.vt == VT_I4 || k.vt == (VT_BYREF | VT_I4)) {
+        const std::int32_t n = k.vt == VT_I4 ? k.lVal : *k.plVal;
+        if (n <= 0 || n > Count()) return 3;
+        SetCurrent(n);
+        GetItem(n - 1)->SetError(0);
+        return 0;
+    }
+    if (IsText(k)) {
+        const std::string name = rtl::VarToStr(k);
+        for (int i = 0; i < Count(); ++i)
+            if (kernel::AnsiSameText(GetItem(i)->Identifier(), name)) {
+                SetCurrent(i + 1);
+                GetItem(i)->SetError(0);
+                return 0;
+            }
+    }
+    return 3;
+}
+
+// ---- whole-list operations ----
+
+void TDevicesList::SwitchAllOff() {
+    for (int i = 0; i < Count(); ++i) GetItem(i)->SetState(0);
+}
+
+void TDevicesList::ClearAll() {
+    Clear();
+    AllDevicesReleased();
+}
+
+void TDevicesList::RemoveThreadDevices() {
+    const std::uint32_t thread = user::GetCurrentThreadId();
+    int i = 0;
+    while (i < Count()) {
+        TDeviceItem* device = GetItem(i);
+        if (device->FCreatorThread == thread && thread != FCreatorThread)
+            device->CloseItem(); // it leaves the list: the same index now holds the next one
+        else
+            ++i;
+    }
+    if (Count() == 0) AllDevicesReleased();
+}
+
+// ---- adding devices ----
+
+TDeviceItem* TDevicesList::NewDevice(int index) {
+    rtl::TCollectionItem* item = index < 0 ? Add() : Insert(index);
+    auto* device = dynamic_cast<TDeviceItem*>(item);
+    if (!device) throw rtl::EInvalidCast("The device list's item class is no device");
+    return device;
+}
+
+void TDevicesList::LoadNewDevice(TDeviceItem* device, const VARIANT& settings) {
+    try {
+        device->LoadDeviceSettings(settings);
+        device->ApplyExtraParams();
+    } catch (...) {
+        device->CloseItem(); // the host never received it
+        throw;
+    }
+}
+
+TDeviceItem* TDevicesList::LookUpSettingsDevice(const VARIANT& settings) {
+    if (!IsObject(settings)) return nullptr;
+    XmlNode node = xml::NodeFromVariant(Deref(settings));
+    XmlNode element = exchange::SelectSingleNodeByNumber(node, exchange::node::AnyDevice);
+    const GUID guid = infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::Id));
+    TDeviceItem* device = FindByGuid(guid);
+    if (device && device->FCreatorThread != FCreatorThread) {
+        device->CloseItem();
+        device = nullptr;
+    }
+    return device;
+}
+
+void TDevicesList::AddOrFindDevice(const VARIANT& settings, ComPtr<IDeviceItem>& intf) {
+    FModelList->LoadModels(settings);
+    ReadColours(settings);
+    TDeviceItem* device = LookUpSettingsDevice(settings);
+    if (!device) {
+        device = NewDevice(-1);
+        LoadNewDevice(device, settings);
+    } else {
+        device->LoadDeviceSettings(settings);
+        device->ApplyExtraParams();
+    }
+    intf = ComPtr<IDeviceItem>(static_cast<IDeviceItem*>(device));
+}
+
+void TDevicesList::InsertDevice(const VARIANT& settings, ComPtr<IDeviceItem>& intf) {
+    FModelList->LoadModels(settings);
+    ReadColours(settings);
+    TDeviceItem* device = NewDevice(0);
+    LoadNewDevice(device, settings);
+    intf = ComPtr<IDeviceItem>(static_cast<IDeviceItem*>(device));
+}
+
+void TDevicesList::FindDevice(const VARIANT& settings, ComPtr<IDeviceItem>& intf) {
+    FModelList->LoadModels(settings);
+    ReadColours(settings);
+    TDeviceItem* device = LookUpSettingsDevice(settings);
+    intf = device ? ComPtr<IDeviceItem>(static_cast<IDeviceItem*>(device)) : nullptr;
+}
+
+std::int32_t TDevicesList::CloseDevice(const GUID& guid) {
+    TDeviceItem* device = FindByGuid(guid);
+    if (!device) return -1;
+    device->CloseItem();
+    return 0;
+}
+
+std::int32_t TDevicesList::ShowDeviceSettings(const GUID& guid) {
+    TDeviceItem* device = FindByGuid(guid);
+    return device ? device->ShowSettings() : -1;
+}
+
+std::int32_t TDevicesList::AddDeviceWithDialog(OleVariant& settings, bool showDialog) {
+    FModelList->LoadModels(settings);
+    TDeviceItem* device = NewDevice(-1);
+    LoadNewDevice(device, settings);
+    std::int32_t result = 0;
+    try {
+        if (showDialog) result = ShowDeviceSettings(device->Guid());
+        if (result != 0) {
+            device->CloseItem();
+            return result;
+        }
+        OleVariant document = device->BuildSettingsDocument();
+        if (IsText(settings))
+            settings = OleVariant(xml::NodeFromVariant(document)->Xml());
+        else
+            settings = std::move(document);
+    } catch (...) {
+        device->CloseItem();
+        throw;
+    }
+    return result;
+}
+
+// ---- settings ----
+
+void TDevicesList::LoadList(const VARIANT& settings) {
+    XmlNode root;
+    if (IsText(settings)) {
+        std::u16string text = rtl::VarToWide(settings);
+        root = exchange::LoadSettingsText(text, true);
+        if (root && kernel::WideSameText(root->NodeName(), exchange::NodeName(exchange::node::System)))
+            FSettingsText = kernel::WideToAnsi(text);
+    } else if (IsObject(settings)) {
+        root = xml::NodeFromVariant(Deref(settings));
+        if (root) FSettingsText = kernel::WideToAnsi(root->Xml());
+    } else {
+        return;
+    }
+    FModels.reset();
+    if (!root) return;
+    const auto devices = exchange::SelectNodesByNumber(root, exchange::node::AnyDevice);
+    for (std::size_t i = 0; i < devices.Length(); ++i) {
+        XmlNode element = devices.Item(i);
+        const GUID guid = infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::Id));
+        const OleVariant node = xml::NodeToVariant(element);
+        if (TDeviceItem* device = FindByGuid(guid)) {
+            device->LoadDeviceSettings(node);
+        } else {
+            TDeviceItem* created = NewDevice(-1);
+            try {
+                created->LoadDeviceSettings(node);
+            } catch (...) {
+                created->CloseItem();
+                throw;
+            }
+        }
+    }
+}
+
+std::int32_t TDevicesList::GetDeviceSettings(const VARIANT& key, OleVariant& result) {
+    result.Clear();
+    if (IsText(key) && infra::IsGuidText(Deref(key))) {
+        TDeviceItem* device = FindByGuid(infra::GuidFromText(rtl::VarToWide(key)));
+        if (!device) return 3;
+        result = device->BuildSettingsDocument();
+        return 0;
+    }
+    // Every device's settings under one root "EquList", in index order.
+    std::u16string text = u"<EquList>";
+    for (int i = 0; i < Count(); ++i) {
+        const OleVariant document = GetItem(i)->BuildSettingsDocument();
+        auto node = xml::NodeFromVariant(document);
+        auto element = static_cast<xml::TXmlDocument*>(node.Get())->DocumentElement();
+        text += element->Xml();
+    }
+    text += u"</EquList>";
+    auto list = exchange::CreateXmlDocument();
+    list->LoadXml(text);
+    list->SetAsync(false);
+    result = xml::NodeToVariant(XmlNode(list.Get()));
+    return 0;
+}
+
+void TDevicesList::LoadModelList(const VARIANT& settings) {
+    FModels.reset();
+    const std::string path = exchange::ModuleName(false);
+    const std::u16string file = kernel::Utf8ToWide(path.substr(path.find_last_of('/') + 1));
+    FModels = exchange::CreateModelList(settings, u"", u"", file, u"", u"", u"0");
+}
+
+void TDevicesList::ReadColours(const VARIANT& settings) {
+    if (!IsObject(settings)) return;
+    XmlNode node = xml::NodeFromVariant(Deref(settings));
+    XmlNode item = node ? node->SelectSingleNode(u"//ColorItem") : nullptr;
+    if (!item) return;
+    auto read = [&](const char16_t* name) {
+        auto value = item->GetAttribute(name);
+        auto number = value ? rtl::TryStrToInt(kernel::WideToAnsi(*value)) : std::nullopt;
+        return number.value_or(-1);
+    };
+    SetDialogColours({read(u"ColorForm"), read(u"ColorBody"), read(u"ColorFont")});
+}
+
+} // namespace quill::registry
+
+namespace quill::registry {
+
+// ---- what the model interfaces forward ----
+
+void TDevicesList::GetDllInterface(IDllObject** object) {
+    IPluginControl* control = exchange::PluginControlHolder();
+    if (!control) infra::RaiseCodedError(infra::codes::NoDriverObject);
+    const HRESULT hr = control->GetDllInterface(object);
+    if (FAILED(hr)) throw rtl::EOleSysError(kernel::WideToAnsi(com::TakeErrorDescription()), hr);
+}
+
+void TDevicesList::AddOrFindDevice(const VARIANT& settings, IDeviceItem** device) {
+    ComPtr<IDeviceItem> found;
+    AddOrFindDevice(settings, found);
+    *device = found.Detach();
+}
+
+void TDevicesList::FindDevice(const VARIANT& settings, IDeviceItem** device) {
+    ComPtr<IDeviceItem> found;
+    FindDevice(settings, found);
+    *device = found.Detach();
+}
+
+void TDevicesList::InsertDevice(const VARIANT& settings, IDeviceItem** device) {
+    ComPtr<IDeviceItem> found;
+    InsertDevice(settings, found);
+    *device = found.Detach();
+}
+
+void TDevicesList::SetSettingsText(std::u16string_view text) { FSettingsText = kernel::WideToAnsi(text); }
+
+} // namespace quill::registry

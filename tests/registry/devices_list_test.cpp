@@ -1,0 +1,160 @@
+#include "registry/device_fixture.h"
+
+#include "exchange/xml/settings_xml.h"
+#include "infra/root/guid_text.h"
+#include "platform/xml/dom.h"
+
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace quill;
+using namespace quill::com;
+using namespace quill::test;
+using registry::TDeviceItem;
+
+namespace {
+
+TDeviceItem* NewDevice(TTestDevicesList& list) { return static_cast<TDeviceItem*>(list.Add()); }
+
+std::u16string DeviceText(const char16_t* guid, const char16_t* name) {
+    return std::u16string(u"<Устройство Код=\"") + guid + u"\" Наименование=\"" + name + u"\"/>";
+}
+
+} // namespace
+
+TEST(DevicesList, ProposesTheFirstFreeInstanceNumber) {
+    TTestDevicesList list;
+    TDeviceItem* first = NewDevice(list);
+    TDeviceItem* second = NewDevice(list);
+    NewDevice(list);
+    EXPECT_EQ(second->Identifier(), Prefix() + "2");
+    second->SetIdentifier("other");
+    EXPECT_EQ(list.ProposeIdentifier(""), Prefix() + "2");
+    EXPECT_EQ(list.ProposeIdentifier(first->Identifier()), Prefix() + "1");
+    // Identifiers compare ignoring case.
+    second->SetIdentifier(kernel::AnsiUpperCase(Prefix() + "2"));
+    EXPECT_EQ(list.ProposeIdentifier(""), Prefix() + "4");
+    second->CloseItem();
+    EXPECT_EQ(list.ProposeIdentifier(""), Prefix() + "2");
+}
+
+TEST(DevicesList, SelectsByPositionOrIdentifier) {
+    TTestDevicesList list;
+    NewDevice(list);
+    TDeviceItem* last = NewDevice(list);
+    for (int n : {0, -1, 3}) EXPECT_EQ(list.SelectDevice(OleVariant(n)), 3) << n;
+    last->SetError(5);
+    EXPECT_EQ(list.SelectDevice(OleVariant(2)), 0);
+    EXPECT_EQ(list.FCurrent, 2);
+    EXPECT_EQ(last->FErrorCode, 0);
+    EXPECT_EQ(list.SelectDevice(OleVariant(kernel::AnsiToWide(kernel::AnsiUpperCase(Prefix() + "1")))), 0);
+    EXPECT_EQ(list.FCurrent, 1);
+    EXPECT_EQ(list.SelectDevice(OleVariant(u"none")), 3);
+    EXPECT_EQ(list.SelectDevice(OleVariant(1.0)), 3);
+    last->SetIdentifier(Ansi(u"Scanner Сканер"));
+    EXPECT_EQ(list.FindByIdentifier(Ansi(u"SCANNER Сканер")), last);
+    EXPECT_EQ(list.FindByIdentifier(Ansi(u"Scanner СКАНЕР")), nullptr);
+}
+
+TEST(DevicesList, DeviceSettingsByGuidOrAsAWholeList) {
+    TTestDevicesList list;
+    OleVariant result(5);
+    EXPECT_EQ(list.GetDeviceSettings(OleVariant(u"not a guid"), result), 0);
+    EXPECT_EQ(xml::NodeFromVariant(result)->Xml(), u"<EquList/>\r\n");
+    EXPECT_EQ(list.GetDeviceSettings(OleVariant(u""), result), 3);
+    EXPECT_EQ(result.vt, VT_EMPTY);
+    TDeviceItem* a = NewDevice(list);
+    NewDevice(list);
+    EXPECT_EQ(list.GetDeviceSettings(OleVariant(infra::GuidToText(a->Guid())), result), 0);
+    EXPECT_EQ(xml::NodeFromVariant(result)->NodeType(), xml::TXmlNodeType::Document);
+    EXPECT_EQ(list.GetDeviceSettings(OleVariant(u"x"), result), 0);
+    EXPECT_EQ(xml::NodeFromVariant(result)->SelectNodes(u"/EquList/Устройство").Length(), 2u);
+}
+
+TEST(DevicesList, LoadListUpdatesDevicesByTheirCode) {
+    TTestDevicesList list;
+    const char16_t* guid = u"{70231714-9996-413C-BFBB-F504227138B8}";
+    const std::u16string text = u"<Система><Оборудование>" + DeviceText(guid, u"A") +
+                                DeviceText(guid, u"B") + u"</Оборудование></Система>";
+    list.LoadList(OleVariant(text));
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.GetItem(0)->Identifier(), "B");
+    EXPECT_FALSE(list.FSettingsText.empty());
+    list.LoadList(OleVariant(u"<Оборудование>" + DeviceText(guid, u"C") + u"</Оборудование>"));
+    EXPECT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.GetItem(0)->Identifier(), "C");
+    EXPECT_THROW(list.LoadList(OleVariant(u"<Система>")), xml::EXmlParseError);
+    EXPECT_EQ(list.Count(), 1);
+}
+
+TEST(DevicesList, FailedAddsLeaveNoDeviceBehind) {
+    TTestDevicesList list;
+    ComPtr<IDeviceItem> device;
+    EXPECT_THROW(list.AddOrFindDevice(OleVariant(u"<Устройство Код=\"bad\"/>"), device), rtl::Exception);
+    EXPECT_THROW(list.InsertDevice(OleVariant(u"<Устройство"), device), rtl::Exception);
+    OleVariant settings(u"<Устройство Код=\"bad\"/>");
+    EXPECT_THROW(list.AddDeviceWithDialog(settings, false), rtl::Exception);
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(device, nullptr);
+}
+
+TEST(DevicesList, AddFindInsertAndClose) {
+    TTestDevicesList list;
+    const char16_t* guid = u"{70231714-9996-413C-BFBB-F504227138B8}";
+    auto document = exchange::CreateXmlDocument();
+    document->LoadXml(DeviceText(guid, u"Dev"));
+    const OleVariant settings = xml::NodeToVariant(xml::XmlNode(document.Get()));
+    ComPtr<IDeviceItem> added, found, again, inserted;
+    list.AddOrFindDevice(settings, added);
+    list.FindDevice(settings, found);
+    list.AddOrFindDevice(settings, again);
+    EXPECT_EQ(list.Count(), 1);
+    EXPECT_EQ(added, found);
+    EXPECT_EQ(added, again);
+    list.InsertDevice(OleVariant(DeviceText(u"", u"First")), inserted);
+    EXPECT_EQ(list.GetItem(0)->Identifier(), "First");
+    EXPECT_EQ(list.CloseDevice(infra::GuidFromText(std::u16string_view(guid))), 0);
+    EXPECT_EQ(list.CloseDevice(infra::GuidFromText(std::u16string_view(guid))), -1);
+    EXPECT_EQ(list.Count(), 1);
+    std::int16_t enabled = 1;
+    EXPECT_EQ(added->GetEnabled(&enabled), S_OK); // closed but still held by the host
+    EXPECT_EQ(list.ShowDeviceSettings(infra::NewGuid()), -1);
+    EXPECT_EQ(list.ShowDeviceSettings(GUID_NULL), 0); // the device inserted with an empty code
+}
+
+TEST(DevicesList, AddWithoutDialogReturnsTheNewDevicesSettings) {
+    TTestDevicesList list;
+    OleVariant settings(DeviceText(u"", u"Named"));
+    EXPECT_EQ(list.AddDeviceWithDialog(settings, true), 0);
+    ASSERT_EQ(settings.vt, VT_BSTR);
+    EXPECT_NE(TextFromBStr(settings.bstrVal).find(u"Наименование=\"Named\""), std::u16string::npos);
+    EXPECT_EQ(list.Count(), 1);
+}
+
+TEST(DevicesList, RemovesOnlyTheDevicesOfOtherThreads) {
+    TTestDevicesList list;
+    NewDevice(list);
+    list.RemoveThreadDevices();
+    EXPECT_EQ(list.Count(), 1);
+    std::thread([&] {
+        NewDevice(list);
+        NewDevice(list);
+        list.RemoveThreadDevices();
+    }).join();
+    EXPECT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.Released, 0);
+    list.ClearAll();
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.Released, 1);
+}
+
+TEST(DevicesList, ReadsDialogColoursFromSettings) {
+    TTestDevicesList list;
+    auto document = exchange::CreateXmlDocument();
+    document->LoadXml(u"<Система><ColorItem ColorForm=\"255\" ColorFont=\"x\"/></Система>");
+    list.ReadColours(xml::NodeToVariant(xml::XmlNode(document.Get())));
+    EXPECT_EQ(registry::DialogColours().ColorForm, 255);
+    EXPECT_EQ(registry::DialogColours().ColorBody, -1);
+    EXPECT_EQ(registry::DialogColours().ColorFont, -1);
+    registry::SetDialogColours({});
+}
