@@ -153,6 +153,13 @@ void TParams::Add(const VARIANT& value) {
     ++Block->cArgs;
 }
 
+void TParams::Cut(std::uint32_t count) {
+    if (!Block || count >= Block->cArgs) return;
+    if (!OwnsStorage) throw rtl::Exception("TParams.Cut on a view of the caller's arguments");
+    for (std::uint32_t i = count; i < Block->cArgs; ++i) VariantClear(&Block->rgvarg[i]);
+    Block->cArgs = count;
+}
+
 void TParams::Clear() {
     Result = nullptr;
     Error = false;

@@ -53,6 +53,8 @@ public:
     void Set(std::int32_t index, const com::VARIANT& value);
     // Appends a copy of `value`; a nil block gets its own storage first.
     void Add(const com::VARIANT& value);
+    // Keeps the first `count` arguments of a block with own storage and clears the rest.
+    void Cut(std::uint32_t count);
     void Clear();
     bool SetErrorCode(std::int32_t code);
     // Records the failure `failure` (code 20000 unless it is coded) in the error fields.

@@ -1,25 +1,127 @@
-// TBaseDllObj: the base class of the library's driver object, and the unit-level variable that
-// holds the one driver object of the library.
+// TBaseDllObj: the base class of the library's driver object, which executes the host's requests.
 //
-// The driver object executes the host's requests (Dispatch) and offers the host its interfaces
-// (QueryInterface). `DllObject` is written only while the library loads and unloads; it is nil
-// before the driver object is created, after it is freed, and for good when its construction
-// failed.
+// It owns the device list and the plug-in control object, carries the static tables of the
+// methods and properties a host may call by name, and offers the host IDllObject (identity,
+// models, event sink) and IDllMemberCheck (questions about names). A request arrives as a
+// parameter block, possibly the head of a chain, with a context object: either one of the special
+// requests named by the block's MethodName ("__FRee", "__Load", "__@@EventSupport",
+// "__@@SwitchOff", compared exactly) or an ordinary call whose member name, call kind and
+// arguments are the block's arguments 1, 2 and 3 onwards.
+//
+// Failures of a call escape Dispatch as coded exceptions (the guarded call entry turns them into
+// the block's error fields); the device's call context is reset and the temporary argument array
+// freed in every case. Interface methods never throw. `DllObject` holds the library's one driver
+// object; it is written only while the library loads and unloads.
+//
+// Not thread-safe: the dispatch runs on the thread of the host's call and takes no lock.
 #pragma once
 
 #include "exchange/params/params.h"
-#include "platform/com/unknown.h"
-#include "platform/rtl/object.h"
+#include "infra/root/root_object.h"
+#include "platform/kernel/named_mutex.h"
+#include "plugin/control/plugin_control.h"
+#include "plugin/driver/member_tables.h"
+#include "quill/host.h"
+#include "registry/list/devices_list.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
 
 namespace quill::plugin {
 
-class TBaseDllObj : public rtl::TObject {
+// Creates the device list of a driver: (device item class) -> new list.
+using DevicesListClass = registry::TDevicesList* (*)(rtl::TCollectionItemClass itemClass);
+
+template <class T> registry::TDevicesList* ListClassOf(rtl::TCollectionItemClass itemClass) {
+    return new T(itemClass);
+}
+
+class TBaseDllObj : public infra::TRootObject, public IDllObject, public IDllMemberCheck {
 public:
+    TBaseDllObj(std::span<const MethodRecord> tableA, std::span<const MethodRecord> tableB,
+                std::span<const PropertyRecord> table1, rtl::TCollectionItemClass deviceItemClass,
+                DevicesListClass deviceListClass, CallEntryFunc callEntry);
+    ~TBaseDllObj() override;
     std::string_view ClassName() const override { return "TBaseDllObj"; }
-    // Executes the chain of requests that starts at `params`; failures escape to the caller.
-    virtual bool Dispatch(exchange::TParams* params, rtl::TObject* context) = 0;
-    // Hands out one of the driver object's interfaces as a counted reference.
-    virtual com::HRESULT QueryInterface(com::REFIID iid, void** object) = 0;
+
+    // IUnknown for all three interfaces: the component's own counting (the owner frees it).
+    HRESULT QueryInterface(com::REFIID iid, void** object) override;
+    com::ULONG AddRef() override { return infra::TRootObject::AddRef(); }
+    com::ULONG Release() override { return infra::TRootObject::Release(); }
+
+    // IDllObject
+    HRESULT GetLibraryPath(BSTR* path) override;
+    HRESULT GetVersion(BSTR* version) override;
+    HRESULT GetBuild(std::uint16_t* build) override;
+    HRESULT GetDriverKind(std::int32_t* kind) override;
+    HRESULT GetInterfaceLevel(std::int32_t* level) override;
+    HRESULT GetModel(std::int32_t index, IPluModel** model) override;
+    HRESULT SetOption(std::int32_t option) override;
+    HRESULT SetEventSupport(IUnknown* sink) override;
+    HRESULT GetMemberCheck(IDllMemberCheck** check) override;
+
+    // IDllMemberCheck
+    bool IsProperty(BSTR name) override;
+    bool IsMethod(BSTR name) override;
+    bool IsStandardMethod(BSTR name) override;
+    bool IsSwitchOn(BSTR name) override;
+    bool IsSwitchOff(BSTR name) override;
+
+    // The request entry: processes the chain that starts at `params`.
+    bool Dispatch(exchange::TParams* params, rtl::TObject* context);
+    const MethodRecord* FindMethod(std::u16string_view name) const;
+    const PropertyRecord* FindProperty(std::u16string_view name) const;
+    // The device a call is for: the host task's device, else the list's current device.
+    registry::TDeviceItem* CurrentDevice(rtl::TObject* context) const;
+    // The driver object behind a handler's context; raises when there is none.
+    static TBaseDllObj* GetBaseDll(rtl::TObject* context);
+
+    // Virtual operations, in slot order after the constructor.
+    virtual void VariantHook(const com::VARIANT&) {}
+    virtual std::int32_t DriverKind() const { return 3; }
+    virtual void NoEffectHook() {}
+
+    // Property table 2; filled by the scanner driver base.
+    void SetPropertyTable2(std::span<const PropertyRecord> table2);
+    // Whether the host may write property-table-1 record `index` (its own flag, or made read-only
+    // by the event-support request).
+    bool IsReadOnly(const PropertyRecord& record) const;
+    // The Windows-1251 NameRu of a record of tables 1 or 2.
+    const std::string& AnsiNameRu(const PropertyRecord& record) const;
+
+    kernel::HANDLE InstanceMutex = nullptr;
+    std::unique_ptr<registry::TDevicesList> Devices;
+    std::unique_ptr<TPluginControl> PluginControl;
+    std::span<const MethodRecord> MethodTableA;
+    std::span<const MethodRecord> MethodTableB;
+    std::span<const PropertyRecord> PropertyTable1;
+    std::span<const PropertyRecord> PropertyTable2;
+    std::u16string LibraryPath;
+    std::uint16_t Build = 0;
+    std::u16string VersionText;
+    std::int32_t Option = 0;
+
+protected:
+    void* GetInterface(com::REFIID iid) override;
+
+private:
+    void RebuildIndex();
+    void DispatchBlock(exchange::TParams& block, rtl::TObject*& context, bool& stop);
+    void CallMethod(exchange::TParams& block, rtl::TObject* context, const MethodRecord& method,
+                    const std::u16string& name);
+    void HandleEventSupport(exchange::TParams& block);
+    std::int32_t ModelPropertyIndex(const std::string& ansiName) const;
+
+    TMemberIndex FIndex;
+    // Records of property table 1 made read-only by the event-support request (the tables
+    // themselves are shared static data and stay untouched).
+    std::vector<bool> FMadeReadOnly;
+    std::vector<std::string> FAnsiNames1, FAnsiNames2;
+    // The result flag of the block being processed.
+    bool FLastResult = false;
 };
 
 extern TBaseDllObj* DllObject;

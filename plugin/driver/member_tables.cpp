@@ -4,15 +4,16 @@
 
 namespace quill::plugin {
 
-std::string_view NamePart(std::string_view pair, bool second) {
-    const auto comma = pair.find(',');
-    if (comma == std::string_view::npos) return second ? std::string_view() : pair;
+std::u16string_view NamePart(std::u16string_view pair, bool second) {
+    const auto comma = pair.find(u',');
+    if (comma == std::u16string_view::npos) return second ? std::u16string_view() : pair;
     return second ? pair.substr(comma + 1) : pair.substr(0, comma);
 }
 
-void TMemberIndex::AddFirst(std::unordered_map<std::string, Entry>& map, std::string_view name,
-                            Entry entry) {
-    map.emplace(kernel::AnsiUpperCase(name), entry); // an earlier record keeps the name
+void TMemberIndex::AddFirst(std::unordered_map<std::string, Entry>& map,
+                            std::u16string_view name, Entry entry) {
+    // An earlier record keeps the name.
+    map.emplace(kernel::AnsiUpperCase(kernel::WideToAnsi(name)), entry);
 }
 
 TMemberIndex::TMemberIndex(std::span<const MethodRecord> tableA,
@@ -25,7 +26,7 @@ TMemberIndex::TMemberIndex(std::span<const MethodRecord> tableA,
             // A record whose name has no comma matches its whole name; the empty second part
             // then matches only an empty name, which never reaches the lookup.
             AddFirst(FMethods, NamePart(table[i].Name, false), entry);
-            if (table[i].Name.find(',') != std::string_view::npos)
+            if (table[i].Name.find(u',') != std::u16string_view::npos)
                 AddFirst(FMethods, NamePart(table[i].Name, true), entry);
         }
     };

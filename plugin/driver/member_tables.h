@@ -4,7 +4,8 @@
 // A method record names a pair of names ("Включить,SwitchOn": the parts before and after the
 // first comma, in either language order), the number of arguments and the handler. A property
 // record has a Russian and an English name, display texts, a read-only flag and a handler. The
-// tables are static data of the concrete driver: referenced, never copied or freed.
+// tables are static data of the concrete driver: referenced, never copied or freed. Their texts
+// are UTF-16 literals, converted to the library's 8-bit texts once, when the index is built.
 //
 // TMemberIndex answers FindMethod and FindProperty with one hash lookup of the upper-cased
 // Windows-1251 name, so a call costs the same whatever the number of records: methods search
@@ -15,6 +16,7 @@
 
 #include "platform/com/variant.h"
 #include "platform/rtl/object.h"
+#include "registry/device/param_def.h"
 
 #include <cstdint>
 #include <span>
@@ -29,24 +31,23 @@ namespace quill::plugin {
 using MethodHandler = void (*)(rtl::TObject* context, std::vector<com::OleVariant>& arguments,
                                com::OleVariant& result);
 // (context object, write?, value, name): for a write `value` is the new value; for a read the
-// handler sets it. The result is not consulted.
-using PropertyHandler = bool (*)(rtl::TObject* context, bool write, com::OleVariant& value,
-                                 const std::string& name);
+// handler sets it. The result is not consulted. Device parameter accessors have the same form.
+using PropertyHandler = registry::ParamAccessor;
 
 struct MethodRecord {
-    std::string_view Name; // Windows-1251; at most 200 characters
+    std::u16string_view Name; // at most 200 characters
     std::uint8_t ParamCount;
     MethodHandler Handler;
 };
 
 struct PropertyRecord {
-    std::string_view NameRu; // Windows-1251 texts of at most 100 characters
-    std::string_view NameEn;
-    std::string_view Caption;
-    std::string_view TypeName; // at most 10 characters
+    std::u16string_view NameRu; // texts of at most 100 characters
+    std::u16string_view NameEn;
+    std::u16string_view Caption;
+    std::u16string_view TypeName; // at most 10 characters
     bool ReadOnly;
-    std::string_view DefaultValue; // at most 255 characters
-    std::string_view Description;  // at most 255 characters
+    std::u16string_view DefaultValue; // at most 255 characters
+    std::u16string_view Description;  // at most 255 characters
     PropertyHandler Handler;
 };
 
@@ -58,7 +59,7 @@ constexpr std::int32_t PropertyTable2Base = 200000;
 constexpr std::int32_t ModelPropertyBase = 300000;
 
 // The part of a name pair before the first comma (the whole name without a comma), or after it.
-std::string_view NamePart(std::string_view pair, bool second);
+std::u16string_view NamePart(std::u16string_view pair, bool second);
 
 class TMemberIndex {
 public:
@@ -78,7 +79,7 @@ private:
         std::int32_t Id;
         const void* Record;
     };
-    static void AddFirst(std::unordered_map<std::string, Entry>& map, std::string_view name,
+    static void AddFirst(std::unordered_map<std::string, Entry>& map, std::u16string_view name,
                          Entry entry);
 
     std::unordered_map<std::string, Entry> FMethods;

@@ -1,11 +1,11 @@
 #include "infra/codes/coded_exception.h"
-#include "plugin/control/call_entry.h"
-#include "plugin/control/plugin_control.h"
 #include "platform/com/errorinfo.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
+#include "plugin/control/call_entry.h"
+#include "plugin/control/plugin_control.h"
+#include "plugin/test_driver.h"
 
-#include <functional>
 #include <gtest/gtest.h>
 
 using namespace quill;
@@ -13,15 +13,12 @@ using namespace quill::plugin;
 
 namespace {
 
-// A driver object of the tests: its dispatch fails as the test tells it to.
-class TFailingDriver : public TBaseDllObj {
-public:
-    std::function<bool(TParams*)> OnDispatch;
-    bool OffersDllObject = false;
-    bool Dispatch(TParams* params, rtl::TObject*) override { return OnDispatch(params); }
-    HRESULT QueryInterface(com::REFIID, void** object) override {
-        *object = nullptr;
-        return com::E_NOINTERFACE;
+// A driver object that does not offer IDllObject.
+class TDriverWithoutInterface : public test::TTestDriver {
+protected:
+    void* GetInterface(com::REFIID iid) override {
+        if (iid == IDllObject::Guid) return nullptr;
+        return test::TTestDriver::GetInterface(iid);
     }
 };
 
@@ -47,8 +44,7 @@ TEST(PluginControl, RegistersInTheHolderForItsLifetime) {
 TEST(PluginControl, SetApplicationRecordsOnlyTheFirstTime) {
     TPluginControl control(nullptr, &CallEntry);
     EXPECT_EQ(control.SetApplication(7), com::S_OK);
-    const auto first = control.ApplicationRef;
-    EXPECT_NE(first, -1);
+    EXPECT_NE(control.ApplicationRef, -1);
     control.ApplicationRef = 99;
     EXPECT_EQ(control.SetApplication(8), com::S_OK);
     EXPECT_EQ(control.ApplicationRef, 99);
@@ -66,46 +62,60 @@ TEST(PluginControl, GetDllInterfaceReportsEachMissingPiece) {
     TPluginControl control(&variable, &CallEntry);
     EXPECT_EQ(control.GetDllInterface(&out), com::E_UNEXPECTED);
     EXPECT_EQ(com::TakeErrorDescription(), u"GetDllObject вернул Nil");
-    TFailingDriver driver;
-    variable = &driver;
+    TDriverWithoutInterface lacking;
+    variable = &lacking;
     EXPECT_EQ(control.GetDllInterface(&out), com::E_UNEXPECTED);
     EXPECT_EQ(com::TakeErrorDescription(), u"PluInfo не доступна, Объект DLL не создан.");
     EXPECT_EQ(out, nullptr);
+    test::TTestDriver driver;
+    variable = &driver;
+    EXPECT_EQ(control.GetDllInterface(&out), com::S_OK);
+    EXPECT_EQ(out, static_cast<IDllObject*>(&driver));
 }
 
 TEST(GuardedCallEntry, TurnsEveryFailureIntoTheBlocksErrorFields) {
-    TFailingDriver driver;
-    TBaseDllObj* saved = DllObject;
-    DllObject = &driver;
-
-    TParams block;
-    block.MethodName = "Call";
-    driver.OnDispatch = [](TParams*) -> bool { throw rtl::Exception("plain failure"); };
-    EXPECT_FALSE(GuardedCallEntry(&block, nullptr));
-    EXPECT_TRUE(block.Error);
-    EXPECT_EQ(block.ErrorCode, 20000);
-    EXPECT_EQ(Text(block.ErrorSource), u"Call"); // no arguments: the method name
-    EXPECT_EQ(Text(block.ErrorDescription), u"plain failure");
-
-    block.AllocateStorage();
-    block.Add(com::OleVariant());
-    EXPECT_FALSE(GuardedCallEntry(&block, nullptr));
-    EXPECT_EQ(Text(block.ErrorSource), u"Call"); // one argument: still the method name
-    block.Add(com::OleVariant(u"Member"));
-    driver.OnDispatch = [](TParams*) -> bool { infra::RaiseCodedError(20036, {"Member"}); };
-    EXPECT_FALSE(GuardedCallEntry(&block, nullptr));
-    EXPECT_EQ(block.ErrorCode, 20036);
-    EXPECT_EQ(Text(block.ErrorSource), u"Member");
-
-    driver.OnDispatch = [](TParams*) -> bool { throw 42; };
-    EXPECT_FALSE(GuardedCallEntry(&block, nullptr));
-    EXPECT_EQ(block.ErrorCode, 20000);
-
-    driver.OnDispatch = [](TParams*) { return true; };
-    EXPECT_TRUE(GuardedCallEntry(&block, nullptr));
-    EXPECT_FALSE(block.Error); // reset before the call
-
-    DllObject = saved;
+    test::ScopedTestDriver installed;
+    {
+        TParams block;
+        block.MethodName = "Call";
+        EXPECT_FALSE(GuardedCallEntry(&block, nullptr)); // no arguments at all
+        EXPECT_TRUE(block.Error);
+        EXPECT_EQ(block.ErrorCode, 20000);
+        EXPECT_EQ(Text(block.ErrorSource), u"Call");
+        EXPECT_EQ(Text(block.ErrorDescription), u"Недостаточно параметров при вызове метода");
+    }
+    {
+        TParams block;
+        block.AllocateStorage();
+        block.Add(com::OleVariant());
+        block.MethodName = "Call";
+        EXPECT_FALSE(GuardedCallEntry(&block, nullptr));
+        EXPECT_EQ(Text(block.ErrorSource), u"Call"); // one argument: still the method name
+    }
+    {
+        TParams block;
+        EXPECT_FALSE(GuardedCallEntry(&test::CallBlock(block, u"Fail", 1), nullptr));
+        EXPECT_EQ(block.ErrorCode, 20000);
+        EXPECT_EQ(Text(block.ErrorSource), u"Fail");
+        EXPECT_EQ(Text(block.ErrorDescription), u"handler failed");
+    }
+    {
+        TParams block;
+        EXPECT_FALSE(GuardedCallEntry(&test::CallBlock(block, u"Missing", 1), nullptr));
+        EXPECT_EQ(block.ErrorCode, 20036);
+        EXPECT_EQ(Text(block.ErrorSource), u"Missing");
+    }
+    {
+        TParams block;
+        EXPECT_FALSE(GuardedCallEntry(&test::CallBlock(block, u"Throw", 1), nullptr));
+        EXPECT_EQ(block.ErrorCode, 20000);
+    }
+    {
+        TParams block;
+        block.Error = true;
+        EXPECT_TRUE(GuardedCallEntry(&test::CallBlock(block, u"Nothing", 1), nullptr));
+        EXPECT_FALSE(block.Error); // reset before the call
+    }
 }
 
 TEST(CallEntry, LetsFailuresEscapeAndNeedsADriverObject) {

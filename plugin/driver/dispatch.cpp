@@ -1,0 +1,228 @@
+// The request entry of the driver object: special requests and ordinary calls by name.
+#include "infra/codes/coded_exception.h"
+#include "platform/kernel/codepage.h"
+#include "platform/rtl/convert.h"
+#include "plugin/driver/base_dll_obj.h"
+
+#include <unordered_map>
+
+namespace quill::plugin {
+
+using namespace com;
+using exchange::TParams;
+
+namespace {
+
+// Call kinds of an ordinary call (argument 2).
+constexpr std::int32_t kMethod = 1;
+constexpr std::int32_t kPropertyGet = 2;
+constexpr std::int32_t kPropertyPut = 3;
+
+const std::string& Text(const char16_t* literal) {
+    // The few fixed messages of the dispatch, converted once each.
+    static thread_local std::unordered_map<const char16_t*, std::string> cache;
+    auto it = cache.find(literal);
+    if (it == cache.end()) it = cache.emplace(literal, kernel::WideToAnsi(literal)).first;
+    return it->second;
+}
+
+// Resets the device's call context when the block is finished, also on failure.
+class CallContextScope {
+public:
+    explicit CallContextScope(registry::TDeviceItem* device) : FDevice(device) {}
+    ~CallContextScope() {
+        if (FDevice) FDevice->SetCallContext(nullptr);
+    }
+    CallContextScope(const CallContextScope&) = delete;
+    CallContextScope& operator=(const CallContextScope&) = delete;
+
+private:
+    registry::TDeviceItem* FDevice;
+};
+
+bool IsIntegerOrBoolean(VARTYPE vt) {
+    return vt == VT_I2 || vt == VT_I4 || vt == VT_BOOL || (vt >= VT_I1 && vt <= VT_I8);
+}
+
+// The value array an argument holds, or nil.
+ComPtr<ISafeArray> ValueArrayOf(const VARIANT& value) {
+    const VARTYPE base = static_cast<VARTYPE>(value.vt & ~VT_BYREF);
+    if (base != VT_DISPATCH && base != VT_UNKNOWN) return nullptr;
+    IUnknown* object = (value.vt & VT_BYREF) ? *value.ppunkVal : value.punkVal;
+    return ComPtr<ISafeArray>::QueryFrom(object);
+}
+
+void Check(HRESULT hr) {
+    if (FAILED(hr)) throw rtl::EOleSysError("Value array call failed", hr);
+}
+
+} // namespace
+
+bool TBaseDllObj::Dispatch(TParams* params, rtl::TObject* context) {
+    bool result = false;
+    for (TParams* block = params; block;) {
+        bool stop = false;
+        DispatchBlock(*block, context, stop);
+        result = FLastResult;
+        if (stop) break;
+        block = block->Next;
+    }
+    return result;
+}
+
+void TBaseDllObj::HandleEventSupport(TParams& block) {
+    ComPtr<IEventSupport2> sink =
+        ComPtr<IEventSupport2>::QueryFrom(static_cast<IUnknown*>(block.Context));
+    EventSink = sink;
+    block.Clear();
+    OleVariant check(static_cast<IUnknown*>(static_cast<IDllMemberCheck*>(this)));
+    block.Add(check);
+    Devices->EventSink = nullptr;
+    Devices->EventSink = EventSink;
+    for (std::size_t i = 0; i < PropertyTable1.size(); ++i)
+        if (PropertyTable1[i].NameRu == u"УстройствоВключено") FMadeReadOnly[i] = true;
+}
+
+void TBaseDllObj::DispatchBlock(TParams& block, rtl::TObject*& context, bool& stop) {
+    FLastResult = false;
+    const std::string_view request = block.MethodName.View();
+    if (request == "__FRee") {
+        ReleaseEventSink();
+        Devices->ClearAll();
+        stop = true;
+        return;
+    }
+    if (request == "__Load") {
+        stop = true;
+        return;
+    }
+    if (request == "__@@EventSupport") {
+        HandleEventSupport(block);
+        stop = true;
+        return;
+    }
+    if (request == "__@@SwitchOff") {
+        for (int i = 0; i < Devices->Count(); ++i) Devices->GetItem(i)->SetState(0);
+        stop = true;
+        return;
+    }
+
+    if (block.Count() < 3) infra::RaiseErrorText(Text(u"Недостаточно параметров при вызове метода"));
+    const std::u16string name = rtl::VarToWide(block.Get(1));
+    if (name.empty()) infra::RaiseErrorText(Text(u"Не указано имя метода"));
+    std::int32_t kind = rtl::VarToInt(block.Get(2));
+
+    if (!context) {
+        context = this;
+    } else if (IsHostTask(context)) {
+        // Only a host task object has the slot; any other object would be overwritten.
+        static_cast<THostTask*>(context)->SetDriverSlot(static_cast<rtl::TObject*>(this));
+    }
+
+    const MethodRecord* method = FindMethod(name);
+    const PropertyRecord* property = FindProperty(name);
+    registry::TDeviceItem* device = CurrentDevice(context);
+    CallContextScope scope(device);
+    const std::string ansiName = kernel::WideToAnsi(name);
+
+    if (!method && !property) infra::RaiseCodedError(infra::codes::MemberNotFound, {ansiName});
+    if (method && kind == kPropertyGet) kind = kMethod;
+
+    if ((kind == kMethod || kind == kPropertyPut) && !method) {
+        if (kind == kMethod) infra::RaiseCodedError(infra::codes::MemberNotFound, {ansiName});
+        if (IsReadOnly(*property))
+            infra::RaiseErrorText(rtl::Format(Text(u"Свойство [%s] доступно только для чтения"), {ansiName}));
+        OleVariant value = block.Get(3);
+        property->Handler(context, true, value, AnsiNameRu(*property));
+        FLastResult = true;
+        stop = true; // nothing behind a property write is processed
+        return;
+    }
+    if (kind == kMethod || kind == kPropertyPut) {
+        CallMethod(block, context, *method, name);
+        FLastResult = true;
+        return;
+    }
+    if (kind == kPropertyGet) {
+        OleVariant value;
+        property->Handler(context, false, value, AnsiNameRu(*property));
+        block.Set(0, value);
+        FLastResult = true;
+        return;
+    }
+    // Any other kind calls nothing.
+}
+
+void TBaseDllObj::CallMethod(TParams& block, rtl::TObject* context, const MethodRecord& method,
+                             const std::u16string& name) {
+    const std::uint32_t n = method.ParamCount;
+    std::uint32_t passed = block.Count() - 3;
+    ComPtr<ISafeArray> saved;
+
+    if (passed != n && block.Count() == 4) {
+        const OleVariant argument = block.Get(3);
+        saved = ValueArrayOf(argument);
+        if (saved) {
+            std::int32_t rows = 0, columns = 0;
+            Check(saved->GetBounds(&rows, &columns));
+            if (columns == 1 && rows == static_cast<std::int32_t>(n)) {
+                block.Cut(3);
+                for (std::uint32_t i = 0; i < n; ++i) {
+                    OleVariant cell;
+                    Check(saved->GetValue(static_cast<std::int32_t>(i), 0, &cell));
+                    block.Add(cell);
+                }
+                passed = block.Count() - 3;
+            } else {
+                saved = nullptr;
+                passed = 0;
+            }
+        }
+    }
+
+    // Whatever happens below, a value array passed in place of the arguments gets their final
+    // values back and stands again as the call's one argument.
+    auto restore = [&] {
+        if (!saved) return;
+        if (block.Count() == n + 3)
+            for (std::uint32_t i = 0; i < n; ++i) {
+                const OleVariant value = block.Get(static_cast<std::int32_t>(3 + i));
+                Check(saved->SetValue(static_cast<std::int32_t>(i), 0, value));
+            }
+        block.Cut(3);
+        block.Add(OleVariant(static_cast<IDispatch*>(saved.Get())));
+    };
+
+    try {
+        if (passed != n) {
+            const std::string message =
+                Text(u"Неверное количество переданных параметров") + "\r\n" + Text(u"Функция [") +
+                kernel::WideToAnsi(name) + "]\r\n" + Text(u"Передано: ") + std::to_string(passed) +
+                "\r\n" + Text(u"Необходимо: ") + std::to_string(n);
+            infra::RaiseErrorText(message);
+        }
+        std::vector<OleVariant> arguments;
+        arguments.reserve(n);
+        for (std::uint32_t i = 0; i < n; ++i) arguments.push_back(block.Get(static_cast<std::int32_t>(3 + i)));
+        OleVariant result;
+        method.Handler(context, arguments, result);
+        for (std::uint32_t i = 0; i < n; ++i) block.Set(static_cast<std::int32_t>(3 + i), arguments[i]);
+        block.Set(0, result);
+
+        if (IsIntegerOrBoolean(result.vt)) {
+            const std::int32_t code = rtl::VarToInt(result);
+            if (code != 0) {
+                registry::TDeviceItem* device = CurrentDevice(context);
+                const std::string text =
+                    device ? device->GetErrorText(code) : Devices->GetErrorText(code);
+                throw infra::ECodedException(code, text);
+            }
+        }
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+}
+
+} // namespace quill::plugin
