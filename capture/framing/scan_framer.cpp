@@ -49,8 +49,7 @@ KeyDecision TScanFramer::OnKeyDown(const KeyDown& key) {
         FHeldKeys.push_back(HeldKeyLine({key.Shift, key.Control, key.Alt, key.Key}));
         bool keep = false;
         std::int32_t timeout = 0;
-        const int count = FDevices.DeviceCount();
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < FDevices.DeviceCount(); ++i) {
             const IFramingDevice& device = FDevices.DeviceAt(i);
             // Read for every device, so the last device of the list sets the time-out.
             timeout = device.HookTimeOut();
@@ -75,7 +74,7 @@ KeyDecision TScanFramer::OnKeyDown(const KeyDown& key) {
                 }
                 Reset();
                 completed = true;
-                FOutput.RaiseScan(i, data);
+                if (!FOutput.RaiseScan(i, data)) return KeyDecision::Hold;
             }
         }
         if (!keep && FHeldKeys.size() == 1) {
@@ -98,10 +97,20 @@ KeyDecision TScanFramer::OnKeyDown(const KeyDown& key) {
 
 void TScanFramer::OnTimeout() {
     FOutput.StopTimer();
-    FlagScope running(FTimeoutRunning, true);
+    FTimeoutRunning = true;
+    try {
+        if (!DeliverOrReplay()) return; // destroyed during an event call: touch nothing more
+    } catch (...) {
+        FTimeoutRunning = false;
+        throw;
+    }
+    FTimeoutRunning = false;
+}
+
+bool TScanFramer::DeliverOrReplay() {
     bool delivered = false;
-    const int count = FDevices.DeviceCount();
-    for (int i = 0; i < count; ++i) {
+    // The count is read anew each time: the receiver of a scan may remove devices.
+    for (int i = 0; i < FDevices.DeviceCount(); ++i) {
         const IFramingDevice& device = FDevices.DeviceAt(i);
         if (!device.IsSwitchedOn() || !device.UseInterCharInterval()) continue;
         if (FBuffer.size() < 2 || FBuffer.size() < device.MinDataLen()) continue;
@@ -123,9 +132,10 @@ void TScanFramer::OnTimeout() {
         }
         delivered = true;
         Reset();
-        FOutput.RaiseScan(i, text);
+        if (!FOutput.RaiseScan(i, text)) return false;
     }
     if (!delivered && !FHeldKeys.empty()) ReplayHeldKeys();
+    return true;
 }
 
 void TScanFramer::ReplayHeldKeys() {

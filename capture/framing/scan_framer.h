@@ -54,8 +54,10 @@ public:
     virtual void StopTimer() = 0;
     // Starts the time-out timer; an interval of 0 or less starts nothing.
     virtual void StartTimer(std::int32_t intervalMs) = 0;
-    // A scan of device `deviceIndex` with the text between its prefix and suffix.
-    virtual void RaiseScan(int deviceIndex, const std::string& data) = 0;
+    // A scan of device `deviceIndex` with the text between its prefix and suffix. Returns false
+    // when the framer was destroyed during the call (the receiver re-entered and freed its
+    // owner): the framer then returns at once without touching itself again.
+    virtual bool RaiseScan(int deviceIndex, const std::string& data) = 0;
     // Types the held keys again, in order, each with the modifiers it had.
     virtual void ReplayKeys(const std::vector<HeldKey>& keys) = 0;
 
@@ -96,6 +98,8 @@ public:
     void Reset();
 
 private:
+    // The body of OnTimeout; false when the framer was destroyed during an event call.
+    bool DeliverOrReplay();
     void ReplayHeldKeys();
 
     const IFramingDevices& FDevices;

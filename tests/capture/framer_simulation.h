@@ -50,7 +50,10 @@ public:
     const capture::IFramingDevice& DeviceAt(int i) const override { return Devices[i]; }
     void StopTimer() override { FDue.reset(); }
     void StartTimer(std::int32_t interval) override;
-    void RaiseScan(int device, const std::string& data) override { Scans.emplace_back(device, data); }
+    bool RaiseScan(int device, const std::string& data) override {
+        Scans.emplace_back(device, data);
+        return true;
+    }
     void ReplayKeys(const std::vector<capture::HeldKey>& keys) override;
 
 private:
