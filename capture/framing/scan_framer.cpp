@@ -1,6 +1,5 @@
 #include "capture/framing/scan_framer.h"
 
-#include "capture/framing/escapes.h"
 
 #include <algorithm>
 
@@ -58,8 +57,8 @@ KeyDecision TScanFramer::OnKeyDown(const KeyDown& key) {
                 keep = true;
                 continue;
             }
-            const std::string prefix = DecodeEscapes(device.HookPref());
-            const std::string suffix = DecodeEscapes(device.HookPost());
+            const std::string& prefix = device.Prefix();
+            const std::string& suffix = device.Suffix();
             const std::string& buffer = FBuffer;
             const std::size_t n = buffer.size(), p = prefix.size();
             if (n > p || prefix.compare(0, n, buffer) == 0) keep = true;
@@ -118,8 +117,8 @@ bool TScanFramer::DeliverOrReplay() {
         text.reserve(FBuffer.size());
         std::copy_if(FBuffer.begin(), FBuffer.end(), std::back_inserter(text),
                      [](char c) { return c != '\r' && c != '\n'; });
-        const std::string prefix = DecodeEscapes(device.HookPref());
-        const std::string suffix = DecodeEscapes(device.HookPost());
+        const std::string& prefix = device.Prefix();
+        const std::string& suffix = device.Suffix();
         if (!prefix.empty()) {
             if (!StartsWith(text, prefix)) continue;
             text.erase(0, prefix.size());

@@ -29,9 +29,10 @@ public:
     virtual bool IsSwitchedOn() const = 0;
     // The "HookTimeOut" parameter in milliseconds; may throw when it is no integer.
     virtual std::int32_t HookTimeOut() const = 0;
-    // "HookPref" and "HookPost" in their escaped form.
-    virtual std::string HookPref() const = 0;
-    virtual std::string HookPost() const = 0;
+    // "HookPref" and "HookPost" decoded from their escaped form (see escapes.h). The framer asks
+    // for them at every key, so a device keeps them ready rather than decoding each time.
+    virtual const std::string& Prefix() const = 0;
+    virtual const std::string& Suffix() const = 0;
     // The snapshots taken when the device was switched on.
     virtual bool UseInterCharInterval() const = 0;
     virtual std::uint8_t MinDataLen() const = 0;

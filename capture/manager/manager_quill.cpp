@@ -1,5 +1,6 @@
 #include "capture/manager/manager_quill.h"
 
+#include "capture/framing/escapes.h"
 #include "capture/manager/manager_quill_list.h"
 #include "capture/settings_dialog/kb_settings.h"
 #include "exchange/xml/text_utils.h"
@@ -13,26 +14,33 @@ TManagerQuillList* TManagerQuill::QuillList() const {
     return dynamic_cast<TManagerQuillList*>(Collection());
 }
 
-const registry::TPropItem* TManagerQuill::Row(const registry::TPropItem*& cache,
+const std::string& TManagerQuill::DecodedText(TKeyParam<std::string>& param,
                                               std::string_view name) const {
-    if (!cache) cache = FindParam(name);
-    return cache;
+    if (!param.Row) param.Row = FindParam(name);
+    static const std::string kEmpty;
+    if (!param.Row) return kEmpty;
+    if (!param.Valid || param.Stored != param.Row->Value) {
+        param.Stored = param.Row->Value;
+        param.Decoded = DecodeEscapes(exchange::EscapeLineBreaks(param.Stored, false));
+        param.Valid = true;
+    }
+    return param.Decoded;
 }
+
+const std::string& TManagerQuill::Prefix() const { return DecodedText(FPref, "HookPref"); }
+const std::string& TManagerQuill::Suffix() const { return DecodedText(FPost, "HookPost"); }
 
 std::int32_t TManagerQuill::HookTimeOut() const {
-    const registry::TPropItem* row = Row(FTimeOutRow, "HookTimeOut");
-    if (!row || row->Value.empty()) return 0;
-    return rtl::StrToInt(row->Value);
-}
-
-std::string TManagerQuill::HookPref() const {
-    const registry::TPropItem* row = Row(FPrefRow, "HookPref");
-    return row ? exchange::EscapeLineBreaks(row->Value, false) : std::string();
-}
-
-std::string TManagerQuill::HookPost() const {
-    const registry::TPropItem* row = Row(FPostRow, "HookPost");
-    return row ? exchange::EscapeLineBreaks(row->Value, false) : std::string();
+    if (!FTimeOut.Row) FTimeOut.Row = FindParam("HookTimeOut");
+    if (!FTimeOut.Row || FTimeOut.Row->Value.empty()) return 0;
+    if (!FTimeOut.Valid || FTimeOut.Stored != FTimeOut.Row->Value) {
+        // A text that is no integer raises here, at every key, as a fresh read would.
+        const std::int32_t value = rtl::StrToInt(FTimeOut.Row->Value);
+        FTimeOut.Stored = FTimeOut.Row->Value;
+        FTimeOut.Decoded = value;
+        FTimeOut.Valid = true;
+    }
+    return FTimeOut.Decoded;
 }
 
 bool TManagerQuill::DoOpen() {

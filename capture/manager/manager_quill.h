@@ -35,8 +35,8 @@ public:
     // IFramingDevice
     bool IsSwitchedOn() const override { return FState; }
     std::int32_t HookTimeOut() const override;
-    std::string HookPref() const override;
-    std::string HookPost() const override;
+    const std::string& Prefix() const override;
+    const std::string& Suffix() const override;
     bool UseInterCharInterval() const override { return FUseInterCharInterval; }
     std::uint8_t MinDataLen() const override { return FMinDataLen; }
 
@@ -44,11 +44,17 @@ public:
     std::uint8_t FMinDataLen = 0;
 
 private:
-    // The rows read at every key, found once: rows are never removed from a device.
-    const registry::TPropItem* Row(const registry::TPropItem*& cache, std::string_view name) const;
-    mutable const registry::TPropItem* FPrefRow = nullptr;
-    mutable const registry::TPropItem* FPostRow = nullptr;
-    mutable const registry::TPropItem* FTimeOutRow = nullptr;
+    // A parameter read at every key: its row, found once (rows are never removed from a device),
+    // and what its stored text last decoded to, redone only when the text changes.
+    template <class T> struct TKeyParam {
+        const registry::TPropItem* Row = nullptr;
+        std::string Stored;
+        T Decoded{};
+        bool Valid = false;
+    };
+    const std::string& DecodedText(TKeyParam<std::string>& param, std::string_view name) const;
+    mutable TKeyParam<std::string> FPref, FPost;
+    mutable TKeyParam<std::int32_t> FTimeOut;
 };
 
 } // namespace quill::capture

@@ -3,6 +3,7 @@
 // every passed and every replayed key as its US-layout character.
 #pragma once
 
+#include "capture/framing/escapes.h"
 #include "capture/framing/scan_framer.h"
 #include "capture/key_script.h"
 
@@ -24,10 +25,13 @@ struct SimDevice final : capture::IFramingDevice {
 
     bool IsSwitchedOn() const override { return On; }
     std::int32_t HookTimeOut() const override;
-    std::string HookPref() const override { return Pref; }
-    std::string HookPost() const override { return Post; }
+    const std::string& Prefix() const override { return FPrefix = capture::DecodeEscapes(Pref); }
+    const std::string& Suffix() const override { return FSuffix = capture::DecodeEscapes(Post); }
     bool UseInterCharInterval() const override { return InterChar; }
     std::uint8_t MinDataLen() const override { return MinLen; }
+
+private:
+    mutable std::string FPrefix, FSuffix;
 };
 
 class FramerSimulation final : public capture::IFramingDevices, public capture::IFramingOutput {
