@@ -5,5 +5,6 @@
 #include "infra/root/crc32.h"
 #include "infra/root/guid_text.h"
 #include "infra/root/module_path.h"
+#include "infra/root/process_messages.h"
 #include "infra/root/text_routines.h"
 #include "infra/root/variant_kind.h"

@@ -1,5 +1,7 @@
 #include "platform/kernel/system_info.h"
 
+#include "platform/kernel/last_error.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -23,7 +25,7 @@ std::uint32_t NextNumber(const char*& text) {
 
 bool GetVersionExA(OSVERSIONINFOA* info) {
     if (!info || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
-        errno = EINVAL;
+        SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
     std::memset(reinterpret_cast<char*>(info) + sizeof info->dwOSVersionInfoSize, 0,
@@ -41,11 +43,14 @@ bool GetVersionExA(OSVERSIONINFOA* info) {
 
 bool GetComputerNameA(std::string* name) {
     if (!name) {
-        errno = EINVAL;
+        SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
     char buffer[HOST_NAME_MAX + 1] = {};
-    if (gethostname(buffer, sizeof buffer - 1) != 0) return false;
+    if (gethostname(buffer, sizeof buffer - 1) != 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
     std::string result(buffer);
     if (const auto dot = result.find('.'); dot != std::string::npos) result.resize(dot);
     *name = std::move(result);
@@ -56,11 +61,14 @@ std::uint32_t GetCurrentProcessId() { return static_cast<std::uint32_t>(getpid()
 
 bool ProcessIdToSessionId(std::uint32_t processId, std::uint32_t* sessionId) {
     if (!sessionId) {
-        errno = EINVAL;
+        SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
     const pid_t session = getsid(static_cast<pid_t>(processId));
-    if (session < 0) return false;
+    if (session < 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
     *sessionId = static_cast<std::uint32_t>(session);
     return true;
 }

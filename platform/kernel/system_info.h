@@ -5,7 +5,7 @@
 // kernel release from uname. GetComputerNameA gives the host name (gethostname), cut at the first
 // "." as the platform's short names are. ProcessIdToSessionId gives the session id of a process
 // (getsid: the login session it belongs to). All functions are thread-safe; failures return false
-// with errno set, as the platform's report them through the last error.
+// and set the thread's last error (last_error.h).
 #pragma once
 
 #include <cstdint>
@@ -26,14 +26,14 @@ struct OSVERSIONINFOA {
     char szCSDVersion[128];
 };
 
-// `info->dwOSVersionInfoSize` must be sizeof(OSVERSIONINFOA); false (EINVAL) otherwise.
+// `info->dwOSVersionInfoSize` must be sizeof(OSVERSIONINFOA); false (ERROR_INVALID_PARAMETER) otherwise.
 bool GetVersionExA(OSVERSIONINFOA* info);
 
 // The computer's name; false when the system cannot tell.
 bool GetComputerNameA(std::string* name);
 
 std::uint32_t GetCurrentProcessId();
-// The session of `processId`; false (ESRCH) when there is no such process.
+// The session of `processId`; false when there is no such process.
 bool ProcessIdToSessionId(std::uint32_t processId, std::uint32_t* sessionId);
 
 } // namespace quill::kernel

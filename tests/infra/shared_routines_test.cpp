@@ -4,10 +4,14 @@
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/collection.h"
 #include "platform/rtl/exception.h"
+#include "platform/user/message_queue.h"
+#include "platform/user/window.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace quill::infra {
@@ -141,6 +145,33 @@ TEST(Crc32, PublishedCheckValueAndMissingData) {
     EXPECT_EQ(Crc32(0x1234u, nullptr, 9), 0x1234u);
     EXPECT_EQ(Crc32(0x1234u, digits, 0), 0x1234u);
     EXPECT_EQ(Crc32(0x1234u, digits, -1), 0x1234u);
+}
+
+int gHandled = 0;
+user::LRESULT ThrowingProc(user::HWND, user::UINT message, user::WPARAM, user::LPARAM) {
+    if (message == user::WM_USER) {
+        ++gHandled;
+        throw std::runtime_error("handler failed");
+    }
+    return 0;
+}
+
+TEST(ProcessMessages, DispatchesEverythingWaitingSwallowsFailuresAndKeepsQuit) {
+    std::thread([] {
+        const user::WNDCLASSA cls{0, &ThrowingProc, "QuillProcessMessagesTest"};
+        ASSERT_NE(user::RegisterClassA(&cls), 0);
+        const user::HWND hwnd =
+            user::CreateWindowExA(0, "QuillProcessMessagesTest", "", 0, nullptr, nullptr);
+        for (int i = 0; i < 3; ++i) user::PostMessageA(hwnd, user::WM_USER, 0, 0);
+        user::PostQuitMessage(4);
+        ProcessMessages();
+        EXPECT_EQ(gHandled, 3);
+        user::MSG msg{};
+        ASSERT_TRUE(user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_REMOVE));
+        EXPECT_EQ(msg.message, user::WM_QUIT);
+        EXPECT_EQ(msg.wParam, 4u);
+        EXPECT_FALSE(user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_REMOVE));
+    }).join();
 }
 
 } // namespace

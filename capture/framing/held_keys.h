@@ -1,0 +1,30 @@
+// Held keystrokes: a key-down that the capture held back, with the modifiers it had.
+//
+// The held list keeps one text line per keystroke in the form "S|C|A|VK|": the Shift, Control and
+// Alt flags (1 when that modifier was down, else 0) and the virtual-key code in decimal, each
+// followed by "|". A Shift+A key-down is held as "1|0|0|65|" and a plain Enter as "0|0|0|13|".
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quill::capture {
+
+struct HeldKey {
+    bool Shift = false;
+    bool Control = false;
+    bool Alt = false;
+    std::uint16_t Key = 0; // virtual-key code
+
+    friend bool operator==(const HeldKey&, const HeldKey&) = default;
+};
+
+std::string HeldKeyLine(const HeldKey& key);
+// Field `n` of a held-key line, counted from 1 (a missing final "|" is supplied first); empty when
+// the line has fewer than `n` fields.
+std::string HeldKeyField(std::string_view line, int n);
+// The keystroke a line describes; a field that is no integer counts as 0.
+HeldKey ParseHeldKeyLine(std::string_view line);
+
+} // namespace quill::capture

@@ -1,0 +1,140 @@
+#include "capture/framing/scan_framer.h"
+
+#include "capture/framing/escapes.h"
+
+#include <algorithm>
+
+namespace quill::capture {
+
+namespace {
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// Resets a flag when the scope ends, also by an exception.
+class FlagScope {
+public:
+    FlagScope(bool& flag, bool during) : FFlag(flag), FAfter(!during) { FFlag = during; }
+    ~FlagScope() { FFlag = FAfter; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& FFlag;
+    bool FAfter;
+};
+
+} // namespace
+
+TScanFramer::TScanFramer(const IFramingDevices& devices, IFramingOutput& output)
+    : FDevices(devices), FOutput(output) {}
+
+void TScanFramer::Reset() {
+    FHeldKeys.clear();
+    FBuffer.clear();
+}
+
+KeyDecision TScanFramer::OnKeyDown(const KeyDown& key) {
+    if (!FCapturing) return KeyDecision::Pass;
+    bool completed = false;
+    try {
+        FOutput.StopTimer();
+        FBuffer.push_back(key.Char);
+        FHeldKeys.push_back(HeldKeyLine({key.Shift, key.Control, key.Alt, key.Key}));
+        bool keep = false;
+        std::int32_t timeout = 0;
+        const int count = FDevices.DeviceCount();
+        for (int i = 0; i < count; ++i) {
+            const IFramingDevice& device = FDevices.DeviceAt(i);
+            // Read for every device, so the last device of the list sets the time-out.
+            timeout = device.HookTimeOut();
+            if (!device.IsSwitchedOn()) continue;
+            if (device.UseInterCharInterval()) {
+                keep = true;
+                continue;
+            }
+            const std::string prefix = DecodeEscapes(device.HookPref());
+            const std::string suffix = DecodeEscapes(device.HookPost());
+            const std::string& buffer = FBuffer;
+            const std::size_t n = buffer.size(), p = prefix.size();
+            if (n > p || prefix.compare(0, n, buffer) == 0) keep = true;
+            const bool prefixed = StartsWith(buffer, prefix);
+            if (prefixed) keep = true;
+            if (prefixed && EndsWith(buffer, suffix) && n > p) {
+                const std::string rest = buffer.substr(p);
+                std::string data;
+                if (!suffix.empty()) {
+                    const std::size_t at = rest.find(suffix);
+                    if (at != std::string::npos) data = rest.substr(0, at);
+                }
+                Reset();
+                completed = true;
+                FOutput.RaiseScan(i, data);
+            }
+        }
+        if (!keep && FHeldKeys.size() == 1) {
+            Reset();
+            return KeyDecision::Pass;
+        }
+        FOutput.StartTimer(timeout);
+        return KeyDecision::Hold;
+    } catch (...) {
+        // A key that a raised scan already took must not reach the application as well.
+        if (completed) return KeyDecision::Hold;
+        // Otherwise the key reaches the application now, so it must not be replayed later.
+        if (!FHeldKeys.empty()) {
+            FHeldKeys.pop_back();
+            if (!FBuffer.empty()) FBuffer.pop_back();
+        }
+        return KeyDecision::Pass;
+    }
+}
+
+void TScanFramer::OnTimeout() {
+    FOutput.StopTimer();
+    FlagScope running(FTimeoutRunning, true);
+    bool delivered = false;
+    const int count = FDevices.DeviceCount();
+    for (int i = 0; i < count; ++i) {
+        const IFramingDevice& device = FDevices.DeviceAt(i);
+        if (!device.IsSwitchedOn() || !device.UseInterCharInterval()) continue;
+        if (FBuffer.size() < 2 || FBuffer.size() < device.MinDataLen()) continue;
+        std::string text;
+        text.reserve(FBuffer.size());
+        std::copy_if(FBuffer.begin(), FBuffer.end(), std::back_inserter(text),
+                     [](char c) { return c != '\r' && c != '\n'; });
+        const std::string prefix = DecodeEscapes(device.HookPref());
+        const std::string suffix = DecodeEscapes(device.HookPost());
+        if (!prefix.empty()) {
+            if (!StartsWith(text, prefix)) continue;
+            text.erase(0, prefix.size());
+        }
+        if (!suffix.empty()) {
+            // The suffix must end the text and occur nowhere earlier.
+            if (text.size() < suffix.size() || text.find(suffix) != text.size() - suffix.size())
+                continue;
+            text.erase(text.size() - suffix.size());
+        }
+        delivered = true;
+        Reset();
+        FOutput.RaiseScan(i, text);
+    }
+    if (!delivered && !FHeldKeys.empty()) ReplayHeldKeys();
+}
+
+void TScanFramer::ReplayHeldKeys() {
+    FlagScope replaying(FCapturing, false);
+    std::vector<HeldKey> keys;
+    keys.reserve(FHeldKeys.size());
+    for (const std::string& line : FHeldKeys) keys.push_back(ParseHeldKeyLine(line));
+    Reset();
+    FOutput.ReplayKeys(keys);
+}
+
+} // namespace quill::capture

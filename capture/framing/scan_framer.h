@@ -1,0 +1,109 @@
+// TScanFramer: the framing of scans in the keyboard stream, as a plain state machine.
+//
+// It sees every key-down that the keyboard hook examines (already converted to its character
+// with the US English layout) and the time-outs of the capture timer, and decides: hold the key
+// or pass it on, raise a scan for a device, replay the held keys, start or stop the timer. The
+// decisions leave through IFramingOutput; the devices are read through IFramingDevices at the
+// moment they are needed, so a changed prefix, suffix or time-out takes effect at the next key.
+//
+// States: not capturing (every key passes); idle (empty buffer); holding (one or more held
+// keys, timer running). Only the first key of a sequence is judged: it opens a held sequence when
+// some switched-on device is in inter-character mode, has an empty prefix, or has a prefix that
+// begins with this key's character; once open, every key-down is held until a device completes a
+// scan or the time-out fires. Comparisons are exact byte comparisons.
+//
+// Not thread-safe: everything runs on the thread that owns the keyboard hook.
+#pragma once
+
+#include "capture/framing/held_keys.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quill::capture {
+
+// One device as the framer reads it.
+class IFramingDevice {
+public:
+    virtual bool IsSwitchedOn() const = 0;
+    // The "HookTimeOut" parameter in milliseconds; may throw when it is no integer.
+    virtual std::int32_t HookTimeOut() const = 0;
+    // "HookPref" and "HookPost" in their escaped form.
+    virtual std::string HookPref() const = 0;
+    virtual std::string HookPost() const = 0;
+    // The snapshots taken when the device was switched on.
+    virtual bool UseInterCharInterval() const = 0;
+    virtual std::uint8_t MinDataLen() const = 0;
+
+protected:
+    ~IFramingDevice() = default;
+};
+
+class IFramingDevices {
+public:
+    virtual int DeviceCount() const = 0;
+    virtual const IFramingDevice& DeviceAt(int index) const = 0;
+
+protected:
+    ~IFramingDevices() = default;
+};
+
+class IFramingOutput {
+public:
+    virtual void StopTimer() = 0;
+    // Starts the time-out timer; an interval of 0 or less starts nothing.
+    virtual void StartTimer(std::int32_t intervalMs) = 0;
+    // A scan of device `deviceIndex` with the text between its prefix and suffix.
+    virtual void RaiseScan(int deviceIndex, const std::string& data) = 0;
+    // Types the held keys again, in order, each with the modifiers it had.
+    virtual void ReplayKeys(const std::vector<HeldKey>& keys) = 0;
+
+protected:
+    ~IFramingOutput() = default;
+};
+
+// A key-down as the hook sees it: the key, its character (0 when the key makes none) and the
+// modifiers that were down.
+struct KeyDown {
+    std::uint16_t Key = 0;
+    char Char = 0;
+    bool Shift = false;
+    bool Control = false;
+    bool Alt = false;
+};
+
+enum class KeyDecision { Pass, Hold };
+
+class TScanFramer {
+public:
+    TScanFramer(const IFramingDevices& devices, IFramingOutput& output);
+
+    bool Capturing() const { return FCapturing; }
+    void SetCapturing(bool on) { FCapturing = on; }
+
+    // Judges one key-down (never a modifier key: the hook passes those itself). Exceptions of a
+    // device read are caught: the key then passes and leaves the buffer and the held list again,
+    // unless a scan already took it.
+    KeyDecision OnKeyDown(const KeyDown& key);
+    // The time-out: inter-character devices may claim the held text, else the keys are replayed.
+    void OnTimeout();
+    // True while OnTimeout runs (the device list's destruction waits for it).
+    bool TimeoutRunning() const { return FTimeoutRunning; }
+
+    const std::string& Buffer() const { return FBuffer; }
+    const std::vector<std::string>& HeldLines() const { return FHeldKeys; }
+    void Reset();
+
+private:
+    void ReplayHeldKeys();
+
+    const IFramingDevices& FDevices;
+    IFramingOutput& FOutput;
+    bool FCapturing = false;
+    bool FTimeoutRunning = false;
+    std::vector<std::string> FHeldKeys;
+    std::string FBuffer;
+};
+
+} // namespace quill::capture

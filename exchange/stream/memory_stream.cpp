@@ -1,0 +1,150 @@
+#include "exchange/stream/memory_stream.h"
+
+#include "exchange/stream/atomic_file.h"
+#include "infra/log/log_folder.h"
+#include "platform/kernel/codepage.h"
+#include "platform/rtl/exception.h"
+#include "platform/rtl/format.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <new>
+#include <unistd.h>
+
+namespace quill::exchange {
+
+namespace {
+
+std::atomic<bool> gDumpsEnabled{true};
+std::atomic<unsigned> gDumpCounter{0};
+
+const std::string& ReadErrorText() {
+    static const std::string text = kernel::WideToAnsi(u"Ошибка чтения потока. ");
+    return text;
+}
+
+const std::string& TooLargeText() {
+    static const std::string text = kernel::WideToAnsi(u"Поток превышает 2 ГБ.");
+    return text;
+}
+
+} // namespace
+
+void SetReadDumpsEnabled(bool enabled) { gDumpsEnabled.store(enabled); }
+bool ReadDumpsEnabled() { return gDumpsEnabled.load(); }
+
+std::string WriteDiagnosticDump(const std::string& prefix, const void* data, std::size_t size) {
+    const std::string folder = infra::LogFolder();
+    if (folder.empty()) return {};
+    // The folder is writable by everyone: create exclusively and never follow a planted link.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string path = folder + prefix + "_" + std::to_string(getpid()) + "_" +
+                                 std::to_string(gDumpCounter.fetch_add(1)) + ".txt";
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return {};
+        }
+        const char* p = static_cast<const char*>(data);
+        std::size_t left = size;
+        bool ok = true;
+        while (left > 0) {
+            const ssize_t n = ::write(fd, p, left);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                ok = false;
+                break;
+            }
+            p += n;
+            left -= static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+        return ok ? path : std::string();
+    }
+    return {};
+}
+
+TMyMemoryStream::~TMyMemoryStream() { std::free(Memory); }
+
+void TMyMemoryStream::SetCapacity(std::int32_t n) {
+    if (n < 0 || n == Capacity) return;
+    if (n == 0) {
+        std::free(Memory);
+        Memory = nullptr;
+        Capacity = 0;
+        return;
+    }
+    void* block = std::realloc(Memory, static_cast<std::size_t>(n));
+    if (!block) throw std::bad_alloc();
+    Memory = static_cast<unsigned char*>(block);
+    Capacity = n;
+    if (Size > n) Size = n;
+}
+
+void TMyMemoryStream::SetSize(std::int32_t n) {
+    if (n < 0) return;
+    if (n > Capacity) SetCapacity(n);
+    Position = n;
+    if (n > Size) Size = n;
+}
+
+std::int32_t TMyMemoryStream::Write(const void* data, std::int32_t count) {
+    if (count <= 0) return 0;
+    const std::int64_t end = static_cast<std::int64_t>(Position) + count;
+    if (Position < 0 || end > std::numeric_limits<std::int32_t>::max())
+        throw rtl::Exception(TooLargeText());
+    if (end > Capacity) {
+        const std::int64_t grown =
+            static_cast<std::int64_t>(Capacity) + std::max<std::int64_t>(end - Capacity, GrowthStep);
+        SetCapacity(static_cast<std::int32_t>(
+            std::min<std::int64_t>(grown, std::numeric_limits<std::int32_t>::max())));
+    }
+    std::memcpy(Memory + Position, data, static_cast<std::size_t>(count));
+    Position = static_cast<std::int32_t>(end);
+    if (Position > Size) Size = Position;
+    return count;
+}
+
+std::int32_t TMyMemoryStream::Read(void* data, std::int32_t count) {
+    if (Position < 0 || count < 1) return 0;
+    if (static_cast<std::int64_t>(Position) + count > Size) {
+        if (ReadDumpsEnabled())
+            WriteDiagnosticDump("Buffer" + std::to_string(Position), Memory,
+                                static_cast<std::size_t>(Size));
+        RaiseReadError(count);
+    }
+    std::memcpy(data, Memory + Position, static_cast<std::size_t>(count));
+    Position += count;
+    return count;
+}
+
+void TMyMemoryStream::CheckReadable(std::int64_t count) {
+    if (count <= 0) return;
+    if (Position >= 0 && static_cast<std::int64_t>(Position) + count <= Size) return;
+    if (ReadDumpsEnabled())
+        WriteDiagnosticDump("Buffer" + std::to_string(Position), Memory,
+                            static_cast<std::size_t>(Size));
+    RaiseReadError(static_cast<std::int32_t>(
+        std::min<std::int64_t>(count, std::numeric_limits<std::int32_t>::max())));
+}
+
+void TMyMemoryStream::RaiseReadError(std::int32_t count) const {
+    throw rtl::Exception(ReadErrorText() +
+                         rtl::Format("Pos=%d Size=%d Count=%d", {Position, Size, count}));
+}
+
+void TMyMemoryStream::Clear() {
+    SetCapacity(0);
+    Size = 0;
+    Position = 0;
+}
+
+void TMyMemoryStream::SaveToFile(const std::string& fileName) const {
+    ReplaceFileContents(fileName, {{Memory, static_cast<std::size_t>(Size)}});
+}
+
+} // namespace quill::exchange

@@ -1,0 +1,61 @@
+// TMyMemoryStream: a growable memory stream, the carrier of the value stream.
+//
+// The stream holds `Size` bytes of content in a block of `Capacity` bytes and reads and writes at
+// `Position`. Writing grows the block by the shortfall but by at least 500,000 bytes at a time, so
+// that encoding a large table does not reallocate per value. Reading past the content raises
+// "Ошибка чтения потока. Pos=%d Size=%d Count=%d" (a plain rtl::Exception) and leaves the stream
+// unchanged; before that, the whole content is dumped into a uniquely named file in the log folder
+// for diagnosis (see ReadDumpsEnabled). Positions and sizes are signed 32-bit as in the stored
+// formats: content that would pass 2 GB raises instead of wrapping. The stream owns its block. It
+// locks nothing: one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quill::exchange {
+
+class TMyMemoryStream {
+public:
+    static constexpr std::int32_t GrowthStep = 500000;
+
+    TMyMemoryStream() = default;
+    TMyMemoryStream(const TMyMemoryStream&) = delete;
+    TMyMemoryStream& operator=(const TMyMemoryStream&) = delete;
+    ~TMyMemoryStream();
+
+    // Ignored for n < 0 or n = Capacity; otherwise (re)allocates n bytes, keeping the content that
+    // fits. Raises on exhausted memory.
+    void SetCapacity(std::int32_t n);
+    // Ignored for n < 0. Grows the capacity to n when needed, moves the position to n, and grows
+    // the size to n (a smaller n never shrinks the content).
+    void SetSize(std::int32_t n);
+    std::int32_t Write(const void* data, std::int32_t count);
+    // 0 for a negative position or count < 1; raises the read error past the content.
+    std::int32_t Read(void* data, std::int32_t count);
+    void Clear();
+    // Raises the read error (as Read would) unless `count` more bytes of content follow the
+    // position; lets a decoder check a stored length before it allocates anything for it.
+    void CheckReadable(std::int64_t count);
+    // Writes the content to `fileName` (UTF-8 path), replacing the file only once it is complete.
+    void SaveToFile(const std::string& fileName) const;
+
+    std::int32_t Position = 0;
+    std::int32_t Size = 0;
+    std::int32_t Capacity = 0;
+    unsigned char* Memory = nullptr;
+
+private:
+    [[noreturn]] void RaiseReadError(std::int32_t count) const;
+};
+
+// Read-past-end dumps are on by default; fuzzing and fault tests that provoke thousands of read
+// errors switch them off. Process-wide.
+void SetReadDumpsEnabled(bool enabled);
+bool ReadDumpsEnabled();
+
+// Writes `size` bytes to a new file "<prefix><unique>.txt" in the log folder, created exclusively
+// and never through a link. Returns the path, or empty when nothing could be written.
+std::string WriteDiagnosticDump(const std::string& prefix, const void* data, std::size_t size);
+
+} // namespace quill::exchange

@@ -1,0 +1,428 @@
+#include "exchange/stream/value_stream.h"
+
+#include "exchange/valuearray/value_array.h"
+#include "platform/kernel/codepage.h"
+#include "platform/rtl/convert.h"
+#include "platform/rtl/exception.h"
+#include "quill/host.h"
+
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace quill::exchange {
+
+using namespace com;
+
+namespace {
+
+constexpr std::uint32_t kByRefVariant = VT_BYREF;
+
+struct ArrayDeleter {
+    void operator()(SAFEARRAY* a) const { SafeArrayDestroy(a); }
+};
+using ArrayHolder = std::unique_ptr<SAFEARRAY, ArrayDeleter>;
+
+const std::string& UnsupportedPrefix() {
+    static const std::string text = kernel::WideToAnsi(u"Неподдерживаемый тип данных.\r\nТип данных=");
+    return text;
+}
+
+void WriteU32(TMyMemoryStream& stream, std::uint32_t value) { stream.Write(&value, 4); }
+
+std::uint32_t ReadU32(TMyMemoryStream& stream) {
+    std::uint32_t value;
+    stream.Read(&value, 4);
+    return value;
+}
+
+// On reading, the error describes the platform's missing-parameter value, not the stored one.
+[[noreturn]] void RaiseUnsupportedOnRead() {
+    OleVariant missing = OleVariant::Error(DISP_E_PARAMNOTFOUND);
+    RaiseUnsupportedType(missing);
+}
+
+void CheckDepth(int depth, const VARIANT& value) {
+    if (depth > MaxNesting) RaiseUnsupportedType(value);
+}
+
+bool IsWritableElementType(VARTYPE vt) {
+    if (IsRawBlockType(vt)) return true;
+    switch (vt) {
+    case VT_BSTR: case VT_DISPATCH: case VT_ERROR: case VT_VARIANT: case VT_UI2: case VT_UI4:
+    case VT_I8:
+        return true;
+    default: return false;
+    }
+}
+
+// Signed bytes were once written without their data byte; such streams still read (the value
+// comes back as 0), but no new value of the type is written, as it would lose its data.
+bool IsReadableElementType(VARTYPE vt) { return IsWritableElementType(vt) || vt == VT_I1; }
+
+// Scalars that a record can carry by value: the size table without the types that have no
+// meaningful data of their own.
+bool IsWritableScalar(VARTYPE base) {
+    switch (base) {
+    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_ERROR:
+    case VT_BOOL: case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8:
+        return true;
+    default: return false;
+    }
+}
+
+// Walks the elements in the record order: last dimension fastest, first slowest. `visit`
+// receives the element's offset in elements from the start of the data block.
+template <class Visit> void ForEachElementOdometer(const SAFEARRAY* array, Visit&& visit) {
+    const UINT dims = array->cDims;
+    std::vector<std::size_t> count(dims), stride(dims), index(dims, 0);
+    std::size_t total = 1;
+    for (UINT k = 0; k < dims; ++k) {
+        count[k] = SafeArrayBound(array, k + 1).cElements;
+        stride[k] = k == 0 ? 1 : stride[k - 1] * count[k - 1];
+        total *= count[k];
+    }
+    if (total == 0) return;
+    std::size_t offset = 0;
+    const std::size_t last = dims - 1;
+    for (;;) {
+        for (std::size_t i = 0; i < count[last]; ++i) visit(offset + i * stride[last]);
+        // Carry into the slower dimensions.
+        std::size_t k = last;
+        for (;;) {
+            if (k == 0) return;
+            --k;
+            if (++index[k] < count[k]) {
+                offset += stride[k];
+                break;
+            }
+            offset -= (count[k] - 1) * stride[k];
+            index[k] = 0;
+        }
+    }
+}
+
+void WriteValueAt(TMyMemoryStream& stream, const VARIANT& value, int depth);
+
+void WriteArrayAt(TMyMemoryStream& stream, const SAFEARRAY* array, VARTYPE elementType,
+                  const VARIANT& owner, int depth) {
+    CheckDepth(depth, owner);
+    VARTYPE actual = VT_EMPTY;
+    if (!array || FAILED(SafeArrayGetVartype(array, &actual)) || actual != elementType ||
+        !IsWritableElementType(elementType))
+        RaiseUnsupportedType(owner);
+    const ULONGLONG total = SafeArrayElementCount(array);
+    const std::size_t size = IsRawBlockType(elementType) ? static_cast<std::size_t>(ValueDataSize(elementType)) : 0;
+    if (size && total * size > static_cast<ULONGLONG>(std::numeric_limits<std::int32_t>::max()))
+        RaiseUnsupportedType(owner);
+
+    const UINT dims = array->cDims;
+    std::vector<std::uint32_t> header;
+    header.reserve(2 + 2 * dims);
+    header.push_back(static_cast<std::uint32_t>(elementType) | VT_ARRAY);
+    header.push_back(dims);
+    for (UINT k = 1; k <= dims; ++k)
+        header.push_back(static_cast<std::uint32_t>(SafeArrayBound(array, k).lLbound));
+    for (UINT k = 1; k <= dims; ++k) {
+        const SAFEARRAYBOUND& b = SafeArrayBound(array, k);
+        header.push_back(static_cast<std::uint32_t>(static_cast<LONGLONG>(b.lLbound) + b.cElements - 1));
+    }
+    stream.Write(header.data(), static_cast<std::int32_t>(header.size() * 4));
+
+    if (size) {
+        const auto bytes = static_cast<std::uint32_t>(total * size);
+        WriteU32(stream, bytes);
+        stream.Write(array->pvData, static_cast<std::int32_t>(bytes));
+        return;
+    }
+    const char* data = static_cast<const char*>(array->pvData);
+    const std::size_t element = array->cbElements;
+    ForEachElementOdometer(array, [&](std::size_t offset) {
+        const void* p = data + offset * element;
+        if (elementType == VT_VARIANT) {
+            WriteValueAt(stream, *static_cast<const VARIANT*>(p), depth + 1);
+            return;
+        }
+        // A borrowed view of the element as a value of the element type.
+        VARIANT view;
+        std::memset(static_cast<void*>(&view), 0, sizeof view);
+        view.vt = elementType;
+        if (elementType == VT_BSTR || elementType == VT_DISPATCH)
+            std::memcpy(&view.byref, p, sizeof(void*));
+        else
+            std::memcpy(&view.llVal, p, element);
+        WriteValueAt(stream, view, depth + 1);
+    });
+}
+
+// Follows by-reference variants to the value they finally hold; nil when a link is nil.
+const VARIANT* FinalTarget(const VARIANT& value) {
+    const VARIANT* v = &value;
+    for (int hops = 0; v && v->vt == (VT_BYREF | VT_VARIANT); ++hops) {
+        if (hops > MaxNesting) return nullptr;
+        v = v->pvarVal;
+    }
+    return v;
+}
+
+void WriteObject(TMyMemoryStream& stream, const VARIANT& value, IDispatch* object, int depth) {
+    ComPtr<quill::ISafeArray> table = ComPtr<quill::ISafeArray>::QueryFrom(object);
+    if (!table) RaiseUnsupportedType(value);
+    SAFEARRAY* array = nullptr;
+    std::int32_t elementType = 0;
+    if (FAILED(table->GetPSA(&array)) || FAILED(table->ElementType(&elementType)) || !array)
+        RaiseUnsupportedType(value);
+    WriteArrayAt(stream, array, static_cast<VARTYPE>(elementType), value, depth + 1);
+}
+
+void WriteValueAt(TMyMemoryStream& stream, const VARIANT& value, int depth) {
+    const VARTYPE vt = value.vt;
+    const bool byRef = (vt & VT_BYREF) != 0;
+    if (vt & VT_ARRAY) {
+        if (vt & ~(VT_BYREF | VT_ARRAY | VT_TYPEMASK)) RaiseUnsupportedType(value);
+        const SAFEARRAY* array = byRef ? (value.pparray ? *value.pparray : nullptr) : value.parray;
+        WriteArrayAt(stream, array, static_cast<VARTYPE>(vt & VT_TYPEMASK), value, depth);
+        return;
+    }
+    if (vt == (VT_BYREF | VT_VARIANT)) {
+        CheckDepth(depth, value);
+        // Refuse before the first byte when the variant finally holds what cannot be written.
+        const VARIANT* target = FinalTarget(value);
+        if (!target) RaiseUnsupportedType(value);
+        const VARTYPE tb = static_cast<VARTYPE>(target->vt & ~VT_BYREF);
+        if (!(target->vt & VT_ARRAY) && tb != VT_DISPATCH && tb != VT_BSTR &&
+            !((tb == VT_EMPTY || tb == VT_NULL) && !(target->vt & VT_BYREF)) && !IsWritableScalar(tb))
+            RaiseUnsupportedType(*target);
+        WriteU32(stream, kByRefVariant);
+        WriteValueAt(stream, *value.pvarVal, depth + 1);
+        return;
+    }
+    if (vt & ~(VT_BYREF | VT_TYPEMASK)) RaiseUnsupportedType(value);
+    const VARTYPE base = static_cast<VARTYPE>(vt & VT_TYPEMASK);
+    switch (base) {
+    case VT_EMPTY:
+    case VT_NULL:
+        if (byRef) RaiseUnsupportedType(value);
+        WriteU32(stream, vt);
+        return;
+    case VT_BSTR: {
+        const BSTR text = byRef ? (value.pbstrVal ? *value.pbstrVal : nullptr) : value.bstrVal;
+        if (byRef && !value.pbstrVal) RaiseUnsupportedType(value);
+        const UINT units = SysStringLen(text);
+        UINT length = 0;
+        while (length < units && text[length] != 0) ++length;
+        if (length > static_cast<UINT>(std::numeric_limits<std::int32_t>::max() / 2))
+            RaiseUnsupportedType(value);
+        const std::uint32_t head[2] = {vt, length};
+        stream.Write(head, 8);
+        stream.Write(text, static_cast<std::int32_t>(length * 2));
+        return;
+    }
+    case VT_DISPATCH: {
+        if (byRef && !value.ppdispVal) RaiseUnsupportedType(value);
+        CheckDepth(depth, value);
+        WriteObject(stream, value, byRef ? *value.ppdispVal : value.pdispVal, depth);
+        return;
+    }
+    default: break;
+    }
+    if (!IsWritableScalar(base) || (byRef && !value.byref)) RaiseUnsupportedType(value);
+    const int size = ValueDataSize(base);
+    unsigned char record[4 + 8];
+    const std::uint32_t type = vt;
+    std::memcpy(record, &type, 4);
+    std::memcpy(record + 4, byRef ? value.byref : static_cast<const void*>(&value.llVal),
+                static_cast<std::size_t>(size));
+    stream.Write(record, 4 + size);
+}
+
+OleVariant ReadValueAt(TMyMemoryStream& stream, int depth);
+
+// Stores a decoded element into the array slot `slot` of type `elementType`.
+bool StoreElement(void* slot, VARTYPE elementType, OleVariant& decoded) {
+    if (elementType == VT_VARIANT) {
+        VARIANT raw = decoded.Detach();
+        std::memcpy(slot, &raw, sizeof raw);
+        return true;
+    }
+    OleVariant converted;
+    if (decoded.vt == elementType) {
+        converted = std::move(decoded);
+    } else if (FAILED(VariantChangeType(&converted, &decoded, 0, elementType))) {
+        return false;
+    }
+    VARIANT raw = converted.Detach();
+    if (elementType == VT_BSTR || elementType == VT_DISPATCH)
+        std::memcpy(slot, &raw.byref, sizeof(void*));
+    else
+        std::memcpy(slot, &raw.llVal, VarTypeSize(elementType));
+    return true;
+}
+
+OleVariant ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth) {
+    if (depth > MaxNesting) RaiseUnsupportedOnRead();
+    const std::uint32_t element = type & ~static_cast<std::uint32_t>(VT_ARRAY);
+    if (element > VT_TYPEMASK || !IsReadableElementType(static_cast<VARTYPE>(element)))
+        RaiseUnsupportedOnRead();
+    const auto elementType = static_cast<VARTYPE>(element);
+    const std::uint32_t dims = ReadU32(stream);
+    if (dims == 0 || dims > 0xFFFF) RaiseUnsupportedOnRead();
+    stream.CheckReadable(static_cast<std::int64_t>(dims) * 8);
+    std::vector<std::int32_t> bounds(2 * static_cast<std::size_t>(dims));
+    stream.Read(bounds.data(), static_cast<std::int32_t>(dims * 8));
+
+    std::vector<SAFEARRAYBOUND> shape(dims);
+    const std::int64_t available = static_cast<std::int64_t>(stream.Size) - stream.Position;
+    std::int64_t total = 1;
+    bool empty = false;
+    bool beyond = false; // more elements than bytes left: they cannot all be in the stream
+    for (std::uint32_t k = 0; k < dims; ++k) {
+        const std::int64_t count = static_cast<std::int64_t>(bounds[dims + k]) - bounds[k] + 1;
+        if (count < 0) RaiseUnsupportedOnRead();
+        shape[k] = SAFEARRAYBOUND{static_cast<ULONG>(count), bounds[k]};
+        if (count == 0)
+            empty = true;
+        else if (!beyond && total > available / count)
+            beyond = true;
+        else if (!beyond)
+            total *= count;
+    }
+    if (empty) {
+        total = 0;
+        beyond = false;
+    }
+
+    ArrayHolder array;
+    if (IsRawBlockType(elementType)) {
+        const std::uint32_t byteCount = ReadU32(stream);
+        if (beyond || total * ValueDataSize(elementType) != static_cast<std::int64_t>(byteCount))
+            RaiseUnsupportedOnRead();
+        stream.CheckReadable(byteCount);
+        array.reset(SafeArrayCreate(elementType, dims, shape.data()));
+        if (!array) throw std::bad_alloc();
+        if (byteCount) stream.Read(array->pvData, static_cast<std::int32_t>(byteCount));
+    } else {
+        // Each element is a record of at least its type word.
+        stream.CheckReadable(beyond ? available + 1 : total * 4);
+        array.reset(SafeArrayCreate(elementType, dims, shape.data()));
+        if (!array) throw std::bad_alloc();
+        char* data = static_cast<char*>(array->pvData);
+        const std::size_t size = array->cbElements;
+        ForEachElementOdometer(array.get(), [&](std::size_t offset) {
+            OleVariant decoded = ReadValueAt(stream, depth + 1);
+            if (!StoreElement(data + offset * size, elementType, decoded)) {
+                WriteDiagnosticDump(std::to_string(stream.Position) + "_" + std::to_string(stream.Size),
+                                    stream.Memory, static_cast<std::size_t>(stream.Size));
+                RaiseUnsupportedOnRead();
+            }
+        });
+    }
+    if (dims == 2) {
+        ComPtr<quill::ISafeArray> table = CreateValueArray();
+        if (FAILED(table->SetPSAOfType(array.get(), elementType))) RaiseUnsupportedOnRead();
+        array.release(); // the value array owns it now
+        OleVariant result;
+        result.vt = VT_DISPATCH;
+        result.pdispVal = static_cast<IDispatch*>(table.Detach());
+        return result;
+    }
+    return OleVariant::FromArray(array.release(), elementType);
+}
+
+OleVariant ReadValueAt(TMyMemoryStream& stream, int depth) {
+    std::uint32_t type = ReadU32(stream);
+    // A by-reference variant: the referenced value follows as a record of its own.
+    while (type == kByRefVariant) {
+        if (++depth > MaxNesting) RaiseUnsupportedOnRead();
+        type = ReadU32(stream);
+    }
+    type &= ~static_cast<std::uint32_t>(VT_BYREF);
+    if (type & VT_ARRAY) return ReadArrayAt(stream, type, depth);
+    OleVariant result;
+    switch (type) {
+    case VT_EMPTY: return result;
+    case VT_NULL: return OleVariant::Null();
+    case VT_BSTR: {
+        const std::uint32_t length = ReadU32(stream);
+        stream.CheckReadable(static_cast<std::int64_t>(length) * 2);
+        BSTR text = SysAllocStringLen(nullptr, length);
+        if (!text) throw std::bad_alloc();
+        result.vt = VT_BSTR;
+        result.bstrVal = text;
+        if (length) stream.Read(text, static_cast<std::int32_t>(length * 2));
+        return result;
+    }
+    case 256: {
+        const std::uint32_t length = ReadU32(stream);
+        stream.CheckReadable(length);
+        std::string bytes(length, '\0');
+        if (length) stream.Read(bytes.data(), static_cast<std::int32_t>(length));
+        return OleVariant(std::u16string_view(kernel::AnsiToWide(bytes)));
+    }
+    case VT_I1:
+        // Stored without a data byte.
+        result.vt = VT_I1;
+        return result;
+    default: break;
+    }
+    if (type > VT_TYPEMASK || !IsWritableScalar(static_cast<VARTYPE>(type))) RaiseUnsupportedOnRead();
+    const int size = ValueDataSize(type);
+    VARIANT raw;
+    std::memset(static_cast<void*>(&raw), 0, sizeof raw);
+    stream.Read(&raw.llVal, size);
+    raw.vt = static_cast<VARTYPE>(type);
+    return OleVariant::Adopt(raw);
+}
+
+} // namespace
+
+int ValueDataSize(std::uint32_t type) {
+    static constexpr int sizes[] = {0, 0, 2, 4, 4, 8, 8, 8, 0, 0, 4, 2, 0, 0, 0, 0, 0, 1, 2, 4, 8};
+    if (type < std::size(sizes)) return sizes[type];
+    return type == 256 ? 0 : -1;
+}
+
+bool IsRawBlockType(VARTYPE vt) {
+    switch (vt) {
+    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BOOL:
+    case VT_UI1:
+        return true;
+    default: return false;
+    }
+}
+
+std::u16string ValueRepresentation(const VARIANT& value) {
+    if ((value.vt & ~VT_BYREF) == VT_DISPATCH) return u"Объект";
+    try {
+        return rtl::VarToWide(value);
+    } catch (...) {
+        return u"Неопределено";
+    }
+}
+
+void RaiseUnsupportedType(const VARIANT& value) {
+    throw rtl::EInvalidOp(UnsupportedPrefix() + std::to_string(value.vt) +
+                          kernel::WideToAnsi(u"\r\nПредставление: (") +
+                          kernel::WideToAnsi(ValueRepresentation(value)) + ")");
+}
+
+void WriteValue(TMyMemoryStream& stream, const VARIANT& value) { WriteValueAt(stream, value, 0); }
+
+OleVariant ReadValue(TMyMemoryStream& stream) { return ReadValueAt(stream, 0); }
+
+void WriteArray(TMyMemoryStream& stream, const SAFEARRAY* array, VARTYPE elementType) {
+    VARIANT owner;
+    std::memset(static_cast<void*>(&owner), 0, sizeof owner);
+    owner.vt = static_cast<VARTYPE>(VT_ARRAY | elementType);
+    owner.parray = const_cast<SAFEARRAY*>(array);
+    WriteArrayAt(stream, array, elementType, owner, 0);
+}
+
+OleVariant ReadArray(TMyMemoryStream& stream, std::uint32_t type) {
+    if (!(type & VT_ARRAY)) RaiseUnsupportedOnRead();
+    return ReadArrayAt(stream, type & ~static_cast<std::uint32_t>(VT_BYREF), 0);
+}
+
+} // namespace quill::exchange

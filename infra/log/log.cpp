@@ -1,0 +1,191 @@
+#include "infra/log/log.h"
+
+#include "infra/log/log_name.h"
+#include "platform/kernel/special_folders.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quill::infra {
+
+namespace {
+
+const char kFileMutexName[] = "_com.pellam.baselog.mutex";
+const std::string kHyphens(64, '-');
+
+bool FolderExists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Writes all of `data`; returns how many bytes went out before an error (all on success).
+std::size_t WriteAll(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+} // namespace
+
+std::uint32_t CurrentThreadId() {
+    return static_cast<std::uint32_t>(gettid());
+}
+
+std::string ThreadIdText(std::uint32_t id) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%06X", id);
+    return buffer;
+}
+
+TLog::TLog(std::string folder, std::string modulePath, bool isHost, TLogClock clock)
+    : FBaseFolder(std::move(folder)), FFileMutex(kFileMutexName),
+      FModulePath(std::move(modulePath)), FModuleName(ModuleBaseName(FModulePath)), FIsHost(isHost),
+      FClock(std::move(clock)) {
+    if (!FClock) FClock = [] { return std::chrono::system_clock::now(); };
+    if (FBaseFolder.empty() || FBaseFolder.back() != '/') FBaseFolder += '/';
+    if (!FWriteBanners) return;
+    if (FIsHost) {
+        FPending.emplace_back();
+        FPending.push_back(Banner(">>LOG_STARTED------[", LogBannerTime(FClock())));
+    } else {
+        FPending.push_back(Banner(">>Module loaded----[", FModulePath));
+    }
+}
+
+TLog::~TLog() {
+    std::lock_guard guard(FLock);
+    try {
+        FlushLocked();
+        if (FWriteBanners) {
+            QueueLocked(FIsHost ? Banner(">>LOG_STOPPED------[", LogBannerTime(FClock()))
+                                : Banner(">>Module unloaded--[", FModulePath));
+        }
+        FlushLocked();
+    } catch (...) {
+        // Out of memory while unloading: the remaining lines are lost, the module still unloads.
+    }
+}
+
+std::string TLog::Banner(std::string_view opening, std::string_view inside) const {
+    std::string banner(opening);
+    banner += inside;
+    banner += ']';
+    banner += kHyphens;
+    return banner;
+}
+
+bool TLog::AddLine(std::string line) {
+    std::lock_guard guard(FLock);
+    QueueLocked(std::move(line));
+    return FlushLocked();
+}
+
+bool TLog::Flush() {
+    std::lock_guard guard(FLock);
+    return FlushLocked();
+}
+
+void TLog::QueueLocked(std::string line) {
+    FPending.push_back(std::move(line));
+    while (FPending.size() > kMaxPendingLines)
+        FPending.pop_front();
+}
+
+std::size_t TLog::PendingCount() const {
+    std::lock_guard guard(FLock);
+    return FPending.size();
+}
+
+std::string TLog::TodayFileName() const {
+    return FBaseFolder + LogFileDate(FClock()) + ".log";
+}
+
+bool TLog::FlushLocked() {
+    if (FPending.empty()) return true;
+    if (!FFileMutex.Lock()) return false;
+    bool written = false;
+    const bool existed = FolderExists(FBaseFolder);
+    if (existed || kernel::ForceDirectories(FBaseFolder, 0755)) {
+        // Like the log folder, a process's folder is open to every user of the machine.
+        if (!existed) chmod(FBaseFolder.c_str(), 01777);
+        const int folder = OpenFolderNoFollow(FBaseFolder);
+        if (folder >= 0) {
+            const int fd =
+                OpenInFolder(folder, LogFileDate(FClock()) + ".log", O_WRONLY | O_APPEND, 0666);
+            if (fd >= 0) {
+                std::string data;
+                for (const std::string& line : FPending)
+                    data += line + "\r\n";
+                const std::size_t done = WriteAll(fd, data);
+                written = done == data.size();
+                // Lines that went out whole are not written again.
+                std::size_t consumed = 0;
+                while (!FPending.empty() && consumed + FPending.front().size() + 2 <= done) {
+                    consumed += FPending.front().size() + 2;
+                    FPending.pop_front();
+                }
+                if (close(fd) != 0) written = false;
+            }
+            close(folder);
+        }
+    }
+    FFileMutex.Unlock();
+    return written;
+}
+
+void TLog::RegisterThread(std::uint32_t threadId, std::string_view name) {
+    std::lock_guard guard(FLock);
+    for (const auto& entry : FThreads) {
+        if (entry.second == threadId) return;
+    }
+    FThreads.emplace_back(std::string(name), threadId);
+    std::string text = "ThreadId=" + ThreadIdText(threadId) + " ClassName=";
+    text += name;
+    QueueLocked(MakeLineLocked("Thread create", text, 0));
+    FlushLocked();
+}
+
+std::string TLog::ThreadName(std::uint32_t threadId) const {
+    std::lock_guard guard(FLock);
+    return ThreadNameLocked(threadId);
+}
+
+std::string TLog::ThreadNameLocked(std::uint32_t threadId) const {
+    for (const auto& entry : FThreads) {
+        if (entry.second == threadId) return entry.first;
+    }
+    return "...";
+}
+
+std::string TLog::MakeLine(std::string_view subject, std::string_view text, int indent) const {
+    std::lock_guard guard(FLock);
+    return MakeLineLocked(subject, text, indent);
+}
+
+std::string TLog::MakeLineLocked(std::string_view subject, std::string_view text,
+                                 int indent) const {
+    const std::uint32_t thread = CurrentThreadId();
+    std::string line = LogLineTime(FClock());
+    line += '\t';
+    line += ThreadIdText(thread);
+    line += '\t';
+    line += ThreadNameLocked(thread);
+    line += '\t';
+    line += FModuleName;
+    line += '\t';
+    if (indent > 0) line.append(static_cast<std::size_t>(indent), '\t');
+    line += subject;
+    line += '\t';
+    line += text;
+    return line;
+}
+
+} // namespace quill::infra

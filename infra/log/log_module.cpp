@@ -1,0 +1,91 @@
+#include "infra/log/log_module.h"
+
+#include "infra/log/log_name.h"
+#include "platform/kernel/module.h"
+
+#include <unistd.h>
+
+namespace quill::infra {
+
+TLogModule::TLogModule(std::string modulePath, TLogClock clock)
+    : FModulePath(std::move(modulePath)), FClock(std::move(clock)) {}
+
+TLogModule::~TLogModule() {
+    Shutdown();
+}
+
+void TLogModule::Startup() noexcept {
+    try {
+        FLogIndent = 0;
+        // Without the log folder there is neither a place for the files nor a write lock, and
+        // writing beside the program instead would scatter files where no one looks.
+        if (LogLockArea().empty()) return;
+        FHost = TLogHost::Elect();
+        if (FHost) {
+            FLogName = HostLogName(FModulePath);
+            // Should publishing fail, the host still logs; later modules then log on their own.
+            if (!FLogName.empty()) FHost->Publish(FLogName);
+        } else {
+            FLogName = FindPublishedLogName();
+            if (FLogName.empty()) FLogName = OwnLogName();
+        }
+        if (FLogName.empty()) return;
+        FLog = std::make_unique<TLog>(WithoutExtension(FLogName), FModulePath, IsHost(), FClock);
+        if (gettid() == getpid()) FLog->RegisterThread(CurrentThreadId(), "MainThread");
+    } catch (...) {
+        // Out of memory at load: the module runs without a log.
+        FLog.reset();
+    }
+}
+
+void TLogModule::Shutdown() noexcept {
+    if (FLog) Write("LogThread", "Terminate", 0);
+    FLog.reset();
+    FHost.reset();
+}
+
+void TLogModule::Write(std::string_view subject, std::string_view text, int indentDelta) noexcept {
+    if (!FLog) return;
+    if (indentDelta < 0) FLogIndent += indentDelta;
+    try {
+        FLog->AddLine(FLog->MakeLine(subject, text, FLogIndent));
+    } catch (...) {
+        // A line that cannot even be built is lost; the caller carries on.
+    }
+    if (indentDelta > 0) FLogIndent += indentDelta;
+}
+
+namespace {
+
+TLogModule& ThisModule() {
+    // Never destroyed: the module destructor that shuts the log down runs after static
+    // destructors may already have run.
+    static TLogModule* instance =
+        new TLogModule(kernel::ModuleFileNameOf(reinterpret_cast<const void*>(&LogStartup)));
+    return *instance;
+}
+
+} // namespace
+
+void LogStartup() noexcept {
+    try {
+        ThisModule().Startup();
+    } catch (...) {
+    }
+}
+
+void LogShutdown() noexcept {
+    try {
+        ThisModule().Shutdown();
+    } catch (...) {
+    }
+}
+
+void LogWrite(std::string_view subject, std::string_view text, int indentDelta) noexcept {
+    try {
+        ThisModule().Write(subject, text, indentDelta);
+    } catch (...) {
+    }
+}
+
+} // namespace quill::infra

@@ -1,0 +1,157 @@
+#include "infra/log/log_time.h"
+
+#include "platform/kernel/codepage.h"
+#include "platform/kernel/format_settings.h"
+#include "platform/kernel/locale.h"
+
+#include <array>
+#include <cstdio>
+#include <ctime>
+
+namespace quill::infra {
+
+namespace {
+
+struct TLocalTime {
+    std::tm Tm{};
+    int Millis = 0;
+};
+
+TLocalTime ToLocal(TLogTime when) {
+    using namespace std::chrono;
+    const auto since = when.time_since_epoch();
+    auto secs = duration_cast<seconds>(since);
+    auto millis = duration_cast<milliseconds>(since - secs).count();
+    if (millis < 0) { // before the epoch: borrow a second
+        millis += 1000;
+        secs -= seconds(1);
+    }
+    TLocalTime local;
+    const std::time_t t = static_cast<std::time_t>(secs.count());
+    localtime_r(&t, &local.Tm);
+    local.Millis = static_cast<int>(millis);
+    return local;
+}
+
+std::string Digits(int value, int width) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
+    return buffer;
+}
+
+using NameTable = std::array<std::string, 12>;
+
+NameTable Convert(const std::array<std::u16string_view, 12>& names) {
+    NameTable table;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        table[i] = kernel::WideToAnsi(names[i]);
+    return table;
+}
+
+const NameTable& MonthNames(bool russian) {
+    static const NameTable english =
+        Convert({u"January", u"February", u"March", u"April", u"May", u"June", u"July", u"August",
+                 u"September", u"October", u"November", u"December"});
+    static const NameTable russianNames =
+        Convert({u"января", u"февраля", u"марта", u"апреля", u"мая", u"июня", u"июля", u"августа",
+                 u"сентября", u"октября", u"ноября", u"декабря"});
+    return russian ? russianNames : english;
+}
+
+const NameTable& DayNames(bool russian) {
+    static const NameTable english =
+        Convert({u"Sunday", u"Monday", u"Tuesday", u"Wednesday", u"Thursday", u"Friday",
+                 u"Saturday", u"", u"", u"", u"", u""});
+    static const NameTable russianNames =
+        Convert({u"воскресенье", u"понедельник", u"вторник", u"среда", u"четверг", u"пятница",
+                 u"суббота", u"", u"", u"", u"", u""});
+    return russian ? russianNames : english;
+}
+
+bool UserIsRussian() {
+    return kernel::PrimaryLangId(kernel::GetUserDefaultLangID()) == kernel::LANG_RUSSIAN;
+}
+
+} // namespace
+
+std::string FormatLogTime(std::string_view pattern, TLogTime when, bool russian) {
+    const TLocalTime local = ToLocal(when);
+    const std::tm& tm = local.Tm;
+    const kernel::FormatSettings& settings = kernel::ProcessFormatSettings();
+    std::string out;
+    std::size_t i = 0;
+    while (i < pattern.size()) {
+        const char c = pattern[i];
+        std::size_t run = 1;
+        while (i + run < pattern.size() && pattern[i + run] == c)
+            ++run;
+        switch (c) {
+        case '\'':
+        case '"': {
+            const std::size_t end = pattern.find(c, i + 1);
+            const std::size_t stop = end == std::string_view::npos ? pattern.size() : end;
+            out.append(pattern.substr(i + 1, stop - i - 1));
+            i = stop == pattern.size() ? stop : stop + 1;
+            continue;
+        }
+        case 'd':
+            if (run >= 3)
+                out += DayNames(russian)[static_cast<std::size_t>(tm.tm_wday)];
+            else
+                out += Digits(tm.tm_mday, static_cast<int>(run));
+            break;
+        case 'M':
+            if (run >= 3)
+                out += MonthNames(russian)[static_cast<std::size_t>(tm.tm_mon)];
+            else
+                out += Digits(tm.tm_mon + 1, static_cast<int>(run));
+            break;
+        case 'y':
+            out += run <= 2 ? Digits(tm.tm_year % 100, 2) : Digits(tm.tm_year + 1900, 4);
+            break;
+        case 'h':
+        case 'H':
+            out += Digits(tm.tm_hour, run >= 2 ? 2 : 1);
+            break;
+        case 'm':
+            out += Digits(tm.tm_min, run >= 2 ? 2 : 1);
+            break;
+        case 's':
+            out += Digits(tm.tm_sec, run >= 2 ? 2 : 1);
+            break;
+        case 'z':
+            out += Digits(local.Millis, run >= 3 ? 3 : 1);
+            break;
+        case ':':
+            out.append(run, settings.TimeSeparator);
+            break;
+        case '/':
+            out.append(run, settings.DateSeparator);
+            break;
+        default:
+            out.append(run, c);
+            break;
+        }
+        i += run;
+    }
+    return out;
+}
+
+std::string LogLineTime(TLogTime when) {
+    return FormatLogTime("dd hh:mm:ss:zzz", when, false);
+}
+
+std::string LogFileDate(TLogTime when) {
+    const std::tm tm = ToLocal(when).Tm;
+    return Digits(tm.tm_year + 1900, 4) + "-" + Digits(tm.tm_mon + 1, 2) + "-" +
+           Digits(tm.tm_mday, 2);
+}
+
+std::string LogBannerTime(TLogTime when) {
+    const bool russian = UserIsRussian();
+    static const std::string russianDate = kernel::WideToAnsi(u"d MMMM yyyy 'г.'");
+    const std::string& longDate = russian ? russianDate : std::string("dddd, MMMM d, yyyy");
+    return FormatLogTime(longDate + kernel::ProcessFormatSettings().LongTimeFormat, when, russian);
+}
+
+} // namespace quill::infra

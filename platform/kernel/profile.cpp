@@ -1,0 +1,95 @@
+#include "platform/kernel/profile.h"
+
+#include "platform/kernel/codepage.h"
+
+#include <fstream>
+#include <optional>
+
+namespace quill::kernel {
+
+namespace {
+
+std::string_view Trim(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::optional<std::string> FindValue(std::string_view section, std::string_view key,
+                                     const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    if (!file) return std::nullopt;
+    std::string line;
+    bool inSection = false;
+    bool sectionSeen = false;
+    while (std::getline(file, line)) {
+        const std::string_view text = Trim(line);
+        if (text.empty() || text.front() == ';') continue;
+        if (text.front() == '[') {
+            const auto close = text.find(']');
+            if (close == std::string_view::npos) continue;
+            // Only the first section of the name counts, as on the platform.
+            inSection = !sectionSeen && AnsiSameText(Trim(text.substr(1, close - 1)), Trim(section));
+            sectionSeen = sectionSeen || inSection;
+            continue;
+        }
+        if (!inSection) continue;
+        const auto equals = text.find('=');
+        if (equals == std::string_view::npos) continue;
+        if (AnsiSameText(Trim(text.substr(0, equals)), Trim(key)))
+            return std::string(Trim(text.substr(equals + 1)));
+    }
+    return std::nullopt;
+}
+
+int DigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 99;
+}
+
+} // namespace
+
+std::int32_t GetPrivateProfileIntA(std::string_view section, std::string_view key,
+                                   std::int32_t defaultValue, const std::string& fileName) {
+    const auto value = FindValue(section, key, fileName);
+    if (!value) return defaultValue;
+    std::string_view text = *value;
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') &&
+        DigitValue(text[2]) < 16) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    std::uint32_t result = 0;
+    std::size_t digits = 0;
+    for (const char c : text) {
+        const int digit = DigitValue(c);
+        if (digit >= base) break;
+        result = result * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(digit);
+        ++digits;
+    }
+    if (digits == 0) return defaultValue;
+    if (negative) result = 0u - result;
+    return static_cast<std::int32_t>(result);
+}
+
+std::string GetPrivateProfileStringA(std::string_view section, std::string_view key,
+                                     std::string_view defaultValue, const std::string& fileName) {
+    const auto value = FindValue(section, key, fileName);
+    if (!value) return std::string(defaultValue);
+    std::string text = *value;
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+        text.back() == text.front())
+        text = text.substr(1, text.size() - 2);
+    return text;
+}
+
+} // namespace quill::kernel

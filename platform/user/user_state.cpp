@@ -1,0 +1,100 @@
+#include "platform/user/user_state_impl.h"
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace quill::user {
+
+DWORD GetCurrentThreadId() {
+    thread_local const DWORD id = static_cast<DWORD>(syscall(SYS_gettid));
+    return id;
+}
+
+namespace detail {
+
+namespace {
+
+void Complete(TSentMessage& sent, LRESULT result) {
+    std::lock_guard guard(sent.ReplyTo->Lock);
+    sent.Result = result;
+    sent.Done = true;
+    sent.ReplyTo->Wake.notify_all();
+}
+
+// The end of a thread: its queue stops taking messages, its windows go, and whoever waits for a
+// message sent to it gets 0.
+void ThreadEnded(const std::shared_ptr<TMessageQueue>& queue) {
+    TUserState& state = State();
+    {
+        std::lock_guard guard(state.Lock);
+        if (auto it = state.Queues.find(queue->ThreadId);
+            it != state.Queues.end() && it->second == queue)
+            state.Queues.erase(it);
+        for (auto it = state.Windows.begin(); it != state.Windows.end();)
+            it = it->second.Queue == queue ? state.Windows.erase(it) : std::next(it);
+    }
+    std::deque<std::shared_ptr<TSentMessage>> pending;
+    {
+        std::lock_guard guard(queue->Lock);
+        queue->Alive = false;
+        queue->Posted.clear();
+        queue->Input.clear();
+        queue->Timers.clear();
+        pending.swap(queue->Sent);
+    }
+    for (auto& sent : pending) Complete(*sent, 0);
+}
+
+struct TQueueOwner {
+    std::shared_ptr<TMessageQueue> Queue;
+    ~TQueueOwner() {
+        if (Queue) ThreadEnded(Queue);
+    }
+};
+
+} // namespace
+
+TUserState& State() {
+    static TUserState* state = new TUserState;
+    return *state;
+}
+
+std::shared_ptr<TMessageQueue> CurrentQueue() {
+    thread_local TQueueOwner owner;
+    if (!owner.Queue) {
+        auto queue = std::make_shared<TMessageQueue>(GetCurrentThreadId());
+        TUserState& state = State();
+        std::lock_guard guard(state.Lock);
+        state.Queues[queue->ThreadId] = queue;
+        owner.Queue = std::move(queue);
+    }
+    return owner.Queue;
+}
+
+std::shared_ptr<TMessageQueue> QueueOfThread(DWORD threadId) {
+    TUserState& state = State();
+    std::lock_guard guard(state.Lock);
+    const auto it = state.Queues.find(threadId);
+    return it == state.Queues.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<TMessageQueue> QueueOfWindow(HWND hwnd, WNDPROC* proc) {
+    TUserState& state = State();
+    std::lock_guard guard(state.Lock);
+    const auto it = state.Windows.find(hwnd);
+    if (it == state.Windows.end()) return nullptr;
+    if (proc) *proc = it->second.Proc;
+    return it->second.Queue;
+}
+
+void ForgetWindow(TMessageQueue& queue, HWND hwnd) {
+    std::lock_guard guard(queue.Lock);
+    std::erase_if(queue.Posted, [hwnd](const MSG& m) { return m.hwnd == hwnd; });
+    std::erase_if(queue.Input, [hwnd](const MSG& m) { return m.hwnd == hwnd; });
+    std::erase_if(queue.Timers, [hwnd](const TTimer& t) { return t.Hwnd == hwnd; });
+}
+
+void CompleteSent(TSentMessage& sent, LRESULT result) { Complete(sent, result); }
+
+} // namespace detail
+} // namespace quill::user

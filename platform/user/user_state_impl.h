@@ -1,0 +1,102 @@
+// Private to the user services: the per-thread queues and the window registry they share.
+//
+// Lock order: the registry lock (TUserState::Lock) before a queue's lock, never the other way;
+// no lock is held while a window procedure, timer procedure or retrieval stage runs.
+#pragma once
+
+#include "platform/user/message_queue.h"
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace quill::user::detail {
+
+struct TMessageQueue;
+
+// A message sent from another thread, waiting for its result.
+struct TSentMessage {
+    MSG Msg{};
+    LRESULT Result = 0;
+    bool Done = false; // guarded by ReplyTo->Lock
+    std::shared_ptr<TMessageQueue> ReplyTo;
+};
+
+struct TTimer {
+    HWND Hwnd;
+    UINT_PTR Id;
+    UINT Elapse;
+    TIMERPROC Proc;
+    std::uint64_t Due;
+};
+
+struct TStage {
+    RetrievalStage Stage;
+    void* Context;
+};
+
+struct TMessageQueue {
+    explicit TMessageQueue(DWORD threadId) : ThreadId(threadId) {}
+    const DWORD ThreadId;
+
+    std::mutex Lock;
+    std::condition_variable Wake;
+    // Guarded by Lock:
+    bool Alive = true;
+    std::deque<MSG> Posted;
+    std::deque<MSG> Input;
+    std::deque<std::shared_ptr<TSentMessage>> Sent;
+    std::vector<TTimer> Timers;
+    bool QuitPosted = false;
+    int QuitCode = 0;
+
+    // Touched by the owning thread only:
+    std::vector<TStage> Stages;
+    ULONG_PTR LastExtraInfo = 0;
+    DWORD LastTime = 0;
+};
+
+struct TWindowClass {
+    UINT Style;
+    WNDPROC Proc;
+    std::string Name;
+};
+
+struct TWindowRecord {
+    DWORD ThreadId;
+    std::shared_ptr<TMessageQueue> Queue;
+    WNDPROC Proc;
+    LONG_PTR UserData = 0;
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+    bool Destroying = false;
+};
+
+struct TUserState {
+    std::mutex Lock;
+    std::unordered_map<DWORD, std::shared_ptr<TMessageQueue>> Queues;
+    std::unordered_map<HWND, TWindowRecord> Windows;
+    std::map<std::string, TWindowClass> Classes; // key: upper-case name
+    std::uintptr_t NextHandle = 0x10000;
+    UINT_PTR NextTimerId = 0x7FFF;
+};
+
+// The process's registry; never destroyed, so threads ending during exit still find it.
+TUserState& State();
+// The calling thread's queue, made on first use.
+std::shared_ptr<TMessageQueue> CurrentQueue();
+// A live thread's queue, or nil.
+std::shared_ptr<TMessageQueue> QueueOfThread(DWORD threadId);
+// The queue and procedure of a live window; nil queue when `hwnd` is no window.
+std::shared_ptr<TMessageQueue> QueueOfWindow(HWND hwnd, WNDPROC* proc = nullptr);
+// Removes queued messages and timers of `hwnd` from `queue`.
+void ForgetWindow(TMessageQueue& queue, HWND hwnd);
+// Hands the result of a sent message to its waiting sender.
+void CompleteSent(TSentMessage& sent, LRESULT result);
+
+} // namespace quill::user::detail

@@ -1,0 +1,104 @@
+// Loads the built Quill.plu exactly as a host does and uses its exports.
+#include "platform/com/errorinfo.h"
+#include "platform/rtl/convert.h"
+#include "quill/host.h"
+#include "support/language.h"
+
+#include <cstdio>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+
+using namespace quill;
+
+namespace {
+
+class LoadedPlugin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FHandle = dlopen(QUILL_PLU_PATH, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(FHandle, nullptr) << dlerror();
+        FQuery = reinterpret_cast<QueryFunc>(dlsym(FHandle, "Query"));
+        FPluginControl = reinterpret_cast<PluginControlFunc>(dlsym(FHandle, "PluginControl"));
+        FBeforeFree = reinterpret_cast<BeforeFreeLibraryFunc>(dlsym(FHandle, "BeforeFreeLibrary"));
+        ASSERT_TRUE(FQuery && FPluginControl && FBeforeFree);
+    }
+    void TearDown() override {
+        if (FHandle) {
+            FBeforeFree();
+            dlclose(FHandle);
+        }
+    }
+
+    void* FHandle = nullptr;
+    QueryFunc FQuery = nullptr;
+    PluginControlFunc FPluginControl = nullptr;
+    BeforeFreeLibraryFunc FBeforeFree = nullptr;
+};
+
+std::set<std::string> DynamicExports(const char* path) {
+    std::set<std::string> names;
+    const std::string command = std::string("nm -D --defined-only '") + path + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return names;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe)) {
+        char address[64], type[8], name[400];
+        if (std::sscanf(line, "%63s %7s %399s", address, type, name) == 3) names.insert(name);
+    }
+    pclose(pipe);
+    return names;
+}
+
+} // namespace
+
+TEST(PluginExports, DynamicSymbolTableHoldsExactlyTheThreeExports) {
+    const auto names = DynamicExports(QUILL_PLU_PATH);
+    EXPECT_EQ(names, (std::set<std::string>{"BeforeFreeLibrary", "PluginControl", "Query"}));
+}
+
+TEST_F(LoadedPlugin, QueryLeadsToTheGuardedCallEntryAndIsStable) {
+    EXPECT_EQ(FQuery(), FQuery());
+    CallEntryFunc guarded = GuardedCallEntryFromQuery(FQuery);
+    ASSERT_NE(guarded, nullptr);
+    test::ScopedLanguage russian("ru_RU.UTF-8");
+    TParams block;
+    block.AllocateStorage();
+    block.Add(com::OleVariant());
+    block.Add(com::OleVariant(u"ИмяУстройства"));
+    block.Add(com::OleVariant(2));
+    EXPECT_FALSE(guarded(&block, nullptr));
+    EXPECT_TRUE(block.Error);
+    EXPECT_EQ(block.ErrorCode, 20058);
+    EXPECT_EQ(rtl::VarToWide(block.ErrorSource), u"ИмяУстройства");
+    EXPECT_EQ(rtl::VarToWide(block.ErrorDescription), u"PluInfo не доступна, Объект DLL не создан.");
+}
+
+TEST_F(LoadedPlugin, PluginControlHandsOutTheSameObjectAsNewReferences) {
+    IPluginControl* first = nullptr;
+    IPluginControl* second = nullptr;
+    FPluginControl(&first);
+    FPluginControl(&second);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first->Reserved1(5), com::S_OK);
+    EXPECT_EQ(first->SetApplication(0), com::S_OK);
+
+    CallEntryFunc raw = nullptr;
+    ASSERT_EQ(first->GetCallEntry(&raw), com::S_OK);
+    TParams block;
+    try {
+        raw(&block, nullptr);
+        ADD_FAILURE() << "the raw entry lets failures escape";
+    } catch (const infra::ECodedException& e) {
+        EXPECT_EQ(e.Code, 20058);
+    }
+
+    IDllObject* driver = reinterpret_cast<IDllObject*>(0x1);
+    EXPECT_EQ(first->GetDllInterface(&driver), com::E_UNEXPECTED);
+    EXPECT_EQ(driver, nullptr);
+    EXPECT_EQ(com::TakeErrorDescription(), u"GetDllObject вернул Nil");
+    first->Release();
+    second->Release();
+}

@@ -1,0 +1,254 @@
+// The storage file and the plain byte file of the value array: header bytes, every check of
+// loading in its order, and saving that never damages the previous file.
+#include "exchange/stream/value_stream.h"
+#include "exchange/valuearray/safe_array.h"
+#include "exchange/valuearray/storage_file.h"
+#include "exchange/valuearray/value_array.h"
+#include "platform/com/errorinfo.h"
+#include "platform/kernel/codepage.h"
+#include "platform/rtl/convert.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <zlib.h>
+
+using namespace quill;
+using namespace quill::com;
+using namespace quill::exchange;
+namespace fs = std::filesystem;
+
+namespace {
+
+class StorageFile : public testing::Test {
+protected:
+    void SetUp() override {
+        SetReadDumpsEnabled(false);
+        FFolder = fs::temp_directory_path() /
+                  ("quill-storage-" + std::to_string(getpid()) + "-" +
+                   testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(FFolder);
+    }
+    void TearDown() override {
+        fs::remove_all(FFolder);
+        SetReadDumpsEnabled(true);
+    }
+    std::string PathOf(const char* name) const { return (FFolder / name).string(); }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    static void Write(const std::string& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    }
+    std::size_t FilesInFolder() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(FFolder), fs::directory_iterator()));
+    }
+
+    fs::path FFolder;
+};
+
+ComPtr<ISafeArray> MixedTable() {
+    ComPtr<ISafeArray> table = CreateValueArray();
+    table->SetBounds(3, 4);
+    for (int i = 0; i < 3; ++i) {
+        table->SetValue(i, 0, OleVariant(i * 100));
+        table->SetValue(i, 1, OleVariant(u"строка " + std::u16string(1, static_cast<char16_t>(u'a' + i))));
+        table->SetValue(i, 2, OleVariant(i * 0.5));
+    }
+    return table;
+}
+
+std::int16_t Save(ISafeArray* table, const std::string& path) {
+    std::int16_t ok = 0;
+    EXPECT_EQ(table->SaveToFile(BStr(kernel::Utf8ToWide(path)).Get(), &ok), S_OK) << kernel::WideToUtf8(TakeErrorDescription());
+    return ok;
+}
+
+std::pair<HRESULT, std::u16string> Load(ISafeArray* table, const std::string& path, std::int16_t* ok) {
+    const HRESULT hr = table->LoadFromFile(BStr(kernel::Utf8ToWide(path)).Get(), ok);
+    return {hr, FAILED(hr) ? TakeErrorDescription() : u""};
+}
+
+std::uint32_t U32(const std::string& s, std::size_t at) {
+    std::uint32_t v;
+    std::memcpy(&v, s.data() + at, 4);
+    return v;
+}
+
+} // namespace
+
+TEST_F(StorageFile, TheChecksumOfAbcIsTheDocumentedValue) {
+    EXPECT_EQ(StorageChecksum("abc", 3), 0xCA6598D0u);
+}
+
+TEST_F(StorageFile, HeaderBytesDescribeTheCompressedValueStream) {
+    ComPtr<ISafeArray> table = MixedTable();
+    const std::string path = PathOf("table.dat");
+    ASSERT_EQ(Save(table.Get(), path), VARIANT_TRUE);
+    const std::string file = Read(path);
+    ASSERT_GT(file.size(), StorageHeaderSize);
+    EXPECT_EQ(file.substr(0, 11), std::string("\x09SaFeArRaY\x01", 11));
+    EXPECT_EQ(U32(file, 23), file.size());
+    EXPECT_EQ(U32(file, 19), StorageChecksum(file.data() + 31, file.size() - 31));
+    double saved;
+    std::memcpy(&saved, file.data() + 11, 8);
+    EXPECT_NEAR(saved, LocalDateTimeNow(), 1.0 / 24 / 60);
+
+    // The data is the zlib stream of exactly the table's value-stream encoding.
+    auto* object = static_cast<TSafeArray*>(table.Get());
+    TMyMemoryStream expected;
+    WriteArray(expected, object->PSA(), VT_VARIANT);
+    EXPECT_EQ(U32(file, 27), static_cast<std::uint32_t>(expected.Size));
+    std::string raw(U32(file, 27), '\0');
+    uLongf rawSize = raw.size();
+    ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(raw.data()), &rawSize,
+                         reinterpret_cast<const Bytef*>(file.data() + 31), file.size() - 31), Z_OK);
+    EXPECT_EQ(raw, std::string(reinterpret_cast<char*>(expected.Memory), expected.Size));
+    EXPECT_EQ(FilesInFolder(), 1u); // no temporary file left behind
+}
+
+TEST_F(StorageFile, ATableRoundTrips) {
+    ComPtr<ISafeArray> table = MixedTable();
+    const std::string path = PathOf("table.dat");
+    ASSERT_EQ(Save(table.Get(), path), VARIANT_TRUE);
+    ComPtr<ISafeArray> loaded = CreateValueArray();
+    std::int16_t ok = 0;
+    EXPECT_EQ(Load(loaded.Get(), path, &ok).first, S_OK);
+    EXPECT_EQ(ok, VARIANT_TRUE);
+    std::int32_t rows = 0, columns = 0;
+    loaded->GetBounds(&rows, &columns);
+    EXPECT_EQ(rows, 3);
+    EXPECT_EQ(columns, 4);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 4; ++j) {
+            OleVariant a, b;
+            table->GetValue(i, j, &a);
+            loaded->GetValue(i, j, &b);
+            EXPECT_EQ(a.vt, b.vt);
+            EXPECT_EQ(rtl::VarToWide(a), rtl::VarToWide(b));
+        }
+}
+
+TEST_F(StorageFile, EveryLoadCheckFailsInItsOrderAndLeavesTheTableAlone) {
+    ComPtr<ISafeArray> table = MixedTable();
+    const std::string path = PathOf("table.dat");
+    ASSERT_EQ(Save(table.Get(), path), VARIANT_TRUE);
+    const std::string good = Read(path);
+
+    ComPtr<ISafeArray> target = CreateValueArray();
+    target->SetBounds(1, 1);
+    target->SetValue(0, 0, OleVariant(u"keep"));
+    auto expectRefused = [&](const std::string& bytes, const std::u16string& message) {
+        Write(path, bytes);
+        std::int16_t ok = 1;
+        auto [hr, text] = Load(target.Get(), path, &ok);
+        EXPECT_TRUE(FAILED(hr));
+        EXPECT_EQ(text, message);
+        EXPECT_EQ(ok, VARIANT_FALSE);
+        OleVariant cell;
+        target->GetValue(0, 0, &cell);
+        EXPECT_EQ(rtl::VarToWide(cell), u"keep");
+    };
+    expectRefused(good.substr(0, good.size() - 1), u"Хранилище повреждено - неверный размер файла");
+    expectRefused(good.substr(0, 10), u"Хранилище повреждено - неверный размер файла");
+    expectRefused("", u"Хранилище повреждено - неверный размер файла");
+    std::string bad = good;
+    bad[3] = 'x';
+    expectRefused(bad, u"Файл не является хранилищем ISafeArray");
+    bad = good;
+    bad[10] = 2;
+    expectRefused(bad, u"Неверная версия хранилища");
+    for (std::size_t at : {std::size_t{31}, good.size() / 2, good.size() - 1}) {
+        bad = good;
+        bad[at] ^= 0x40;
+        expectRefused(bad, u"Хранилище повреждено - неверная контрольная сумма данных");
+    }
+    bad = good;
+    const std::uint32_t shorter = U32(good, 27) - 1;
+    std::memcpy(&bad[27], &shorter, 4);
+    expectRefused(bad, u"Ошибка распаковки данных");
+    const std::uint32_t huge = 0xFFFFFFF0u;
+    std::memcpy(&bad[27], &huge, 4);
+    expectRefused(bad, u"Ошибка распаковки данных");
+
+    // A valid file whose value is no table.
+    TMyMemoryStream stream;
+    WriteValue(stream, OleVariant(5));
+    stream.Write(std::string(64, 'a').data(), 64); // padding so that the data compresses
+    expectRefused(BuildStorageImage(stream.Memory, stream.Size, 0), u"Файл не является хранилищем ISafeArray");
+
+    std::int16_t ok = 1;
+    EXPECT_EQ(Load(target.Get(), PathOf("missing.dat"), &ok).first, S_OK);
+    EXPECT_EQ(ok, VARIANT_FALSE);
+}
+
+TEST_F(StorageFile, AFailedSaveLeavesThePreviousFileWhole) {
+    const std::string path = PathOf("table.dat");
+    ASSERT_EQ(Save(MixedTable().Get(), path), VARIANT_TRUE);
+    const std::string before = Read(path);
+
+    // Random bytes do not shrink under compression.
+    const SAFEARRAYBOUND bounds[2] = {{64, 0}, {64, 0}};
+    SAFEARRAY* noise = SafeArrayCreate(VT_UI1, 2, bounds);
+    std::mt19937 random(7);
+    for (int i = 0; i < 64 * 64; ++i) static_cast<unsigned char*>(noise->pvData)[i] = static_cast<unsigned char>(random());
+    ComPtr<ISafeArray> table = CreateValueArray();
+    ASSERT_EQ(table->SetPSA(noise), S_OK);
+    std::int16_t ok = 1;
+    EXPECT_TRUE(FAILED(table->SaveToFile(BStr(kernel::Utf8ToWide(path)).Get(), &ok)));
+    EXPECT_EQ(TakeErrorDescription(), u"Ошибка при упаковке");
+    EXPECT_EQ(ok, VARIANT_FALSE);
+    EXPECT_EQ(Read(path), before);
+    EXPECT_TRUE(FAILED(table->SaveToFile(BStr(kernel::Utf8ToWide(PathOf("new.dat"))).Get(), &ok)));
+    EXPECT_FALSE(fs::exists(PathOf("new.dat")));
+
+    // A folder that does not exist: an error, and nothing left anywhere.
+    EXPECT_TRUE(FAILED(MixedTable()->SaveToFile(BStr(kernel::Utf8ToWide(PathOf("no/such.dat"))).Get(), &ok)));
+    EXPECT_EQ(FilesInFolder(), 1u);
+}
+
+TEST_F(StorageFile, SavingThroughALinkReplacesTheLinkedFile) {
+    const std::string real = PathOf("real.dat"), link = PathOf("link.dat");
+    Write(real, "old");
+    fs::create_symlink(real, link);
+    ASSERT_EQ(Save(MixedTable().Get(), link), VARIANT_TRUE);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Read(real).substr(1, 9), "SaFeArRaY");
+}
+
+TEST_F(StorageFile, ThePlainByteFileRoundTripsBytesOnly) {
+    const std::string in = PathOf("bytes.bin"), out = PathOf("copy.bin");
+    Write(in, std::string("0123456789", 10));
+    ComPtr<ISafeArray> table = CreateValueArray();
+    std::int16_t ok = 0;
+    EXPECT_EQ(table->LoadFromFileAsStream(BStr(kernel::Utf8ToWide(in)).Get(), &ok), S_OK);
+    EXPECT_EQ(ok, VARIANT_TRUE);
+    std::int32_t rows = 0, columns = 0, type = 0;
+    table->GetBounds(&rows, &columns);
+    table->ElementType(&type);
+    EXPECT_EQ(rows, 1);
+    EXPECT_EQ(columns, 10);
+    EXPECT_EQ(type, VT_UI1);
+    OleVariant cell;
+    table->GetValue(0, 3, &cell);
+    EXPECT_EQ(cell.bVal, '3');
+    EXPECT_EQ(table->SaveToFileAsStream(BStr(kernel::Utf8ToWide(out)).Get(), &ok), S_OK);
+    EXPECT_EQ(ok, VARIANT_TRUE);
+    EXPECT_EQ(Read(out), "0123456789");
+
+    // A table of variants is not written as bytes; a missing file changes nothing.
+    ComPtr<ISafeArray> variants = MixedTable();
+    EXPECT_EQ(variants->SaveToFileAsStream(BStr(kernel::Utf8ToWide(PathOf("v.bin"))).Get(), &ok), S_OK);
+    EXPECT_EQ(ok, VARIANT_FALSE);
+    EXPECT_FALSE(fs::exists(PathOf("v.bin")));
+    EXPECT_EQ(table->LoadFromFileAsStream(BStr(kernel::Utf8ToWide(PathOf("none"))).Get(), &ok), S_OK);
+    EXPECT_EQ(ok, VARIANT_FALSE);
+    table->GetBounds(&rows, &columns);
+    EXPECT_EQ(columns, 10);
+}

@@ -1,0 +1,317 @@
+// The machine-wide log: host election and the shared name, banners, line format, daily files,
+// locking across processes, and a log that cannot write.
+#include "infra/log/log_host.h"
+#include "infra/log/log_lock.h"
+#include "infra/log/log_module.h"
+#include "infra/log/log_name.h"
+#include "infra/log/log_time.h"
+#include "platform/kernel/codepage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace quill::infra {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+
+// A local time as a clock value.
+TLogTime LocalTime(int year, int month, int day, int hour, int minute, int second, int millis) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    return std::chrono::system_clock::from_time_t(std::mktime(&tm)) + milliseconds(millis);
+}
+
+std::vector<std::string> ReadLines(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    std::string text = all.str();
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        EXPECT_NE(end, std::string::npos) << "every line ends in CR LF";
+        if (end == std::string::npos) break;
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = line.find('\t', start);
+        out.push_back(line.substr(start, tab - start));
+        if (tab == std::string::npos) return out;
+        start = tab + 1;
+    }
+}
+
+class LogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/quill-log-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        FRoot = pattern;
+        setenv("QUILL_DATA_DIR", FRoot.c_str(), 1);
+        FLogs = FRoot / "OrvixEquipment" / "LOGs";
+    }
+    void TearDown() override {
+        unsetenv("QUILL_DATA_DIR");
+        std::error_code ignored;
+        fs::remove_all(FRoot, ignored);
+    }
+    std::string ProcessFolderName(const std::string& module) const {
+        return module + "_" + ComputerName() + "_" + std::to_string(ProcessSessionNumber());
+    }
+
+    fs::path FRoot;
+    fs::path FLogs;
+};
+
+TEST_F(LogTest, TwoModulesOfOneProcessShareTheHostsDailyFile) {
+    const TLogTime now = LocalTime(2026, 12, 7, 20, 0, 21, 45);
+    const TLogClock clock = [now] { return now; };
+    {
+        TLogModule host("/opt/orvix/Quill.plu", clock);
+        TLogModule second("/opt/other/Scales.plu", clock);
+        host.Startup();
+        second.Startup();
+        EXPECT_TRUE(host.IsHost());
+        EXPECT_FALSE(second.IsHost());
+        const std::string expectedName = (FLogs / ProcessFolderName("Quill")).string() + ".log";
+        EXPECT_EQ(host.LogName(), expectedName);
+        EXPECT_EQ(second.LogName(), expectedName);
+        second.Write("Subject", "from the second module");
+        second.Shutdown();
+        host.Shutdown();
+    }
+    const fs::path folder = FLogs / ProcessFolderName("Quill");
+    const auto lines = ReadLines(folder / "2026-12-07.log");
+    const std::string hyphens(64, '-');
+    const std::string thread = ThreadIdText(CurrentThreadId());
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[0], "");
+    EXPECT_EQ(lines[1].rfind(">>LOG_STARTED------[", 0), 0u);
+    EXPECT_EQ(lines[1].substr(lines[1].size() - 65), "]" + hyphens);
+    EXPECT_EQ(lines[2], "07 20:00:21:045\t" + thread +
+                            "\tMainThread\tQuill\tThread create\tThreadId=" + thread +
+                            " ClassName=MainThread");
+    EXPECT_EQ(lines[3], ">>Module loaded----[/opt/other/Scales.plu]" + hyphens);
+    EXPECT_EQ(lines[4], "07 20:00:21:045\t" + thread +
+                            "\tMainThread\tScales\tThread create\tThreadId=" + thread +
+                            " ClassName=MainThread");
+    EXPECT_EQ(Fields(lines[5]).back(), "from the second module");
+    EXPECT_EQ(Fields(lines[6])[3], "Scales");
+    EXPECT_EQ(Fields(lines[6])[4] + "/" + Fields(lines[6])[5], "LogThread/Terminate");
+    EXPECT_EQ(lines[7], ">>Module unloaded--[/opt/other/Scales.plu]" + hyphens);
+    EXPECT_EQ(Fields(lines[8])[3], "Quill");
+    EXPECT_EQ(Fields(lines[8])[5], "Terminate");
+    EXPECT_EQ(lines[9].rfind(">>LOG_STOPPED------[", 0), 0u);
+}
+
+TEST_F(LogTest, HostElectionIsPerProcessAndEndsWithTheHost) {
+    auto first = std::make_unique<TLogModule>("/m/First.plu");
+    first->Startup();
+    ASSERT_TRUE(first->IsHost());
+    EXPECT_EQ(TLogHost::Elect(), nullptr) << "a second module of the process is not the host";
+    EXPECT_EQ(FindPublishedLogName(), first->LogName());
+    first.reset();
+    EXPECT_EQ(FindPublishedLogName(), "") << "the name is withdrawn with the host";
+    TLogModule next("/m/Next.plu");
+    next.Startup();
+    EXPECT_TRUE(next.IsHost()) << "the next module to load becomes the host";
+    EXPECT_NE(next.LogName().find("/Next_"), std::string::npos);
+}
+
+TEST_F(LogTest, StaleOrForeignHostFilesAreNotTrusted) {
+    // A file left by a dead process with our id: nobody holds its lock.
+    const std::string area = LogLockArea();
+    ASSERT_FALSE(area.empty());
+    std::ofstream(area + LogHostLockName()) << "/elsewhere/redirected.log";
+    EXPECT_EQ(FindPublishedLogName(), "");
+    // A link planted under the host's name is never followed.
+    fs::remove(area + LogHostLockName());
+    fs::create_symlink(FRoot / "target", area + LogHostLockName());
+    EXPECT_EQ(TLogHost::Elect(), nullptr);
+    EXPECT_FALSE(fs::exists(FRoot / "target"));
+    // With the stale file gone, election works and clears what an old file held.
+    fs::remove(area + LogHostLockName());
+    std::ofstream(area + LogHostLockName()) << "/a/much/longer/stale/name/than/ours.log";
+    auto host = TLogHost::Elect();
+    ASSERT_NE(host, nullptr);
+    ASSERT_TRUE(host->Publish("/x/Short.log"));
+    EXPECT_EQ(FindPublishedLogName(), "/x/Short.log");
+}
+
+TEST_F(LogTest, IndentDeltasAndUnregisteredThreads) {
+    const TLogTime now = LocalTime(2026, 3, 5, 8, 4, 9, 7);
+    TLogModule module("/m/Quill.plu", [now] { return now; });
+    module.Startup();
+    module.Write("Open", "a", 1);
+    module.Write("Inside", "b");
+    module.Write("Close", "c", -1);
+    module.Write("After", "d");
+    std::thread([&] { module.Write("Worker", "e"); }).join();
+    const TLog* log = module.Log();
+    ASSERT_NE(log, nullptr);
+    const auto lines = ReadLines(log->TodayFileName());
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(Fields(lines[3])[0], "05 08:04:09:007");
+    EXPECT_EQ(Fields(lines[3]).size(), 6u) << "written at the current indent";
+    EXPECT_EQ(Fields(lines[4]).size(), 7u) << "later lines indented by one tab";
+    EXPECT_EQ(Fields(lines[4])[4], "");
+    EXPECT_EQ(Fields(lines[4])[5], "Inside");
+    EXPECT_EQ(Fields(lines[5]).size(), 6u) << "a negative delta applies to its own line";
+    EXPECT_EQ(Fields(lines[6]).size(), 6u);
+    EXPECT_EQ(Fields(lines[7])[2], "...") << "a thread never registered";
+    EXPECT_NE(Fields(lines[7])[1], ThreadIdText(CurrentThreadId()));
+}
+
+TEST_F(LogTest, AWriteAfterMidnightStartsTheNextDaysFile) {
+    TLogTime now = LocalTime(2026, 12, 31, 23, 59, 59, 900);
+    TLogModule module("/m/Quill.plu", [&now] { return now; });
+    module.Startup();
+    module.Write("Late", "x");
+    now = LocalTime(2027, 1, 1, 0, 0, 0, 100);
+    module.Write("Early", "y");
+    const fs::path folder = fs::path(module.Log()->BaseFolder());
+    const auto before = ReadLines(folder / "2026-12-31.log");
+    const auto after = ReadLines(folder / "2027-01-01.log");
+    ASSERT_EQ(before.size(), 4u);
+    EXPECT_EQ(Fields(before[3])[4], "Late");
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(Fields(after[0])[0], "01 00:00:00:100");
+}
+
+TEST_F(LogTest, FoldersAndFilesAreOpenToEveryone) {
+    TLogModule module("/m/Quill.plu");
+    module.Startup();
+    struct stat st {};
+    ASSERT_EQ(stat(module.Log()->BaseFolder().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 01777u);
+    ASSERT_EQ(stat(module.Log()->TodayFileName().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0666u);
+    ASSERT_EQ(stat(LogLockArea().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 01777u);
+}
+
+TEST_F(LogTest, AFileThatCannotBeOpenedKeepsItsLinesForTheNextWrite) {
+    TLogModule module("/m/Quill.plu");
+    module.Startup();
+    TLog* log = module.Log();
+    ASSERT_NE(log, nullptr);
+    const std::string today = log->TodayFileName();
+    // Another user's link in place of the day's file: the write fails, the link is not followed.
+    fs::remove(today);
+    const fs::path target = FRoot / "victim";
+    fs::create_symlink(target, today);
+    module.Write("Kept", "one");
+    EXPECT_FALSE(log->AddLine("two"));
+    EXPECT_EQ(log->PendingCount(), 2u);
+    EXPECT_FALSE(fs::exists(target));
+    fs::remove(today);
+    EXPECT_TRUE(log->AddLine("three"));
+    EXPECT_EQ(log->PendingCount(), 0u);
+    const auto lines = ReadLines(today);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(Fields(lines[0])[4], "Kept");
+    EXPECT_EQ(lines[1], "two");
+    EXPECT_EQ(lines[2], "three");
+}
+
+TEST_F(LogTest, NoUsableLogFolderNeverStopsTheModule) {
+    const fs::path file = FRoot / "plain-file";
+    std::ofstream(file) << "x";
+    setenv("QUILL_DATA_DIR", (file / "below").c_str(), 1);
+    TLogModule module("/m/Quill.plu");
+    module.Startup();
+    EXPECT_EQ(module.Log(), nullptr);
+    module.Write("Ignored", "nothing to write to");
+    module.Shutdown();
+}
+
+TEST_F(LogTest, ProcessesWritingAtOnceNeverInterleaveWithinALine) {
+    const fs::path folder = FRoot / "shared";
+    constexpr int kLines = 200;
+    std::vector<pid_t> children;
+    for (char mark : {'a', 'b', 'c'}) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            {
+                TLog log(folder.string(), "/m/Quill.plu", false);
+                for (int i = 0; i < kLines; ++i)
+                    log.AddLine(std::string(5000, mark));
+            }
+            _exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        files.push_back(entry.path());
+    ASSERT_EQ(files.size(), 1u);
+    int body = 0;
+    for (const std::string& line : ReadLines(files[0])) {
+        if (line.rfind(">>Module", 0) == 0) continue;
+        ++body;
+        ASSERT_EQ(line.size(), 5000u);
+        EXPECT_EQ(line.find_first_not_of(line[0]), std::string::npos);
+    }
+    EXPECT_EQ(body, 3 * kLines);
+}
+
+TEST(LogName, NamesSessionsAndLimits) {
+    EXPECT_EQ(MakeLogName("/l/", "/usr/lib/Quill.plu", "pc", 42), "/l/Quill_pc_42.log");
+    EXPECT_EQ(MakeLogName("/l/", "/usr/lib/Quill.plu", "pc", -1), "/l/Quill_pc_9999.log");
+    EXPECT_EQ(ModuleBaseName("/a.b/noext"), "noext");
+    EXPECT_EQ(WithoutExtension("/x/Quill_pc_1.log"), "/x/Quill_pc_1");
+    const std::string folder = "/" + std::string(244, 'f') + "/"; // 246 characters
+    EXPECT_EQ(MakeLogName(folder, "Q", "pc", 12345).size(), 260u);
+    EXPECT_EQ(MakeLogName(folder, "Q", "pc", 123456), "") << "longer than the shared buffer";
+}
+
+TEST(LogTime, BannerAndLineTimes) {
+    const char* saved = std::getenv("LANG");
+    const std::string savedLang = saved ? saved : "";
+    const TLogTime when = LocalTime(2026, 12, 7, 9, 5, 3, 4);
+    setenv("LANG", "ru_RU.UTF-8", 1);
+    EXPECT_EQ(kernel::AnsiToUtf8(LogBannerTime(when)), "7 декабря 2026 г.09:05:03");
+    setenv("LANG", "en_US.UTF-8", 1);
+    EXPECT_EQ(LogBannerTime(when), "Monday, December 7, 202609:05:03");
+    if (saved)
+        setenv("LANG", savedLang.c_str(), 1);
+    else
+        unsetenv("LANG");
+    EXPECT_EQ(LogLineTime(when), "07 09:05:03:004");
+    EXPECT_EQ(LogFileDate(when), "2026-12-07");
+    EXPECT_EQ(FormatLogTime("'lit:'yy/M/d h:m:s z", when, false), "lit:26.12.7 9:5:3 4");
+}
+
+} // namespace
+} // namespace quill::infra
