@@ -46,11 +46,22 @@ bool ReplaceInto(std::basic_string_view<CharT> text, std::basic_string_view<Char
     const std::size_t r = replacement.size();
     const CharT* const data = text.data();
     const unsigned lastOfPattern = pattern[m - 1];
+    // The scan skips with a copy of the table whose slot for the pattern's last character is 0:
+    // it stops only where the window's last character may match, and only there compares.
+    const std::size_t lastShift = skip[lastOfPattern & 0xFF];
+    std::array<std::size_t, 256> scan = skip;
+    scan[lastOfPattern & 0xFF] = 0;
+    const std::size_t end = n - m;
     std::size_t copied = 0;
     std::size_t pos = 0;
-    while (pos <= n - m) {
-        const unsigned last = FoldT<ExactCase>(data[pos + m - 1]);
-        if (last == lastOfPattern) {
+    while (pos <= end) {
+        std::size_t shift;
+        while ((shift = scan[FoldT<ExactCase>(data[pos + m - 1]) & 0xFF]) != 0) {
+            pos += shift;
+            if (pos > end) break;
+        }
+        if (pos > end) break;
+        if (FoldT<ExactCase>(data[pos + m - 1]) == lastOfPattern) {
             std::size_t j = m - 1;
             while (j > 0 && FoldT<ExactCase>(data[pos + j - 1]) == pattern[j - 1])
                 --j;
@@ -68,7 +79,7 @@ bool ReplaceInto(std::basic_string_view<CharT> text, std::basic_string_view<Char
                 continue;
             }
         }
-        pos += skip[last & 0xFF];
+        pos += lastShift;
     }
     if (!found) return false;
     result.append(data + copied, n - copied);

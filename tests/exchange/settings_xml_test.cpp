@@ -197,6 +197,33 @@ TEST(TextUtils, ReplaceAllAgreesWithAPlainScan) {
     }
 }
 
+TEST(TextUtils, ReplaceAllOnUtf16AgreesWhereCharactersShareASkipSlot) {
+    // 'A', U+0141, U+0441 and U+1041 share the low byte 0x41 of the skip table.
+    const std::u16string alphabet = u"Aa\u0141\u0441\u1041b";
+    std::mt19937 random(777);
+    auto randomText = [&](std::size_t maxLength) {
+        std::u16string s(random() % (maxLength + 1), u' ');
+        for (char16_t& c : s)
+            c = alphabet[random() % alphabet.size()];
+        return s;
+    };
+    auto toBytes = [](const std::u16string& s) { // one byte per character, for the reference
+        std::string out;
+        for (char16_t c : s)
+            out += c < 0x80 ? char(c) : char('0' + c / 0x100);
+        return out;
+    };
+    for (int round = 0; round < 4000; ++round) {
+        const std::u16string text = randomText(40);
+        std::u16string search = randomText(4);
+        if (search.empty()) search = u"A";
+        const bool exactCase = round % 2 == 0;
+        const std::u16string replaced = ReplaceAll(text, search, u"#", exactCase);
+        ASSERT_EQ(toBytes(replaced),
+                  ReferenceReplace(toBytes(text), toBytes(search), "#", exactCase));
+    }
+}
+
 TEST(TextUtils, ReplaceAllEdgeCases) {
     EXPECT_EQ(ReplaceAll("abc", "", "x", true), "abc");
     EXPECT_EQ(ReplaceAll("", "a", "x", true), "");
