@@ -22,14 +22,20 @@ using test::DriverState;
 
 namespace {
 
-std::u16string Text(const com::VARIANT& v) { return rtl::VarToWide(v); }
-std::string Ansi(std::u16string_view text) { return kernel::WideToAnsi(text); }
+std::u16string Text(const com::VARIANT& v) {
+    return rtl::VarToWide(v);
+}
+std::string Ansi(std::u16string_view text) {
+    return kernel::WideToAnsi(text);
+}
 
-bool Call(TParams& block, rtl::TObject* context = nullptr) { return GuardedCallEntry(&block, context); }
+bool Call(TParams& block, rtl::TObject* context = nullptr) {
+    return GuardedCallEntry(&block, context);
+}
 
 // A host task object of the given class name.
 template <const char* Name> class TTask : public THostTask {
-public:
+  public:
     std::string_view ClassName() const override { return Name; }
 };
 constexpr char kInternalTask[] = "TInternalTask";
@@ -41,7 +47,7 @@ using TLargeObject = TTask<kOtherClass>;
 
 // A small object of the host's: anything written at byte offset 140 would land beyond it.
 class TSmallObject : public rtl::TObject {
-public:
+  public:
     std::string_view ClassName() const override { return "TSmallObject"; }
     std::uint64_t Field = 0x1122334455667788u;
 };
@@ -50,7 +56,8 @@ ComPtr<ISafeArray> Column(std::initializer_list<OleVariant> cells, int columns =
     ComPtr<ISafeArray> array = exchange::CreateValueArray();
     array->SetBounds(static_cast<std::int32_t>(cells.size()), columns);
     int row = 0;
-    for (const auto& cell : cells) array->SetValue(row++, 0, cell);
+    for (const auto& cell : cells)
+        array->SetValue(row++, 0, cell);
     return array;
 }
 
@@ -124,7 +131,8 @@ TEST(DispatchFailures, EveryRowBecomesTheBlocksErrorFields) {
     }
     {
         TParams block;
-        check(test::CallBlock(block, u"Code", 1, {OleVariant(5)}), {"result code", 5, u"list text 5"});
+        check(test::CallBlock(block, u"Code", 1, {OleVariant(5)}),
+              {"result code", 5, u"list text 5"});
         EXPECT_EQ(Text(block.Get(0)), u"5");
     }
     {
@@ -135,7 +143,8 @@ TEST(DispatchFailures, EveryRowBecomesTheBlocksErrorFields) {
     }
     {
         TParams block;
-        check(test::CallBlock(block, u"Fail", 1), {"plain failure in a handler", 20000, u"handler failed"});
+        check(test::CallBlock(block, u"Fail", 1),
+              {"plain failure in a handler", 20000, u"handler failed"});
     }
     {
         TParams block;
@@ -164,12 +173,9 @@ TEST(DispatchFailures, ResultKindsThatRaiseAndThoseThatDoNot) {
         std::int32_t Code;
     };
     const Row rows[] = {
-        {OleVariant(0), false, 0},
-        {OleVariant(u"3"), false, 0},
-        {OleVariant(2.5), false, 0},
-        {OleVariant(false), false, 0},
-        {OleVariant(true), true, -1},
-        {OleVariant(static_cast<com::LONGLONG>(7)), true, 7},
+        {OleVariant(0), false, 0},    {OleVariant(u"3"), false, 0},
+        {OleVariant(2.5), false, 0},  {OleVariant(false), false, 0},
+        {OleVariant(true), true, -1}, {OleVariant(static_cast<com::LONGLONG>(7)), true, 7},
         {OleVariant(-4), true, -4},
     };
     for (const Row& row : rows) {
@@ -194,7 +200,8 @@ TEST(DispatchFailures, FailingHandlerResetsTheDeviceContextAndFreesTheArguments)
     const com::ULONG before = argument->Release();
     {
         TParams block;
-        EXPECT_FALSE(Call(test::CallBlock(block, u"Fail1", 1, {OleVariant(static_cast<IDispatch*>(argument.Get()))}),
+        EXPECT_FALSE(Call(test::CallBlock(block, u"Fail1", 1,
+                                          {OleVariant(static_cast<IDispatch*>(argument.Get()))}),
                           &task));
         EXPECT_EQ(block.ErrorCode, 20000);
         EXPECT_EQ(DriverState().SeenDeviceContext, &task); // set for the call
@@ -231,7 +238,8 @@ TEST(DispatchNames, SpecialRequestsMatchOnlyInTheirExactSpelling) {
 
 TEST(DispatchNames, EitherNameOfAPairInAnyLetterCase) {
     test::ScopedTestDriver installed;
-    for (const char16_t* name : {u"switchon", u"SWITCHON", u"Включить", u"вКЛЮЧИТЬ", u"Nothing", u"ничего"}) {
+    for (const char16_t* name :
+         {u"switchon", u"SWITCHON", u"Включить", u"вКЛЮЧИТЬ", u"Nothing", u"ничего"}) {
         TParams block;
         EXPECT_TRUE(Call(test::CallBlock(block, name, 1))) << Ansi(name);
     }
@@ -289,7 +297,8 @@ TEST(DispatchArguments, ValueArrayOfOneColumnStandsForTheArguments) {
     test::ScopedTestDriver installed;
     ComPtr<ISafeArray> array = Column({OleVariant(2), OleVariant(3)});
     TParams block;
-    EXPECT_TRUE(Call(test::CallBlock(block, u"Add", 1, {OleVariant(static_cast<IDispatch*>(array.Get()))})));
+    EXPECT_TRUE(Call(
+        test::CallBlock(block, u"Add", 1, {OleVariant(static_cast<IDispatch*>(array.Get()))})));
     ASSERT_EQ(DriverState().SeenArguments.size(), 2u);
     EXPECT_EQ(rtl::VarToInt(DriverState().SeenArguments[0]), 2);
     EXPECT_EQ(rtl::VarToInt(DriverState().SeenArguments[1]), 3);
@@ -304,7 +313,8 @@ TEST(DispatchArguments, ValueArrayIsRestoredAfterAFailingCallToo) {
     test::ScopedTestDriver installed;
     ComPtr<ISafeArray> pair = Column({OleVariant(u"x"), OleVariant(3)});
     TParams block;
-    EXPECT_FALSE(Call(test::CallBlock(block, u"Add", 1, {OleVariant(static_cast<IDispatch*>(pair.Get()))})));
+    EXPECT_FALSE(
+        Call(test::CallBlock(block, u"Add", 1, {OleVariant(static_cast<IDispatch*>(pair.Get()))})));
     EXPECT_EQ(block.ErrorCode, 20000); // "x" is no number
     EXPECT_EQ(block.Count(), 4u);
     EXPECT_EQ(ArrayOf(block.Get(3)), pair.Get());
@@ -314,7 +324,8 @@ TEST(DispatchArguments, ValueArrayIsRestoredAfterAFailingCallToo) {
     // With the count already right the array is the argument itself, not its cells.
     ComPtr<ISafeArray> single = Column({OleVariant(-1)});
     TParams one;
-    EXPECT_TRUE(Call(test::CallBlock(one, u"Code", 1, {OleVariant(static_cast<IDispatch*>(single.Get()))})));
+    EXPECT_TRUE(Call(
+        test::CallBlock(one, u"Code", 1, {OleVariant(static_cast<IDispatch*>(single.Get()))})));
     EXPECT_EQ(ArrayOf(one.Get(0)), single.Get());
     EXPECT_EQ(ArrayOf(one.Get(3)), single.Get());
 }
@@ -323,8 +334,10 @@ TEST(DispatchArguments, ValueArrayOfTheWrongShapeCountsAsNoArgument) {
     test::ScopedTestDriver installed;
     ComPtr<ISafeArray> array = Column({OleVariant(2), OleVariant(3)}, 2);
     TParams block;
-    EXPECT_FALSE(Call(test::CallBlock(block, u"Add", 1, {OleVariant(static_cast<IDispatch*>(array.Get()))})));
-    EXPECT_EQ(Text(block.ErrorDescription), kCountMessage + u"Add]\r\nПередано: 0\r\nНеобходимо: 2");
+    EXPECT_FALSE(Call(
+        test::CallBlock(block, u"Add", 1, {OleVariant(static_cast<IDispatch*>(array.Get()))})));
+    EXPECT_EQ(Text(block.ErrorDescription),
+              kCountMessage + u"Add]\r\nПередано: 0\r\nНеобходимо: 2");
     EXPECT_EQ(ArrayOf(block.Get(3)), array.Get());
     EXPECT_EQ(DriverState().Calls, 0);
 }
@@ -332,9 +345,75 @@ TEST(DispatchArguments, ValueArrayOfTheWrongShapeCountsAsNoArgument) {
 TEST(DispatchArguments, ExtraArgumentsForAMethodWithoutAny) {
     test::ScopedTestDriver installed;
     TParams block;
-    EXPECT_FALSE(Call(test::CallBlock(block, u"Nothing", 1, {OleVariant(1), OleVariant(2), OleVariant(3)})));
-    EXPECT_EQ(Text(block.ErrorDescription), kCountMessage + u"Nothing]\r\nПередано: 3\r\nНеобходимо: 0");
+    EXPECT_FALSE(
+        Call(test::CallBlock(block, u"Nothing", 1, {OleVariant(1), OleVariant(2), OleVariant(3)})));
+    EXPECT_EQ(Text(block.ErrorDescription),
+              kCountMessage + u"Nothing]\r\nПередано: 3\r\nНеобходимо: 0");
     EXPECT_EQ(DriverState().Calls, 0);
+}
+
+TEST(DispatchArguments, NameAndKindInOtherFormsAreConverted) {
+    test::ScopedTestDriver installed;
+    {
+        TParams block;
+        block.AllocateStorage();
+        block.Add(OleVariant());
+        block.Add(OleVariant(5));
+        block.Add(OleVariant(1));
+        EXPECT_FALSE(Call(block));
+        EXPECT_EQ(Text(block.ErrorDescription), u"Метод/Свойство [5] не обнаружено");
+    }
+    {
+        TParams block;
+        block.AllocateStorage();
+        block.Add(OleVariant());
+        block.Add(OleVariant(u"Value"));
+        block.Add(OleVariant(u"2"));
+        EXPECT_TRUE(Call(block));
+        EXPECT_EQ(rtl::VarToInt(block.Get(0)), 7);
+    }
+    {
+        TParams block;
+        block.AllocateStorage();
+        block.Add(OleVariant());
+        block.Add(OleVariant(u"Nothing"));
+        block.Add(OleVariant(static_cast<com::LONGLONG>(1)));
+        EXPECT_TRUE(Call(block));
+        EXPECT_EQ(DriverState().Calls, 1);
+    }
+}
+
+TEST(DispatchArguments, BlockThatViewsTheCallersVectorWritesThroughItsReferences) {
+    test::ScopedTestDriver installed;
+    // The caller's vector holds the arguments last-first; the name is a text by reference and the
+    // result slot a variant by reference.
+    com::VARIANT result;
+    com::VariantInit(&result);
+    com::BStr name(u"Add");
+    BSTR nameText = name.Get();
+    com::LONG a = 2, b = 3;
+    com::VARIANT args[5];
+    for (auto& arg : args)
+        com::VariantInit(&arg);
+    args[4].vt = com::VT_BYREF | com::VT_VARIANT;
+    args[4].pvarVal = &result;
+    args[3].vt = com::VT_BYREF | com::VT_BSTR;
+    args[3].pbstrVal = &nameText;
+    args[2].vt = com::VT_I4;
+    args[2].lVal = 1;
+    args[1].vt = com::VT_BYREF | com::VT_I4;
+    args[1].plVal = &a;
+    args[0].vt = com::VT_BYREF | com::VT_I4;
+    args[0].plVal = &b;
+    com::DISPPARAMS caller{args, nullptr, 5, 0};
+    TParams block;
+    block.Attach(&caller);
+    EXPECT_TRUE(Call(block));
+    EXPECT_FALSE(block.Error);
+    EXPECT_EQ(Text(result), u"sum 5");
+    EXPECT_EQ(a, 20);
+    EXPECT_EQ(b, 30);
+    com::VariantClear(&result);
 }
 
 // ---- chains ----
@@ -380,7 +459,8 @@ TEST(DispatchRequests, FreeDropsSinkAndDevicesButHostReferencesStayValid) {
     registry::TDeviceItem* device = installed.Driver.NewDevice();
     installed.Driver.NewDevice();
     IDeviceItem* held = nullptr;
-    ASSERT_EQ(static_cast<IDeviceItem*>(device)->QueryInterface(IDeviceItem::Guid, reinterpret_cast<void**>(&held)),
+    ASSERT_EQ(static_cast<IDeviceItem*>(device)->QueryInterface(IDeviceItem::Guid,
+                                                                reinterpret_cast<void**>(&held)),
               com::S_OK);
     TParams block;
     block.MethodName = "__FRee";
@@ -431,14 +511,16 @@ TEST(DispatchRequests, EventSupportHandsOverTheSinkAndLocksTheSwitchProperty) {
     ASSERT_EQ(block.Count(), 1u);
     const OleVariant check = block.Get(0);
     ASSERT_EQ(check.vt, com::VT_UNKNOWN);
-    EXPECT_EQ(ComPtr<IDllMemberCheck>::QueryFrom(check.punkVal).Get(), static_cast<IDllMemberCheck*>(&driver));
+    EXPECT_EQ(ComPtr<IDllMemberCheck>::QueryFrom(check.punkVal).Get(),
+              static_cast<IDllMemberCheck*>(&driver));
     EXPECT_EQ(driver.EventSink.Get(), static_cast<IEventSupport2*>(&sink));
     EXPECT_EQ(driver.Devices->EventSink.Get(), static_cast<IEventSupport2*>(&sink));
 
     TParams write;
     EXPECT_FALSE(Call(test::CallBlock(write, u"УстройствоВключено", 3, {OleVariant(1)})));
     EXPECT_EQ(write.ErrorCode, 20000);
-    EXPECT_EQ(Text(write.ErrorDescription), u"Свойство [УстройствоВключено] доступно только для чтения");
+    EXPECT_EQ(Text(write.ErrorDescription),
+              u"Свойство [УстройствоВключено] доступно только для чтения");
     TParams read;
     EXPECT_TRUE(Call(test::CallBlock(read, u"DeviceIsOn", 2)));
     com::BStr name(u"УстройствоВключено");
@@ -472,8 +554,12 @@ template <class Task> void CheckTaskContext() {
     EXPECT_EQ(driver.CurrentDevice(&stranger), nullptr);
 }
 
-TEST(DispatchContexts, InternalTaskGetsTheSlotAndItsDevice) { CheckTaskContext<TTask<kInternalTask>>(); }
-TEST(DispatchContexts, TaskThreadGetsTheSlotAndItsDevice) { CheckTaskContext<TTask<kTaskThread>>(); }
+TEST(DispatchContexts, InternalTaskGetsTheSlotAndItsDevice) {
+    CheckTaskContext<TTask<kInternalTask>>();
+}
+TEST(DispatchContexts, TaskThreadGetsTheSlotAndItsDevice) {
+    CheckTaskContext<TTask<kTaskThread>>();
+}
 
 TEST(DispatchContexts, NoContextMeansTheDriverObjectAndTheCurrentDevice) {
     test::ScopedTestDriver installed;
