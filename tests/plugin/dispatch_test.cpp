@@ -525,6 +525,15 @@ TEST(DispatchRequests, EventSupportHandsOverTheSinkAndLocksTheSwitchProperty) {
     EXPECT_TRUE(Call(test::CallBlock(read, u"DeviceIsOn", 2)));
     com::BStr name(u"УстройствоВключено");
     EXPECT_TRUE(driver.IsProperty(name.Get()));
+
+    // A second property table set afterwards does not lift the lock.
+    static const PropertyRecord table2[] = {
+        {u"Другое", u"Other", u"", u"", false, u"", u"", test::HandleValue},
+    };
+    driver.SetPropertyTable2(table2);
+    TParams again;
+    EXPECT_FALSE(Call(test::CallBlock(again, u"DeviceIsOn", 3, {OleVariant(1)})));
+    EXPECT_EQ(again.ErrorCode, 20000);
     ASSERT_EQ(driver.SetEventSupport(nullptr), com::S_OK);
 }
 

@@ -26,7 +26,7 @@ bool MutexExists(const char* name) {
 
 // An object of the host's that offers IUnknown only.
 class TPlainObject : public com::IUnknown {
-public:
+  public:
     com::HRESULT QueryInterface(com::REFIID iid, void** object) override {
         if (iid == com::IUnknown::Guid) {
             *object = this;
@@ -136,8 +136,8 @@ TEST(DriverObject, GetMemberCheckHandsOutTheSameObject) {
     EXPECT_EQ(driver.GetMemberCheck(nullptr), com::E_POINTER);
     // Reached through IDllObject as a host would.
     IDllObject* object = nullptr;
-    ASSERT_EQ(static_cast<IDllMemberCheck*>(&driver)->QueryInterface(IDllObject::Guid,
-                                                                      reinterpret_cast<void**>(&object)),
+    ASSERT_EQ(static_cast<IDllMemberCheck*>(&driver)->QueryInterface(
+                  IDllObject::Guid, reinterpret_cast<void**>(&object)),
               com::S_OK);
     EXPECT_EQ(object, static_cast<IDllObject*>(&driver));
     object->Release();

@@ -37,8 +37,9 @@ inline TestDriverState& DriverState() {
 inline void Observe(rtl::TObject* context) {
     DriverState().SeenContext = context;
     plugin::TBaseDllObj* driver = plugin::DllObject;
-    DriverState().SeenDeviceContext =
-        driver && driver->Devices->Count() > 0 ? driver->Devices->GetItem(0)->FCallContext : nullptr;
+    DriverState().SeenDeviceContext = driver && driver->Devices->Count() > 0
+                                          ? driver->Devices->GetItem(0)->FCallContext
+                                          : nullptr;
 }
 
 inline void HandleChoose(rtl::TObject* context, std::vector<OleVariant>& args, OleVariant& result) {
@@ -67,12 +68,16 @@ inline void HandleFail(rtl::TObject* context, std::vector<OleVariant>&, OleVaria
 inline void HandleCoded(rtl::TObject*, std::vector<OleVariant>&, OleVariant&) {
     infra::RaiseCodedError(20029, {"X"});
 }
-inline void HandleThrow(rtl::TObject*, std::vector<OleVariant>&, OleVariant&) { throw 42; }
+inline void HandleThrow(rtl::TObject*, std::vector<OleVariant>&, OleVariant&) {
+    throw 42;
+}
 inline bool HandleValue(rtl::TObject*, bool write, OleVariant& value, const std::string& name) {
     ++DriverState().PropertyCalls;
     DriverState().LastWrittenName = name;
-    if (write) DriverState().Value = value;
-    else value = DriverState().Value;
+    if (write)
+        DriverState().Value = value;
+    else
+        value = DriverState().Value;
     return true;
 }
 
@@ -81,14 +86,10 @@ inline const plugin::MethodRecord kTableA[] = {
     {u"Включить,SwitchOn", 0, HandleNothing},
 };
 inline const plugin::MethodRecord kTableB[] = {
-    {u"Сложить,Add", 2, HandleAdd},
-    {u"Код,Code", 1, HandleCode},
-    {u"Ничего,Nothing", 0, HandleNothing},
-    {u"Сбой,Fail", 0, HandleFail},
-    {u"Сбой1,Fail1", 1, HandleFail},
-    {u"Дубль,Both", 0, HandleNothing},
-    {u"Бросок,Throw", 0, HandleThrow},
-    {u"Кодированный,Coded", 0, HandleCoded},
+    {u"Сложить,Add", 2, HandleAdd},        {u"Код,Code", 1, HandleCode},
+    {u"Ничего,Nothing", 0, HandleNothing}, {u"Сбой,Fail", 0, HandleFail},
+    {u"Сбой1,Fail1", 1, HandleFail},       {u"Дубль,Both", 0, HandleNothing},
+    {u"Бросок,Throw", 0, HandleThrow},     {u"Кодированный,Coded", 0, HandleCoded},
 };
 inline const plugin::PropertyRecord kTable1[] = {
     {u"Значение", u"Value", u"", u"", false, u"", u"", HandleValue},
@@ -101,7 +102,7 @@ inline const com::GUID kTestDriverModelGuid = com::MakeGuid("21111111-2222-3333-
 
 // A device whose error texts are its own, so a test can tell them from the list's.
 class TTestDevice : public registry::TDeviceItem {
-public:
+  public:
     using registry::TDeviceItem::TDeviceItem;
     std::string GetErrorText(std::int32_t code) const override {
         return "device text " + std::to_string(code);
@@ -109,8 +110,9 @@ public:
 };
 
 class TTestDriverList : public registry::TDevicesList {
-public:
-    explicit TTestDriverList(rtl::TCollectionItemClass itemClass) : registry::TDevicesList(itemClass) {
+  public:
+    explicit TTestDriverList(rtl::TCollectionItemClass itemClass)
+        : registry::TDevicesList(itemClass) {
         ModelList().RegisterBaseModel(kTestDriverModelGuid, u"Тестовый драйвер", 1, 1, 1, 1, 0, u"",
                                       u"ТестДрайвер", u"Сканер", u"Сканеры", nullptr);
         static const registry::TParamDefRow rows[] = {
@@ -127,17 +129,19 @@ public:
 };
 
 class TTestDriver : public plugin::TBaseDllObj {
-public:
+  public:
     TTestDriver()
         : plugin::TBaseDllObj(kTableA, kTableB, kTable1, rtl::ItemClassOf<TTestDevice>,
                               plugin::ListClassOf<TTestDriverList>, &plugin::CallEntry) {}
     TTestDriverList& List() { return static_cast<TTestDriverList&>(*Devices); }
-    registry::TDeviceItem* NewDevice() { return static_cast<registry::TDeviceItem*>(Devices->Add()); }
+    registry::TDeviceItem* NewDevice() {
+        return static_cast<registry::TDeviceItem*>(Devices->Add());
+    }
 };
 
 // Installs a test driver as the library's driver object for the life of the object.
 class ScopedTestDriver {
-public:
+  public:
     ScopedTestDriver() : FSaved(plugin::DllObject) {
         DriverState() = TestDriverState();
         plugin::DllObject = &Driver;
@@ -148,7 +152,7 @@ public:
 
     TTestDriver Driver;
 
-private:
+  private:
     plugin::TBaseDllObj* FSaved;
 };
 
@@ -159,17 +163,19 @@ inline exchange::TParams& CallBlock(exchange::TParams& block, std::u16string_vie
     block.Add(OleVariant());
     block.Add(OleVariant(name));
     block.Add(OleVariant(kind));
-    for (const auto& a : args) block.Add(a);
+    for (const auto& a : args)
+        block.Add(a);
     return block;
 }
 
 // A host's event sink: counts its references and the value arrays it made; its value arrays are
 // the library's own.
 class TTestEventSink : public IEventSupport2 {
-public:
+  public:
     com::HRESULT QueryInterface(com::REFIID iid, void** object) override {
         if (!object) return com::E_POINTER;
-        if (iid == com::IUnknown::Guid || iid == IEventSupport::Guid || iid == IEventSupport2::Guid) {
+        if (iid == com::IUnknown::Guid || iid == IEventSupport::Guid ||
+            iid == IEventSupport2::Guid) {
             *object = static_cast<IEventSupport2*>(this);
             AddRef();
             return com::S_OK;

@@ -17,14 +17,18 @@ using registry::TDeviceItem;
 
 namespace {
 
-std::string Ansi(std::u16string_view text) { return kernel::WideToAnsi(text); }
-std::u16string Text(const com::VARIANT& v) { return rtl::VarToWide(v); }
+std::string Ansi(std::u16string_view text) {
+    return kernel::WideToAnsi(text);
+}
+std::u16string Text(const com::VARIANT& v) {
+    return rtl::VarToWide(v);
+}
 
 const com::GUID kModel = com::MakeGuid("31111111-2222-3333-4444-555555555555");
 
 // The two rows every list registers, and five rows of a keyboard scanner.
 class TScannerLikeList : public registry::TDevicesList {
-public:
+  public:
     TScannerLikeList() : registry::TDevicesList(rtl::ItemClassOf<TDeviceItem>) {
         ModelList().RegisterBaseModel(kModel, u"Сканер таблиц", 1, 1, 1, 1, 0, u"", u"СканерТаблиц",
                                       u"Сканер", u"Сканеры", nullptr);
@@ -41,9 +45,10 @@ public:
 
 // A host's event sink that makes the library's value arrays and counts them.
 class TArraySink : public IEventSupport2 {
-public:
+  public:
     com::HRESULT QueryInterface(com::REFIID iid, void** object) override {
-        if (iid == com::IUnknown::Guid || iid == IEventSupport::Guid || iid == IEventSupport2::Guid) {
+        if (iid == com::IUnknown::Guid || iid == IEventSupport::Guid ||
+            iid == IEventSupport2::Guid) {
             *object = static_cast<IEventSupport2*>(this);
             AddRef();
             return com::S_OK;
@@ -129,9 +134,10 @@ TEST(ParamTable, SevenParametersGiveEightRowsOfSevenColumns) {
     EXPECT_EQ(Text(Cell(array.Get(), 0, 6)), u"");
 
     // The parameter rows in order: the two common ones, then the scanner's.
-    const char16_t* names[] = {u"Использовать", u"Неразделяемое", u"HookPref", u"HookPost",
-                               u"HookTimeOut", u"UseInterCharInterval", u"MinDataLen"};
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(Text(Cell(array.Get(), i + 1, 0)), names[i]);
+    const char16_t* names[] = {u"Использовать", u"Неразделяемое",        u"HookPref",  u"HookPost",
+                               u"HookTimeOut",  u"UseInterCharInterval", u"MinDataLen"};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(Text(Cell(array.Get(), i + 1, 0)), names[i]);
 
     // Values and defaults typed by the row's type; the type column in its XML spelling.
     EXPECT_EQ(Text(Cell(array.Get(), 5, 3)), u"Число");
@@ -226,9 +232,9 @@ TEST(ParamTable, ReadBackStopsAtTheFirstRowThatIsNoNumber) {
         EXPECT_EQ(e.Code, 20029);
         EXPECT_EQ(e.Message(), Ansi(u"Неверный тип свойства [Время ожидания]"));
     }
-    EXPECT_EQ(device->GetParamStr("HookPref"), "applied");   // the rows before it
-    EXPECT_EQ(device->GetParamStr("HookTimeOut"), "65");     // not this one
-    EXPECT_EQ(device->GetParamStr("MinDataLen"), "4");       // nor the rows after it
+    EXPECT_EQ(device->GetParamStr("HookPref"), "applied"); // the rows before it
+    EXPECT_EQ(device->GetParamStr("HookTimeOut"), "65");   // not this one
+    EXPECT_EQ(device->GetParamStr("MinDataLen"), "4");     // nor the rows after it
 
     // A read-only row is not checked, and its value is taken as it is.
     array->SetValue(5, 5, OleVariant(1));
