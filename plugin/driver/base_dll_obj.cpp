@@ -249,13 +249,21 @@ bool TBaseDllObj::IsStandardMethod(BSTR name) {
 }
 
 bool TBaseDllObj::IsSwitchOn(BSTR name) {
-    const std::u16string text = TextFromBStr(name);
-    return kernel::WideSameText(text, u"Включить") || kernel::WideSameText(text, u"SwitchOn");
+    try {
+        const std::u16string text = TextFromBStr(name);
+        return kernel::WideSameText(text, u"Включить") || kernel::WideSameText(text, u"SwitchOn");
+    } catch (...) {
+        return false;
+    }
 }
 
 bool TBaseDllObj::IsSwitchOff(BSTR name) {
-    const std::u16string text = TextFromBStr(name);
-    return kernel::WideSameText(text, u"Выключить") || kernel::WideSameText(text, u"SwitchOff");
+    try {
+        const std::u16string text = TextFromBStr(name);
+        return kernel::WideSameText(text, u"Выключить") || kernel::WideSameText(text, u"SwitchOff");
+    } catch (...) {
+        return false;
+    }
 }
 
 } // namespace quill::plugin

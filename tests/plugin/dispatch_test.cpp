@@ -124,6 +124,14 @@ TEST(DispatchFailures, EveryRowBecomesTheBlocksErrorFields) {
         EXPECT_EQ(DriverState().PropertyCalls, 0);
     }
     {
+        TParams block; // a write without the value to write
+        test::CallBlock(block, u"Value", 3);
+        block.Error = false;
+        EXPECT_FALSE(Call(block));
+        EXPECT_EQ(block.ErrorCode, 20000);
+        EXPECT_EQ(DriverState().PropertyCalls, 0);
+    }
+    {
         TParams block;
         check(test::CallBlock(block, u"add", 1, {OleVariant(1)}),
               {"count", 20000, kCountMessage + u"add]\r\nПередано: 1\r\nНеобходимо: 2"});
