@@ -187,8 +187,14 @@ TEST(DriverObject, FindReturnsTheFirstRecordInTableOrder) {
     // A second table of properties is searched first.
     static const PropertyRecord table2[] = {
         {u"Другое", u"Value", u"", u"", true, u"", u"", test::HandleValue},
+        {u"БезВторого", u"", u"", u"", true, u"", u"", test::HandleValue},
     };
     driver.SetPropertyTable2(table2);
     EXPECT_EQ(driver.FindProperty(u"value"), &table2[0]);
     EXPECT_EQ(driver.FindProperty(u"Значение"), &test::kTable1[0]);
+    EXPECT_EQ(driver.FindProperty(u"безвторого"), &table2[1]);
+    // A missing second name is no name: the empty text names nothing.
+    EXPECT_EQ(driver.FindProperty(u""), nullptr);
+    BStr empty(u"");
+    EXPECT_FALSE(driver.IsProperty(empty.Get()));
 }
