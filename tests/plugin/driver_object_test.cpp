@@ -6,6 +6,7 @@
 #include "platform/kernel/named_mutex.h"
 #include "plugin/test_driver.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -44,6 +45,11 @@ class TPlainObject : public com::IUnknown {
 } // namespace
 
 TEST(DriverObject, ConstructionSetsUpListControlAndMutexForItsLifetime) {
+    // Mutexes are machine-wide: a folder of this test's own keeps other test processes' drivers
+    // out of the picture.
+    char folder[] = "/tmp/quill-mutex-test-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    setenv("QUILL_RUNTIME_DIR", folder, 1);
     EXPECT_FALSE(MutexExists("Global\\Quill.TestDriver"));
     {
         test::TTestDriver driver;
@@ -60,6 +66,8 @@ TEST(DriverObject, ConstructionSetsUpListControlAndMutexForItsLifetime) {
     }
     EXPECT_FALSE(MutexExists("Global\\Quill.TestDriver"));
     EXPECT_EQ(PluginControlHolder(), nullptr);
+    unsetenv("QUILL_RUNTIME_DIR");
+    std::filesystem::remove_all(folder);
 }
 
 TEST(DriverObject, IdentityFromTheLibraryFile) {
