@@ -138,22 +138,15 @@ std::string TDevicesList::GetErrorText(std::int32_t code) const {
 }
 
 void TDevicesList::RegisterParams(std::span<const TParamDefRow> rows) {
+    // A row finds its definition by its own name, which may match a definition's name or second
+    // name; the row's second name is only taken over, so that an alias never lets one row
+    // overwrite the definition of another parameter.
     TPropList& defs = ModelParamDefs();
-    for (const TParamDefRow& row : rows) {
-        const std::string name = RowText(row.Name, capacity::Name);
-        const std::string second = RowText(row.SecondName, capacity::Name);
-        TPropItem* item = defs.FindByIdentifier(name);
-        if (!item && !second.empty()) item = defs.FindByIdentifier(second);
-        if (!item) item = static_cast<TPropItem*>(defs.Add());
-        item->Identifier = name;
-        item->Alias = second;
-        item->Name = RowText(row.Caption, capacity::Name);
-        item->TypeName = RowText(row.TypeName, capacity::TypeName);
-        item->ReadOnly = row.ReadOnly != 0;
-        item->DefaultValue = RowText(row.DefaultValue, capacity::Text);
-        item->Description = RowText(row.Description, capacity::Text);
-        item->Value = item->DefaultValue;
-    }
+    for (const TParamDefRow& row : rows)
+        defs.AddDefinition(RowText(row.Name, capacity::Name), RowText(row.SecondName, capacity::Name),
+                           RowText(row.Caption, capacity::Name), RowText(row.TypeName, capacity::TypeName),
+                           row.ReadOnly != 0, RowText(row.DefaultValue, capacity::Text),
+                           RowText(row.Description, capacity::Text));
 }
 
 void TDevicesList::SetParamDefault(std::string_view name, const VARIANT& value, bool readOnly) {
@@ -394,16 +387,19 @@ void TDevicesList::LoadList(const VARIANT& settings) {
     FModels.reset();
     if (!root) return;
     const auto devices = exchange::SelectNodesByNumber(root, exchange::node::AnyDevice);
+    // Every element is a "Устройство" of the same document, so what a device's own load would
+    // find out about the document's layout is found out once: asking it per device would make
+    // loading n devices take time in n squared.
+    const bool olderLayout = devices.Length() > 0 && TDeviceItem::IsOlderLayout(root);
     for (std::size_t i = 0; i < devices.Length(); ++i) {
         XmlNode element = devices.Item(i);
         const GUID guid = infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::Id));
-        const OleVariant node = xml::NodeToVariant(element);
         if (TDeviceItem* device = FindByGuid(guid)) {
-            device->LoadDeviceSettings(node);
+            device->LoadDeviceElement(element, olderLayout);
         } else {
             TDeviceItem* created = NewDevice(-1);
             try {
-                created->LoadDeviceSettings(node);
+                created->LoadDeviceElement(element, olderLayout);
             } catch (...) {
                 created->CloseItem();
                 throw;
@@ -420,6 +416,25 @@ std::int32_t TDevicesList::GetDeviceSettings(const VARIANT& key, OleVariant& res
         result = device->BuildSettingsDocument();
         return 0;
     }
+    return AllDeviceSettings(result);
+}
+
+std::int32_t TDevicesList::GetDeviceSettings(std::string_view key, OleVariant& result) {
+    result.Clear();
+    // An 8-bit key is a GUID text (the empty text included) or else an identifier.
+    if (infra::IsGuidText(OleVariant(kernel::AnsiToWide(key)))) {
+        TDeviceItem* device = FindByGuid(infra::GuidFromText(key));
+        if (!device) return 3;
+        result = device->BuildSettingsDocument();
+        return 0;
+    }
+    TDeviceItem* device = FindByIdentifier(key);
+    if (!device) return 3;
+    result = device->BuildSettingsDocument();
+    return 0;
+}
+
+std::int32_t TDevicesList::AllDeviceSettings(OleVariant& result) const {
     // Every device's settings under one root "EquList", in index order.
     std::u16string text = u"<EquList>";
     for (int i = 0; i < Count(); ++i) {

@@ -72,7 +72,12 @@ public:
     std::int32_t AddDeviceWithDialog(com::OleVariant& settings, bool showDialog);
     std::int32_t ShowDeviceSettings(const com::GUID& guid);
     void LoadList(const com::VARIANT& settings);
+    // `key`: a UTF-16 GUID text gives that device's settings document (3 when there is none);
+    // any other key gives the "EquList" document of every device.
     std::int32_t GetDeviceSettings(const com::VARIANT& key, com::OleVariant& result);
+    // The same for an 8-bit key: a GUID text (the empty text is the null GUID) or else a device
+    // identifier; 3 when no device matches.
+    std::int32_t GetDeviceSettings(std::string_view key, com::OleVariant& result);
     void LoadModelList(const com::VARIANT& settings);
     void ReadColours(const com::VARIANT& settings);
 
@@ -122,6 +127,8 @@ private:
     // Loads `settings` into a device that was just created, removing it again on failure.
     void LoadNewDevice(TDeviceItem* device, const com::VARIANT& settings);
     TDeviceItem* LookUpSettingsDevice(const com::VARIANT& settings);
+    // A document whose root "EquList" holds a copy of every device's settings, in index order.
+    std::int32_t AllDeviceSettings(com::OleVariant& result) const;
 
     std::unique_ptr<exchange::TModelList> FModels;
     TDriverInfo FDriverInfo;
