@@ -94,8 +94,8 @@ void TDevicesList::GuidChanged(TDeviceItem* device, const GUID& previous) {
     FByGuid.emplace(GuidKey(device->Guid()), device);
 }
 
-int TDevicesList::InstanceNumber(std::string_view identifier) const {
-    const std::string prefix = kernel::AnsiUpperCase(kernel::WideToAnsi(InstancePrefix()));
+int TDevicesList::InstanceNumber(std::string_view identifier, std::string_view prefixText) {
+    const std::string prefix = kernel::AnsiUpperCase(prefixText);
     const std::string upper = kernel::AnsiUpperCase(identifier);
     if (upper.size() <= prefix.size() || upper.compare(0, prefix.size(), prefix) != 0) return 0;
     const std::string digits = upper.substr(prefix.size());
@@ -113,7 +113,9 @@ void TDevicesList::IdentifierChanged(const std::string& previous, const std::str
         auto it = FIdentifiers.find(kernel::AnsiUpperCase(previous));
         if (it != FIdentifiers.end() && --it->second <= 0) {
             FIdentifiers.erase(it);
-            const int n = InstanceNumber(previous);
+            // The hint belongs to the prefix it was found for, which need not be the current
+            // model's any more.
+            const int n = InstanceNumber(previous, FHintPrefix);
             if (n > 0 && n < FFreeHint) FFreeHint = n;
         }
     }
@@ -207,7 +209,7 @@ std::string TDevicesList::ProposeIdentifier(std::string_view except) const {
         FFreeHint = 1;
     }
     // An identifier equal to `except` does not count as taken.
-    const int exceptNumber = InstanceNumber(except);
+    const int exceptNumber = InstanceNumber(except, prefix);
     if (exceptNumber > 0 && exceptNumber < FFreeHint) return prefix + std::to_string(exceptNumber);
     for (int i = FFreeHint; i <= 10000; ++i) {
         const std::string candidate = prefix + std::to_string(i);

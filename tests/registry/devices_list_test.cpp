@@ -249,3 +249,16 @@ TEST(DevicesList, LoadListTellsTheLayoutOnceForTheWholeDocument) {
         u"Описание=\"D1\"/></Оборудование>")));
     EXPECT_EQ(list.GetItem(0)->Identifier(), "N1");
 }
+
+TEST(DevicesList, ProposalsStayRightWhileTheCurrentModelChanges) {
+    TTestDevicesList list;
+    TDeviceItem* first = NewDevice(list);
+    NewDevice(list);
+    EXPECT_EQ(list.ProposeIdentifier(""), Prefix() + "3");
+    // The host's models load and another model becomes current; a device leaves meanwhile.
+    list.ModelList().RegisterModel(MakeGuid("22222222-3333-4444-5555-666666666666"), u"Другой", 0,
+                                   u"Другой №", u"Другой");
+    first->CloseItem();
+    list.ModelList().SelectModel(0);
+    EXPECT_EQ(list.ProposeIdentifier(""), Prefix() + "1");
+}
