@@ -354,7 +354,9 @@ std::int32_t TDevicesList::AddDeviceWithDialog(OleVariant& settings, bool showDi
     LoadNewDevice(device, settings);
     std::int32_t result = 0;
     try {
-        if (showDialog) result = ShowDeviceSettings(device->Guid());
+        // The dialog is the new device's own: looking it up by its GUID would find an older
+        // device that carries the same code and edit that one instead.
+        if (showDialog) result = device->ShowSettings();
         if (result != 0) {
             device->CloseItem();
             return result;

@@ -262,3 +262,39 @@ TEST(DevicesList, ProposalsStayRightWhileTheCurrentModelChanges) {
     list.ModelList().SelectModel(0);
     EXPECT_EQ(list.ProposeIdentifier(""), Prefix() + "1");
 }
+
+namespace {
+
+// A device whose settings dialog records where it was shown and answers as told.
+class TDialogDevice : public TDeviceItem {
+public:
+    using TDeviceItem::TDeviceItem;
+    std::int32_t ShowSettings() override {
+        ++Shown;
+        return Answer;
+    }
+    int Shown = 0;
+    static inline std::int32_t Answer = 0;
+};
+
+} // namespace
+
+TEST(DevicesList, AddWithDialogShowsTheNewDevicesDialogEvenWhenItsCodeIsTaken) {
+    TTestDevicesList list(rtl::ItemClassOf<TDialogDevice>);
+    const char16_t* guid = u"{70231714-9996-413C-BFBB-F504227138B8}";
+    auto* older = static_cast<TDialogDevice*>(list.Add());
+    older->SetGuid(infra::GuidFromText(std::u16string_view(guid)));
+    OleVariant settings(DeviceText(guid, u"Newer"));
+    TDialogDevice::Answer = 0;
+    EXPECT_EQ(list.AddDeviceWithDialog(settings, true), 0);
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(older->Shown, 0);
+    EXPECT_EQ(static_cast<TDialogDevice*>(list.GetItem(1))->Shown, 1);
+    // Cancelled: the new device goes again and the settings stay as they were.
+    TDialogDevice::Answer = -1;
+    OleVariant again(DeviceText(guid, u"Cancelled"));
+    EXPECT_EQ(list.AddDeviceWithDialog(again, true), -1);
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(older->Shown, 0);
+    EXPECT_EQ(TextFromBStr(again.bstrVal), DeviceText(guid, u"Cancelled"));
+}
