@@ -22,10 +22,10 @@ namespace {
 using namespace quill;
 
 class TBenchDevicesList : public registry::TDevicesList {
-public:
+  public:
     TBenchDevicesList() : registry::TDevicesList(rtl::ItemClassOf<registry::TDeviceItem>) {
-        ModelList().RegisterBaseModel(ScannerModelGuid, u"Сканер", 1, 1, 1, 1, 0, u"", u"Сканер", u"Сканер",
-                                      u"Сканер", nullptr);
+        ModelList().RegisterBaseModel(ScannerModelGuid, u"Сканер", 1, 1, 1, 1, 0, u"", u"Сканер",
+                                      u"Сканер", u"Сканер", nullptr);
         static const registry::TParamDefRow rows[] = {
             {u"HookPref", u"", u"Префикс", u"String", 0, u"+++", u"Префикс", nullptr},
             {u"HookSuff", u"", u"Суффикс", u"String", 0, u"", u"Суффикс", nullptr},
@@ -45,10 +45,15 @@ const std::u16string& SettingsText(int devices) {
     for (int d = 0; d < devices; ++d) {
         std::snprintf(code, sizeof code, "{%08X-1234-4ABC-8DEF-%012X}", d * 7919, d);
         const std::u16string n = kernel::Utf8ToWide(std::to_string(d));
-        text += u"<Устройство Код=\"" + kernel::Utf8ToWide(code) + u"\" КодМодели=\"{3E9A6C1B-7D24-4F58-A6B2-91C0D3E4F5A7}\" "
-                u"Наименование=\"Сканер " + n + u"\" КодТо4киДоступа=\"\"><Параметры>"
+        text += u"<Устройство Код=\"" + kernel::Utf8ToWide(code) +
+                u"\" КодМодели=\"{3E9A6C1B-7D24-4F58-A6B2-91C0D3E4F5A7}\" "
+                u"Наименование=\"Сканер " +
+                n +
+                u"\" КодТо4киДоступа=\"\"><Параметры>"
                 u"<Параметр Идентификатор=\"Использовать\" Зна4ение=\"1\"/>"
-                u"<Параметр Идентификатор=\"HookPref\" Зна4ение=\"~" + n + u"\"/>"
+                u"<Параметр Идентификатор=\"HookPref\" Зна4ение=\"~" +
+                n +
+                u"\"/>"
                 u"<Параметр Идентификатор=\"HookSuff\" Зна4ение=\"#\"/>"
                 u"<Параметр Идентификатор=\"HookTimeOut\" Зна4ение=\"50\"/>"
                 u"</Параметры></Устройство>";
@@ -101,13 +106,14 @@ void BM_GetDeviceSettings(benchmark::State& state) {
 BENCHMARK(BM_GetDeviceSettings)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 class TSummaryReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             // A single run, or the median of repeated runs.
             const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
             if (single || (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median"))
-                Seconds[run.run_name.str()] = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+                Seconds[run.run_name.str()] =
+                    run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
         }
         ConsoleReporter::ReportRuns(runs);
     }

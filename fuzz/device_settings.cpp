@@ -23,10 +23,10 @@ using namespace quill;
 
 // A list with a registered base model and two parameters, as a scanner driver sets it up.
 class TFuzzDevicesList : public registry::TDevicesList {
-public:
+  public:
     TFuzzDevicesList() : registry::TDevicesList(rtl::ItemClassOf<registry::TDeviceItem>) {
-        ModelList().RegisterBaseModel(ScannerModelGuid, u"Сканер", 1, 1, 1, 1, 0, u"", u"Сканер", u"Сканер",
-                                      u"Сканер", nullptr);
+        ModelList().RegisterBaseModel(ScannerModelGuid, u"Сканер", 1, 1, 1, 1, 0, u"", u"Сканер",
+                                      u"Сканер", u"Сканер", nullptr);
         static const registry::TParamDefRow rows[] = {
             {u"HookPref", u"", u"Префикс", u"String", 0, u"+++", u"Префикс", nullptr},
             {u"HookTimeOut", u"", u"Время ожидания", u"Integer", 0, u"65", u"Время", nullptr},

@@ -25,7 +25,8 @@ const char16_t* const kGuid = u"{0F1E2D3C-4B5A-4968-8776-655443322110}";
 OleVariant DeviceDocument(const char16_t* guid, const char16_t* name) {
     auto document = exchange::CreateXmlDocument();
     document->LoadXml(std::u16string(u"<Устройство Код=\"") + guid + u"\" Наименование=\"" + name +
-                      u"\"><Параметры><Параметр Идентификатор=\"HookPref\" Зна4ение=\"~\"/></Параметры></Устройство>");
+                      u"\"><Параметры><Параметр Идентификатор=\"HookPref\" "
+                      u"Зна4ение=\"~\"/></Параметры></Устройство>");
     return xml::NodeToVariant(xml::XmlNode(document.Get()));
 }
 
@@ -43,7 +44,10 @@ std::u16string Identifier(IDeviceItem& device) {
     OleVariant settings;
     EXPECT_EQ(device.GetSettings(&settings), S_OK);
     auto document = xml::NodeFromVariant(settings);
-    return static_cast<xml::TXmlDocument*>(document.Get())->DocumentElement()->GetAttribute(u"Наименование").value_or(u"?");
+    return static_cast<xml::TXmlDocument*>(document.Get())
+        ->DocumentElement()
+        ->GetAttribute(u"Наименование")
+        .value_or(u"?");
 }
 
 } // namespace
@@ -162,7 +166,8 @@ TEST(ModelInterface, AddDeviceInsertsAtTheFront) {
     TTestDevicesList list;
     auto model = ModelOf(list);
     auto back = Create(*model, DeviceDocument(kGuid, u"Задний"));
-    const OleVariant settings = DeviceDocument(u"{11111111-0000-4000-8000-000000000001}", u"Передний");
+    const OleVariant settings =
+        DeviceDocument(u"{11111111-0000-4000-8000-000000000001}", u"Передний");
     IDeviceItem* added = nullptr;
     ASSERT_EQ(model->AddDevice(&settings, &added), S_OK);
     auto front = ComPtr<IDeviceItem>::Adopt(added);
