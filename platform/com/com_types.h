@@ -122,4 +122,13 @@ consteval GUID MakeGuid(std::string_view s) {
 
 constexpr bool IsEqualGUID(const GUID& a, const GUID& b) { return a == b; }
 
+// A hash of the 16 bytes, for GUID-keyed tables.
+struct GuidHash {
+    std::size_t operator()(const GUID& g) const noexcept {
+        std::uint64_t h = (std::uint64_t{g.Data1} << 32) ^ (std::uint64_t{g.Data2} << 16) ^ g.Data3;
+        for (int i = 0; i < 8; ++i) h = (h ^ g.Data4[i]) * 0x100000001B3ull;
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    }
+};
+
 } // namespace quill::com

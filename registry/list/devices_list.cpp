@@ -72,9 +72,6 @@ TDevicesList::~TDevicesList() {
     FModelList.reset();
 }
 
-std::string TDevicesList::GuidKey(const GUID& guid) {
-    return std::string(reinterpret_cast<const char*>(&guid), sizeof guid);
-}
 
 void TDevicesList::Notify(rtl::TCollectionItem* item, rtl::TCollectionNotification action) {
     infra::TRootCollection::Notify(item, action);
@@ -85,13 +82,13 @@ void TDevicesList::Notify(rtl::TCollectionItem* item, rtl::TCollectionNotificati
 }
 
 void TDevicesList::GuidChanged(TDeviceItem* device, const GUID& previous) {
-    auto range = FByGuid.equal_range(GuidKey(previous));
+    auto range = FByGuid.equal_range(previous);
     for (auto it = range.first; it != range.second; ++it)
         if (it->second == device) {
             FByGuid.erase(it);
             break;
         }
-    FByGuid.emplace(GuidKey(device->Guid()), device);
+    FByGuid.emplace(device->Guid(), device);
 }
 
 int TDevicesList::InstanceNumber(std::string_view identifier, std::string_view prefixText) {
@@ -123,7 +120,7 @@ void TDevicesList::IdentifierChanged(const std::string& previous, const std::str
 }
 
 void TDevicesList::Unindex(TDeviceItem* device) {
-    auto range = FByGuid.equal_range(GuidKey(device->Guid()));
+    auto range = FByGuid.equal_range(device->Guid());
     for (auto it = range.first; it != range.second; ++it)
         if (it->second == device) {
             FByGuid.erase(it);
@@ -176,7 +173,7 @@ std::u16string TDevicesList::EquipmentClass() const { return FModelList->Current
 // ---- lookups ----
 
 TDeviceItem* TDevicesList::FindByGuid(const GUID& guid) const {
-    auto range = FByGuid.equal_range(GuidKey(guid));
+    auto range = FByGuid.equal_range(guid);
     TDeviceItem* first = nullptr;
     int firstIndex = 0;
     for (auto it = range.first; it != range.second; ++it) {

@@ -133,11 +133,10 @@ private:
     std::unique_ptr<exchange::TModelList> FModels;
     TDriverInfo FDriverInfo;
     std::unique_ptr<TModelPluList> FModelList;
-    static std::string GuidKey(const com::GUID& guid);
     // The number in "<prefix><number>" of an identifier (1 to 10000, ignoring case), or 0.
     static int InstanceNumber(std::string_view identifier, std::string_view prefix);
 
-    std::unordered_multimap<std::string, TDeviceItem*> FByGuid;
+    std::unordered_multimap<com::GUID, TDeviceItem*, com::GuidHash> FByGuid;
     // How many devices carry each identifier (upper-cased), and the lowest instance number that
     // may be free for FHintPrefix: every "<FHintPrefix><i>" below it is taken. The current model,
     // and with it the prefix, changes when the host's models load; the hint starts afresh then.
