@@ -1,6 +1,5 @@
 #include "capture/framing/scan_framer.h"
 
-#include "capture/framing/escapes.h"
 
 #include <algorithm>
 
@@ -49,8 +48,7 @@ KeyDecision TScanFramer::OnKeyDown(const KeyDown& key) {
         FHeldKeys.push_back(HeldKeyLine({key.Shift, key.Control, key.Alt, key.Key}));
         bool keep = false;
         std::int32_t timeout = 0;
-        const int count = FDevices.DeviceCount();
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < FDevices.DeviceCount(); ++i) {
             const IFramingDevice& device = FDevices.DeviceAt(i);
             // Read for every device, so the last device of the list sets the time-out.
             timeout = device.HookTimeOut();
@@ -59,8 +57,8 @@ KeyDecision TScanFramer::OnKeyDown(const KeyDown& key) {
                 keep = true;
                 continue;
             }
-            const std::string prefix = DecodeEscapes(device.HookPref());
-            const std::string suffix = DecodeEscapes(device.HookPost());
+            const std::string& prefix = device.Prefix();
+            const std::string& suffix = device.Suffix();
             const std::string& buffer = FBuffer;
             const std::size_t n = buffer.size(), p = prefix.size();
             if (n > p || prefix.compare(0, n, buffer) == 0) keep = true;
@@ -75,7 +73,7 @@ KeyDecision TScanFramer::OnKeyDown(const KeyDown& key) {
                 }
                 Reset();
                 completed = true;
-                FOutput.RaiseScan(i, data);
+                if (!FOutput.RaiseScan(i, data)) return KeyDecision::Hold;
             }
         }
         if (!keep && FHeldKeys.size() == 1) {
@@ -98,10 +96,20 @@ KeyDecision TScanFramer::OnKeyDown(const KeyDown& key) {
 
 void TScanFramer::OnTimeout() {
     FOutput.StopTimer();
-    FlagScope running(FTimeoutRunning, true);
+    FTimeoutRunning = true;
+    try {
+        if (!DeliverOrReplay()) return; // destroyed during an event call: touch nothing more
+    } catch (...) {
+        FTimeoutRunning = false;
+        throw;
+    }
+    FTimeoutRunning = false;
+}
+
+bool TScanFramer::DeliverOrReplay() {
     bool delivered = false;
-    const int count = FDevices.DeviceCount();
-    for (int i = 0; i < count; ++i) {
+    // The count is read anew each time: the receiver of a scan may remove devices.
+    for (int i = 0; i < FDevices.DeviceCount(); ++i) {
         const IFramingDevice& device = FDevices.DeviceAt(i);
         if (!device.IsSwitchedOn() || !device.UseInterCharInterval()) continue;
         if (FBuffer.size() < 2 || FBuffer.size() < device.MinDataLen()) continue;
@@ -109,8 +117,8 @@ void TScanFramer::OnTimeout() {
         text.reserve(FBuffer.size());
         std::copy_if(FBuffer.begin(), FBuffer.end(), std::back_inserter(text),
                      [](char c) { return c != '\r' && c != '\n'; });
-        const std::string prefix = DecodeEscapes(device.HookPref());
-        const std::string suffix = DecodeEscapes(device.HookPost());
+        const std::string& prefix = device.Prefix();
+        const std::string& suffix = device.Suffix();
         if (!prefix.empty()) {
             if (!StartsWith(text, prefix)) continue;
             text.erase(0, prefix.size());
@@ -123,9 +131,10 @@ void TScanFramer::OnTimeout() {
         }
         delivered = true;
         Reset();
-        FOutput.RaiseScan(i, text);
+        if (!FOutput.RaiseScan(i, text)) return false;
     }
     if (!delivered && !FHeldKeys.empty()) ReplayHeldKeys();
+    return true;
 }
 
 void TScanFramer::ReplayHeldKeys() {

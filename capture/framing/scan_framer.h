@@ -29,9 +29,10 @@ public:
     virtual bool IsSwitchedOn() const = 0;
     // The "HookTimeOut" parameter in milliseconds; may throw when it is no integer.
     virtual std::int32_t HookTimeOut() const = 0;
-    // "HookPref" and "HookPost" in their escaped form.
-    virtual std::string HookPref() const = 0;
-    virtual std::string HookPost() const = 0;
+    // "HookPref" and "HookPost" decoded from their escaped form (see escapes.h). The framer asks
+    // for them at every key, so a device keeps them ready rather than decoding each time.
+    virtual const std::string& Prefix() const = 0;
+    virtual const std::string& Suffix() const = 0;
     // The snapshots taken when the device was switched on.
     virtual bool UseInterCharInterval() const = 0;
     virtual std::uint8_t MinDataLen() const = 0;
@@ -54,8 +55,10 @@ public:
     virtual void StopTimer() = 0;
     // Starts the time-out timer; an interval of 0 or less starts nothing.
     virtual void StartTimer(std::int32_t intervalMs) = 0;
-    // A scan of device `deviceIndex` with the text between its prefix and suffix.
-    virtual void RaiseScan(int deviceIndex, const std::string& data) = 0;
+    // A scan of device `deviceIndex` with the text between its prefix and suffix. Returns false
+    // when the framer was destroyed during the call (the receiver re-entered and freed its
+    // owner): the framer then returns at once without touching itself again.
+    virtual bool RaiseScan(int deviceIndex, const std::string& data) = 0;
     // Types the held keys again, in order, each with the modifiers it had.
     virtual void ReplayKeys(const std::vector<HeldKey>& keys) = 0;
 
@@ -96,6 +99,8 @@ public:
     void Reset();
 
 private:
+    // The body of OnTimeout; false when the framer was destroyed during an event call.
+    bool DeliverOrReplay();
     void ReplayHeldKeys();
 
     const IFramingDevices& FDevices;

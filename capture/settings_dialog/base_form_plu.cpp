@@ -1,14 +1,10 @@
 #include "capture/settings_dialog/base_form_plu.h"
 
-#include <atomic>
+#include "registry/list/dialog_colours.h"
 
 namespace quill::capture {
 
 namespace {
-
-std::atomic<ui::TColor> gColorForm{kColorNotSet};
-std::atomic<ui::TColor> gColorBody{kColorNotSet};
-std::atomic<ui::TColor> gColorFont{kColorNotSet};
 
 void Paint(ui::TColor& target, ui::TColor color) {
     if (color != kColorNotSet) target = color;
@@ -36,23 +32,25 @@ void PaintControls(ui::TControl& parent, ui::TColor body, ui::TColor font) {
 
 } // namespace
 
-ui::TColor ColorForm() {
-    return gColorForm.load();
-}
-ui::TColor ColorBody() {
-    return gColorBody.load();
-}
-ui::TColor ColorFont() {
-    return gColorFont.load();
-}
+// The colours live with the device list, which reads them from the host's settings.
+ui::TColor ColorForm() { return registry::DialogColours().ColorForm; }
+ui::TColor ColorBody() { return registry::DialogColours().ColorBody; }
+ui::TColor ColorFont() { return registry::DialogColours().ColorFont; }
+
 void SetColorForm(ui::TColor color) {
-    gColorForm.store(color);
+    auto colours = registry::DialogColours();
+    colours.ColorForm = color;
+    registry::SetDialogColours(colours);
 }
 void SetColorBody(ui::TColor color) {
-    gColorBody.store(color);
+    auto colours = registry::DialogColours();
+    colours.ColorBody = color;
+    registry::SetDialogColours(colours);
 }
 void SetColorFont(ui::TColor color) {
-    gColorFont.store(color);
+    auto colours = registry::DialogColours();
+    colours.ColorFont = color;
+    registry::SetDialogColours(colours);
 }
 
 void TfmBaseFormPlu::ApplyColors() {

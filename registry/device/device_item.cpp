@@ -123,7 +123,13 @@ void TDeviceItem::SetState(std::int32_t on) {
     if (on == GetState()) return;
     SetError(0);
     if (on == 1) {
-        const bool ok = DoOpen();
+        bool ok = false;
+        try {
+            ok = DoOpen();
+        } catch (...) {
+            // A parameter that cannot be read refuses the switch-on like any other reason.
+            ok = false;
+        }
         const std::int32_t code = FErrorCode;
         if (!ok) DoClose();
         SetError(code);

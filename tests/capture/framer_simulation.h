@@ -3,6 +3,7 @@
 // every passed and every replayed key as its US-layout character.
 #pragma once
 
+#include "capture/framing/escapes.h"
 #include "capture/framing/scan_framer.h"
 #include "capture/key_script.h"
 
@@ -24,10 +25,13 @@ struct SimDevice final : capture::IFramingDevice {
 
     bool IsSwitchedOn() const override { return On; }
     std::int32_t HookTimeOut() const override;
-    std::string HookPref() const override { return Pref; }
-    std::string HookPost() const override { return Post; }
+    const std::string& Prefix() const override { return FPrefix = capture::DecodeEscapes(Pref); }
+    const std::string& Suffix() const override { return FSuffix = capture::DecodeEscapes(Post); }
     bool UseInterCharInterval() const override { return InterChar; }
     std::uint8_t MinDataLen() const override { return MinLen; }
+
+private:
+    mutable std::string FPrefix, FSuffix;
 };
 
 class FramerSimulation final : public capture::IFramingDevices, public capture::IFramingOutput {
@@ -50,7 +54,10 @@ public:
     const capture::IFramingDevice& DeviceAt(int i) const override { return Devices[i]; }
     void StopTimer() override { FDue.reset(); }
     void StartTimer(std::int32_t interval) override;
-    void RaiseScan(int device, const std::string& data) override { Scans.emplace_back(device, data); }
+    bool RaiseScan(int device, const std::string& data) override {
+        Scans.emplace_back(device, data);
+        return true;
+    }
     void ReplayKeys(const std::vector<capture::HeldKey>& keys) override;
 
 private:

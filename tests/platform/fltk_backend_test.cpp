@@ -1,5 +1,6 @@
 // The FLTK window under a virtual X server: a person's keys and clicks (real X input events sent
 // with xdotool) edit the settings dialog; screenshots go to <build>/artifacts/.
+#include "capture/manager/manager_quill_list.h"
 #include "capture/settings_dialog/kb_settings.h"
 #include "platform/kernel/codepage.h"
 #include "platform/ui/form_backend.h"
@@ -209,16 +210,23 @@ TEST(FltkBackend, APersonEditsTheSettingsDialogInARealWindow) {
         user.Shot("settings_dialog_edited");
         user.ClickAt(dialog, 200, 170); // OK
     });
-    capture::TKBSettingsChoice choice;
-    const int result = capture::ShowKBSettings(Device(), choice);
+    // The dialog of a real scanner device, whose parameters must hold the choice afterwards.
+    capture::TManagerQuillList list(rtl::ItemClassOf<capture::TManagerQuill>);
+    auto* device = static_cast<capture::TManagerQuill*>(list.Add());
+    const capture::TKBSettingsValues values = Device();
+    device->SetIdentifier(values.Identifier);
+    device->SetParamStr("HookPref", values.HookPref);
+    device->SetParamStr("HookPost", values.HookPost);
+    device->SetParamInt("HookTimeOut", values.ReadHookTimeOut());
+    const int result = device->ShowSettings();
     person.join();
     for (const auto& line : user.Log)
         ADD_FAILURE() << line;
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(choice.Identifier, "Desk 7");
-    EXPECT_EQ(choice.Prefix, "[");
-    EXPECT_EQ(choice.Suffix, "#");
-    EXPECT_EQ(choice.TimeOut, 90);
+    EXPECT_EQ(device->Identifier(), "Desk 7");
+    EXPECT_EQ(device->GetParamStr("HookPref"), "[");
+    EXPECT_EQ(device->GetParamStr("HookPost"), "#");
+    EXPECT_EQ(device->GetParamStr("HookTimeOut"), "90");
     EXPECT_TRUE(fs::exists(kArtifacts + "/settings_dialog.png"));
 
     // Cancel after typing, and Escape: nothing comes back.
@@ -234,13 +242,13 @@ TEST(FltkBackend, APersonEditsTheSettingsDialogInARealWindow) {
         again.Do({"windowfocus", "--sync", dialog});
         again.Do({"key", "Escape"});
     });
-    capture::TKBSettingsChoice untouched{"keep", "", "", 1};
-    EXPECT_EQ(capture::ShowKBSettings(Device(), untouched), -1);
-    EXPECT_EQ(capture::ShowKBSettings(Device(), untouched), -1);
+    EXPECT_EQ(device->ShowSettings(), -1);
+    EXPECT_EQ(device->ShowSettings(), -1);
     leaver.join();
     for (const auto& line : again.Log)
         ADD_FAILURE() << line;
-    EXPECT_EQ(untouched.Identifier, "keep");
+    EXPECT_EQ(device->Identifier(), "Desk 7"); // cancelled dialogs change nothing
+    EXPECT_EQ(device->GetParamStr("HookPost"), "#");
 }
 
 } // namespace

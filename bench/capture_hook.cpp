@@ -1,0 +1,127 @@
+// The cost of the scanner capture's keyboard hook per key-down, with 1, 8 and 64 switched-on
+// devices, against a hook that only passes keys on, measured in the same run.
+#include "capture/manager/manager_quill_list.h"
+#include "keyboard_hook_anchor.h"
+#include "ratio_reporter.h"
+#include "platform/user/clock.h"
+#include "platform/user/us_layout.h"
+
+#include <memory>
+
+namespace {
+
+using namespace quill;
+
+class TSilentSink final : public IEventSupport2 {
+public:
+    int Scans = 0;
+    HRESULT QueryInterface(com::REFIID iid, void** object) override {
+        if (iid == IUnknown::Guid || iid == IEventSupport::Guid || iid == IEventSupport2::Guid) {
+            *object = static_cast<IEventSupport2*>(this);
+            return com::S_OK;
+        }
+        *object = nullptr;
+        return com::E_NOINTERFACE;
+    }
+    com::ULONG AddRef() override { return 1; }
+    com::ULONG Release() override { return 1; }
+#define QUILL_UNUSED_SLOT(n) \
+    HRESULT Reserved##n() override { return com::E_NOTIMPL; }
+    QUILL_UNUSED_SLOT(01) QUILL_UNUSED_SLOT(02) QUILL_UNUSED_SLOT(03) QUILL_UNUSED_SLOT(04)
+    QUILL_UNUSED_SLOT(06) QUILL_UNUSED_SLOT(07) QUILL_UNUSED_SLOT(08) QUILL_UNUSED_SLOT(09)
+    QUILL_UNUSED_SLOT(10) QUILL_UNUSED_SLOT(11) QUILL_UNUSED_SLOT(12) QUILL_UNUSED_SLOT(13)
+    QUILL_UNUSED_SLOT(14) QUILL_UNUSED_SLOT(15) QUILL_UNUSED_SLOT(16) QUILL_UNUSED_SLOT(17)
+    QUILL_UNUSED_SLOT(18) QUILL_UNUSED_SLOT(19) QUILL_UNUSED_SLOT(20)
+#undef QUILL_UNUSED_SLOT
+    HRESULT ExternalEvent(BSTR, BSTR, BSTR, GUID*) override {
+        ++Scans;
+        return com::S_OK;
+    }
+    HRESULT CreateValueArray(IDispatch**) override { return com::E_NOTIMPL; }
+    HRESULT GetHookThreadId(std::uint32_t* thread) override {
+        *thread = user::GetCurrentThreadId();
+        return com::S_OK;
+    }
+};
+
+capture::TManagerQuillList* gList = nullptr;
+capture::TManagerQuillList* CurrentList() { return gList; }
+
+// A scanner list with `devices` switched-on devices at their defaults, its hook on this thread.
+struct TCaptureSetup {
+    explicit TCaptureSetup(int devices) {
+        user::MSG msg{};
+        user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_NOREMOVE);
+        previousFocus = user::SetFocusThread(user::GetCurrentThreadId());
+        list = std::make_unique<capture::TManagerQuillList>(rtl::ItemClassOf<capture::TManagerQuill>);
+        list->EventSink = com::ComPtr<IEventSupport2>(&sink);
+        gList = list.get();
+        capture::SetScannerListAccessor(&CurrentList);
+        for (int i = 0; i < devices; ++i) static_cast<capture::TManagerQuill*>(list->Add())->SetState(1);
+    }
+    ~TCaptureSetup() {
+        list.reset();
+        gList = nullptr;
+        capture::SetScannerListAccessor(nullptr);
+        user::SetFocusThread(previousFocus);
+    }
+    TSilentSink sink;
+    std::unique_ptr<capture::TManagerQuillList> list;
+    user::DWORD previousFocus = 0;
+};
+
+// Ordinary typing: a key that opens no scan, examined by every device and passed on.
+void OrdinaryKey(benchmark::State& state) {
+    TCaptureSetup setup(static_cast<int>(state.range(0)));
+    if (!setup.list->FHookHandle) state.SkipWithError("no hook");
+    for (auto _ : state)
+        if (!bench::DeliverKeystroke('K')) state.SkipWithError("a key message did not arrive");
+    state.SetItemsProcessed(state.iterations());
+}
+
+// A scan's keys: each is held (the timer restarted) until the suffix completes the scan.
+void ScanKey(benchmark::State& state) {
+    TCaptureSetup setup(static_cast<int>(state.range(0)));
+    const std::string scan = "+++12345678901234567+++";
+    std::size_t next = 0;
+    for (auto _ : state) {
+        const auto stroke = user::CharToKey(scan[next]);
+        if (stroke->Shift) user::keybd_event(user::VK_SHIFT, 0, 0, 0);
+        bench::DeliverKeystroke(stroke->Key);
+        if (stroke->Shift) {
+            user::keybd_event(user::VK_SHIFT, 0, user::KEYEVENTF_KEYUP, 0);
+            user::MSG msg{};
+            while (user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_REMOVE)) {}
+        }
+        next = (next + 1) % scan.size();
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.counters["scans"] = setup.sink.Scans;
+}
+
+void Anchor(benchmark::State& state) { bench::KeyboardHookAnchor(state); }
+
+} // namespace
+
+BENCHMARK(Anchor);
+BENCHMARK(OrdinaryKey)->Arg(1)->Arg(8)->Arg(64);
+BENCHMARK(ScanKey)->Arg(1)->Arg(8)->Arg(64);
+
+int main(int argc, char** argv) {
+    auto& r = quill::bench::RunWithRatios(argc, argv);
+    const double anchor = r.Ns("Anchor");
+    std::printf("\nHook cost per key-down (CPU ns above the passing hook of %.0f ns):\n", anchor);
+    for (const char* kind : {"OrdinaryKey", "ScanKey"}) {
+        double cost[3];
+        const int devices[3] = {1, 8, 64};
+        for (int i = 0; i < 3; ++i) {
+            const double total = r.Ns(std::string(kind) + "/" + std::to_string(devices[i]));
+            cost[i] = total - anchor;
+            std::printf("  %-11s %2d devices: %8.0f ns per key (%.2fx the anchor), hook %7.0f ns\n", kind,
+                        devices[i], total, total / anchor, cost[i]);
+        }
+        std::printf("  %-11s growth 64 vs 8 devices: %.2fx (goal at most 9); 8 devices: %.2f us (goal at most 1.25)\n",
+                    kind, cost[2] / cost[1], cost[1] / 1000.0);
+    }
+    return 0;
+}

@@ -1,0 +1,93 @@
+// TManagerQuillList: the scanner driver's device list, which owns the keyboard capture.
+//
+// Besides the devices, it registers the keyboard-scanner model with its five parameters
+// ("HookPref", "HookPost", "HookTimeOut", "UseInterCharInterval", "MinDataLen"), and owns the
+// capture: the framing state machine, the time-out timer (a window timer of the creating thread)
+// and the thread keyboard hook. While a device is switched on, the hook sees every key-down that
+// the host's user-interface thread retrieves; a completed scan is raised through the device's
+// event sink as the external event ("Сканер", device identifier, data); held keys that no device
+// claims are typed again with keybd_event. Replayed keystrokes carry ReplayMarker in their
+// extra-information word and pass the hook unexamined, so every typed key reaches the application
+// exactly once or belongs to exactly one scan.
+//
+// The hook procedure has no context argument: it reaches the list through the accessor installed
+// with SetScannerListAccessor (the scanner driver installs one that returns the list of the one
+// driver object; tests install their own).
+//
+// Threads: everything runs on the thread that created the list (the host's user-interface thread);
+// no locks. Destroying the list while its time-out handler runs (the host re-entering through the
+// event call) is safe: the handler stops touching the list.
+#pragma once
+
+#include "capture/framing/scan_framer.h"
+#include "capture/manager/manager_quill.h"
+#include "platform/user/keyboard_hook.h"
+#include "platform/user/to_ascii.h"
+#include "registry/list/devices_list.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace quill::capture {
+
+// The extra-information word of the keystrokes that the capture types again.
+constexpr user::ULONG_PTR ReplayMarker = 0x51554C4C; // "QULL"
+
+class TManagerQuillList : public registry::TDevicesList,
+                          private IFramingDevices,
+                          private IFramingOutput {
+public:
+    explicit TManagerQuillList(rtl::TCollectionItemClass itemClass);
+    ~TManagerQuillList() override;
+    std::string_view ClassName() const override { return "TManagerQuillList"; }
+
+    // Codes 0 to 7 have the driver's own texts; others come from the common table.
+    std::string GetErrorText(std::int32_t code) const override;
+    void AllDevicesReleased() override { RemoveHook(); }
+    std::string DriverIdentifier() const override { return "Addin.Quill"; }
+
+    void InstallHook();
+    void RemoveHook();
+    void OnTimeout();
+    static user::LRESULT KeyboardHookProc(int code, user::WPARAM key, user::LPARAM flags);
+
+    bool FCapturing() const { return FFramer.Capturing(); }
+    // 1 while the time-out handler runs (the timer's busy tag), else 0.
+    int TimeoutTag() const { return FFramer.TimeoutRunning() ? 1 : 0; }
+    const std::string& FBuffer() const { return FFramer.Buffer(); }
+    const std::vector<std::string>& FHeldKeys() const { return FFramer.HeldLines(); }
+    user::HHOOK FHookHandle = nullptr;
+    bool TimerRunning() const { return FTimerRunning; }
+    TManagerQuill* Scanner(int index) const { return static_cast<TManagerQuill*>(GetItem(index)); }
+
+private:
+    // IFramingDevices
+    int DeviceCount() const override { return Count(); }
+    const IFramingDevice& DeviceAt(int index) const override { return *Scanner(index); }
+    // IFramingOutput
+    void StopTimer() override;
+    void StartTimer(std::int32_t intervalMs) override;
+    bool RaiseScan(int deviceIndex, const std::string& data) override;
+    void ReplayKeys(const std::vector<HeldKey>& keys) override;
+
+    KeyDecision Examine(user::WPARAM key);
+    static user::LRESULT TimerWindowProc(user::HWND hwnd, user::UINT message, user::WPARAM wParam,
+                                         user::LPARAM lParam);
+
+    TScanFramer FFramer;
+    user::HWND FTimerWindow = nullptr;
+    bool FTimerRunning = false;
+    std::uint32_t FThread = 0;
+    // Shared with a running time-out handler, which stops when the list is destroyed under it.
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+};
+
+// The list the hook procedure works on.
+using ScannerListAccessor = TManagerQuillList* (*)();
+void SetScannerListAccessor(ScannerListAccessor accessor);
+TManagerQuillList* ScannerList();
+
+// The conversion layout of the capture (US English), loaded when a scanner list is created.
+user::HKL ConversionLayout();
+
+} // namespace quill::capture

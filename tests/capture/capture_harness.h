@@ -1,0 +1,90 @@
+// A harness for the scanner capture through the real path: a scanner list with its hook on the
+// test thread (which plays the host's user-interface thread and the focused application), keys
+// entered with keybd_event, messages pumped as an application does (TranslateMessage turns
+// key-downs into WM_CHAR, which is what the application receives), time on the virtual clock, and
+// an event sink that records every scan.
+#pragma once
+
+#include "capture/manager/manager_quill_list.h"
+#include "capture/key_script.h"
+#include "platform/user/clock.h"
+#include "quill/host.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quill::test {
+
+class TRecordingSink final : public IEventSupport2 {
+public:
+    struct Event {
+        std::u16string Source, Name, Data;
+        com::GUID Device;
+    };
+    std::vector<Event> Events;
+    std::function<void()> OnEvent; // runs inside the event call
+    std::uint32_t HookThread = 0;
+
+    HRESULT QueryInterface(com::REFIID iid, void** object) override;
+    com::ULONG AddRef() override { return 1; }
+    com::ULONG Release() override { return 1; }
+    HRESULT Reserved01() override { return com::E_NOTIMPL; }
+    HRESULT Reserved02() override { return com::E_NOTIMPL; }
+    HRESULT Reserved03() override { return com::E_NOTIMPL; }
+    HRESULT Reserved04() override { return com::E_NOTIMPL; }
+    HRESULT ExternalEvent(BSTR source, BSTR event, BSTR data, GUID* device) override;
+    HRESULT Reserved06() override { return com::E_NOTIMPL; }
+    HRESULT Reserved07() override { return com::E_NOTIMPL; }
+    HRESULT Reserved08() override { return com::E_NOTIMPL; }
+    HRESULT Reserved09() override { return com::E_NOTIMPL; }
+    HRESULT Reserved10() override { return com::E_NOTIMPL; }
+    HRESULT Reserved11() override { return com::E_NOTIMPL; }
+    HRESULT Reserved12() override { return com::E_NOTIMPL; }
+    HRESULT Reserved13() override { return com::E_NOTIMPL; }
+    HRESULT Reserved14() override { return com::E_NOTIMPL; }
+    HRESULT Reserved15() override { return com::E_NOTIMPL; }
+    HRESULT Reserved16() override { return com::E_NOTIMPL; }
+    HRESULT Reserved17() override { return com::E_NOTIMPL; }
+    HRESULT Reserved18() override { return com::E_NOTIMPL; }
+    HRESULT Reserved19() override { return com::E_NOTIMPL; }
+    HRESULT Reserved20() override { return com::E_NOTIMPL; }
+    HRESULT CreateValueArray(IDispatch** array) override;
+    HRESULT GetHookThreadId(std::uint32_t* threadId) override;
+};
+
+class TCaptureHarness {
+public:
+    TCaptureHarness();
+    ~TCaptureHarness();
+    TCaptureHarness(const TCaptureHarness&) = delete;
+    TCaptureHarness& operator=(const TCaptureHarness&) = delete;
+
+    // A new scanner device of the list (off, at its defaults).
+    capture::TManagerQuill* AddDevice();
+    // Key-down and key-up of the keys that type `c` (with Shift or Control as needed).
+    void TypeChar(char c);
+    void PressKey(std::uint8_t key);
+    // Lets `ms` milliseconds pass, pumping messages as they come.
+    void Advance(std::int64_t ms);
+    void Pump();
+    // The scans raised so far, as (device index, data).
+    std::vector<std::pair<int, std::string>> Scans() const;
+
+    TRecordingSink Sink;
+    std::unique_ptr<capture::TManagerQuillList> List;
+    std::string App; // the characters the application received
+    std::vector<std::uint8_t> AppKeyDowns; // every key-down message the application received
+
+private:
+    user::TVirtualClock FClock{1000};
+    user::TClock* FPreviousClock;
+};
+
+// Runs a key script through the real capture path; empty when every expectation holds.
+std::string RunCaptureScript(const KeyScript& script);
+
+} // namespace quill::test
