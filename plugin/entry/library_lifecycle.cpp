@@ -2,7 +2,8 @@
 // module constructor, and the shut-down steps in reverse from the module destructor, rather than
 // from static initialisers whose order the linker decides.
 //
-// Start-up: the log, the settings-XML module's formats, the tuning values, then the driver object.
+// Start-up: the log, the settings-XML module's formats, the value-array class, the tuning values,
+// then the driver object.
 // A step that fails never stops the loading: the steps after it still run, and a driver object
 // that cannot be built stays nil (the host is then told that there is none). Shut-down: the driver
 // object (its device list and keyboard hook, plug-in control object and mutex), the release of
@@ -22,6 +23,12 @@ __attribute__((constructor)) void LoadLibrary() {
     infra::LogStartup();
     try {
         exchange::InitialiseSettingsXml();
+    } catch (...) {
+    }
+    try {
+        // The value-array class is served from load on: a host's event sink creates value arrays
+        // through the class registry before the library itself may have made one.
+        exchange::CreateValueArray();
     } catch (...) {
     }
     try {

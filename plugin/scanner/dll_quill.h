@@ -4,7 +4,8 @@
 // entry of the plug-in.
 //
 // Created once at load by the library's start-up and freed at unload; like the driver object it
-// is used on the thread of the host's calls.
+// is used on the thread of the host's calls. Construction points the keyboard hook procedure at
+// this object's device list (the hook has no context of its own); destruction withdraws it.
 #pragma once
 
 #include "plugin/scanner/base_dll_scanner.h"
@@ -14,6 +15,7 @@ namespace quill::plugin {
 class TDllQuill : public TBaseDllScanner {
 public:
     TDllQuill();
+    ~TDllQuill() override;
     std::string_view ClassName() const override { return "TDllQuill"; }
 };
 
