@@ -134,6 +134,21 @@ std::string DisplayText(const com::VARIANT& value) {
         value.vt == (com::VT_BYREF | com::VT_VARIANT) && value.pvarVal ? *value.pvarVal : value;
     if (v.vt == com::VT_DISPATCH) {
         if (!v.pdispVal) return "(nothing)";
+        // A value array shows its rows, one cell after another.
+        if (auto table = com::ComPtr<ISafeArray>::QueryFrom(v.pdispVal)) {
+            std::int32_t rows = 0, columns = 0;
+            table->GetBounds(&rows, &columns);
+            std::string text = "table " + std::to_string(rows) + "x" + std::to_string(columns);
+            for (std::int32_t row = 0; row < rows; ++row) {
+                text += "\n    ";
+                for (std::int32_t column = 0; column < columns; ++column) {
+                    OleVariant cell;
+                    table->GetValue(row, column, &cell);
+                    text += (column ? " | " : "") + DisplayText(cell);
+                }
+            }
+            return text;
+        }
         com::OLECHAR name[] = u"xml";
         com::OLECHAR* names[] = {name};
         com::DISPID id = 0;

@@ -134,9 +134,11 @@ public:
     TPluginHarness(const TPluginHarness&) = delete;
     TPluginHarness& operator=(const TPluginHarness&) = delete;
 
-    // Releases devices and sink, then unloads the library (its shut-down runs).
+    // Withdraws the sink, releases the devices ("__FRee"), then unloads the library.
     void Unload() {
         if (!FHandle) return;
+        // The sink is withdrawn before the library goes: nothing in it may still call the sink.
+        if (Driver) Driver->SetEventSupport(nullptr);
         TParams block;
         block.MethodName = "__FRee";
         Entry(&block, nullptr);
