@@ -78,3 +78,25 @@ TEST(TerminalHost, AScanAndTextTypedIntoTheTerminal) {
     tmux.SendKey("C-c");
     EXPECT_TRUE(tmux.WaitFor("Bye")) << tmux.Pane();
 }
+
+TEST(TerminalHost, TheSettingsDialogSetsThePrefixBeforeCapture) {
+    if (std::system("tmux -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is not installed";
+    TmuxSession tmux;
+    ASSERT_TRUE(tmux.Start(std::string("LANG=ru_RU.UTF-8 ") + QUILL_HOST_PATH + " --dialog"));
+    ASSERT_TRUE(tmux.WaitFor("[Отмена]")) << tmux.Pane();
+    // Field 2 is the prefix; 5 is OK.
+    tmux.SendLiteral("2");
+    tmux.SendKey("Enter");
+    ASSERT_TRUE(tmux.WaitFor("> 2\nПрефикс:")) << tmux.Pane();
+    tmux.SendLiteral("##");
+    tmux.SendKey("Enter");
+    ASSERT_TRUE(tmux.WaitFor("Префикс: [##]")) << tmux.Pane();
+    tmux.SendLiteral("5");
+    tmux.SendKey("Enter");
+    ASSERT_TRUE(tmux.WaitFor("The settings dialog: accepted")) << tmux.Pane();
+    ASSERT_TRUE(tmux.WaitFor("Quit: Ctrl+C")) << tmux.Pane();
+    tmux.SendLiteral("##555+++");
+    EXPECT_TRUE(tmux.WaitFor("data=555")) << tmux.Pane();
+    tmux.SendKey("C-c");
+    EXPECT_TRUE(tmux.WaitFor("Bye")) << tmux.Pane();
+}
