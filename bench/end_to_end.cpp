@@ -30,7 +30,8 @@ void EndToEnd(benchmark::State& state) {
     quill::test::TPluginHarness h;
     h.AddScanner();
     std::string expectedApp;
-    for (int i = 0; i < kScans; ++i) expectedApp += kWord;
+    for (int i = 0; i < kScans; ++i)
+        expectedApp += kWord;
     for (auto _ : state) {
         h.Sink.Events.clear();
         h.App.clear();
@@ -53,7 +54,9 @@ void EndToEnd(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * KeysPerRound()));
 }
 
-void Anchor(benchmark::State& state) { quill::bench::KeyboardHookAnchor(state); }
+void Anchor(benchmark::State& state) {
+    quill::bench::KeyboardHookAnchor(state);
+}
 
 } // namespace
 
@@ -63,7 +66,8 @@ BENCHMARK(EndToEnd)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     auto& r = quill::bench::RunWithRatios(argc, argv);
     const double anchor = r.Ns("Anchor");
-    const double round = r.Ns("EndToEnd/real_time") > 0 ? r.Ns("EndToEnd/real_time") : r.Ns("EndToEnd");
+    const double round =
+        r.Ns("EndToEnd/real_time") > 0 ? r.Ns("EndToEnd/real_time") : r.Ns("EndToEnd");
     if (anchor <= 0 || round <= 0) return 1;
     const double perKey = round / static_cast<double>(KeysPerRound());
     std::printf("\nEnd to end: %d scans of 20 characters and %zu keys per round\n", kScans,

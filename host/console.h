@@ -12,7 +12,7 @@
 namespace quill::host {
 
 class TConsole {
-public:
+  public:
     explicit TConsole(std::FILE* out = stdout) : FOut(out) {}
 
     void SetRawMode(bool raw) { FRaw = raw; }
@@ -24,7 +24,7 @@ public:
     // Closes the echo line if one is open.
     void EndEcho();
 
-private:
+  private:
     const char* NewLine() const { return FRaw ? "\r\n" : "\n"; }
 
     std::FILE* FOut;

@@ -24,7 +24,7 @@ struct THostEvent {
 };
 
 class THostEventSink : public IEventSupport2 {
-public:
+  public:
     using Callback = std::function<void(const THostEvent&)>;
     THostEventSink(std::uint32_t uiThreadId, Callback callback);
 
@@ -55,7 +55,7 @@ public:
     HRESULT CreateValueArray(IDispatch** array) override;
     HRESULT GetHookThreadId(std::uint32_t* threadId) override;
 
-private:
+  private:
     virtual ~THostEventSink() = default;
 
     std::atomic<com::ULONG> FRefCount{1};

@@ -111,21 +111,21 @@ void TTerminalReader::Run() {
 
 TScriptedKeys::TScriptedKeys(std::string text, unsigned intervalMs, unsigned settleMs,
                              user::DWORD uiThread, user::UINT quitMessage) {
-    FThread = std::thread([this, text = std::move(text), intervalMs, settleMs, uiThread,
-                           quitMessage] {
-        const auto interval = std::chrono::milliseconds(intervalMs);
-        auto next = std::chrono::steady_clock::now();
-        for (const char c : text) {
-            if (FStop) return;
-            std::this_thread::sleep_until(next);
-            TypeByte(static_cast<unsigned char>(c));
-            next += interval;
-        }
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(settleMs);
-        while (!FStop && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        user::PostThreadMessageA(uiThread, quitMessage, 0, 0);
-    });
+    FThread =
+        std::thread([this, text = std::move(text), intervalMs, settleMs, uiThread, quitMessage] {
+            const auto interval = std::chrono::milliseconds(intervalMs);
+            auto next = std::chrono::steady_clock::now();
+            for (const char c : text) {
+                if (FStop) return;
+                std::this_thread::sleep_until(next);
+                TypeByte(static_cast<unsigned char>(c));
+                next += interval;
+            }
+            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(settleMs);
+            while (!FStop && std::chrono::steady_clock::now() < end)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            user::PostThreadMessageA(uiThread, quitMessage, 0, 0);
+        });
 }
 
 TScriptedKeys::~TScriptedKeys() {

@@ -22,27 +22,27 @@ bool TypeByte(unsigned char byte);
 
 // What ends the capture: Ctrl+C, or Escape twice in a row.
 class TQuitDetector {
-public:
+  public:
     // True when `byte` completes a quit request; such bytes are not typed.
     bool Feed(unsigned char byte);
     // True when `byte` was held back as a possible first half of a quit request.
     bool Holding() const { return FPendingEscape; }
 
-private:
+  private:
     bool FPendingEscape = false;
 };
 
 // Raw mode of the terminal on standard input for the life of the object (no echo, no line
 // buffering, no signals, so Ctrl+C arrives as a byte); restored at destruction.
 class TRawTerminal {
-public:
+  public:
     TRawTerminal();
     ~TRawTerminal();
     TRawTerminal(const TRawTerminal&) = delete;
     TRawTerminal& operator=(const TRawTerminal&) = delete;
     bool Active() const { return FActive; }
 
-private:
+  private:
     bool FActive = false;
     unsigned char FSaved[128] = {};
 };
@@ -50,13 +50,13 @@ private:
 // Reads standard input on a thread of its own and types each byte as it arrives (real timing);
 // posts WM_QUIT-equivalent `quitMessage` to `uiThread` at Ctrl+C, Escape twice or end of input.
 class TTerminalReader {
-public:
+  public:
     TTerminalReader(user::DWORD uiThread, user::UINT quitMessage);
     ~TTerminalReader();
     TTerminalReader(const TTerminalReader&) = delete;
     TTerminalReader& operator=(const TTerminalReader&) = delete;
 
-private:
+  private:
     void Run();
 
     user::DWORD FUiThread;
@@ -68,14 +68,14 @@ private:
 // Types `text` on a thread of its own, one character every `intervalMs` milliseconds, then waits
 // `settleMs` (for time-outs to run out) and posts `quitMessage` to `uiThread`.
 class TScriptedKeys {
-public:
+  public:
     TScriptedKeys(std::string text, unsigned intervalMs, unsigned settleMs, user::DWORD uiThread,
                   user::UINT quitMessage);
     ~TScriptedKeys();
     TScriptedKeys(const TScriptedKeys&) = delete;
     TScriptedKeys& operator=(const TScriptedKeys&) = delete;
 
-private:
+  private:
     std::atomic<bool> FStop{false};
     std::thread FThread;
 };

@@ -29,7 +29,9 @@ namespace {
 
 constexpr user::UINT WM_HOST_QUIT = user::WM_USER + 77;
 
-std::string Utf8(std::u16string_view text) { return kernel::WideToUtf8(text); }
+std::string Utf8(std::u16string_view text) {
+    return kernel::WideToUtf8(text);
+}
 
 std::string Describe(const host::TCallOutcome& outcome) {
     if (outcome.Failed)
@@ -67,12 +69,16 @@ bool SetParameters(host::TQuillSession& session, const host::THostOptions& optio
     }
     for (int row = 0; row < rows; ++row) {
         const auto& [name, value] = options.DeviceParams[static_cast<std::size_t>(row)];
-        const std::pair<int, OleVariant> cells[] = {
-            {0, OleVariant(kernel::Utf8ToWide(name))}, {1, OleVariant(kernel::Utf8ToWide(name))},
-            {2, OleVariant(u"")}, {3, OleVariant(u"")}, {4, OleVariant(kernel::Utf8ToWide(value))},
-            {5, OleVariant(0)}, {6, OleVariant(u"")}};
+        const std::pair<int, OleVariant> cells[] = {{0, OleVariant(kernel::Utf8ToWide(name))},
+                                                    {1, OleVariant(kernel::Utf8ToWide(name))},
+                                                    {2, OleVariant(u"")},
+                                                    {3, OleVariant(u"")},
+                                                    {4, OleVariant(kernel::Utf8ToWide(value))},
+                                                    {5, OleVariant(0)},
+                                                    {6, OleVariant(u"")}};
         for (const auto& [column, cell] : cells)
-            host::LateCall(made.Result.pdispVal, u"SetValue", {OleVariant(row), OleVariant(column), cell});
+            host::LateCall(made.Result.pdispVal, u"SetValue",
+                           {OleVariant(row), OleVariant(column), cell});
     }
     const auto set = session.Call(u"SetProps", host::TCallKind::Method, {made.Result});
     if (set.Failed) {
@@ -94,8 +100,8 @@ void ShowDialog(host::TQuillSession& session, const OleVariant& settings, host::
     const HRESULT hr = device->Setup(&result);
     device->Release();
     console.Line(com::FAILED(hr) ? "The settings dialog could not be shown"
-                                 : result == 0 ? "The settings dialog: accepted"
-                                               : "The settings dialog: cancelled");
+                 : result == 0   ? "The settings dialog: accepted"
+                                 : "The settings dialog: cancelled");
 }
 
 // Creates the devices; false when none could be made.
@@ -107,8 +113,8 @@ bool CreateDevices(host::TQuillSession& session, const host::THostOptions& optio
             console.Line("quill-host: cannot read " + options.SettingsFile);
             return false;
         }
-        const auto outcome =
-            session.Call(u"SettingDevices", host::TCallKind::Method, {OleVariant(kernel::Utf8ToWide(text))});
+        const auto outcome = session.Call(u"SettingDevices", host::TCallKind::Method,
+                                          {OleVariant(kernel::Utf8ToWide(text))});
         console.Line("SettingDevices " + options.SettingsFile + ": " + Describe(outcome));
         return !outcome.Failed;
     }
@@ -142,7 +148,8 @@ void RunCalls(host::TQuillSession& session, const host::THostOptions& options,
               host::TConsole& console) {
     for (const auto& call : options.Calls) {
         std::vector<OleVariant> args;
-        for (const auto& a : call.Args) args.push_back(ArgumentValue(a));
+        for (const auto& a : call.Args)
+            args.push_back(ArgumentValue(a));
         const auto outcome = session.CallByName(kernel::Utf8ToWide(call.Name), args);
         console.Line("call " + call.Name + ": " + Describe(outcome));
         if (!outcome.Failed)

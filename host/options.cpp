@@ -12,7 +12,8 @@ const char* const HelpText =
     "from a settings file), switches the devices on and feeds keystrokes from the terminal.\n"
     "Type a scan as a keyboard-wedge scanner does: the prefix, the data and the suffix in quick\n"
     "succession (default prefix and suffix \"+++\", so \"+++12345+++\"); the host prints\n"
-    "\"event: source=... name=... data=...\" for each scan and echoes after \"typed: \" every other\n"
+    "\"event: source=... name=... data=...\" for each scan and echoes after \"typed: \" every "
+    "other\n"
     "key that reached the application.\n"
     "\n"
     "  --plugin PATH        the plug-in to load (default: the built Quill.plu)\n"
@@ -76,8 +77,10 @@ bool ParseOptions(int argc, char** argv, THostOptions& options, std::string& err
                 return false;
             }
             static const std::pair<const char*, const char*> names[] = {
-                {"--prefix", "HookPref"},     {"--suffix", "HookPost"},
-                {"--timeout", "HookTimeOut"}, {"--interchar", "UseInterCharInterval"},
+                {"--prefix", "HookPref"},
+                {"--suffix", "HookPost"},
+                {"--timeout", "HookTimeOut"},
+                {"--interchar", "UseInterCharInterval"},
                 {"--minlen", "MinDataLen"}};
             for (const auto& [option, parameter] : names)
                 if (arg == option) options.DeviceParams.emplace_back(parameter, v);

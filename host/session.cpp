@@ -12,7 +12,9 @@ namespace quill::host {
 
 using com::OleVariant;
 
-TQuillSession::~TQuillSession() { Close(); }
+TQuillSession::~TQuillSession() {
+    Close();
+}
 
 bool TQuillSession::Open(const std::string& path) {
     if (!FLoader.Load(path)) {
@@ -25,7 +27,8 @@ bool TQuillSession::Open(const std::string& path) {
         return false;
     }
     if (com::FAILED(FControl->GetDllInterface(&FDriver)) || !FDriver) {
-        FError = "the plug-in has no driver object: " + kernel::WideToUtf8(com::TakeErrorDescription());
+        FError =
+            "the plug-in has no driver object: " + kernel::WideToUtf8(com::TakeErrorDescription());
         return false;
     }
     if (com::FAILED(FDriver->GetMemberCheck(&FCheck)) || !FCheck) {
@@ -76,10 +79,12 @@ TCallOutcome TQuillSession::Call(std::u16string_view name, TCallKind kind,
     block.Add(OleVariant());
     block.Add(OleVariant(name));
     block.Add(OleVariant(static_cast<int>(kind)));
-    for (const auto& a : args) block.Add(a);
+    for (const auto& a : args)
+        block.Add(a);
     TCallOutcome outcome = Run(block);
     if (block.Count() > 0) outcome.Result = OleVariant(block.Get(0));
-    for (std::uint32_t i = 3; i < block.Count(); ++i) outcome.Args.push_back(block.Get(static_cast<std::int32_t>(i)));
+    for (std::uint32_t i = 3; i < block.Count(); ++i)
+        outcome.Args.push_back(block.Get(static_cast<std::int32_t>(i)));
     return outcome;
 }
 
@@ -118,12 +123,13 @@ bool LateCall(com::IDispatch* object, std::u16string_view name, std::vector<OleV
     if (com::FAILED(object->GetIDsOfNames(com::GUID_NULL, names, 1, 0, &id))) return false;
     // The platform passes arguments last-first.
     std::vector<com::VARIANT> reversed;
-    for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(*it);
+    for (auto it = args.rbegin(); it != args.rend(); ++it)
+        reversed.push_back(*it);
     com::DISPPARAMS params{reversed.data(), nullptr, static_cast<com::UINT>(reversed.size()), 0};
     OleVariant out;
-    const HRESULT hr = object->Invoke(id, com::GUID_NULL, 0,
-                                      com::DISPATCH_METHOD | com::DISPATCH_PROPERTYGET, &params,
-                                      &out, nullptr, nullptr);
+    const HRESULT hr =
+        object->Invoke(id, com::GUID_NULL, 0, com::DISPATCH_METHOD | com::DISPATCH_PROPERTYGET,
+                       &params, &out, nullptr, nullptr);
     if (com::FAILED(hr)) return false;
     if (result) *result = std::move(out);
     return true;

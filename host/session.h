@@ -31,7 +31,7 @@ struct TCallOutcome {
 enum class TCallKind { Method = 1, Read = 2, Write = 3 };
 
 class TQuillSession {
-public:
+  public:
     TQuillSession() = default;
     TQuillSession(const TQuillSession&) = delete;
     TQuillSession& operator=(const TQuillSession&) = delete;
@@ -57,7 +57,7 @@ public:
     // Releases the devices and the event sink ("__FRee") and unloads the plug-in.
     void Close();
 
-private:
+  private:
     TCallOutcome Run(TParams& block);
 
     TPluginLoader FLoader;

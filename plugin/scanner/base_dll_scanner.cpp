@@ -25,7 +25,9 @@ const PropertyRecord kPropertyTable2[] = {
 
 } // namespace
 
-std::span<const PropertyRecord> ScannerPropertyTable2() { return kPropertyTable2; }
+std::span<const PropertyRecord> ScannerPropertyTable2() {
+    return kPropertyTable2;
+}
 
 bool DeviceParamHandler(rtl::TObject* context, bool write, com::OleVariant& value,
                         const std::string& name) {

@@ -1,7 +1,7 @@
 // TBaseDllScanner: the base of the keyboard-scanner drivers. It is the general driver object with
-// property table 2 filled: the two per-device properties every scanner device carries, "Использовать"
-// (Usable) and "Неразделяемое", both read and written through DeviceParamHandler on the call's
-// current device.
+// property table 2 filled: the two per-device properties every scanner device carries,
+// "Использовать" (Usable) and "Неразделяемое", both read and written through DeviceParamHandler on
+// the call's current device.
 //
 // DeviceParamHandler without a current device changes nothing and answers false. A write stores the
 // value as text in the device's parameter of that name; a read gives the typed value of the
@@ -23,10 +23,11 @@ bool DeviceParamHandler(rtl::TObject* context, bool write, com::OleVariant& valu
                         const std::string& name);
 
 class TBaseDllScanner : public TBaseDllObj {
-public:
+  public:
     TBaseDllScanner(std::span<const MethodRecord> tableA, std::span<const MethodRecord> tableB,
-                    std::span<const PropertyRecord> table1, rtl::TCollectionItemClass deviceItemClass,
-                    DevicesListClass deviceListClass, CallEntryFunc callEntry);
+                    std::span<const PropertyRecord> table1,
+                    rtl::TCollectionItemClass deviceItemClass, DevicesListClass deviceListClass,
+                    CallEntryFunc callEntry);
     std::string_view ClassName() const override { return "TBaseDllScanner"; }
 };
 

@@ -11,7 +11,8 @@ namespace {
 
 // The scanner list of the library's one driver object, for the hook procedure.
 capture::TManagerQuillList* DriverScannerList() {
-    return DllObject ? dynamic_cast<capture::TManagerQuillList*>(DllObject->Devices.get()) : nullptr;
+    return DllObject ? dynamic_cast<capture::TManagerQuillList*>(DllObject->Devices.get())
+                     : nullptr;
 }
 
 } // namespace

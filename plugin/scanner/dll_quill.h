@@ -13,7 +13,7 @@
 namespace quill::plugin {
 
 class TDllQuill : public TBaseDllScanner {
-public:
+  public:
     TDllQuill();
     ~TDllQuill() override;
     std::string_view ClassName() const override { return "TDllQuill"; }

@@ -30,12 +30,22 @@ namespace {
 const VARIANT& Deref(const VARIANT& v) {
     return v.vt == (com::VT_BYREF | com::VT_VARIANT) && v.pvarVal ? *v.pvarVal : v;
 }
-VARTYPE TypeOf(const VARIANT& v) { return Deref(v).vt & ~com::VT_BYREF; }
-bool IsText(const VARIANT& v) { return TypeOf(v) == com::VT_BSTR; }
-bool IsObject(const VARIANT& v) { return TypeOf(v) == com::VT_DISPATCH; }
+VARTYPE TypeOf(const VARIANT& v) {
+    return Deref(v).vt & ~com::VT_BYREF;
+}
+bool IsText(const VARIANT& v) {
+    return TypeOf(v) == com::VT_BSTR;
+}
+bool IsObject(const VARIANT& v) {
+    return TypeOf(v) == com::VT_DISPATCH;
+}
 
-TBaseDllObj& Driver(rtl::TObject* context) { return *TBaseDllObj::GetBaseDll(context); }
-registry::TDevicesList& List(rtl::TObject* context) { return *Driver(context).Devices; }
+TBaseDllObj& Driver(rtl::TObject* context) {
+    return *TBaseDllObj::GetBaseDll(context);
+}
+registry::TDevicesList& List(rtl::TObject* context) {
+    return *Driver(context).Devices;
+}
 registry::TDeviceItem* Current(rtl::TObject* context) {
     return Driver(context).CurrentDevice(context);
 }
@@ -57,9 +67,20 @@ OleVariant SettingsLike(const registry::TDeviceItem& device, const VARIANT& give
 std::int32_t CountOf(const VARIANT& v) {
     const VARTYPE kind = infra::VariantKind(Deref(v));
     switch (kind) {
-    case com::VT_I1: case com::VT_I2: case com::VT_I4: case com::VT_I8: case com::VT_UI1:
-    case com::VT_UI2: case com::VT_UI4: case com::VT_UI8: case com::VT_INT: case com::VT_UINT:
-    case com::VT_R4: case com::VT_R8: case com::VT_CY: case com::VT_DECIMAL:
+    case com::VT_I1:
+    case com::VT_I2:
+    case com::VT_I4:
+    case com::VT_I8:
+    case com::VT_UI1:
+    case com::VT_UI2:
+    case com::VT_UI4:
+    case com::VT_UI8:
+    case com::VT_INT:
+    case com::VT_UINT:
+    case com::VT_R4:
+    case com::VT_R8:
+    case com::VT_CY:
+    case com::VT_DECIMAL:
         return rtl::VarToInt(Deref(v));
     default:
         return 0;
@@ -169,7 +190,9 @@ void SettingsDeviceEx(rtl::TObject* context, Args& args, OleVariant& result) {
     result = OleVariant(code);
 }
 
-void ResultZero(rtl::TObject*, Args&, OleVariant& result) { result = OleVariant(0); }
+void ResultZero(rtl::TObject*, Args&, OleVariant& result) {
+    result = OleVariant(0);
+}
 
 void GetPlgInfo(rtl::TObject* context, Args& args, OleVariant& result) {
     result = OleVariant(0);
@@ -213,9 +236,11 @@ void GetPlgInfo(rtl::TObject* context, Args& args, OleVariant& result) {
 
     args[0] = OleVariant(infra::GuidToText(id));
     args[1] = OleVariant(name);
-    for (int i = 0; i < 5; ++i) args[2 + i] = OleVariant(numbers[i]);
+    for (int i = 0; i < 5; ++i)
+        args[2 + i] = OleVariant(numbers[i]);
     args[7] = OleVariant(parameters);
-    for (int i = 0; i < 3; ++i) args[8 + i] = OleVariant(further[i]);
+    for (int i = 0; i < 3; ++i)
+        args[8 + i] = OleVariant(further[i]);
     // A pointer that does not fit 32 bits travels as a 64-bit integer rather than truncated.
     const auto reference = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(&list));
     if (reference >= INT32_MIN && reference <= INT32_MAX)
@@ -235,9 +260,13 @@ void GetSettingsXML(rtl::TObject* context, Args& args, OleVariant& result) {
     result = OleVariant(code);
 }
 
-void SwitchOn(rtl::TObject* context, Args&, OleVariant& result) { SwitchTo(context, 1, result); }
+void SwitchOn(rtl::TObject* context, Args&, OleVariant& result) {
+    SwitchTo(context, 1, result);
+}
 
-void SwitchOff(rtl::TObject* context, Args&, OleVariant& result) { SwitchTo(context, 0, result); }
+void SwitchOff(rtl::TObject* context, Args&, OleVariant& result) {
+    SwitchTo(context, 0, result);
+}
 
 void GetProps(rtl::TObject* context, Args& args, OleVariant& result) {
     registry::TDeviceItem* device = Current(context);
@@ -290,22 +319,28 @@ void Beep(rtl::TObject*, Args& args, OleVariant& result) {
 
 bool PropertyPageEnabled(rtl::TObject* context, bool write, OleVariant& value, const std::string&) {
     registry::TDevicesList& list = List(context);
-    if (write) list.FPropertyPageEnabled = rtl::VarToInt(Deref(value));
-    else value = OleVariant(list.FPropertyPageEnabled);
+    if (write)
+        list.FPropertyPageEnabled = rtl::VarToInt(Deref(value));
+    else
+        value = OleVariant(list.FPropertyPageEnabled);
     return true;
 }
 
 bool DeviceNumber(rtl::TObject* context, bool write, OleVariant& value, const std::string&) {
     registry::TDevicesList& list = List(context);
-    if (write) list.SetCurrent(rtl::VarToInt(Deref(value)));
-    else value = OleVariant(list.FCurrent);
+    if (write)
+        list.SetCurrent(rtl::VarToInt(Deref(value)));
+    else
+        value = OleVariant(list.FCurrent);
     return true;
 }
 
 bool DeviceName(rtl::TObject* context, bool write, OleVariant& value, const std::string&) {
     registry::TDevicesList& list = List(context);
-    if (write) list.SetCurrentIdentifier(rtl::VarToStr(Deref(value)));
-    else value = OleVariant(kernel::AnsiToWide(list.CurrentIdentifier()));
+    if (write)
+        list.SetCurrentIdentifier(rtl::VarToStr(Deref(value)));
+    else
+        value = OleVariant(kernel::AnsiToWide(list.CurrentIdentifier()));
     return true;
 }
 
@@ -323,8 +358,10 @@ bool DeviceIsOn(rtl::TObject* context, bool write, OleVariant& value, const std:
         return true;
     }
     const std::int32_t requested = rtl::VarToInt(Deref(value));
-    if (device->EventSink) device->SetState(requested != 0 ? 1 : 0);
-    else device->SetState(requested);
+    if (device->EventSink)
+        device->SetState(requested != 0 ? 1 : 0);
+    else
+        device->SetState(requested);
     return true;
 }
 
@@ -385,8 +422,14 @@ const PropertyRecord kPropertyTable1[] = {
 
 } // namespace
 
-std::span<const MethodRecord> ScannerMethodTableA() { return kMethodTableA; }
-std::span<const MethodRecord> ScannerMethodTableB() { return kMethodTableB; }
-std::span<const PropertyRecord> ScannerPropertyTable1() { return kPropertyTable1; }
+std::span<const MethodRecord> ScannerMethodTableA() {
+    return kMethodTableA;
+}
+std::span<const MethodRecord> ScannerMethodTableB() {
+    return kMethodTableB;
+}
+std::span<const PropertyRecord> ScannerPropertyTable1() {
+    return kPropertyTable1;
+}
 
 } // namespace quill::plugin

@@ -37,7 +37,7 @@ const TTuningKey& FindKey(std::string_view key) {
 }
 
 bool FileExists(const std::string& fileName) {
-    struct stat info{};
+    struct stat info {};
     return ::stat(fileName.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
@@ -61,7 +61,9 @@ std::string TuningFileNameFor(std::string_view libraryPath) {
     return std::string(libraryPath.substr(0, stem)) + ".ini";
 }
 
-std::string TuningFileName() { return TuningFileNameFor(infra::ModuleFileName(false)); }
+std::string TuningFileName() {
+    return TuningFileNameFor(infra::ModuleFileName(false));
+}
 
 std::int32_t ReadTuningFrom(std::string_view key, const std::string& fileName) {
     const TTuningKey& entry = FindKey(key);
@@ -69,7 +71,9 @@ std::int32_t ReadTuningFrom(std::string_view key, const std::string& fileName) {
     return kernel::GetPrivateProfileIntA("Start", key, entry.Default, fileName);
 }
 
-std::int32_t ReadTuning(std::string_view key) { return ReadTuningFrom(key, TuningFileName()); }
+std::int32_t ReadTuning(std::string_view key) {
+    return ReadTuningFrom(key, TuningFileName());
+}
 
 TStartupTuning ReadStartupTuningFrom(const std::string& fileName) {
     TStartupTuning values{};
@@ -83,14 +87,19 @@ TStartupTuning ReadStartupTuningFrom(const std::string& fileName) {
     return values;
 }
 
-void ReadStartupTuning() { Values() = ReadStartupTuningFrom(TuningFileName()); }
+void ReadStartupTuning() {
+    Values() = ReadStartupTuningFrom(TuningFileName());
+}
 
-const TStartupTuning& StartupTuning() { return Values(); }
+const TStartupTuning& StartupTuning() {
+    return Values();
+}
 
 void ReleaseModifierKeys() {
     static constexpr user::BYTE keys[] = {user::VK_LSHIFT, user::VK_LCONTROL, user::VK_LMENU,
                                           user::VK_RSHIFT, user::VK_RCONTROL, user::VK_RMENU};
-    for (const user::BYTE key : keys) user::keybd_event(key, 0, user::KEYEVENTF_KEYUP, 0);
+    for (const user::BYTE key : keys)
+        user::keybd_event(key, 0, user::KEYEVENTF_KEYUP, 0);
 }
 
 } // namespace quill::plugin

@@ -15,7 +15,7 @@ using namespace quill;
 namespace {
 
 class LoadedPlugin : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         FHandle = dlopen(QUILL_PLU_PATH, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(FHandle, nullptr) << dlerror();

@@ -20,7 +20,8 @@ Output RunHost(const std::string& arguments) {
     if (!pipe) return out;
     char buffer[4096];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.Text.append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.Text.append(buffer, got);
     const int status = pclose(pipe);
     out.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return out;

@@ -29,7 +29,7 @@
 namespace quill::test {
 
 class TE2ESink final : public IEventSupport2 {
-public:
+  public:
     struct Event {
         std::u16string Source, Name, Data;
         GUID Device;
@@ -103,7 +103,7 @@ struct TScannerSettings {
 };
 
 class TPluginHarness {
-public:
+  public:
     explicit TPluginHarness(bool virtualClock = true) {
         if (virtualClock) FPreviousClock = user::SetClock(&FClock);
         FClockInstalled = virtualClock;
@@ -159,10 +159,11 @@ public:
         block.Add(com::OleVariant());
         block.Add(com::OleVariant(name));
         block.Add(com::OleVariant(kind));
-        for (const auto& a : args) block.Add(a);
+        for (const auto& a : args)
+            block.Add(a);
         Entry(&block, nullptr);
-        TE2EOutcome outcome{block.Error, block.ErrorCode, rtl::VarToWide(block.ErrorDescription),
-                            block.Get(0), {}};
+        TE2EOutcome outcome{
+            block.Error, block.ErrorCode, rtl::VarToWide(block.ErrorDescription), block.Get(0), {}};
         for (std::uint32_t i = 3; i < block.Count(); ++i)
             outcome.Args.push_back(block.Get(static_cast<std::int32_t>(i)));
         return outcome;
@@ -183,12 +184,14 @@ public:
         const std::string text =
             "<Устройство Код=\"" + std::string(guid) + "\" КодМодели=\"\" Наименование=\"" + name +
             "\"><Параметры>" + Param("HookPref", settings.Prefix) +
-            Param("HookPost", settings.Suffix) + Param("HookTimeOut", std::to_string(settings.TimeOut)) +
+            Param("HookPost", settings.Suffix) +
+            Param("HookTimeOut", std::to_string(settings.TimeOut)) +
             Param("UseInterCharInterval", std::to_string(settings.InterChar)) +
             Param("MinDataLen", std::to_string(settings.MinDataLen)) + "</Параметры></Устройство>";
         Require(Method(u"AddDevice", {com::OleVariant(kernel::Utf8ToWide(text))}), "AddDevice");
         const auto count = Call(u"DevicesQuantity", 2);
-        Require(Method(u"ChoiceDevice", {com::OleVariant(rtl::VarToInt(count.Result))}), "ChoiceDevice");
+        Require(Method(u"ChoiceDevice", {com::OleVariant(rtl::VarToInt(count.Result))}),
+                "ChoiceDevice");
         Require(Method(u"SwitchOn", {com::OleVariant(0)}), "SwitchOn");
         return kernel::Utf8ToWide(name);
     }
@@ -235,13 +238,14 @@ public:
     CallEntryFunc Entry = nullptr;
     std::string App; // the characters that reached the application
 
-private:
+  private:
     static std::string Param(const char* name, const std::string& value) {
         return std::string("<Параметр Идентификатор=\"") + name + "\" Зна4ение=\"" + value + "\"/>";
     }
     static void Require(const TE2EOutcome& outcome, const char* what) {
         if (outcome.Failed)
-            throw std::runtime_error(std::string(what) + " failed: " + kernel::WideToUtf8(outcome.Text));
+            throw std::runtime_error(std::string(what) +
+                                     " failed: " + kernel::WideToUtf8(outcome.Text));
     }
 
     user::TVirtualClock FClock{1000};

@@ -11,7 +11,9 @@ using namespace quill::test;
 
 namespace {
 
-std::u16string Utf16(std::string_view text) { return kernel::Utf8ToWide(text); }
+std::u16string Utf16(std::string_view text) {
+    return kernel::Utf8ToWide(text);
+}
 
 } // namespace
 

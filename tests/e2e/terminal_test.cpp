@@ -17,13 +17,14 @@ std::string Run(const std::string& command) {
     if (!pipe) return output;
     char buffer[4096];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, got);
     pclose(pipe);
     return output;
 }
 
 class TmuxSession {
-public:
+  public:
     TmuxSession() : FSocket("quill-e2e-" + std::to_string(::getpid())) {}
     ~TmuxSession() { Run(Tmux() + " kill-server"); }
 
@@ -49,7 +50,7 @@ public:
         return false;
     }
 
-private:
+  private:
     std::string FSocket;
 };
 

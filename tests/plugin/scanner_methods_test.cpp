@@ -34,7 +34,7 @@ struct Outcome {
 };
 
 class ScannerMethods : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         FSaved = DllObject;
         FDriver = std::make_unique<TDllQuill>();
@@ -51,10 +51,11 @@ protected:
         block.Add(OleVariant());
         block.Add(OleVariant(name));
         block.Add(OleVariant(kind));
-        for (const auto& a : args) block.Add(a);
+        for (const auto& a : args)
+            block.Add(a);
         GuardedCallEntry(&block, nullptr);
-        Outcome outcome{block.Error, block.ErrorCode, rtl::VarToWide(block.ErrorDescription),
-                        block.Get(0), {}};
+        Outcome outcome{
+            block.Error, block.ErrorCode, rtl::VarToWide(block.ErrorDescription), block.Get(0), {}};
         for (std::uint32_t i = 3; i < block.Count(); ++i)
             outcome.Args.push_back(block.Get(static_cast<std::int32_t>(i)));
         return outcome;
@@ -77,7 +78,9 @@ protected:
     TBaseDllObj* FSaved = nullptr;
 };
 
-std::u16string Text(const com::VARIANT& v) { return rtl::VarToWide(v); }
+std::u16string Text(const com::VARIANT& v) {
+    return rtl::VarToWide(v);
+}
 
 // The settings text of a new device with default parameters.
 std::u16string NewDeviceText() {
@@ -106,7 +109,8 @@ TEST_F(ScannerMethods, ResultDescriptionTakesNumbersOnly) {
     const Outcome six = Method(u"ResultDescription", {OleVariant(6)});
     ASSERT_FALSE(six.Failed);
     EXPECT_EQ(Text(six.Result), u"Ошибка в данных");
-    EXPECT_EQ(Text(Method(u"ОписаниеОшибки", {OleVariant(3.0)}).Result), u"Устройство не обнаружено");
+    EXPECT_EQ(Text(Method(u"ОписаниеОшибки", {OleVariant(3.0)}).Result),
+              u"Устройство не обнаружено");
     EXPECT_EQ(Text(Method(u"ResultDescription", {OleVariant::FromShort(0)}).Result),
               u"Операция выполнена успешно");
     const Outcome text = Method(u"ResultDescription", {OleVariant(u"6")});
@@ -231,12 +235,13 @@ TEST_F(ScannerMethods, SettingsInAndOut) {
     EXPECT_EQ(Device(0).GetParamStr("HookPref"), "##");
 
     EXPECT_EQ(Method(u"GetSettingsXML", {OleVariant(1), OleVariant()}).Code, 4);
-    const Outcome one =
-        Method(u"GetSettingsXML", {OleVariant(u"{11111111-2222-3333-4444-555555555555}"), OleVariant()});
+    const Outcome one = Method(
+        u"GetSettingsXML", {OleVariant(u"{11111111-2222-3333-4444-555555555555}"), OleVariant()});
     ASSERT_FALSE(one.Failed);
     EXPECT_EQ(one.Args[1].vt, com::VT_DISPATCH);
-    EXPECT_EQ(Method(u"GetSettingsXML", {OleVariant(u"{11111111-2222-3333-4444-555555555556}"),
-                                         OleVariant()}).Code,
+    EXPECT_EQ(Method(u"GetSettingsXML",
+                     {OleVariant(u"{11111111-2222-3333-4444-555555555556}"), OleVariant()})
+                  .Code,
               3);
 }
 
@@ -303,7 +308,8 @@ TEST_F(ScannerMethods, GetPlgInfoDescribesTheScannerModel) {
     ASSERT_FALSE(info.Failed) << kernel::WideToUtf8(info.Text);
     EXPECT_EQ(Text(info.Args[0]), infra::GuidToText(ScannerModelGuid));
     EXPECT_EQ(Text(info.Args[1]), u"Сканер штрихкодов клавиатурный");
-    for (int i = 2; i <= 5; ++i) EXPECT_EQ(rtl::VarToInt(info.Args[i]), 1) << i;
+    for (int i = 2; i <= 5; ++i)
+        EXPECT_EQ(rtl::VarToInt(info.Args[i]), 1) << i;
     EXPECT_EQ(rtl::VarToInt(info.Args[6]), 0);
     EXPECT_NE(Text(info.Args[7]).find(u"HookPref"), std::u16string::npos);
     EXPECT_EQ(Text(info.Args[8]), u"СканерКлавиатурный");

@@ -16,7 +16,7 @@ using namespace quill::plugin;
 namespace {
 
 class TuningFile {
-public:
+  public:
     explicit TuningFile(const std::string& content)
         : FName("/tmp/quill-tuning-" + std::to_string(::getpid()) + ".ini") {
         std::ofstream(FName) << content;
@@ -24,7 +24,7 @@ public:
     ~TuningFile() { std::remove(FName.c_str()); }
     const std::string& Name() const { return FName; }
 
-private:
+  private:
     std::string FName;
 };
 
@@ -84,10 +84,13 @@ TEST(ScannerTuning, TheFileLiesBesideTheLibrary) {
 TEST(ScannerTuning, ReleaseModifierKeysLeavesNoModifierDown) {
     const user::BYTE keys[] = {user::VK_LSHIFT, user::VK_LCONTROL, user::VK_LMENU,
                                user::VK_RSHIFT, user::VK_RCONTROL, user::VK_RMENU};
-    for (const user::BYTE key : keys) user::keybd_event(key, 0, 0, 0);
-    for (const user::BYTE key : keys) EXPECT_LT(user::GetAsyncKeyState(key), 0) << int(key);
+    for (const user::BYTE key : keys)
+        user::keybd_event(key, 0, 0, 0);
+    for (const user::BYTE key : keys)
+        EXPECT_LT(user::GetAsyncKeyState(key), 0) << int(key);
     ReleaseModifierKeys();
-    for (const user::BYTE key : keys) EXPECT_GE(user::GetAsyncKeyState(key), 0) << int(key);
+    for (const user::BYTE key : keys)
+        EXPECT_GE(user::GetAsyncKeyState(key), 0) << int(key);
     EXPECT_GE(user::GetAsyncKeyState(user::VK_SHIFT), 0);
     EXPECT_GE(user::GetAsyncKeyState(user::VK_CONTROL), 0);
     EXPECT_GE(user::GetAsyncKeyState(user::VK_MENU), 0);
