@@ -29,12 +29,14 @@ const std::u16string& SettingsText(int models) {
     const int perClass = models / 10;
     char code[64];
     for (int c = 0; c < 10; ++c) {
-        text += u"<КлассОборудования Идентификатор=\"Класс" + kernel::Utf8ToWide(std::to_string(c)) + u"\">";
+        text += u"<КлассОборудования Идентификатор=\"Класс" +
+                kernel::Utf8ToWide(std::to_string(c)) + u"\">";
         for (int m = 0; m < perClass; ++m) {
             std::snprintf(code, sizeof code, "{%08X-1234-4ABC-8DEF-%012X}", c, m);
             const std::u16string n = kernel::Utf8ToWide(std::to_string(c * perClass + m));
-            text += u"<Модель Код=\"" + kernel::Utf8ToWide(code) + u"\" Наименование=\"Модель " + n +
-                    u"\" Идентификатор=\"M" + n + u"\" Библиотека=\"Quill.plu\" ИспользуетOrvix=\"0\" Состояние=\"0\">"
+            text += u"<Модель Код=\"" + kernel::Utf8ToWide(code) + u"\" Наименование=\"Модель " +
+                    n + u"\" Идентификатор=\"M" + n +
+                    u"\" Библиотека=\"Quill.plu\" ИспользуетOrvix=\"0\" Состояние=\"0\">"
                     u"<Параметры>"
                     u"<Параметр Идентификатор=\"Префикс\" Наименование=\"Префикс\" Тип=\"String\" "
                     u"Зна4ениеПоУмол4анию=\"~\" ФлагТолько4тение=\"0\" Описание=\"Начало данных\"/>"
@@ -67,8 +69,8 @@ void BM_LoadModels(benchmark::State& state) {
         state.PauseTiming();
         auto list = std::make_unique<registry::TModelPluList>(nullptr);
         list->SetLibraryFileName(u"Quill.plu");
-        list->RegisterBaseModel(ScannerModelGuid, u"Сканер", 1, 1, 1, 1, 0, u"", u"Сканер", u"Сканер", u"Сканер",
-                                nullptr);
+        list->RegisterBaseModel(ScannerModelGuid, u"Сканер", 1, 1, 1, 1, 0, u"", u"Сканер",
+                                u"Сканер", u"Сканер", nullptr);
         state.ResumeTiming();
         list->LoadModels(settings);
         state.PauseTiming();
@@ -93,13 +95,14 @@ void BM_CreateModelList(benchmark::State& state) {
 BENCHMARK(BM_CreateModelList)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 class TSummaryReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             // A single run, or the median of repeated runs.
             const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
             if (single || (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median"))
-                Seconds[run.run_name.str()] = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+                Seconds[run.run_name.str()] =
+                    run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
         }
         ConsoleReporter::ReportRuns(runs);
     }

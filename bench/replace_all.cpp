@@ -18,15 +18,19 @@ using quill::kernel::WideToAnsi;
 // digit-4 rule renames in every parameter.
 const std::string& SettingsText() {
     static const std::string text = [] {
-        const std::string model = WideToAnsi(
-            u"<Модель Код=\"{70231714-9996-413C-BFBB-F504227138B8}\" Наименование=\"Сканер штрихкодов\" "
-            u"Идентификатор=\"СканерКлавиатурный\" Библиотека=\"Quill.plu\"><Параметры>"
-            u"<Параметр Идентификатор=\"Префикс\" Наименование=\"Префикс\" Тип=\"String\" Значение=\"~\"/>"
-            u"<Параметр Идентификатор=\"Таймаут\" Наименование=\"Таймаут\" Тип=\"Integer\" Значение=\"50\"/>"
-            u"</Параметры></Модель>\r\n");
+        const std::string model =
+            WideToAnsi(u"<Модель Код=\"{70231714-9996-413C-BFBB-F504227138B8}\" "
+                       u"Наименование=\"Сканер штрихкодов\" "
+                       u"Идентификатор=\"СканерКлавиатурный\" Библиотека=\"Quill.plu\"><Параметры>"
+                       u"<Параметр Идентификатор=\"Префикс\" Наименование=\"Префикс\" "
+                       u"Тип=\"String\" Значение=\"~\"/>"
+                       u"<Параметр Идентификатор=\"Таймаут\" Наименование=\"Таймаут\" "
+                       u"Тип=\"Integer\" Значение=\"50\"/>"
+                       u"</Параметры></Модель>\r\n");
         std::string out;
         out.reserve(10u << 20);
-        while (out.size() + model.size() <= (10u << 20)) out += model;
+        while (out.size() + model.size() <= (10u << 20))
+            out += model;
         return out;
     }();
     return text;
@@ -41,11 +45,13 @@ const std::string& Replacement() {
     return s;
 }
 
-std::string PlainReplace(const std::string& text, const std::string& search, const std::string& replacement) {
+std::string PlainReplace(const std::string& text, const std::string& search,
+                         const std::string& replacement) {
     std::string out;
     out.reserve(text.size());
     std::size_t from = 0;
-    for (std::size_t at; (at = text.find(search, from)) != std::string::npos; from = at + search.size()) {
+    for (std::size_t at; (at = text.find(search, from)) != std::string::npos;
+         from = at + search.size()) {
         out.append(text, from, at - from);
         out += replacement;
     }
@@ -55,36 +61,42 @@ std::string PlainReplace(const std::string& text, const std::string& search, con
 
 void BM_ReplaceAll(benchmark::State& state) {
     const std::string& text = SettingsText();
-    if (quill::exchange::ReplaceAll(text, Search(), Replacement(), true) != PlainReplace(text, Search(), Replacement()))
+    if (quill::exchange::ReplaceAll(text, Search(), Replacement(), true) !=
+        PlainReplace(text, Search(), Replacement()))
         state.SkipWithError("the two replacements disagree");
-    for (auto _ : state) benchmark::DoNotOptimize(quill::exchange::ReplaceAll(text, Search(), Replacement(), true));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(quill::exchange::ReplaceAll(text, Search(), Replacement(), true));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_ReplaceAll)->Unit(benchmark::kMillisecond);
 
 void BM_ReplaceAllIgnoringCase(benchmark::State& state) {
     const std::string& text = SettingsText();
-    for (auto _ : state) benchmark::DoNotOptimize(quill::exchange::ReplaceAll(text, Search(), Replacement(), false));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(quill::exchange::ReplaceAll(text, Search(), Replacement(), false));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_ReplaceAllIgnoringCase)->Unit(benchmark::kMillisecond);
 
 void BM_PlainFindReplace(benchmark::State& state) {
     const std::string& text = SettingsText();
-    for (auto _ : state) benchmark::DoNotOptimize(PlainReplace(text, Search(), Replacement()));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(PlainReplace(text, Search(), Replacement()));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_PlainFindReplace)->Unit(benchmark::kMillisecond);
 
-// Keeps the processor time per iteration (steadier than wall time on a shared machine) of every run for the summary.
+// Keeps the processor time per iteration (steadier than wall time on a shared machine) of every run
+// for the summary.
 class TSummaryReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             // A single run, or the median of repeated runs.
             const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
             if (single || (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median"))
-                Seconds[run.run_name.str()] = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+                Seconds[run.run_name.str()] =
+                    run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -99,9 +111,10 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto& s = reporter.Seconds;
     if (s.count("BM_ReplaceAll") && s.count("BM_PlainFindReplace")) {
-        std::printf("summary: ReplaceAll %.2f ms, plain find-and-replace %.2f ms, ratio %.2f (%.1f MB)\n",
-                    s.at("BM_ReplaceAll") * 1e3, s.at("BM_PlainFindReplace") * 1e3,
-                    s.at("BM_ReplaceAll") / s.at("BM_PlainFindReplace"), SettingsText().size() / 1048576.0);
+        std::printf(
+            "summary: ReplaceAll %.2f ms, plain find-and-replace %.2f ms, ratio %.2f (%.1f MB)\n",
+            s.at("BM_ReplaceAll") * 1e3, s.at("BM_PlainFindReplace") * 1e3,
+            s.at("BM_ReplaceAll") / s.at("BM_PlainFindReplace"), SettingsText().size() / 1048576.0);
     }
     benchmark::Shutdown();
     return 0;

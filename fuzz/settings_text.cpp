@@ -32,7 +32,8 @@ void LoadModels(const std::u16string& text) {
     registry::TModelPluList list(nullptr);
     list.SetLibraryFileName(u"Quill.plu");
     list.RegisterBaseModel(ScannerModelGuid, u"Сканер штрихкодов клавиатурный", 1, 1, 1, 1, 0, u"",
-                           u"СканерКлавиатурный", u"Сканер", u"Сканер штрихкодов / считыватель карт", nullptr);
+                           u"СканерКлавиатурный", u"Сканер",
+                           u"Сканер штрихкодов / считыватель карт", nullptr);
     try {
         list.LoadModels(com::OleVariant(text));
     } catch (const rtl::Exception&) {
@@ -52,10 +53,12 @@ void LoadModels(const std::u16string& text) {
 
 void CreateModelList(const std::u16string& text, const std::u16string& filterValue) {
     try {
-        auto all = exchange::CreateModelList(com::OleVariant(text), u"", u"", u"Quill.plu", u"", u"", u"0");
-        auto narrowed = exchange::CreateModelList(com::OleVariant(text), filterValue, filterValue, u"", filterValue,
-                                                  filterValue, filterValue);
-        for (int i = 0; i < narrowed->Count(); ++i) narrowed->Items(i)->Parameters().FindByName(filterValue);
+        auto all = exchange::CreateModelList(com::OleVariant(text), u"", u"", u"Quill.plu", u"",
+                                             u"", u"0");
+        auto narrowed = exchange::CreateModelList(com::OleVariant(text), filterValue, filterValue,
+                                                  u"", filterValue, filterValue, filterValue);
+        for (int i = 0; i < narrowed->Count(); ++i)
+            narrowed->Items(i)->Parameters().FindByName(filterValue);
     } catch (const rtl::Exception&) {
     }
 }

@@ -19,11 +19,17 @@ TBaseItem::TBaseItem(rtl::TCollection* collection)
 
 TBaseItem::~TBaseItem() = default;
 
-std::string_view TBaseItem::ClassName() const { return "TBaseItem"; }
+std::string_view TBaseItem::ClassName() const {
+    return "TBaseItem";
+}
 
-bool TBaseItem::IsModified() const { return FModified || (FChildList && FChildList->IsModified()); }
+bool TBaseItem::IsModified() const {
+    return FModified || (FChildList && FChildList->IsModified());
+}
 
-void TBaseItem::RecomputeModified() { FModifiedOrChildren = IsModified(); }
+void TBaseItem::RecomputeModified() {
+    FModifiedOrChildren = IsModified();
+}
 
 void TBaseItem::SetModified(bool value) {
     if (value != FModified) {
@@ -53,21 +59,22 @@ void TBaseItem::SetState(std::int32_t value) {
     }
 }
 
-void TBaseItem::FieldChanged(std::u16string_view changeName, bool differs, std::u16string_view oldValue,
-                             std::u16string_view newValue) {
+void TBaseItem::FieldChanged(std::u16string_view changeName, bool differs,
+                             std::u16string_view oldValue, std::u16string_view newValue) {
     if (differs && FOwnerList && FOwnerList->RecordChanges())
         FOwnerList->RecordChange(*this, changeName, oldValue, newValue);
     SetModified(FModifiedOrChildren || differs);
 }
 
-void TBaseItem::SetText(std::u16string& field, std::u16string_view value, std::u16string_view changeName,
-                        bool ignoreCase) {
+void TBaseItem::SetText(std::u16string& field, std::u16string_view value,
+                        std::u16string_view changeName, bool ignoreCase) {
     const bool differs = ignoreCase ? !kernel::WideSameText(field, value) : field != value;
     FieldChanged(changeName, differs, field, value);
     field = value;
 }
 
-void TBaseItem::SetInteger(std::int32_t& field, std::int32_t value, std::u16string_view changeName) {
+void TBaseItem::SetInteger(std::int32_t& field, std::int32_t value,
+                           std::u16string_view changeName) {
     const bool differs = field != value;
     if (differs && FOwnerList && FOwnerList->RecordChanges()) {
         const std::string oldText = std::to_string(field);
@@ -79,7 +86,9 @@ void TBaseItem::SetInteger(std::int32_t& field, std::int32_t value, std::u16stri
     field = value;
 }
 
-void TBaseItem::SetChildList(std::unique_ptr<TParameterList> list) { FChildList = std::move(list); }
+void TBaseItem::SetChildList(std::unique_ptr<TParameterList> list) {
+    FChildList = std::move(list);
+}
 
 // ---- TBaseList ----
 
@@ -90,7 +99,8 @@ com::OleVariant SourceFrom(const com::VARIANT& source) {
     if (v->vt == (com::VT_BYREF | com::VT_VARIANT) && v->pvarVal) v = v->pvarVal;
     const bool isText = v->vt == com::VT_BSTR || v->vt == (com::VT_BYREF | com::VT_BSTR);
     if (!isText) return com::OleVariant(*v);
-    const com::BSTR text = v->vt == com::VT_BSTR ? v->bstrVal : (v->pbstrVal ? *v->pbstrVal : nullptr);
+    const com::BSTR text =
+        v->vt == com::VT_BSTR ? v->bstrVal : (v->pbstrVal ? *v->pbstrVal : nullptr);
     XmlDocument document = CreateXmlDocument();
     // An empty text is an empty document: there is nothing to parse.
     if (com::SysStringLen(text) > 0)
@@ -102,9 +112,11 @@ com::OleVariant SourceFrom(const com::VARIANT& source) {
 } // namespace
 
 TBaseList::TBaseList(rtl::TCollectionItemClass itemClass, const com::VARIANT& source)
-    : rtl::TCollection(itemClass), FSource(SourceFrom(source)), FChanges(std::make_unique<TChangeList>()) {}
+    : rtl::TCollection(itemClass), FSource(SourceFrom(source)),
+      FChanges(std::make_unique<TChangeList>()) {}
 
-TBaseList::TBaseList(TBaseList* parentList, const com::VARIANT& source, rtl::TCollectionItemClass itemClass)
+TBaseList::TBaseList(TBaseList* parentList, const com::VARIANT& source,
+                     rtl::TCollectionItemClass itemClass)
     : TBaseList(itemClass, source) {
     FParentList = parentList;
 }
@@ -116,7 +128,9 @@ TBaseList::~TBaseList() {
     Clear();
 }
 
-std::string_view TBaseList::ClassName() const { return "TBaseList"; }
+std::string_view TBaseList::ClassName() const {
+    return "TBaseList";
+}
 
 void TBaseList::SetFilter(std::span<const int> numbers, std::span<const std::u16string> values) {
     TFilter filter = FFilter;
@@ -133,7 +147,8 @@ bool TBaseList::IsModified() const {
 
 void TBaseList::SetModified(bool value) {
     if (value) return;
-    for (int i = 0; i < Count(); ++i) Items(i)->SetModified(false);
+    for (int i = 0; i < Count(); ++i)
+        Items(i)->SetModified(false);
     if (FModified) {
         FModified = false;
         FireOnChange();
@@ -144,8 +159,8 @@ void TBaseList::FireOnChange() {
     if (OnChange) OnChange(this);
 }
 
-void TBaseList::RecordChange(const TBaseItem& item, std::u16string_view changeName, std::u16string_view oldValue,
-                             std::u16string_view newValue) {
+void TBaseList::RecordChange(const TBaseItem& item, std::u16string_view changeName,
+                             std::u16string_view oldValue, std::u16string_view newValue) {
     if (!FRecordChanges) return;
     FChanges->Record(changeName, oldValue, newValue, item.ChangeKey(), item.ChangeDescription());
 }

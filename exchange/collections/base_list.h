@@ -41,7 +41,7 @@ using TNotifyEvent = std::function<void(rtl::TObject* sender)>;
 using TFilter = std::vector<std::pair<std::u16string, std::u16string>>;
 
 class TBaseItem : public rtl::TCollectionItem {
-public:
+  public:
     explicit TBaseItem(rtl::TCollection* collection);
     ~TBaseItem() override;
     std::string_view ClassName() const override;
@@ -75,7 +75,7 @@ public:
 
     TNotifyEvent OnChange;
 
-protected:
+  protected:
     // What every field setter does: record the change when the owner list records changes and
     // the values differ, then set the modified flag.
     void FieldChanged(std::u16string_view changeName, bool differs, std::u16string_view oldValue,
@@ -97,15 +97,18 @@ protected:
 };
 
 class TBaseList : public rtl::TCollection {
-public:
+  public:
     // `source`: a text (parsed into a new document; the empty text gives an empty document) or a
     // document or node reference. A text that is not well-formed raises the parser's error.
     TBaseList(rtl::TCollectionItemClass itemClass, const com::VARIANT& source);
-    TBaseList(TBaseList* parentList, const com::VARIANT& source, rtl::TCollectionItemClass itemClass);
+    TBaseList(TBaseList* parentList, const com::VARIANT& source,
+              rtl::TCollectionItemClass itemClass);
     ~TBaseList() override;
     std::string_view ClassName() const override;
 
-    TBaseItem* Items(int index) const { return static_cast<TBaseItem*>(rtl::TCollection::Items(index)); }
+    TBaseItem* Items(int index) const {
+        return static_cast<TBaseItem*>(rtl::TCollection::Items(index));
+    }
 
     virtual void Load() {}
     // Fills the filter from attribute numbers and values (see the collections' load). Arrays of
@@ -133,12 +136,12 @@ public:
     // Called by items whose OnChange reaches the list.
     void FireOnChange();
     // Enters a field change of `item` in the change list (only while changes are recorded).
-    void RecordChange(const TBaseItem& item, std::u16string_view changeName, std::u16string_view oldValue,
-                      std::u16string_view newValue);
+    void RecordChange(const TBaseItem& item, std::u16string_view changeName,
+                      std::u16string_view oldValue, std::u16string_view newValue);
 
     TNotifyEvent OnChange;
 
-protected:
+  protected:
     void Notify(rtl::TCollectionItem* item, rtl::TCollectionNotification action) override;
     // Empties the list as a load does, without counting it as a deletion.
     void ClearForLoad();
@@ -152,7 +155,7 @@ protected:
     bool FIncludeDeleted = true;
     std::unique_ptr<TChangeList> FChanges;
 
-private:
+  private:
     bool FLoading = false;
 };
 

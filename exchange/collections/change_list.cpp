@@ -4,23 +4,29 @@
 
 namespace quill::exchange {
 
-std::string_view TChangeItem::ClassName() const { return "TChangeItem"; }
+std::string_view TChangeItem::ClassName() const {
+    return "TChangeItem";
+}
 
 TChangeList::TChangeList() : rtl::TCollection(&rtl::ItemClassOf<TChangeItem>) {}
 
-std::string_view TChangeList::ClassName() const { return "TChangeList"; }
+std::string_view TChangeList::ClassName() const {
+    return "TChangeList";
+}
 
 TChangeItem* TChangeList::Find(std::u16string_view fieldName, std::u16string_view itemKey) const {
     for (int i = 0; i < Count(); ++i) {
         TChangeItem* item = Items(i);
-        if (kernel::WideSameText(item->FieldName, fieldName) && kernel::WideSameText(item->ItemKey, itemKey))
+        if (kernel::WideSameText(item->FieldName, fieldName) &&
+            kernel::WideSameText(item->ItemKey, itemKey))
             return item;
     }
     return nullptr;
 }
 
-void TChangeList::Record(std::u16string_view fieldName, std::u16string_view oldValue, std::u16string_view newValue,
-                         std::u16string_view itemKey, std::u16string_view itemDescription) {
+void TChangeList::Record(std::u16string_view fieldName, std::u16string_view oldValue,
+                         std::u16string_view newValue, std::u16string_view itemKey,
+                         std::u16string_view itemDescription) {
     if (TChangeItem* existing = Find(fieldName, itemKey)) {
         existing->NewValue = newValue;
         return;

@@ -13,7 +13,7 @@
 namespace quill::exchange {
 
 class TChangeItem : public rtl::TCollectionItem {
-public:
+  public:
     explicit TChangeItem(rtl::TCollection* collection) : rtl::TCollectionItem(collection) {}
     std::string_view ClassName() const override;
 
@@ -25,16 +25,19 @@ public:
 };
 
 class TChangeList : public rtl::TCollection {
-public:
+  public:
     TChangeList();
     std::string_view ClassName() const override;
 
-    TChangeItem* Items(int index) const { return static_cast<TChangeItem*>(rtl::TCollection::Items(index)); }
+    TChangeItem* Items(int index) const {
+        return static_cast<TChangeItem*>(rtl::TCollection::Items(index));
+    }
     // The entry for (fieldName, itemKey), or nil.
     TChangeItem* Find(std::u16string_view fieldName, std::u16string_view itemKey) const;
     // Enters one change as described above.
-    void Record(std::u16string_view fieldName, std::u16string_view oldValue, std::u16string_view newValue,
-                std::u16string_view itemKey, std::u16string_view itemDescription);
+    void Record(std::u16string_view fieldName, std::u16string_view oldValue,
+                std::u16string_view newValue, std::u16string_view itemKey,
+                std::u16string_view itemDescription);
 };
 
 } // namespace quill::exchange

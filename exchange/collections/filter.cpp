@@ -12,8 +12,10 @@ namespace quill::exchange {
 namespace {
 
 // Ы stands before Ъ in both alphabets; the two must stay aligned letter for letter.
-constexpr std::u16string_view kUpper = u"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЫЪЬЭЮЯABCDEFGHIJKLMNOPQRSTUVWXYZ";
-constexpr std::u16string_view kLower = u"абвгдеёжзийклмнопрстуфхцчшщыъьэюяabcdefghijklmnopqrstuvwxyz";
+constexpr std::u16string_view kUpper =
+    u"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЫЪЬЭЮЯABCDEFGHIJKLMNOPQRSTUVWXYZ";
+constexpr std::u16string_view kLower =
+    u"абвгдеёжзийклмнопрстуфхцчшщыъьэюяabcdefghijklmnopqrstuvwxyz";
 static_assert(kUpper.size() == kLower.size());
 
 std::u16string Decimal(int number) {
@@ -69,13 +71,15 @@ std::u16string FilterLowerCase(std::u16string_view text) {
     return out;
 }
 
-void AddFilterConditions(TFilter& filter, std::span<const int> numbers, std::span<const std::u16string> values) {
+void AddFilterConditions(TFilter& filter, std::span<const int> numbers,
+                         std::span<const std::u16string> values) {
     if (numbers.size() != values.size()) {
         static const std::string text =
             kernel::WideToAnsi(u"Размерности массивов аттрибутов и значений не совпадают");
         infra::RaiseErrorText(text);
     }
-    for (int number : numbers) AttributeName(number);
+    for (int number : numbers)
+        AttributeName(number);
     TFilter result = filter;
     for (std::size_t i = 0; i < numbers.size(); ++i) {
         if (values[i].empty() || values[i] == u"*") continue;
@@ -98,7 +102,8 @@ TFilterPredicates BuildPredicates(const TFilter& filter) {
     TFilterPredicates predicates;
     for (const auto& [key, value] : filter) {
         const bool onClass = !key.empty() && key.front() == u'_';
-        const int number = NumberOfKey(onClass ? std::u16string_view(key).substr(1) : std::u16string_view(key));
+        const int number =
+            NumberOfKey(onClass ? std::u16string_view(key).substr(1) : std::u16string_view(key));
         AppendCondition(onClass ? predicates.Class : predicates.Model, number, value);
     }
     if (!predicates.Model.empty()) predicates.Model = u"[" + predicates.Model + u"]";

@@ -18,11 +18,12 @@ namespace quill::exchange {
 // Adds one condition per (number, value) to `filter` in order; an empty value or "*" adds
 // nothing; 122 is stored under "_101" and 129 under "_100"; an existing key keeps its place and
 // takes the new value. Everything is checked before `filter` is touched.
-void AddFilterConditions(TFilter& filter, std::span<const int> numbers, std::span<const std::u16string> values);
+void AddFilterConditions(TFilter& filter, std::span<const int> numbers,
+                         std::span<const std::u16string> values);
 
 struct TFilterPredicates {
-    std::u16string Model;  // conditions on the model element
-    std::u16string Class;  // conditions on the enclosing class element
+    std::u16string Model; // conditions on the model element
+    std::u16string Class; // conditions on the enclosing class element
 };
 
 // Both predicates, each "[" conditions joined by " and " "]", or empty without conditions.

@@ -19,22 +19,33 @@ TModelItem::TModelItem(rtl::TCollection* collection) : TBaseItem(collection) {
     SetChildList(std::move(parameters));
 }
 
-std::string_view TModelItem::ClassName() const { return "TModelItem"; }
+std::string_view TModelItem::ClassName() const {
+    return "TModelItem";
+}
 
-void TModelItem::LoadChildren() { ChildList()->LoadParameters(Node(), false); }
+void TModelItem::LoadChildren() {
+    ChildList()->LoadParameters(Node(), false);
+}
 
-std::u16string TModelItem::ChangeKey() const { return infra::GuidToText(FGuid); }
+std::u16string TModelItem::ChangeKey() const {
+    return infra::GuidToText(FGuid);
+}
 
-std::u16string TModelItem::ChangeDescription() const { return FName + u", " + FLibrary; }
+std::u16string TModelItem::ChangeDescription() const {
+    return FName + u", " + FLibrary;
+}
 
 // ---- TModelList ----
 
-TModelList::TModelList(const com::VARIANT& source) : TBaseList(&rtl::ItemClassOf<TModelItem>, source) {}
+TModelList::TModelList(const com::VARIANT& source)
+    : TBaseList(&rtl::ItemClassOf<TModelItem>, source) {}
 
 TModelList::TModelList(TBaseList* parentList, const com::VARIANT& source)
     : TBaseList(parentList, source, &rtl::ItemClassOf<TModelItem>) {}
 
-std::string_view TModelList::ClassName() const { return "TModelList"; }
+std::string_view TModelList::ClassName() const {
+    return "TModelList";
+}
 
 TModelItem* TModelList::FindByGuid(const com::GUID& guid) {
     for (int i = Count() - 1; i >= 0; --i) {
@@ -52,7 +63,8 @@ void TModelList::Load() {
     const XmlNode source = SourceNode();
     TXmlNodeList nodes;
     if (source) {
-        nodes = SelectNodesByNumber(source, node::ClassModelPath, predicates.Model, predicates.Class);
+        nodes =
+            SelectNodesByNumber(source, node::ClassModelPath, predicates.Model, predicates.Class);
         if (nodes.Length() == 0 && predicates.Model.empty() && predicates.Class.empty())
             nodes = SelectNodesByNumber(source, node::AnyModel);
     }
@@ -81,14 +93,16 @@ void TModelList::Load() {
 }
 
 std::unique_ptr<TModelList> CreateModelList(const com::VARIANT& source, std::u16string_view code,
-                                            std::u16string_view identifier, std::u16string_view library,
-                                            std::u16string_view classIdentifier, std::u16string_view name,
-                                            std::u16string_view state) {
+                                            std::u16string_view identifier,
+                                            std::u16string_view library,
+                                            std::u16string_view classIdentifier,
+                                            std::u16string_view name, std::u16string_view state) {
     auto list = std::make_unique<TModelList>(source);
-    static constexpr int numbers[] = {attr::Id, attr::Identifier, attr::Library, attr::ClassIdentifier,
-                                      attr::Name, attr::State};
-    const std::u16string values[] = {std::u16string(code), std::u16string(identifier), std::u16string(library),
-                                     std::u16string(classIdentifier), std::u16string(name), std::u16string(state)};
+    static constexpr int numbers[] = {
+        attr::Id, attr::Identifier, attr::Library, attr::ClassIdentifier, attr::Name, attr::State};
+    const std::u16string values[] = {std::u16string(code),    std::u16string(identifier),
+                                     std::u16string(library), std::u16string(classIdentifier),
+                                     std::u16string(name),    std::u16string(state)};
     list->SetFilter(numbers, values);
     list->Load();
     list->SetModified(false);

@@ -23,7 +23,7 @@
 namespace quill::exchange {
 
 class TModelItem : public TBaseItem {
-public:
+  public:
     explicit TModelItem(rtl::TCollection* collection);
     std::string_view ClassName() const override;
 
@@ -38,13 +38,17 @@ public:
     TParameterList& Parameters() const { return *ChildList(); }
 
     void SetUseOrvix(std::int32_t value) { SetInteger(FUseOrvix, value, u"ИспользуетOrvix"); }
-    void SetIdentifier(std::u16string_view value) { SetText(FIdentifier, value, u"Идентификатор", true); }
+    void SetIdentifier(std::u16string_view value) {
+        SetText(FIdentifier, value, u"Идентификатор", true);
+    }
     void SetClassIdentifier(std::u16string_view value) {
         SetText(FClassIdentifier, value, u"ИдентификаторКласса", true);
     }
     void SetLibrary(std::u16string_view value) { SetText(FLibrary, value, u"Библиотека", true); }
     void SetName(std::u16string_view value) { SetText(FName, value, u"Наименование", true); }
-    void SetPluVersion(std::u16string_view value) { SetText(FPluVersion, value, u"ВерсияPLU", true); }
+    void SetPluVersion(std::u16string_view value) {
+        SetText(FPluVersion, value, u"ВерсияPLU", true);
+    }
     void SetRelease(std::int32_t value) { SetInteger(FRelease, value, u"ВерсияPLU"); }
     void SetGuid(const com::GUID& value) { FGuid = value; }
 
@@ -54,7 +58,7 @@ public:
     std::u16string ChangeKey() const override;
     std::u16string ChangeDescription() const override;
 
-private:
+  private:
     std::int32_t FUseOrvix = 0;
     std::u16string FIdentifier;
     std::u16string FClassIdentifier;
@@ -66,7 +70,7 @@ private:
 };
 
 class TModelList : public TBaseList {
-public:
+  public:
     explicit TModelList(const com::VARIANT& source);
     TModelList(TBaseList* parentList, const com::VARIANT& source);
     std::string_view ClassName() const override;
@@ -82,8 +86,9 @@ public:
 // 115 in that order; empty or "*" means no condition), loaded, with every modified flag cleared
 // and the filter emptied.
 std::unique_ptr<TModelList> CreateModelList(const com::VARIANT& source, std::u16string_view code,
-                                            std::u16string_view identifier, std::u16string_view library,
-                                            std::u16string_view classIdentifier, std::u16string_view name,
-                                            std::u16string_view state);
+                                            std::u16string_view identifier,
+                                            std::u16string_view library,
+                                            std::u16string_view classIdentifier,
+                                            std::u16string_view name, std::u16string_view state);
 
 } // namespace quill::exchange

@@ -8,7 +8,9 @@
 
 namespace quill::exchange {
 
-std::string_view TParameterItem::ClassName() const { return "TParameterItem"; }
+std::string_view TParameterItem::ClassName() const {
+    return "TParameterItem";
+}
 
 void TParameterItem::LoadFromElement(const xml::XmlNode& element, bool storedValue) {
     SetParamName(GetAttributeByNumber(element, attr::Identifier));
@@ -27,7 +29,9 @@ TParameterList::TParameterList(const com::VARIANT& source)
 TParameterList::TParameterList(TBaseList* parentList, const com::VARIANT& source)
     : TBaseList(parentList, source, &rtl::ItemClassOf<TParameterItem>) {}
 
-std::string_view TParameterList::ClassName() const { return "TParameterList"; }
+std::string_view TParameterList::ClassName() const {
+    return "TParameterList";
+}
 
 TParameterItem* TParameterList::FindByName(std::u16string_view name) const {
     for (int i = 0; i < Count(); ++i) {
@@ -51,7 +55,8 @@ void TParameterList::LoadParameters(const xml::XmlNode& element, bool storedValu
 
 void TParameterList::Load() {
     LoadParameters(SourceNode(), true);
-    for (int i = 0; i < Count(); ++i) Items(i)->SetModified(false);
+    for (int i = 0; i < Count(); ++i)
+        Items(i)->SetModified(false);
 }
 
 } // namespace quill::exchange

@@ -19,7 +19,7 @@ namespace quill::exchange {
 class TModelItem;
 
 class TParameterItem : public TBaseItem {
-public:
+  public:
     explicit TParameterItem(rtl::TCollection* collection) : TBaseItem(collection) {}
     std::string_view ClassName() const override;
 
@@ -31,20 +31,32 @@ public:
     const std::u16string& ParamDescription() const { return FParamDescription; }
     const std::u16string& ParamValue() const { return FParamValue; }
 
-    void SetParamReadOnly(std::int32_t value) { SetInteger(FParamReadOnly, value, u"FParamReadOnly"); }
-    void SetParamType(std::u16string_view value) { SetText(FParamType, value, u"FParamType", false); }
-    void SetParamHint(std::u16string_view value) { SetText(FParamHint, value, u"FParamHint", false); }
-    void SetParamName(std::u16string_view value) { SetText(FParamName, value, u"FParamName", false); }
-    void SetParamDefault(std::u16string_view value) { SetText(FParamDefault, value, u"FParamDefault", false); }
+    void SetParamReadOnly(std::int32_t value) {
+        SetInteger(FParamReadOnly, value, u"FParamReadOnly");
+    }
+    void SetParamType(std::u16string_view value) {
+        SetText(FParamType, value, u"FParamType", false);
+    }
+    void SetParamHint(std::u16string_view value) {
+        SetText(FParamHint, value, u"FParamHint", false);
+    }
+    void SetParamName(std::u16string_view value) {
+        SetText(FParamName, value, u"FParamName", false);
+    }
+    void SetParamDefault(std::u16string_view value) {
+        SetText(FParamDefault, value, u"FParamDefault", false);
+    }
     void SetParamDescription(std::u16string_view value) {
         SetText(FParamDescription, value, u"FParamDescription", false);
     }
-    void SetParamValue(std::u16string_view value) { SetText(FParamValue, value, u"FParamValue", false); }
+    void SetParamValue(std::u16string_view value) {
+        SetText(FParamValue, value, u"FParamValue", false);
+    }
 
     // Reads one "Параметр" element; `storedValue` takes "Зна4ение" as value, else the default.
     void LoadFromElement(const xml::XmlNode& element, bool storedValue);
 
-private:
+  private:
     std::int32_t FParamReadOnly = 0;
     std::u16string FParamType;
     std::u16string FParamHint;
@@ -55,12 +67,14 @@ private:
 };
 
 class TParameterList : public TBaseList {
-public:
+  public:
     explicit TParameterList(const com::VARIANT& source);
     TParameterList(TBaseList* parentList, const com::VARIANT& source);
     std::string_view ClassName() const override;
 
-    TParameterItem* Items(int index) const { return static_cast<TParameterItem*>(TBaseList::Items(index)); }
+    TParameterItem* Items(int index) const {
+        return static_cast<TParameterItem*>(TBaseList::Items(index));
+    }
     TModelItem* OwnerModel() const { return FOwnerModel; }
     void SetOwnerModel(TModelItem* model) { FOwnerModel = model; }
 
@@ -72,7 +86,7 @@ public:
     // Loads under its own source with stored values; every loaded item ends unmodified.
     void Load() override;
 
-private:
+  private:
     TModelItem* FOwnerModel = nullptr;
 };
 

@@ -51,11 +51,14 @@ XmlDocument NewXmlDocument(std::u16string_view rootName, std::u16string_view dec
     return document;
 }
 
-std::u16string_view XmlDeclaration() { return u"version=\"1.0\" encoding=\"UTF-16\""; }
+std::u16string_view XmlDeclaration() {
+    return u"version=\"1.0\" encoding=\"UTF-16\"";
+}
 
 void NormaliseSettingsText(std::u16string& text) {
     // Most texts are already in digit-4 form: a pass that finds nothing copies nothing.
-    for (const TReplacement& r : kDigit4Rule) ReplaceAllIn(text, r.Search, r.Replace, false);
+    for (const TReplacement& r : kDigit4Rule)
+        ReplaceAllIn(text, r.Search, r.Replace, false);
 }
 
 XmlDocument LoadSettingsDocument(std::u16string& text, bool dropLineBreaks) {
@@ -91,14 +94,16 @@ XmlNode SelectSingleNodeByNumber(const XmlNode& node, int number, std::u16string
     return RequireNode(node)->SelectSingleNode(path);
 }
 
-std::u16string GetAttributeByNumber(const XmlNode& node, int number, std::u16string_view defaultValue) {
+std::u16string GetAttributeByNumber(const XmlNode& node, int number,
+                                    std::u16string_view defaultValue) {
     const std::u16string_view name = AttributeName(number);
     if (!node) return std::u16string(defaultValue);
     std::optional<std::u16string> value = node->GetAttribute(name);
     return value ? std::move(*value) : std::u16string(defaultValue);
 }
 
-std::u16string GetAttributeText(const XmlNode& node, std::string_view name, std::u16string_view defaultValue) {
+std::u16string GetAttributeText(const XmlNode& node, std::string_view name,
+                                std::u16string_view defaultValue) {
     if (!node) return std::u16string(defaultValue);
     std::optional<std::u16string> value = node->GetAttribute(kernel::AnsiToWide(name));
     return value ? std::move(*value) : std::u16string(defaultValue);
@@ -107,11 +112,13 @@ std::u16string GetAttributeText(const XmlNode& node, std::string_view name, std:
 void SetAttributesByNumbers(const XmlNode& element, std::span<const int> numbers,
                             std::span<const com::OleVariant> values) {
     if (numbers.size() != values.size()) {
-        static const std::string text = kernel::WideToAnsi(u"Размерности массивов аттрибутов и значений не совпадают");
+        static const std::string text =
+            kernel::WideToAnsi(u"Размерности массивов аттрибутов и значений не совпадают");
         infra::RaiseErrorText(text);
     }
     RequireNode(element);
-    for (std::size_t i = 0; i < numbers.size(); ++i) element->SetAttribute(AttributeName(numbers[i]), values[i]);
+    for (std::size_t i = 0; i < numbers.size(); ++i)
+        element->SetAttribute(AttributeName(numbers[i]), values[i]);
 }
 
 } // namespace quill::exchange

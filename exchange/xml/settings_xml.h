@@ -17,9 +17,9 @@
 
 namespace quill::exchange {
 
+using xml::TXmlNodeList;
 using xml::XmlDocument;
 using xml::XmlNode;
-using xml::TXmlNodeList;
 
 // A DOM document by "Msxml2.DOMDocument", else by "MSXML.DOMDocument" (whose creation error
 // passes on), with the selection language XPath.
@@ -50,9 +50,11 @@ TXmlNodeList SelectNodesByNumber(const XmlNode& node, int number, std::u16string
 XmlNode SelectSingleNodeByNumber(const XmlNode& node, int number, std::u16string_view suffix = {});
 
 // The value of attribute `number`, or `defaultValue` when the node is nil or has no such attribute.
-std::u16string GetAttributeByNumber(const XmlNode& node, int number, std::u16string_view defaultValue = {});
+std::u16string GetAttributeByNumber(const XmlNode& node, int number,
+                                    std::u16string_view defaultValue = {});
 // The same with the attribute named by an 8-bit (Windows-1251) text.
-std::u16string GetAttributeText(const XmlNode& node, std::string_view name, std::u16string_view defaultValue = {});
+std::u16string GetAttributeText(const XmlNode& node, std::string_view name,
+                                std::u16string_view defaultValue = {});
 // Sets attribute numbers[i] := values[i] in order. Arrays of different length raise the coded
 // error 20000 before anything is set; a bad number raises when its turn comes (earlier attributes
 // stay set). A nil element raises EXmlError.

@@ -13,11 +13,12 @@ template <class CharT> unsigned Code(CharT c) {
     return static_cast<unsigned>(static_cast<std::make_unsigned_t<CharT>>(c));
 }
 
-
 template <bool ExactCase, class CharT> unsigned FoldT(CharT c) {
     const unsigned u = Code(c);
-    if constexpr (ExactCase) return u;
-    else return (u >= 'a' && u <= 'z') ? u - ('a' - 'A') : u;
+    if constexpr (ExactCase)
+        return u;
+    else
+        return (u >= 'a' && u <= 'z') ? u - ('a' - 'A') : u;
 }
 
 // Writes the replaced text to `out` and returns true, or returns false (leaving `out` alone) when
@@ -33,23 +34,37 @@ bool ReplaceInto(std::basic_string_view<CharT> text, std::basic_string_view<Char
     // UTF-16 character shares its slot with others of the same low byte: the slot then holds the
     // smallest of their distances, so the scan never jumps over an occurrence.
     std::vector<unsigned> pattern(m, 0);
-    for (std::size_t i = 0; i < m; ++i) pattern[i] = FoldT<ExactCase>(search[i]);
+    for (std::size_t i = 0; i < m; ++i)
+        pattern[i] = FoldT<ExactCase>(search[i]);
     std::array<std::size_t, 256> skip;
     skip.fill(m);
-    for (std::size_t i = 0; i + 1 < m; ++i) skip[pattern[i] & 0xFF] = m - 1 - i;
+    for (std::size_t i = 0; i + 1 < m; ++i)
+        skip[pattern[i] & 0xFF] = m - 1 - i;
 
     String result;
     bool found = false;
     const std::size_t r = replacement.size();
     const CharT* const data = text.data();
     const unsigned lastOfPattern = pattern[m - 1];
+    // The scan skips with a copy of the table whose slot for the pattern's last character is 0:
+    // it stops only where the window's last character may match, and only there compares.
+    const std::size_t lastShift = skip[lastOfPattern & 0xFF];
+    std::array<std::size_t, 256> scan = skip;
+    scan[lastOfPattern & 0xFF] = 0;
+    const std::size_t end = n - m;
     std::size_t copied = 0;
     std::size_t pos = 0;
-    while (pos <= n - m) {
-        const unsigned last = FoldT<ExactCase>(data[pos + m - 1]);
-        if (last == lastOfPattern) {
+    while (pos <= end) {
+        std::size_t shift;
+        while ((shift = scan[FoldT<ExactCase>(data[pos + m - 1]) & 0xFF]) != 0) {
+            pos += shift;
+            if (pos > end) break;
+        }
+        if (pos > end) break;
+        if (FoldT<ExactCase>(data[pos + m - 1]) == lastOfPattern) {
             std::size_t j = m - 1;
-            while (j > 0 && FoldT<ExactCase>(data[pos + j - 1]) == pattern[j - 1]) --j;
+            while (j > 0 && FoldT<ExactCase>(data[pos + j - 1]) == pattern[j - 1])
+                --j;
             if (j == 0) {
                 if (!found) {
                     // Sized at the first occurrence: for the worst case when the text can grow,
@@ -64,7 +79,7 @@ bool ReplaceInto(std::basic_string_view<CharT> text, std::basic_string_view<Char
                 continue;
             }
         }
-        pos += skip[last & 0xFF];
+        pos += lastShift;
     }
     if (!found) return false;
     result.append(data + copied, n - copied);
@@ -74,7 +89,8 @@ bool ReplaceInto(std::basic_string_view<CharT> text, std::basic_string_view<Char
 
 template <class CharT>
 bool ReplaceInto(std::basic_string_view<CharT> text, std::basic_string_view<CharT> search,
-                 std::basic_string_view<CharT> replacement, bool exactCase, std::basic_string<CharT>& out) {
+                 std::basic_string_view<CharT> replacement, bool exactCase,
+                 std::basic_string<CharT>& out) {
     // An empty search text has no occurrence to find (scanning for it would never advance).
     if (text.empty() || search.empty() || search.size() > text.size()) return false;
     return exactCase ? ReplaceInto<true>(text, search, replacement, out)
@@ -82,7 +98,8 @@ bool ReplaceInto(std::basic_string_view<CharT> text, std::basic_string_view<Char
 }
 
 template <class CharT>
-std::basic_string<CharT> ReplaceAllT(std::basic_string_view<CharT> text, std::basic_string_view<CharT> search,
+std::basic_string<CharT> ReplaceAllT(std::basic_string_view<CharT> text,
+                                     std::basic_string_view<CharT> search,
                                      std::basic_string_view<CharT> replacement, bool exactCase) {
     std::basic_string<CharT> out;
     if (ReplaceInto(text, search, replacement, exactCase, out)) return out;
@@ -105,10 +122,13 @@ std::basic_string<CharT> EscapeLineBreaksT(std::basic_string_view<CharT> text, b
 
 template <class CharT>
 std::basic_string<CharT> NormaliseGuidTextT(std::basic_string_view<CharT> text, bool bare) {
-    while (!text.empty() && Code(text.front()) <= ' ') text.remove_prefix(1);
-    while (!text.empty() && Code(text.back()) <= ' ') text.remove_suffix(1);
+    while (!text.empty() && Code(text.front()) <= ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && Code(text.back()) <= ' ')
+        text.remove_suffix(1);
     std::basic_string<CharT> out(text);
-    for (CharT& c : out) c = static_cast<CharT>(FoldT<false>(c));
+    for (CharT& c : out)
+        c = static_cast<CharT>(FoldT<false>(c));
     if (bare && out.size() == 38) return out.substr(1, 36);
     if (!bare && out.size() == 36) {
         out.insert(out.begin(), CharT('{'));

@@ -24,14 +24,17 @@ constexpr std::array<TXmlNameRecord, 34> kNodeNames{{
     {11, u"Оборудование", u"EquList"},
     {12, u"ColorItem", u"ColorItem"},
     {13, u"МодельИЭкземпляр", u"ModelAndEqu"},
-    {14, u"/Система/Решения/Решение/То4киДоступа/То4каДоступа", u"/System/ProductList/Product/APList/APItem"},
+    {14, u"/Система/Решения/Решение/То4киДоступа/То4каДоступа",
+     u"/System/ProductList/Product/APList/APItem"},
     {15, u"./Параметры/Параметр", u"./ParamList/ParamItem"},
     {16, u"/Система/Оборудование/Устройство", u"/System/EquList/EquItem"},
     {17, u"/Система/КлассыОборудования/КлассОборудования", u"/System/ModelList/ModelItem"},
     {18, u"//Параметры/Параметр", u"//ParamList/ParamItem"},
-    {19, u"/Система/КлассыОборудования/КлассОборудования/Модель", u"/System/ModelList/ModelItem/Model"},
+    {19, u"/Система/КлассыОборудования/КлассОборудования/Модель",
+     u"/System/ModelList/ModelItem/Model"},
     {20, u"/Система", u"/System"},
-    {21, u"/Система/Оборудование/Устройство/Параметры/Параметр", u"/System/EquList/EquItem/ParamList/ParamItem"},
+    {21, u"/Система/Оборудование/Устройство/Параметры/Параметр",
+     u"/System/EquList/EquItem/ParamList/ParamItem"},
     {22, u"/Система/Оборудование", u"/System/EquList"},
     {23, u"/Система/КлассыОборудования", u"/System/ModelList"},
     {24, u"./То4киДоступа/То4каДоступа", u"./APList/APItem"},
@@ -39,8 +42,10 @@ constexpr std::array<TXmlNameRecord, 34> kNodeNames{{
     {26, u"/Система/Решения", u"/System/ProductList"},
     {27, u"//Модель", u"//Model"},
     {28, u"//Устройство", u"//EquItem"},
-    {29, u"/Система/КлассыОборудования/КлассОборудования%s/Модель", u"/System/ModelList/ModelItem%s/Model"},
-    {30, u"/Система/Решения/Решение%s/То4киДоступа/То4каДоступа", u"/System/ProductList/Product%s/APList/APItem"},
+    {29, u"/Система/КлассыОборудования/КлассОборудования%s/Модель",
+     u"/System/ModelList/ModelItem%s/Model"},
+    {30, u"/Система/Решения/Решение%s/То4киДоступа/То4каДоступа",
+     u"/System/ProductList/Product%s/APList/APItem"},
     {31, u"Author", u"Author"},
     {32, u"/Система/Author", u"/System/Author"},
     {33, u"/Система/Решения/Решение/То4киДоступа", u"/System/ProductList/Product/APList"},
@@ -94,8 +99,12 @@ static_assert(NumberedByPosition(kAttributeNames, FirstAttributeNumber) &&
 
 } // namespace
 
-std::span<const TXmlNameRecord> NodeNameTable() { return kNodeNames; }
-std::span<const TXmlNameRecord> AttributeNameTable() { return kAttributeNames; }
+std::span<const TXmlNameRecord> NodeNameTable() {
+    return kNodeNames;
+}
+std::span<const TXmlNameRecord> AttributeNameTable() {
+    return kAttributeNames;
+}
 
 std::u16string_view LookupXmlName(std::span<const TXmlNameRecord> table, int first, int number,
                                   std::u16string_view outOfRange, std::u16string_view mismatch) {
@@ -108,7 +117,8 @@ std::u16string_view LookupXmlName(std::span<const TXmlNameRecord> table, int fir
 }
 
 std::u16string_view NodeName(int number) {
-    return LookupXmlName(kNodeNames, FirstNodeNumber, number, u"Индекс имени узла за пределами границы.",
+    return LookupXmlName(kNodeNames, FirstNodeNumber, number,
+                         u"Индекс имени узла за пределами границы.",
                          u"Нарушение индекса списка имени узлов");
 }
 

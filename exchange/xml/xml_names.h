@@ -28,42 +28,42 @@ constexpr int LastAttributeNumber = 130;
 
 // Element and path numbers used by name.
 namespace node {
-constexpr int Parameter = 0;          // "Параметр"
-constexpr int Device = 1;             // "Устройство"
-constexpr int System = 2;             // "Система"
-constexpr int ModelItem = 8;          // "КлассОборудования"
-constexpr int Model = 9;              // "Модель"
-constexpr int Parameters = 10;        // "Параметры"
-constexpr int Equipment = 11;         // "Оборудование"
-constexpr int ColorItem = 12;         // "ColorItem"
-constexpr int ParameterPath = 15;     // "./Параметры/Параметр"
-constexpr int DevicePath = 16;        // "/Система/Оборудование/Устройство"
-constexpr int AnyParameter = 18;      // "//Параметры/Параметр"
-constexpr int AnyModel = 27;          // "//Модель"
-constexpr int AnyDevice = 28;         // "//Устройство"
-constexpr int ClassModelPath = 29;    // "/Система/КлассыОборудования/КлассОборудования%s/Модель"
-constexpr int ProductPointPath = 30;  // "/Система/Решения/Решение%s/То4киДоступа/То4каДоступа"
+constexpr int Parameter = 0;      // "Параметр"
+constexpr int Device = 1;         // "Устройство"
+constexpr int System = 2;         // "Система"
+constexpr int ModelItem = 8;      // "КлассОборудования"
+constexpr int Model = 9;          // "Модель"
+constexpr int Parameters = 10;    // "Параметры"
+constexpr int Equipment = 11;     // "Оборудование"
+constexpr int ColorItem = 12;     // "ColorItem"
+constexpr int ParameterPath = 15; // "./Параметры/Параметр"
+constexpr int DevicePath = 16;    // "/Система/Оборудование/Устройство"
+constexpr int AnyParameter = 18;  // "//Параметры/Параметр"
+constexpr int AnyModel = 27;      // "//Модель"
+constexpr int AnyDevice = 28;     // "//Устройство"
+constexpr int ClassModelPath = 29; // "/Система/КлассыОборудования/КлассОборудования%s/Модель"
+constexpr int ProductPointPath = 30; // "/Система/Решения/Решение%s/То4киДоступа/То4каДоступа"
 } // namespace node
 
 // Attribute numbers used by name.
 namespace attr {
-constexpr int Id = 100;               // "Код"
-constexpr int Identifier = 101;       // "Идентификатор"
-constexpr int Value = 102;            // "Зна4ение"
-constexpr int Name = 103;             // "Наименование"
-constexpr int Type = 104;             // "Тип"
-constexpr int ReadOnly = 105;         // "ФлагТолько4тение"
-constexpr int Default = 106;          // "Зна4ениеПоУмол4анию"
-constexpr int Hint = 107;             // "Описание"
-constexpr int Version = 108;          // "Версия"
-constexpr int ModelId = 109;          // "КодМодели"
-constexpr int State = 115;            // "Состояние"
-constexpr int Library = 118;          // "Библиотека"
-constexpr int UsesPlatform = 119;     // "ИспользуетOrvix"
-constexpr int PluVersion = 120;       // "ВерсияPLU"
-constexpr int Release = 121;          // "Релиз"
-constexpr int ClassIdentifier = 122;  // "-": stands for the class's "Идентификатор" in filters
-constexpr int ClassId = 129;          // "-": stands for the class's "Код" in filters
+constexpr int Id = 100;           // "Код"
+constexpr int Identifier = 101;   // "Идентификатор"
+constexpr int Value = 102;        // "Зна4ение"
+constexpr int Name = 103;         // "Наименование"
+constexpr int Type = 104;         // "Тип"
+constexpr int ReadOnly = 105;     // "ФлагТолько4тение"
+constexpr int Default = 106;      // "Зна4ениеПоУмол4анию"
+constexpr int Hint = 107;         // "Описание"
+constexpr int Version = 108;      // "Версия"
+constexpr int ModelId = 109;      // "КодМодели"
+constexpr int State = 115;        // "Состояние"
+constexpr int Library = 118;      // "Библиотека"
+constexpr int UsesPlatform = 119; // "ИспользуетOrvix"
+constexpr int PluVersion = 120;   // "ВерсияPLU"
+constexpr int Release = 121;      // "Релиз"
+constexpr int ClassIdentifier = 122; // "-": stands for the class's "Идентификатор" in filters
+constexpr int ClassId = 129;         // "-": stands for the class's "Код" in filters
 } // namespace attr
 
 // The tables themselves, in position order.

@@ -102,8 +102,9 @@ TCollectionItem* TCollection::FindItemID(int id) const {
 }
 
 int TCollection::IndexOf(const TCollectionItem* item) const {
-    const auto it = std::find(FItems.begin(), FItems.end(), item);
-    return it == FItems.end() ? -1 : static_cast<int>(it - FItems.begin());
+    // From the end: items leave mostly from the back (Clear), so that is where they are found.
+    const auto it = std::find(FItems.rbegin(), FItems.rend(), item);
+    return it == FItems.rend() ? -1 : static_cast<int>(FItems.rend() - it) - 1;
 }
 
 void TCollection::Notify(TCollectionItem*, TCollectionNotification) {}
@@ -117,8 +118,8 @@ void TCollection::InsertItem(TCollectionItem* item) {
 
 void TCollection::RemoveItem(TCollectionItem* item) {
     if (!FDestroying) Notify(item, TCollectionNotification::cnExtracting);
-    const auto it = std::find(FItems.begin(), FItems.end(), item);
-    if (it != FItems.end()) FItems.erase(it);
+    const auto it = std::find(FItems.rbegin(), FItems.rend(), item);
+    if (it != FItems.rend()) FItems.erase(std::next(it).base());
     item->FCollection = nullptr;
 }
 

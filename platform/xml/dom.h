@@ -39,7 +39,7 @@ namespace quill::xml {
 
 // A failure reported by the DOM. Its result code is E_FAIL unless stated otherwise.
 class EXmlError : public rtl::EOleSysError {
-public:
+  public:
     explicit EXmlError(std::string message, com::HRESULT code = com::E_FAIL);
     ~EXmlError() override;
 };
@@ -47,14 +47,14 @@ public:
 // Text that is not well-formed XML (or declares a document type). Line and column count from 1;
 // `Reason` is the parser's own message (Windows-1251).
 class EXmlParseError : public EXmlError {
-public:
+  public:
     EXmlParseError(std::string reason, int line, int column);
     ~EXmlParseError() override;
     const std::string& Reason() const { return FReason; }
     int Line() const { return FLine; }
     int Column() const { return FColumn; }
 
-private:
+  private:
     std::string FReason;
     int FLine;
     int FColumn;
@@ -69,24 +69,33 @@ class TXmlDocument;
 using XmlNode = com::ComPtr<TXmlNode>;
 using XmlDocument = com::ComPtr<TXmlDocument>;
 
-enum class TXmlNodeType { Element, Attribute, Text, CData, ProcessingInstruction, Comment, Document, Other };
+enum class TXmlNodeType {
+    Element,
+    Attribute,
+    Text,
+    CData,
+    ProcessingInstruction,
+    Comment,
+    Document,
+    Other
+};
 
 // The nodes a selection found, in document order. A plain value: it keeps the tree alive.
 class TXmlNodeList {
-public:
+  public:
     TXmlNodeList() = default;
     std::size_t Length() const { return FNodes.size(); }
     // The node at `index`; nil past the end (as the DOM's item()).
     XmlNode Item(std::size_t index) const;
 
-private:
+  private:
     friend class TXmlNode;
     std::shared_ptr<detail::TTree> FTree;
     std::vector<_xmlNode*> FNodes;
 };
 
 class TXmlNode : public com::IDispatch {
-public:
+  public:
     static constexpr com::GUID Guid = com::MakeGuid("5F0C7A31-2B6E-4D8A-9E13-7C4B2A9D6E05");
     // The one late-bound member.
     static constexpr com::DISPID DispIdXml = 1;
@@ -138,7 +147,7 @@ public:
     // The first node in document order that `xpath` selects, or nil.
     XmlNode SelectSingleNode(std::u16string_view xpath) const;
 
-protected:
+  protected:
     TXmlNode(std::shared_ptr<detail::TTree> tree, _xmlNode* node);
     virtual ~TXmlNode();
     friend class TXmlNodeList;
@@ -147,12 +156,12 @@ protected:
     std::shared_ptr<detail::TTree> FTree;
     _xmlNode* FNode;
 
-private:
+  private:
     std::atomic<com::ULONG> FRefCount{1};
 };
 
 class TXmlDocument : public TXmlNode {
-public:
+  public:
     static constexpr com::GUID Guid = com::MakeGuid("5F0C7A31-2B6E-4D8A-9E13-7C4B2A9D6E06");
 
     // An empty document (no children), asynchronous loading on, selection language "XPath".
@@ -178,7 +187,7 @@ public:
     void SetAsync(bool value) { FAsync = value; }
     bool Async() const { return FAsync; }
 
-private:
+  private:
     explicit TXmlDocument(std::shared_ptr<detail::TTree> tree);
     ~TXmlDocument() override;
     bool FAsync = true;

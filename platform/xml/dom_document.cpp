@@ -63,7 +63,8 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_N
 xmlDocPtr ParseText(std::u16string_view text) {
     detail::EnsureLibxml();
     const std::string utf8 = ToUtf8(text);
-    if (utf8.size() > static_cast<std::size_t>(INT32_MAX)) throw EXmlParseError("Document too large", 1, 1);
+    if (utf8.size() > static_cast<std::size_t>(INT32_MAX))
+        throw EXmlParseError("Document too large", 1, 1);
     xmlParserCtxtPtr parser = xmlNewParserCtxt();
     if (!parser) throw std::bad_alloc();
     TParseGuard guard;
@@ -80,7 +81,8 @@ xmlDocPtr ParseText(std::u16string_view text) {
     if (doc) xmlFreeDoc(doc);
     if (guard.DoctypeSeen) {
         xmlFreeParserCtxt(parser);
-        throw EXmlParseError("Document type declarations are not allowed", guard.Line, guard.Column);
+        throw EXmlParseError("Document type declarations are not allowed", guard.Line,
+                             guard.Column);
     }
     const xmlError* error = xmlCtxtGetLastError(parser);
     std::string reason = detail::ErrorMessageOf(error, "The document is not well-formed");
@@ -97,7 +99,9 @@ TXmlDocument::TXmlDocument(std::shared_ptr<detail::TTree> tree)
 
 TXmlDocument::~TXmlDocument() = default;
 
-XmlDocument TXmlDocument::Create() { return XmlDocument::Adopt(new TXmlDocument(NewTree())); }
+XmlDocument TXmlDocument::Create() {
+    return XmlDocument::Adopt(new TXmlDocument(NewTree()));
+}
 
 HRESULT TXmlDocument::QueryInterface(REFIID iid, void** object) {
     if (object && iid == TXmlDocument::Guid) {
@@ -125,8 +129,10 @@ void TXmlDocument::LoadXml(std::u16string_view text) {
                                     reinterpret_cast<const xmlChar*>(data.c_str()));
         if (!pi) throw std::bad_alloc();
         tree->KeepLoose(pi);
-        if (doc->children) xmlAddPrevSibling(doc->children, pi);
-        else xmlAddChild(reinterpret_cast<xmlNodePtr>(doc), pi);
+        if (doc->children)
+            xmlAddPrevSibling(doc->children, pi);
+        else
+            xmlAddChild(reinterpret_cast<xmlNodePtr>(doc), pi);
     }
     // Elements numbered in document order make XPath's ordering of large results cheap.
     xmlXPathOrderDocElems(doc);
@@ -153,16 +159,19 @@ XmlNode TXmlDocument::CreateElement(std::u16string_view name) {
     if (utf8.empty() || xmlValidateName(reinterpret_cast<const xmlChar*>(utf8.c_str()), 0) != 0)
         throw EXmlError("Invalid element name '" + kernel::WideToAnsi(name) + "'", E_INVALIDARG);
     FTree->Loose.reserve(FTree->Loose.size() + 1);
-    xmlNodePtr node = xmlNewDocNode(FTree->Doc, nullptr, reinterpret_cast<const xmlChar*>(utf8.c_str()), nullptr);
+    xmlNodePtr node =
+        xmlNewDocNode(FTree->Doc, nullptr, reinterpret_cast<const xmlChar*>(utf8.c_str()), nullptr);
     if (!node) throw std::bad_alloc();
     FTree->KeepLoose(node);
     return XmlNode::Adopt(new TXmlNode(FTree, node));
 }
 
-XmlNode TXmlDocument::CreateProcessingInstruction(std::u16string_view target, std::u16string_view data) {
+XmlNode TXmlDocument::CreateProcessingInstruction(std::u16string_view target,
+                                                  std::u16string_view data) {
     const std::string name = ToUtf8(target);
     if (name.empty() || xmlValidateName(reinterpret_cast<const xmlChar*>(name.c_str()), 0) != 0)
-        throw EXmlError("Invalid processing instruction target '" + kernel::WideToAnsi(target) + "'",
+        throw EXmlError("Invalid processing instruction target '" + kernel::WideToAnsi(target) +
+                            "'",
                         E_INVALIDARG);
     const std::string content = ToUtf8(data);
     if (content.find("?>") != std::string::npos)
@@ -176,18 +185,22 @@ XmlNode TXmlDocument::CreateProcessingInstruction(std::u16string_view target, st
 }
 
 void TXmlDocument::SetProperty(std::u16string_view name, std::u16string_view value) {
-    if (name != u"SelectionLanguage") throw EXmlError("Unknown property '" + kernel::WideToAnsi(name) + "'", E_INVALIDARG);
+    if (name != u"SelectionLanguage")
+        throw EXmlError("Unknown property '" + kernel::WideToAnsi(name) + "'", E_INVALIDARG);
     if (value != u"XPath")
-        throw EXmlError("Unsupported selection language '" + kernel::WideToAnsi(value) + "'", E_INVALIDARG);
+        throw EXmlError("Unsupported selection language '" + kernel::WideToAnsi(value) + "'",
+                        E_INVALIDARG);
 }
 
 std::u16string TXmlDocument::GetProperty(std::u16string_view name) const {
-    if (name != u"SelectionLanguage") throw EXmlError("Unknown property '" + kernel::WideToAnsi(name) + "'", E_INVALIDARG);
+    if (name != u"SelectionLanguage")
+        throw EXmlError("Unknown property '" + kernel::WideToAnsi(name) + "'", E_INVALIDARG);
     return u"XPath";
 }
 
 XmlDocument CreateDomObject(std::u16string_view progId) {
-    if (kernel::WideSameText(progId, u"Msxml2.DOMDocument") || kernel::WideSameText(progId, u"MSXML.DOMDocument"))
+    if (kernel::WideSameText(progId, u"Msxml2.DOMDocument") ||
+        kernel::WideSameText(progId, u"MSXML.DOMDocument"))
         return TXmlDocument::Create();
     throw rtl::EOleSysError("Invalid class string", CO_E_CLASSSTRING);
 }

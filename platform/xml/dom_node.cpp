@@ -35,7 +35,9 @@ HRESULT TXmlNode::QueryInterface(REFIID iid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG TXmlNode::AddRef() { return FRefCount.fetch_add(1, std::memory_order_relaxed) + 1; }
+ULONG TXmlNode::AddRef() {
+    return FRefCount.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 ULONG TXmlNode::Release() {
     const ULONG count = FRefCount.fetch_sub(1, std::memory_order_acq_rel) - 1;
@@ -56,7 +58,8 @@ HRESULT TXmlNode::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 
 HRESULT TXmlNode::GetIDsOfNames(REFIID, OLECHAR** names, UINT count, LCID, DISPID* ids) {
     if (!names || !ids) return E_POINTER;
-    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+    for (UINT i = 0; i < count; ++i)
+        ids[i] = DISPID_UNKNOWN;
     if (count == 0) return S_OK;
     if (!names[0] || !kernel::WideSameText(names[0], u"xml")) return DISP_E_UNKNOWNNAME;
     ids[0] = DispIdXml;
@@ -86,14 +89,22 @@ HRESULT TXmlNode::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params
 
 TXmlNodeType TXmlNode::NodeType() const {
     switch (FNode->type) {
-    case XML_ELEMENT_NODE: return TXmlNodeType::Element;
-    case XML_ATTRIBUTE_NODE: return TXmlNodeType::Attribute;
-    case XML_TEXT_NODE: return TXmlNodeType::Text;
-    case XML_CDATA_SECTION_NODE: return TXmlNodeType::CData;
-    case XML_PI_NODE: return TXmlNodeType::ProcessingInstruction;
-    case XML_COMMENT_NODE: return TXmlNodeType::Comment;
-    case XML_DOCUMENT_NODE: return TXmlNodeType::Document;
-    default: return TXmlNodeType::Other;
+    case XML_ELEMENT_NODE:
+        return TXmlNodeType::Element;
+    case XML_ATTRIBUTE_NODE:
+        return TXmlNodeType::Attribute;
+    case XML_TEXT_NODE:
+        return TXmlNodeType::Text;
+    case XML_CDATA_SECTION_NODE:
+        return TXmlNodeType::CData;
+    case XML_PI_NODE:
+        return TXmlNodeType::ProcessingInstruction;
+    case XML_COMMENT_NODE:
+        return TXmlNodeType::Comment;
+    case XML_DOCUMENT_NODE:
+        return TXmlNodeType::Document;
+    default:
+        return TXmlNodeType::Other;
     }
 }
 
@@ -109,12 +120,18 @@ std::u16string TXmlNode::NodeName() const {
         name += reinterpret_cast<const char*>(FNode->name);
         return kernel::Utf8ToWide(name);
     }
-    case XML_PI_NODE: return FromUtf8(FNode->name);
-    case XML_TEXT_NODE: return u"#text";
-    case XML_CDATA_SECTION_NODE: return u"#cdata-section";
-    case XML_COMMENT_NODE: return u"#comment";
-    case XML_DOCUMENT_NODE: return u"#document";
-    default: return {};
+    case XML_PI_NODE:
+        return FromUtf8(FNode->name);
+    case XML_TEXT_NODE:
+        return u"#text";
+    case XML_CDATA_SECTION_NODE:
+        return u"#cdata-section";
+    case XML_COMMENT_NODE:
+        return u"#comment";
+    case XML_DOCUMENT_NODE:
+        return u"#document";
+    default:
+        return {};
     }
 }
 
@@ -142,9 +159,11 @@ std::optional<std::u16string> TXmlNode::GetAttribute(std::u16string_view name) c
 }
 
 void TXmlNode::SetAttribute(std::u16string_view name, std::u16string_view value) {
-    if (FNode->type != XML_ELEMENT_NODE) throw EXmlError("Only an element has attributes", E_INVALIDARG);
+    if (FNode->type != XML_ELEMENT_NODE)
+        throw EXmlError("Only an element has attributes", E_INVALIDARG);
     const std::string utf8Name = ToUtf8(name);
-    if (utf8Name.empty() || xmlValidateName(reinterpret_cast<const xmlChar*>(utf8Name.c_str()), 0) != 0)
+    if (utf8Name.empty() ||
+        xmlValidateName(reinterpret_cast<const xmlChar*>(utf8Name.c_str()), 0) != 0)
         throw EXmlError("Invalid attribute name '" + kernel::WideToAnsi(name) + "'", E_INVALIDARG);
     const std::string utf8Value = ToUtf8(value);
     if (!xmlSetProp(FNode, reinterpret_cast<const xmlChar*>(utf8Name.c_str()),
@@ -163,7 +182,8 @@ void TXmlNode::SetAttribute(std::u16string_view name, const VARIANT& value) {
     OleVariant text;
     const HRESULT hr = VariantChangeType(&text, v, 0, VT_BSTR);
     if (FAILED(hr)) throw EXmlError("The attribute value has no text form", hr);
-    SetAttribute(name, std::u16string_view(text.bstrVal ? text.bstrVal : u"", SysStringLen(text.bstrVal)));
+    SetAttribute(
+        name, std::u16string_view(text.bstrVal ? text.bstrVal : u"", SysStringLen(text.bstrVal)));
 }
 
 namespace {
@@ -179,19 +199,23 @@ bool IsAncestorOrSelf(xmlNodePtr candidate, xmlNodePtr node) {
 XmlNode TXmlNode::InsertBefore(const XmlNode& newChild, const XmlNode& refChild) {
     if (!newChild) throw EXmlError("No node to insert", E_INVALIDARG);
     xmlNodePtr child = newChild->FNode;
-    if (newChild->FTree != FTree) throw EXmlError("The node belongs to another document", E_INVALIDARG);
+    if (newChild->FTree != FTree)
+        throw EXmlError("The node belongs to another document", E_INVALIDARG);
     if (FNode->type != XML_ELEMENT_NODE && FNode->type != XML_DOCUMENT_NODE)
         throw EXmlError("This node cannot have children", E_INVALIDARG);
-    if (child->type != XML_ELEMENT_NODE && child->type != XML_PI_NODE && child->type != XML_COMMENT_NODE)
+    if (child->type != XML_ELEMENT_NODE && child->type != XML_PI_NODE &&
+        child->type != XML_COMMENT_NODE)
         throw EXmlError("This kind of node cannot be inserted", E_INVALIDARG);
-    if (IsAncestorOrSelf(child, FNode)) throw EXmlError("A node cannot contain itself", E_INVALIDARG);
+    if (IsAncestorOrSelf(child, FNode))
+        throw EXmlError("A node cannot contain itself", E_INVALIDARG);
     xmlNodePtr before = refChild ? refChild->FNode : nullptr;
     if (before && before->parent != FNode)
         throw EXmlError("The reference node is not a child of this node", E_INVALIDARG);
     if (before == child) return newChild;
     if (FNode->type == XML_DOCUMENT_NODE && child->type == XML_ELEMENT_NODE) {
         xmlNodePtr root = xmlDocGetRootElement(FTree->Doc);
-        if (root && root != child) throw EXmlError("The document already has a document element", E_INVALIDARG);
+        if (root && root != child)
+            throw EXmlError("The document already has a document element", E_INVALIDARG);
     }
     // A node already in the tree leaves its old place first (xmlAddChild would not unlink it and
     // the sibling chain would break). It is remembered as loose for as long as it is unlinked.
@@ -227,7 +251,8 @@ TXmlNodeList TXmlNode::SelectNodes(std::u16string_view xpath) const {
     xmlXPathContextPtr context = FTree->XPathContext();
     context->node = FNode;
     xmlResetError(&context->lastError);
-    xmlXPathObjectPtr result = xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expression.c_str()), context);
+    xmlXPathObjectPtr result =
+        xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expression.c_str()), context);
     context->node = nullptr;
     if (!result) {
         throw EXmlError(detail::ErrorMessageOf(&context->lastError, "Invalid XPath expression") +
@@ -237,7 +262,8 @@ TXmlNodeList TXmlNode::SelectNodes(std::u16string_view xpath) const {
     list.FTree = FTree;
     if (result->type != XPATH_NODESET) {
         xmlXPathFreeObject(result);
-        throw EXmlError("Expression does not return a DOM node: '" + kernel::WideToAnsi(xpath) + "'");
+        throw EXmlError("Expression does not return a DOM node: '" + kernel::WideToAnsi(xpath) +
+                        "'");
     }
     if (xmlNodeSetPtr set = result->nodesetval) {
         list.FNodes.reserve(static_cast<std::size_t>(set->nodeNr));
@@ -261,11 +287,20 @@ XmlNode NodeFromVariant(const VARIANT& value) {
     if (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) v = v->pvarVal;
     IUnknown* object = nullptr;
     switch (v->vt) {
-    case VT_DISPATCH: object = v->pdispVal; break;
-    case VT_UNKNOWN: object = v->punkVal; break;
-    case VT_BYREF | VT_DISPATCH: object = v->ppdispVal ? *v->ppdispVal : nullptr; break;
-    case VT_BYREF | VT_UNKNOWN: object = v->ppunkVal ? *v->ppunkVal : nullptr; break;
-    default: return nullptr;
+    case VT_DISPATCH:
+        object = v->pdispVal;
+        break;
+    case VT_UNKNOWN:
+        object = v->punkVal;
+        break;
+    case VT_BYREF | VT_DISPATCH:
+        object = v->ppdispVal ? *v->ppdispVal : nullptr;
+        break;
+    case VT_BYREF | VT_UNKNOWN:
+        object = v->ppunkVal ? *v->ppunkVal : nullptr;
+        break;
+    default:
+        return nullptr;
     }
     return XmlNode::QueryFrom(object);
 }

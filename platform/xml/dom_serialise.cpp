@@ -12,23 +12,38 @@ void AppendText(std::string& out, const xmlChar* text, bool attribute) {
     if (!text) return;
     for (const xmlChar* p = text; *p; ++p) {
         switch (*p) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"':
-            if (attribute) out += "&quot;";
-            else out += '"';
+        case '&':
+            out += "&amp;";
             break;
-        case '\r': out += "&#xD;"; break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            if (attribute)
+                out += "&quot;";
+            else
+                out += '"';
+            break;
+        case '\r':
+            out += "&#xD;";
+            break;
         case '\n':
-            if (attribute) out += "&#xA;";
-            else out += '\n';
+            if (attribute)
+                out += "&#xA;";
+            else
+                out += '\n';
             break;
         case '\t':
-            if (attribute) out += "&#x9;";
-            else out += '\t';
+            if (attribute)
+                out += "&#x9;";
+            else
+                out += '\t';
             break;
-        default: out += static_cast<char>(*p);
+        default:
+            out += static_cast<char>(*p);
         }
     }
 }
@@ -68,7 +83,8 @@ void SerialiseElement(xmlNodePtr node, std::string& out) {
         return;
     }
     out += '>';
-    for (xmlNodePtr child = node->children; child; child = child->next) SerialiseNode(child, out);
+    for (xmlNodePtr child = node->children; child; child = child->next)
+        SerialiseNode(child, out);
     out += "</";
     AppendQualifiedName(out, node->ns, node->name);
     out += '>';
@@ -78,8 +94,12 @@ void SerialiseElement(xmlNodePtr node, std::string& out) {
 
 void SerialiseNode(xmlNodePtr node, std::string& out) {
     switch (node->type) {
-    case XML_ELEMENT_NODE: SerialiseElement(node, out); break;
-    case XML_TEXT_NODE: AppendText(out, node->content, false); break;
+    case XML_ELEMENT_NODE:
+        SerialiseElement(node, out);
+        break;
+    case XML_TEXT_NODE:
+        AppendText(out, node->content, false);
+        break;
     case XML_CDATA_SECTION_NODE:
         out += "<![CDATA[";
         if (node->content) out += reinterpret_cast<const char*>(node->content);
@@ -114,7 +134,8 @@ void SerialiseNode(xmlNodePtr node, std::string& out) {
             out += "\r\n";
         }
         break;
-    default: break; // no other kind of node is ever in a tree of ours
+    default:
+        break; // no other kind of node is ever in a tree of ours
     }
 }
 

@@ -38,7 +38,8 @@ TTree::~TTree() {
     // A node may have been remembered more than once (created, then displaced).
     std::sort(roots.begin(), roots.end());
     roots.erase(std::unique(roots.begin(), roots.end()), roots.end());
-    for (xmlNodePtr node : roots) xmlFreeNode(node);
+    for (xmlNodePtr node : roots)
+        xmlFreeNode(node);
     if (XPath) xmlXPathFreeContext(XPath);
     if (Doc) xmlFreeDoc(Doc);
 }
@@ -70,7 +71,8 @@ std::string ToUtf8(std::u16string_view text) {
             *p++ = static_cast<char>(cp);
             continue;
         }
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
@@ -102,8 +104,8 @@ std::u16string FromUtf8(const xmlChar* text) {
 
 std::string ErrorMessageOf(const xmlError* error, std::string_view fallback) {
     std::string message = error && error->message ? std::string(error->message) : std::string();
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' '))
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
         message.pop_back();
     if (message.empty()) message = fallback;
     return kernel::Utf8ToAnsi(message);

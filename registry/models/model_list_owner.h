@@ -17,7 +17,7 @@
 namespace quill::registry {
 
 class TModelListOwner {
-public:
+  public:
     // The driver object's interface, as the plug-in control hands it out.
     virtual void GetDllInterface(IDllObject** object) = 0;
     // The device for `settings`, found by its code or newly added (models load first).
@@ -33,7 +33,7 @@ public:
     // Takes the driver description that the base model registration brings.
     virtual void SetDriverInfo(const TDriverInfo& info) = 0;
 
-protected:
+  protected:
     ~TModelListOwner() = default;
 };
 

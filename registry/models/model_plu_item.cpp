@@ -25,7 +25,9 @@ void PutText(BSTR* out, std::u16string_view text) {
     if (!*out && !text.empty()) throw std::bad_alloc();
 }
 
-OleVariant BoolValue(bool value) { return OleVariant(value); }
+OleVariant BoolValue(bool value) {
+    return OleVariant(value);
+}
 
 } // namespace
 
@@ -34,14 +36,18 @@ TModelPluItem::TModelPluItem(rtl::TCollection* collection)
 
 TModelPluItem::~TModelPluItem() = default;
 
-std::string_view TModelPluItem::ClassName() const { return "TModelPluItem"; }
+std::string_view TModelPluItem::ClassName() const {
+    return "TModelPluItem";
+}
 
 void* TModelPluItem::GetInterface(REFIID iid) {
     if (iid == IPluModel::Guid || iid == IID_IPluModel2) return static_cast<IPluModel*>(this);
     return infra::TCollectionItemInterface::GetInterface(iid);
 }
 
-TModelPluList* TModelPluItem::List() const { return dynamic_cast<TModelPluList*>(Collection()); }
+TModelPluList* TModelPluItem::List() const {
+    return dynamic_cast<TModelPluList*>(Collection());
+}
 
 TModelListOwner& TModelPluItem::RequireOwner() const {
     TModelPluList* list = List();
@@ -63,7 +69,8 @@ std::u16string TModelPluItem::ParametersText() const {
         element->SetAttribute(u"Тип", p->XmlTypeName());
         element->SetAttribute(u"ФлагТолько4тение", BoolValue(p->ReadOnly));
         element->SetAttribute(u"Зна4ениеПоУмол4анию", kernel::AnsiToWide(p->DefaultValue));
-        element->SetAttribute(u"Описание", kernel::AnsiToWide(EscapeLineBreaks(p->Description, true)));
+        element->SetAttribute(u"Описание",
+                              kernel::AnsiToWide(EscapeLineBreaks(p->Description, true)));
     }
     return document->Xml();
 }
@@ -73,16 +80,19 @@ xml::XmlDocument TModelPluItem::ModelDocument() const {
     XmlDocument document = NewXmlDocument(NodeName(node::Model), XmlDeclaration());
     XmlNode parameters = CreateElementByNumber(document, node::Parameters);
     document->DocumentElement()->AppendChild(parameters);
-    static constexpr int numbers[] = {attr::Identifier, attr::Name, attr::Type, attr::ReadOnly, attr::Default,
-                                      attr::Hint};
+    static constexpr int numbers[] = {attr::Identifier, attr::Name,    attr::Type,
+                                      attr::ReadOnly,   attr::Default, attr::Hint};
     for (int i = 0; i < FProperties->Count(); ++i) {
         const TPropItem* p = FProperties->PropertyAt(i);
         XmlNode element = CreateElementByNumber(document, node::Parameter);
         parameters->AppendChild(element);
-        const OleVariant values[] = {OleVariant(kernel::AnsiToWide(p->Identifier)),
-                                     OleVariant(kernel::AnsiToWide(p->Name)), OleVariant(p->XmlTypeName()),
-                                     BoolValue(p->ReadOnly), OleVariant(kernel::AnsiToWide(p->DefaultValue)),
-                                     OleVariant(kernel::AnsiToWide(EscapeLineBreaks(p->Description, true)))};
+        const OleVariant values[] = {
+            OleVariant(kernel::AnsiToWide(p->Identifier)),
+            OleVariant(kernel::AnsiToWide(p->Name)),
+            OleVariant(p->XmlTypeName()),
+            BoolValue(p->ReadOnly),
+            OleVariant(kernel::AnsiToWide(p->DefaultValue)),
+            OleVariant(kernel::AnsiToWide(EscapeLineBreaks(p->Description, true)))};
         SetAttributesByNumbers(element, numbers, values);
     }
     return document;
@@ -97,7 +107,8 @@ std::u16string ReadXmlProperty(IDispatch* object) {
         throw rtl::EOleSysError("The object has no property XML", hr);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     OleVariant result;
-    if (HRESULT hr = object->Invoke(id, IUnknown::Guid, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+    if (HRESULT hr = object->Invoke(id, IUnknown::Guid, 0, DISPATCH_PROPERTYGET, &none, &result,
+                                    nullptr, nullptr);
         FAILED(hr))
         throw rtl::EOleSysError("Reading the property XML failed", hr);
     OleVariant text;
@@ -163,9 +174,13 @@ HRESULT TModelPluItem::GetReservedInterface(std::int32_t, IUnknown** object) {
     return SafeCall([&] { *Require(object) = nullptr; });
 }
 
-HRESULT TModelPluItem::NoOp1() { return S_OK; }
+HRESULT TModelPluItem::NoOp1() {
+    return S_OK;
+}
 
-HRESULT TModelPluItem::NoOp2() { return S_OK; }
+HRESULT TModelPluItem::NoOp2() {
+    return S_OK;
+}
 
 HRESULT TModelPluItem::GetDllInterface(IDllObject** object) {
     return SafeCall([&] {
@@ -202,13 +217,20 @@ HRESULT TModelPluItem::SetSettings(const VARIANT* settings) {
         const VARIANT* v = Require(settings);
         if (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) v = v->pvarVal;
         switch (v->vt) {
-        case VT_DISPATCH: RequireOwner().SetSettingsText(ReadXmlProperty(v->pdispVal)); break;
+        case VT_DISPATCH:
+            RequireOwner().SetSettingsText(ReadXmlProperty(v->pdispVal));
+            break;
         case VT_BYREF | VT_DISPATCH:
             RequireOwner().SetSettingsText(ReadXmlProperty(v->ppdispVal ? *v->ppdispVal : nullptr));
             break;
-        case VT_BSTR: RequireOwner().SetSettingsText(TextFromBStr(v->bstrVal)); break;
-        case VT_BYREF | VT_BSTR: RequireOwner().SetSettingsText(TextFromBStr(v->pbstrVal ? *v->pbstrVal : nullptr)); break;
-        default: break;  // other kinds carry no settings text
+        case VT_BSTR:
+            RequireOwner().SetSettingsText(TextFromBStr(v->bstrVal));
+            break;
+        case VT_BYREF | VT_BSTR:
+            RequireOwner().SetSettingsText(TextFromBStr(v->pbstrVal ? *v->pbstrVal : nullptr));
+            break;
+        default:
+            break; // other kinds carry no settings text
         }
     });
 }

@@ -28,7 +28,7 @@ class TModelPluList;
 class TModelListOwner;
 
 class TModelPluItem : public infra::TCollectionItemInterface, public IPluModel {
-public:
+  public:
     explicit TModelPluItem(rtl::TCollection* collection);
     ~TModelPluItem() override;
     std::string_view ClassName() const override;
@@ -80,10 +80,10 @@ public:
     HRESULT FindDevice(const VARIANT* settings, IDeviceItem** device) override;
     HRESULT AddDevice(const VARIANT* settings, IDeviceItem** device) override;
 
-protected:
+  protected:
     void* GetInterface(com::REFIID iid) override;
 
-private:
+  private:
     friend class TModelPluList;
     // The owner that device requests go to; raises 20058 when there is none.
     TModelListOwner& RequireOwner() const;

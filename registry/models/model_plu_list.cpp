@@ -20,7 +20,8 @@ namespace {
 
 std::u16string OwnLibraryFileName() {
     std::string path = ModuleName(false);
-    if (const auto slash = path.find_last_of('/'); slash != std::string::npos) path.erase(0, slash + 1);
+    if (const auto slash = path.find_last_of('/'); slash != std::string::npos)
+        path.erase(0, slash + 1);
     return kernel::Utf8ToWide(path);
 }
 
@@ -38,7 +39,8 @@ std::size_t TModelPluList::TGuidHash::operator()(const com::GUID& g) const noexc
 }
 
 TModelPluList::TModelPluList(TModelListOwner* owner)
-    : rtl::TCollection(&rtl::ItemClassOf<TModelPluItem>), FOwner(owner), FLibraryFileName(OwnLibraryFileName()) {
+    : rtl::TCollection(&rtl::ItemClassOf<TModelPluItem>), FOwner(owner),
+      FLibraryFileName(OwnLibraryFileName()) {
     AddModel();
     SelectModel(0);
 }
@@ -48,7 +50,9 @@ TModelPluList::~TModelPluList() {
     Clear();
 }
 
-std::string_view TModelPluList::ClassName() const { return "TModelPluList"; }
+std::string_view TModelPluList::ClassName() const {
+    return "TModelPluList";
+}
 
 void TModelPluList::Notify(rtl::TCollectionItem* item, rtl::TCollectionNotification action) {
     rtl::TCollection::Notify(item, action);
@@ -70,7 +74,8 @@ void TModelPluList::IndexPending() const {
 }
 
 void TModelPluList::Unindex(rtl::TCollectionItem* item) {
-    if (const auto pending = std::find(FPending.begin(), FPending.end(), item); pending != FPending.end()) {
+    if (const auto pending = std::find(FPending.begin(), FPending.end(), item);
+        pending != FPending.end()) {
         FPending.erase(pending);
         return;
     }
@@ -129,18 +134,23 @@ void TModelPluList::SelectModel(int index) {
     FCurrent->FPositionHint = index;
 }
 
-int TModelPluList::CurrentIndex() const { return FCurrent ? PositionOf(FCurrent) : -1; }
+int TModelPluList::CurrentIndex() const {
+    return FCurrent ? PositionOf(FCurrent) : -1;
+}
 
 TPropList& TModelPluList::CurrentProperties() const {
     if (!FCurrent) RaiseBadIndex();
     return FCurrent->Properties();
 }
 
-void TModelPluList::RegisterBaseModel(const com::GUID& id, std::u16string_view name, std::int32_t number1,
-                                      std::int32_t number2, std::int32_t number3, std::int32_t number4,
+void TModelPluList::RegisterBaseModel(const com::GUID& id, std::u16string_view name,
+                                      std::int32_t number1, std::int32_t number2,
+                                      std::int32_t number3, std::int32_t number4,
                                       std::int32_t usesPlatform, std::u16string_view instancePrefix,
-                                      std::u16string_view identifier, std::u16string_view equipmentClass,
-                                      std::u16string_view equipmentClassName, const TDriverInfo* driverInfo) {
+                                      std::u16string_view identifier,
+                                      std::u16string_view equipmentClass,
+                                      std::u16string_view equipmentClassName,
+                                      const TDriverInfo* driverInfo) {
     TModelPluItem* item = FindModel(id);
     if (!item) item = AddModel();
     SetModelId(item, id);
@@ -150,7 +160,8 @@ void TModelPluList::RegisterBaseModel(const com::GUID& id, std::u16string_view n
     item->Number3 = number3;
     item->Number4 = number4;
     item->UsesPlatform = usesPlatform;
-    item->InstancePrefix = instancePrefix.empty() ? std::u16string(name) + u" №" : std::u16string(instancePrefix);
+    item->InstancePrefix =
+        instancePrefix.empty() ? std::u16string(name) + u" №" : std::u16string(instancePrefix);
     item->Identifier = identifier;
     item->EquipmentClass = equipmentClass;
     item->EquipmentClassName = equipmentClassName;
@@ -159,8 +170,9 @@ void TModelPluList::RegisterBaseModel(const com::GUID& id, std::u16string_view n
     SelectModel(PositionOf(item));
 }
 
-bool TModelPluList::RegisterModel(const com::GUID& id, std::u16string_view name, std::int32_t usesPlatform,
-                                  std::u16string_view instancePrefix, std::u16string_view identifier) {
+bool TModelPluList::RegisterModel(const com::GUID& id, std::u16string_view name,
+                                  std::int32_t usesPlatform, std::u16string_view instancePrefix,
+                                  std::u16string_view identifier) {
     if (Count() == 0) {
         static const std::string text = kernel::WideToAnsi(u"Не зарегистрирована базовая модель");
         infra::RaiseErrorText(text);
@@ -193,13 +205,15 @@ void TModelPluList::LoadModels(const com::VARIANT& settings) {
     if (v->vt == com::VT_EMPTY) return;
     XmlNode source;
     if (v->vt == com::VT_BSTR || v->vt == (com::VT_BYREF | com::VT_BSTR)) {
-        const com::BSTR text = v->vt == com::VT_BSTR ? v->bstrVal : (v->pbstrVal ? *v->pbstrVal : nullptr);
+        const com::BSTR text =
+            v->vt == com::VT_BSTR ? v->bstrVal : (v->pbstrVal ? *v->pbstrVal : nullptr);
         std::u16string settingsText = com::TextFromBStr(text);
         source = LoadSettingsDocument(settingsText, false);
     } else {
         source = xml::NodeFromVariant(*v);
         if (!source)
-            throw xml::EXmlError("The settings are neither an XML text nor an XML document", com::DISP_E_TYPEMISMATCH);
+            throw xml::EXmlError("The settings are neither an XML text nor an XML document",
+                                 com::DISP_E_TYPEMISMATCH);
     }
 
     std::u16string predicate = u"[@";
@@ -221,7 +235,8 @@ void TModelPluList::LoadModels(const com::VARIANT& settings) {
         const TXmlNodeList parameters = SelectNodesByNumber(model, node::ParameterPath);
         for (std::size_t k = 0; k < parameters.Length(); ++k) {
             const XmlNode parameter = parameters.Item(k);
-            const std::string parameterId = kernel::WideToAnsi(GetAttributeByNumber(parameter, attr::Identifier));
+            const std::string parameterId =
+                kernel::WideToAnsi(GetAttributeByNumber(parameter, attr::Identifier));
             TPropItem* item = properties.FindByIdentifier(parameterId);
             if (!item) item = properties.AddItem();
             item->Identifier = parameterId;

@@ -30,14 +30,16 @@ namespace quill::registry {
 class TModelListOwner;
 
 class TModelPluList : public rtl::TCollection {
-public:
+  public:
     // One empty model (null GUID) is added and made current.
     explicit TModelPluList(TModelListOwner* owner);
     ~TModelPluList() override;
     std::string_view ClassName() const override;
 
     TModelListOwner* Owner() const { return FOwner; }
-    TModelPluItem* Items(int index) const { return static_cast<TModelPluItem*>(rtl::TCollection::Items(index)); }
+    TModelPluItem* Items(int index) const {
+        return static_cast<TModelPluItem*>(rtl::TCollection::Items(index));
+    }
     // The first model whose GUID is `id` or the null GUID, or nil.
     TModelPluItem* FindModel(const com::GUID& id) const;
     // Makes model `index` current; coded error 20000 "Недопустимый индекс модели" out of range.
@@ -62,10 +64,10 @@ public:
     const std::u16string& LibraryFileName() const { return FLibraryFileName; }
     void SetLibraryFileName(std::u16string_view name) { FLibraryFileName = name; }
 
-protected:
+  protected:
     void Notify(rtl::TCollectionItem* item, rtl::TCollectionNotification action) override;
 
-private:
+  private:
     struct TGuidHash {
         std::size_t operator()(const com::GUID& g) const noexcept;
     };

@@ -24,7 +24,9 @@ std::string WithProcessSeparator(std::string text) {
 
 } // namespace
 
-std::string_view TPropItem::ClassName() const { return "TPropItem"; }
+std::string_view TPropItem::ClassName() const {
+    return "TPropItem";
+}
 
 void TPropItem::Assign(const TPropItem& source) {
     Identifier = source.Identifier;
@@ -47,18 +49,24 @@ com::OleVariant TPropItem::Typed(const std::string& text) const {
         if (auto v = rtl::TryStrToInt(DefaultValue)) return com::OleVariant(*v);
         return com::OleVariant(0);
     }
-    if (kernel::AnsiSameText(TypeName, "Double") || kernel::AnsiSameText(TypeName, NumberTypeName())) {
+    if (kernel::AnsiSameText(TypeName, "Double") ||
+        kernel::AnsiSameText(TypeName, NumberTypeName())) {
         if (auto v = rtl::TryStrToFloat(WithProcessSeparator(text))) return com::OleVariant(*v);
         if (auto v = rtl::TryStrToFloat(DefaultValue)) return com::OleVariant(*v);
         return com::OleVariant(0.0);
     }
-    if (kernel::AnsiSameText(TypeName, "Boolean")) return com::OleVariant(kernel::AnsiSameText(text, "True"));
+    if (kernel::AnsiSameText(TypeName, "Boolean"))
+        return com::OleVariant(kernel::AnsiSameText(text, "True"));
     return com::OleVariant(kernel::AnsiToWide(exchange::EscapeLineBreaks(text, false)));
 }
 
-com::OleVariant TPropItem::ValueAsVariant() const { return Typed(Value); }
+com::OleVariant TPropItem::ValueAsVariant() const {
+    return Typed(Value);
+}
 
-com::OleVariant TPropItem::DefaultAsVariant() const { return Typed(DefaultValue); }
+com::OleVariant TPropItem::DefaultAsVariant() const {
+    return Typed(DefaultValue);
+}
 
 std::u16string_view TPropItem::XmlTypeName() const {
     if (kernel::AnsiSameText(TypeName, "Integer")) return u"Число";
@@ -69,7 +77,9 @@ std::u16string_view TPropItem::XmlTypeName() const {
 
 TPropList::TPropList() : rtl::TCollection(&rtl::ItemClassOf<TPropItem>) {}
 
-std::string_view TPropList::ClassName() const { return "TPropList"; }
+std::string_view TPropList::ClassName() const {
+    return "TPropList";
+}
 
 TPropItem* TPropList::FindByIdentifier(std::string_view text) const {
     for (int i = 0; i < Count(); ++i) {
@@ -81,8 +91,9 @@ TPropItem* TPropList::FindByIdentifier(std::string_view text) const {
     return nullptr;
 }
 
-TPropItem* TPropList::AddDefinition(std::string_view name, std::string_view alias, std::string_view caption,
-                                    std::string_view typeName, bool readOnly, std::string_view defaultValue,
+TPropItem* TPropList::AddDefinition(std::string_view name, std::string_view alias,
+                                    std::string_view caption, std::string_view typeName,
+                                    bool readOnly, std::string_view defaultValue,
                                     std::string_view description) {
     TPropItem* item = FindByIdentifier(name);
     if (!item) item = AddItem();

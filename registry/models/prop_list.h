@@ -24,7 +24,7 @@ namespace quill::registry {
 constexpr std::size_t MaxDescriptionLength = 255;
 
 class TPropItem : public rtl::TCollectionItem {
-public:
+  public:
     explicit TPropItem(rtl::TCollection* collection) : rtl::TCollectionItem(collection) {}
     std::string_view ClassName() const override;
 
@@ -50,12 +50,12 @@ public:
     std::string Description;
     std::string Value;
 
-private:
+  private:
     com::OleVariant Typed(const std::string& text) const;
 };
 
 class TPropList : public rtl::TCollection {
-public:
+  public:
     TPropList();
     std::string_view ClassName() const override;
 
@@ -67,14 +67,14 @@ public:
 
     // Registers one parameter definition: the item found by `name` (or a new one) takes both
     // names, caption, type, read-only flag, default and description, and the default as value.
-    TPropItem* AddDefinition(std::string_view name, std::string_view alias, std::string_view caption,
-                             std::string_view typeName, bool readOnly, std::string_view defaultValue,
-                             std::string_view description);
+    TPropItem* AddDefinition(std::string_view name, std::string_view alias,
+                             std::string_view caption, std::string_view typeName, bool readOnly,
+                             std::string_view defaultValue, std::string_view description);
     // The same from a property record of the driver (fields NameRu, NameEn, Caption, TypeName,
     // ReadOnly, DefaultValue, Description).
     template <class Record> TPropItem* AddFromRecord(const Record& record) {
-        return AddDefinition(record.NameRu, record.NameEn, record.Caption, record.TypeName, record.ReadOnly,
-                             record.DefaultValue, record.Description);
+        return AddDefinition(record.NameRu, record.NameEn, record.Caption, record.TypeName,
+                             record.ReadOnly, record.DefaultValue, record.Description);
     }
 
     // The item found by `name` (or a new one with that identifier) takes `text` as value.

@@ -43,12 +43,7 @@ TEST_P(FramerScript, BehavesAsDescribed) {
 
 INSTANTIATE_TEST_SUITE_P(Scripts, FramerScript,
                          ::testing::ValuesIn(test::KeyScriptFiles(QUILL_TEST_SOURCE "/capture/scripts")),
-                         [](const auto& info) {
-                             std::string name = test::ReadKeyScript(info.param).Name;
-                             for (char& c : name)
-                                 if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
+                         [](const auto& info) { return test::KeyScriptTestName(info.param); });
 
 TEST(ScanFramer, NothingIsExaminedWhileNotCapturing) {
     FramerSimulation sim;

@@ -65,12 +65,119 @@ KeyScript ReadKeyScript(const std::string& path) {
     return script;
 }
 
+std::string KeyScriptTestName(const std::string& path) {
+    std::string name = std::filesystem::path(path).stem().string();
+    for (char& c : name)
+        if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
 std::vector<std::string> KeyScriptFiles(const std::string& folder) {
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         if (entry.path().extension() == ".keys") files.push_back(entry.path().string());
     std::sort(files.begin(), files.end());
     return files;
+}
+
+} // namespace quill::test
+
+#include "platform/user/us_layout.h"
+
+#include <map>
+#include <sstream>
+
+namespace quill::test {
+
+ScriptDeviceSettings ParseDeviceSettings(const std::vector<std::string>& words, std::size_t first) {
+    ScriptDeviceSettings settings;
+    for (std::size_t i = first; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "on" || word == "off") {
+            settings.On = word == "on";
+            continue;
+        }
+        const auto eq = word.find('=');
+        if (eq == std::string::npos) throw std::runtime_error("bad setting " + word);
+        const std::string key = word.substr(0, eq), value = word.substr(eq + 1);
+        if (key == "pref") settings.Pref = value;
+        else if (key == "post") settings.Post = value;
+        else if (key == "timeout") settings.TimeOut = value;
+        else if (key == "interchar") settings.InterChar = value;
+        else if (key == "minlen") settings.MinLen = value;
+        else throw std::runtime_error("unknown setting " + key);
+    }
+    return settings;
+}
+
+namespace {
+
+const std::map<std::string, std::pair<std::uint8_t, char>> kNamedKeys = {
+    {"LEFT", {user::VK_LEFT, 0}}, {"RIGHT", {user::VK_RIGHT, 0}}, {"F1", {user::VK_F1, 0}},
+    {"ENTER", {user::VK_RETURN, '\r'}}, {"TAB", {user::VK_TAB, '\t'}},
+};
+
+std::string Visible(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else if (static_cast<unsigned char>(c) < 32) out += "\\x" + std::to_string(c);
+        else out.push_back(c);
+    }
+    return out;
+}
+
+std::string Describe(const std::vector<std::pair<int, std::string>>& scans) {
+    std::string text;
+    for (const auto& [device, data] : scans)
+        text += " [" + std::to_string(device) + " \"" + Visible(data) + "\"]";
+    return text;
+}
+
+} // namespace
+
+std::string RunKeyScript(const KeyScript& script, IKeyScriptTarget& target) {
+    std::vector<std::pair<int, std::string>> expectedScans;
+    std::optional<std::string> expectedApp;
+    for (const auto& line : script.Lines) {
+        const auto& w = line.Words;
+        const std::string at = script.Name + ":" + std::to_string(line.Number) + ": ";
+        try {
+            if (w[0] == "device") {
+                target.AddDevice(ParseDeviceSettings(w, 1));
+            } else if (w[0] == "set" && w.size() >= 3) {
+                target.SetDevice(std::stoi(w[1]), ParseDeviceSettings(w, 2));
+            } else if (w[0] == "type" && w.size() >= 2) {
+                const std::int64_t every = (w.size() == 4 && w[2] == "every") ? std::stoll(w[3]) : 0;
+                for (char c : w[1]) {
+                    target.TypeChar(c);
+                    target.Advance(every);
+                }
+            } else if (w[0] == "key" && w.size() == 2) {
+                const auto& key = kNamedKeys.at(w[1]);
+                target.PressKey(key.first, key.second);
+            } else if (w[0] == "wait" && w.size() == 2) {
+                target.Advance(std::stoll(w[1]));
+            } else if (w[0] == "expect" && w.size() == 4 && w[1] == "scan") {
+                expectedScans.emplace_back(std::stoi(w[2]), w[3]);
+            } else if (w[0] == "expect" && w.size() == 3 && w[1] == "app") {
+                expectedApp = w[2];
+            } else {
+                return at + "unknown command";
+            }
+        } catch (const std::exception& e) {
+            return at + e.what();
+        }
+    }
+    std::ostringstream problems;
+    const auto scans = target.RaisedScans();
+    if (scans != expectedScans)
+        problems << "scans were:" << Describe(scans) << "; expected:" << Describe(expectedScans) << "\n";
+    const std::string app = target.ApplicationText();
+    if (expectedApp && app != *expectedApp)
+        problems << "application got \"" << Visible(app) << "\", expected \"" << Visible(*expectedApp) << "\"\n";
+    return problems.str();
 }
 
 } // namespace quill::test

@@ -13,7 +13,10 @@
 // ends: the scans and the application text must be exactly those listed.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quill::test {
@@ -32,5 +35,38 @@ struct KeyScript {
 KeyScript ReadKeyScript(const std::string& path);
 // All *.keys files of a folder, sorted by name.
 std::vector<std::string> KeyScriptFiles(const std::string& folder);
+// A test name for a script file: its name with every character but letters and digits as "_".
+std::string KeyScriptTestName(const std::string& path);
+
+} // namespace quill::test
+
+namespace quill::test {
+
+// Device settings of a "device" or "set" line; absent fields stay as they are.
+struct ScriptDeviceSettings {
+    std::optional<bool> On;
+    std::optional<std::string> Pref, Post, TimeOut, InterChar, MinLen;
+};
+// Reads words such as "on", "pref=+++", "timeout=65"; throws std::runtime_error on others.
+ScriptDeviceSettings ParseDeviceSettings(const std::vector<std::string>& words, std::size_t first);
+
+// What a key script drives: a capture under test.
+class IKeyScriptTarget {
+public:
+    virtual void AddDevice(const ScriptDeviceSettings& settings) = 0;
+    virtual void SetDevice(int index, const ScriptDeviceSettings& settings) = 0;
+    virtual void TypeChar(char c) = 0;
+    // A named key that makes no character, or ENTER / TAB.
+    virtual void PressKey(std::uint8_t key, char c) = 0;
+    virtual void Advance(std::int64_t ms) = 0;
+    virtual std::vector<std::pair<int, std::string>> RaisedScans() const = 0;
+    virtual std::string ApplicationText() const = 0;
+
+protected:
+    ~IKeyScriptTarget() = default;
+};
+
+// Runs `script` against `target`; empty when every expectation holds, else what went wrong.
+std::string RunKeyScript(const KeyScript& script, IKeyScriptTarget& target);
 
 } // namespace quill::test

@@ -24,13 +24,19 @@ const std::u16string kGuidB = u"{AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE}";
 const std::u16string kSettings =
     u"<Система><КлассыОборудования>"
     u"<КлассОборудования Идентификатор=\"Сканер\">"
-    u"<Модель Код=\"" + kGuidA + u"\" Идентификатор=\"M1\" Наименование=\"Первая\" Библиотека=\"QUILL.PLU\" "
+    u"<Модель Код=\"" +
+    kGuidA +
+    u"\" Идентификатор=\"M1\" Наименование=\"Первая\" Библиотека=\"QUILL.PLU\" "
     u"ИспользуетOrvix=\"1\" Версия=\"3\" Состояние=\"0\" ВерсияPLU=\"1.0.1\" Релиз=\"7\">"
-    u"<Параметры><Параметр Идентификатор=\"Префикс\" Наименование=\"Префикс данных\" Тип=\"String\" "
+    u"<Параметры><Параметр Идентификатор=\"Префикс\" Наименование=\"Префикс данных\" "
+    u"Тип=\"String\" "
     u"Зна4ениеПоУмол4анию=\"~\" Зна4ение=\"#\" Описание=\"h\" ФлагТолько4тение=\"1\"/>"
-    u"<Параметр Идентификатор=\"Таймаут\" Тип=\"Integer\" Зна4ениеПоУмол4анию=\"50\" ФлагТолько4тение=\"x\"/>"
+    u"<Параметр Идентификатор=\"Таймаут\" Тип=\"Integer\" Зна4ениеПоУмол4анию=\"50\" "
+    u"ФлагТолько4тение=\"x\"/>"
     u"</Параметры></Модель>"
-    u"<Модель Код=\"" + kGuidB + u"\" Идентификатор=\"M2\" Библиотека=\"quill.plu\" Состояние=\"1\">"
+    u"<Модель Код=\"" +
+    kGuidB +
+    u"\" Идентификатор=\"M2\" Библиотека=\"quill.plu\" Состояние=\"1\">"
     u"<Параметры><Параметр Идентификатор=\"P\"/></Параметры></Модель>"
     u"<Модель Код=\"\" Идентификатор=\"M3\" Библиотека=\"Quill.plu\"/>"
     u"<Модель Идентификатор=\"Other\" Библиотека=\"Other.plu\"/>"
@@ -42,7 +48,8 @@ const std::u16string kSettings =
 
 std::vector<std::u16string> Identifiers(const TModelList& list) {
     std::vector<std::u16string> out;
-    for (int i = 0; i < list.Count(); ++i) out.push_back(list.Items(i)->Identifier());
+    for (int i = 0; i < list.Count(); ++i)
+        out.push_back(list.Items(i)->Identifier());
     return out;
 }
 
@@ -79,10 +86,10 @@ TEST(ModelList, FieldsAndParametersAreRead) {
     EXPECT_EQ(p->ParamDescription(), u"Префикс данных");
     EXPECT_EQ(p->ParamType(), u"String");
     EXPECT_EQ(p->ParamDefault(), u"~");
-    EXPECT_EQ(p->ParamValue(), u"~");  // a model's parameters take the default
+    EXPECT_EQ(p->ParamValue(), u"~"); // a model's parameters take the default
     EXPECT_EQ(p->ParamHint(), u"h");
     EXPECT_EQ(p->ParamReadOnly(), 1);
-    EXPECT_EQ(m->Parameters().Items(1)->ParamReadOnly(), 0);  // "x" is no number
+    EXPECT_EQ(m->Parameters().Items(1)->ParamReadOnly(), 0); // "x" is no number
     EXPECT_EQ(m->Parameters().FindByName(u"тАЙМАУТ"), m->Parameters().Items(1));
     EXPECT_EQ(m->Parameters().FindByName(u"нет"), nullptr);
 }
@@ -98,7 +105,8 @@ TEST(ModelList, ClassConditionAndDeletedModelsWithoutParameters) {
 }
 
 TEST(ModelList, WithoutConditionsEveryModelOfTheDocumentLoads) {
-    const std::u16string loose = u"<Корень><Модель Идентификатор=\"a\"/><x><Модель Идентификатор=\"b\"/></x></Корень>";
+    const std::u16string loose =
+        u"<Корень><Модель Идентификатор=\"a\"/><x><Модель Идентификатор=\"b\"/></x></Корень>";
     auto list = CreateModelList(OleVariant(loose), u"", u"", u"", u"", u"", u"");
     EXPECT_EQ(Identifiers(*list), (Ids{u"a", u"b"}));
     // A condition that matches nothing loads nothing.
@@ -108,7 +116,9 @@ TEST(ModelList, WithoutConditionsEveryModelOfTheDocumentLoads) {
 
 TEST(ModelList, ABadCodeStopsTheLoadAfterTheModelsBeforeIt) {
     const std::u16string text = u"<Система><КлассыОборудования><КлассОборудования>"
-                                u"<Модель Идентификатор=\"ok\" Код=\"" + kGuidA + u"\"/>"
+                                u"<Модель Идентификатор=\"ok\" Код=\"" +
+                                kGuidA +
+                                u"\"/>"
                                 u"<Модель Идентификатор=\"bad\" Код=\"не GUID\"/>"
                                 u"<Модель Идентификатор=\"after\"/>"
                                 u"</КлассОборудования></КлассыОборудования></Система>";
@@ -117,7 +127,8 @@ TEST(ModelList, ABadCodeStopsTheLoadAfterTheModelsBeforeIt) {
         list.Load();
         FAIL() << "a bad code loaded";
     } catch (const rtl::Exception& e) {
-        EXPECT_EQ(kernel::AnsiToWide(e.Message()), u"Значение не является идентификатором объекта.");
+        EXPECT_EQ(kernel::AnsiToWide(e.Message()),
+                  u"Значение не является идентификатором объекта.");
     }
     EXPECT_EQ(Identifiers(list), (Ids{u"ok"}));
 }
@@ -140,9 +151,12 @@ TEST(Filter, ValuesAreEscapedKeyedAndCheckedFirst) {
     const TFilterPredicates p = BuildPredicates(list.Filter());
     const std::u16string upper = u"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЫЪЬЭЮЯABCDEFGHIJKLMNOPQRSTUVWXYZ";
     const std::u16string lower = u"абвгдеёжзийклмнопрстуфхцчшщыъьэюяabcdefghijklmnopqrstuvwxyz";
-    EXPECT_EQ(p.Model, u"[(translate(@Идентификатор,\"" + upper + u"\",\"" + lower + u"\")=\"q&quot;&amp;a\") and "
-                       u"(translate(@Состояние,\"" + upper + u"\",\"" + lower + u"\")!=\"1\")]");
-    EXPECT_EQ(p.Class, u"[(translate(@Идентификатор,\"" + upper + u"\",\"" + lower + u"\")=\"кл\")]");
+    EXPECT_EQ(p.Model, u"[(translate(@Идентификатор,\"" + upper + u"\",\"" + lower +
+                           u"\")=\"q&quot;&amp;a\") and "
+                           u"(translate(@Состояние,\"" +
+                           upper + u"\",\"" + lower + u"\")!=\"1\")]");
+    EXPECT_EQ(p.Class,
+              u"[(translate(@Идентификатор,\"" + upper + u"\",\"" + lower + u"\")=\"кл\")]");
 
     // An existing key keeps its place.
     const int again[] = {101};
@@ -156,7 +170,8 @@ TEST(Filter, ValuesAreEscapedKeyedAndCheckedFirst) {
         list.SetFilter(three, two);
         FAIL();
     } catch (const infra::ECodedException& e) {
-        EXPECT_EQ(kernel::AnsiToWide(e.Message()), u"Размерности массивов аттрибутов и значений не совпадают");
+        EXPECT_EQ(kernel::AnsiToWide(e.Message()),
+                  u"Размерности массивов аттрибутов и значений не совпадают");
     }
     const int bad[] = {100, 99};
     EXPECT_THROW(list.SetFilter(bad, two), infra::ECodedException);
@@ -170,7 +185,7 @@ TEST(ModelList, ChangesKeepFirstOldAndLastNewValue) {
     list->SetRecordChanges(true);
     m->SetName(u"Вторая");
     m->SetName(u"Третья");
-    m->SetName(u"третья");  // same text ignoring case: no change
+    m->SetName(u"третья"); // same text ignoring case: no change
     m->SetRelease(9);
     ASSERT_EQ(list->Changes().Count(), 2);
     const TChangeItem* name = list->Changes().Items(0);
@@ -178,7 +193,7 @@ TEST(ModelList, ChangesKeepFirstOldAndLastNewValue) {
     EXPECT_EQ(name->OldValue, u"Первая");
     EXPECT_EQ(name->NewValue, u"Третья");
     EXPECT_EQ(name->ItemKey, kGuidA);
-    EXPECT_EQ(name->ItemDescription, u"Первая, QUILL.PLU");  // as at the first change
+    EXPECT_EQ(name->ItemDescription, u"Первая, QUILL.PLU"); // as at the first change
     EXPECT_EQ(list->Changes().Items(1)->FieldName, u"ВерсияPLU");
     EXPECT_EQ(list->Changes().Items(1)->OldValue, u"7");
     EXPECT_EQ(list->Changes().Items(1)->NewValue, u"9");
@@ -210,7 +225,7 @@ TEST(ModelList, ModifiedFlagsPropagateToListsAndModels) {
     listChanges = 0;
     list->Delete(3);
     list->Delete(2);
-    EXPECT_EQ(listChanges, 1);  // once, while it stays modified
+    EXPECT_EQ(listChanges, 1); // once, while it stays modified
     EXPECT_TRUE(list->IsModified());
     list->SetModified(false);
     EXPECT_EQ(listChanges, 2);
@@ -229,7 +244,7 @@ TEST(ModelList, DeletedStateEmptiesOrFreesTheItem) {
     ASSERT_EQ(current, kept);
     kept->SetVersion(-1);
     kept->SetState(0);
-    kept->SetState(1);  // frees the item: nothing may touch it afterwards
+    kept->SetState(1); // frees the item: nothing may touch it afterwards
     EXPECT_EQ(list->Count(), before - 1);
     EXPECT_EQ(list->CurrentItem(), nullptr);
     EXPECT_TRUE(list->IsModified());
@@ -244,13 +259,15 @@ TEST(ModelList, FindByGuidSearchesFromTheEndAndSkipsDeletedOnRequest) {
     EXPECT_EQ(list->FindByGuid(b), nullptr);
     // The two models without a code share the null GUID; the later one is found.
     EXPECT_EQ(list->FindByGuid(com::GUID_NULL)->Identifier(), u"W1");
-    EXPECT_EQ(list->FindByGuid(infra::GuidFromText(u"{00000000-0000-0000-0000-000000000001}")), nullptr);
+    EXPECT_EQ(list->FindByGuid(infra::GuidFromText(u"{00000000-0000-0000-0000-000000000001}")),
+              nullptr);
 }
 
 TEST(ParameterList, LoadsStoredValuesUnderItsSourceUnmodified) {
-    const std::u16string device = u"<Устройство><Параметры>"
-                                  u"<Параметр Идентификатор=\"Префикс\" Зна4ениеПоУмол4анию=\"~\" Зна4ение=\"#\"/>"
-                                  u"<Параметр Идентификатор=\"Суффикс\"/></Параметры></Устройство>";
+    const std::u16string device =
+        u"<Устройство><Параметры>"
+        u"<Параметр Идентификатор=\"Префикс\" Зна4ениеПоУмол4анию=\"~\" Зна4ение=\"#\"/>"
+        u"<Параметр Идентификатор=\"Суффикс\"/></Параметры></Устройство>";
     xml::XmlDocument doc = CreateXmlDocument();
     doc->LoadXml(device);
     TParameterList list{xml::NodeToVariant(doc->DocumentElement())};
@@ -263,7 +280,7 @@ TEST(ParameterList, LoadsStoredValuesUnderItsSourceUnmodified) {
     EXPECT_EQ(list.CurrentItem(), list.Items(0));
     list.Items(1)->SetParamValue(u"суффикс");
     EXPECT_TRUE(list.IsModified());
-    list.Load();  // reloading is no deletion
+    list.Load(); // reloading is no deletion
     EXPECT_FALSE(list.IsModified());
     EXPECT_EQ(list.Count(), 2);
 }

@@ -34,15 +34,19 @@ template <class Body> std::u16string CodedMessage(Body body) {
 TEST(XmlNames, NumbersOutsideTheTablesRaiseTheirMessages) {
     EXPECT_EQ(CodedMessage([] { NodeName(34); }), u"Индекс имени узла за пределами границы.");
     EXPECT_EQ(CodedMessage([] { NodeName(-1); }), u"Индекс имени узла за пределами границы.");
-    EXPECT_EQ(CodedMessage([] { AttributeName(99); }), u"Индекс имени аттрибута за пределами границы.");
-    EXPECT_EQ(CodedMessage([] { AttributeName(131); }), u"Индекс имени аттрибута за пределами границы.");
-    EXPECT_EQ(CodedMessage([] { AttributeName(0); }), u"Индекс имени аттрибута за пределами границы.");
+    EXPECT_EQ(CodedMessage([] { AttributeName(99); }),
+              u"Индекс имени аттрибута за пределами границы.");
+    EXPECT_EQ(CodedMessage([] { AttributeName(131); }),
+              u"Индекс имени аттрибута за пределами границы.");
+    EXPECT_EQ(CodedMessage([] { AttributeName(0); }),
+              u"Индекс имени аттрибута за пределами границы.");
 }
 
 TEST(XmlNames, ARecordOutOfPlaceRaisesTheMismatch) {
     const TXmlNameRecord shifted[] = {{0, u"a", u"a"}, {2, u"b", u"b"}};
     EXPECT_EQ(LookupXmlName(shifted, 0, 0, u"range", u"mismatch"), u"a");
-    EXPECT_EQ(CodedMessage([&] { LookupXmlName(shifted, 0, 1, u"range", u"mismatch"); }), u"mismatch");
+    EXPECT_EQ(CodedMessage([&] { LookupXmlName(shifted, 0, 1, u"range", u"mismatch"); }),
+              u"mismatch");
     EXPECT_EQ(CodedMessage([&] { LookupXmlName(shifted, 0, 2, u"range", u"mismatch"); }), u"range");
 }
 
@@ -62,8 +66,9 @@ TEST(XmlNames, TablesHoldTheNamesInDigit4Form) {
 }
 
 TEST(SettingsXml, Digit4RuleRenamesTagsAndAttributesNotValues) {
-    std::u16string text = u"<То4киДоступа><ТочкаДоступа Значение=\"точка\" ФлагТолькоЧтение=\"1\" "
-                          u"ЗначениеПоУмолчанию=\"Значение\" КодТочкиДоступа=\"x\"/></ТочкиДоступа>";
+    std::u16string text =
+        u"<То4киДоступа><ТочкаДоступа Значение=\"точка\" ФлагТолькоЧтение=\"1\" "
+        u"ЗначениеПоУмолчанию=\"Значение\" КодТочкиДоступа=\"x\"/></ТочкиДоступа>";
     NormaliseSettingsText(text);
     EXPECT_EQ(text, u"<То4киДоступа><То4каДоступа Зна4ение=\"точка\" ФлагТолько4тение=\"1\" "
                     u"Зна4ениеПоУмол4анию=\"Значение\" КодТо4киДоступа=\"x\"/></То4киДоступа>");
@@ -92,7 +97,8 @@ TEST(SettingsXml, NewDocumentHasDeclarationAndRoot) {
     XmlDocument doc = NewXmlDocument(NodeName(node::Model), XmlDeclaration());
     EXPECT_FALSE(doc->Async());
     doc->DocumentElement()->AppendChild(CreateElementByNumber(doc, node::Parameters));
-    EXPECT_EQ(doc->Xml(), u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Модель><Параметры/></Модель>\r\n");
+    EXPECT_EQ(doc->Xml(),
+              u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Модель><Параметры/></Модель>\r\n");
     EXPECT_EQ(NewXmlDocument(u"", u"")->Xml(), u"");
     EXPECT_EQ(XmlDeclaration(), u"version=\"1.0\" encoding=\"UTF-16\"");
 }
@@ -100,14 +106,16 @@ TEST(SettingsXml, NewDocumentHasDeclarationAndRoot) {
 TEST(SettingsXml, PathWithPredicateSelectsTheNarrowedClass) {
     std::u16string text =
         u"<Система><КлассыОборудования>"
-        u"<КлассОборудования Код=\"A\"><Модель Идентификатор=\"m1\"/><Модель Идентификатор=\"m2\"/></КлассОборудования>"
+        u"<КлассОборудования Код=\"A\"><Модель Идентификатор=\"m1\"/><Модель "
+        u"Идентификатор=\"m2\"/></КлассОборудования>"
         u"<КлассОборудования Код=\"B\"><Модель Идентификатор=\"m3\"/></КлассОборудования>"
         u"</КлассыОборудования></Система>";
     XmlNode root = LoadSettingsText(text, false);
     TXmlNodeList models = SelectNodesByNumber(root, node::ClassModelPath, u"", u"[@Код=\"B\"]");
     ASSERT_EQ(models.Length(), 1u);
     EXPECT_EQ(GetAttributeByNumber(models.Item(0), attr::Identifier), u"m3");
-    EXPECT_EQ(SelectNodesByNumber(root, node::ClassModelPath, u"[@Идентификатор=\"m2\"]").Length(), 1u);
+    EXPECT_EQ(SelectNodesByNumber(root, node::ClassModelPath, u"[@Идентификатор=\"m2\"]").Length(),
+              1u);
     EXPECT_EQ(SelectNodesByNumber(root, node::AnyModel).Length(), 3u);
     EXPECT_FALSE(SelectSingleNodeByNumber(root, node::DevicePath));
     EXPECT_THROW(SelectNodesByNumber(nullptr, node::AnyModel), xml::EXmlError);
@@ -142,18 +150,20 @@ TEST(SettingsXml, SetAttributesByNumbersChecksLengthsFirstAndNumbersInTurn) {
     const int good[] = {105, 106};
     const OleVariant goodValues[] = {OleVariant(true), OleVariant(7)};
     SetAttributesByNumbers(element, good, goodValues);
-    EXPECT_EQ(element->Xml(), u"<Параметр Идентификатор=\"id\" ФлагТолько4тение=\"1\" Зна4ениеПоУмол4анию=\"7\"/>");
+    EXPECT_EQ(element->Xml(),
+              u"<Параметр Идентификатор=\"id\" ФлагТолько4тение=\"1\" Зна4ениеПоУмол4анию=\"7\"/>");
 }
 
 // A plain left-to-right replacement, the reference the skip-table search must agree with.
-std::string ReferenceReplace(const std::string& text, const std::string& search, const std::string& with,
-                             bool exactCase) {
+std::string ReferenceReplace(const std::string& text, const std::string& search,
+                             const std::string& with, bool exactCase) {
     auto fold = [&](char c) { return (!exactCase && c >= 'a' && c <= 'z') ? char(c - 32) : c; };
     std::string out;
     std::size_t i = 0;
     while (i < text.size()) {
         bool match = i + search.size() <= text.size();
-        for (std::size_t j = 0; match && j < search.size(); ++j) match = fold(text[i + j]) == fold(search[j]);
+        for (std::size_t j = 0; match && j < search.size(); ++j)
+            match = fold(text[i + j]) == fold(search[j]);
         if (match) {
             out += with;
             i += search.size();
@@ -166,10 +176,12 @@ std::string ReferenceReplace(const std::string& text, const std::string& search,
 
 TEST(TextUtils, ReplaceAllAgreesWithAPlainScan) {
     std::mt19937 random(12345);
-    const std::string alphabet = "abAB\xe0\xc0\xf7";  // Latin letters of both cases, Cyrillic а/А and ч
+    const std::string alphabet =
+        "abAB\xe0\xc0\xf7"; // Latin letters of both cases, Cyrillic а/А and ч
     auto randomText = [&](std::size_t maxLength) {
         std::string s(random() % (maxLength + 1), ' ');
-        for (char& c : s) c = alphabet[random() % alphabet.size()];
+        for (char& c : s)
+            c = alphabet[random() % alphabet.size()];
         return s;
     };
     for (int round = 0; round < 4000; ++round) {
@@ -178,8 +190,37 @@ TEST(TextUtils, ReplaceAllAgreesWithAPlainScan) {
         if (search.empty()) search = "a";
         const std::string with = randomText(6);
         const bool exactCase = round % 2 == 0;
-        ASSERT_EQ(ReplaceAll(text, search, with, exactCase), ReferenceReplace(text, search, with, exactCase))
-            << "text '" << text << "' search '" << search << "' with '" << with << "' exact " << exactCase;
+        ASSERT_EQ(ReplaceAll(text, search, with, exactCase),
+                  ReferenceReplace(text, search, with, exactCase))
+            << "text '" << text << "' search '" << search << "' with '" << with << "' exact "
+            << exactCase;
+    }
+}
+
+TEST(TextUtils, ReplaceAllOnUtf16AgreesWhereCharactersShareASkipSlot) {
+    // 'A', U+0141, U+0441 and U+1041 share the low byte 0x41 of the skip table.
+    const std::u16string alphabet = u"Aa\u0141\u0441\u1041b";
+    std::mt19937 random(777);
+    auto randomText = [&](std::size_t maxLength) {
+        std::u16string s(random() % (maxLength + 1), u' ');
+        for (char16_t& c : s)
+            c = alphabet[random() % alphabet.size()];
+        return s;
+    };
+    auto toBytes = [](const std::u16string& s) { // one byte per character, for the reference
+        std::string out;
+        for (char16_t c : s)
+            out += c < 0x80 ? char(c) : char('0' + c / 0x100);
+        return out;
+    };
+    for (int round = 0; round < 4000; ++round) {
+        const std::u16string text = randomText(40);
+        std::u16string search = randomText(4);
+        if (search.empty()) search = u"A";
+        const bool exactCase = round % 2 == 0;
+        const std::u16string replaced = ReplaceAll(text, search, u"#", exactCase);
+        ASSERT_EQ(toBytes(replaced),
+                  ReferenceReplace(toBytes(text), toBytes(search), "#", exactCase));
     }
 }
 

@@ -45,7 +45,8 @@ TEST(XmlDom, NewDocumentTextCarriesTheUtf16Declaration) {
     child->SetAttribute(u"Зна4ение", u"a & b <c> \"d\"");
     EXPECT_EQ(doc->Xml(), u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Система><Параметр "
                           u"Зна4ение=\"a &amp; b &lt;c&gt; &quot;d&quot;\"/></Система>\r\n");
-    EXPECT_EQ(root->Xml(), u"<Система><Параметр Зна4ение=\"a &amp; b &lt;c&gt; &quot;d&quot;\"/></Система>");
+    EXPECT_EQ(root->Xml(),
+              u"<Система><Параметр Зна4ение=\"a &amp; b &lt;c&gt; &quot;d&quot;\"/></Система>");
     EXPECT_EQ(doc->NodeName(), u"#document");
     EXPECT_EQ(pi->NodeName(), u"xml");
 }
@@ -61,8 +62,10 @@ TEST(XmlDom, AttributeValuesSurviveTheTextRoundTrip) {
 TEST(XmlDom, LoadedDeclarationBecomesTheUtf16One) {
     // The text is UTF-16 whatever encoding its declaration names, and a missing declaration stays
     // missing.
-    XmlDocument doc = Load(u"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Система Код=\"ж\"/>");
-    EXPECT_EQ(doc->Xml(), u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Система Код=\"ж\"/>\r\n");
+    XmlDocument doc =
+        Load(u"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Система Код=\"ж\"/>");
+    EXPECT_EQ(doc->Xml(),
+              u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Система Код=\"ж\"/>\r\n");
     EXPECT_EQ(doc->DocumentElement()->NodeName(), u"Система");
     EXPECT_EQ(Load(u"<Параметры/>")->Xml(), u"<Параметры/>\r\n");
 }
@@ -129,7 +132,8 @@ TEST(XmlDom, XPathTakesCyrillicNamesAnywhere) {
     EXPECT_FALSE(doc->SelectSingleNode(u"/Система/Решения"));
     EXPECT_EQ(device->ParentNode()->NodeName(), u"Оборудование");
     // translate() maps Cyrillic letters, not bytes.
-    EXPECT_EQ(doc->SelectNodes(u"//Параметр[translate(@Идентификатор,\"П\",\"п\")=\"п\"]").Length(), 1u);
+    EXPECT_EQ(doc->SelectNodes(u"//Параметр[translate(@Идентификатор,\"П\",\"п\")=\"п\"]").Length(),
+              1u);
 }
 
 TEST(XmlDom, BadXPathRaisesWithTheExpression) {
@@ -218,7 +222,9 @@ TEST(XmlDom, AnswersTheXmlPropertyLateBound) {
     ASSERT_EQ(dispatch->GetIDsOfNames(IUnknown::Guid, names, 1, 0, &id), S_OK);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     OleVariant result;
-    ASSERT_EQ(dispatch->Invoke(id, IUnknown::Guid, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), S_OK);
+    ASSERT_EQ(dispatch->Invoke(id, IUnknown::Guid, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr,
+                               nullptr),
+              S_OK);
     ASSERT_EQ(result.vt, VT_BSTR);
     EXPECT_EQ(TextFromBStr(result.bstrVal), u"<Система/>\r\n");
     BStr other(u"documentElement");

@@ -33,6 +33,10 @@ public:
     void AllDevicesReleased() override { ++Released; }
 };
 
+inline registry::TDeviceItem* NewDevice(registry::TDevicesList& list) {
+    return static_cast<registry::TDeviceItem*>(list.Add());
+}
+
 inline std::string Ansi(std::u16string_view text) { return kernel::WideToAnsi(text); }
 inline std::u16string Wide(std::string_view text) { return kernel::AnsiToWide(text); }
 

@@ -13,8 +13,6 @@ using registry::TDeviceItem;
 
 namespace {
 
-TDeviceItem* NewDevice(TTestDevicesList& list) { return static_cast<TDeviceItem*>(list.Add()); }
-
 // A device whose switch-on the test decides.
 class TSwitchedDevice : public TDeviceItem {
 public:

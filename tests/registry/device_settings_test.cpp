@@ -13,8 +13,6 @@ using registry::TDeviceItem;
 
 namespace {
 
-TDeviceItem* NewDevice(TTestDevicesList& list) { return static_cast<TDeviceItem*>(list.Add()); }
-
 std::u16string XmlOf(const OleVariant& document) { return xml::NodeFromVariant(document)->Xml(); }
 
 const char16_t* kGuid = u"{70231714-9996-413C-BFBB-F504227138B8}";

@@ -14,8 +14,6 @@ using registry::TDeviceItem;
 
 namespace {
 
-TDeviceItem* NewDevice(TTestDevicesList& list) { return static_cast<TDeviceItem*>(list.Add()); }
-
 std::u16string DeviceText(const char16_t* guid, const char16_t* name) {
     return std::u16string(u"<Устройство Код=\"") + guid + u"\" Наименование=\"" + name + u"\"/>";
 }

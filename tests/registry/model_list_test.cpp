@@ -22,7 +22,7 @@ using kernel::WideToAnsi;
 
 // Records what the model interface forwards to the device list.
 class TFakeOwner : public TModelListOwner {
-public:
+  public:
     void GetDllInterface(IDllObject** object) override {
         ++Calls;
         *object = nullptr;
@@ -41,16 +41,18 @@ public:
 
 void RegisterScanner(TModelPluList& list, const TDriverInfo* info = nullptr) {
     list.RegisterBaseModel(ScannerModelGuid, u"Сканер штрихкодов клавиатурный", 1, 1, 1, 1, 0, u"",
-                           u"СканерКлавиатурный", u"Сканер", u"Сканер штрихкодов / считыватель карт", info);
+                           u"СканерКлавиатурный", u"Сканер",
+                           u"Сканер штрихкодов / считыватель карт", info);
 }
 
 const std::u16string kOther = u"{11111111-2222-3333-4444-555555555555}";
 
-std::u16string ModelElement(std::u16string_view code, std::u16string_view identifier, std::u16string_view library,
-                            std::u16string_view parameters = u"") {
-    return u"<Модель Код=\"" + std::u16string(code) + u"\" Наименование=\"Имя " + std::u16string(identifier) +
-           u"\" Идентификатор=\"" + std::u16string(identifier) + u"\" Библиотека=\"" + std::u16string(library) +
-           u"\" ИспользуетOrvix=\"1\"><Параметры>" + std::u16string(parameters) + u"</Параметры></Модель>";
+std::u16string ModelElement(std::u16string_view code, std::u16string_view identifier,
+                            std::u16string_view library, std::u16string_view parameters = u"") {
+    return u"<Модель Код=\"" + std::u16string(code) + u"\" Наименование=\"Имя " +
+           std::u16string(identifier) + u"\" Идентификатор=\"" + std::u16string(identifier) +
+           u"\" Библиотека=\"" + std::u16string(library) + u"\" ИспользуетOrvix=\"1\"><Параметры>" +
+           std::u16string(parameters) + u"</Параметры></Модель>";
 }
 
 std::u16string Settings(std::u16string_view models) {
@@ -117,10 +119,13 @@ TEST(ModelPluList, LoadModelsReadsThisLibrarysModelsWithTheirParameters) {
     RegisterScanner(list);
     const std::u16string longText(300, u'д');
     const std::u16string text = Settings(
-        ModelElement(kOther, u"M1", u"Quill.plu",
-                     u"<Параметр Идентификатор=\"Префикс\" Наименование=\"Префикс данных\" Тип=\"String\" "
-                     u"ЗначениеПоУмолчанию=\"~\" ФлагТолькоЧтение=\"1\" Описание=\"" + longText + u"\"/>"
-                     u"<Параметр Идентификатор=\"Флаг\" Тип=\"Boolean\" ФлагТолько4тение=\"-1\"/>") +
+        ModelElement(
+            kOther, u"M1", u"Quill.plu",
+            u"<Параметр Идентификатор=\"Префикс\" Наименование=\"Префикс данных\" Тип=\"String\" "
+            u"ЗначениеПоУмолчанию=\"~\" ФлагТолькоЧтение=\"1\" Описание=\"" +
+                longText +
+                u"\"/>"
+                u"<Параметр Идентификатор=\"Флаг\" Тип=\"Boolean\" ФлагТолько4тение=\"-1\"/>") +
         ModelElement(infra::GuidToText(ScannerModelGuid), u"Base", u"Quill.plu",
                      u"<Параметр Идентификатор=\"Лишний\"/>") +
         ModelElement(u"", u"Other", u"Other.plu") + ModelElement(u"", u"Case", u"quill.plu"));
@@ -140,28 +145,31 @@ TEST(ModelPluList, LoadModelsReadsThisLibrarysModelsWithTheirParameters) {
     ASSERT_EQ(m->Properties().Count(), 2);
     const TPropItem* p = m->Properties().PropertyAt(0);
     EXPECT_EQ(p->Identifier, WideToAnsi(u"Префикс"));
-    EXPECT_EQ(p->DefaultValue, "~");  // read after the digit-4 rule
+    EXPECT_EQ(p->DefaultValue, "~"); // read after the digit-4 rule
     EXPECT_EQ(p->Value, "~");
     EXPECT_TRUE(p->ReadOnly);
     EXPECT_EQ(p->Description, WideToAnsi(longText.substr(0, 255)));
-    EXPECT_FALSE(m->Properties().PropertyAt(1)->ReadOnly);  // only exactly "1" is read-only
+    EXPECT_FALSE(m->Properties().PropertyAt(1)->ReadOnly); // only exactly "1" is read-only
 }
 
 TEST(ModelPluList, ReloadUpdatesInPlaceAndEmptyCodesShareOneModel) {
     TModelPluList list(nullptr);
     list.SetLibraryFileName(u"Quill.plu");
     RegisterScanner(list);
-    list.LoadModels(OleVariant(Settings(ModelElement(
-        kOther, u"M1", u"Quill.plu",
-        u"<Параметр Идентификатор=\"A\" Зна4ениеПоУмол4анию=\"1\"/><Параметр Идентификатор=\"B\"/>"))));
-    list.LoadModels(OleVariant(Settings(
-        ModelElement(kOther, u"M1new", u"Quill.plu", u"<Параметр Идентификатор=\"b\" Зна4ениеПоУмол4анию=\"2\"/>"))));
+    list.LoadModels(OleVariant(
+        Settings(ModelElement(kOther, u"M1", u"Quill.plu",
+                              u"<Параметр Идентификатор=\"A\" Зна4ениеПоУмол4анию=\"1\"/><Параметр "
+                              u"Идентификатор=\"B\"/>"))));
+    list.LoadModels(OleVariant(
+        Settings(ModelElement(kOther, u"M1new", u"Quill.plu",
+                              u"<Параметр Идентификатор=\"b\" Зна4ениеПоУмол4анию=\"2\"/>"))));
     ASSERT_EQ(list.Count(), 2);
     EXPECT_EQ(list.Items(1)->Identifier, u"M1new");
     ASSERT_EQ(list.Items(1)->Properties().Count(), 2);
-    EXPECT_EQ(list.Items(1)->Properties().PropertyAt(1)->DefaultValue, "2");  // B kept its place
+    EXPECT_EQ(list.Items(1)->Properties().PropertyAt(1)->DefaultValue, "2"); // B kept its place
 
-    list.LoadModels(OleVariant(Settings(ModelElement(u"", u"E1", u"Quill.plu") + ModelElement(u"", u"E2", u"Quill.plu"))));
+    list.LoadModels(OleVariant(
+        Settings(ModelElement(u"", u"E1", u"Quill.plu") + ModelElement(u"", u"E2", u"Quill.plu"))));
     ASSERT_EQ(list.Count(), 3);
     EXPECT_EQ(list.Items(2)->Id(), com::GUID_NULL);
     EXPECT_EQ(list.Items(2)->Identifier, u"E2");
@@ -172,9 +180,9 @@ TEST(ModelPluList, ABadCodeStopsTheLoadAfterTheModelsBeforeIt) {
     TModelPluList list(nullptr);
     list.SetLibraryFileName(u"Quill.plu");
     RegisterScanner(list);
-    const std::u16string text =
-        Settings(ModelElement(kOther, u"ok", u"Quill.plu") + ModelElement(u"{bad}", u"bad", u"Quill.plu") +
-                 ModelElement(u"", u"after", u"Quill.plu"));
+    const std::u16string text = Settings(ModelElement(kOther, u"ok", u"Quill.plu") +
+                                         ModelElement(u"{bad}", u"bad", u"Quill.plu") +
+                                         ModelElement(u"", u"after", u"Quill.plu"));
     EXPECT_EQ(CodedMessage([&] { list.LoadModels(OleVariant(text)); }),
               u"Значение не является идентификатором объекта.");
     ASSERT_EQ(list.Count(), 2);
@@ -193,10 +201,12 @@ TEST(ModelPluList, LoadModelsTakesDocumentsAndRefusesOtherKinds) {
     EXPECT_EQ(list.Count(), 2);
     EXPECT_THROW(list.LoadModels(OleVariant(5)), xml::EXmlError);
     EXPECT_THROW(list.LoadModels(OleVariant(u"<Система>")), xml::EXmlParseError);
-    EXPECT_THROW(list.LoadModels(OleVariant(u"<!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>")), xml::EXmlParseError);
+    EXPECT_THROW(list.LoadModels(OleVariant(u"<!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>")),
+                 xml::EXmlParseError);
 }
 
-TPropItem& Typed(TPropList& list, std::string_view type, std::string_view value, std::string_view def) {
+TPropItem& Typed(TPropList& list, std::string_view type, std::string_view value,
+                 std::string_view def) {
     TPropItem* item = list.AddItem();
     item->TypeName = type;
     item->Value = value;
@@ -233,11 +243,12 @@ struct TRecord {
 
 TEST(PropList, FindsByIdentifierOrAliasAndSetsValuesByName) {
     TPropList list;
-    list.AddFromRecord(TRecord{WideToAnsi(u"Префикс"), "Prefix", "Caption", "String", false, "~", "d"});
+    list.AddFromRecord(
+        TRecord{WideToAnsi(u"Префикс"), "Prefix", "Caption", "String", false, "~", "d"});
     list.AddFromRecord(TRecord{WideToAnsi(u"Таймаут"), "", "T", "Integer", true, "50", ""});
     EXPECT_EQ(list.FindByIdentifier("PREFIX"), list.PropertyAt(0));
     EXPECT_EQ(list.FindByIdentifier(WideToAnsi(u"ПРЕФИКС")), list.PropertyAt(0));
-    EXPECT_EQ(list.FindByIdentifier(""), nullptr);  // an unset alias names nothing
+    EXPECT_EQ(list.FindByIdentifier(""), nullptr); // an unset alias names nothing
     EXPECT_EQ(list.PropertyAt(1)->Value, "50");
     // A second registration under the alias overwrites in place.
     list.AddFromRecord(TRecord{"prefix", "", "C2", "String", false, "#", ""});
@@ -271,20 +282,26 @@ TEST(ModelPluItem, ParameterDescriptionsAsTextAndDocument) {
     TModelPluList list(nullptr);
     RegisterScanner(list);
     TModelPluItem& model = ModelWithParameters(list);
-    EXPECT_EQ(model.ParametersText(),
-              u"<Параметры>"
-              u"<Параметр Идентификатор=\"Int\" Наименование=\"Integer param\" Тип=\"Число\" ФлагТолько4тение=\"1\" "
-              u"Зна4ениеПоУмол4анию=\"5\" Описание=\"line1\\nline2\"/>"
-              u"<Параметр Идентификатор=\"Dbl\" Наименование=\"Double param\" Тип=\"\" ФлагТолько4тение=\"0\" "
-              u"Зна4ениеПоУмол4анию=\"1,5\" Описание=\"\"/>"
-              u"<Параметр Идентификатор=\"Str\" Наименование=\"Text\" Тип=\"Строка\" ФлагТолько4тение=\"0\" "
-              u"Зна4ениеПоУмол4анию=\"a&amp;b\" Описание=\"\"/>"
-              u"</Параметры>\r\n");
+    EXPECT_EQ(model.ParametersText(), u"<Параметры>"
+                                      u"<Параметр Идентификатор=\"Int\" Наименование=\"Integer "
+                                      u"param\" Тип=\"Число\" ФлагТолько4тение=\"1\" "
+                                      u"Зна4ениеПоУмол4анию=\"5\" Описание=\"line1\\nline2\"/>"
+                                      u"<Параметр Идентификатор=\"Dbl\" Наименование=\"Double "
+                                      u"param\" Тип=\"\" ФлагТолько4тение=\"0\" "
+                                      u"Зна4ениеПоУмол4анию=\"1,5\" Описание=\"\"/>"
+                                      u"<Параметр Идентификатор=\"Str\" Наименование=\"Text\" "
+                                      u"Тип=\"Строка\" ФлагТолько4тение=\"0\" "
+                                      u"Зна4ениеПоУмол4анию=\"a&amp;b\" Описание=\"\"/>"
+                                      u"</Параметры>\r\n");
     const std::u16string document = model.ModelDocument()->Xml();
-    EXPECT_EQ(document.substr(0, 52), u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Модель><Па");
-    EXPECT_NE(document.find(u"<Модель><Параметры><Параметр Идентификатор=\"Int\" Наименование=\"Integer param\" "
-                            u"Тип=\"Число\" ФлагТолько4тение=\"1\" Зна4ениеПоУмол4анию=\"5\" Описание=\"line1\\nline2\"/>"),
-              std::u16string::npos)
+    EXPECT_EQ(document.substr(0, 52),
+              u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Модель><Па");
+    EXPECT_NE(
+        document.find(
+            u"<Модель><Параметры><Параметр Идентификатор=\"Int\" Наименование=\"Integer param\" "
+            u"Тип=\"Число\" ФлагТолько4тение=\"1\" Зна4ениеПоУмол4анию=\"5\" "
+            u"Описание=\"line1\\nline2\"/>"),
+        std::u16string::npos)
         << WideToAnsi(document);
 }
 
@@ -294,7 +311,8 @@ TEST(ModelPluItem, AnswersTheHostThroughIPluModel2) {
     RegisterScanner(*list);
     ModelWithParameters(*list);
     IPluModel* model = nullptr;
-    ASSERT_EQ(list->Items(0)->QueryInterface(IID_IPluModel2, reinterpret_cast<void**>(&model)), com::S_OK);
+    ASSERT_EQ(list->Items(0)->QueryInterface(IID_IPluModel2, reinterpret_cast<void**>(&model)),
+              com::S_OK);
     com::ComPtr<IPluModel> held = com::ComPtr<IPluModel>::Adopt(model);
 
     com::GUID id{};
