@@ -21,6 +21,7 @@
 #include "quill/host.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <stdexcept>
 #include <string>
@@ -110,6 +111,8 @@ class TPluginHarness {
         Pump(); // the thread's queue
         FPreviousFocus = user::SetFocusThread(user::GetCurrentThreadId());
         Sink.HookThread = user::GetCurrentThreadId();
+        // The library's log goes to a scratch folder, not the machine's, unless a test chose one.
+        setenv("QUILL_DATA_DIR", "/tmp/quill-e2e-data", 0);
         FHandle = dlopen(QUILL_PLU_PATH, RTLD_NOW | RTLD_LOCAL);
         if (!FHandle) throw std::runtime_error(std::string("dlopen: ") + dlerror());
         FQuery = reinterpret_cast<QueryFunc>(dlsym(FHandle, "Query"));

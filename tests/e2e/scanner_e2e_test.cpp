@@ -3,6 +3,10 @@
 #include "platform/user/key_state.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -161,6 +165,10 @@ TEST(EndToEndUnload, UnloadLeavesNoModifierDownAndNoHook) {
                     ++failures;
                 }
             };
+            // The library's log goes to a folder of this test.
+            const std::string data =
+                "/tmp/quill-e2e-log-" + std::to_string(static_cast<long>(::getpid()));
+            setenv("QUILL_DATA_DIR", data.c_str(), 1);
             TPluginHarness h;
             h.AddScanner();
             user::keybd_event(user::VK_LSHIFT, 0, 0, 0);
@@ -176,6 +184,17 @@ TEST(EndToEndUnload, UnloadLeavesNoModifierDownAndNoHook) {
             h.Advance(200);
             check(h.App == "+++9+++", "keys pass after unload");
             check(h.Sink.Events.empty(), "no event after unload");
+            // Start-up and shut-down wrote the log's banners.
+            std::string log;
+            std::error_code error;
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(data, error))
+                if (entry.is_regular_file()) {
+                    std::ifstream in(entry.path());
+                    log.append(std::istreambuf_iterator<char>(in), {});
+                }
+            check(log.find(">>LOG_STARTED------[") != std::string::npos, "start banner");
+            check(log.find(">>LOG_STOPPED------[") != std::string::npos, "stop banner");
+            std::filesystem::remove_all(data, error);
             std::exit(failures == 0 ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
