@@ -5,6 +5,7 @@
 #include "support/language.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <set>
@@ -17,6 +18,7 @@ namespace {
 class LoadedPlugin : public ::testing::Test {
   protected:
     void SetUp() override {
+        setenv("QUILL_DATA_DIR", "/tmp/quill-e2e-data", 0); // the library's log: a scratch folder
         FHandle = dlopen(QUILL_PLU_PATH, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(FHandle, nullptr) << dlerror();
         FQuery = reinterpret_cast<QueryFunc>(dlsym(FHandle, "Query"));
