@@ -40,6 +40,8 @@ bool TQuillSession::Open(const std::string& path) {
 }
 
 void TQuillSession::Close() {
+    // The sink is withdrawn first, so that nothing left in the plug-in can call it afterwards.
+    if (FDriver) FDriver->SetEventSupport(nullptr);
     if (FEntry) {
         TParams block;
         block.MethodName = "__FRee";
