@@ -25,7 +25,9 @@ std::string Run(const std::string& command) {
 
 class TmuxSession {
   public:
-    TmuxSession() : FSocket("quill-e2e-" + std::to_string(::getpid())) {}
+    // A server of its own per session: a server still shutting down is never reused.
+    TmuxSession()
+        : FSocket("quill-e2e-" + std::to_string(::getpid()) + "-" + std::to_string(++Count)) {}
     ~TmuxSession() { Run(Tmux() + " kill-server"); }
 
     std::string Tmux() const { return "tmux -u -L " + FSocket; }
@@ -51,6 +53,7 @@ class TmuxSession {
     }
 
   private:
+    static inline int Count = 0;
     std::string FSocket;
 };
 
@@ -59,7 +62,10 @@ class TmuxSession {
 TEST(TerminalHost, AScanAndTextTypedIntoTheTerminal) {
     if (std::system("tmux -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is not installed";
     TmuxSession tmux;
-    ASSERT_TRUE(tmux.Start(std::string("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=C.UTF-8 ") + QUILL_HOST_PATH));
+    ASSERT_TRUE(
+        tmux.Start(std::string("LSAN_OPTIONS=suppressions=" QUILL_TEST_SOURCE
+                               "/e2e/lsan.supp QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=C.UTF-8 ") +
+                   QUILL_HOST_PATH));
     ASSERT_TRUE(tmux.WaitFor("Quit: Ctrl+C")) << tmux.Pane();
 
     // The scanner types its whole code at once; the person types a word and Enter.
@@ -83,7 +89,10 @@ TEST(TerminalHost, AScanAndTextTypedIntoTheTerminal) {
 TEST(TerminalHost, TheSettingsDialogSetsThePrefixBeforeCapture) {
     if (std::system("tmux -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is not installed";
     TmuxSession tmux;
-    ASSERT_TRUE(tmux.Start(std::string("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=ru_RU.UTF-8 ") + QUILL_HOST_PATH + " --dialog"));
+    ASSERT_TRUE(tmux.Start(
+        std::string("LSAN_OPTIONS=suppressions=" QUILL_TEST_SOURCE
+                    "/e2e/lsan.supp QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=ru_RU.UTF-8 ") +
+        QUILL_HOST_PATH + " --dialog"));
     ASSERT_TRUE(tmux.WaitFor("[Отмена]")) << tmux.Pane();
     // Field 2 is the prefix; 5 is OK.
     tmux.SendLiteral("2");
