@@ -262,6 +262,11 @@ private:
     unsigned char* Bytes() { return reinterpret_cast<unsigned char*>(this); }
     unsigned char FData[Size - sizeof(rtl::TObject)];
 };
+// The same offsets with 32-bit and 64-bit pointers: the fields follow the object header either way,
+// and the slot widens in place (4 bytes with 32-bit pointers, 8 with 64-bit ones).
+static_assert(THostTask::DeviceGuidOffset == 124 && THostTask::DriverSlotOffset == 140);
+static_assert(sizeof(rtl::TObject) <= THostTask::DeviceGuidOffset);
+static_assert(THostTask::Size == (sizeof(void*) == 8 ? 148 : 144));
 static_assert(sizeof(THostTask) >= THostTask::Size);
 
 // The class names by which the library recognises host task objects.

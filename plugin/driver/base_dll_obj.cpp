@@ -16,8 +16,8 @@ TBaseDllObj* DllObject = nullptr;
 
 TBaseDllObj::TBaseDllObj(std::span<const MethodRecord> tableA, std::span<const MethodRecord> tableB,
                          std::span<const PropertyRecord> table1,
-                         rtl::TCollectionItemClass deviceItemClass, DevicesListClass deviceListClass,
-                         CallEntryFunc callEntry)
+                         rtl::TCollectionItemClass deviceItemClass,
+                         DevicesListClass deviceListClass, CallEntryFunc callEntry)
     : infra::TRootObject(nullptr) {
     Option = 0;
     PluginControl = std::make_unique<TPluginControl>(&DllObject, callEntry);
@@ -55,11 +55,15 @@ void TBaseDllObj::SetPropertyTable2(std::span<const PropertyRecord> table2) {
 
 void TBaseDllObj::RebuildIndex() {
     FIndex = TMemberIndex(MethodTableA, MethodTableB, PropertyTable1, PropertyTable2);
-    FMadeReadOnly.assign(PropertyTable1.size(), false);
+    // Records that the event-support request made read-only stay so for the object's life, also
+    // when property table 2 is set later.
+    FMadeReadOnly.resize(PropertyTable1.size(), false);
     FAnsiNames1.clear();
-    for (const auto& record : PropertyTable1) FAnsiNames1.push_back(kernel::WideToAnsi(record.NameRu));
+    for (const auto& record : PropertyTable1)
+        FAnsiNames1.push_back(kernel::WideToAnsi(record.NameRu));
     FAnsiNames2.clear();
-    for (const auto& record : PropertyTable2) FAnsiNames2.push_back(kernel::WideToAnsi(record.NameRu));
+    for (const auto& record : PropertyTable2)
+        FAnsiNames2.push_back(kernel::WideToAnsi(record.NameRu));
 }
 
 const std::string& TBaseDllObj::AnsiNameRu(const PropertyRecord& record) const {
@@ -112,7 +116,8 @@ TBaseDllObj* TBaseDllObj::GetBaseDll(rtl::TObject* context) {
         }
     }
     if (!result)
-        throw rtl::Exception(kernel::WideToAnsi(u"Вызов метода GetBaseDll с очень плохим параметром!"));
+        throw rtl::Exception(
+            kernel::WideToAnsi(u"Вызов метода GetBaseDll с очень плохим параметром!"));
     return result;
 }
 
@@ -244,13 +249,21 @@ bool TBaseDllObj::IsStandardMethod(BSTR name) {
 }
 
 bool TBaseDllObj::IsSwitchOn(BSTR name) {
-    const std::u16string text = TextFromBStr(name);
-    return kernel::WideSameText(text, u"Включить") || kernel::WideSameText(text, u"SwitchOn");
+    try {
+        const std::u16string text = TextFromBStr(name);
+        return kernel::WideSameText(text, u"Включить") || kernel::WideSameText(text, u"SwitchOn");
+    } catch (...) {
+        return false;
+    }
 }
 
 bool TBaseDllObj::IsSwitchOff(BSTR name) {
-    const std::u16string text = TextFromBStr(name);
-    return kernel::WideSameText(text, u"Выключить") || kernel::WideSameText(text, u"SwitchOff");
+    try {
+        const std::u16string text = TextFromBStr(name);
+        return kernel::WideSameText(text, u"Выключить") || kernel::WideSameText(text, u"SwitchOff");
+    } catch (...) {
+        return false;
+    }
 }
 
 } // namespace quill::plugin

@@ -40,7 +40,7 @@ template <class T> registry::TDevicesList* ListClassOf(rtl::TCollectionItemClass
 }
 
 class TBaseDllObj : public infra::TRootObject, public IDllObject, public IDllMemberCheck {
-public:
+  public:
     TBaseDllObj(std::span<const MethodRecord> tableA, std::span<const MethodRecord> tableB,
                 std::span<const PropertyRecord> table1, rtl::TCollectionItemClass deviceItemClass,
                 DevicesListClass deviceListClass, CallEntryFunc callEntry);
@@ -104,14 +104,14 @@ public:
     std::u16string VersionText;
     std::int32_t Option = 0;
 
-protected:
+  protected:
     void* GetInterface(com::REFIID iid) override;
 
-private:
+  private:
     void RebuildIndex();
     void DispatchBlock(exchange::TParams& block, rtl::TObject*& context, bool& stop);
     void CallMethod(exchange::TParams& block, rtl::TObject* context, const MethodRecord& method,
-                    const std::u16string& name);
+                    std::u16string_view name);
     void HandleEventSupport(exchange::TParams& block);
     std::int32_t ModelPropertyIndex(const std::string& ansiName) const;
 

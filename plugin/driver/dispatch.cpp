@@ -4,6 +4,7 @@
 #include "platform/rtl/convert.h"
 #include "plugin/driver/base_dll_obj.h"
 
+#include <optional>
 #include <unordered_map>
 
 namespace quill::plugin {
@@ -28,7 +29,7 @@ const std::string& Text(const char16_t* literal) {
 
 // Resets the device's call context when the block is finished, also on failure.
 class CallContextScope {
-public:
+  public:
     explicit CallContextScope(registry::TDeviceItem* device) : FDevice(device) {}
     ~CallContextScope() {
         if (FDevice) FDevice->SetCallContext(nullptr);
@@ -36,7 +37,7 @@ public:
     CallContextScope(const CallContextScope&) = delete;
     CallContextScope& operator=(const CallContextScope&) = delete;
 
-private:
+  private:
     registry::TDeviceItem* FDevice;
 };
 
@@ -50,6 +51,24 @@ ComPtr<ISafeArray> ValueArrayOf(const VARIANT& value) {
     if (base != VT_DISPATCH && base != VT_UNKNOWN) return nullptr;
     IUnknown* object = (value.vt & VT_BYREF) ? *value.ppunkVal : value.punkVal;
     return ComPtr<ISafeArray>::QueryFrom(object);
+}
+
+// Argument `index` of a block without a copy, through one level of by-reference variant. The
+// order of the arguments is part of the block's layout shared with hosts: natural order in a
+// block's own storage, last-first in a view on a caller's vector. The caller checks the count.
+const VARIANT& PeekArgument(const TParams& block, std::uint32_t index) {
+    const VARIANT& slot = block.OwnsStorage ? block.Block->rgvarg[index]
+                                            : block.Block->rgvarg[block.Count() - 1 - index];
+    if (slot.vt == (VT_BYREF | VT_VARIANT) && slot.pvarVal) return *slot.pvarVal;
+    return slot;
+}
+
+// The text an argument holds in place, or nothing when it is no text (then it is converted).
+std::optional<std::u16string_view> PeekText(const VARIANT& value) {
+    if (value.vt == VT_BSTR) return std::u16string_view(value.bstrVal, SysStringLen(value.bstrVal));
+    if (value.vt == (VT_BYREF | VT_BSTR) && value.pbstrVal)
+        return std::u16string_view(*value.pbstrVal, SysStringLen(*value.pbstrVal));
+    return std::nullopt;
 }
 
 void Check(HRESULT hr) {
@@ -102,15 +121,27 @@ void TBaseDllObj::DispatchBlock(TParams& block, rtl::TObject*& context, bool& st
         return;
     }
     if (request == "__@@SwitchOff") {
-        for (int i = 0; i < Devices->Count(); ++i) Devices->GetItem(i)->SetState(0);
+        for (int i = 0; i < Devices->Count(); ++i)
+            Devices->GetItem(i)->SetState(0);
         stop = true;
         return;
     }
 
-    if (block.Count() < 3) infra::RaiseErrorText(Text(u"Недостаточно параметров при вызове метода"));
-    const std::u16string name = rtl::VarToWide(block.Get(1));
+    if (block.Count() < 3)
+        infra::RaiseErrorText(Text(u"Недостаточно параметров при вызове метода"));
+    // The name and the kind are read in place when they are a text and an integer, the usual
+    // case; anything else is converted from a copy.
+    std::u16string converted;
+    std::u16string_view name;
+    if (const auto text = PeekText(PeekArgument(block, 1))) {
+        name = *text;
+    } else {
+        converted = rtl::VarToWide(block.Get(1));
+        name = converted;
+    }
     if (name.empty()) infra::RaiseErrorText(Text(u"Не указано имя метода"));
-    std::int32_t kind = rtl::VarToInt(block.Get(2));
+    const VARIANT& kindArgument = PeekArgument(block, 2);
+    std::int32_t kind = kindArgument.vt == VT_I4 ? kindArgument.lVal : rtl::VarToInt(block.Get(2));
 
     if (!context) {
         context = this;
@@ -119,19 +150,24 @@ void TBaseDllObj::DispatchBlock(TParams& block, rtl::TObject*& context, bool& st
         static_cast<THostTask*>(context)->SetDriverSlot(static_cast<rtl::TObject*>(this));
     }
 
-    const MethodRecord* method = FindMethod(name);
-    const PropertyRecord* property = FindProperty(name);
+    // One conversion and one lookup give both the method and the property of the name.
+    std::string key;
+    TMemberIndex::MakeKey(name, key);
+    const TMemberIndex::Members* members = FIndex.Find(key);
+    const MethodRecord* method = members ? members->Method : nullptr;
+    const PropertyRecord* property = members ? members->Property : nullptr;
     registry::TDeviceItem* device = CurrentDevice(context);
     CallContextScope scope(device);
-    const std::string ansiName = kernel::WideToAnsi(name);
+    auto ansiName = [&] { return kernel::WideToAnsi(name); };
 
-    if (!method && !property) infra::RaiseCodedError(infra::codes::MemberNotFound, {ansiName});
+    if (!method && !property) infra::RaiseCodedError(infra::codes::MemberNotFound, {ansiName()});
     if (method && kind == kPropertyGet) kind = kMethod;
 
     if ((kind == kMethod || kind == kPropertyPut) && !method) {
-        if (kind == kMethod) infra::RaiseCodedError(infra::codes::MemberNotFound, {ansiName});
+        if (kind == kMethod) infra::RaiseCodedError(infra::codes::MemberNotFound, {ansiName()});
         if (IsReadOnly(*property))
-            infra::RaiseErrorText(rtl::Format(Text(u"Свойство [%s] доступно только для чтения"), {ansiName}));
+            infra::RaiseErrorText(
+                rtl::Format(Text(u"Свойство [%s] доступно только для чтения"), {ansiName()}));
         OleVariant value = block.Get(3);
         property->Handler(context, true, value, AnsiNameRu(*property));
         FLastResult = true;
@@ -154,7 +190,7 @@ void TBaseDllObj::DispatchBlock(TParams& block, rtl::TObject*& context, bool& st
 }
 
 void TBaseDllObj::CallMethod(TParams& block, rtl::TObject* context, const MethodRecord& method,
-                             const std::u16string& name) {
+                             std::u16string_view name) {
     const std::uint32_t n = method.ParamCount;
     std::uint32_t passed = block.Count() - 3;
     ComPtr<ISafeArray> saved;
@@ -195,18 +231,20 @@ void TBaseDllObj::CallMethod(TParams& block, rtl::TObject* context, const Method
 
     try {
         if (passed != n) {
-            const std::string message =
-                Text(u"Неверное количество переданных параметров") + "\r\n" + Text(u"Функция [") +
-                kernel::WideToAnsi(name) + "]\r\n" + Text(u"Передано: ") + std::to_string(passed) +
-                "\r\n" + Text(u"Необходимо: ") + std::to_string(n);
+            const std::string message = Text(u"Неверное количество переданных параметров") +
+                                        "\r\n" + Text(u"Функция [") + kernel::WideToAnsi(name) +
+                                        "]\r\n" + Text(u"Передано: ") + std::to_string(passed) +
+                                        "\r\n" + Text(u"Необходимо: ") + std::to_string(n);
             infra::RaiseErrorText(message);
         }
         std::vector<OleVariant> arguments;
         arguments.reserve(n);
-        for (std::uint32_t i = 0; i < n; ++i) arguments.push_back(block.Get(static_cast<std::int32_t>(3 + i)));
+        for (std::uint32_t i = 0; i < n; ++i)
+            arguments.push_back(block.Get(static_cast<std::int32_t>(3 + i)));
         OleVariant result;
         method.Handler(context, arguments, result);
-        for (std::uint32_t i = 0; i < n; ++i) block.Set(static_cast<std::int32_t>(3 + i), arguments[i]);
+        for (std::uint32_t i = 0; i < n; ++i)
+            block.Set(static_cast<std::int32_t>(3 + i), arguments[i]);
         block.Set(0, result);
 
         if (IsIntegerOrBoolean(result.vt)) {

@@ -7,10 +7,10 @@
 // tables are static data of the concrete driver: referenced, never copied or freed. Their texts
 // are UTF-16 literals, converted to the library's 8-bit texts once, when the index is built.
 //
-// TMemberIndex answers FindMethod and FindProperty with one hash lookup of the upper-cased
-// Windows-1251 name, so a call costs the same whatever the number of records: methods search
-// table A before table B, properties table 2 before table 1, the first match winning, as a scan
-// in that order would. Build it once per table set; it is read-only afterwards (thread-safe
+// TMemberIndex answers FindMethod and FindProperty together with one hash lookup of the
+// upper-cased Windows-1251 name, so a call costs the same whatever the number of records: methods
+// search table A before table B, properties table 2 before table 1, the first match winning, as a
+// scan in that order would. Build it once per table set; it is read-only afterwards (thread-safe
 // reads).
 #pragma once
 
@@ -62,10 +62,23 @@ constexpr std::int32_t ModelPropertyBase = 300000;
 std::u16string_view NamePart(std::u16string_view pair, bool second);
 
 class TMemberIndex {
-public:
+  public:
+    // What one name denotes: a method, a property, both or (absent from the index) neither.
+    struct Members {
+        const MethodRecord* Method = nullptr;
+        std::int32_t MethodId = -1;
+        const PropertyRecord* Property = nullptr;
+        std::int32_t PropertyId = -1;
+    };
+
     TMemberIndex() = default;
     TMemberIndex(std::span<const MethodRecord> tableA, std::span<const MethodRecord> tableB,
                  std::span<const PropertyRecord> table1, std::span<const PropertyRecord> table2);
+
+    // The key of a name: Windows-1251, upper-cased. `key` is reused to spare an allocation.
+    static void MakeKey(std::u16string_view name, std::string& key);
+    // The members of a key made by MakeKey; nil when the name denotes nothing.
+    const Members* Find(const std::string& key) const;
 
     // `name` is Windows-1251; nil when nothing matches.
     const MethodRecord* FindMethod(std::string_view name) const;
@@ -74,16 +87,11 @@ public:
     std::int32_t PropertyId(std::string_view name) const;
     std::int32_t MethodId(std::string_view name) const;
 
-private:
-    struct Entry {
-        std::int32_t Id;
-        const void* Record;
-    };
-    static void AddFirst(std::unordered_map<std::string, Entry>& map, std::u16string_view name,
-                         Entry entry);
+  private:
+    const Members* FindAnsi(std::string_view name) const;
+    Members& Slot(std::u16string_view name);
 
-    std::unordered_map<std::string, Entry> FMethods;
-    std::unordered_map<std::string, Entry> FProperties;
+    std::unordered_map<std::string, Members> FMembers;
 };
 
 } // namespace quill::plugin

@@ -18,6 +18,7 @@
 #pragma once
 
 #include "infra/root/root_collection.h"
+#include "platform/xml/dom.h"
 #include "quill/host.h"
 #include "registry/models/driver_info.h"
 #include "registry/device/param_def.h"
@@ -101,6 +102,12 @@ public:
     com::OleVariant BuildSettingsDocument() const;
     // Loads a settings text (VT_BSTR) or document node (VT_DISPATCH); other values change nothing.
     std::int32_t LoadDeviceSettings(const com::VARIANT& settings);
+    // Whether the document of `node` is in the older layout: some "ComPort" or "Дополнительно"
+    // element anywhere in it has child nodes. The test looks at the whole document, so a caller
+    // that loads many devices from one document makes it once.
+    static bool IsOlderLayout(const xml::XmlNode& node);
+    // Loads one "Устройство" element in the layout given; returns AfterLoad.
+    std::int32_t LoadDeviceElement(const xml::XmlNode& element, bool olderLayout);
 
     // Rows added by a settings load take their description from the host's model of the device.
     void CompleteRowsFromHostModel();

@@ -96,15 +96,20 @@ std::int32_t TDeviceItem::LoadDeviceSettings(const VARIANT& settings) {
         if (!element) return 0;
     }
 
-    const bool olderLayout = [&] {
-        for (const char16_t* group : {u"//ComPort", u"//Дополнительно"}) {
-            const auto nodes = element->SelectNodes(group);
-            for (std::size_t i = 0; i < nodes.Length(); ++i)
-                if (HasChildNodes(nodes.Item(i))) return true;
-        }
-        return false;
-    }();
+    return LoadDeviceElement(element, IsOlderLayout(element));
+}
 
+bool TDeviceItem::IsOlderLayout(const XmlNode& node) {
+    if (!node) return false;
+    for (const char16_t* group : {u"//ComPort", u"//Дополнительно"}) {
+        const auto nodes = node->SelectNodes(group);
+        for (std::size_t i = 0; i < nodes.Length(); ++i)
+            if (HasChildNodes(nodes.Item(i))) return true;
+    }
+    return false;
+}
+
+std::int32_t TDeviceItem::LoadDeviceElement(const XmlNode& element, bool olderLayout) {
     auto setRows = [&](const NameValues& pairs) {
         for (const auto& [name, value] : pairs) {
             TPropItem* row = FindParam(name);

@@ -94,8 +94,8 @@ void TDevicesList::GuidChanged(TDeviceItem* device, const GUID& previous) {
     FByGuid.emplace(GuidKey(device->Guid()), device);
 }
 
-int TDevicesList::InstanceNumber(std::string_view identifier) const {
-    const std::string prefix = kernel::AnsiUpperCase(kernel::WideToAnsi(InstancePrefix()));
+int TDevicesList::InstanceNumber(std::string_view identifier, std::string_view prefixText) {
+    const std::string prefix = kernel::AnsiUpperCase(prefixText);
     const std::string upper = kernel::AnsiUpperCase(identifier);
     if (upper.size() <= prefix.size() || upper.compare(0, prefix.size(), prefix) != 0) return 0;
     const std::string digits = upper.substr(prefix.size());
@@ -113,7 +113,9 @@ void TDevicesList::IdentifierChanged(const std::string& previous, const std::str
         auto it = FIdentifiers.find(kernel::AnsiUpperCase(previous));
         if (it != FIdentifiers.end() && --it->second <= 0) {
             FIdentifiers.erase(it);
-            const int n = InstanceNumber(previous);
+            // The hint belongs to the prefix it was found for, which need not be the current
+            // model's any more.
+            const int n = InstanceNumber(previous, FHintPrefix);
             if (n > 0 && n < FFreeHint) FFreeHint = n;
         }
     }
@@ -138,22 +140,15 @@ std::string TDevicesList::GetErrorText(std::int32_t code) const {
 }
 
 void TDevicesList::RegisterParams(std::span<const TParamDefRow> rows) {
+    // A row finds its definition by its own name, which may match a definition's name or second
+    // name; the row's second name is only taken over, so that an alias never lets one row
+    // overwrite the definition of another parameter.
     TPropList& defs = ModelParamDefs();
-    for (const TParamDefRow& row : rows) {
-        const std::string name = RowText(row.Name, capacity::Name);
-        const std::string second = RowText(row.SecondName, capacity::Name);
-        TPropItem* item = defs.FindByIdentifier(name);
-        if (!item && !second.empty()) item = defs.FindByIdentifier(second);
-        if (!item) item = static_cast<TPropItem*>(defs.Add());
-        item->Identifier = name;
-        item->Alias = second;
-        item->Name = RowText(row.Caption, capacity::Name);
-        item->TypeName = RowText(row.TypeName, capacity::TypeName);
-        item->ReadOnly = row.ReadOnly != 0;
-        item->DefaultValue = RowText(row.DefaultValue, capacity::Text);
-        item->Description = RowText(row.Description, capacity::Text);
-        item->Value = item->DefaultValue;
-    }
+    for (const TParamDefRow& row : rows)
+        defs.AddDefinition(RowText(row.Name, capacity::Name), RowText(row.SecondName, capacity::Name),
+                           RowText(row.Caption, capacity::Name), RowText(row.TypeName, capacity::TypeName),
+                           row.ReadOnly != 0, RowText(row.DefaultValue, capacity::Text),
+                           RowText(row.Description, capacity::Text));
 }
 
 void TDevicesList::SetParamDefault(std::string_view name, const VARIANT& value, bool readOnly) {
@@ -214,7 +209,7 @@ std::string TDevicesList::ProposeIdentifier(std::string_view except) const {
         FFreeHint = 1;
     }
     // An identifier equal to `except` does not count as taken.
-    const int exceptNumber = InstanceNumber(except);
+    const int exceptNumber = InstanceNumber(except, prefix);
     if (exceptNumber > 0 && exceptNumber < FFreeHint) return prefix + std::to_string(exceptNumber);
     for (int i = FFreeHint; i <= 10000; ++i) {
         const std::string candidate = prefix + std::to_string(i);
@@ -359,7 +354,9 @@ std::int32_t TDevicesList::AddDeviceWithDialog(OleVariant& settings, bool showDi
     LoadNewDevice(device, settings);
     std::int32_t result = 0;
     try {
-        if (showDialog) result = ShowDeviceSettings(device->Guid());
+        // The dialog is the new device's own: looking it up by its GUID would find an older
+        // device that carries the same code and edit that one instead.
+        if (showDialog) result = device->ShowSettings();
         if (result != 0) {
             device->CloseItem();
             return result;
@@ -394,16 +391,19 @@ void TDevicesList::LoadList(const VARIANT& settings) {
     FModels.reset();
     if (!root) return;
     const auto devices = exchange::SelectNodesByNumber(root, exchange::node::AnyDevice);
+    // Every element is a "Устройство" of the same document, so what a device's own load would
+    // find out about the document's layout is found out once: asking it per device would make
+    // loading n devices take time in n squared.
+    const bool olderLayout = devices.Length() > 0 && TDeviceItem::IsOlderLayout(root);
     for (std::size_t i = 0; i < devices.Length(); ++i) {
         XmlNode element = devices.Item(i);
         const GUID guid = infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::Id));
-        const OleVariant node = xml::NodeToVariant(element);
         if (TDeviceItem* device = FindByGuid(guid)) {
-            device->LoadDeviceSettings(node);
+            device->LoadDeviceElement(element, olderLayout);
         } else {
             TDeviceItem* created = NewDevice(-1);
             try {
-                created->LoadDeviceSettings(node);
+                created->LoadDeviceElement(element, olderLayout);
             } catch (...) {
                 created->CloseItem();
                 throw;
@@ -420,6 +420,25 @@ std::int32_t TDevicesList::GetDeviceSettings(const VARIANT& key, OleVariant& res
         result = device->BuildSettingsDocument();
         return 0;
     }
+    return AllDeviceSettings(result);
+}
+
+std::int32_t TDevicesList::GetDeviceSettings(std::string_view key, OleVariant& result) {
+    result.Clear();
+    // An 8-bit key is a GUID text (the empty text included) or else an identifier.
+    if (infra::IsGuidText(OleVariant(kernel::AnsiToWide(key)))) {
+        TDeviceItem* device = FindByGuid(infra::GuidFromText(key));
+        if (!device) return 3;
+        result = device->BuildSettingsDocument();
+        return 0;
+    }
+    TDeviceItem* device = FindByIdentifier(key);
+    if (!device) return 3;
+    result = device->BuildSettingsDocument();
+    return 0;
+}
+
+std::int32_t TDevicesList::AllDeviceSettings(OleVariant& result) const {
     // Every device's settings under one root "EquList", in index order.
     std::u16string text = u"<EquList>";
     for (int i = 0; i < Count(); ++i) {

@@ -72,7 +72,12 @@ public:
     std::int32_t AddDeviceWithDialog(com::OleVariant& settings, bool showDialog);
     std::int32_t ShowDeviceSettings(const com::GUID& guid);
     void LoadList(const com::VARIANT& settings);
+    // `key`: a UTF-16 GUID text gives that device's settings document (3 when there is none);
+    // any other key gives the "EquList" document of every device.
     std::int32_t GetDeviceSettings(const com::VARIANT& key, com::OleVariant& result);
+    // The same for an 8-bit key: a GUID text (the empty text is the null GUID) or else a device
+    // identifier; 3 when no device matches.
+    std::int32_t GetDeviceSettings(std::string_view key, com::OleVariant& result);
     void LoadModelList(const com::VARIANT& settings);
     void ReadColours(const com::VARIANT& settings);
 
@@ -122,17 +127,20 @@ private:
     // Loads `settings` into a device that was just created, removing it again on failure.
     void LoadNewDevice(TDeviceItem* device, const com::VARIANT& settings);
     TDeviceItem* LookUpSettingsDevice(const com::VARIANT& settings);
+    // A document whose root "EquList" holds a copy of every device's settings, in index order.
+    std::int32_t AllDeviceSettings(com::OleVariant& result) const;
 
     std::unique_ptr<exchange::TModelList> FModels;
     TDriverInfo FDriverInfo;
     std::unique_ptr<TModelPluList> FModelList;
     static std::string GuidKey(const com::GUID& guid);
-    // The number in "<instance prefix><number>" of an identifier, or 0.
-    int InstanceNumber(std::string_view identifier) const;
+    // The number in "<prefix><number>" of an identifier (1 to 10000, ignoring case), or 0.
+    static int InstanceNumber(std::string_view identifier, std::string_view prefix);
 
     std::unordered_multimap<std::string, TDeviceItem*> FByGuid;
     // How many devices carry each identifier (upper-cased), and the lowest instance number that
-    // may be free: every "<prefix><i>" below it is taken.
+    // may be free for FHintPrefix: every "<FHintPrefix><i>" below it is taken. The current model,
+    // and with it the prefix, changes when the host's models load; the hint starts afresh then.
     std::unordered_map<std::string, int> FIdentifiers;
     mutable int FFreeHint = 1;
     mutable std::string FHintPrefix;

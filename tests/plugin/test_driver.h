@@ -1,12 +1,15 @@
 // A driver of the tests built on the real driver object base, with small tables that exercise
-// every path of the call dispatch.
+// every path of the call dispatch, a device list with a registered model, its own error texts and
+// its own driver identifier (the instance mutex's name), and an event sink of a host.
 #pragma once
 
+#include "exchange/valuearray/value_array.h"
 #include "infra/codes/coded_exception.h"
 #include "platform/rtl/convert.h"
 #include "plugin/control/call_entry.h"
 #include "plugin/driver/base_dll_obj.h"
 
+#include <atomic>
 #include <span>
 #include <string>
 #include <vector>
@@ -19,10 +22,24 @@ struct TestDriverState {
     OleVariant Value = OleVariant(7);
     std::string LastWrittenName;
     int Calls = 0;
+    int PropertyCalls = 0;
+    // What the last handler saw: its context, and the call context of the list's first device.
+    rtl::TObject* SeenContext = nullptr;
+    rtl::TObject* SeenDeviceContext = nullptr;
+    std::vector<OleVariant> SeenArguments;
 };
 inline TestDriverState& DriverState() {
     static TestDriverState state;
     return state;
+}
+
+// Records what a handler sees of its context and of the first device of the installed driver.
+inline void Observe(rtl::TObject* context) {
+    DriverState().SeenContext = context;
+    plugin::TBaseDllObj* driver = plugin::DllObject;
+    DriverState().SeenDeviceContext = driver && driver->Devices->Count() > 0
+                                          ? driver->Devices->GetItem(0)->FCallContext
+                                          : nullptr;
 }
 
 inline void HandleChoose(rtl::TObject* context, std::vector<OleVariant>& args, OleVariant& result) {
@@ -30,6 +47,7 @@ inline void HandleChoose(rtl::TObject* context, std::vector<OleVariant>& args, O
 }
 inline void HandleAdd(rtl::TObject*, std::vector<OleVariant>& args, OleVariant& result) {
     ++DriverState().Calls;
+    DriverState().SeenArguments = args;
     const int a = rtl::VarToInt(args[0]), b = rtl::VarToInt(args[1]);
     result = OleVariant(u"sum " + kernel::AnsiToWide(std::to_string(a + b)));
     args[0] = OleVariant(a * 10);
@@ -38,31 +56,40 @@ inline void HandleAdd(rtl::TObject*, std::vector<OleVariant>& args, OleVariant& 
 inline void HandleCode(rtl::TObject*, std::vector<OleVariant>& args, OleVariant& result) {
     result = args[0];
 }
-inline void HandleNothing(rtl::TObject*, std::vector<OleVariant>&, OleVariant& result) {
+inline void HandleNothing(rtl::TObject* context, std::vector<OleVariant>&, OleVariant& result) {
     ++DriverState().Calls;
+    Observe(context);
     result = OleVariant(0);
 }
-inline void HandleFail(rtl::TObject*, std::vector<OleVariant>&, OleVariant&) {
+inline void HandleFail(rtl::TObject* context, std::vector<OleVariant>&, OleVariant&) {
+    Observe(context);
     throw rtl::Exception("handler failed");
 }
-inline void HandleThrow(rtl::TObject*, std::vector<OleVariant>&, OleVariant&) { throw 42; }
+inline void HandleCoded(rtl::TObject*, std::vector<OleVariant>&, OleVariant&) {
+    infra::RaiseCodedError(20029, {"X"});
+}
+inline void HandleThrow(rtl::TObject*, std::vector<OleVariant>&, OleVariant&) {
+    throw 42;
+}
 inline bool HandleValue(rtl::TObject*, bool write, OleVariant& value, const std::string& name) {
+    ++DriverState().PropertyCalls;
     DriverState().LastWrittenName = name;
-    if (write) DriverState().Value = value;
-    else value = DriverState().Value;
+    if (write)
+        DriverState().Value = value;
+    else
+        value = DriverState().Value;
     return true;
 }
 
 inline const plugin::MethodRecord kTableA[] = {
     {u"Выбрать,Choose", 1, HandleChoose},
+    {u"Включить,SwitchOn", 0, HandleNothing},
 };
 inline const plugin::MethodRecord kTableB[] = {
-    {u"Сложить,Add", 2, HandleAdd},
-    {u"Код,Code", 1, HandleCode},
-    {u"Ничего,Nothing", 0, HandleNothing},
-    {u"Сбой,Fail", 0, HandleFail},
-    {u"Дубль,Both", 0, HandleNothing},
-    {u"Бросок,Throw", 0, HandleThrow},
+    {u"Сложить,Add", 2, HandleAdd},        {u"Код,Code", 1, HandleCode},
+    {u"Ничего,Nothing", 0, HandleNothing}, {u"Сбой,Fail", 0, HandleFail},
+    {u"Сбой1,Fail1", 1, HandleFail},       {u"Дубль,Both", 0, HandleNothing},
+    {u"Бросок,Throw", 0, HandleThrow},     {u"Кодированный,Coded", 0, HandleCoded},
 };
 inline const plugin::PropertyRecord kTable1[] = {
     {u"Значение", u"Value", u"", u"", false, u"", u"", HandleValue},
@@ -71,16 +98,50 @@ inline const plugin::PropertyRecord kTable1[] = {
     {u"Дубль", u"Both", u"", u"", false, u"", u"", HandleValue},
 };
 
+inline const com::GUID kTestDriverModelGuid = com::MakeGuid("21111111-2222-3333-4444-555555555555");
+
+// A device whose error texts are its own, so a test can tell them from the list's.
+class TTestDevice : public registry::TDeviceItem {
+  public:
+    using registry::TDeviceItem::TDeviceItem;
+    std::string GetErrorText(std::int32_t code) const override {
+        return "device text " + std::to_string(code);
+    }
+};
+
+class TTestDriverList : public registry::TDevicesList {
+  public:
+    explicit TTestDriverList(rtl::TCollectionItemClass itemClass)
+        : registry::TDevicesList(itemClass) {
+        ModelList().RegisterBaseModel(kTestDriverModelGuid, u"Тестовый драйвер", 1, 1, 1, 1, 0, u"",
+                                      u"ТестДрайвер", u"Сканер", u"Сканеры", nullptr);
+        static const registry::TParamDefRow rows[] = {
+            {u"HookPref", u"Prefix", u"Префикс", u"String", 0, u"+++", u"Префикс", nullptr},
+        };
+        RegisterParams(rows);
+    }
+    std::string GetErrorText(std::int32_t code) const override {
+        return "list text " + std::to_string(code);
+    }
+    std::string DriverIdentifier() const override { return "Quill.TestDriver"; }
+    void AllDevicesReleased() override { ++Released; }
+    int Released = 0;
+};
+
 class TTestDriver : public plugin::TBaseDllObj {
-public:
+  public:
     TTestDriver()
-        : plugin::TBaseDllObj(kTableA, kTableB, kTable1, rtl::ItemClassOf<registry::TDeviceItem>,
-                              plugin::ListClassOf<registry::TDevicesList>, &plugin::CallEntry) {}
+        : plugin::TBaseDllObj(kTableA, kTableB, kTable1, rtl::ItemClassOf<TTestDevice>,
+                              plugin::ListClassOf<TTestDriverList>, &plugin::CallEntry) {}
+    TTestDriverList& List() { return static_cast<TTestDriverList&>(*Devices); }
+    registry::TDeviceItem* NewDevice() {
+        return static_cast<registry::TDeviceItem*>(Devices->Add());
+    }
 };
 
 // Installs a test driver as the library's driver object for the life of the object.
 class ScopedTestDriver {
-public:
+  public:
     ScopedTestDriver() : FSaved(plugin::DllObject) {
         DriverState() = TestDriverState();
         plugin::DllObject = &Driver;
@@ -91,7 +152,7 @@ public:
 
     TTestDriver Driver;
 
-private:
+  private:
     plugin::TBaseDllObj* FSaved;
 };
 
@@ -102,8 +163,61 @@ inline exchange::TParams& CallBlock(exchange::TParams& block, std::u16string_vie
     block.Add(OleVariant());
     block.Add(OleVariant(name));
     block.Add(OleVariant(kind));
-    for (const auto& a : args) block.Add(a);
+    for (const auto& a : args)
+        block.Add(a);
     return block;
 }
+
+// A host's event sink: counts its references and the value arrays it made; its value arrays are
+// the library's own.
+class TTestEventSink : public IEventSupport2 {
+  public:
+    com::HRESULT QueryInterface(com::REFIID iid, void** object) override {
+        if (!object) return com::E_POINTER;
+        if (iid == com::IUnknown::Guid || iid == IEventSupport::Guid ||
+            iid == IEventSupport2::Guid) {
+            *object = static_cast<IEventSupport2*>(this);
+            AddRef();
+            return com::S_OK;
+        }
+        *object = nullptr;
+        return com::E_NOINTERFACE;
+    }
+    com::ULONG AddRef() override { return ++Refs; }
+    com::ULONG Release() override { return --Refs; }
+    com::HRESULT Reserved01() override { return 0; }
+    com::HRESULT Reserved02() override { return 0; }
+    com::HRESULT Reserved03() override { return 0; }
+    com::HRESULT Reserved04() override { return 0; }
+    com::HRESULT ExternalEvent(BSTR, BSTR, BSTR, GUID*) override { return 0; }
+    com::HRESULT Reserved06() override { return 0; }
+    com::HRESULT Reserved07() override { return 0; }
+    com::HRESULT Reserved08() override { return 0; }
+    com::HRESULT Reserved09() override { return 0; }
+    com::HRESULT Reserved10() override { return 0; }
+    com::HRESULT Reserved11() override { return 0; }
+    com::HRESULT Reserved12() override { return 0; }
+    com::HRESULT Reserved13() override { return 0; }
+    com::HRESULT Reserved14() override { return 0; }
+    com::HRESULT Reserved15() override { return 0; }
+    com::HRESULT Reserved16() override { return 0; }
+    com::HRESULT Reserved17() override { return 0; }
+    com::HRESULT Reserved18() override { return 0; }
+    com::HRESULT Reserved19() override { return 0; }
+    com::HRESULT Reserved20() override { return 0; }
+    com::HRESULT CreateValueArray(IDispatch** array) override {
+        if (!array) return com::E_POINTER;
+        ++ArraysMade;
+        *array = exchange::CreateValueArray().Detach();
+        return com::S_OK;
+    }
+    com::HRESULT GetHookThreadId(std::uint32_t* threadId) override {
+        if (!threadId) return com::E_POINTER;
+        *threadId = 0;
+        return com::S_OK;
+    }
+    std::atomic<com::ULONG> Refs{0};
+    int ArraysMade = 0;
+};
 
 } // namespace quill::test

@@ -1,5 +1,7 @@
 #include "registry/device_fixture.h"
 
+#include "exchange/collections/model_list.h"
+#include "exchange/module/module_utils.h"
 #include "exchange/xml/settings_xml.h"
 #include "infra/root/guid_text.h"
 #include "platform/xml/dom.h"
@@ -102,4 +104,47 @@ TEST(DeviceSettings, BadInputFailsAndKeepsWhatTheDeviceHad) {
     EXPECT_EQ(d->Guid(), before);
     EXPECT_EQ(d->LoadDeviceSettings(OleVariant(5)), 0); // neither text nor document
     EXPECT_EQ(d->LoadDeviceSettings(OleVariant(u"<Другое/>")), 0);
+}
+
+TEST(DeviceSettings, RowsAddedByALoadTakeTheirDescriptionFromTheHostsModel) {
+    TTestDevicesList list;
+    const std::string path = exchange::ModuleName(false);
+    const std::u16string file = Wide(path.substr(path.find_last_of('/') + 1));
+    const std::u16string model = u"{5A5A5A5A-1111-4222-8333-944444444444}";
+    auto models = [&](const std::u16string& library) {
+        return u"<Система><КлассыОборудования><КлассОборудования Идентификатор=\"Сканер\">"
+               u"<Модель Код=\"" + model + u"\" Идентификатор=\"M\" Библиотека=\"" + library +
+               u"\" Состояние=\"0\"><Параметры>"
+               u"<Параметр Идентификатор=\"Extra\" Наименование=\"Доп\" Тип=\"Integer\" "
+               u"Зна4ениеПоУмол4анию=\"4\" ФлагТолько4тение=\"1\" Описание=\"desc\"/>"
+               u"<Параметр Идентификатор=\"HookPref\" Наименование=\"Чужой\" Тип=\"Boolean\"/>"
+               u"</Параметры></Модель></КлассОборудования></КлассыОборудования></Система>";
+    };
+    const std::u16string device = u"<Устройство Код=\"" + std::u16string(kGuid) + u"\" КодМодели=\"" + model +
+                                  u"\"><Параметры><Параметр Идентификатор=\"Extra\" Зна4ение=\"7\"/>"
+                                  u"<Параметр Идентификатор=\"HookPref\" Зна4ение=\"~\"/></Параметры></Устройство>";
+    list.LoadModelList(OleVariant(models(file)));
+    ASSERT_NE(list.HostModels(), nullptr);
+    ASSERT_EQ(list.HostModels()->Count(), 1);
+    TDeviceItem* device1 = NewDevice(list);
+    device1->LoadDeviceSettings(OleVariant(device));
+    const registry::TPropItem* extra = device1->FindParam("Extra");
+    ASSERT_NE(extra, nullptr);
+    EXPECT_EQ(extra->Name, Ansi(u"Доп"));
+    EXPECT_EQ(extra->TypeName, "Integer");
+    EXPECT_TRUE(extra->ReadOnly);
+    EXPECT_EQ(extra->DefaultValue, "4");
+    EXPECT_EQ(extra->Description, "desc");
+    EXPECT_EQ(extra->Value, "7");
+    // A row the device already described keeps its own description.
+    EXPECT_EQ(device1->FindParam("HookPref")->TypeName, "String");
+
+    // Models of another library are not read; loading a list drops the host's models.
+    list.LoadModelList(OleVariant(models(u"Other.plu")));
+    EXPECT_EQ(list.HostModels()->Count(), 0);
+    TDeviceItem* device2 = NewDevice(list);
+    device2->LoadDeviceSettings(OleVariant(device));
+    EXPECT_EQ(device2->FindParam("Extra")->TypeName, "");
+    list.LoadList(OleVariant(u"<Система/>"));
+    EXPECT_EQ(list.HostModels(), nullptr);
 }

@@ -156,3 +156,143 @@ TEST(DevicesList, ReadsDialogColoursFromSettings) {
     EXPECT_EQ(registry::DialogColours().ColorFont, -1);
     registry::SetDialogColours({});
 }
+
+TEST(DevicesList, RegisteringARowFindsItsDefinitionByTheRowsNameOnly) {
+    TTestDevicesList list;
+    registry::TPropList& defs = list.ModelParamDefs();
+    const int count = defs.Count();
+    // A new row whose second name is the name of an existing parameter adds a definition of its
+    // own instead of overwriting the other one.
+    const registry::TParamDefRow alias[] = {{u"Timeout", u"HookTimeOut", u"T", u"Integer", 0, u"9", u"", nullptr}};
+    list.RegisterParams(alias);
+    EXPECT_EQ(defs.Count(), count + 1);
+    EXPECT_EQ(defs.FindByIdentifier("HookTimeOut")->DefaultValue, "65");
+    // A row registered again (here by the English second name of a common row) is updated in place.
+    const registry::TParamDefRow usable[] = {{u"Usable", u"", u"Use", u"Integer", 1, u"0", u"", nullptr}};
+    list.RegisterParams(usable);
+    EXPECT_EQ(defs.Count(), count + 1);
+    const registry::TPropItem* row = defs.PropertyAt(0);
+    EXPECT_EQ(row->Identifier, "Usable");
+    EXPECT_EQ(row->Value, "0");
+    EXPECT_TRUE(row->ReadOnly);
+    // The row without a second name is found by nothing but its name.
+    EXPECT_EQ(defs.FindByIdentifier(""), nullptr);
+    EXPECT_NE(defs.FindByIdentifier(Ansi(u"НЕРАЗДЕЛЯЕМОЕ")), nullptr);
+}
+
+TEST(DevicesList, DuplicateGuidsFindTheFirstDeviceInIndexOrder) {
+    TTestDevicesList list;
+    TDeviceItem* a = NewDevice(list);
+    TDeviceItem* b = NewDevice(list);
+    b->SetGuid(a->Guid());
+    EXPECT_EQ(list.FindByGuid(a->Guid()), a);
+    auto* front = static_cast<TDeviceItem*>(list.Insert(0));
+    front->SetGuid(a->Guid());
+    EXPECT_EQ(list.FindByGuid(a->Guid()), front);
+    front->CloseItem();
+    EXPECT_EQ(list.FindByGuid(a->Guid()), a);
+    a->SetGuid(infra::NewGuid());
+    EXPECT_EQ(list.FindByGuid(b->Guid()), b);
+}
+
+TEST(DevicesList, DeviceSettingsByAn8BitKey) {
+    TTestDevicesList list;
+    TDeviceItem* device = NewDevice(list);
+    device->SetIdentifier("Front Desk");
+    OleVariant result(1);
+    EXPECT_EQ(list.GetDeviceSettings(std::string_view("FRONT DESK"), result), 0);
+    EXPECT_EQ(xml::NodeFromVariant(result)->NodeType(), xml::TXmlNodeType::Document);
+    EXPECT_EQ(list.GetDeviceSettings(Ansi(infra::GuidToText(device->Guid())), result), 0);
+    EXPECT_EQ(list.GetDeviceSettings(std::string_view("other"), result), 3);
+    EXPECT_EQ(result.vt, VT_EMPTY);
+    // The empty text is the null GUID, which no device has here.
+    EXPECT_EQ(list.GetDeviceSettings(std::string_view(""), result), 3);
+}
+
+TEST(DevicesList, CurrentIdentifierFollowsThePosition) {
+    TTestDevicesList list;
+    TDeviceItem* device = NewDevice(list);
+    list.SetCurrentIdentifier("ignored");
+    EXPECT_EQ(list.CurrentIdentifier(), "");
+    EXPECT_EQ(device->Identifier(), Prefix() + "1");
+    list.SetCurrent(1);
+    list.SetCurrentIdentifier("Renamed");
+    EXPECT_EQ(list.CurrentIdentifier(), "Renamed");
+    EXPECT_EQ(list.FindByIdentifier("renamed"), device);
+    EXPECT_EQ(list.ProposeIdentifier(""), Prefix() + "1");
+    // A position left over after devices went is no device: nothing is read or written.
+    list.SetCurrent(2);
+    list.SetCurrentIdentifier("nobody");
+    EXPECT_EQ(list.CurrentIdentifier(), "");
+    EXPECT_EQ(device->Identifier(), "Renamed");
+}
+
+TEST(DevicesList, LoadListTellsTheLayoutOnceForTheWholeDocument) {
+    TTestDevicesList list;
+    // The second device has the older layout's group; the layout is the document's, so both
+    // devices take their identifiers from "Описание".
+    list.LoadList(OleVariant(std::u16string(
+        u"<Система><Оборудование>"
+        u"<Устройство Код=\"{00000000-0000-4000-8000-000000000001}\" Наименование=\"N1\" Описание=\"D1\"/>"
+        u"<Устройство Код=\"{00000000-0000-4000-8000-000000000002}\" Наименование=\"N2\" Описание=\"D2\">"
+        u"<Параметры><Дополнительно><Item Имя=\"HookPref\" Значение=\"##\"/></Дополнительно></Параметры>"
+        u"</Устройство></Оборудование></Система>")));
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.GetItem(0)->Identifier(), "D1");
+    EXPECT_EQ(list.GetItem(1)->Identifier(), "D2");
+    // The older layout's items are read from the whole document.
+    EXPECT_EQ(list.GetItem(0)->GetParamStr("HookPref"), "##");
+    list.LoadList(OleVariant(std::u16string(
+        u"<Оборудование><Устройство Код=\"{00000000-0000-4000-8000-000000000001}\" Наименование=\"N1\" "
+        u"Описание=\"D1\"/></Оборудование>")));
+    EXPECT_EQ(list.GetItem(0)->Identifier(), "N1");
+}
+
+TEST(DevicesList, ProposalsStayRightWhileTheCurrentModelChanges) {
+    TTestDevicesList list;
+    TDeviceItem* first = NewDevice(list);
+    NewDevice(list);
+    EXPECT_EQ(list.ProposeIdentifier(""), Prefix() + "3");
+    // The host's models load and another model becomes current; a device leaves meanwhile.
+    list.ModelList().RegisterModel(MakeGuid("22222222-3333-4444-5555-666666666666"), u"Другой", 0,
+                                   u"Другой №", u"Другой");
+    first->CloseItem();
+    list.ModelList().SelectModel(0);
+    EXPECT_EQ(list.ProposeIdentifier(""), Prefix() + "1");
+}
+
+namespace {
+
+// A device whose settings dialog records where it was shown and answers as told.
+class TDialogDevice : public TDeviceItem {
+public:
+    using TDeviceItem::TDeviceItem;
+    std::int32_t ShowSettings() override {
+        ++Shown;
+        return Answer;
+    }
+    int Shown = 0;
+    static inline std::int32_t Answer = 0;
+};
+
+} // namespace
+
+TEST(DevicesList, AddWithDialogShowsTheNewDevicesDialogEvenWhenItsCodeIsTaken) {
+    TTestDevicesList list(rtl::ItemClassOf<TDialogDevice>);
+    const char16_t* guid = u"{70231714-9996-413C-BFBB-F504227138B8}";
+    auto* older = static_cast<TDialogDevice*>(list.Add());
+    older->SetGuid(infra::GuidFromText(std::u16string_view(guid)));
+    OleVariant settings(DeviceText(guid, u"Newer"));
+    TDialogDevice::Answer = 0;
+    EXPECT_EQ(list.AddDeviceWithDialog(settings, true), 0);
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(older->Shown, 0);
+    EXPECT_EQ(static_cast<TDialogDevice*>(list.GetItem(1))->Shown, 1);
+    // Cancelled: the new device goes again and the settings stay as they were.
+    TDialogDevice::Answer = -1;
+    OleVariant again(DeviceText(guid, u"Cancelled"));
+    EXPECT_EQ(list.AddDeviceWithDialog(again, true), -1);
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(older->Shown, 0);
+    EXPECT_EQ(TextFromBStr(again.bstrVal), DeviceText(guid, u"Cancelled"));
+}

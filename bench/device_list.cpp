@@ -1,0 +1,148 @@
+// LoadList into a fresh device list and GetDeviceSettings with a key that is no GUID (the
+// "EquList" export of every device) for 1,000 and 10,000 devices, against libxml2's own parse of
+// the same settings text (the anchor) in the same run. The summary gives each time as a multiple
+// of the anchor and the growth from 1,000 to 10,000 devices. Building the list before a load and
+// freeing it afterwards are not timed.
+#include "platform/kernel/codepage.h"
+#include "platform/xml/dom.h"
+#include "quill/host.h"
+#include "registry/device/device_item.h"
+#include "registry/list/devices_list.h"
+
+#include <benchmark/benchmark.h>
+#include <libxml/parser.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace {
+
+using namespace quill;
+
+class TBenchDevicesList : public registry::TDevicesList {
+  public:
+    TBenchDevicesList() : registry::TDevicesList(rtl::ItemClassOf<registry::TDeviceItem>) {
+        ModelList().RegisterBaseModel(ScannerModelGuid, u"Сканер", 1, 1, 1, 1, 0, u"", u"Сканер",
+                                      u"Сканер", u"Сканер", nullptr);
+        static const registry::TParamDefRow rows[] = {
+            {u"HookPref", u"", u"Префикс", u"String", 0, u"+++", u"Префикс", nullptr},
+            {u"HookSuff", u"", u"Суффикс", u"String", 0, u"", u"Суффикс", nullptr},
+            {u"HookTimeOut", u"", u"Время ожидания", u"Integer", 0, u"65", u"Время", nullptr},
+        };
+        RegisterParams(rows);
+    }
+};
+
+// A settings document with `devices` devices of distinct GUIDs, each with four parameters.
+const std::u16string& SettingsText(int devices) {
+    static std::map<int, std::u16string> texts;
+    auto& text = texts[devices];
+    if (!text.empty()) return text;
+    text = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Система><Оборудование>";
+    char code[64];
+    for (int d = 0; d < devices; ++d) {
+        std::snprintf(code, sizeof code, "{%08X-1234-4ABC-8DEF-%012X}", d * 7919, d);
+        const std::u16string n = kernel::Utf8ToWide(std::to_string(d));
+        text += u"<Устройство Код=\"" + kernel::Utf8ToWide(code) +
+                u"\" КодМодели=\"{3E9A6C1B-7D24-4F58-A6B2-91C0D3E4F5A7}\" "
+                u"Наименование=\"Сканер " +
+                n +
+                u"\" КодТо4киДоступа=\"\"><Параметры>"
+                u"<Параметр Идентификатор=\"Использовать\" Зна4ение=\"1\"/>"
+                u"<Параметр Идентификатор=\"HookPref\" Зна4ение=\"~" +
+                n +
+                u"\"/>"
+                u"<Параметр Идентификатор=\"HookSuff\" Зна4ение=\"#\"/>"
+                u"<Параметр Идентификатор=\"HookTimeOut\" Зна4ение=\"50\"/>"
+                u"</Параметры></Устройство>";
+    }
+    text += u"</Оборудование></Система>";
+    return text;
+}
+
+void BM_Libxml2Parse(benchmark::State& state) {
+    const std::string utf8 = kernel::WideToUtf8(SettingsText(static_cast<int>(state.range(0))));
+    for (auto _ : state) {
+        xmlDocPtr doc = xmlReadMemory(utf8.data(), static_cast<int>(utf8.size()), nullptr, "UTF-8",
+                                      XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_IGNORE_ENC);
+        if (!doc) state.SkipWithError("parse failed");
+        xmlFreeDoc(doc);
+    }
+}
+BENCHMARK(BM_Libxml2Parse)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void BM_LoadList(benchmark::State& state) {
+    const com::OleVariant settings(SettingsText(static_cast<int>(state.range(0))));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto list = std::make_unique<TBenchDevicesList>();
+        state.ResumeTiming();
+        list->LoadList(settings);
+        state.PauseTiming();
+        if (list->Count() != state.range(0)) state.SkipWithError("wrong device count");
+        list.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_LoadList)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void BM_GetDeviceSettings(benchmark::State& state) {
+    TBenchDevicesList list;
+    list.LoadList(com::OleVariant(SettingsText(static_cast<int>(state.range(0)))));
+    const com::OleVariant key(u"EquList");
+    for (auto _ : state) {
+        com::OleVariant result;
+        list.GetDeviceSettings(key, result);
+        state.PauseTiming();
+        if (xml::NodeFromVariant(result)->SelectNodes(u"/EquList/Устройство").Length() !=
+            static_cast<std::size_t>(state.range(0)))
+            state.SkipWithError("wrong device count");
+        result.Clear();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_GetDeviceSettings)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+class TSummaryReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            // A single run, or the median of repeated runs.
+            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+            if (single || (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median"))
+                Seconds[run.run_name.str()] =
+                    run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> Seconds;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    TSummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto& s = reporter.Seconds;
+    auto time = [&](const std::string& name, int n) {
+        const auto it = s.find(name + "/" + std::to_string(n));
+        return it == s.end() ? 0.0 : it->second;
+    };
+    for (const char* name : {"BM_LoadList", "BM_GetDeviceSettings"}) {
+        for (int n : {1000, 10000}) {
+            const double anchor = time("BM_Libxml2Parse", n);
+            if (anchor > 0 && time(name, n) > 0)
+                std::printf("summary: %s/%d %.2f ms = %.2f x libxml2 parse (%.2f ms)\n", name, n,
+                            time(name, n) * 1e3, time(name, n) / anchor, anchor * 1e3);
+        }
+        if (time(name, 1000) > 0 && time(name, 10000) > 0)
+            std::printf("summary: %s growth 1,000 -> 10,000 devices: %.2f (parse: %.2f)\n", name,
+                        time(name, 10000) / time(name, 1000),
+                        time("BM_Libxml2Parse", 10000) / time("BM_Libxml2Parse", 1000));
+    }
+    benchmark::Shutdown();
+    return 0;
+}
