@@ -82,7 +82,9 @@ TEST(TerminalHost, AScanAndTextTypedIntoTheTerminal) {
     // The scan's keys were taken out of the typing.
     EXPECT_EQ(pane.find("typed: +"), std::string::npos) << pane;
 
-    tmux.SendKey("C-c");
+    // Escape pressed twice ends the host as Ctrl+C does.
+    tmux.SendKey("Escape");
+    tmux.SendKey("Escape");
     EXPECT_TRUE(tmux.WaitFor("Bye")) << tmux.Pane();
 }
 
