@@ -1,74 +1,243 @@
-// quill-host: the reference host. It loads Quill.plu, obtains the plug-in control interface and
-// the guarded call entry, asks for the driver object and prints what a host sees.
-#include "host/plugin_loader.h"
-#include "platform/com/errorinfo.h"
+// quill-host: the reference host. It loads Quill.plu, hands over its event sink, creates a scanner
+// device (or loads devices from a settings file), switches the devices on, and feeds its UI
+// thread keystrokes from the terminal or from a script while pumping that thread's messages: the
+// plug-in's keyboard hook runs there, scans arrive as external events, and the keys that pass
+// reach this "application" and are echoed.
+#include "host/console.h"
+#include "host/event_sink.h"
+#include "host/key_source.h"
+#include "host/options.h"
+#include "host/session.h"
 #include "platform/kernel/codepage.h"
-#include "platform/rtl/convert.h"
+#include "platform/user/key_state.h"
+#include "platform/user/keyboard_input.h"
+#include "platform/user/message_queue.h"
+#include "platform/user/us_layout.h"
 
+#include <charconv>
 #include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
+#include <unistd.h>
 
 using namespace quill;
+using com::OleVariant;
 
 namespace {
 
-std::string Utf8(std::u16string_view text) { return kernel::WideToUtf8(text); }
+constexpr user::UINT WM_HOST_QUIT = user::WM_USER + 77;
 
-void PrintBlock(const TParams& block) {
-    std::printf("  error: %s, code %d\n", block.Error ? "yes" : "no", block.ErrorCode);
-    std::printf("  source: %s\n", Utf8(rtl::VarToWide(block.ErrorSource)).c_str());
-    std::printf("  description: %s\n", Utf8(rtl::VarToWide(block.ErrorDescription)).c_str());
+std::string Utf8(std::u16string_view text) {
+    return kernel::WideToUtf8(text);
+}
+
+std::string Describe(const host::TCallOutcome& outcome) {
+    if (outcome.Failed)
+        return "failed, code " + std::to_string(outcome.ErrorCode) + ": " + Utf8(outcome.ErrorText);
+    return "result " + host::DisplayText(outcome.Result);
+}
+
+OleVariant ArgumentValue(const std::string& text) {
+    int number = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (ec == std::errc() && ptr == text.data() + text.size() && !text.empty())
+        return OleVariant(number);
+    return OleVariant(kernel::Utf8ToWide(text));
+}
+
+bool ReadFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream content;
+    content << in.rdbuf();
+    text = content.str();
+    return true;
+}
+
+// Sets the command line's parameters of the current device through a parameter table, as a
+// host sets parameters with "SetProps": one row per parameter, name in column 0, value in 4.
+bool SetParameters(host::TQuillSession& session, const host::THostOptions& options,
+                   host::TConsole& console) {
+    const int rows = static_cast<int>(options.DeviceParams.size());
+    const auto made = session.Call(u"CreateComSafeArray", host::TCallKind::Method,
+                                   {OleVariant(rows), OleVariant(7)});
+    if (made.Failed || made.Result.vt != com::VT_DISPATCH) {
+        console.Line("CreateComSafeArray: " + Describe(made));
+        return false;
+    }
+    for (int row = 0; row < rows; ++row) {
+        const auto& [name, value] = options.DeviceParams[static_cast<std::size_t>(row)];
+        const std::pair<int, OleVariant> cells[] = {{0, OleVariant(kernel::Utf8ToWide(name))},
+                                                    {1, OleVariant(kernel::Utf8ToWide(name))},
+                                                    {2, OleVariant(u"")},
+                                                    {3, OleVariant(u"")},
+                                                    {4, OleVariant(kernel::Utf8ToWide(value))},
+                                                    {5, OleVariant(0)},
+                                                    {6, OleVariant(u"")}};
+        for (const auto& [column, cell] : cells)
+            host::LateCall(made.Result.pdispVal, u"SetValue",
+                           {OleVariant(row), OleVariant(column), cell});
+    }
+    const auto set = session.Call(u"SetProps", host::TCallKind::Method, {made.Result});
+    if (set.Failed) {
+        console.Line("SetProps: " + Describe(set));
+        return false;
+    }
+    return true;
+}
+
+// Opens the settings dialog of the device whose settings document is `settings`, through the
+// device's own host interface.
+void ShowDialog(host::TQuillSession& session, const OleVariant& settings, host::TConsole& console) {
+    IDeviceItem* device = session.FindDevice(settings);
+    if (!device) {
+        console.Line("The settings dialog: the device was not found");
+        return;
+    }
+    std::int32_t result = -1;
+    const HRESULT hr = device->Setup(&result);
+    device->Release();
+    console.Line(com::FAILED(hr) ? "The settings dialog could not be shown"
+                 : result == 0   ? "The settings dialog: accepted"
+                                 : "The settings dialog: cancelled");
+}
+
+// Creates the devices; false when none could be made.
+bool CreateDevices(host::TQuillSession& session, const host::THostOptions& options,
+                   host::TConsole& console) {
+    if (!options.SettingsFile.empty()) {
+        std::string text;
+        if (!ReadFile(options.SettingsFile, text)) {
+            console.Line("quill-host: cannot read " + options.SettingsFile);
+            return false;
+        }
+        const auto outcome = session.Call(u"SettingDevices", host::TCallKind::Method,
+                                          {OleVariant(kernel::Utf8ToWide(text))});
+        console.Line("SettingDevices " + options.SettingsFile + ": " + Describe(outcome));
+        return !outcome.Failed;
+    }
+    // A new device with the driver's defaults and its proposed name.
+    auto added = session.Call(u"AddDevice", host::TCallKind::Method, {OleVariant()});
+    if (added.Failed) {
+        console.Line("AddDevice: " + Describe(added));
+        return false;
+    }
+    const auto count = session.Call(u"DevicesQuantity", host::TCallKind::Read);
+    session.Call(u"ChoiceDevice", host::TCallKind::Method, {count.Result});
+    if (!options.DeviceParams.empty() && !SetParameters(session, options, console)) return false;
+    console.Line("AddDevice: device added");
+    if (options.Dialog && !added.Args.empty()) ShowDialog(session, added.Args[0], console);
+    return true;
+}
+
+void SwitchOnAll(host::TQuillSession& session, host::TConsole& console) {
+    const auto count = session.Call(u"DevicesQuantity", host::TCallKind::Read);
+    const int devices = count.Failed ? 0 : std::stoi("0" + host::DisplayText(count.Result));
+    for (int n = 1; n <= devices; ++n) {
+        session.Call(u"ChoiceDevice", host::TCallKind::Method, {OleVariant(n)});
+        const auto name = session.Call(u"DeviceName", host::TCallKind::Read);
+        const auto on = session.Call(u"SwitchOn", host::TCallKind::Method, {OleVariant(0)});
+        console.Line("device " + std::to_string(n) + " \"" + host::DisplayText(name.Result) +
+                     "\": " + (on.Failed ? "SwitchOn " + Describe(on) : "switched on"));
+    }
+}
+
+void RunCalls(host::TQuillSession& session, const host::THostOptions& options,
+              host::TConsole& console) {
+    for (const auto& call : options.Calls) {
+        std::vector<OleVariant> args;
+        for (const auto& a : call.Args)
+            args.push_back(ArgumentValue(a));
+        const auto outcome = session.CallByName(kernel::Utf8ToWide(call.Name), args);
+        console.Line("call " + call.Name + ": " + Describe(outcome));
+        if (!outcome.Failed)
+            for (std::size_t i = 0; i < outcome.Args.size(); ++i)
+                console.Line("  argument " + std::to_string(i) + ": " +
+                             host::DisplayText(outcome.Args[i]));
+    }
+}
+
+// The character a key-down that reached the application types, as the US layout gives it.
+char KeyChar(const user::MSG& msg) {
+    const bool shift = user::GetKeyState(user::VK_SHIFT) < 0;
+    const bool caps = (user::GetKeyState(user::VK_CAPITAL) & 1) != 0;
+    const bool control = user::GetKeyState(user::VK_CONTROL) < 0;
+    return user::KeyToChar(static_cast<std::uint8_t>(msg.wParam), shift, caps, control);
+}
+
+void Pump(host::TConsole& console) {
+    user::MSG msg{};
+    while (user::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_HOST_QUIT) break;
+        if (msg.message == user::WM_KEYDOWN || msg.message == user::WM_SYSKEYDOWN) {
+            const char c = KeyChar(msg);
+            if (c) console.Echo(c);
+        }
+        user::DispatchMessageA(&msg);
+    }
+    console.EndEcho();
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string path = QUILL_PLU_DEFAULT;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--plugin" && i + 1 < argc) path = argv[++i];
-        else if (arg == "--help") {
-            std::printf("usage: quill-host [--plugin PATH]\n");
-            return 0;
-        }
+    host::THostOptions options;
+    options.PluginPath = QUILL_PLU_DEFAULT;
+    std::string error;
+    if (!host::ParseOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "quill-host: %s\n", error.c_str());
+        return 2;
+    }
+    if (options.Help) {
+        std::fputs(host::HelpText, stdout);
+        return 0;
     }
 
-    host::TPluginLoader loader;
-    if (!loader.Load(path)) {
-        std::fprintf(stderr, "quill-host: %s\n", loader.Error().c_str());
+    host::TConsole console;
+    // The UI thread's queue exists before anything posts to it.
+    user::MSG peek{};
+    user::PeekMessageA(&peek, nullptr, 0, 0, user::PM_NOREMOVE);
+    const user::DWORD uiThread = user::GetCurrentThreadId();
+    user::SetFocusThread(uiThread);
+
+    host::TQuillSession session;
+    if (!session.Open(options.PluginPath)) {
+        std::fprintf(stderr, "quill-host: %s\n", session.Error().c_str());
         return 1;
     }
-    std::printf("Loaded %s\n", path.c_str());
+    console.Line("Loaded " + options.PluginPath);
 
-    IPluginControl* control = nullptr;
-    loader.PluginControl(&control);
-    if (!control) {
-        std::fprintf(stderr, "quill-host: the plug-in has no control object\n");
+    auto* sink = new host::THostEventSink(uiThread, [&console](const host::THostEvent& e) {
+        console.Line("event: source=" + Utf8(e.Source) + " name=" + Utf8(e.Name) +
+                     " data=" + Utf8(e.Data));
+    });
+    const auto handed = session.HandOverEventSink(sink);
+    sink->Release(); // the plug-in holds its own reference now
+    if (handed.Failed) {
+        console.Line("quill-host: the event sink was refused: " + Describe(handed));
         return 1;
     }
-    std::printf("IPluginControl obtained\n");
 
-    IDllObject* driver = nullptr;
-    const HRESULT hr = control->GetDllInterface(&driver);
-    if (com::FAILED(hr)) {
-        std::printf("GetDllInterface failed (0x%08X): %s\n", static_cast<unsigned>(hr),
-                    Utf8(com::TakeErrorDescription()).c_str());
-    } else {
-        std::printf("Driver object obtained\n");
-        driver->Release();
+    if (!CreateDevices(session, options, console)) return 1;
+    SwitchOnAll(session, console);
+    RunCalls(session, options, console);
+
+    if (options.HasKeys) {
+        host::TScriptedKeys keys(options.Keys, options.IntervalMs, options.SettleMs, uiThread,
+                                 WM_HOST_QUIT);
+        Pump(console);
+    } else if (options.Calls.empty() || options.Capture) {
+        host::TRawTerminal raw;
+        console.SetRawMode(raw.Active());
+        console.Line("Type a scan (prefix, data, suffix in quick succession, e.g. +++12345+++) or "
+                     "any text. Quit: Ctrl+C or Escape twice.");
+        host::TTerminalReader reader(uiThread, WM_HOST_QUIT);
+        Pump(console);
+        console.SetRawMode(false);
     }
-
-    CallEntryFunc guarded = GuardedCallEntryFromQuery(loader.Query);
-    TParams block;
-    block.MethodName = "Call";
-    block.AllocateStorage();
-    block.Add(com::OleVariant());
-    block.Add(com::OleVariant(u"SwitchOn"));
-    block.Add(com::OleVariant(1));
-    const bool result = guarded(&block, nullptr);
-    std::printf("Guarded call of SwitchOn returned %s\n", result ? "true" : "false");
-    PrintBlock(block);
-
-    control->Release();
+    session.Close();
+    console.Line("Bye");
     return 0;
 }

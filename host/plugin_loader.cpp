@@ -14,7 +14,8 @@ bool TPluginLoader::Load(const std::string& path) {
     }
     Query = reinterpret_cast<QueryFunc>(dlsym(FHandle, "Query"));
     PluginControl = reinterpret_cast<PluginControlFunc>(dlsym(FHandle, "PluginControl"));
-    BeforeFreeLibrary = reinterpret_cast<BeforeFreeLibraryFunc>(dlsym(FHandle, "BeforeFreeLibrary"));
+    BeforeFreeLibrary =
+        reinterpret_cast<BeforeFreeLibraryFunc>(dlsym(FHandle, "BeforeFreeLibrary"));
     if (!Query || !PluginControl || !BeforeFreeLibrary) {
         FError = path + " is not a plug-in: an export is missing";
         Unload();

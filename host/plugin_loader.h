@@ -8,7 +8,7 @@
 namespace quill::host {
 
 class TPluginLoader {
-public:
+  public:
     TPluginLoader() = default;
     TPluginLoader(const TPluginLoader&) = delete;
     TPluginLoader& operator=(const TPluginLoader&) = delete;
@@ -25,7 +25,7 @@ public:
     PluginControlFunc PluginControl = nullptr;
     BeforeFreeLibraryFunc BeforeFreeLibrary = nullptr;
 
-private:
+  private:
     void* FHandle = nullptr;
     std::string FError;
 };

@@ -1,36 +1,61 @@
 // Load and unload of the library: the start-up steps run in their documented order from this one
 // module constructor, and the shut-down steps in reverse from the module destructor, rather than
 // from static initialisers whose order the linker decides.
+//
+// Start-up: the log, the settings-XML module's formats, the value-array class, the tuning values,
+// then the driver object.
+// A step that fails never stops the loading: the steps after it still run, and a driver object
+// that cannot be built stays nil (the host is then told that there is none). Shut-down: the driver
+// object (its device list and keyboard hook, plug-in control object and mutex), the release of
+// the modifier keys, the value-array class registration, and last the log.
+#include "exchange/valuearray/value_array.h"
 #include "exchange/xml/xml_module.h"
-#include "plugin/control/call_entry.h"
-#include "plugin/control/plugin_control.h"
-#include "plugin/driver/base_dll_obj.h"
+#include "infra/log/log_module.h"
+#include "plugin/scanner/dll_quill.h"
+#include "plugin/scanner/tuning.h"
 
-#include <memory>
+#include <utility>
 
 namespace quill::plugin {
 namespace {
 
-// Until the driver object exists, the plug-in control object stands alone, so that a host still
-// reaches it and is told that there is no driver object.
-std::unique_ptr<TPluginControl> gStandaloneControl;
-
 __attribute__((constructor)) void LoadLibrary() {
+    infra::LogStartup();
     try {
-        // The settings module's process-wide number and date formats.
         exchange::InitialiseSettingsXml();
-        gStandaloneControl = std::make_unique<TPluginControl>(&DllObject, &CallEntry);
     } catch (...) {
-        // A failed start leaves the holder nil: PluginControl then hands out nil.
-        gStandaloneControl.reset();
+    }
+    try {
+        // The value-array class is served from load on: a host's event sink creates value arrays
+        // through the class registry before the library itself may have made one.
+        exchange::CreateValueArray();
+    } catch (...) {
+    }
+    try {
+        ReadStartupTuning();
+    } catch (...) {
+    }
+    try {
+        DllObject = new TDllQuill();
+    } catch (...) {
+        DllObject = nullptr;
     }
 }
 
 __attribute__((destructor)) void UnloadLibrary() {
     try {
-        gStandaloneControl.reset();
+        delete std::exchange(DllObject, nullptr);
     } catch (...) {
     }
+    try {
+        ReleaseModifierKeys();
+    } catch (...) {
+    }
+    try {
+        exchange::RevokeValueArrayClass();
+    } catch (...) {
+    }
+    infra::LogShutdown();
 }
 
 } // namespace

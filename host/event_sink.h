@@ -1,0 +1,66 @@
+// THostEventSink: the host's event sink (IEventSupport2) that the host hands to the plug-in.
+//
+// ExternalEvent passes each event (source, event name, data, device GUID) to the callback given at
+// construction; CreateValueArray makes a value array through the shared run-time's class registry
+// (the plug-in registers that class while it is loaded); GetHookThreadId answers the host's UI
+// thread. The other operations of the interface are not used by the plug-in and answer
+// E_NOTIMPL. The object is reference-counted; the plug-in keeps a reference while it holds the
+// sink. Events arrive on the UI thread; the callback runs there.
+#pragma once
+
+#include "quill/host.h"
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+namespace quill::host {
+
+struct THostEvent {
+    std::u16string Source;
+    std::u16string Name;
+    std::u16string Data;
+    GUID Device{};
+};
+
+class THostEventSink : public IEventSupport2 {
+  public:
+    using Callback = std::function<void(const THostEvent&)>;
+    THostEventSink(std::uint32_t uiThreadId, Callback callback);
+
+    HRESULT QueryInterface(com::REFIID iid, void** object) override;
+    com::ULONG AddRef() override { return ++FRefCount; }
+    com::ULONG Release() override;
+
+    HRESULT Reserved01() override { return com::E_NOTIMPL; }
+    HRESULT Reserved02() override { return com::E_NOTIMPL; }
+    HRESULT Reserved03() override { return com::E_NOTIMPL; }
+    HRESULT Reserved04() override { return com::E_NOTIMPL; }
+    HRESULT ExternalEvent(BSTR source, BSTR event, BSTR data, GUID* deviceGuid) override;
+    HRESULT Reserved06() override { return com::E_NOTIMPL; }
+    HRESULT Reserved07() override { return com::E_NOTIMPL; }
+    HRESULT Reserved08() override { return com::E_NOTIMPL; }
+    HRESULT Reserved09() override { return com::E_NOTIMPL; }
+    HRESULT Reserved10() override { return com::E_NOTIMPL; }
+    HRESULT Reserved11() override { return com::E_NOTIMPL; }
+    HRESULT Reserved12() override { return com::E_NOTIMPL; }
+    HRESULT Reserved13() override { return com::E_NOTIMPL; }
+    HRESULT Reserved14() override { return com::E_NOTIMPL; }
+    HRESULT Reserved15() override { return com::E_NOTIMPL; }
+    HRESULT Reserved16() override { return com::E_NOTIMPL; }
+    HRESULT Reserved17() override { return com::E_NOTIMPL; }
+    HRESULT Reserved18() override { return com::E_NOTIMPL; }
+    HRESULT Reserved19() override { return com::E_NOTIMPL; }
+    HRESULT Reserved20() override { return com::E_NOTIMPL; }
+    HRESULT CreateValueArray(IDispatch** array) override;
+    HRESULT GetHookThreadId(std::uint32_t* threadId) override;
+
+  private:
+    virtual ~THostEventSink() = default;
+
+    std::atomic<com::ULONG> FRefCount{1};
+    std::uint32_t FUiThread;
+    Callback FCallback;
+};
+
+} // namespace quill::host

@@ -1,0 +1,83 @@
+// Where the host's keystrokes come from: each byte a terminal (or a wedge scanner typing into it)
+// delivers, or each character of a script, becomes the key-down and key-up that type it on the US
+// English layout, entered into the platform's input path with keybd_event, with Shift (or Control
+// for a control code) pressed around it as the layout needs. The input path then delivers them to
+// the focus thread, the host's UI thread, where the plug-in's hook sees them.
+//
+// TypeByte may be called from any thread (the input path is thread-safe). Bytes the layout cannot
+// type (non-ASCII) are skipped and reported as false.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "platform/user/user_types.h"
+
+namespace quill::host {
+
+// Types one byte: DEL (127) as Backspace, LF as Enter. False when the layout cannot type it.
+bool TypeByte(unsigned char byte);
+
+// What ends the capture: Ctrl+C, or Escape twice in a row.
+class TQuitDetector {
+  public:
+    // True when `byte` completes a quit request; such bytes are not typed.
+    bool Feed(unsigned char byte);
+    // True when `byte` was held back as a possible first half of a quit request.
+    bool Holding() const { return FPendingEscape; }
+
+  private:
+    bool FPendingEscape = false;
+};
+
+// Raw mode of the terminal on standard input for the life of the object (no echo, no line
+// buffering, no signals, so Ctrl+C arrives as a byte); restored at destruction.
+class TRawTerminal {
+  public:
+    TRawTerminal();
+    ~TRawTerminal();
+    TRawTerminal(const TRawTerminal&) = delete;
+    TRawTerminal& operator=(const TRawTerminal&) = delete;
+    bool Active() const { return FActive; }
+
+  private:
+    bool FActive = false;
+    unsigned char FSaved[128] = {};
+};
+
+// Reads standard input on a thread of its own and types each byte as it arrives (real timing);
+// posts WM_QUIT-equivalent `quitMessage` to `uiThread` at Ctrl+C, Escape twice or end of input.
+class TTerminalReader {
+  public:
+    TTerminalReader(user::DWORD uiThread, user::UINT quitMessage);
+    ~TTerminalReader();
+    TTerminalReader(const TTerminalReader&) = delete;
+    TTerminalReader& operator=(const TTerminalReader&) = delete;
+
+  private:
+    void Run();
+
+    user::DWORD FUiThread;
+    user::UINT FQuitMessage;
+    int FWakePipe[2] = {-1, -1};
+    std::thread FThread;
+};
+
+// Types `text` on a thread of its own, one character every `intervalMs` milliseconds, then waits
+// `settleMs` (for time-outs to run out) and posts `quitMessage` to `uiThread`.
+class TScriptedKeys {
+  public:
+    TScriptedKeys(std::string text, unsigned intervalMs, unsigned settleMs, user::DWORD uiThread,
+                  user::UINT quitMessage);
+    ~TScriptedKeys();
+    TScriptedKeys(const TScriptedKeys&) = delete;
+    TScriptedKeys& operator=(const TScriptedKeys&) = delete;
+
+  private:
+    std::atomic<bool> FStop{false};
+    std::thread FThread;
+};
+
+} // namespace quill::host

@@ -1,0 +1,35 @@
+// The reference host's command line.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quill::host {
+
+struct TMemberCall {
+    std::string Name;
+    std::vector<std::string> Args;
+};
+
+struct THostOptions {
+    std::string PluginPath;
+    std::string SettingsFile;
+    // Device parameters given on the command line (name, value), in the order given.
+    std::vector<std::pair<std::string, std::string>> DeviceParams;
+    bool Dialog = false;
+    bool HasKeys = false;
+    std::string Keys;
+    unsigned IntervalMs = 20;
+    unsigned SettleMs = 1500;
+    std::vector<TMemberCall> Calls;
+    bool Capture = false;
+    bool Help = false;
+};
+
+// Parses argv; false with `error` set for an unknown option or a missing or malformed value.
+bool ParseOptions(int argc, char** argv, THostOptions& options, std::string& error);
+
+extern const char* const HelpText;
+
+} // namespace quill::host

@@ -1,0 +1,22 @@
+// TDllQuill: the keyboard-scanner driver, the concrete class of the library's one driver object.
+// It hands the scanner method set (method tables A and B, property table 1) to the scanner driver
+// base, with the scanner device manager as its device list and device item classes and the call
+// entry of the plug-in.
+//
+// Created once at load by the library's start-up and freed at unload; like the driver object it
+// is used on the thread of the host's calls. Construction points the keyboard hook procedure at
+// this object's device list (the hook has no context of its own); destruction withdraws it.
+#pragma once
+
+#include "plugin/scanner/base_dll_scanner.h"
+
+namespace quill::plugin {
+
+class TDllQuill : public TBaseDllScanner {
+  public:
+    TDllQuill();
+    ~TDllQuill() override;
+    std::string_view ClassName() const override { return "TDllQuill"; }
+};
+
+} // namespace quill::plugin
