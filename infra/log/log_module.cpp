@@ -58,11 +58,18 @@ void TLogModule::Write(std::string_view subject, std::string_view text, int inde
 
 namespace {
 
+// The module's log state: made at the first use, freed by LogShutdown. A plain pointer, so that
+// nothing of it is left to the static destructors, whose order against the module destructor
+// that shuts the log down is not fixed.
+TLogModule*& Instance() {
+    static TLogModule* instance = nullptr;
+    return instance;
+}
+
 TLogModule& ThisModule() {
-    // Never destroyed: the module destructor that shuts the log down runs after static
-    // destructors may already have run.
-    static TLogModule* instance =
-        new TLogModule(kernel::ModuleFileNameOf(reinterpret_cast<const void*>(&LogStartup)));
+    TLogModule*& instance = Instance();
+    if (!instance)
+        instance = new TLogModule(kernel::ModuleFileNameOf(reinterpret_cast<const void*>(&LogStartup)));
     return *instance;
 }
 
@@ -80,6 +87,8 @@ void LogShutdown() noexcept {
         ThisModule().Shutdown();
     } catch (...) {
     }
+    delete Instance();
+    Instance() = nullptr;
 }
 
 void LogWrite(std::string_view subject, std::string_view text, int indentDelta) noexcept {

@@ -5,7 +5,6 @@
 #include "plugin/driver/base_dll_obj.h"
 
 #include <optional>
-#include <unordered_map>
 
 namespace quill::plugin {
 
@@ -19,12 +18,21 @@ constexpr std::int32_t kMethod = 1;
 constexpr std::int32_t kPropertyGet = 2;
 constexpr std::int32_t kPropertyPut = 3;
 
-const std::string& Text(const char16_t* literal) {
-    // The few fixed messages of the dispatch, converted once each.
-    static thread_local std::unordered_map<const char16_t*, std::string> cache;
-    auto it = cache.find(literal);
-    if (it == cache.end()) it = cache.emplace(literal, kernel::WideToAnsi(literal)).first;
-    return it->second;
+// The fixed messages of the dispatch, converted once. A plain static (never a thread-local one):
+// thread-local objects of a plug-in would keep it loaded after the host unloads it.
+struct TDispatchTexts {
+    std::string TooFewParameters = kernel::WideToAnsi(u"Недостаточно параметров при вызове метода");
+    std::string NoName = kernel::WideToAnsi(u"Не указано имя метода");
+    std::string ReadOnly = kernel::WideToAnsi(u"Свойство [%s] доступно только для чтения");
+    std::string WrongCount = kernel::WideToAnsi(u"Неверное количество переданных параметров");
+    std::string Function = kernel::WideToAnsi(u"Функция [");
+    std::string Passed = kernel::WideToAnsi(u"Передано: ");
+    std::string Needed = kernel::WideToAnsi(u"Необходимо: ");
+};
+
+const TDispatchTexts& Texts() {
+    static const TDispatchTexts texts;
+    return texts;
 }
 
 // Resets the device's call context when the block is finished, also on failure.
@@ -107,6 +115,9 @@ void TBaseDllObj::DispatchBlock(TParams& block, rtl::TObject*& context, bool& st
     const std::string_view request = block.MethodName.View();
     if (request == "__FRee") {
         ReleaseEventSink();
+        // The list lets go of the host's sink too: after this request nothing of the library
+        // holds it.
+        Devices->EventSink = nullptr;
         Devices->ClearAll();
         stop = true;
         return;
@@ -128,7 +139,7 @@ void TBaseDllObj::DispatchBlock(TParams& block, rtl::TObject*& context, bool& st
     }
 
     if (block.Count() < 3)
-        infra::RaiseErrorText(Text(u"Недостаточно параметров при вызове метода"));
+        infra::RaiseErrorText(Texts().TooFewParameters);
     // The name and the kind are read in place when they are a text and an integer, the usual
     // case; anything else is converted from a copy.
     std::u16string converted;
@@ -139,7 +150,7 @@ void TBaseDllObj::DispatchBlock(TParams& block, rtl::TObject*& context, bool& st
         converted = rtl::VarToWide(block.Get(1));
         name = converted;
     }
-    if (name.empty()) infra::RaiseErrorText(Text(u"Не указано имя метода"));
+    if (name.empty()) infra::RaiseErrorText(Texts().NoName);
     const VARIANT& kindArgument = PeekArgument(block, 2);
     std::int32_t kind = kindArgument.vt == VT_I4 ? kindArgument.lVal : rtl::VarToInt(block.Get(2));
 
@@ -167,7 +178,7 @@ void TBaseDllObj::DispatchBlock(TParams& block, rtl::TObject*& context, bool& st
         if (kind == kMethod) infra::RaiseCodedError(infra::codes::MemberNotFound, {ansiName()});
         if (IsReadOnly(*property))
             infra::RaiseErrorText(
-                rtl::Format(Text(u"Свойство [%s] доступно только для чтения"), {ansiName()}));
+                rtl::Format(Texts().ReadOnly, {ansiName()}));
         OleVariant value = block.Get(3);
         property->Handler(context, true, value, AnsiNameRu(*property));
         FLastResult = true;
@@ -231,10 +242,10 @@ void TBaseDllObj::CallMethod(TParams& block, rtl::TObject* context, const Method
 
     try {
         if (passed != n) {
-            const std::string message = Text(u"Неверное количество переданных параметров") +
-                                        "\r\n" + Text(u"Функция [") + kernel::WideToAnsi(name) +
-                                        "]\r\n" + Text(u"Передано: ") + std::to_string(passed) +
-                                        "\r\n" + Text(u"Необходимо: ") + std::to_string(n);
+            const std::string message = Texts().WrongCount +
+                                        "\r\n" + Texts().Function + kernel::WideToAnsi(name) +
+                                        "]\r\n" + Texts().Passed + std::to_string(passed) +
+                                        "\r\n" + Texts().Needed + std::to_string(n);
             infra::RaiseErrorText(message);
         }
         std::vector<OleVariant> arguments;

@@ -63,8 +63,7 @@ TEST(TerminalHost, AScanAndTextTypedIntoTheTerminal) {
     if (std::system("tmux -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is not installed";
     TmuxSession tmux;
     ASSERT_TRUE(
-        tmux.Start(std::string("LSAN_OPTIONS=suppressions=" QUILL_TEST_SOURCE
-                               "/e2e/lsan.supp QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=C.UTF-8 ") +
+        tmux.Start(std::string("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=C.UTF-8 ") +
                    QUILL_HOST_PATH));
     ASSERT_TRUE(tmux.WaitFor("Quit: Ctrl+C")) << tmux.Pane();
 
@@ -92,8 +91,7 @@ TEST(TerminalHost, TheSettingsDialogSetsThePrefixBeforeCapture) {
     if (std::system("tmux -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is not installed";
     TmuxSession tmux;
     ASSERT_TRUE(tmux.Start(
-        std::string("LSAN_OPTIONS=suppressions=" QUILL_TEST_SOURCE
-                    "/e2e/lsan.supp QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=ru_RU.UTF-8 ") +
+        std::string("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=ru_RU.UTF-8 ") +
         QUILL_HOST_PATH + " --dialog"));
     ASSERT_TRUE(tmux.WaitFor("[Отмена]")) << tmux.Pane();
     // Field 2 is the prefix; 5 is OK.
