@@ -295,6 +295,82 @@ bool StoreElement(void* slot, VARTYPE elementType, VARIANT& decoded) {
     return true;
 }
 
+// Decodes the commonest cells of a variant table (empty, null, fixed-size numbers, texts) when
+// the whole record lies in the stream, reading through a local cursor. Anything else, and any
+// record that would fail, is left untouched (false) for ReadValueInto, which decodes it the same
+// way and raises what it must.
+inline bool ReadPlainCell(TMyMemoryStream& stream, VARIANT& out) {
+    const std::int32_t position = stream.Position;
+    if (position < 0) return false;
+    const std::int64_t left = static_cast<std::int64_t>(stream.Size) - position;
+    if (left < 4) return false;
+    const unsigned char* p = stream.Memory + position;
+    std::uint32_t type;
+    std::memcpy(&type, p, 4);
+    int size;
+    switch (type) {
+    case VT_EMPTY:
+    case VT_NULL:
+        out.vt = static_cast<VARTYPE>(type);
+        stream.Position = position + 4;
+        return true;
+    case VT_UI1:
+        size = 1;
+        break;
+    case VT_I2:
+    case VT_BOOL:
+    case VT_UI2:
+        size = 2;
+        break;
+    case VT_I4:
+    case VT_R4:
+    case VT_ERROR:
+    case VT_UI4:
+        size = 4;
+        break;
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_I8:
+        size = 8;
+        break;
+    case VT_BSTR: {
+        if (left < 8) return false;
+        std::uint32_t length;
+        std::memcpy(&length, p + 4, 4);
+        if (left - 8 < static_cast<std::int64_t>(length) * 2) return false;
+        BSTR text = SysAllocStringLen(nullptr, length);
+        if (!text) return false;
+        if (length) std::memcpy(text, p + 8, std::size_t{length} * 2);
+        out.vt = VT_BSTR;
+        out.bstrVal = text;
+        stream.Position = position + 8 + static_cast<std::int32_t>(length * 2);
+        return true;
+    }
+    default:
+        return false;
+    }
+    if (left < 4 + size) return false;
+    out.llVal = 0;
+    switch (size) {
+    case 1:
+        std::memcpy(&out.llVal, p + 4, 1);
+        break;
+    case 2:
+        std::memcpy(&out.llVal, p + 4, 2);
+        break;
+    case 4:
+        std::memcpy(&out.llVal, p + 4, 4);
+        break;
+    default:
+        std::memcpy(&out.llVal, p + 4, 8);
+        break;
+    }
+    out.vt = static_cast<VARTYPE>(type);
+    stream.Position = position + 4 + size;
+    return true;
+}
+
 void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT& out) {
     if (depth > MaxNesting) RaiseUnsupportedOnRead();
     const std::uint32_t element = type & ~static_cast<std::uint32_t>(VT_ARRAY);
@@ -348,7 +424,8 @@ void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT
         if (elementType == VT_VARIANT) {
             // Straight into the (zeroed, hence empty) element: a failure leaves it valid.
             ForEachElementOdometer(array.get(), [&](std::size_t offset) {
-                ReadValueInto(stream, *reinterpret_cast<VARIANT*>(data + offset * size), depth + 1);
+                VARIANT& cell = *reinterpret_cast<VARIANT*>(data + offset * size);
+                if (!ReadPlainCell(stream, cell)) ReadValueInto(stream, cell, depth + 1);
             });
         } else {
             ForEachElementOdometer(array.get(), [&](std::size_t offset) {
