@@ -112,10 +112,15 @@ struct TAnchor {
     double Cpu;
 };
 
-// Median wall-clock and CPU seconds of `work` over a few runs: the anchor of this run.
+// Median wall-clock and CPU seconds of `work` over at least seven runs and half a second: the
+// anchor of this run. A fast anchor gets many runs, so that one quiet or busy moment of a shared
+// machine does not decide it.
 template <class Work> TAnchor AnchorSeconds(Work&& work) {
     std::vector<double> walls, cpus;
-    for (int i = 0; i < 7; ++i) {
+    const auto begin = std::chrono::steady_clock::now();
+    for (int i = 0; i < 7 || (i < 2000 && std::chrono::steady_clock::now() - begin <
+                                             std::chrono::milliseconds(500));
+         ++i) {
         const auto start = std::chrono::steady_clock::now();
         const double cpu = CpuSeconds();
         work();
