@@ -101,6 +101,25 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
         RaiseSystemError("Cannot open", path, errno);
     }
     contents.clear();
+    // The file's size as a hint: read straight into a block of that size instead of growing the
+    // text chunk by chunk. A file that changes meanwhile is still read to its real end below.
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        contents.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t filled = 0;
+        while (filled < contents.size()) {
+            const ssize_t n = ::read(fd, contents.data() + filled, contents.size() - filled);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                const int error = errno;
+                ::close(fd);
+                RaiseSystemError("Cannot read", path, error);
+            }
+            if (n == 0) break;
+            filled += static_cast<std::size_t>(n);
+        }
+        contents.resize(filled);
+    }
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);

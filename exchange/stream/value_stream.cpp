@@ -271,6 +271,15 @@ void ReadValueInto(TMyMemoryStream& stream, VARIANT& out, int depth);
 // Converts a decoded element into the array slot `slot` of type `elementType`; `decoded` is
 // consumed. False when the value has no form of that type.
 bool StoreElement(void* slot, VARTYPE elementType, VARIANT& decoded) {
+    if (decoded.vt == elementType) {
+        // Already of the element type (the usual case): the payload moves over as it is.
+        if (elementType == VT_BSTR || elementType == VT_DISPATCH)
+            std::memcpy(slot, &decoded.byref, sizeof(void*));
+        else
+            std::memcpy(slot, &decoded.llVal, VarTypeSize(elementType));
+        decoded.vt = VT_EMPTY;
+        return true;
+    }
     OleVariant value = OleVariant::Adopt(decoded);
     OleVariant converted;
     if (value.vt == elementType) {
@@ -283,6 +292,82 @@ bool StoreElement(void* slot, VARTYPE elementType, VARIANT& decoded) {
         std::memcpy(slot, &raw.byref, sizeof(void*));
     else
         std::memcpy(slot, &raw.llVal, VarTypeSize(elementType));
+    return true;
+}
+
+// Decodes the commonest cells of a variant table (empty, null, fixed-size numbers, texts) when
+// the whole record lies in the stream, reading through a local cursor. Anything else, and any
+// record that would fail, is left untouched (false) for ReadValueInto, which decodes it the same
+// way and raises what it must.
+inline bool ReadPlainCell(TMyMemoryStream& stream, VARIANT& out) {
+    const std::int32_t position = stream.Position;
+    if (position < 0) return false;
+    const std::int64_t left = static_cast<std::int64_t>(stream.Size) - position;
+    if (left < 4) return false;
+    const unsigned char* p = stream.Memory + position;
+    std::uint32_t type;
+    std::memcpy(&type, p, 4);
+    int size;
+    switch (type) {
+    case VT_EMPTY:
+    case VT_NULL:
+        out.vt = static_cast<VARTYPE>(type);
+        stream.Position = position + 4;
+        return true;
+    case VT_UI1:
+        size = 1;
+        break;
+    case VT_I2:
+    case VT_BOOL:
+    case VT_UI2:
+        size = 2;
+        break;
+    case VT_I4:
+    case VT_R4:
+    case VT_ERROR:
+    case VT_UI4:
+        size = 4;
+        break;
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_I8:
+        size = 8;
+        break;
+    case VT_BSTR: {
+        if (left < 8) return false;
+        std::uint32_t length;
+        std::memcpy(&length, p + 4, 4);
+        if (left - 8 < static_cast<std::int64_t>(length) * 2) return false;
+        BSTR text = SysAllocStringLen(nullptr, length);
+        if (!text) return false;
+        if (length) std::memcpy(text, p + 8, std::size_t{length} * 2);
+        out.vt = VT_BSTR;
+        out.bstrVal = text;
+        stream.Position = position + 8 + static_cast<std::int32_t>(length * 2);
+        return true;
+    }
+    default:
+        return false;
+    }
+    if (left < 4 + size) return false;
+    out.llVal = 0;
+    switch (size) {
+    case 1:
+        std::memcpy(&out.llVal, p + 4, 1);
+        break;
+    case 2:
+        std::memcpy(&out.llVal, p + 4, 2);
+        break;
+    case 4:
+        std::memcpy(&out.llVal, p + 4, 4);
+        break;
+    default:
+        std::memcpy(&out.llVal, p + 4, 8);
+        break;
+    }
+    out.vt = static_cast<VARTYPE>(type);
+    stream.Position = position + 4 + size;
     return true;
 }
 
@@ -325,7 +410,8 @@ void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT
         if (beyond || total * ValueDataSize(elementType) != static_cast<std::int64_t>(byteCount))
             RaiseUnsupportedOnRead();
         stream.CheckReadable(byteCount);
-        array.reset(SafeArrayCreate(elementType, dims, shape.data()));
+        // The block below overwrites every element: no need to zero them first.
+        array.reset(SafeArrayCreateForOverwrite(elementType, dims, shape.data()));
         if (!array) throw std::bad_alloc();
         if (byteCount) stream.Read(array->pvData, static_cast<std::int32_t>(byteCount));
     } else {
@@ -338,7 +424,8 @@ void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT
         if (elementType == VT_VARIANT) {
             // Straight into the (zeroed, hence empty) element: a failure leaves it valid.
             ForEachElementOdometer(array.get(), [&](std::size_t offset) {
-                ReadValueInto(stream, *reinterpret_cast<VARIANT*>(data + offset * size), depth + 1);
+                VARIANT& cell = *reinterpret_cast<VARIANT*>(data + offset * size);
+                if (!ReadPlainCell(stream, cell)) ReadValueInto(stream, cell, depth + 1);
             });
         } else {
             ForEachElementOdometer(array.get(), [&](std::size_t offset) {
@@ -412,7 +499,21 @@ void ReadValueInto(TMyMemoryStream& stream, VARIANT& out, int depth) {
     if (type > VT_TYPEMASK || !IsWritableScalar(static_cast<VARTYPE>(type)))
         RaiseUnsupportedOnRead();
     out.llVal = 0;
-    stream.Read(&out.llVal, ValueDataSize(type));
+    // Reads of a constant size compile to single moves; this runs once per cell of a table.
+    switch (ValueDataSize(type)) {
+    case 1:
+        stream.Read(&out.llVal, 1);
+        break;
+    case 2:
+        stream.Read(&out.llVal, 2);
+        break;
+    case 4:
+        stream.Read(&out.llVal, 4);
+        break;
+    default:
+        stream.Read(&out.llVal, 8);
+        break;
+    }
     out.vt = static_cast<VARTYPE>(type);
 }
 

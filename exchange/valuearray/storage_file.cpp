@@ -1,9 +1,9 @@
 #include "exchange/valuearray/storage_file.h"
 
-#include "infra/root/crc32.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/exception.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <limits>
@@ -48,7 +48,18 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
 } // namespace
 
 std::uint32_t StorageChecksum(const void* data, std::size_t size) {
-    return infra::Crc32(0, data, static_cast<std::int64_t>(size));
+    // The header's CRC is the bare register (start 0, no final inversion); zlib's crc32 inverts
+    // on entry and on exit, so starting it from all ones and inverting its result gives the same
+    // value, computed several bytes at a time instead of one.
+    std::uint32_t crc = 0xFFFFFFFFu;
+    const auto* p = static_cast<const Bytef*>(data);
+    while (size > 0) {
+        const auto chunk = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
+        crc = static_cast<std::uint32_t>(crc32(crc, p, chunk));
+        p += chunk;
+        size -= chunk;
+    }
+    return ~crc;
 }
 
 double LocalDateTimeNow() {

@@ -172,6 +172,29 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds) 
     return array;
 }
 
+SAFEARRAY* SafeArrayCreateForOverwrite(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds) {
+    if (dims == 0 || dims > 0xFFFF || !bounds || !Supported(vt)) return nullptr;
+    SAFEARRAY* array = AllocateDescriptor(dims, vt);
+    if (!array) return nullptr;
+    for (UINT d = 0; d < dims; ++d) array->rgsabound[dims - 1 - d] = bounds[d];
+    std::size_t bytes = 0;
+    if (!DataBytes(array, bytes)) {
+        FreeDescriptor(array);
+        return nullptr;
+    }
+    if (bytes > 0) {
+        // Owning elements must start out empty: a failure before they are all written destroys
+        // the array, and destruction frees what each element holds.
+        const bool owning = array->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT);
+        array->pvData = owning ? std::calloc(1, bytes) : std::malloc(bytes);
+        if (!array->pvData) {
+            FreeDescriptor(array);
+            return nullptr;
+        }
+    }
+    return array;
+}
+
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lowerBound, ULONG elements) {
     SAFEARRAYBOUND bound{elements, lowerBound};
     return SafeArrayCreate(vt, 1, &bound);

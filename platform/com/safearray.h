@@ -43,6 +43,11 @@ constexpr USHORT FADF_VARIANT = 0x0800;
 // `bounds[0]` describes dimension 1. Returns nil for an unsupported type, zero dimensions or a size
 // that does not fit in memory.
 SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds);
+// As SafeArrayCreate, except that the data block of an array of plain numbers is left
+// uninitialised, for a caller that overwrites every element straight away (a decoder copying a
+// block of numbers in one piece) and would otherwise pay for zeroing it first. Elements that own
+// something (texts, interfaces, variants) are still zeroed, as destroying the array reads them.
+SAFEARRAY* SafeArrayCreateForOverwrite(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds);
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lowerBound, ULONG elements);
 HRESULT SafeArrayDestroy(SAFEARRAY* array);
 HRESULT SafeArrayCopy(const SAFEARRAY* source, SAFEARRAY** copy);

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <vector>
 #include <zlib.h>
 
 using namespace quill;
@@ -90,6 +91,24 @@ std::uint32_t U32(const std::string& s, std::size_t at) {
 
 TEST_F(StorageFile, TheChecksumOfAbcIsTheDocumentedValue) {
     EXPECT_EQ(StorageChecksum("abc", 3), 0xCA6598D0u);
+    EXPECT_EQ(StorageChecksum("", 0), 0u);
+}
+
+// The checksum is computed many bytes at a time; it must still be the bytewise register of the
+// format at every length and alignment, as files written before rely on it.
+TEST_F(StorageFile, TheChecksumIsTheBytewiseRegisterAtAnyLengthAndAlignment) {
+    std::mt19937 random(7);
+    std::vector<unsigned char> bytes(70000);
+    for (auto& b : bytes) b = static_cast<unsigned char>(random());
+    for (std::size_t start : {0u, 1u, 3u, 7u})
+        for (std::size_t length : {1u, 2u, 15u, 16u, 17u, 255u, 4096u, 65537u}) {
+            std::uint32_t crc = 0;
+            for (std::size_t i = start; i < start + length; ++i) {
+                crc ^= bytes[i];
+                for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+            }
+            EXPECT_EQ(StorageChecksum(bytes.data() + start, length), crc) << start << "+" << length;
+        }
 }
 
 TEST_F(StorageFile, HeaderBytesDescribeTheCompressedValueStream) {

@@ -360,3 +360,62 @@ TEST(MemoryStream, AReadPastTheEndDumpsTheContentIntoTheLogFolder) {
         unsetenv("QUILL_DATA_DIR");
     fs::remove_all(root);
 }
+
+// Cells of a variant array are decoded by a quick path for the common kinds; every record must
+// come out exactly as the general reader makes it alone, and a cut record must fail with the
+// general reader's message.
+TEST_F(ValueStream, ArrayCellsDecodeAsTheSameRecordsAlone) {
+    std::vector<Bytes> records = {
+        Le32({VT_EMPTY}),
+        Le32({VT_NULL}),
+        Encode(OleVariant::FromByte(0xFE)),
+        Encode(OleVariant::FromShort(-3)),
+        Encode(OleVariant(true)),
+        Encode(Scalar(VT_UI2, 0xBEEF)),
+        Encode(OleVariant(-123456)),
+        Encode(Scalar(VT_R4, 0x40490FDB)),
+        Encode(OleVariant::Error(DISP_E_PARAMNOTFOUND)),
+        Encode(Scalar(VT_UI4, 0xFFFFFFF0u)),
+        Encode(OleVariant(2.75)),
+        Encode(OleVariant::FromCurrency(-123456789)),
+        Encode(OleVariant::FromDate(45000.5)),
+        Encode(OleVariant(static_cast<LONGLONG>(-9000000000LL))),
+        Encode(OleVariant(u"")),
+        Encode(OleVariant(std::u16string_view(u"a\0b", 3))),
+        Le32({VT_I1}),                                            // old signed byte, no data
+        Concat({Le32({256, 2}), Bytes{'o', 'k'}}),                // eight-bit text
+        Concat({Le32({VT_BYREF}), Encode(OleVariant(7))}),        // by-reference variant
+        Le32({VT_BYREF | VT_I4, 9}),                              // by-reference flag on a type
+    };
+    Bytes stream = Le32({0x200C, 1, 0, static_cast<std::uint32_t>(records.size() - 1)});
+    for (const Bytes& r : records) stream = Concat({stream, r});
+    std::int32_t end = 0;
+    const OleVariant array = Decode(stream, &end);
+    EXPECT_EQ(end, static_cast<std::int32_t>(stream.size()));
+    ASSERT_EQ(array.vt, VT_ARRAY | VT_VARIANT);
+    ASSERT_EQ(SafeArrayElementCount(array.parray), records.size());
+    const auto* cells = static_cast<const VARIANT*>(array.parray->pvData);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const OleVariant alone = Decode(records[i]);
+        EXPECT_TRUE(SameScalar(cells[i], alone)) << i;
+        EXPECT_EQ(std::memcmp(&cells[i], &alone, 8), 0) << i; // tag and reserved words
+    }
+
+    auto readError = [](const Bytes& bytes) -> std::u16string {
+        try {
+            Decode(bytes);
+        } catch (const rtl::Exception& e) {
+            return kernel::AnsiToWide(e.Message());
+        }
+        return u"accepted";
+    };
+    const Bytes head = Le32({0x200C, 1, 0, 0});
+    EXPECT_EQ(readError(Concat({head, Le32({VT_BSTR, 5}), Bytes{'a', 0, 'b', 0}})),
+              u"Ошибка чтения потока. Pos=24 Size=28 Count=10");
+    EXPECT_EQ(readError(Concat({head, Le32({VT_BSTR})})),
+              u"Ошибка чтения потока. Pos=20 Size=20 Count=4");
+    EXPECT_EQ(readError(Concat({head, Le32({VT_R8, 1})})),
+              u"Ошибка чтения потока. Pos=20 Size=24 Count=8");
+    EXPECT_EQ(readError(Concat({head, Bytes{1, 0}})),
+              u"Ошибка чтения потока. Pos=16 Size=18 Count=4");
+}
