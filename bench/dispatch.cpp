@@ -8,6 +8,7 @@
 // it. The call by name reuses one parameter block per benchmark, as a host that repeats a call
 // does, and carries a host task object naming the device. The summary gives ns per call and the
 // ratio (by name / direct) for every size.
+#include "summary_reporter.h"
 #include "plugin/control/call_entry.h"
 #include "plugin/driver/base_dll_obj.h"
 #include "platform/kernel/codepage.h"
@@ -166,27 +167,12 @@ BENCHMARK(BM_MethodDirect)->Apply(Sizes);
 BENCHMARK(BM_PropertyByName)->Apply(Sizes);
 BENCHMARK(BM_PropertyDirect)->Apply(Sizes);
 
-// Keeps the processor time per iteration (steadier than wall time on a shared machine) of every
-// run.
-class TSummaryReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-            if (single || (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median"))
-                Seconds[run.run_name.str()] =
-                    run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Seconds;
-};
 
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    TSummaryReporter reporter;
+    quill::bench::TSummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto& s = reporter.Seconds;
     for (const char* kind : {"Method", "Property"})

@@ -4,7 +4,7 @@
 // arrived once with its data and every ordinary key reached the application once. Reports keys per
 // second of CPU time and the cost per key against the passing hook (the anchor) of the same run.
 #include "keyboard_hook_anchor.h"
-#include "ratio_reporter.h"
+#include "summary_reporter.h"
 #include "tests/e2e/plugin_harness.h"
 
 #include <benchmark/benchmark.h>
@@ -64,7 +64,9 @@ BENCHMARK(Anchor);
 BENCHMARK(EndToEnd)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    auto& r = quill::bench::RunWithRatios(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    quill::bench::TSummaryReporter r;
+    benchmark::RunSpecifiedBenchmarks(&r);
     const double anchor = r.Ns("Anchor");
     const double round =
         r.Ns("EndToEnd/real_time") > 0 ? r.Ns("EndToEnd/real_time") : r.Ns("EndToEnd");

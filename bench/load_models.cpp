@@ -2,6 +2,7 @@
 // libxml2's own parse of the same text (the anchor) in the same run. The summary gives each time
 // as a multiple of the anchor and the growth from 1,000 to 10,000 models. Building the list
 // before a load and freeing it afterwards are not timed.
+#include "summary_reporter.h"
 #include "exchange/collections/model_list.h"
 #include "platform/kernel/codepage.h"
 #include "quill/host.h"
@@ -94,26 +95,12 @@ void BM_CreateModelList(benchmark::State& state) {
 }
 BENCHMARK(BM_CreateModelList)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
-class TSummaryReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            // A single run, or the median of repeated runs.
-            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-            if (single || (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median"))
-                Seconds[run.run_name.str()] =
-                    run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Seconds;
-};
 
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    TSummaryReporter reporter;
+    quill::bench::TSummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto& s = reporter.Seconds;
     auto time = [&](const std::string& name, int n) {

@@ -1,6 +1,7 @@
 // ReplaceAll (skip-table search) over a 10 MB settings-like text, against a plain std::string
 // find-and-replace loop on the same text in the same run. The summary line gives both times and
 // their ratio (ReplaceAll / plain loop).
+#include "summary_reporter.h"
 #include "exchange/xml/text_utils.h"
 #include "platform/kernel/codepage.h"
 
@@ -86,28 +87,12 @@ void BM_PlainFindReplace(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainFindReplace)->Unit(benchmark::kMillisecond);
 
-// Keeps the processor time per iteration (steadier than wall time on a shared machine) of every run
-// for the summary.
-class TSummaryReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            // A single run, or the median of repeated runs.
-            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-            if (single || (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median"))
-                Seconds[run.run_name.str()] =
-                    run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Seconds;
-};
 
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    TSummaryReporter reporter;
+    quill::bench::TSummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto& s = reporter.Seconds;
     if (s.count("BM_ReplaceAll") && s.count("BM_PlainFindReplace")) {
