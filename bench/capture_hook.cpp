@@ -13,7 +13,7 @@ namespace {
 using namespace quill;
 
 class TSilentSink final : public IEventSupport2 {
-public:
+  public:
     int Scans = 0;
     HRESULT QueryInterface(com::REFIID iid, void** object) override {
         if (iid == IUnknown::Guid || iid == IEventSupport::Guid || iid == IEventSupport2::Guid) {
@@ -25,19 +25,24 @@ public:
     }
     com::ULONG AddRef() override { return 1; }
     com::ULONG Release() override { return 1; }
-#define QUILL_UNUSED_SLOT(n) \
-    HRESULT Reserved##n() override { return com::E_NOTIMPL; }
-    QUILL_UNUSED_SLOT(01) QUILL_UNUSED_SLOT(02) QUILL_UNUSED_SLOT(03) QUILL_UNUSED_SLOT(04)
-    QUILL_UNUSED_SLOT(06) QUILL_UNUSED_SLOT(07) QUILL_UNUSED_SLOT(08) QUILL_UNUSED_SLOT(09)
-    QUILL_UNUSED_SLOT(10) QUILL_UNUSED_SLOT(11) QUILL_UNUSED_SLOT(12) QUILL_UNUSED_SLOT(13)
-    QUILL_UNUSED_SLOT(14) QUILL_UNUSED_SLOT(15) QUILL_UNUSED_SLOT(16) QUILL_UNUSED_SLOT(17)
-    QUILL_UNUSED_SLOT(18) QUILL_UNUSED_SLOT(19) QUILL_UNUSED_SLOT(20)
+#define QUILL_UNUSED_SLOT(n)                                                                       \
+    HRESULT Reserved##n() override {                                                               \
+        return com::E_NOTIMPL;                                                                     \
+    }
+    QUILL_UNUSED_SLOT(01)
+    QUILL_UNUSED_SLOT(02) QUILL_UNUSED_SLOT(03) QUILL_UNUSED_SLOT(04) QUILL_UNUSED_SLOT(06)
+        QUILL_UNUSED_SLOT(07) QUILL_UNUSED_SLOT(08) QUILL_UNUSED_SLOT(09) QUILL_UNUSED_SLOT(10)
+            QUILL_UNUSED_SLOT(11) QUILL_UNUSED_SLOT(12) QUILL_UNUSED_SLOT(13) QUILL_UNUSED_SLOT(14)
+                QUILL_UNUSED_SLOT(15) QUILL_UNUSED_SLOT(16) QUILL_UNUSED_SLOT(17)
+                    QUILL_UNUSED_SLOT(18) QUILL_UNUSED_SLOT(19) QUILL_UNUSED_SLOT(20)
 #undef QUILL_UNUSED_SLOT
-    HRESULT ExternalEvent(BSTR, BSTR, BSTR, GUID*) override {
+                        HRESULT ExternalEvent(BSTR, BSTR, BSTR, GUID*) override {
         ++Scans;
         return com::S_OK;
     }
-    HRESULT CreateValueArray(IDispatch**) override { return com::E_NOTIMPL; }
+    HRESULT CreateValueArray(IDispatch**) override {
+        return com::E_NOTIMPL;
+    }
     HRESULT GetHookThreadId(std::uint32_t* thread) override {
         *thread = user::GetCurrentThreadId();
         return com::S_OK;
@@ -45,15 +50,19 @@ public:
 };
 
 capture::TManagerQuillList* gList = nullptr;
-capture::TManagerQuillList* CurrentList() { return gList; }
+capture::TManagerQuillList* CurrentList() {
+    return gList;
+}
 
 // A scanner list with `devices` switched-on devices at their defaults, its hook on this thread.
 struct TCaptureSetup {
-    explicit TCaptureSetup(int devices, const char* prefix = nullptr, const char* suffix = nullptr) {
+    explicit TCaptureSetup(int devices, const char* prefix = nullptr,
+                           const char* suffix = nullptr) {
         user::MSG msg{};
         user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_NOREMOVE);
         previousFocus = user::SetFocusThread(user::GetCurrentThreadId());
-        list = std::make_unique<capture::TManagerQuillList>(rtl::ItemClassOf<capture::TManagerQuill>);
+        list =
+            std::make_unique<capture::TManagerQuillList>(rtl::ItemClassOf<capture::TManagerQuill>);
         list->EventSink = com::ComPtr<IEventSupport2>(&sink);
         gList = list.get();
         capture::SetScannerListAccessor(&CurrentList);
@@ -99,7 +108,9 @@ void ScanKey(benchmark::State& state) {
     state.counters["scans"] = setup.sink.Scans;
 }
 
-void Anchor(benchmark::State& state) { bench::KeyboardHookAnchor(state); }
+void Anchor(benchmark::State& state) {
+    bench::KeyboardHookAnchor(state);
+}
 
 } // namespace
 
@@ -119,10 +130,11 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 3; ++i) {
             const double total = r.Ns(std::string(kind) + "/" + std::to_string(devices[i]));
             cost[i] = total - anchor;
-            std::printf("  %-11s %2d devices: %8.0f ns per key (%.2fx the anchor), hook %7.0f ns\n", kind,
-                        devices[i], total, total / anchor, cost[i]);
+            std::printf("  %-11s %2d devices: %8.0f ns per key (%.2fx the anchor), hook %7.0f ns\n",
+                        kind, devices[i], total, total / anchor, cost[i]);
         }
-        std::printf("  %-11s growth 64 vs 8 devices: %.2fx (goal at most 9); 8 devices: %.2f us (goal at most 1.25)\n",
+        std::printf("  %-11s growth 64 vs 8 devices: %.2fx (goal at most 9); 8 devices: %.2f us "
+                    "(goal at most 1.25)\n",
                     kind, cost[2] / cost[1], cost[1] / 1000.0);
     }
     return 0;

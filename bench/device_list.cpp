@@ -106,7 +106,6 @@ void BM_GetDeviceSettings(benchmark::State& state) {
 }
 BENCHMARK(BM_GetDeviceSettings)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
-
 } // namespace
 
 int main(int argc, char** argv) {

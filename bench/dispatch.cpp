@@ -167,7 +167,6 @@ BENCHMARK(BM_MethodDirect)->Apply(Sizes);
 BENCHMARK(BM_PropertyByName)->Apply(Sizes);
 BENCHMARK(BM_PropertyDirect)->Apply(Sizes);
 
-
 } // namespace
 
 int main(int argc, char** argv) {

@@ -95,7 +95,6 @@ void BM_CreateModelList(benchmark::State& state) {
 }
 BENCHMARK(BM_CreateModelList)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
-
 } // namespace
 
 int main(int argc, char** argv) {

@@ -87,7 +87,6 @@ void BM_PlainFindReplace(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainFindReplace)->Unit(benchmark::kMillisecond);
 
-
 } // namespace
 
 int main(int argc, char** argv) {

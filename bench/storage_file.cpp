@@ -119,7 +119,7 @@ template <class Work> TAnchor AnchorSeconds(Work&& work) {
     std::vector<double> walls, cpus;
     const auto begin = std::chrono::steady_clock::now();
     for (int i = 0; i < 7 || (i < 2000 && std::chrono::steady_clock::now() - begin <
-                                             std::chrono::milliseconds(500));
+                                              std::chrono::milliseconds(500));
          ++i) {
         const auto start = std::chrono::steady_clock::now();
         const double cpu = CpuSeconds();
@@ -243,7 +243,8 @@ void BM_ReplaceFileOnly(benchmark::State& state) {
     const std::string image =
         BuildStorageImage(stream.Memory, static_cast<std::size_t>(stream.Size), 0);
     const TLoopStart start;
-    for (auto _ : state) ReplaceFileContents(FilePath(), {{image.data(), image.size()}});
+    for (auto _ : state)
+        ReplaceFileContents(FilePath(), {{image.data(), image.size()}});
     ReportAgainst(state, anchor, start);
     state.counters["file_bytes"] = static_cast<double>(image.size());
 }

@@ -12,7 +12,7 @@
 namespace quill::bench {
 
 class TSummaryReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             // A single run, or the median of repeated runs.

@@ -3,7 +3,9 @@
 namespace quill::capture {
 
 namespace {
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 } // namespace
 
 std::string DecodeEscapes(std::string_view text) {

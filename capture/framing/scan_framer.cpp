@@ -1,6 +1,5 @@
 #include "capture/framing/scan_framer.h"
 
-
 #include <algorithm>
 
 namespace quill::capture {
@@ -18,13 +17,13 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
 
 // Resets a flag when the scope ends, also by an exception.
 class FlagScope {
-public:
+  public:
     FlagScope(bool& flag, bool during) : FFlag(flag), FAfter(!during) { FFlag = during; }
     ~FlagScope() { FFlag = FAfter; }
     FlagScope(const FlagScope&) = delete;
     FlagScope& operator=(const FlagScope&) = delete;
 
-private:
+  private:
     bool& FFlag;
     bool FAfter;
 };
@@ -141,7 +140,8 @@ void TScanFramer::ReplayHeldKeys() {
     FlagScope replaying(FCapturing, false);
     std::vector<HeldKey> keys;
     keys.reserve(FHeldKeys.size());
-    for (const std::string& line : FHeldKeys) keys.push_back(ParseHeldKeyLine(line));
+    for (const std::string& line : FHeldKeys)
+        keys.push_back(ParseHeldKeyLine(line));
     Reset();
     FOutput.ReplayKeys(keys);
 }

@@ -25,7 +25,7 @@ namespace quill::capture {
 
 // One device as the framer reads it.
 class IFramingDevice {
-public:
+  public:
     virtual bool IsSwitchedOn() const = 0;
     // The "HookTimeOut" parameter in milliseconds; may throw when it is no integer.
     virtual std::int32_t HookTimeOut() const = 0;
@@ -37,21 +37,21 @@ public:
     virtual bool UseInterCharInterval() const = 0;
     virtual std::uint8_t MinDataLen() const = 0;
 
-protected:
+  protected:
     ~IFramingDevice() = default;
 };
 
 class IFramingDevices {
-public:
+  public:
     virtual int DeviceCount() const = 0;
     virtual const IFramingDevice& DeviceAt(int index) const = 0;
 
-protected:
+  protected:
     ~IFramingDevices() = default;
 };
 
 class IFramingOutput {
-public:
+  public:
     virtual void StopTimer() = 0;
     // Starts the time-out timer; an interval of 0 or less starts nothing.
     virtual void StartTimer(std::int32_t intervalMs) = 0;
@@ -62,7 +62,7 @@ public:
     // Types the held keys again, in order, each with the modifiers it had.
     virtual void ReplayKeys(const std::vector<HeldKey>& keys) = 0;
 
-protected:
+  protected:
     ~IFramingOutput() = default;
 };
 
@@ -79,7 +79,7 @@ struct KeyDown {
 enum class KeyDecision { Pass, Hold };
 
 class TScanFramer {
-public:
+  public:
     TScanFramer(const IFramingDevices& devices, IFramingOutput& output);
 
     bool Capturing() const { return FCapturing; }
@@ -98,7 +98,7 @@ public:
     const std::vector<std::string>& HeldLines() const { return FHeldKeys; }
     void Reset();
 
-private:
+  private:
     // The body of OnTimeout; false when the framer was destroyed during an event call.
     bool DeliverOrReplay();
     void ReplayHeldKeys();

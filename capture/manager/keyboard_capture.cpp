@@ -81,14 +81,16 @@ void TManagerQuillList::ReplayKeys(const std::vector<HeldKey>& keys) {
         bool HeldKey::*Flag;
         user::BYTE Key;
     };
-    static constexpr Modifier kModifiers[] = {
-        {&HeldKey::Shift, user::VK_SHIFT}, {&HeldKey::Control, user::VK_CONTROL}, {&HeldKey::Alt, user::VK_MENU}};
+    static constexpr Modifier kModifiers[] = {{&HeldKey::Shift, user::VK_SHIFT},
+                                              {&HeldKey::Control, user::VK_CONTROL},
+                                              {&HeldKey::Alt, user::VK_MENU}};
     auto type = [](user::BYTE key, bool up) {
         user::keybd_event(key, 0, up ? user::KEYEVENTF_KEYUP : 0, ReplayMarker);
     };
     for (const HeldKey& held : keys) {
         bool wasDown[3];
-        for (int m = 0; m < 3; ++m) wasDown[m] = (user::GetKeyState(kModifiers[m].Key) & 0x80) != 0;
+        for (int m = 0; m < 3; ++m)
+            wasDown[m] = (user::GetKeyState(kModifiers[m].Key) & 0x80) != 0;
         for (const auto& m : kModifiers)
             if (held.*m.Flag) type(m.Key, false);
         type(static_cast<user::BYTE>(held.Key & 0xFF), false);

@@ -27,8 +27,12 @@ const std::string& TManagerQuill::DecodedText(TKeyParam<std::string>& param,
     return param.Decoded;
 }
 
-const std::string& TManagerQuill::Prefix() const { return DecodedText(FPref, "HookPref"); }
-const std::string& TManagerQuill::Suffix() const { return DecodedText(FPost, "HookPost"); }
+const std::string& TManagerQuill::Prefix() const {
+    return DecodedText(FPref, "HookPref");
+}
+const std::string& TManagerQuill::Suffix() const {
+    return DecodedText(FPost, "HookPost");
+}
 
 std::int32_t TManagerQuill::HookTimeOut() const {
     if (!FTimeOut.Row) FTimeOut.Row = FindParam("HookTimeOut");

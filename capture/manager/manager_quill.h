@@ -20,7 +20,7 @@ namespace quill::capture {
 class TManagerQuillList;
 
 class TManagerQuill : public registry::TDeviceItem, public IFramingDevice {
-public:
+  public:
     explicit TManagerQuill(rtl::TCollection* list);
     std::string_view ClassName() const override { return "TManagerQuill"; }
 
@@ -43,7 +43,7 @@ public:
     bool FUseInterCharInterval = false;
     std::uint8_t FMinDataLen = 0;
 
-private:
+  private:
     // A parameter read at every key: its row, found once (rows are never removed from a device),
     // and what its stored text last decoded to, redone only when the text changes.
     template <class T> struct TKeyParam {

@@ -31,9 +31,14 @@ const registry::TParamDefRow kScannerRows[] = {
 
 // The driver's texts for its result codes 0 to 7.
 constexpr const char16_t* kErrorTexts[] = {
-    u"Операция выполнена успешно", u"Порт недоступен", u"Нет связи",
-    u"Устройство не обнаружено", u"Неверный тип параметра", u"Недопустимое значение параметра",
-    u"Ошибка в данных", u"Внутренняя ошибка",
+    u"Операция выполнена успешно",
+    u"Порт недоступен",
+    u"Нет связи",
+    u"Устройство не обнаружено",
+    u"Неверный тип параметра",
+    u"Недопустимое значение параметра",
+    u"Ошибка в данных",
+    u"Внутренняя ошибка",
 };
 
 registry::TDriverInfo ScannerDriverInfo() {
@@ -56,15 +61,21 @@ ScannerListAccessor gAccessor = nullptr;
 
 } // namespace
 
-void SetScannerListAccessor(ScannerListAccessor accessor) { gAccessor = accessor; }
-TManagerQuillList* ScannerList() { return gAccessor ? gAccessor() : nullptr; }
-user::HKL ConversionLayout() { return gLayout; }
+void SetScannerListAccessor(ScannerListAccessor accessor) {
+    gAccessor = accessor;
+}
+TManagerQuillList* ScannerList() {
+    return gAccessor ? gAccessor() : nullptr;
+}
+user::HKL ConversionLayout() {
+    return gLayout;
+}
 
 TManagerQuillList::TManagerQuillList(rtl::TCollectionItemClass itemClass)
     : registry::TDevicesList(itemClass), FFramer(*this, *this) {
     const registry::TDriverInfo info = ScannerDriverInfo();
-    ModelList().RegisterBaseModel(ScannerModelGuid, u"Сканер штрихкодов клавиатурный", 1, 1, 1, 1, 0,
-                                  u"", u"СканерКлавиатурный", u"Сканер",
+    ModelList().RegisterBaseModel(ScannerModelGuid, u"Сканер штрихкодов клавиатурный", 1, 1, 1, 1,
+                                  0, u"", u"СканерКлавиатурный", u"Сканер",
                                   u"Сканер штрихкодов / считыватель карт", &info);
     SetParamDefault(kernel::WideToAnsi(u"Неразделяемое"), OleVariant(u"1"), false);
     RegisterParams(kScannerRows);
@@ -78,7 +89,8 @@ TManagerQuillList::TManagerQuillList(rtl::TCollectionItemClass itemClass)
     (void)registered;
     FTimerWindow = user::CreateWindowExA(0, kTimerClass, "", 0, nullptr, nullptr);
     if (FTimerWindow)
-        user::SetWindowLongPtrA(FTimerWindow, user::GWLP_USERDATA, reinterpret_cast<user::LONG_PTR>(this));
+        user::SetWindowLongPtrA(FTimerWindow, user::GWLP_USERDATA,
+                                reinterpret_cast<user::LONG_PTR>(this));
     gLayout = user::LoadKeyboardLayoutA("00000409", user::KLF_ACTIVATE);
     FFramer.SetCapturing(false);
 }
@@ -112,9 +124,10 @@ std::string TManagerQuillList::GetErrorText(std::int32_t code) const {
 // ---- the timer ----
 
 user::LRESULT TManagerQuillList::TimerWindowProc(user::HWND hwnd, user::UINT message,
-                                                user::WPARAM wParam, user::LPARAM lParam) {
+                                                 user::WPARAM wParam, user::LPARAM lParam) {
     if (message == user::WM_TIMER && wParam == kTimerId) {
-        auto* list = reinterpret_cast<TManagerQuillList*>(user::GetWindowLongPtrA(hwnd, user::GWLP_USERDATA));
+        auto* list = reinterpret_cast<TManagerQuillList*>(
+            user::GetWindowLongPtrA(hwnd, user::GWLP_USERDATA));
         if (list) {
             try {
                 list->OnTimeout();
@@ -135,9 +148,12 @@ void TManagerQuillList::StopTimer() {
 void TManagerQuillList::StartTimer(std::int32_t intervalMs) {
     StopTimer();
     if (intervalMs <= 0 || !FTimerWindow) return;
-    FTimerRunning = user::SetTimer(FTimerWindow, kTimerId, static_cast<user::UINT>(intervalMs), nullptr) != 0;
+    FTimerRunning =
+        user::SetTimer(FTimerWindow, kTimerId, static_cast<user::UINT>(intervalMs), nullptr) != 0;
 }
 
-void TManagerQuillList::OnTimeout() { FFramer.OnTimeout(); }
+void TManagerQuillList::OnTimeout() {
+    FFramer.OnTimeout();
+}
 
 } // namespace quill::capture

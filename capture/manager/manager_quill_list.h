@@ -36,7 +36,7 @@ constexpr user::ULONG_PTR ReplayMarker = 0x51554C4C; // "QULL"
 class TManagerQuillList : public registry::TDevicesList,
                           private IFramingDevices,
                           private IFramingOutput {
-public:
+  public:
     explicit TManagerQuillList(rtl::TCollectionItemClass itemClass);
     ~TManagerQuillList() override;
     std::string_view ClassName() const override { return "TManagerQuillList"; }
@@ -60,7 +60,7 @@ public:
     bool TimerRunning() const { return FTimerRunning; }
     TManagerQuill* Scanner(int index) const { return static_cast<TManagerQuill*>(GetItem(index)); }
 
-private:
+  private:
     // IFramingDevices
     int DeviceCount() const override { return Count(); }
     const IFramingDevice& DeviceAt(int index) const override { return *Scanner(index); }

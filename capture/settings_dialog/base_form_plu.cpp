@@ -33,9 +33,15 @@ void PaintControls(ui::TControl& parent, ui::TColor body, ui::TColor font) {
 } // namespace
 
 // The colours live with the device list, which reads them from the host's settings.
-ui::TColor ColorForm() { return registry::DialogColours().ColorForm; }
-ui::TColor ColorBody() { return registry::DialogColours().ColorBody; }
-ui::TColor ColorFont() { return registry::DialogColours().ColorFont; }
+ui::TColor ColorForm() {
+    return registry::DialogColours().ColorForm;
+}
+ui::TColor ColorBody() {
+    return registry::DialogColours().ColorBody;
+}
+ui::TColor ColorFont() {
+    return registry::DialogColours().ColorFont;
+}
 
 void SetColorForm(ui::TColor color) {
     auto colours = registry::DialogColours();

@@ -30,8 +30,10 @@ std::string ByteArrayToText(const VARIANT& value) {
     const VARIANT* v = &value;
     if (v->vt == (VT_BYREF | VT_VARIANT)) v = v->pvarVal;
     SAFEARRAY* array = nullptr;
-    if (v->vt == (VT_ARRAY | VT_UI1)) array = v->parray;
-    else if (v->vt == (VT_BYREF | VT_ARRAY | VT_UI1)) array = *v->pparray;
+    if (v->vt == (VT_ARRAY | VT_UI1))
+        array = v->parray;
+    else if (v->vt == (VT_BYREF | VT_ARRAY | VT_UI1))
+        array = *v->pparray;
     if (!array || SafeArrayGetDim(array) != 1 || array->cbElements != 1) return {};
     LONG lower = 0, upper = 0;
     SafeArrayGetLBound(array, 1, &lower);

@@ -6,7 +6,11 @@ namespace {
 IPluginControl* gHolder = nullptr;
 }
 
-IPluginControl* PluginControlHolder() { return gHolder; }
-void SetPluginControlHolder(IPluginControl* control) { gHolder = control; }
+IPluginControl* PluginControlHolder() {
+    return gHolder;
+}
+void SetPluginControlHolder(IPluginControl* control) {
+    gHolder = control;
+}
 
 } // namespace quill::exchange

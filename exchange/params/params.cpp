@@ -36,7 +36,8 @@ static_assert(sizeof(TParams) == (kWide ? 120 : 72));
 namespace {
 
 const std::string& CapacityMessage() {
-    static const std::string text = kernel::WideToAnsi(u"TParams - превышена емкость хранилища данных.");
+    static const std::string text =
+        kernel::WideToAnsi(u"TParams - превышена емкость хранилища данных.");
     return text;
 }
 
@@ -96,7 +97,8 @@ void TParams::CheckIndex(std::int32_t index, const char* operation) const {
         kernel::WideToAnsi(u"Неверный индекс (Set) Index=%d Count=%d");
     const auto count = static_cast<long long>(Count());
     if (index < 0 || index >= count) {
-        const std::string& pattern = std::string_view(operation) == "Get" ? getTemplate : setTemplate;
+        const std::string& pattern =
+            std::string_view(operation) == "Get" ? getTemplate : setTemplate;
         infra::RaiseErrorText(rtl::Format(pattern, {index, count}));
     }
 }
@@ -125,8 +127,12 @@ void TParams::Set(std::int32_t index, const VARIANT& value) {
     }
     if (!(slot.vt & VT_BYREF)) return; // a by-value argument of the caller is left alone
     switch (slot.vt & ~VT_BYREF) {
-    case VT_I4: *slot.plVal = rtl::VarToInt(value); break;
-    case VT_R8: *slot.pdblVal = rtl::VarToDouble(value); break;
+    case VT_I4:
+        *slot.plVal = rtl::VarToInt(value);
+        break;
+    case VT_R8:
+        *slot.pdblVal = rtl::VarToDouble(value);
+        break;
     case VT_BSTR: {
         BSTR text = BStrFromText(rtl::VarToWide(value));
         SysFreeString(*slot.pbstrVal);
@@ -139,14 +145,14 @@ void TParams::Set(std::int32_t index, const VARIANT& value) {
         *slot.pvarVal = copy.Detach();
         break;
     }
-    default: infra::RaiseCodedError(infra::codes::FreeText, {UnsupportedTypeMessage()});
+    default:
+        infra::RaiseCodedError(infra::codes::FreeText, {UnsupportedTypeMessage()});
     }
 }
 
 void TParams::Add(const VARIANT& value) {
     if (!Block) AllocateStorage();
-    if (!OwnsStorage)
-        throw rtl::Exception("TParams.Add on a view of the caller's arguments");
+    if (!OwnsStorage) throw rtl::Exception("TParams.Add on a view of the caller's arguments");
     if (Block->cArgs >= Capacity) throw rtl::Exception(CapacityMessage());
     OleVariant copy(value);
     Block->rgvarg[Block->cArgs] = copy.Detach();
@@ -156,7 +162,8 @@ void TParams::Add(const VARIANT& value) {
 void TParams::Cut(std::uint32_t count) {
     if (!Block || count >= Block->cArgs) return;
     if (!OwnsStorage) throw rtl::Exception("TParams.Cut on a view of the caller's arguments");
-    for (std::uint32_t i = count; i < Block->cArgs; ++i) VariantClear(&Block->rgvarg[i]);
+    for (std::uint32_t i = count; i < Block->cArgs; ++i)
+        VariantClear(&Block->rgvarg[i]);
     Block->cArgs = count;
 }
 
@@ -168,7 +175,8 @@ void TParams::Clear() {
     ErrorCode = 0;
     if (Block) {
         if (OwnsStorage) {
-            for (std::uint32_t i = 0; i < Block->cArgs; ++i) VariantClear(&Block->rgvarg[i]);
+            for (std::uint32_t i = 0; i < Block->cArgs; ++i)
+                VariantClear(&Block->rgvarg[i]);
             Block->cArgs = 0;
         } else {
             // The caller's values and descriptor are the caller's: the view is dropped instead.
@@ -199,7 +207,8 @@ void TParams::SetErrorFromException(const std::exception& failure) {
     else
         message = kernel::Utf8ToWide(failure.what());
     ErrorDescription = OleVariant(message);
-    if (auto* coded = dynamic_cast<const infra::ECodedException*>(&failure)) SetErrorCode(coded->Code);
+    if (auto* coded = dynamic_cast<const infra::ECodedException*>(&failure))
+        SetErrorCode(coded->Code);
 }
 
 void TParams::SetErrorFromCurrentException() {
@@ -216,6 +225,8 @@ void TParams::RaiseError(std::int32_t code, const rtl::FormatArgs& arguments) co
     infra::RaiseCodedError(code, arguments);
 }
 
-void TParams::RaiseErrorText(const std::string& text) const { infra::RaiseErrorText(text); }
+void TParams::RaiseErrorText(const std::string& text) const {
+    infra::RaiseErrorText(text);
+}
 
 } // namespace quill::exchange

@@ -33,7 +33,7 @@ constexpr std::uint16_t PropertyPutRef = 8;
 } // namespace invoke
 
 class TParams : public rtl::TObject {
-public:
+  public:
     static constexpr std::uint32_t Capacity = 50;
 
     TParams();
@@ -79,7 +79,7 @@ public:
     bool OwnsStorage = false;
     std::uint8_t Reserved2[3] = {};
 
-private:
+  private:
     com::VARIANT& Slot(std::int32_t index) const;
     void CheckIndex(std::int32_t index, const char* operation) const;
     void FreeStorage();

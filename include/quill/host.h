@@ -71,7 +71,7 @@ class IPluModel;
 class IDeviceItem;
 
 class IPluginControl : public IUnknown {
-public:
+  public:
     static constexpr GUID Guid = MakeGuid("5840E4CB-F596-489A-BCD0-66F4D4311253");
     virtual HRESULT Reserved1(std::int32_t value) = 0;
     virtual HRESULT Reserved2(std::int32_t value) = 0;
@@ -79,12 +79,12 @@ public:
     virtual HRESULT GetDllInterface(IDllObject** object) = 0;
     virtual HRESULT SetApplication(std::int32_t ignored) = 0;
 
-protected:
+  protected:
     ~IPluginControl() = default;
 };
 
 class IDllObject : public IUnknown {
-public:
+  public:
     static constexpr GUID Guid = MakeGuid("07573EC1-327D-47C7-8B5F-13C6298FBC2F");
     virtual HRESULT GetLibraryPath(BSTR* path) = 0;
     virtual HRESULT GetVersion(BSTR* version) = 0;
@@ -98,12 +98,12 @@ public:
     virtual HRESULT SetEventSupport(IUnknown* sink) = 0;
     virtual HRESULT GetMemberCheck(IDllMemberCheck** check) = 0;
 
-protected:
+  protected:
     ~IDllObject() = default;
 };
 
 class IDllMemberCheck : public IUnknown {
-public:
+  public:
     static constexpr GUID Guid = MakeGuid("BAB8C117-CADF-4C73-9B2D-B042D637A748");
     virtual bool IsProperty(BSTR name) = 0;
     virtual bool IsMethod(BSTR name) = 0;
@@ -111,14 +111,14 @@ public:
     virtual bool IsSwitchOn(BSTR name) = 0;
     virtual bool IsSwitchOff(BSTR name) = 0;
 
-protected:
+  protected:
     ~IDllMemberCheck() = default;
 };
 
 // The host's event sink. The library calls operations 5, 21 and 22 only; the others keep the
 // slots in line with the host's declaration.
 class IEventSupport : public IUnknown {
-public:
+  public:
     static constexpr GUID Guid = MakeGuid("761D2911-3335-478B-A481-81BC22AA963F");
     virtual HRESULT Reserved01() = 0;
     virtual HRESULT Reserved02() = 0;
@@ -146,21 +146,21 @@ public:
     // 22: the id of the host thread on which the keyboard hook is installed.
     virtual HRESULT GetHookThreadId(std::uint32_t* threadId) = 0;
 
-protected:
+  protected:
     ~IEventSupport() = default;
 };
 
 class IEventSupport2 : public IEventSupport {
-public:
+  public:
     static constexpr GUID Guid = MakeGuid("761D2911-3335-478B-A481-81BC22AA9640");
 
-protected:
+  protected:
     ~IEventSupport2() = default;
 };
 
 // A device instance as the host holds it.
 class IDeviceItem : public IUnknown {
-public:
+  public:
     static constexpr GUID Guid = MakeGuid("6B1F0C52-3A57-4E8B-9C1D-2F4A7E5B9D31");
     // -1 when the device is switched on, else 0.
     virtual HRESULT GetEnabled(std::int16_t* enabled) = 0;
@@ -171,13 +171,13 @@ public:
     // Detaches the device from its list; it is freed when the host releases it.
     virtual HRESULT Close(std::int32_t* result) = 0;
 
-protected:
+  protected:
     ~IDeviceItem() = default;
 };
 
 // A model the driver serves. IPluModel2 has the same method table under another identifier.
 class IPluModel : public IUnknown {
-public:
+  public:
     static constexpr GUID Guid = MakeGuid("70231714-9996-413C-BFBB-F504227138B8");
     virtual HRESULT GetId(GUID* id) = 0;
     virtual HRESULT GetIdentifier(BSTR* identifier) = 0;
@@ -202,14 +202,14 @@ public:
     virtual HRESULT FindDevice(const VARIANT* settings, IDeviceItem** device) = 0;
     virtual HRESULT AddDevice(const VARIANT* settings, IDeviceItem** device) = 0;
 
-protected:
+  protected:
     ~IPluModel() = default;
 };
 constexpr GUID IID_IPluModel2 = MakeGuid("D8EB2570-D5AB-4357-86E6-6064DBDD7523");
 
 // The value array: a two-dimensional table of variants, also reachable by name through IDispatch.
 class ISafeArray : public IDispatch {
-public:
+  public:
     static constexpr GUID Guid = MakeGuid("C71ED758-08C7-4ACB-9497-120FDBCFDD21");
     virtual HRESULT SetBounds(std::int32_t rows, std::int32_t columns) = 0;
     virtual HRESULT SetValue(std::int32_t row, std::int32_t column, VARIANT value) = 0;
@@ -225,7 +225,7 @@ public:
     virtual HRESULT SaveToFileAsStream(BSTR fileName, std::int16_t* ok) = 0;
     virtual HRESULT GetValue(std::int32_t row, std::int32_t column, VARIANT* value) = 0;
 
-protected:
+  protected:
     ~ISafeArray() = default;
 };
 
@@ -237,7 +237,7 @@ protected:
 // writes the driver object reference. The offsets hold with 32-bit and 64-bit pointers alike; the
 // slot is unaligned on 64-bit platforms and is therefore read and written with memcpy.
 class THostTask : public rtl::TObject {
-public:
+  public:
     static constexpr std::size_t DeviceGuidOffset = 124;
     static constexpr std::size_t DriverSlotOffset = 140;
     static constexpr std::size_t Size = DriverSlotOffset + sizeof(void*);
@@ -257,7 +257,7 @@ public:
     }
     void SetDriverSlot(void* p) { std::memcpy(Bytes() + DriverSlotOffset, &p, sizeof p); }
 
-private:
+  private:
     const unsigned char* Bytes() const { return reinterpret_cast<const unsigned char*>(this); }
     unsigned char* Bytes() { return reinterpret_cast<unsigned char*>(this); }
     unsigned char FData[Size - sizeof(rtl::TObject)];

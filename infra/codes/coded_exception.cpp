@@ -21,14 +21,17 @@ void RaiseCodedError(std::int32_t code, const rtl::FormatArgs& arguments) {
         // code itself rather than with whatever the caller meant for another template.
         const rtl::FormatArgs& filling = known ? arguments : rtl::FormatArgs{code};
         message = rtl::Format(kernel::WideToAnsi(ErrorText(code)), filling);
-    }
-    else
+    } else
         message = rtl::Format("%s", arguments);
     throw ECodedException(code, std::move(message));
 }
 
-void RaiseCodedError(std::int32_t code) { RaiseCodedError(code, {}); }
+void RaiseCodedError(std::int32_t code) {
+    RaiseCodedError(code, {});
+}
 
-void RaiseErrorText(const std::string& text) { RaiseCodedError(codes::FreeText, {text}); }
+void RaiseErrorText(const std::string& text) {
+    RaiseCodedError(codes::FreeText, {text});
+}
 
 } // namespace quill::infra

@@ -21,7 +21,7 @@ namespace quill::infra {
 using TCodeArray = std::vector<std::int32_t>;
 
 class ECodedException : public rtl::Exception {
-public:
+  public:
     // `message` is Windows-1251 text.
     ECodedException(std::int32_t code, std::string message);
     ~ECodedException() override;
@@ -32,7 +32,7 @@ public:
 
 // Raised when a device operation ends with a non-zero device error code.
 class EHardwareEquipmentException : public ECodedException {
-public:
+  public:
     using ECodedException::ECodedException;
     ~EHardwareEquipmentException() override;
 };

@@ -60,7 +60,8 @@ constexpr Message kMessages[] = {
      u"The library of the equipment is not found [%s]"},
     {20025, u"Решение не найдено [%s]", u"The application is not found  [%s]"},
     {20026, u"Операция прервана", u"Operation is canceled"},
-    {20027, u"Модель оборудования не найдена [%s]", u"The model of the equipment is not found  [%s]"},
+    {20027, u"Модель оборудования не найдена [%s]",
+     u"The model of the equipment is not found  [%s]"},
     {20028, u"Неверная структура параметра", u"Incorrect structure of parameter"},
     {20029, u"Неверный тип свойства [%s]", u"Incorrect type of property [%s]"},
     {20030, u"Оборудование выключено.", u"The equipment is switched off."},
@@ -88,7 +89,8 @@ constexpr Message kMessages[] = {
      u"There is no communication with a server of synchronization."},
     {20047, u"Не удалось загрузить настройки", u"It was not possible to load settings"},
     {20048, u"Неверное значение параметра", u"Incorrect value of parameter "},
-    {20050, u"Компьютер с именем [%s] не найден, или недоступен", u"The workstation [%s] not fount."},
+    {20050, u"Компьютер с именем [%s] не найден, или недоступен",
+     u"The workstation [%s] not fount."},
     {20051, u"Порт [%s] сервера управления оборудования занят другой программой.",
      u"Port [%s] is already used."},
     {20052,
@@ -134,7 +136,9 @@ const Message* Find(std::int32_t code) {
     return (it != std::end(kMessages) && it->code == code) ? it : nullptr;
 }
 
-std::u16string Ascii(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+std::u16string Ascii(const std::string& s) {
+    return std::u16string(s.begin(), s.end());
+}
 
 } // namespace
 

@@ -69,7 +69,8 @@ TLogModule*& Instance() {
 TLogModule& ThisModule() {
     TLogModule*& instance = Instance();
     if (!instance)
-        instance = new TLogModule(kernel::ModuleFileNameOf(reinterpret_cast<const void*>(&LogStartup)));
+        instance =
+            new TLogModule(kernel::ModuleFileNameOf(reinterpret_cast<const void*>(&LogStartup)));
     return *instance;
 }
 

@@ -24,7 +24,8 @@ BSTR AllocateBytes(std::size_t bytes) {
 
 std::size_t Length(const OLECHAR* text) {
     std::size_t n = 0;
-    while (text[n] != 0) ++n;
+    while (text[n] != 0)
+        ++n;
     return n;
 }
 
@@ -75,7 +76,9 @@ UINT SysStringByteLen(BSTR text) {
     return length;
 }
 
-UINT SysStringLen(BSTR text) { return SysStringByteLen(text) / sizeof(OLECHAR); }
+UINT SysStringLen(BSTR text) {
+    return SysStringByteLen(text) / sizeof(OLECHAR);
+}
 
 BSTR BStrFromText(std::u16string_view text) {
     if (text.size() > std::numeric_limits<UINT>::max() / sizeof(OLECHAR)) return nullptr;
@@ -100,6 +103,8 @@ BSTR* BStr::ReleaseAndGetAddressOf() {
     return &FText;
 }
 
-BSTR BStr::Detach() { return std::exchange(FText, nullptr); }
+BSTR BStr::Detach() {
+    return std::exchange(FText, nullptr);
+}
 
 } // namespace quill::com

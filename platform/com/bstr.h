@@ -33,7 +33,7 @@ std::u16string TextFromBStr(BSTR text);
 
 // Owns one BSTR; frees it on destruction.
 class BStr {
-public:
+  public:
     BStr() = default;
     explicit BStr(std::u16string_view text) : FText(BStrFromText(text)) {}
     BStr(const BStr&) = delete;
@@ -47,7 +47,7 @@ public:
     BSTR Detach();
     std::u16string Text() const { return TextFromBStr(FText); }
 
-private:
+  private:
     BSTR FText = nullptr;
 };
 

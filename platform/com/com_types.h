@@ -38,7 +38,9 @@ using LCID = std::uint32_t;
 constexpr VARIANT_BOOL VARIANT_TRUE = -1;
 constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 
-constexpr HRESULT MakeHResult(std::uint32_t value) { return static_cast<HRESULT>(value); }
+constexpr HRESULT MakeHResult(std::uint32_t value) {
+    return static_cast<HRESULT>(value);
+}
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
@@ -65,8 +67,12 @@ constexpr HRESULT DISP_E_BADINDEX = MakeHResult(0x8002000Bu);
 constexpr HRESULT DISP_E_ARRAYISLOCKED = MakeHResult(0x8002000Du);
 constexpr HRESULT DISP_E_BADPARAMCOUNT = MakeHResult(0x8002000Eu);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
 
 // A 16-byte globally unique identifier in the platform's memory layout.
 struct GUID {
@@ -96,11 +102,12 @@ constexpr std::uint32_t HexDigit(char c) {
     if (c >= '0' && c <= '9') return static_cast<std::uint32_t>(c - '0');
     if (c >= 'a' && c <= 'f') return static_cast<std::uint32_t>(c - 'a' + 10);
     if (c >= 'A' && c <= 'F') return static_cast<std::uint32_t>(c - 'A' + 10);
-    throw "not a hexadecimal digit";  // only reachable at compile time with a bad literal
+    throw "not a hexadecimal digit"; // only reachable at compile time with a bad literal
 }
 constexpr std::uint32_t HexValue(std::string_view s, std::size_t from, std::size_t digits) {
     std::uint32_t v = 0;
-    for (std::size_t i = 0; i < digits; ++i) v = v * 16 + HexDigit(s[from + i]);
+    for (std::size_t i = 0; i < digits; ++i)
+        v = v * 16 + HexDigit(s[from + i]);
     return v;
 }
 } // namespace detail
@@ -120,13 +127,16 @@ consteval GUID MakeGuid(std::string_view s) {
     return g;
 }
 
-constexpr bool IsEqualGUID(const GUID& a, const GUID& b) { return a == b; }
+constexpr bool IsEqualGUID(const GUID& a, const GUID& b) {
+    return a == b;
+}
 
 // A hash of the 16 bytes, for GUID-keyed tables.
 struct GuidHash {
     std::size_t operator()(const GUID& g) const noexcept {
         std::uint64_t h = (std::uint64_t{g.Data1} << 32) ^ (std::uint64_t{g.Data2} << 16) ^ g.Data3;
-        for (int i = 0; i < 8; ++i) h = (h ^ g.Data4[i]) * 0x100000001B3ull;
+        for (int i = 0; i < 8; ++i)
+            h = (h ^ g.Data4[i]) * 0x100000001B3ull;
         return static_cast<std::size_t>(h ^ (h >> 29));
     }
 };

@@ -39,7 +39,7 @@ constexpr DISPID DISPID_PROPERTYPUT = -3;
 class ITypeInfo;
 
 class IDispatch : public IUnknown {
-public:
+  public:
     static constexpr GUID Guid = MakeGuid("00020400-0000-0000-C000-000000000046");
     virtual HRESULT GetTypeInfoCount(UINT* count) = 0;
     virtual HRESULT GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) = 0;
@@ -48,7 +48,7 @@ public:
     virtual HRESULT Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
                            VARIANT* result, EXCEPINFO* exception, UINT* argumentError) = 0;
 
-protected:
+  protected:
     ~IDispatch() = default;
 };
 

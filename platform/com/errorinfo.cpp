@@ -8,11 +8,13 @@ namespace quill::com {
 namespace {
 
 class TErrorInfo final : public IErrorInfo, public ICreateErrorInfo {
-public:
+  public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
-        if (iid == IUnknown::Guid || iid == IErrorInfo::Guid) *object = static_cast<IErrorInfo*>(this);
-        else if (iid == ICreateErrorInfo::Guid) *object = static_cast<ICreateErrorInfo*>(this);
+        if (iid == IUnknown::Guid || iid == IErrorInfo::Guid)
+            *object = static_cast<IErrorInfo*>(this);
+        else if (iid == ICreateErrorInfo::Guid)
+            *object = static_cast<ICreateErrorInfo*>(this);
         else {
             *object = nullptr;
             return E_NOINTERFACE;
@@ -33,13 +35,28 @@ public:
     HRESULT GetHelpFile(BSTR* v) override { return OutText(v, FHelpFile); }
     HRESULT GetHelpContext(DWORD* v) override { return Out(v, FHelpContext); }
 
-    HRESULT SetGUID(REFIID guid) override { FGuid = guid; return S_OK; }
-    HRESULT SetSource(const OLECHAR* v) override { FSource = v ? v : u""; return S_OK; }
-    HRESULT SetDescription(const OLECHAR* v) override { FDescription = v ? v : u""; return S_OK; }
-    HRESULT SetHelpFile(const OLECHAR* v) override { FHelpFile = v ? v : u""; return S_OK; }
-    HRESULT SetHelpContext(DWORD v) override { FHelpContext = v; return S_OK; }
+    HRESULT SetGUID(REFIID guid) override {
+        FGuid = guid;
+        return S_OK;
+    }
+    HRESULT SetSource(const OLECHAR* v) override {
+        FSource = v ? v : u"";
+        return S_OK;
+    }
+    HRESULT SetDescription(const OLECHAR* v) override {
+        FDescription = v ? v : u"";
+        return S_OK;
+    }
+    HRESULT SetHelpFile(const OLECHAR* v) override {
+        FHelpFile = v ? v : u"";
+        return S_OK;
+    }
+    HRESULT SetHelpContext(DWORD v) override {
+        FHelpContext = v;
+        return S_OK;
+    }
 
-private:
+  private:
     ~TErrorInfo() = default;
     template <class T> static HRESULT Out(T* target, const T& value) {
         if (!target) return E_POINTER;

@@ -12,7 +12,7 @@
 namespace quill::com {
 
 class IErrorInfo : public IUnknown {
-public:
+  public:
     static constexpr GUID Guid = MakeGuid("1CF2B120-547D-101B-8E65-08002B2BD119");
     virtual HRESULT GetGUID(GUID* guid) = 0;
     virtual HRESULT GetSource(BSTR* source) = 0;
@@ -20,12 +20,12 @@ public:
     virtual HRESULT GetHelpFile(BSTR* helpFile) = 0;
     virtual HRESULT GetHelpContext(DWORD* helpContext) = 0;
 
-protected:
+  protected:
     ~IErrorInfo() = default;
 };
 
 class ICreateErrorInfo : public IUnknown {
-public:
+  public:
     static constexpr GUID Guid = MakeGuid("22F03340-547D-101B-8E65-08002B2BD119");
     virtual HRESULT SetGUID(REFIID guid) = 0;
     virtual HRESULT SetSource(const OLECHAR* source) = 0;
@@ -33,7 +33,7 @@ public:
     virtual HRESULT SetHelpFile(const OLECHAR* helpFile) = 0;
     virtual HRESULT SetHelpContext(DWORD helpContext) = 0;
 
-protected:
+  protected:
     ~ICreateErrorInfo() = default;
 };
 

@@ -20,7 +20,8 @@ HRESULT CoCreateGuid(GUID* guid) {
                   (std::uint32_t{bytes[2]} << 8) | bytes[3];
     guid->Data2 = static_cast<std::uint16_t>((bytes[4] << 8) | bytes[5]);
     guid->Data3 = static_cast<std::uint16_t>((bytes[6] << 8) | bytes[7]);
-    for (int i = 0; i < 8; ++i) guid->Data4[i] = bytes[8 + i];
+    for (int i = 0; i < 8; ++i)
+        guid->Data4[i] = bytes[8 + i];
     return S_OK;
 }
 
@@ -40,10 +41,14 @@ HRESULT CLSIDFromString(std::u16string_view text, GUID* guid) {
         for (std::size_t i = from; i < from + digits; ++i) {
             const char16_t c = text[i];
             std::uint32_t d;
-            if (c >= u'0' && c <= u'9') d = c - u'0';
-            else if (c >= u'a' && c <= u'f') d = c - u'a' + 10;
-            else if (c >= u'A' && c <= u'F') d = c - u'A' + 10;
-            else return false;
+            if (c >= u'0' && c <= u'9')
+                d = c - u'0';
+            else if (c >= u'a' && c <= u'f')
+                d = c - u'a' + 10;
+            else if (c >= u'A' && c <= u'F')
+                d = c - u'A' + 10;
+            else
+                return false;
             value = value * 16 + d;
         }
         return true;

@@ -21,21 +21,44 @@ std::size_t DescriptorSize(UINT dims) {
 
 USHORT FeaturesFor(VARTYPE vt) {
     switch (vt) {
-    case VT_BSTR: return FADF_BSTR;
-    case VT_UNKNOWN: return FADF_UNKNOWN;
-    case VT_DISPATCH: return FADF_DISPATCH;
-    case VT_VARIANT: return FADF_VARIANT;
-    default: return 0;
+    case VT_BSTR:
+        return FADF_BSTR;
+    case VT_UNKNOWN:
+        return FADF_UNKNOWN;
+    case VT_DISPATCH:
+        return FADF_DISPATCH;
+    case VT_VARIANT:
+        return FADF_VARIANT;
+    default:
+        return 0;
     }
 }
 
 bool Supported(VARTYPE vt) {
     switch (vt) {
-    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_BOOL: case VT_I4: case VT_UI4:
-    case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR: case VT_I8: case VT_UI8: case VT_R8:
-    case VT_CY: case VT_DATE: case VT_BSTR: case VT_UNKNOWN: case VT_DISPATCH: case VT_VARIANT:
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL:
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_R4:
+    case VT_ERROR:
+    case VT_I8:
+    case VT_UI8:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BSTR:
+    case VT_UNKNOWN:
+    case VT_DISPATCH:
+    case VT_VARIANT:
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -79,7 +102,8 @@ bool DataBytes(const SAFEARRAY* array, std::size_t& bytes) {
 
 void ReleaseElements(SAFEARRAY* array, std::size_t first, std::size_t count) {
     // Plain numbers own nothing: no need to visit a million of them.
-    if (!array->pvData || !(array->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT)))
+    if (!array->pvData ||
+        !(array->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT)))
         return;
     char* data = static_cast<char*>(array->pvData);
     for (std::size_t i = first; i < first + count; ++i) {
@@ -156,7 +180,8 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds) 
     if (dims == 0 || dims > 0xFFFF || !bounds || !Supported(vt)) return nullptr;
     SAFEARRAY* array = AllocateDescriptor(dims, vt);
     if (!array) return nullptr;
-    for (UINT d = 0; d < dims; ++d) array->rgsabound[dims - 1 - d] = bounds[d];
+    for (UINT d = 0; d < dims; ++d)
+        array->rgsabound[dims - 1 - d] = bounds[d];
     std::size_t bytes = 0;
     if (!DataBytes(array, bytes)) {
         FreeDescriptor(array);
@@ -176,7 +201,8 @@ SAFEARRAY* SafeArrayCreateForOverwrite(VARTYPE vt, UINT dims, const SAFEARRAYBOU
     if (dims == 0 || dims > 0xFFFF || !bounds || !Supported(vt)) return nullptr;
     SAFEARRAY* array = AllocateDescriptor(dims, vt);
     if (!array) return nullptr;
-    for (UINT d = 0; d < dims; ++d) array->rgsabound[dims - 1 - d] = bounds[d];
+    for (UINT d = 0; d < dims; ++d)
+        array->rgsabound[dims - 1 - d] = bounds[d];
     std::size_t bytes = 0;
     if (!DataBytes(array, bytes)) {
         FreeDescriptor(array);
@@ -185,7 +211,8 @@ SAFEARRAY* SafeArrayCreateForOverwrite(VARTYPE vt, UINT dims, const SAFEARRAYBOU
     if (bytes > 0) {
         // Owning elements must start out empty: a failure before they are all written destroys
         // the array, and destruction frees what each element holds.
-        const bool owning = array->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT);
+        const bool owning =
+            array->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT);
         array->pvData = owning ? std::calloc(1, bytes) : std::malloc(bytes);
         if (!array->pvData) {
             FreeDescriptor(array);
@@ -204,7 +231,8 @@ HRESULT SafeArrayDestroy(SAFEARRAY* array) {
     if (!array) return S_OK;
     if (array->cLocks > 0) return DISP_E_ARRAYISLOCKED;
     std::size_t bytes = 0;
-    if (DataBytes(array, bytes) && array->cbElements) ReleaseElements(array, 0, bytes / array->cbElements);
+    if (DataBytes(array, bytes) && array->cbElements)
+        ReleaseElements(array, 0, bytes / array->cbElements);
     std::free(array->pvData);
     FreeDescriptor(array);
     return S_OK;
@@ -221,7 +249,8 @@ HRESULT SafeArrayCopy(const SAFEARRAY* source, SAFEARRAY** copy) {
         if (!many) return E_OUTOFMEMORY;
         b = many.get();
     }
-    for (UINT dim = 1; dim <= source->cDims; ++dim) b[dim - 1] = SafeArrayBound(source, dim);
+    for (UINT dim = 1; dim <= source->cDims; ++dim)
+        b[dim - 1] = SafeArrayBound(source, dim);
     SAFEARRAY* result = SafeArrayCreate(TypeOf(source), source->cDims, b);
     if (!result) return E_OUTOFMEMORY;
     std::size_t bytes = 0;
@@ -244,8 +273,12 @@ HRESULT SafeArrayCopy(const SAFEARRAY* source, SAFEARRAY** copy) {
     return S_OK;
 }
 
-UINT SafeArrayGetDim(const SAFEARRAY* array) { return array ? array->cDims : 0; }
-UINT SafeArrayGetElemsize(const SAFEARRAY* array) { return array ? array->cbElements : 0; }
+UINT SafeArrayGetDim(const SAFEARRAY* array) {
+    return array ? array->cDims : 0;
+}
+UINT SafeArrayGetElemsize(const SAFEARRAY* array) {
+    return array ? array->cbElements : 0;
+}
 
 HRESULT SafeArrayGetVartype(const SAFEARRAY* array, VARTYPE* vt) {
     if (!array || !vt) return E_INVALIDARG;
@@ -311,7 +344,9 @@ HRESULT SafeArrayAccessData(SAFEARRAY* array, void** data) {
     return S_OK;
 }
 
-HRESULT SafeArrayUnaccessData(SAFEARRAY* array) { return SafeArrayUnlock(array); }
+HRESULT SafeArrayUnaccessData(SAFEARRAY* array) {
+    return SafeArrayUnlock(array);
+}
 
 HRESULT SafeArrayRedim(SAFEARRAY* array, const SAFEARRAYBOUND* lastDimension) {
     if (!array || !lastDimension) return E_INVALIDARG;
@@ -327,7 +362,8 @@ HRESULT SafeArrayRedim(SAFEARRAY* array, const SAFEARRAYBOUND* lastDimension) {
         return E_OUTOFMEMORY;
     }
     if (newBytes < oldBytes)
-        ReleaseElements(array, newBytes / array->cbElements, (oldBytes - newBytes) / array->cbElements);
+        ReleaseElements(array, newBytes / array->cbElements,
+                        (oldBytes - newBytes) / array->cbElements);
     if (newBytes == 0) {
         std::free(array->pvData);
         array->pvData = nullptr;
@@ -338,7 +374,8 @@ HRESULT SafeArrayRedim(SAFEARRAY* array, const SAFEARRAYBOUND* lastDimension) {
         last = saved;
         return E_OUTOFMEMORY;
     }
-    if (newBytes > oldBytes) std::memset(static_cast<char*>(data) + oldBytes, 0, newBytes - oldBytes);
+    if (newBytes > oldBytes)
+        std::memset(static_cast<char*>(data) + oldBytes, 0, newBytes - oldBytes);
     array->pvData = data;
     return S_OK;
 }
@@ -346,7 +383,8 @@ HRESULT SafeArrayRedim(SAFEARRAY* array, const SAFEARRAYBOUND* lastDimension) {
 ULONGLONG SafeArrayElementCount(const SAFEARRAY* array) {
     if (!array) return 0;
     ULONGLONG count = 1;
-    for (UINT d = 0; d < array->cDims; ++d) count *= array->rgsabound[d].cElements;
+    for (UINT d = 0; d < array->cDims; ++d)
+        count *= array->rgsabound[d].cElements;
     return count;
 }
 

@@ -15,20 +15,20 @@
 namespace quill::com {
 
 class IUnknown {
-public:
+  public:
     static constexpr GUID Guid = MakeGuid("00000000-0000-0000-C000-000000000046");
     virtual HRESULT QueryInterface(REFIID iid, void** object) = 0;
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
 
-protected:
+  protected:
     ~IUnknown() = default;
 };
 
 // Counted reference to an interface. Copying adds a reference; destruction releases it.
 // Not thread-safe as an object (like any smart pointer); the reference count itself is.
 template <class T> class ComPtr {
-public:
+  public:
     ComPtr() = default;
     ComPtr(std::nullptr_t) {}
     // Takes a new counted reference to `p` (AddRef).
@@ -89,7 +89,7 @@ public:
     friend bool operator==(const ComPtr& a, const ComPtr& b) { return a.FPtr == b.FPtr; }
     friend bool operator==(const ComPtr& a, std::nullptr_t) { return a.FPtr == nullptr; }
 
-private:
+  private:
     T* FPtr = nullptr;
 };
 

@@ -17,7 +17,19 @@ namespace {
 
 // A scalar value reduced to one of a few shapes, the meeting point of every conversion.
 struct Scalar {
-    enum Kind { Empty, Null, Signed, Unsigned, Float, Currency, Date, Bool, Text, Error, Object } kind;
+    enum Kind {
+        Empty,
+        Null,
+        Signed,
+        Unsigned,
+        Float,
+        Currency,
+        Date,
+        Bool,
+        Text,
+        Error,
+        Object
+    } kind;
     LONGLONG i = 0;
     ULONGLONG u = 0;
     double f = 0;
@@ -28,7 +40,8 @@ struct Scalar {
 };
 
 const VARIANT* Deref(const VARIANT* v) {
-    while (v->vt == (VT_BYREF | VT_VARIANT)) v = v->pvarVal;
+    while (v->vt == (VT_BYREF | VT_VARIANT))
+        v = v->pvarVal;
     return v;
 }
 
@@ -40,33 +53,90 @@ bool ReadScalar(const VARIANT* v, Scalar& s) {
     if (base & VT_ARRAY) return false;
     auto get = [&](auto byValue, auto* byPointer) { return byRef ? *byPointer : byValue; };
     switch (base) {
-    case VT_EMPTY: s.kind = Scalar::Empty; return !byRef;
-    case VT_NULL: s.kind = Scalar::Null; return !byRef;
-    case VT_I1: s.kind = Scalar::Signed; s.i = get(v->cVal, v->pcVal); return true;
-    case VT_I2: s.kind = Scalar::Signed; s.i = get(v->iVal, v->piVal); return true;
-    case VT_I4: s.kind = Scalar::Signed; s.i = get(v->lVal, v->plVal); return true;
-    case VT_INT: s.kind = Scalar::Signed; s.i = get(v->intVal, v->pintVal); return true;
-    case VT_I8: s.kind = Scalar::Signed; s.i = get(v->llVal, v->pllVal); return true;
-    case VT_UI1: s.kind = Scalar::Unsigned; s.u = get(v->bVal, v->pbVal); return true;
-    case VT_UI2: s.kind = Scalar::Unsigned; s.u = get(v->uiVal, v->puiVal); return true;
-    case VT_UI4: s.kind = Scalar::Unsigned; s.u = get(v->ulVal, v->pulVal); return true;
-    case VT_UINT: s.kind = Scalar::Unsigned; s.u = get(v->uintVal, v->puintVal); return true;
-    case VT_UI8: s.kind = Scalar::Unsigned; s.u = get(v->ullVal, v->pullVal); return true;
-    case VT_R4: s.kind = Scalar::Float; s.f = get(v->fltVal, v->pfltVal); return true;
-    case VT_R8: s.kind = Scalar::Float; s.f = get(v->dblVal, v->pdblVal); return true;
-    case VT_CY: s.kind = Scalar::Currency; s.i = byRef ? v->pcyVal->int64 : v->cyVal.int64; return true;
-    case VT_DATE: s.kind = Scalar::Date; s.f = get(v->date, v->pdate); return true;
-    case VT_BOOL: s.kind = Scalar::Bool; s.b = get(v->boolVal, v->pboolVal) != 0; return true;
-    case VT_ERROR: s.kind = Scalar::Error; s.i = get(v->scode, v->pscode); return true;
-    case VT_BSTR: s.kind = Scalar::Text; s.text = TextFromBStr(get(v->bstrVal, v->pbstrVal)); return true;
+    case VT_EMPTY:
+        s.kind = Scalar::Empty;
+        return !byRef;
+    case VT_NULL:
+        s.kind = Scalar::Null;
+        return !byRef;
+    case VT_I1:
+        s.kind = Scalar::Signed;
+        s.i = get(v->cVal, v->pcVal);
+        return true;
+    case VT_I2:
+        s.kind = Scalar::Signed;
+        s.i = get(v->iVal, v->piVal);
+        return true;
+    case VT_I4:
+        s.kind = Scalar::Signed;
+        s.i = get(v->lVal, v->plVal);
+        return true;
+    case VT_INT:
+        s.kind = Scalar::Signed;
+        s.i = get(v->intVal, v->pintVal);
+        return true;
+    case VT_I8:
+        s.kind = Scalar::Signed;
+        s.i = get(v->llVal, v->pllVal);
+        return true;
+    case VT_UI1:
+        s.kind = Scalar::Unsigned;
+        s.u = get(v->bVal, v->pbVal);
+        return true;
+    case VT_UI2:
+        s.kind = Scalar::Unsigned;
+        s.u = get(v->uiVal, v->puiVal);
+        return true;
+    case VT_UI4:
+        s.kind = Scalar::Unsigned;
+        s.u = get(v->ulVal, v->pulVal);
+        return true;
+    case VT_UINT:
+        s.kind = Scalar::Unsigned;
+        s.u = get(v->uintVal, v->puintVal);
+        return true;
+    case VT_UI8:
+        s.kind = Scalar::Unsigned;
+        s.u = get(v->ullVal, v->pullVal);
+        return true;
+    case VT_R4:
+        s.kind = Scalar::Float;
+        s.f = get(v->fltVal, v->pfltVal);
+        return true;
+    case VT_R8:
+        s.kind = Scalar::Float;
+        s.f = get(v->dblVal, v->pdblVal);
+        return true;
+    case VT_CY:
+        s.kind = Scalar::Currency;
+        s.i = byRef ? v->pcyVal->int64 : v->cyVal.int64;
+        return true;
+    case VT_DATE:
+        s.kind = Scalar::Date;
+        s.f = get(v->date, v->pdate);
+        return true;
+    case VT_BOOL:
+        s.kind = Scalar::Bool;
+        s.b = get(v->boolVal, v->pboolVal) != 0;
+        return true;
+    case VT_ERROR:
+        s.kind = Scalar::Error;
+        s.i = get(v->scode, v->pscode);
+        return true;
+    case VT_BSTR:
+        s.kind = Scalar::Text;
+        s.text = TextFromBStr(get(v->bstrVal, v->pbstrVal));
+        return true;
     case VT_UNKNOWN:
     case VT_DISPATCH:
         s.kind = Scalar::Object;
         s.isDispatch = base == VT_DISPATCH;
-        s.object = byRef ? (base == VT_DISPATCH ? static_cast<IUnknown*>(*v->ppdispVal) : *v->ppunkVal)
-                         : (base == VT_DISPATCH ? static_cast<IUnknown*>(v->pdispVal) : v->punkVal);
+        s.object =
+            byRef ? (base == VT_DISPATCH ? static_cast<IUnknown*>(*v->ppdispVal) : *v->ppunkVal)
+                  : (base == VT_DISPATCH ? static_cast<IUnknown*>(v->pdispVal) : v->punkVal);
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -78,20 +148,39 @@ double RoundHalfEven(double x) {
 
 HRESULT ToDouble(const Scalar& s, double& out) {
     switch (s.kind) {
-    case Scalar::Empty: out = 0; return S_OK;
-    case Scalar::Signed: out = static_cast<double>(s.i); return S_OK;
-    case Scalar::Unsigned: out = static_cast<double>(s.u); return S_OK;
+    case Scalar::Empty:
+        out = 0;
+        return S_OK;
+    case Scalar::Signed:
+        out = static_cast<double>(s.i);
+        return S_OK;
+    case Scalar::Unsigned:
+        out = static_cast<double>(s.u);
+        return S_OK;
     case Scalar::Float:
-    case Scalar::Date: out = s.f; return S_OK;
-    case Scalar::Currency: out = static_cast<double>(s.i) / 10000.0; return S_OK;
-    case Scalar::Bool: out = s.b ? -1.0 : 0.0; return S_OK;
+    case Scalar::Date:
+        out = s.f;
+        return S_OK;
+    case Scalar::Currency:
+        out = static_cast<double>(s.i) / 10000.0;
+        return S_OK;
+    case Scalar::Bool:
+        out = s.b ? -1.0 : 0.0;
+        return S_OK;
     case Scalar::Text: {
         const std::string ansi = kernel::WideToAnsi(s.text);
-        if (auto v = kernel::ParseFloat(ansi)) { out = *v; return S_OK; }
-        if (auto v = kernel::ParseInteger(ansi)) { out = static_cast<double>(*v); return S_OK; }
+        if (auto v = kernel::ParseFloat(ansi)) {
+            out = *v;
+            return S_OK;
+        }
+        if (auto v = kernel::ParseInteger(ansi)) {
+            out = static_cast<double>(*v);
+            return S_OK;
+        }
         return DISP_E_TYPEMISMATCH;
     }
-    default: return DISP_E_TYPEMISMATCH;
+    default:
+        return DISP_E_TYPEMISMATCH;
     }
 }
 
@@ -106,7 +195,10 @@ HRESULT ToSigned(const Scalar& s, LONGLONG lo, LONGLONG hi, LONGLONG& out) {
         out = static_cast<LONGLONG>(s.u);
         return S_OK;
     }
-    if (s.kind == Scalar::Bool) { out = s.b ? -1 : 0; return out < lo ? DISP_E_OVERFLOW : S_OK; }
+    if (s.kind == Scalar::Bool) {
+        out = s.b ? -1 : 0;
+        return out < lo ? DISP_E_OVERFLOW : S_OK;
+    }
     if (s.kind == Scalar::Text) {
         if (auto v = kernel::ParseInteger(kernel::WideToAnsi(s.text))) {
             if (*v < lo || *v > hi) return DISP_E_OVERFLOW;
@@ -142,28 +234,52 @@ HRESULT ToUnsigned(const Scalar& s, ULONGLONG hi, ULONGLONG& out) {
 
 HRESULT ToText(const Scalar& s, WORD flags, std::u16string& out) {
     switch (s.kind) {
-    case Scalar::Empty: out.clear(); return S_OK;
-    case Scalar::Signed: out = kernel::AnsiToWide(std::to_string(s.i)); return S_OK;
-    case Scalar::Unsigned: out = kernel::AnsiToWide(std::to_string(s.u)); return S_OK;
-    case Scalar::Float: out = kernel::AnsiToWide(kernel::FormatFloat(s.f)); return S_OK;
+    case Scalar::Empty:
+        out.clear();
+        return S_OK;
+    case Scalar::Signed:
+        out = kernel::AnsiToWide(std::to_string(s.i));
+        return S_OK;
+    case Scalar::Unsigned:
+        out = kernel::AnsiToWide(std::to_string(s.u));
+        return S_OK;
+    case Scalar::Float:
+        out = kernel::AnsiToWide(kernel::FormatFloat(s.f));
+        return S_OK;
     case Scalar::Currency:
         out = kernel::AnsiToWide(kernel::FormatFloat(static_cast<double>(s.i) / 10000.0));
         return S_OK;
-    case Scalar::Date: out = kernel::AnsiToWide(kernel::FormatDate(s.f)); return S_OK;
-    case Scalar::Bool:
-        if (flags & VARIANT_ALPHABOOL) out = s.b ? u"True" : u"False";
-        else out = s.b ? u"-1" : u"0";
+    case Scalar::Date:
+        out = kernel::AnsiToWide(kernel::FormatDate(s.f));
         return S_OK;
-    case Scalar::Text: out = s.text; return S_OK;
-    default: return DISP_E_TYPEMISMATCH;
+    case Scalar::Bool:
+        if (flags & VARIANT_ALPHABOOL)
+            out = s.b ? u"True" : u"False";
+        else
+            out = s.b ? u"-1" : u"0";
+        return S_OK;
+    case Scalar::Text:
+        out = s.text;
+        return S_OK;
+    default:
+        return DISP_E_TYPEMISMATCH;
     }
 }
 
 HRESULT ToBool(const Scalar& s, bool& out) {
-    if (s.kind == Scalar::Bool) { out = s.b; return S_OK; }
+    if (s.kind == Scalar::Bool) {
+        out = s.b;
+        return S_OK;
+    }
     if (s.kind == Scalar::Text) {
-        if (kernel::WideSameText(s.text, u"True")) { out = true; return S_OK; }
-        if (kernel::WideSameText(s.text, u"False")) { out = false; return S_OK; }
+        if (kernel::WideSameText(s.text, u"True")) {
+            out = true;
+            return S_OK;
+        }
+        if (kernel::WideSameText(s.text, u"False")) {
+            out = false;
+            return S_OK;
+        }
     }
     double d;
     if (HRESULT hr = ToDouble(s, d); FAILED(hr)) return hr;
@@ -205,27 +321,66 @@ HRESULT Convert(const Scalar& source, WORD flags, VARTYPE vt, VARIANT& out) {
     double d = 0;
     HRESULT hr = S_OK;
     switch (vt) {
-    case VT_EMPTY: return S_OK;
-    case VT_NULL: out.vt = VT_NULL; return S_OK;
-    case VT_I1: hr = ToSigned(source, INT8_MIN, INT8_MAX, i); out.cVal = static_cast<CHAR>(i); break;
-    case VT_I2: hr = ToSigned(source, INT16_MIN, INT16_MAX, i); out.iVal = static_cast<SHORT>(i); break;
-    case VT_I4: hr = ToSigned(source, INT32_MIN, INT32_MAX, i); out.lVal = static_cast<LONG>(i); break;
-    case VT_INT: hr = ToSigned(source, INT32_MIN, INT32_MAX, i); out.intVal = static_cast<INT>(i); break;
-    case VT_I8: hr = ToSigned(source, INT64_MIN, INT64_MAX, i); out.llVal = i; break;
-    case VT_UI1: hr = ToUnsigned(source, UINT8_MAX, u); out.bVal = static_cast<BYTE>(u); break;
-    case VT_UI2: hr = ToUnsigned(source, UINT16_MAX, u); out.uiVal = static_cast<USHORT>(u); break;
-    case VT_UI4: hr = ToUnsigned(source, UINT32_MAX, u); out.ulVal = static_cast<ULONG>(u); break;
-    case VT_UINT: hr = ToUnsigned(source, UINT32_MAX, u); out.uintVal = static_cast<UINT>(u); break;
-    case VT_UI8: hr = ToUnsigned(source, UINT64_MAX, u); out.ullVal = u; break;
+    case VT_EMPTY:
+        return S_OK;
+    case VT_NULL:
+        out.vt = VT_NULL;
+        return S_OK;
+    case VT_I1:
+        hr = ToSigned(source, INT8_MIN, INT8_MAX, i);
+        out.cVal = static_cast<CHAR>(i);
+        break;
+    case VT_I2:
+        hr = ToSigned(source, INT16_MIN, INT16_MAX, i);
+        out.iVal = static_cast<SHORT>(i);
+        break;
+    case VT_I4:
+        hr = ToSigned(source, INT32_MIN, INT32_MAX, i);
+        out.lVal = static_cast<LONG>(i);
+        break;
+    case VT_INT:
+        hr = ToSigned(source, INT32_MIN, INT32_MAX, i);
+        out.intVal = static_cast<INT>(i);
+        break;
+    case VT_I8:
+        hr = ToSigned(source, INT64_MIN, INT64_MAX, i);
+        out.llVal = i;
+        break;
+    case VT_UI1:
+        hr = ToUnsigned(source, UINT8_MAX, u);
+        out.bVal = static_cast<BYTE>(u);
+        break;
+    case VT_UI2:
+        hr = ToUnsigned(source, UINT16_MAX, u);
+        out.uiVal = static_cast<USHORT>(u);
+        break;
+    case VT_UI4:
+        hr = ToUnsigned(source, UINT32_MAX, u);
+        out.ulVal = static_cast<ULONG>(u);
+        break;
+    case VT_UINT:
+        hr = ToUnsigned(source, UINT32_MAX, u);
+        out.uintVal = static_cast<UINT>(u);
+        break;
+    case VT_UI8:
+        hr = ToUnsigned(source, UINT64_MAX, u);
+        out.ullVal = u;
+        break;
     case VT_R4:
         hr = ToDouble(source, d);
         if (SUCCEEDED(hr) && std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max())
             hr = DISP_E_OVERFLOW;
         out.fltVal = static_cast<float>(d);
         break;
-    case VT_R8: hr = ToDouble(source, d); out.dblVal = d; break;
+    case VT_R8:
+        hr = ToDouble(source, d);
+        out.dblVal = d;
+        break;
     case VT_CY:
-        if (source.kind == Scalar::Currency) { out.cyVal.int64 = source.i; break; }
+        if (source.kind == Scalar::Currency) {
+            out.cyVal.int64 = source.i;
+            break;
+        }
         hr = ToDouble(source, d);
         if (SUCCEEDED(hr)) {
             d = RoundHalfEven(d * 10000.0);
@@ -235,7 +390,10 @@ HRESULT Convert(const Scalar& source, WORD flags, VARTYPE vt, VARIANT& out) {
         break;
     case VT_DATE:
         if (source.kind == Scalar::Text) {
-            if (auto date = kernel::ParseDate(kernel::WideToAnsi(source.text))) { out.date = *date; break; }
+            if (auto date = kernel::ParseDate(kernel::WideToAnsi(source.text))) {
+                out.date = *date;
+                break;
+            }
         }
         hr = ToDouble(source, d);
         out.date = d;
@@ -247,7 +405,8 @@ HRESULT Convert(const Scalar& source, WORD flags, VARTYPE vt, VARIANT& out) {
         break;
     }
     case VT_ERROR:
-        if (source.kind != Scalar::Error && source.kind != Scalar::Signed) return DISP_E_TYPEMISMATCH;
+        if (source.kind != Scalar::Error && source.kind != Scalar::Signed)
+            return DISP_E_TYPEMISMATCH;
         out.scode = static_cast<SCODE>(source.i);
         break;
     case VT_BSTR: {
@@ -269,13 +428,15 @@ HRESULT Convert(const Scalar& source, WORD flags, VARTYPE vt, VARIANT& out) {
             return S_OK;
         }
         void* p = nullptr;
-        hr = source.object->QueryInterface(vt == VT_DISPATCH ? IDispatch::Guid : IUnknown::Guid, &p);
+        hr =
+            source.object->QueryInterface(vt == VT_DISPATCH ? IDispatch::Guid : IUnknown::Guid, &p);
         if (FAILED(hr)) return DISP_E_TYPEMISMATCH;
         out.vt = vt;
         out.punkVal = static_cast<IUnknown*>(p);
         return S_OK;
     }
-    default: return DISP_E_BADVARTYPE;
+    default:
+        return DISP_E_BADVARTYPE;
     }
     if (FAILED(hr)) return hr;
     out.vt = vt;
@@ -298,10 +459,17 @@ HRESULT VariantClear(VARIANT* v) {
             }
         } else {
             switch (v->vt) {
-            case VT_BSTR: SysFreeString(v->bstrVal); break;
-            case VT_UNKNOWN: if (v->punkVal) v->punkVal->Release(); break;
-            case VT_DISPATCH: if (v->pdispVal) v->pdispVal->Release(); break;
-            default: break;
+            case VT_BSTR:
+                SysFreeString(v->bstrVal);
+                break;
+            case VT_UNKNOWN:
+                if (v->punkVal) v->punkVal->Release();
+                break;
+            case VT_DISPATCH:
+                if (v->pdispVal) v->pdispVal->Release();
+                break;
+            default:
+                break;
             }
         }
     }
@@ -323,13 +491,19 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* src) {
         } else {
             switch (src->vt) {
             case VT_BSTR:
-                copy.bstrVal = src->bstrVal ? SysAllocStringLen(src->bstrVal, SysStringLen(src->bstrVal))
-                                            : nullptr;
+                copy.bstrVal = src->bstrVal
+                                   ? SysAllocStringLen(src->bstrVal, SysStringLen(src->bstrVal))
+                                   : nullptr;
                 if (src->bstrVal && !copy.bstrVal) return E_OUTOFMEMORY;
                 break;
-            case VT_UNKNOWN: if (copy.punkVal) copy.punkVal->AddRef(); break;
-            case VT_DISPATCH: if (copy.pdispVal) copy.pdispVal->AddRef(); break;
-            default: break;
+            case VT_UNKNOWN:
+                if (copy.punkVal) copy.punkVal->AddRef();
+                break;
+            case VT_DISPATCH:
+                if (copy.pdispVal) copy.pdispVal->AddRef();
+                break;
+            default:
+                break;
             }
         }
     }
@@ -362,9 +536,16 @@ HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* src) {
             if (b && !value.bstrVal) return E_OUTOFMEMORY;
             break;
         }
-        case VT_UNKNOWN: value.punkVal = *s->ppunkVal; if (value.punkVal) value.punkVal->AddRef(); break;
-        case VT_DISPATCH: value.pdispVal = *s->ppdispVal; if (value.pdispVal) value.pdispVal->AddRef(); break;
-        case VT_DECIMAL: return DISP_E_BADVARTYPE;
+        case VT_UNKNOWN:
+            value.punkVal = *s->ppunkVal;
+            if (value.punkVal) value.punkVal->AddRef();
+            break;
+        case VT_DISPATCH:
+            value.pdispVal = *s->ppdispVal;
+            if (value.pdispVal) value.pdispVal->AddRef();
+            break;
+        case VT_DECIMAL:
+            return DISP_E_BADVARTYPE;
         default: {
             const std::size_t size = VarTypeSize(base);
             if (size == 0) return DISP_E_BADVARTYPE;
@@ -396,27 +577,61 @@ HRESULT VariantChangeType(VARIANT* dest, const VARIANT* src, WORD flags, VARTYPE
 
 std::size_t VarTypeSize(VARTYPE vt) {
     switch (vt) {
-    case VT_I1: case VT_UI1: return 1;
-    case VT_I2: case VT_UI2: case VT_BOOL: return 2;
-    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR: return 4;
-    case VT_I8: case VT_UI8: case VT_R8: case VT_CY: case VT_DATE: return 8;
-    case VT_BSTR: case VT_UNKNOWN: case VT_DISPATCH: return sizeof(void*);
-    case VT_VARIANT: return sizeof(VARIANT);
-    default: return 0;
+    case VT_I1:
+    case VT_UI1:
+        return 1;
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL:
+        return 2;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_R4:
+    case VT_ERROR:
+        return 4;
+    case VT_I8:
+    case VT_UI8:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+        return 8;
+    case VT_BSTR:
+    case VT_UNKNOWN:
+    case VT_DISPATCH:
+        return sizeof(void*);
+    case VT_VARIANT:
+        return sizeof(VARIANT);
+    default:
+        return 0;
     }
 }
 
 // ---- OleVariant ----
 
-OleVariant::OleVariant(const OleVariant& other) : OleVariant() { VariantCopy(this, &other); }
+OleVariant::OleVariant(const OleVariant& other) : OleVariant() {
+    VariantCopy(this, &other);
+}
 OleVariant::OleVariant(OleVariant&& other) noexcept : OleVariant() {
     std::memcpy(static_cast<VARIANT*>(this), static_cast<VARIANT*>(&other), sizeof(VARIANT));
     VariantInit(&other);
 }
-OleVariant::OleVariant(const VARIANT& other) : OleVariant() { VariantCopy(this, &other); }
-OleVariant::OleVariant(int value) : OleVariant() { vt = VT_I4; lVal = value; }
-OleVariant::OleVariant(LONGLONG value) : OleVariant() { vt = VT_I8; llVal = value; }
-OleVariant::OleVariant(double value) : OleVariant() { vt = VT_R8; dblVal = value; }
+OleVariant::OleVariant(const VARIANT& other) : OleVariant() {
+    VariantCopy(this, &other);
+}
+OleVariant::OleVariant(int value) : OleVariant() {
+    vt = VT_I4;
+    lVal = value;
+}
+OleVariant::OleVariant(LONGLONG value) : OleVariant() {
+    vt = VT_I8;
+    llVal = value;
+}
+OleVariant::OleVariant(double value) : OleVariant() {
+    vt = VT_R8;
+    dblVal = value;
+}
 OleVariant::OleVariant(bool value) : OleVariant() {
     vt = VT_BOOL;
     boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;

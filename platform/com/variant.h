@@ -134,7 +134,7 @@ std::size_t VarTypeSize(VARTYPE vt);
 // The owning wrapper. It is layout-compatible with VARIANT (it *is* one), so an array of
 // OleVariant can serve where the platform expects an array of VARIANT.
 class OleVariant : public VARIANT {
-public:
+  public:
     OleVariant() { VariantInit(this); }
     OleVariant(const OleVariant& other);
     OleVariant(OleVariant&& other) noexcept;

@@ -43,8 +43,8 @@ struct Tables {
     std::array<unsigned char, 256> lower{};
     Tables() {
         fromWide.fill('?');
-        for (int b = 0; b < 256; ++b) fromWide[ToWide(static_cast<unsigned char>(b))] =
-            static_cast<unsigned char>(b);
+        for (int b = 0; b < 256; ++b)
+            fromWide[ToWide(static_cast<unsigned char>(b))] = static_cast<unsigned char>(b);
         for (int b = 0; b < 256; ++b) {
             const char16_t w = ToWide(static_cast<unsigned char>(b));
             const char16_t u = UnicodeUpper(w), l = UnicodeLower(w);
@@ -61,18 +61,22 @@ const Tables& T() {
 
 } // namespace
 
-char16_t AnsiCharToWide(unsigned char c) { return ToWide(c); }
+char16_t AnsiCharToWide(unsigned char c) {
+    return ToWide(c);
+}
 
 std::u16string AnsiToWide(std::string_view text) {
     std::u16string out(text.size(), u'\0');
-    for (std::size_t i = 0; i < text.size(); ++i) out[i] = ToWide(static_cast<unsigned char>(text[i]));
+    for (std::size_t i = 0; i < text.size(); ++i)
+        out[i] = ToWide(static_cast<unsigned char>(text[i]));
     return out;
 }
 
 std::string WideToAnsi(std::u16string_view text) {
     const auto& t = T();
     std::string out(text.size(), '\0');
-    for (std::size_t i = 0; i < text.size(); ++i) out[i] = static_cast<char>(t.fromWide[text[i]]);
+    for (std::size_t i = 0; i < text.size(); ++i)
+        out[i] = static_cast<char>(t.fromWide[text[i]]);
     return out;
 }
 
@@ -84,11 +88,23 @@ std::u16string Utf8ToWide(std::string_view s) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
         char32_t cp;
         std::size_t extra;
-        if (c < 0x80) { cp = c; extra = 0; }
-        else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
-        else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
-        else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
-        else { out.push_back(0xFFFD); ++i; continue; }
+        if (c < 0x80) {
+            cp = c;
+            extra = 0;
+        } else if ((c & 0xE0) == 0xC0) {
+            cp = c & 0x1F;
+            extra = 1;
+        } else if ((c & 0xF0) == 0xE0) {
+            cp = c & 0x0F;
+            extra = 2;
+        } else if ((c & 0xF8) == 0xF0) {
+            cp = c & 0x07;
+            extra = 3;
+        } else {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
         if (i + extra >= s.size()) { // truncated sequence
             out.push_back(0xFFFD);
             ++i;
@@ -97,8 +113,10 @@ std::u16string Utf8ToWide(std::string_view s) {
         bool ok = true;
         for (std::size_t k = 1; ok && k <= extra; ++k) {
             const unsigned char cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (cc & 0x3F);
+            if ((cc & 0xC0) != 0x80)
+                ok = false;
+            else
+                cp = (cp << 6) | (cc & 0x3F);
         }
         static constexpr char32_t kMin[4] = {0, 0x80, 0x800, 0x10000};
         if (!ok || cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
@@ -149,21 +167,31 @@ std::string WideToUtf8(std::u16string_view s) {
     return out;
 }
 
-std::string AnsiToUtf8(std::string_view text) { return WideToUtf8(AnsiToWide(text)); }
-std::string Utf8ToAnsi(std::string_view text) { return WideToAnsi(Utf8ToWide(text)); }
+std::string AnsiToUtf8(std::string_view text) {
+    return WideToUtf8(AnsiToWide(text));
+}
+std::string Utf8ToAnsi(std::string_view text) {
+    return WideToAnsi(Utf8ToWide(text));
+}
 
-unsigned char AnsiUpper(unsigned char c) { return T().upper[c]; }
-unsigned char AnsiLower(unsigned char c) { return T().lower[c]; }
+unsigned char AnsiUpper(unsigned char c) {
+    return T().upper[c];
+}
+unsigned char AnsiLower(unsigned char c) {
+    return T().lower[c];
+}
 
 std::string AnsiUpperCase(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = static_cast<char>(AnsiUpper(static_cast<unsigned char>(c)));
+    for (char& c : out)
+        c = static_cast<char>(AnsiUpper(static_cast<unsigned char>(c)));
     return out;
 }
 
 std::string AnsiLowerCase(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = static_cast<char>(AnsiLower(static_cast<unsigned char>(c)));
+    for (char& c : out)
+        c = static_cast<char>(AnsiLower(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -181,7 +209,8 @@ int AnsiCompareText(std::string_view a, std::string_view b) {
 bool AnsiSameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (AnsiUpper(static_cast<unsigned char>(a[i])) != AnsiUpper(static_cast<unsigned char>(b[i])))
+        if (AnsiUpper(static_cast<unsigned char>(a[i])) !=
+            AnsiUpper(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
@@ -212,7 +241,8 @@ char16_t WideUpper(char16_t c) {
 
 std::u16string WideUpperCase(std::u16string_view text) {
     std::u16string out(text);
-    for (char16_t& c : out) c = WideUpper(c);
+    for (char16_t& c : out)
+        c = WideUpper(c);
     return out;
 }
 

@@ -15,6 +15,8 @@ constexpr LANGID LANG_RUSSIAN = 0x19;
 constexpr LANGID LANG_ENGLISH = 0x09;
 
 LANGID GetUserDefaultLangID();
-constexpr LANGID PrimaryLangId(LANGID id) { return static_cast<LANGID>(id & 0xFF); }
+constexpr LANGID PrimaryLangId(LANGID id) {
+    return static_cast<LANGID>(id & 0xFF);
+}
 
 } // namespace quill::kernel

@@ -12,8 +12,10 @@ namespace quill::kernel {
 namespace {
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -98,7 +100,8 @@ std::string FormatFloat(double value) {
         std::string exponent = text.substr(e + 1);
         const bool negative = !exponent.empty() && exponent[0] == '-';
         if (!exponent.empty() && (exponent[0] == '+' || exponent[0] == '-')) exponent.erase(0, 1);
-        while (exponent.size() > 1 && exponent[0] == '0') exponent.erase(0, 1);
+        while (exponent.size() > 1 && exponent[0] == '0')
+            exponent.erase(0, 1);
         text = mantissa + "E" + (negative ? "-" : "") + exponent;
     }
     const char separator = ProcessFormatSettings().DecimalSeparator;
@@ -130,7 +133,9 @@ std::string FormatDate(double date) {
 std::optional<double> ParseDate(std::string_view text) {
     text = Trim(text);
     const auto& fs = ProcessFormatSettings();
-    auto isDateSep = [&](char c) { return c == fs.DateSeparator || c == '.' || c == '/' || c == '-'; };
+    auto isDateSep = [&](char c) {
+        return c == fs.DateSeparator || c == '.' || c == '/' || c == '-';
+    };
     std::size_t pos = 0;
     auto number = [&](int& out) {
         std::size_t start = pos;
@@ -144,9 +149,9 @@ std::optional<double> ParseDate(std::string_view text) {
     if (!number(month) || pos >= text.size() || !isDateSep(text[pos++])) return std::nullopt;
     if (!number(year)) return std::nullopt;
     if (month < 1 || month > 12 || day < 1 || day > 31) return std::nullopt;
-    double result = static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month),
-                                                      static_cast<unsigned>(day)) +
-                                        kEpochOffset);
+    double result = static_cast<double>(
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
+        kEpochOffset);
     if (pos < text.size()) {
         if (text[pos++] != ' ') return std::nullopt;
         int h = 0, mi = 0, s = 0;

@@ -44,12 +44,15 @@ std::string SHGetSpecialFolderPath(int csidl, bool create) {
     } else if (csidl == CSIDL_COMMON_APPDATA) {
         folder = "/var/lib";
     } else if (csidl == CSIDL_APPDATA) {
-        if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) folder = xdg;
-        else if (std::string home = HomeFolder(); !home.empty()) folder = home + "/.local/share";
+        if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+            folder = xdg;
+        else if (std::string home = HomeFolder(); !home.empty())
+            folder = home + "/.local/share";
     } else {
         return {};
     }
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
     if (folder.empty()) return {};
     if (create ? !ForceDirectories(folder) : !IsDirectory(folder)) return {};
     return folder;

@@ -14,7 +14,7 @@
 namespace quill::rtl {
 
 class AnsiString {
-public:
+  public:
     AnsiString() = default;
     AnsiString(std::string_view text);
     AnsiString(const char* text) : AnsiString(std::string_view(text)) {}
@@ -33,7 +33,7 @@ public:
 
     friend bool operator==(const AnsiString& a, std::string_view b) { return a.View() == b; }
 
-private:
+  private:
     struct Buffer;
     void Release();
     Buffer* FData = nullptr;

@@ -24,41 +24,69 @@ std::int32_t StrToInt(std::string_view text) {
     throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
 }
 
-std::optional<double> TryStrToFloat(std::string_view text) { return kernel::ParseFloat(text); }
+std::optional<double> TryStrToFloat(std::string_view text) {
+    return kernel::ParseFloat(text);
+}
 
 double StrToFloat(std::string_view text) {
     if (auto v = TryStrToFloat(text)) return *v;
     throw EConvertError("'" + std::string(text) + "' is not a valid floating point value");
 }
 
-std::string IntToStr(std::int64_t value) { return std::to_string(value); }
-std::string FloatToStr(double value) { return kernel::FormatFloat(value); }
+std::string IntToStr(std::int64_t value) {
+    return std::to_string(value);
+}
+std::string FloatToStr(double value) {
+    return kernel::FormatFloat(value);
+}
 
 std::string VarTypeName(VARTYPE vt) {
     if (vt & VT_ARRAY) return "Array " + VarTypeName(static_cast<VARTYPE>(vt & VT_TYPEMASK));
     switch (vt & VT_TYPEMASK) {
-    case VT_EMPTY: return "Empty";
-    case VT_NULL: return "Null";
-    case VT_I2: return "Smallint";
-    case VT_I4: return "Integer";
-    case VT_R4: return "Single";
-    case VT_R8: return "Double";
-    case VT_CY: return "Currency";
-    case VT_DATE: return "Date";
-    case VT_BSTR: return "OleStr";
-    case VT_DISPATCH: return "Dispatch";
-    case VT_ERROR: return "Error";
-    case VT_BOOL: return "Boolean";
-    case VT_VARIANT: return "Variant";
-    case VT_UNKNOWN: return "Unknown";
-    case VT_DECIMAL: return "Decimal";
-    case VT_I1: return "ShortInt";
-    case VT_UI1: return "Byte";
-    case VT_UI2: return "Word";
-    case VT_UI4: return "LongWord";
-    case VT_I8: return "Int64";
-    case VT_UI8: return "UInt64";
-    default: return "Unknown";
+    case VT_EMPTY:
+        return "Empty";
+    case VT_NULL:
+        return "Null";
+    case VT_I2:
+        return "Smallint";
+    case VT_I4:
+        return "Integer";
+    case VT_R4:
+        return "Single";
+    case VT_R8:
+        return "Double";
+    case VT_CY:
+        return "Currency";
+    case VT_DATE:
+        return "Date";
+    case VT_BSTR:
+        return "OleStr";
+    case VT_DISPATCH:
+        return "Dispatch";
+    case VT_ERROR:
+        return "Error";
+    case VT_BOOL:
+        return "Boolean";
+    case VT_VARIANT:
+        return "Variant";
+    case VT_UNKNOWN:
+        return "Unknown";
+    case VT_DECIMAL:
+        return "Decimal";
+    case VT_I1:
+        return "ShortInt";
+    case VT_UI1:
+        return "Byte";
+    case VT_UI2:
+        return "Word";
+    case VT_UI4:
+        return "LongWord";
+    case VT_I8:
+        return "Int64";
+    case VT_UI8:
+        return "UInt64";
+    default:
+        return "Unknown";
     }
 }
 
@@ -84,7 +112,9 @@ std::u16string VarToWide(const VARIANT& value) {
     return TextFromBStr(text.bstrVal);
 }
 
-std::string VarToStr(const VARIANT& value) { return kernel::WideToAnsi(VarToWide(value)); }
+std::string VarToStr(const VARIANT& value) {
+    return kernel::WideToAnsi(VarToWide(value));
+}
 
 std::int32_t VarToInt(const VARIANT& value) {
     if (value.vt == VT_I4) return value.lVal;

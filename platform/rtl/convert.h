@@ -18,7 +18,7 @@
 namespace quill::rtl {
 
 class EVariantError : public Exception {
-public:
+  public:
     using Exception::Exception;
     ~EVariantError() override;
 };

@@ -15,7 +15,7 @@
 namespace quill::rtl {
 
 class Exception : public std::exception {
-public:
+  public:
     explicit Exception(std::string message, int helpContext = 0);
     Exception(const Exception&) = default;
     Exception& operator=(const Exception&) = default;
@@ -26,40 +26,40 @@ public:
     void SetMessage(std::string message) { FMessage = std::move(message); }
     int HelpContext() const { return FHelpContext; }
 
-private:
+  private:
     std::string FMessage;
     int FHelpContext;
 };
 
 // A text that is no number, a format that does not fit its arguments.
 class EConvertError : public Exception {
-public:
+  public:
     using Exception::Exception;
     ~EConvertError() override;
 };
 
 // An operation on a value of a type it does not support.
 class EInvalidOp : public Exception {
-public:
+  public:
     using Exception::Exception;
     ~EInvalidOp() override;
 };
 
 // A cast to a class the object is not of.
 class EInvalidCast : public Exception {
-public:
+  public:
     using Exception::Exception;
     ~EInvalidCast() override;
 };
 
 // A failure reported by the platform as a result code.
 class EOleSysError : public Exception {
-public:
+  public:
     EOleSysError(std::string message, com::HRESULT code);
     ~EOleSysError() override;
     com::HRESULT ErrorCode() const { return FErrorCode; }
 
-private:
+  private:
     com::HRESULT FErrorCode;
 };
 

@@ -10,7 +10,8 @@ namespace quill::rtl {
 namespace {
 
 [[noreturn]] void Invalid(std::string_view pattern) {
-    throw EConvertError("Format '" + std::string(pattern) + "' invalid or incompatible with argument");
+    throw EConvertError("Format '" + std::string(pattern) +
+                        "' invalid or incompatible with argument");
 }
 
 [[noreturn]] void Missing(std::string_view pattern) {
@@ -26,13 +27,13 @@ std::string Pad(std::string text, int width, bool left) {
 }
 
 std::string FloatText(double value, char type, int precision) {
-    char spec[16];
+    char pattern[16];
     char buffer[512];
     const char c = type == 'n' ? 'f' : (type == 'g' ? 'G' : (type == 'e' ? 'E' : 'f'));
     if (precision < 0) precision = (type == 'g' || type == 'e') ? 15 : 2;
     if (precision > 100) precision = 100;
-    std::snprintf(spec, sizeof spec, "%%.%d%c", precision, c);
-    std::snprintf(buffer, sizeof buffer, spec, value);
+    std::snprintf(pattern, sizeof pattern, "%%.%d%c", precision, c);
+    std::snprintf(buffer, sizeof buffer, pattern, value);
     std::string text(buffer);
     const char separator = kernel::ProcessFormatSettings().DecimalSeparator;
     for (char& ch : text)
@@ -108,8 +109,9 @@ std::string Format(std::string_view pattern, const FormatArgs& args) {
         case 'x': {
             if (arg.GetKind() != FormatArg::Kind::Integer) Invalid(pattern);
             char buffer[32];
-            std::snprintf(buffer, sizeof buffer, "%llX",
-                          static_cast<unsigned long long>(static_cast<std::uint64_t>(arg.Integer())));
+            std::snprintf(
+                buffer, sizeof buffer, "%llX",
+                static_cast<unsigned long long>(static_cast<std::uint64_t>(arg.Integer())));
             text = buffer;
             if (precision > 0 && static_cast<int>(text.size()) < precision)
                 text.insert(0, static_cast<std::size_t>(precision) - text.size(), '0');
@@ -128,7 +130,8 @@ std::string Format(std::string_view pattern, const FormatArgs& args) {
             if (arg.GetKind() != FormatArg::Kind::Float) Invalid(pattern);
             text = FloatText(arg.Float(), type, precision);
             break;
-        default: Invalid(pattern);
+        default:
+            Invalid(pattern);
         }
         out += Pad(std::move(text), width, left);
     }

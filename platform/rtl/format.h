@@ -18,7 +18,7 @@ namespace quill::rtl {
 
 // One argument: a text (Windows-1251), an integer or a floating-point number.
 class FormatArg {
-public:
+  public:
     enum class Kind { Text, Integer, Float };
     FormatArg(std::string_view text) : FKind(Kind::Text), FText(text) {}
     FormatArg(const char* text) : FKind(Kind::Text), FText(text) {}
@@ -34,7 +34,7 @@ public:
     std::int64_t Integer() const { return FInteger; }
     double Float() const { return FFloat; }
 
-private:
+  private:
     Kind FKind;
     std::string FText;
     std::int64_t FInteger = 0;

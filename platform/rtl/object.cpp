@@ -4,6 +4,8 @@ namespace quill::rtl {
 
 TObject::~TObject() = default;
 
-std::string_view TObject::ClassName() const { return "TObject"; }
+std::string_view TObject::ClassName() const {
+    return "TObject";
+}
 
 } // namespace quill::rtl

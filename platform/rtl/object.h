@@ -11,7 +11,7 @@
 namespace quill::rtl {
 
 class TObject {
-public:
+  public:
     TObject() = default;
     TObject(const TObject&) = default;
     TObject& operator=(const TObject&) = default;

@@ -140,7 +140,8 @@ bool Retrieve(MSG* out, HWND hwnd, UINT filterMin, UINT filterMax, bool remove, 
         const std::vector<TStage> stages = queue->Stages;
         bool discarded = false;
         if (source == &queue->Input)
-            if (const RetrievalStage input = gInputStage.load()) discarded = input(msg, remove, nullptr);
+            if (const RetrievalStage input = gInputStage.load())
+                discarded = input(msg, remove, nullptr);
         for (const TStage& stage : stages) {
             if (discarded) break;
             if (stage.Stage(msg, remove, stage.Context)) {
@@ -320,6 +321,8 @@ void RemoveRetrievalStage(RetrievalStage stage, void* context) {
                   [&](const TStage& s) { return s.Stage == stage && s.Context == context; });
 }
 
-RetrievalStage SetInputStage(RetrievalStage stage) { return gInputStage.exchange(stage); }
+RetrievalStage SetInputStage(RetrievalStage stage) {
+    return gInputStage.exchange(stage);
+}
 
 } // namespace quill::user

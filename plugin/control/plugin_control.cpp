@@ -14,7 +14,9 @@ int gApplicationAnchor = 0;
 
 } // namespace
 
-std::intptr_t ApplicationObject() { return reinterpret_cast<std::intptr_t>(&gApplicationAnchor); }
+std::intptr_t ApplicationObject() {
+    return reinterpret_cast<std::intptr_t>(&gApplicationAnchor);
+}
 
 TPluginControl::TPluginControl(TBaseDllObj** dllObjectRef, CallEntryFunc callEntry)
     : DllObjectRef(dllObjectRef), CallEntry(callEntry) {
@@ -28,7 +30,8 @@ TPluginControl::~TPluginControl() {
 }
 
 TBaseDllObj* TPluginControl::GetDllObject() {
-    if (!DllObjectRef) infra::RaiseErrorText(kernel::WideToAnsi(u"Обработчик GetDllObject не назначен"));
+    if (!DllObjectRef)
+        infra::RaiseErrorText(kernel::WideToAnsi(u"Обработчик GetDllObject не назначен"));
     if (!*DllObjectRef) infra::RaiseErrorText(kernel::WideToAnsi(u"GetDllObject вернул Nil"));
     return *DllObjectRef;
 }

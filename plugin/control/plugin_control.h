@@ -20,7 +20,7 @@ namespace quill::plugin {
 class TBaseDllObj;
 
 class TPluginControl : public IPluginControl {
-public:
+  public:
     TPluginControl(TBaseDllObj** dllObjectRef, CallEntryFunc callEntry);
     TPluginControl(const TPluginControl&) = delete;
     TPluginControl& operator=(const TPluginControl&) = delete;

@@ -138,8 +138,7 @@ void TBaseDllObj::DispatchBlock(TParams& block, rtl::TObject*& context, bool& st
         return;
     }
 
-    if (block.Count() < 3)
-        infra::RaiseErrorText(Texts().TooFewParameters);
+    if (block.Count() < 3) infra::RaiseErrorText(Texts().TooFewParameters);
     // The name and the kind are read in place when they are a text and an integer, the usual
     // case; anything else is converted from a copy.
     std::u16string converted;
@@ -177,8 +176,7 @@ void TBaseDllObj::DispatchBlock(TParams& block, rtl::TObject*& context, bool& st
     if ((kind == kMethod || kind == kPropertyPut) && !method) {
         if (kind == kMethod) infra::RaiseCodedError(infra::codes::MemberNotFound, {ansiName()});
         if (IsReadOnly(*property))
-            infra::RaiseErrorText(
-                rtl::Format(Texts().ReadOnly, {ansiName()}));
+            infra::RaiseErrorText(rtl::Format(Texts().ReadOnly, {ansiName()}));
         OleVariant value = block.Get(3);
         property->Handler(context, true, value, AnsiNameRu(*property));
         FLastResult = true;
@@ -242,10 +240,10 @@ void TBaseDllObj::CallMethod(TParams& block, rtl::TObject* context, const Method
 
     try {
         if (passed != n) {
-            const std::string message = Texts().WrongCount +
-                                        "\r\n" + Texts().Function + kernel::WideToAnsi(name) +
-                                        "]\r\n" + Texts().Passed + std::to_string(passed) +
-                                        "\r\n" + Texts().Needed + std::to_string(n);
+            const std::string message = Texts().WrongCount + "\r\n" + Texts().Function +
+                                        kernel::WideToAnsi(name) + "]\r\n" + Texts().Passed +
+                                        std::to_string(passed) + "\r\n" + Texts().Needed +
+                                        std::to_string(n);
             infra::RaiseErrorText(message);
         }
         std::vector<OleVariant> arguments;

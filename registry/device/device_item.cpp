@@ -38,7 +38,9 @@ void* TDeviceItem::GetInterface(REFIID iid) {
     return infra::TRootCollectionItem::GetInterface(iid);
 }
 
-TDevicesList* TDeviceItem::OwnerList() const { return dynamic_cast<TDevicesList*>(Collection()); }
+TDevicesList* TDeviceItem::OwnerList() const {
+    return dynamic_cast<TDevicesList*>(Collection());
+}
 
 void TDeviceItem::SetIdentifier(std::string text) {
     std::string previous = std::move(FIdentifier);
@@ -53,8 +55,10 @@ void TDeviceItem::SetGuid(const GUID& guid) {
 }
 
 void TDeviceItem::FillDriverInfo() {
-    if (TDevicesList* owner = OwnerList()) FDriverInfo = owner->DriverInfo();
-    else FDriverInfo = TDevicesList::DefaultDriverInfo();
+    if (TDevicesList* owner = OwnerList())
+        FDriverInfo = owner->DriverInfo();
+    else
+        FDriverInfo = TDevicesList::DefaultDriverInfo();
     AfterDriverInfo();
 }
 
@@ -104,19 +108,32 @@ std::string TDeviceItem::ParamNameOf(const TParamDefRow& row) const {
     return RowText(row.Name, capacity::Name);
 }
 
-std::int32_t TDeviceItem::AfterLoad() { return 0; }
-std::int32_t TDeviceItem::ShowSettings() { return 0; }
-bool TDeviceItem::DoOpen() { return true; }
-bool TDeviceItem::DoClose() { return true; }
-std::int32_t TDeviceItem::ApplyExtraParams() { return ApplyExtraParamList(nullptr); }
+std::int32_t TDeviceItem::AfterLoad() {
+    return 0;
+}
+std::int32_t TDeviceItem::ShowSettings() {
+    return 0;
+}
+bool TDeviceItem::DoOpen() {
+    return true;
+}
+bool TDeviceItem::DoClose() {
+    return true;
+}
+std::int32_t TDeviceItem::ApplyExtraParams() {
+    return ApplyExtraParamList(nullptr);
+}
 
-std::int32_t TDeviceItem::ApplyExtraParamList(const std::vector<std::pair<std::string, std::string>>*) {
+std::int32_t
+TDeviceItem::ApplyExtraParamList(const std::vector<std::pair<std::string, std::string>>*) {
     return 0;
 }
 
 // ---- state ----
 
-std::int32_t TDeviceItem::GetState() const { return FState ? 1 : 0; }
+std::int32_t TDeviceItem::GetState() const {
+    return FState ? 1 : 0;
+}
 
 void TDeviceItem::SetState(std::int32_t on) {
     SetError(0);
@@ -203,14 +220,24 @@ double TDeviceItem::GetParamFloat(std::string_view name) const {
     return rtl::StrToFloat(text);
 }
 
-bool TDeviceItem::GetParamBoolById(const TParamDefRow& row) const { return GetParamBool(ParamNameOf(row)); }
-std::int32_t TDeviceItem::GetParamIntById(const TParamDefRow& row) const { return GetParamInt(ParamNameOf(row)); }
+bool TDeviceItem::GetParamBoolById(const TParamDefRow& row) const {
+    return GetParamBool(ParamNameOf(row));
+}
+std::int32_t TDeviceItem::GetParamIntById(const TParamDefRow& row) const {
+    return GetParamInt(ParamNameOf(row));
+}
 std::int64_t TDeviceItem::GetParamCurrencyById(const TParamDefRow& row) const {
     return static_cast<std::int64_t>(std::llround(GetParamFloat(ParamNameOf(row)) * 10000.0));
 }
-double TDeviceItem::GetParamFloatById(const TParamDefRow& row) const { return GetParamFloat(ParamNameOf(row)); }
-std::string TDeviceItem::GetParamStrById(const TParamDefRow& row) const { return GetParamStr(ParamNameOf(row)); }
-long double TDeviceItem::GetParamExtById(const TParamDefRow& row) const { return GetParamFloat(ParamNameOf(row)); }
+double TDeviceItem::GetParamFloatById(const TParamDefRow& row) const {
+    return GetParamFloat(ParamNameOf(row));
+}
+std::string TDeviceItem::GetParamStrById(const TParamDefRow& row) const {
+    return GetParamStr(ParamNameOf(row));
+}
+long double TDeviceItem::GetParamExtById(const TParamDefRow& row) const {
+    return GetParamFloat(ParamNameOf(row));
+}
 
 void TDeviceItem::SetParamById(const TParamDefRow& row, const VARIANT& value) {
     const VARIANT* v = &value;
@@ -233,7 +260,8 @@ std::int32_t TDeviceItem::GetParamArray(OleVariant& array) const {
     for (int r = 0; r < rows; ++r) {
         const TPropItem* item = FParams->PropertyAt(r);
         const std::string& type = item->TypeName;
-        const bool number = kernel::AnsiSameText(type, "Integer") || kernel::AnsiSameText(type, "Double");
+        const bool number =
+            kernel::AnsiSameText(type, "Integer") || kernel::AnsiSameText(type, "Double");
         put(0, r, OleVariant(kernel::AnsiToWide(item->Identifier)));
         put(1, r, item->ValueAsVariant());
         put(2, r, OleVariant(number ? std::u16string(u"Number") : kernel::AnsiToWide(type)));

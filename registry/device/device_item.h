@@ -33,7 +33,7 @@ namespace quill::registry {
 class TDevicesList;
 
 class TDeviceItem : public infra::TRootCollectionItem, public IDeviceItem {
-public:
+  public:
     // Joins `list` (a TDevicesList); see Algorithms of creation in the .cpp.
     explicit TDeviceItem(rtl::TCollection* list);
     // A device still in its list leaves the list's indexes first.
@@ -130,10 +130,10 @@ public:
     // The model of the settings last loaded ("КодМодели").
     com::GUID FModelGuid = com::GUID_NULL;
 
-protected:
+  protected:
     void* GetInterface(com::REFIID iid) override;
 
-private:
+  private:
     friend class TDevicesList;
     com::GUID FGuid = com::GUID_NULL;
     std::string FIdentifier;

@@ -33,7 +33,9 @@ void AddPair(NameValues& pairs, std::string name, std::string value) {
     pairs.emplace_back(std::move(name), std::move(value));
 }
 
-std::string Ansi(const std::u16string& text) { return kernel::WideToAnsi(text); }
+std::string Ansi(const std::u16string& text) {
+    return kernel::WideToAnsi(text);
+}
 
 bool HasChildNodes(const XmlNode& node) {
     return node && node->SelectSingleNode(u"node()") != nullptr;
@@ -60,7 +62,8 @@ OleVariant TDeviceItem::BuildSettingsDocument() const {
     }
     NameValues extra;
     CollectExtraParams(extra);
-    for (auto& [name, value] : extra) AddPair(pairs, name, value);
+    for (auto& [name, value] : extra)
+        AddPair(pairs, name, value);
 
     XmlNode parameters = exchange::CreateElementByNumber(document, exchange::node::Parameters);
     for (const auto& [name, value] : pairs) {
@@ -124,7 +127,8 @@ std::int32_t TDeviceItem::LoadDeviceElement(const XmlNode& element, bool olderLa
     if (!olderLayout) {
         SetGuid(infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::Id)));
         SetIdentifier(Ansi(exchange::GetAttributeByNumber(element, exchange::attr::Name)));
-        FModelGuid = infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::ModelId));
+        FModelGuid =
+            infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::ModelId));
         NameValues pairs;
         const auto nodes = exchange::SelectNodesByNumber(element, exchange::node::ParameterPath);
         for (std::size_t i = 0; i < nodes.Length(); ++i) {
@@ -144,7 +148,8 @@ std::int32_t TDeviceItem::LoadDeviceElement(const XmlNode& element, bool olderLa
             for (std::size_t i = 0; i < nodes.Length(); ++i) {
                 XmlNode node = nodes.Item(i);
                 AddPair(pairs, Ansi(node->GetAttribute(u"Имя").value_or(u"")),
-                        Ansi(node->GetAttribute(exchange::AttributeName(exchange::attr::Value)).value_or(u"")));
+                        Ansi(node->GetAttribute(exchange::AttributeName(exchange::attr::Value))
+                                 .value_or(u"")));
             }
             return pairs;
         };

@@ -31,7 +31,8 @@ OleVariant Shown(const std::string& text) {
 
 // A cell read back: texts get their line breaks escaped again.
 std::string Stored(const OleVariant& value) {
-    if (value.vt == VT_BSTR) return kernel::WideToAnsi(exchange::EscapeLineBreaks(TextFromBStr(value.bstrVal), true));
+    if (value.vt == VT_BSTR)
+        return kernel::WideToAnsi(exchange::EscapeLineBreaks(TextFromBStr(value.bstrVal), true));
     return rtl::VarToStr(value);
 }
 
@@ -49,7 +50,8 @@ std::int32_t TDeviceItem::GetParamTable(OleVariant& table) const {
         Check(EventSink->CreateValueArray(&created));
         auto owned = ComPtr<IDispatch>::Adopt(created);
         array = ComPtr<ISafeArray>::QueryFrom(owned);
-        if (!array) throw rtl::EOleSysError("The host's value array lacks its interface", E_NOINTERFACE);
+        if (!array)
+            throw rtl::EOleSysError("The host's value array lacks its interface", E_NOINTERFACE);
     } else {
         array = exchange::CreateValueArray();
     }

@@ -35,19 +35,26 @@ const TParamDefRow kCommonRows[] = {
      nullptr},
 };
 
-const VARIANT& Deref(const VARIANT& v) { return v.vt == (VT_BYREF | VT_VARIANT) ? *v.pvarVal : v; }
+const VARIANT& Deref(const VARIANT& v) {
+    return v.vt == (VT_BYREF | VT_VARIANT) ? *v.pvarVal : v;
+}
 
-bool IsText(const VARIANT& v) { return (Deref(v).vt & ~VT_BYREF) == VT_BSTR; }
-bool IsObject(const VARIANT& v) { return (Deref(v).vt & ~VT_BYREF) == VT_DISPATCH; }
+bool IsText(const VARIANT& v) {
+    return (Deref(v).vt & ~VT_BYREF) == VT_BSTR;
+}
+bool IsObject(const VARIANT& v) {
+    return (Deref(v).vt & ~VT_BYREF) == VT_DISPATCH;
+}
 
 } // namespace
 
-TDevicesList::TDevicesList(rtl::TCollectionItemClass itemClass) : infra::TRootCollection(itemClass) {
+TDevicesList::TDevicesList(rtl::TCollectionItemClass itemClass)
+    : infra::TRootCollection(itemClass) {
     FCurrent = 0;
     FPropertyPageEnabled = 0;
     FModelList = std::make_unique<TModelPluList>(this);
-    FModelList->SetLibraryFileName(kernel::Utf8ToWide(exchange::ModuleName(false).substr(
-        exchange::ModuleName(false).find_last_of('/') + 1)));
+    FModelList->SetLibraryFileName(kernel::Utf8ToWide(
+        exchange::ModuleName(false).substr(exchange::ModuleName(false).find_last_of('/') + 1)));
     FCreatorThread = user::GetCurrentThreadId();
     RegisterParams(kCommonRows);
     FDriverInfo = DefaultDriverInfo();
@@ -71,7 +78,6 @@ TDevicesList::~TDevicesList() {
     FModels.reset();
     FModelList.reset();
 }
-
 
 void TDevicesList::Notify(rtl::TCollectionItem* item, rtl::TCollectionNotification action) {
     infra::TRootCollection::Notify(item, action);
@@ -129,7 +135,9 @@ void TDevicesList::Unindex(TDeviceItem* device) {
         }
 }
 
-TDeviceItem* TDevicesList::GetItem(int index) const { return static_cast<TDeviceItem*>(Items(index)); }
+TDeviceItem* TDevicesList::GetItem(int index) const {
+    return static_cast<TDeviceItem*>(Items(index));
+}
 
 std::string TDevicesList::GetErrorText(std::int32_t code) const {
     static const std::string prefix = kernel::WideToAnsi(u"Ошибка. Код №");
@@ -142,10 +150,11 @@ void TDevicesList::RegisterParams(std::span<const TParamDefRow> rows) {
     // overwrite the definition of another parameter.
     TPropList& defs = ModelParamDefs();
     for (const TParamDefRow& row : rows)
-        defs.AddDefinition(RowText(row.Name, capacity::Name), RowText(row.SecondName, capacity::Name),
-                           RowText(row.Caption, capacity::Name), RowText(row.TypeName, capacity::TypeName),
-                           row.ReadOnly != 0, RowText(row.DefaultValue, capacity::Text),
-                           RowText(row.Description, capacity::Text));
+        defs.AddDefinition(
+            RowText(row.Name, capacity::Name), RowText(row.SecondName, capacity::Name),
+            RowText(row.Caption, capacity::Name), RowText(row.TypeName, capacity::TypeName),
+            row.ReadOnly != 0, RowText(row.DefaultValue, capacity::Text),
+            RowText(row.Description, capacity::Text));
 }
 
 void TDevicesList::SetParamDefault(std::string_view name, const VARIANT& value, bool readOnly) {
@@ -156,7 +165,9 @@ void TDevicesList::SetParamDefault(std::string_view name, const VARIANT& value, 
     item->ReadOnly = readOnly;
 }
 
-TPropList& TDevicesList::ModelParamDefs() const { return FModelList->CurrentProperties(); }
+TPropList& TDevicesList::ModelParamDefs() const {
+    return FModelList->CurrentProperties();
+}
 
 void TDevicesList::CopyModelParams(TPropList& target) const {
     const TPropList& defs = ModelParamDefs();
@@ -166,9 +177,15 @@ void TDevicesList::CopyModelParams(TPropList& target) const {
     }
 }
 
-std::u16string TDevicesList::ModelName() const { return FModelList->Current()->Name; }
-std::u16string TDevicesList::InstancePrefix() const { return FModelList->Current()->InstancePrefix; }
-std::u16string TDevicesList::EquipmentClass() const { return FModelList->Current()->EquipmentClass; }
+std::u16string TDevicesList::ModelName() const {
+    return FModelList->Current()->Name;
+}
+std::u16string TDevicesList::InstancePrefix() const {
+    return FModelList->Current()->InstancePrefix;
+}
+std::u16string TDevicesList::EquipmentClass() const {
+    return FModelList->Current()->EquipmentClass;
+}
 
 // ---- lookups ----
 
@@ -224,7 +241,8 @@ std::string TDevicesList::CurrentIdentifier() const {
 }
 
 void TDevicesList::SetCurrentIdentifier(std::string_view text) {
-    if (FCurrent > 0 && FCurrent <= Count()) GetItem(FCurrent - 1)->SetIdentifier(std::string(text));
+    if (FCurrent > 0 && FCurrent <= Count())
+        GetItem(FCurrent - 1)->SetIdentifier(std::string(text));
 }
 
 std::int32_t TDevicesList::SelectDevice(const VARIANT& key) {
@@ -251,7 +269,8 @@ std::int32_t TDevicesList::SelectDevice(const VARIANT& key) {
 // ---- whole-list operations ----
 
 void TDevicesList::SwitchAllOff() {
-    for (int i = 0; i < Count(); ++i) GetItem(i)->SetState(0);
+    for (int i = 0; i < Count(); ++i)
+        GetItem(i)->SetState(0);
 }
 
 void TDevicesList::ClearAll() {
@@ -295,7 +314,8 @@ TDeviceItem* TDevicesList::LookUpSettingsDevice(const VARIANT& settings) {
     if (!IsObject(settings)) return nullptr;
     XmlNode node = xml::NodeFromVariant(Deref(settings));
     XmlNode element = exchange::SelectSingleNodeByNumber(node, exchange::node::AnyDevice);
-    const GUID guid = infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::Id));
+    const GUID guid =
+        infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::Id));
     TDeviceItem* device = FindByGuid(guid);
     if (device && device->FCreatorThread != FCreatorThread) {
         device->CloseItem();
@@ -377,7 +397,8 @@ void TDevicesList::LoadList(const VARIANT& settings) {
     if (IsText(settings)) {
         std::u16string text = rtl::VarToWide(settings);
         root = exchange::LoadSettingsText(text, true);
-        if (root && kernel::WideSameText(root->NodeName(), exchange::NodeName(exchange::node::System)))
+        if (root &&
+            kernel::WideSameText(root->NodeName(), exchange::NodeName(exchange::node::System)))
             FSettingsText = kernel::WideToAnsi(text);
     } else if (IsObject(settings)) {
         root = xml::NodeFromVariant(Deref(settings));
@@ -394,7 +415,8 @@ void TDevicesList::LoadList(const VARIANT& settings) {
     const bool olderLayout = devices.Length() > 0 && TDeviceItem::IsOlderLayout(root);
     for (std::size_t i = 0; i < devices.Length(); ++i) {
         XmlNode element = devices.Item(i);
-        const GUID guid = infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::Id));
+        const GUID guid =
+            infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::Id));
         if (TDeviceItem* device = FindByGuid(guid)) {
             device->LoadDeviceElement(element, olderLayout);
         } else {
@@ -503,6 +525,8 @@ void TDevicesList::InsertDevice(const VARIANT& settings, IDeviceItem** device) {
     *device = found.Detach();
 }
 
-void TDevicesList::SetSettingsText(std::u16string_view text) { FSettingsText = kernel::WideToAnsi(text); }
+void TDevicesList::SetSettingsText(std::u16string_view text) {
+    FSettingsText = kernel::WideToAnsi(text);
+}
 
 } // namespace quill::registry

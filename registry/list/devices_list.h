@@ -34,7 +34,7 @@ class TModelList;
 namespace quill::registry {
 
 class TDevicesList : public infra::TRootCollection, public TModelListOwner {
-public:
+  public:
     // `itemClass` creates the devices (TDeviceItem or a descendant).
     explicit TDevicesList(rtl::TCollectionItemClass itemClass);
     ~TDevicesList() override;
@@ -118,10 +118,10 @@ public:
     std::string FSettingsText;
     std::uint32_t FCreatorThread = 0;
 
-protected:
+  protected:
     void Notify(rtl::TCollectionItem* item, rtl::TCollectionNotification action) override;
 
-private:
+  private:
     // A new device of the item class at `index` (-1: at the end).
     TDeviceItem* NewDevice(int index);
     // Loads `settings` into a device that was just created, removing it again on failure.

@@ -6,7 +6,11 @@ namespace {
 TDialogColours gColours;
 }
 
-const TDialogColours& DialogColours() { return gColours; }
-void SetDialogColours(const TDialogColours& colours) { gColours = colours; }
+const TDialogColours& DialogColours() {
+    return gColours;
+}
+void SetDialogColours(const TDialogColours& colours) {
+    gColours = colours;
+}
 
 } // namespace quill::registry

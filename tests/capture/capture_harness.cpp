@@ -14,7 +14,9 @@ using namespace com;
 
 namespace {
 capture::TManagerQuillList* gList = nullptr;
-capture::TManagerQuillList* CurrentList() { return gList; }
+capture::TManagerQuillList* CurrentList() {
+    return gList;
+}
 } // namespace
 
 HRESULT TRecordingSink::QueryInterface(REFIID iid, void** object) {
@@ -115,18 +117,22 @@ std::vector<std::pair<int, std::string>> TCaptureHarness::Scans() const {
 namespace {
 
 class THarnessTarget final : public IKeyScriptTarget {
-public:
-    void AddDevice(const ScriptDeviceSettings& settings) override { Apply(*FHarness.AddDevice(), settings); }
+  public:
+    void AddDevice(const ScriptDeviceSettings& settings) override {
+        Apply(*FHarness.AddDevice(), settings);
+    }
     void SetDevice(int index, const ScriptDeviceSettings& settings) override {
         Apply(*FHarness.List->Scanner(index), settings);
     }
     void TypeChar(char c) override { FHarness.TypeChar(c); }
     void PressKey(std::uint8_t key, char) override { FHarness.PressKey(key); }
     void Advance(std::int64_t ms) override { FHarness.Advance(ms); }
-    std::vector<std::pair<int, std::string>> RaisedScans() const override { return FHarness.Scans(); }
+    std::vector<std::pair<int, std::string>> RaisedScans() const override {
+        return FHarness.Scans();
+    }
     std::string ApplicationText() const override { return FHarness.App; }
 
-private:
+  private:
     // Settings are parameters of the device; the mode is taken when it is switched on, so a
     // device whose settings change is switched off and on again.
     static void Apply(capture::TManagerQuill& d, const ScriptDeviceSettings& settings) {

@@ -20,7 +20,7 @@
 namespace quill::test {
 
 class TRecordingSink final : public IEventSupport2 {
-public:
+  public:
     struct Event {
         std::u16string Source, Name, Data;
         com::GUID Device;
@@ -57,7 +57,7 @@ public:
 };
 
 class TCaptureHarness {
-public:
+  public:
     TCaptureHarness();
     ~TCaptureHarness();
     TCaptureHarness(const TCaptureHarness&) = delete;
@@ -76,10 +76,10 @@ public:
 
     TRecordingSink Sink;
     std::unique_ptr<capture::TManagerQuillList> List;
-    std::string App; // the characters the application received
+    std::string App;                       // the characters the application received
     std::vector<std::uint8_t> AppKeyDowns; // every key-down message the application received
 
-private:
+  private:
     user::TVirtualClock FClock{1000};
     user::TClock* FPreviousClock;
 };

@@ -14,5 +14,6 @@ TEST_P(CaptureScript, BehavesAsDescribed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, CaptureScript,
-                         ::testing::ValuesIn(test::KeyScriptFiles(QUILL_TEST_SOURCE "/capture/scripts")),
+                         ::testing::ValuesIn(test::KeyScriptFiles(QUILL_TEST_SOURCE
+                                                                  "/capture/scripts")),
                          [](const auto& info) { return test::KeyScriptTestName(info.param); });

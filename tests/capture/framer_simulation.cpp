@@ -7,7 +7,9 @@
 
 namespace quill::test {
 
-std::int32_t SimDevice::HookTimeOut() const { return rtl::StrToInt(TimeOut); }
+std::int32_t SimDevice::HookTimeOut() const {
+    return rtl::StrToInt(TimeOut);
+}
 
 void FramerSimulation::TypeChar(char c) {
     const auto stroke = user::CharToKey(c);
@@ -56,7 +58,7 @@ void Apply(SimDevice& d, const ScriptDeviceSettings& settings) {
 }
 
 class TSimulationTarget final : public IKeyScriptTarget {
-public:
+  public:
     void AddDevice(const ScriptDeviceSettings& settings) override {
         FSim.Devices.emplace_back();
         Apply(FSim.Devices.back(), settings);
@@ -70,7 +72,7 @@ public:
     std::vector<std::pair<int, std::string>> RaisedScans() const override { return FSim.Scans; }
     std::string ApplicationText() const override { return FSim.App; }
 
-private:
+  private:
     FramerSimulation FSim;
 };
 

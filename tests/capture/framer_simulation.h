@@ -30,12 +30,12 @@ struct SimDevice final : capture::IFramingDevice {
     bool UseInterCharInterval() const override { return InterChar; }
     std::uint8_t MinDataLen() const override { return MinLen; }
 
-private:
+  private:
     mutable std::string FPrefix, FSuffix;
 };
 
 class FramerSimulation final : public capture::IFramingDevices, public capture::IFramingOutput {
-public:
+  public:
     FramerSimulation() : Framer(*this, *this) { Framer.SetCapturing(true); }
 
     std::vector<SimDevice> Devices;
@@ -60,7 +60,7 @@ public:
     }
     void ReplayKeys(const std::vector<capture::HeldKey>& keys) override;
 
-private:
+  private:
     std::optional<std::int64_t> FDue;
     std::int32_t FInterval = 0;
 };

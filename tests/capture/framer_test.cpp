@@ -42,14 +42,16 @@ TEST_P(FramerScript, BehavesAsDescribed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, FramerScript,
-                         ::testing::ValuesIn(test::KeyScriptFiles(QUILL_TEST_SOURCE "/capture/scripts")),
+                         ::testing::ValuesIn(test::KeyScriptFiles(QUILL_TEST_SOURCE
+                                                                  "/capture/scripts")),
                          [](const auto& info) { return test::KeyScriptTestName(info.param); });
 
 TEST(ScanFramer, NothingIsExaminedWhileNotCapturing) {
     FramerSimulation sim;
     sim.Devices.emplace_back();
     sim.Framer.SetCapturing(false);
-    for (char c : std::string("+++1+++")) sim.TypeChar(c);
+    for (char c : std::string("+++1+++"))
+        sim.TypeChar(c);
     EXPECT_EQ(sim.App, "+++1+++");
     EXPECT_TRUE(sim.Framer.Buffer().empty());
 }
@@ -60,7 +62,8 @@ TEST(ScanFramer, HeldLinesRecordModifiersAndTheCompletingKeyRestartsTheTimer) {
     sim.TypeChar('+');
     ASSERT_EQ(sim.Framer.HeldLines().size(), 1u);
     EXPECT_EQ(sim.Framer.HeldLines()[0], "1|0|0|187|");
-    for (char c : std::string("++9+++")) sim.TypeChar(c);
+    for (char c : std::string("++9+++"))
+        sim.TypeChar(c);
     EXPECT_EQ(sim.Scans.size(), 1u);
     EXPECT_TRUE(sim.Framer.HeldLines().empty());
     EXPECT_TRUE(sim.TimerRunning()); // the next time-out finds nothing to replay
@@ -75,7 +78,8 @@ TEST(ScanFramer, KeyTakenByAScanIsNotPassedWhenALaterDeviceFails) {
     sim.Devices.emplace_back();
     sim.Devices.emplace_back();
     sim.Devices[1].On = false;
-    for (char c : std::string("+++5++")) sim.TypeChar(c);
+    for (char c : std::string("+++5++"))
+        sim.TypeChar(c);
     sim.Devices[1].TimeOut = "x";
     sim.TypeChar('+');
     ASSERT_EQ(sim.Scans.size(), 1u);
@@ -95,7 +99,8 @@ TEST(ScanFramer, EveryKeyReachesTheApplicationOnceOrBelongsToOneScan) {
         auto randomText = [&](int maxLength) {
             std::string s;
             const int n = static_cast<int>(random() % (maxLength + 1));
-            for (int i = 0; i < n; ++i) s.push_back(alphabet[random() % alphabet.size()]);
+            for (int i = 0; i < n; ++i)
+                s.push_back(alphabet[random() % alphabet.size()]);
             return s;
         };
         for (int d = 0; d < devices; ++d) {
@@ -103,7 +108,8 @@ TEST(ScanFramer, EveryKeyReachesTheApplicationOnceOrBelongsToOneScan) {
             dev.On = random() % 4 != 0;
             dev.Pref = randomText(3);
             dev.Post = randomText(2);
-            for (char& c : dev.Pref) if (c == '\r') c = 'a';
+            for (char& c : dev.Pref)
+                if (c == '\r') c = 'a';
             dev.TimeOut = std::to_string(20 + random() % 150);
             dev.InterChar = random() % 3 == 0;
             dev.MinLen = static_cast<std::uint8_t>(random() % 6);
@@ -164,7 +170,8 @@ TEST(ScanFramer, EveryKeyReachesTheApplicationOnceOrBelongsToOneScan) {
             advance(random() % 3 == 0 ? 20 + random() % 200 : random() % 15);
         }
         advance(10000);
-        for (int k = 0; k < keys; ++k) EXPECT_NE(fate[k], -1) << "round " << round << " key " << k;
+        for (int k = 0; k < keys; ++k)
+            EXPECT_NE(fate[k], -1) << "round " << round << " key " << k;
         EXPECT_TRUE(std::is_sorted(appOrder.begin(), appOrder.end())) << "round " << round;
     }
 }

@@ -16,29 +16,48 @@ std::vector<std::string> SplitWords(const std::string& line, int number) {
         throw std::runtime_error("line " + std::to_string(number) + ": " + what);
     };
     while (i < line.size()) {
-        if (line[i] == ' ' || line[i] == '\t') { ++i; continue; }
+        if (line[i] == ' ' || line[i] == '\t') {
+            ++i;
+            continue;
+        }
         if (line[i] == '#') break;
         std::string word;
         while (i < line.size() && line[i] != ' ' && line[i] != '\t') {
-            if (line[i] != '"') { word.push_back(line[i++]); continue; }
+            if (line[i] != '"') {
+                word.push_back(line[i++]);
+                continue;
+            }
             ++i;
             bool closed = false;
             while (i < line.size()) {
                 char c = line[i++];
-                if (c == '"') { closed = true; break; }
-                if (c != '\\') { word.push_back(c); continue; }
+                if (c == '"') {
+                    closed = true;
+                    break;
+                }
+                if (c != '\\') {
+                    word.push_back(c);
+                    continue;
+                }
                 if (i >= line.size()) fail("dangling backslash");
                 c = line[i++];
                 switch (c) {
-                case 'r': word.push_back('\r'); break;
-                case 'n': word.push_back('\n'); break;
-                case 't': word.push_back('\t'); break;
+                case 'r':
+                    word.push_back('\r');
+                    break;
+                case 'n':
+                    word.push_back('\n');
+                    break;
+                case 't':
+                    word.push_back('\t');
+                    break;
                 case 'x':
                     if (i + 2 > line.size()) fail("short \\x escape");
                     word.push_back(static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16)));
                     i += 2;
                     break;
-                default: word.push_back(c);
+                default:
+                    word.push_back(c);
                 }
             }
             if (!closed) fail("unterminated quote");
@@ -100,12 +119,18 @@ ScriptDeviceSettings ParseDeviceSettings(const std::vector<std::string>& words, 
         const auto eq = word.find('=');
         if (eq == std::string::npos) throw std::runtime_error("bad setting " + word);
         const std::string key = word.substr(0, eq), value = word.substr(eq + 1);
-        if (key == "pref") settings.Pref = value;
-        else if (key == "post") settings.Post = value;
-        else if (key == "timeout") settings.TimeOut = value;
-        else if (key == "interchar") settings.InterChar = value;
-        else if (key == "minlen") settings.MinLen = value;
-        else throw std::runtime_error("unknown setting " + key);
+        if (key == "pref")
+            settings.Pref = value;
+        else if (key == "post")
+            settings.Post = value;
+        else if (key == "timeout")
+            settings.TimeOut = value;
+        else if (key == "interchar")
+            settings.InterChar = value;
+        else if (key == "minlen")
+            settings.MinLen = value;
+        else
+            throw std::runtime_error("unknown setting " + key);
     }
     return settings;
 }
@@ -113,17 +138,21 @@ ScriptDeviceSettings ParseDeviceSettings(const std::vector<std::string>& words, 
 namespace {
 
 const std::map<std::string, std::pair<std::uint8_t, char>> kNamedKeys = {
-    {"LEFT", {user::VK_LEFT, 0}}, {"RIGHT", {user::VK_RIGHT, 0}}, {"F1", {user::VK_F1, 0}},
+    {"LEFT", {user::VK_LEFT, 0}},       {"RIGHT", {user::VK_RIGHT, 0}}, {"F1", {user::VK_F1, 0}},
     {"ENTER", {user::VK_RETURN, '\r'}}, {"TAB", {user::VK_TAB, '\t'}},
 };
 
 std::string Visible(const std::string& s) {
     std::string out;
     for (char c : s) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (static_cast<unsigned char>(c) < 32) out += "\\x" + std::to_string(c);
-        else out.push_back(c);
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (static_cast<unsigned char>(c) < 32)
+            out += "\\x" + std::to_string(c);
+        else
+            out.push_back(c);
     }
     return out;
 }
@@ -149,7 +178,8 @@ std::string RunKeyScript(const KeyScript& script, IKeyScriptTarget& target) {
             } else if (w[0] == "set" && w.size() >= 3) {
                 target.SetDevice(std::stoi(w[1]), ParseDeviceSettings(w, 2));
             } else if (w[0] == "type" && w.size() >= 2) {
-                const std::int64_t every = (w.size() == 4 && w[2] == "every") ? std::stoll(w[3]) : 0;
+                const std::int64_t every =
+                    (w.size() == 4 && w[2] == "every") ? std::stoll(w[3]) : 0;
                 for (char c : w[1]) {
                     target.TypeChar(c);
                     target.Advance(every);
@@ -173,10 +203,12 @@ std::string RunKeyScript(const KeyScript& script, IKeyScriptTarget& target) {
     std::ostringstream problems;
     const auto scans = target.RaisedScans();
     if (scans != expectedScans)
-        problems << "scans were:" << Describe(scans) << "; expected:" << Describe(expectedScans) << "\n";
+        problems << "scans were:" << Describe(scans) << "; expected:" << Describe(expectedScans)
+                 << "\n";
     const std::string app = target.ApplicationText();
     if (expectedApp && app != *expectedApp)
-        problems << "application got \"" << Visible(app) << "\", expected \"" << Visible(*expectedApp) << "\"\n";
+        problems << "application got \"" << Visible(app) << "\", expected \""
+                 << Visible(*expectedApp) << "\"\n";
     return problems.str();
 }
 

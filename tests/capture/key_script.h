@@ -52,7 +52,7 @@ ScriptDeviceSettings ParseDeviceSettings(const std::vector<std::string>& words, 
 
 // What a key script drives: a capture under test.
 class IKeyScriptTarget {
-public:
+  public:
     virtual void AddDevice(const ScriptDeviceSettings& settings) = 0;
     virtual void SetDevice(int index, const ScriptDeviceSettings& settings) = 0;
     virtual void TypeChar(char c) = 0;
@@ -62,7 +62,7 @@ public:
     virtual std::vector<std::pair<int, std::string>> RaisedScans() const = 0;
     virtual std::string ApplicationText() const = 0;
 
-protected:
+  protected:
     ~IKeyScriptTarget() = default;
 };
 

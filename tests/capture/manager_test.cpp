@@ -14,7 +14,9 @@ using namespace quill::test;
 using capture::TManagerQuill;
 
 namespace {
-std::string Ansi(std::u16string_view text) { return kernel::WideToAnsi(text); }
+std::string Ansi(std::u16string_view text) {
+    return kernel::WideToAnsi(text);
+}
 } // namespace
 
 TEST(ScannerList, NewDevicesCarryTheScannerDefaults) {
@@ -98,7 +100,8 @@ TEST(ScannerList, ScanEventCarriesSourceIdentifierDataAndGuid) {
     TCaptureHarness h;
     TManagerQuill* d = h.AddDevice();
     d->SetState(1);
-    for (char c : std::string("+++4006381333931+++")) h.TypeChar(c);
+    for (char c : std::string("+++4006381333931+++"))
+        h.TypeChar(c);
     h.Advance(200);
     ASSERT_EQ(h.Sink.Events.size(), 1u);
     EXPECT_EQ(h.Sink.Events[0].Source, u"Сканер");
@@ -132,7 +135,8 @@ TEST(ScannerList, DestroyingTheListInsideTheEventCallIsSafe) {
     d->SetState(1);
     h.AddDevice()->SetState(1);
     h.Sink.OnEvent = [&] { h.List.reset(); };
-    for (char c : std::string("12345")) h.TypeChar(c);
+    for (char c : std::string("12345"))
+        h.TypeChar(c);
     h.Advance(200);
     EXPECT_EQ(h.Sink.Events.size(), 1u);
     EXPECT_EQ(h.List, nullptr);
@@ -145,10 +149,14 @@ TEST(ScannerList, SettingsDialogWritesBackOnOkOnly) {
     TManagerQuill* d = h.AddDevice();
     ui::TScriptedBackend user;
     ui::SetFormBackend(&user);
-    user.Type("edIdentif", "Till 1").Type("edPref", "<").Type("edPost", ">").Then([](ui::TForm& form) {
-        auto* bar = static_cast<ui::TTrackBar*>(form.FindControl("tbTO"));
-        bar->SetPosition(300);
-    }).Click("btnOk");
+    user.Type("edIdentif", "Till 1")
+        .Type("edPref", "<")
+        .Type("edPost", ">")
+        .Then([](ui::TForm& form) {
+            auto* bar = static_cast<ui::TTrackBar*>(form.FindControl("tbTO"));
+            bar->SetPosition(300);
+        })
+        .Click("btnOk");
     EXPECT_EQ(d->ShowSettings(), 0);
     EXPECT_EQ(d->Identifier(), "Till 1");
     EXPECT_EQ(d->GetParamStr("HookPref"), "<");
@@ -213,7 +221,8 @@ TEST(ScannerList, EveryKeyReachesTheApplicationOnceOrBelongsToOneScan) {
             consumed = at + 1;
         }
         std::size_t scanData = 0;
-        for (const auto& e : h.Sink.Events) scanData += e.Data.size();
+        for (const auto& e : h.Sink.Events)
+            scanData += e.Data.size();
         EXPECT_LE(h.App.size() + scanData, typed.size()) << "round " << round;
         EXPECT_EQ(h.List->FHeldKeys().size(), 0u) << "round " << round;
     }

@@ -15,8 +15,8 @@ struct Output {
 Output RunHost(const std::string& arguments) {
     Output out;
     const std::string command =
-        std::string("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=ru_RU.UTF-8 '") +
-        QUILL_HOST_PATH + "' " + arguments + " </dev/null 2>&1";
+        std::string("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=ru_RU.UTF-8 '") + QUILL_HOST_PATH +
+        "' " + arguments + " </dev/null 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return out;
     char buffer[4096];

@@ -62,9 +62,8 @@ class TmuxSession {
 TEST(TerminalHost, AScanAndTextTypedIntoTheTerminal) {
     if (std::system("tmux -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is not installed";
     TmuxSession tmux;
-    ASSERT_TRUE(
-        tmux.Start(std::string("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=C.UTF-8 ") +
-                   QUILL_HOST_PATH));
+    ASSERT_TRUE(tmux.Start(std::string("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=C.UTF-8 ") +
+                           QUILL_HOST_PATH));
     ASSERT_TRUE(tmux.WaitFor("Quit: Ctrl+C")) << tmux.Pane();
 
     // The scanner types its whole code at once; the person types a word and Enter.
@@ -90,9 +89,8 @@ TEST(TerminalHost, AScanAndTextTypedIntoTheTerminal) {
 TEST(TerminalHost, TheSettingsDialogSetsThePrefixBeforeCapture) {
     if (std::system("tmux -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is not installed";
     TmuxSession tmux;
-    ASSERT_TRUE(tmux.Start(
-        std::string("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=ru_RU.UTF-8 ") +
-        QUILL_HOST_PATH + " --dialog"));
+    ASSERT_TRUE(tmux.Start(std::string("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=ru_RU.UTF-8 ") +
+                           QUILL_HOST_PATH + " --dialog"));
     ASSERT_TRUE(tmux.WaitFor("[Отмена]")) << tmux.Pane();
     // Field 2 is the prefix; 5 is OK.
     tmux.SendLiteral("2");

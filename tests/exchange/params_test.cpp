@@ -13,7 +13,9 @@ using exchange::TParams;
 
 namespace {
 
-std::u16string Text(const VARIANT& v) { return rtl::VarToWide(v); }
+std::u16string Text(const VARIANT& v) {
+    return rtl::VarToWide(v);
+}
 
 // The caller's argument vector of a late-bound call: arguments stored last-first.
 struct CallerArguments {
@@ -22,8 +24,8 @@ struct CallerArguments {
 };
 
 std::string IndexMessage(const char* operation, int index, int count) {
-    return kernel::WideToAnsi(u"Неверный индекс (") + operation + ") Index=" + std::to_string(index) +
-           " Count=" + std::to_string(count);
+    return kernel::WideToAnsi(u"Неверный индекс (") + operation +
+           ") Index=" + std::to_string(index) + " Count=" + std::to_string(count);
 }
 
 template <class Body> void ExpectCoded(Body body, const std::string& message) {
@@ -60,13 +62,19 @@ TEST(TParams, WriteBackGoesThroughTheCallersReferencesOnly) {
     VARIANT_BOOL flag = 0;
     OleVariant inner(u"inner");
     VARIANT args[5];
-    for (auto& a : args) VariantInit(&a);
+    for (auto& a : args)
+        VariantInit(&a);
     // Stored last-first: args[4] is argument 0.
-    args[4].vt = VT_I4; args[4].lVal = 9;                          // by value
-    args[3].vt = VT_BYREF | VT_I4; args[3].plVal = &integer;
-    args[2].vt = VT_BYREF | VT_R8; args[2].pdblVal = &real;
-    args[1].vt = VT_BYREF | VT_BSTR; args[1].pbstrVal = &text;
-    args[0].vt = VT_BYREF | VT_BOOL; args[0].pboolVal = &flag;
+    args[4].vt = VT_I4;
+    args[4].lVal = 9; // by value
+    args[3].vt = VT_BYREF | VT_I4;
+    args[3].plVal = &integer;
+    args[2].vt = VT_BYREF | VT_R8;
+    args[2].pdblVal = &real;
+    args[1].vt = VT_BYREF | VT_BSTR;
+    args[1].pbstrVal = &text;
+    args[0].vt = VT_BYREF | VT_BOOL;
+    args[0].pboolVal = &flag;
     DISPPARAMS descriptor{args, nullptr, 5, 0};
     TParams view;
     view.Attach(&descriptor);
@@ -90,14 +98,16 @@ TEST(TParams, OwnStorageHoldsExactlyFiftyValues) {
     EXPECT_EQ(block.Count(), 0u);
     EXPECT_THROW(block.Get(0), infra::ECodedException);
     block.AllocateStorage();
-    for (int i = 0; i < 50; ++i) block.Add(OleVariant(i));
+    for (int i = 0; i < 50; ++i)
+        block.Add(OleVariant(i));
     try {
         block.Add(OleVariant(50));
         FAIL();
     } catch (const infra::ECodedException&) {
         FAIL() << "the capacity error is a plain exception";
     } catch (const rtl::Exception& e) {
-        EXPECT_EQ(e.Message(), kernel::WideToAnsi(u"TParams - превышена емкость хранилища данных."));
+        EXPECT_EQ(e.Message(),
+                  kernel::WideToAnsi(u"TParams - превышена емкость хранилища данных."));
     }
     EXPECT_EQ(block.Count(), 50u);
     EXPECT_EQ(block.Get(49).lVal, 49);

@@ -99,13 +99,15 @@ TEST_F(StorageFile, TheChecksumOfAbcIsTheDocumentedValue) {
 TEST_F(StorageFile, TheChecksumIsTheBytewiseRegisterAtAnyLengthAndAlignment) {
     std::mt19937 random(7);
     std::vector<unsigned char> bytes(70000);
-    for (auto& b : bytes) b = static_cast<unsigned char>(random());
+    for (auto& b : bytes)
+        b = static_cast<unsigned char>(random());
     for (std::size_t start : {0u, 1u, 3u, 7u})
         for (std::size_t length : {1u, 2u, 15u, 16u, 17u, 255u, 4096u, 65537u}) {
             std::uint32_t crc = 0;
             for (std::size_t i = start; i < start + length; ++i) {
                 crc ^= bytes[i];
-                for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+                for (int k = 0; k < 8; ++k)
+                    crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
             }
             EXPECT_EQ(StorageChecksum(bytes.data() + start, length), crc) << start << "+" << length;
         }

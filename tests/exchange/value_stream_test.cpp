@@ -382,13 +382,14 @@ TEST_F(ValueStream, ArrayCellsDecodeAsTheSameRecordsAlone) {
         Encode(OleVariant(static_cast<LONGLONG>(-9000000000LL))),
         Encode(OleVariant(u"")),
         Encode(OleVariant(std::u16string_view(u"a\0b", 3))),
-        Le32({VT_I1}),                                            // old signed byte, no data
-        Concat({Le32({256, 2}), Bytes{'o', 'k'}}),                // eight-bit text
-        Concat({Le32({VT_BYREF}), Encode(OleVariant(7))}),        // by-reference variant
-        Le32({VT_BYREF | VT_I4, 9}),                              // by-reference flag on a type
+        Le32({VT_I1}),                                     // old signed byte, no data
+        Concat({Le32({256, 2}), Bytes{'o', 'k'}}),         // eight-bit text
+        Concat({Le32({VT_BYREF}), Encode(OleVariant(7))}), // by-reference variant
+        Le32({VT_BYREF | VT_I4, 9}),                       // by-reference flag on a type
     };
     Bytes stream = Le32({0x200C, 1, 0, static_cast<std::uint32_t>(records.size() - 1)});
-    for (const Bytes& r : records) stream = Concat({stream, r});
+    for (const Bytes& r : records)
+        stream = Concat({stream, r});
     std::int32_t end = 0;
     const OleVariant array = Decode(stream, &end);
     EXPECT_EQ(end, static_cast<std::int32_t>(stream.size()));

@@ -23,7 +23,9 @@ ECodedException Raised(std::int32_t code, const rtl::FormatArgs& args) {
     return ECodedException(0, "");
 }
 
-std::u16string Message(const ECodedException& e) { return kernel::AnsiToWide(e.Message()); }
+std::u16string Message(const ECodedException& e) {
+    return kernel::AnsiToWide(e.Message());
+}
 
 } // namespace
 
@@ -54,8 +56,9 @@ TEST(MessageTable, TextsKeepTheirBlanksAndLineBreaks) {
     EXPECT_EQ(ErrorText(20048), u"Incorrect value of parameter ");
     EXPECT_EQ(ErrorText(21005), u"Incorrect value of parameter ");
     EXPECT_EQ(ErrorText(20025), u"The application is not found  [%s]");
-    EXPECT_EQ(ErrorText(20041),
-              u"Mistake of a configuration file:\r\nduplication of the description of the application.");
+    EXPECT_EQ(
+        ErrorText(20041),
+        u"Mistake of a configuration file:\r\nduplication of the description of the application.");
     EXPECT_EQ(ErrorText(21011), u"Function \"%s\" is not supported by the current FR");
     ScopedLanguage russian("ru_RU");
     EXPECT_EQ(ErrorText(20054), u"%s\r\nНедостаточно прав пользователя.");

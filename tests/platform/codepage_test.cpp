@@ -49,9 +49,11 @@ TEST(Codepage, UnmappableCharactersBecomeQuestionMarks) {
 TEST(Codepage, Utf8RoundTripAndMalformedInput) {
     const std::u16string text = u"Сканер №1 \U0001F600";
     EXPECT_EQ(Utf8ToWide(WideToUtf8(text)), text);
-    EXPECT_EQ(Utf8ToWide("\xD0"), u"\uFFFD");         // truncated sequence
+    EXPECT_EQ(Utf8ToWide("\xD0"), u"\uFFFD");           // truncated sequence
     EXPECT_EQ(Utf8ToWide("\xC0\xAF"), u"\uFFFD\uFFFD"); // overlong form
-    EXPECT_EQ(Utf8ToWide("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(Utf8ToWide("a\xFF"
+                         "b"),
+              u"a\uFFFDb");
     EXPECT_EQ(WideToUtf8(std::u16string(1, 0xD800)), "\xEF\xBF\xBD");
 }
 

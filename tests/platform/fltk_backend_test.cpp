@@ -23,7 +23,9 @@ extern char** environ;
 
 // The font library keeps its font patterns for the life of the process; under the leak checker
 // that is reported as lost memory, though no code of ours can release it.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
 
 namespace quill::ui {
 namespace {

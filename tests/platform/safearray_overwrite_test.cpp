@@ -39,7 +39,8 @@ TEST(SafeArrayForOverwrite, OwningElementsStartEmpty) {
         ASSERT_NE(array, nullptr);
         const auto* bytes = static_cast<const unsigned char*>(array->pvData);
         std::size_t nonZero = 0;
-        for (std::size_t i = 0; i < 1000 * array->cbElements; ++i) nonZero += bytes[i] != 0;
+        for (std::size_t i = 0; i < 1000 * array->cbElements; ++i)
+            nonZero += bytes[i] != 0;
         EXPECT_EQ(nonZero, 0u) << vt;
         // One element written, the rest left as created: destruction frees only what is there.
         if (vt == VT_VARIANT) {

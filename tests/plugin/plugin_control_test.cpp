@@ -15,14 +15,16 @@ namespace {
 
 // A driver object that does not offer IDllObject.
 class TDriverWithoutInterface : public test::TTestDriver {
-protected:
+  protected:
     void* GetInterface(com::REFIID iid) override {
         if (iid == IDllObject::Guid) return nullptr;
         return test::TTestDriver::GetInterface(iid);
     }
 };
 
-std::u16string Text(const com::VARIANT& v) { return rtl::VarToWide(v); }
+std::u16string Text(const com::VARIANT& v) {
+    return rtl::VarToWide(v);
+}
 
 } // namespace
 

@@ -15,8 +15,9 @@ namespace quill::test {
 inline const com::GUID kTestModelGuid = com::MakeGuid("11111111-2222-3333-4444-555555555555");
 
 class TTestDevicesList : public registry::TDevicesList {
-public:
-    explicit TTestDevicesList(rtl::TCollectionItemClass itemClass = rtl::ItemClassOf<registry::TDeviceItem>)
+  public:
+    explicit TTestDevicesList(
+        rtl::TCollectionItemClass itemClass = rtl::ItemClassOf<registry::TDeviceItem>)
         : registry::TDevicesList(itemClass) {
         ModelList().RegisterBaseModel(kTestModelGuid, u"Тестовый сканер", 1, 1, 1, 1, 0, u"",
                                       u"ТестСканер", u"Сканер", u"Сканеры", nullptr);
@@ -37,10 +38,16 @@ inline registry::TDeviceItem* NewDevice(registry::TDevicesList& list) {
     return static_cast<registry::TDeviceItem*>(list.Add());
 }
 
-inline std::string Ansi(std::u16string_view text) { return kernel::WideToAnsi(text); }
-inline std::u16string Wide(std::string_view text) { return kernel::AnsiToWide(text); }
+inline std::string Ansi(std::u16string_view text) {
+    return kernel::WideToAnsi(text);
+}
+inline std::u16string Wide(std::string_view text) {
+    return kernel::AnsiToWide(text);
+}
 
 // The prefix of proposed identifiers of the test model ("Тестовый сканер №").
-inline std::string Prefix() { return Ansi(u"Тестовый сканер №"); }
+inline std::string Prefix() {
+    return Ansi(u"Тестовый сканер №");
+}
 
 } // namespace quill::test

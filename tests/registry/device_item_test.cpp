@@ -15,7 +15,7 @@ namespace {
 
 // A device whose switch-on the test decides.
 class TSwitchedDevice : public TDeviceItem {
-public:
+  public:
     using TDeviceItem::TDeviceItem;
     bool OpenResult = true;
     std::int32_t OpenCode = 0;

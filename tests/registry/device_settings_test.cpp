@@ -15,7 +15,9 @@ using registry::TDeviceItem;
 
 namespace {
 
-std::u16string XmlOf(const OleVariant& document) { return xml::NodeFromVariant(document)->Xml(); }
+std::u16string XmlOf(const OleVariant& document) {
+    return xml::NodeFromVariant(document)->Xml();
+}
 
 const char16_t* kGuid = u"{70231714-9996-413C-BFBB-F504227138B8}";
 
@@ -64,7 +66,8 @@ TEST(DeviceSettings, LoadingTheDocumentReproducesTheDevice) {
 TEST(DeviceSettings, SystemRootAndRegularLetterSpellingsLoad) {
     TTestDevicesList list;
     TDeviceItem* d = NewDevice(list);
-    const std::u16string text = std::u16string(u"<Система><Оборудование><Устройство Код=\"") + kGuid +
+    const std::u16string text = std::u16string(u"<Система><Оборудование><Устройство Код=\"") +
+                                kGuid +
                                 u"\" Наименование=\"Сканер A\"><Параметры>"
                                 u"<Параметр Идентификатор=\"HookPref\" Значение=\"*\"/>"
                                 u"<Параметр Идентификатор=\"Extra\" Зна4ение=\"x\"/>"
@@ -79,10 +82,11 @@ TEST(DeviceSettings, SystemRootAndRegularLetterSpellingsLoad) {
 TEST(DeviceSettings, OlderLayoutTakesTheIdentifierFromTheDescription) {
     TTestDevicesList list;
     TDeviceItem* d = NewDevice(list);
-    const std::u16string text = std::u16string(u"<Устройство Код=\"") + kGuid +
-                                u"\" Описание=\"Старый\"><Параметры><ComPort><Item Имя=\"Port\" "
-                                u"Зна4ение=\"COM1\"/></ComPort><Дополнительно><Item Имя=\"HookPref\" "
-                                u"Зна4ение=\"%\"/></Дополнительно></Параметры></Устройство>";
+    const std::u16string text =
+        std::u16string(u"<Устройство Код=\"") + kGuid +
+        u"\" Описание=\"Старый\"><Параметры><ComPort><Item Имя=\"Port\" "
+        u"Зна4ение=\"COM1\"/></ComPort><Дополнительно><Item Имя=\"HookPref\" "
+        u"Зна4ение=\"%\"/></Дополнительно></Параметры></Устройство>";
     d->LoadDeviceSettings(OleVariant(text));
     EXPECT_EQ(d->Identifier(), Ansi(u"Старый"));
     EXPECT_EQ(d->GetParamStr("HookPref"), "%");
@@ -113,16 +117,18 @@ TEST(DeviceSettings, RowsAddedByALoadTakeTheirDescriptionFromTheHostsModel) {
     const std::u16string model = u"{5A5A5A5A-1111-4222-8333-944444444444}";
     auto models = [&](const std::u16string& library) {
         return u"<Система><КлассыОборудования><КлассОборудования Идентификатор=\"Сканер\">"
-               u"<Модель Код=\"" + model + u"\" Идентификатор=\"M\" Библиотека=\"" + library +
+               u"<Модель Код=\"" +
+               model + u"\" Идентификатор=\"M\" Библиотека=\"" + library +
                u"\" Состояние=\"0\"><Параметры>"
                u"<Параметр Идентификатор=\"Extra\" Наименование=\"Доп\" Тип=\"Integer\" "
                u"Зна4ениеПоУмол4анию=\"4\" ФлагТолько4тение=\"1\" Описание=\"desc\"/>"
                u"<Параметр Идентификатор=\"HookPref\" Наименование=\"Чужой\" Тип=\"Boolean\"/>"
                u"</Параметры></Модель></КлассОборудования></КлассыОборудования></Система>";
     };
-    const std::u16string device = u"<Устройство Код=\"" + std::u16string(kGuid) + u"\" КодМодели=\"" + model +
-                                  u"\"><Параметры><Параметр Идентификатор=\"Extra\" Зна4ение=\"7\"/>"
-                                  u"<Параметр Идентификатор=\"HookPref\" Зна4ение=\"~\"/></Параметры></Устройство>";
+    const std::u16string device =
+        u"<Устройство Код=\"" + std::u16string(kGuid) + u"\" КодМодели=\"" + model +
+        u"\"><Параметры><Параметр Идентификатор=\"Extra\" Зна4ение=\"7\"/>"
+        u"<Параметр Идентификатор=\"HookPref\" Зна4ение=\"~\"/></Параметры></Устройство>";
     list.LoadModelList(OleVariant(models(file)));
     ASSERT_NE(list.HostModels(), nullptr);
     ASSERT_EQ(list.HostModels()->Count(), 1);

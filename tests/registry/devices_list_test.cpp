@@ -40,12 +40,15 @@ TEST(DevicesList, SelectsByPositionOrIdentifier) {
     TTestDevicesList list;
     NewDevice(list);
     TDeviceItem* last = NewDevice(list);
-    for (int n : {0, -1, 3}) EXPECT_EQ(list.SelectDevice(OleVariant(n)), 3) << n;
+    for (int n : {0, -1, 3})
+        EXPECT_EQ(list.SelectDevice(OleVariant(n)), 3) << n;
     last->SetError(5);
     EXPECT_EQ(list.SelectDevice(OleVariant(2)), 0);
     EXPECT_EQ(list.FCurrent, 2);
     EXPECT_EQ(last->FErrorCode, 0);
-    EXPECT_EQ(list.SelectDevice(OleVariant(kernel::AnsiToWide(kernel::AnsiUpperCase(Prefix() + "1")))), 0);
+    EXPECT_EQ(
+        list.SelectDevice(OleVariant(kernel::AnsiToWide(kernel::AnsiUpperCase(Prefix() + "1")))),
+        0);
     EXPECT_EQ(list.FCurrent, 1);
     EXPECT_EQ(list.SelectDevice(OleVariant(u"none")), 3);
     EXPECT_EQ(list.SelectDevice(OleVariant(1.0)), 3);
@@ -88,7 +91,8 @@ TEST(DevicesList, LoadListUpdatesDevicesByTheirCode) {
 TEST(DevicesList, FailedAddsLeaveNoDeviceBehind) {
     TTestDevicesList list;
     ComPtr<IDeviceItem> device;
-    EXPECT_THROW(list.AddOrFindDevice(OleVariant(u"<Устройство Код=\"bad\"/>"), device), rtl::Exception);
+    EXPECT_THROW(list.AddOrFindDevice(OleVariant(u"<Устройство Код=\"bad\"/>"), device),
+                 rtl::Exception);
     EXPECT_THROW(list.InsertDevice(OleVariant(u"<Устройство"), device), rtl::Exception);
     OleVariant settings(u"<Устройство Код=\"bad\"/>");
     EXPECT_THROW(list.AddDeviceWithDialog(settings, false), rtl::Exception);
@@ -163,12 +167,14 @@ TEST(DevicesList, RegisteringARowFindsItsDefinitionByTheRowsNameOnly) {
     const int count = defs.Count();
     // A new row whose second name is the name of an existing parameter adds a definition of its
     // own instead of overwriting the other one.
-    const registry::TParamDefRow alias[] = {{u"Timeout", u"HookTimeOut", u"T", u"Integer", 0, u"9", u"", nullptr}};
+    const registry::TParamDefRow alias[] = {
+        {u"Timeout", u"HookTimeOut", u"T", u"Integer", 0, u"9", u"", nullptr}};
     list.RegisterParams(alias);
     EXPECT_EQ(defs.Count(), count + 1);
     EXPECT_EQ(defs.FindByIdentifier("HookTimeOut")->DefaultValue, "65");
     // A row registered again (here by the English second name of a common row) is updated in place.
-    const registry::TParamDefRow usable[] = {{u"Usable", u"", u"Use", u"Integer", 1, u"0", u"", nullptr}};
+    const registry::TParamDefRow usable[] = {
+        {u"Usable", u"", u"Use", u"Integer", 1, u"0", u"", nullptr}};
     list.RegisterParams(usable);
     EXPECT_EQ(defs.Count(), count + 1);
     const registry::TPropItem* row = defs.PropertyAt(0);
@@ -231,20 +237,24 @@ TEST(DevicesList, LoadListTellsTheLayoutOnceForTheWholeDocument) {
     TTestDevicesList list;
     // The second device has the older layout's group; the layout is the document's, so both
     // devices take their identifiers from "Описание".
-    list.LoadList(OleVariant(std::u16string(
-        u"<Система><Оборудование>"
-        u"<Устройство Код=\"{00000000-0000-4000-8000-000000000001}\" Наименование=\"N1\" Описание=\"D1\"/>"
-        u"<Устройство Код=\"{00000000-0000-4000-8000-000000000002}\" Наименование=\"N2\" Описание=\"D2\">"
-        u"<Параметры><Дополнительно><Item Имя=\"HookPref\" Значение=\"##\"/></Дополнительно></Параметры>"
-        u"</Устройство></Оборудование></Система>")));
+    list.LoadList(
+        OleVariant(std::u16string(u"<Система><Оборудование>"
+                                  u"<Устройство Код=\"{00000000-0000-4000-8000-000000000001}\" "
+                                  u"Наименование=\"N1\" Описание=\"D1\"/>"
+                                  u"<Устройство Код=\"{00000000-0000-4000-8000-000000000002}\" "
+                                  u"Наименование=\"N2\" Описание=\"D2\">"
+                                  u"<Параметры><Дополнительно><Item Имя=\"HookPref\" "
+                                  u"Значение=\"##\"/></Дополнительно></Параметры>"
+                                  u"</Устройство></Оборудование></Система>")));
     ASSERT_EQ(list.Count(), 2);
     EXPECT_EQ(list.GetItem(0)->Identifier(), "D1");
     EXPECT_EQ(list.GetItem(1)->Identifier(), "D2");
     // The older layout's items are read from the whole document.
     EXPECT_EQ(list.GetItem(0)->GetParamStr("HookPref"), "##");
-    list.LoadList(OleVariant(std::u16string(
-        u"<Оборудование><Устройство Код=\"{00000000-0000-4000-8000-000000000001}\" Наименование=\"N1\" "
-        u"Описание=\"D1\"/></Оборудование>")));
+    list.LoadList(OleVariant(
+        std::u16string(u"<Оборудование><Устройство Код=\"{00000000-0000-4000-8000-000000000001}\" "
+                       u"Наименование=\"N1\" "
+                       u"Описание=\"D1\"/></Оборудование>")));
     EXPECT_EQ(list.GetItem(0)->Identifier(), "N1");
 }
 
@@ -265,7 +275,7 @@ namespace {
 
 // A device whose settings dialog records where it was shown and answers as told.
 class TDialogDevice : public TDeviceItem {
-public:
+  public:
     using TDeviceItem::TDeviceItem;
     std::int32_t ShowSettings() override {
         ++Shown;

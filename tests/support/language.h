@@ -9,7 +9,7 @@
 namespace quill::test {
 
 class ScopedLanguage {
-public:
+  public:
     explicit ScopedLanguage(const char* lang) {
         for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
             const char* value = std::getenv(name);
@@ -21,14 +21,16 @@ public:
     ~ScopedLanguage() {
         const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
         for (std::size_t i = 0; i < 3; ++i) {
-            if (FSaved[i]) setenv(names[i], FSaved[i]->c_str(), 1);
-            else unsetenv(names[i]);
+            if (FSaved[i])
+                setenv(names[i], FSaved[i]->c_str(), 1);
+            else
+                unsetenv(names[i]);
         }
     }
     ScopedLanguage(const ScopedLanguage&) = delete;
     ScopedLanguage& operator=(const ScopedLanguage&) = delete;
 
-private:
+  private:
     std::vector<std::optional<std::string>> FSaved;
 };
 
