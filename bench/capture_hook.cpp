@@ -12,7 +12,7 @@ namespace {
 
 using namespace quill;
 
-class TSilentSink final : public IEventSupport2 {
+class TSilentSink final : public TEventSupportBase {
   public:
     int Scans = 0;
     HRESULT QueryInterface(com::REFIID iid, void** object) override {
@@ -25,24 +25,11 @@ class TSilentSink final : public IEventSupport2 {
     }
     com::ULONG AddRef() override { return 1; }
     com::ULONG Release() override { return 1; }
-#define QUILL_UNUSED_SLOT(n)                                                                       \
-    HRESULT Reserved##n() override {                                                               \
-        return com::E_NOTIMPL;                                                                     \
-    }
-    QUILL_UNUSED_SLOT(01)
-    QUILL_UNUSED_SLOT(02) QUILL_UNUSED_SLOT(03) QUILL_UNUSED_SLOT(04) QUILL_UNUSED_SLOT(06)
-        QUILL_UNUSED_SLOT(07) QUILL_UNUSED_SLOT(08) QUILL_UNUSED_SLOT(09) QUILL_UNUSED_SLOT(10)
-            QUILL_UNUSED_SLOT(11) QUILL_UNUSED_SLOT(12) QUILL_UNUSED_SLOT(13) QUILL_UNUSED_SLOT(14)
-                QUILL_UNUSED_SLOT(15) QUILL_UNUSED_SLOT(16) QUILL_UNUSED_SLOT(17)
-                    QUILL_UNUSED_SLOT(18) QUILL_UNUSED_SLOT(19) QUILL_UNUSED_SLOT(20)
-#undef QUILL_UNUSED_SLOT
-                        HRESULT ExternalEvent(BSTR, BSTR, BSTR, GUID*) override {
+    HRESULT ExternalEvent(BSTR, BSTR, BSTR, GUID*) override {
         ++Scans;
         return com::S_OK;
     }
-    HRESULT CreateValueArray(IDispatch**) override {
-        return com::E_NOTIMPL;
-    }
+    HRESULT CreateValueArray(IDispatch**) override { return com::E_NOTIMPL; }
     HRESULT GetHookThreadId(std::uint32_t* thread) override {
         *thread = user::GetCurrentThreadId();
         return com::S_OK;

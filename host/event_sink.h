@@ -23,7 +23,7 @@ struct THostEvent {
     GUID Device{};
 };
 
-class THostEventSink : public IEventSupport2 {
+class THostEventSink : public TEventSupportBase {
   public:
     using Callback = std::function<void(const THostEvent&)>;
     THostEventSink(std::uint32_t uiThreadId, Callback callback);
@@ -32,26 +32,7 @@ class THostEventSink : public IEventSupport2 {
     com::ULONG AddRef() override { return ++FRefCount; }
     com::ULONG Release() override;
 
-    HRESULT Reserved01() override { return com::E_NOTIMPL; }
-    HRESULT Reserved02() override { return com::E_NOTIMPL; }
-    HRESULT Reserved03() override { return com::E_NOTIMPL; }
-    HRESULT Reserved04() override { return com::E_NOTIMPL; }
     HRESULT ExternalEvent(BSTR source, BSTR event, BSTR data, GUID* deviceGuid) override;
-    HRESULT Reserved06() override { return com::E_NOTIMPL; }
-    HRESULT Reserved07() override { return com::E_NOTIMPL; }
-    HRESULT Reserved08() override { return com::E_NOTIMPL; }
-    HRESULT Reserved09() override { return com::E_NOTIMPL; }
-    HRESULT Reserved10() override { return com::E_NOTIMPL; }
-    HRESULT Reserved11() override { return com::E_NOTIMPL; }
-    HRESULT Reserved12() override { return com::E_NOTIMPL; }
-    HRESULT Reserved13() override { return com::E_NOTIMPL; }
-    HRESULT Reserved14() override { return com::E_NOTIMPL; }
-    HRESULT Reserved15() override { return com::E_NOTIMPL; }
-    HRESULT Reserved16() override { return com::E_NOTIMPL; }
-    HRESULT Reserved17() override { return com::E_NOTIMPL; }
-    HRESULT Reserved18() override { return com::E_NOTIMPL; }
-    HRESULT Reserved19() override { return com::E_NOTIMPL; }
-    HRESULT Reserved20() override { return com::E_NOTIMPL; }
     HRESULT CreateValueArray(IDispatch** array) override;
     HRESULT GetHookThreadId(std::uint32_t* threadId) override;
 

@@ -158,6 +158,34 @@ class IEventSupport2 : public IEventSupport {
     ~IEventSupport2() = default;
 };
 
+// A base for an event sink that answers every operation the library never calls with E_NOTIMPL;
+// the host implements IUnknown and operations 5, 21 and 22.
+class TEventSupportBase : public IEventSupport2 {
+  public:
+    HRESULT Reserved01() override { return com::E_NOTIMPL; }
+    HRESULT Reserved02() override { return com::E_NOTIMPL; }
+    HRESULT Reserved03() override { return com::E_NOTIMPL; }
+    HRESULT Reserved04() override { return com::E_NOTIMPL; }
+    HRESULT Reserved06() override { return com::E_NOTIMPL; }
+    HRESULT Reserved07() override { return com::E_NOTIMPL; }
+    HRESULT Reserved08() override { return com::E_NOTIMPL; }
+    HRESULT Reserved09() override { return com::E_NOTIMPL; }
+    HRESULT Reserved10() override { return com::E_NOTIMPL; }
+    HRESULT Reserved11() override { return com::E_NOTIMPL; }
+    HRESULT Reserved12() override { return com::E_NOTIMPL; }
+    HRESULT Reserved13() override { return com::E_NOTIMPL; }
+    HRESULT Reserved14() override { return com::E_NOTIMPL; }
+    HRESULT Reserved15() override { return com::E_NOTIMPL; }
+    HRESULT Reserved16() override { return com::E_NOTIMPL; }
+    HRESULT Reserved17() override { return com::E_NOTIMPL; }
+    HRESULT Reserved18() override { return com::E_NOTIMPL; }
+    HRESULT Reserved19() override { return com::E_NOTIMPL; }
+    HRESULT Reserved20() override { return com::E_NOTIMPL; }
+
+  protected:
+    ~TEventSupportBase() = default;
+};
+
 // A device instance as the host holds it.
 class IDeviceItem : public IUnknown {
   public:

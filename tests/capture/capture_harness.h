@@ -19,7 +19,7 @@
 
 namespace quill::test {
 
-class TRecordingSink final : public IEventSupport2 {
+class TRecordingSink final : public TEventSupportBase {
   public:
     struct Event {
         std::u16string Source, Name, Data;
@@ -32,26 +32,7 @@ class TRecordingSink final : public IEventSupport2 {
     HRESULT QueryInterface(com::REFIID iid, void** object) override;
     com::ULONG AddRef() override { return 1; }
     com::ULONG Release() override { return 1; }
-    HRESULT Reserved01() override { return com::E_NOTIMPL; }
-    HRESULT Reserved02() override { return com::E_NOTIMPL; }
-    HRESULT Reserved03() override { return com::E_NOTIMPL; }
-    HRESULT Reserved04() override { return com::E_NOTIMPL; }
     HRESULT ExternalEvent(BSTR source, BSTR event, BSTR data, GUID* device) override;
-    HRESULT Reserved06() override { return com::E_NOTIMPL; }
-    HRESULT Reserved07() override { return com::E_NOTIMPL; }
-    HRESULT Reserved08() override { return com::E_NOTIMPL; }
-    HRESULT Reserved09() override { return com::E_NOTIMPL; }
-    HRESULT Reserved10() override { return com::E_NOTIMPL; }
-    HRESULT Reserved11() override { return com::E_NOTIMPL; }
-    HRESULT Reserved12() override { return com::E_NOTIMPL; }
-    HRESULT Reserved13() override { return com::E_NOTIMPL; }
-    HRESULT Reserved14() override { return com::E_NOTIMPL; }
-    HRESULT Reserved15() override { return com::E_NOTIMPL; }
-    HRESULT Reserved16() override { return com::E_NOTIMPL; }
-    HRESULT Reserved17() override { return com::E_NOTIMPL; }
-    HRESULT Reserved18() override { return com::E_NOTIMPL; }
-    HRESULT Reserved19() override { return com::E_NOTIMPL; }
-    HRESULT Reserved20() override { return com::E_NOTIMPL; }
     HRESULT CreateValueArray(IDispatch** array) override;
     HRESULT GetHookThreadId(std::uint32_t* threadId) override;
 };

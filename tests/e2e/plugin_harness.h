@@ -29,7 +29,7 @@
 
 namespace quill::test {
 
-class TE2ESink final : public IEventSupport2 {
+class TE2ESink final : public TEventSupportBase {
   public:
     struct Event {
         std::u16string Source, Name, Data;
@@ -50,30 +50,11 @@ class TE2ESink final : public IEventSupport2 {
     // Lives as long as the harness, which outlives the plug-in's references.
     com::ULONG AddRef() override { return 2; }
     com::ULONG Release() override { return 1; }
-    HRESULT Reserved01() override { return com::E_NOTIMPL; }
-    HRESULT Reserved02() override { return com::E_NOTIMPL; }
-    HRESULT Reserved03() override { return com::E_NOTIMPL; }
-    HRESULT Reserved04() override { return com::E_NOTIMPL; }
     HRESULT ExternalEvent(BSTR source, BSTR event, BSTR data, GUID* device) override {
         Events.push_back({com::TextFromBStr(source), com::TextFromBStr(event),
                           com::TextFromBStr(data), device ? *device : GUID{}});
         return com::S_OK;
     }
-    HRESULT Reserved06() override { return com::E_NOTIMPL; }
-    HRESULT Reserved07() override { return com::E_NOTIMPL; }
-    HRESULT Reserved08() override { return com::E_NOTIMPL; }
-    HRESULT Reserved09() override { return com::E_NOTIMPL; }
-    HRESULT Reserved10() override { return com::E_NOTIMPL; }
-    HRESULT Reserved11() override { return com::E_NOTIMPL; }
-    HRESULT Reserved12() override { return com::E_NOTIMPL; }
-    HRESULT Reserved13() override { return com::E_NOTIMPL; }
-    HRESULT Reserved14() override { return com::E_NOTIMPL; }
-    HRESULT Reserved15() override { return com::E_NOTIMPL; }
-    HRESULT Reserved16() override { return com::E_NOTIMPL; }
-    HRESULT Reserved17() override { return com::E_NOTIMPL; }
-    HRESULT Reserved18() override { return com::E_NOTIMPL; }
-    HRESULT Reserved19() override { return com::E_NOTIMPL; }
-    HRESULT Reserved20() override { return com::E_NOTIMPL; }
     HRESULT CreateValueArray(IDispatch** array) override {
         if (!array) return com::E_POINTER;
         *array = nullptr;

@@ -40,30 +40,11 @@ class TProbeItem : public TRootCollectionItem, public IProbe {
 };
 
 // An event sink that only counts its references.
-class CountingSink : public IEventSupport2 {
+class CountingSink : public TEventSupportBase {
   public:
     com::HRESULT QueryInterface(com::REFIID, void**) override { return com::E_NOINTERFACE; }
     com::ULONG AddRef() override { return ++Refs; }
     com::ULONG Release() override { return --Refs; }
-    com::HRESULT Reserved01() override { return 0; }
-    com::HRESULT Reserved02() override { return 0; }
-    com::HRESULT Reserved03() override { return 0; }
-    com::HRESULT Reserved04() override { return 0; }
-    com::HRESULT Reserved06() override { return 0; }
-    com::HRESULT Reserved07() override { return 0; }
-    com::HRESULT Reserved08() override { return 0; }
-    com::HRESULT Reserved09() override { return 0; }
-    com::HRESULT Reserved10() override { return 0; }
-    com::HRESULT Reserved11() override { return 0; }
-    com::HRESULT Reserved12() override { return 0; }
-    com::HRESULT Reserved13() override { return 0; }
-    com::HRESULT Reserved14() override { return 0; }
-    com::HRESULT Reserved15() override { return 0; }
-    com::HRESULT Reserved16() override { return 0; }
-    com::HRESULT Reserved17() override { return 0; }
-    com::HRESULT Reserved18() override { return 0; }
-    com::HRESULT Reserved19() override { return 0; }
-    com::HRESULT Reserved20() override { return 0; }
     com::HRESULT ExternalEvent(BSTR, BSTR, BSTR, GUID*) override { return 0; }
     com::HRESULT CreateValueArray(IDispatch**) override { return com::E_NOTIMPL; }
     com::HRESULT GetHookThreadId(std::uint32_t*) override { return com::E_NOTIMPL; }

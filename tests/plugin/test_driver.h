@@ -170,7 +170,7 @@ inline exchange::TParams& CallBlock(exchange::TParams& block, std::u16string_vie
 
 // A host's event sink: counts its references and the value arrays it made; its value arrays are
 // the library's own.
-class TTestEventSink : public IEventSupport2 {
+class TTestEventSink : public TEventSupportBase {
   public:
     com::HRESULT QueryInterface(com::REFIID iid, void** object) override {
         if (!object) return com::E_POINTER;
@@ -185,26 +185,7 @@ class TTestEventSink : public IEventSupport2 {
     }
     com::ULONG AddRef() override { return ++Refs; }
     com::ULONG Release() override { return --Refs; }
-    com::HRESULT Reserved01() override { return 0; }
-    com::HRESULT Reserved02() override { return 0; }
-    com::HRESULT Reserved03() override { return 0; }
-    com::HRESULT Reserved04() override { return 0; }
     com::HRESULT ExternalEvent(BSTR, BSTR, BSTR, GUID*) override { return 0; }
-    com::HRESULT Reserved06() override { return 0; }
-    com::HRESULT Reserved07() override { return 0; }
-    com::HRESULT Reserved08() override { return 0; }
-    com::HRESULT Reserved09() override { return 0; }
-    com::HRESULT Reserved10() override { return 0; }
-    com::HRESULT Reserved11() override { return 0; }
-    com::HRESULT Reserved12() override { return 0; }
-    com::HRESULT Reserved13() override { return 0; }
-    com::HRESULT Reserved14() override { return 0; }
-    com::HRESULT Reserved15() override { return 0; }
-    com::HRESULT Reserved16() override { return 0; }
-    com::HRESULT Reserved17() override { return 0; }
-    com::HRESULT Reserved18() override { return 0; }
-    com::HRESULT Reserved19() override { return 0; }
-    com::HRESULT Reserved20() override { return 0; }
     com::HRESULT CreateValueArray(IDispatch** array) override {
         if (!array) return com::E_POINTER;
         ++ArraysMade;
