@@ -227,3 +227,21 @@ TEST(ScannerList, EveryKeyReachesTheApplicationOnceOrBelongsToOneScan) {
         EXPECT_EQ(h.List->FHeldKeys().size(), 0u) << "round " << round;
     }
 }
+
+TEST(ScannerList, ADeviceWithoutAnEventSinkDropsItsScans) {
+    TCaptureHarness h;
+    h.List->EventSink = nullptr;
+    TManagerQuill* silent = h.AddDevice(); // made before the list had a sink: it has none
+    silent->SetParamStr("HookPref", "<");
+    silent->SetParamStr("HookPost", ">");
+    h.List->EventSink = com::ComPtr<IEventSupport2>(&h.Sink);
+    TManagerQuill* heard = h.AddDevice();
+    silent->SetState(1);
+    heard->SetState(1);
+    ASSERT_NE(h.List->FHookHandle, nullptr);
+    for (char c : std::string("<1>+++2+++")) h.TypeChar(c);
+    h.Advance(200);
+    ASSERT_EQ(h.Sink.Events.size(), 1u); // the silent device's scan is dropped, not typed
+    EXPECT_EQ(h.Sink.Events[0].Data, u"2");
+    EXPECT_EQ(h.App, "");
+}
