@@ -112,23 +112,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     quill::bench::TSummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto& s = reporter.Seconds;
-    auto time = [&](const std::string& name, int n) {
-        const auto it = s.find(name + "/" + std::to_string(n));
-        return it == s.end() ? 0.0 : it->second;
-    };
-    for (const char* name : {"BM_LoadList", "BM_GetDeviceSettings"}) {
-        for (int n : {1000, 10000}) {
-            const double anchor = time("BM_Libxml2Parse", n);
-            if (anchor > 0 && time(name, n) > 0)
-                std::printf("summary: %s/%d %.2f ms = %.2f x libxml2 parse (%.2f ms)\n", name, n,
-                            time(name, n) * 1e3, time(name, n) / anchor, anchor * 1e3);
-        }
-        if (time(name, 1000) > 0 && time(name, 10000) > 0)
-            std::printf("summary: %s growth 1,000 -> 10,000 devices: %.2f (parse: %.2f)\n", name,
-                        time(name, 10000) / time(name, 1000),
-                        time("BM_Libxml2Parse", 10000) / time("BM_Libxml2Parse", 1000));
-    }
+    quill::bench::PrintGrowthSummary(reporter, {"BM_LoadList", "BM_GetDeviceSettings"},
+                                     "BM_Libxml2Parse", "devices");
     benchmark::Shutdown();
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "exchange/valuearray/storage_file.h"
 
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/number_text.h"
 #include "platform/rtl/exception.h"
 
 #include <algorithm>
@@ -35,16 +36,6 @@ std::uint32_t GetU32(const std::string& s, std::size_t at) {
     return v;
 }
 
-// Days from 1 January 1970 to the civil date (proleptic Gregorian calendar).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
 } // namespace
 
 std::uint32_t StorageChecksum(const void* data, std::size_t size) {
@@ -67,13 +58,10 @@ double LocalDateTimeNow() {
     clock_gettime(CLOCK_REALTIME, &now);
     tm local{};
     localtime_r(&now.tv_sec, &local);
-    const std::int64_t days =
-        DaysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
-                      static_cast<unsigned>(local.tm_mday)) -
-        DaysFromCivil(1899, 12, 30);
     const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec +
                            static_cast<double>(now.tv_nsec / 1000000) / 1000.0;
-    return static_cast<double>(days) + seconds / 86400.0;
+    return kernel::EncodeDate(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
+                              static_cast<unsigned>(local.tm_mday), seconds);
 }
 
 std::string BuildStorageImage(const void* data, std::size_t size, double savedAt) {

@@ -176,7 +176,12 @@ HRESULT CopyElementOut(const SAFEARRAY* array, const void* element, void* value)
 
 } // namespace
 
-SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds) {
+namespace {
+
+// Both forms of creation; `zeroPlain` also zeroes arrays of plain numbers, which the caller may
+// instead fill completely. Owning elements always start out empty: a failure before they are all
+// written destroys the array, and destruction frees what each element holds.
+SAFEARRAY* CreateArray(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds, bool zeroPlain) {
     if (dims == 0 || dims > 0xFFFF || !bounds || !Supported(vt)) return nullptr;
     SAFEARRAY* array = AllocateDescriptor(dims, vt);
     if (!array) return nullptr;
@@ -188,7 +193,9 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds) 
         return nullptr;
     }
     if (bytes > 0) {
-        array->pvData = std::calloc(1, bytes);
+        const bool owning =
+            array->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT);
+        array->pvData = (owning || zeroPlain) ? std::calloc(1, bytes) : std::malloc(bytes);
         if (!array->pvData) {
             FreeDescriptor(array);
             return nullptr;
@@ -197,29 +204,14 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds) 
     return array;
 }
 
+} // namespace
+
+SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds) {
+    return CreateArray(vt, dims, bounds, true);
+}
+
 SAFEARRAY* SafeArrayCreateForOverwrite(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds) {
-    if (dims == 0 || dims > 0xFFFF || !bounds || !Supported(vt)) return nullptr;
-    SAFEARRAY* array = AllocateDescriptor(dims, vt);
-    if (!array) return nullptr;
-    for (UINT d = 0; d < dims; ++d)
-        array->rgsabound[dims - 1 - d] = bounds[d];
-    std::size_t bytes = 0;
-    if (!DataBytes(array, bytes)) {
-        FreeDescriptor(array);
-        return nullptr;
-    }
-    if (bytes > 0) {
-        // Owning elements must start out empty: a failure before they are all written destroys
-        // the array, and destruction frees what each element holds.
-        const bool owning =
-            array->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT);
-        array->pvData = owning ? std::calloc(1, bytes) : std::malloc(bytes);
-        if (!array->pvData) {
-            FreeDescriptor(array);
-            return nullptr;
-        }
-    }
-    return array;
+    return CreateArray(vt, dims, bounds, false);
 }
 
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lowerBound, ULONG elements) {

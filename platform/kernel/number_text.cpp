@@ -130,6 +130,11 @@ std::string FormatDate(double date) {
     return text;
 }
 
+double EncodeDate(int year, unsigned month, unsigned day, double secondsOfDay) {
+    return static_cast<double>(DaysFromCivil(year, month, day) + kEpochOffset) +
+           secondsOfDay / 86400.0;
+}
+
 std::optional<double> ParseDate(std::string_view text) {
     text = Trim(text);
     const auto& fs = ProcessFormatSettings();

@@ -20,6 +20,8 @@ std::string FormatFloat(double value);
 
 // Days since 1899-12-30 with the time of day as fraction, from and to the process date formats.
 std::string FormatDate(double date);
+// The date value of a civil date and a time of day in seconds.
+double EncodeDate(int year, unsigned month, unsigned day, double secondsOfDay);
 std::optional<double> ParseDate(std::string_view text);
 
 } // namespace quill::kernel
