@@ -47,22 +47,25 @@ TFileHandle OpenFileAt(int folder, std::string_view name, int access, TCreation 
     // A few rounds cover a file that another writer creates or removes between the steps.
     for (int attempt = 0; attempt < 4; ++attempt) {
         struct stat info {};
-        if (sys::LstatAt(folder, file.c_str(), &info) == 0) {
-            // Seen before opening: a FIFO or a device is never opened at all.
-            if (!Acceptable(info, callerOnly)) return {};
-            TFileHandle opened(sys::OpenAt(folder, file.c_str(), access | kFileFlags));
-            if (opened) return Finish(std::move(opened), callerOnly);
-            if (errno != ENOENT) return {};
-            continue;
+        // A new file goes straight to the exclusive creation: whatever holds the name is not ours.
+        if (creation != TCreation::New) {
+            if (sys::LstatAt(folder, file.c_str(), &info) == 0) {
+                // Seen before opening: a FIFO or a device is never opened at all.
+                if (!Acceptable(info, callerOnly)) return {};
+                TFileHandle opened(sys::OpenAt(folder, file.c_str(), access | kFileFlags));
+                if (opened) return Finish(std::move(opened), callerOnly);
+                if (errno != ENOENT) return {};
+                continue;
+            }
+            if (errno != ENOENT || creation == TCreation::Existing) return {};
         }
-        if (errno != ENOENT || creation == TCreation::Existing) return {};
         TFileHandle made(sys::OpenAt(folder, file.c_str(), access | kFileFlags | O_CREAT | O_EXCL,
                                      static_cast<mode_t>(mode & 0777)));
         if (made) {
             if (sys::Fchmod(made.Get(), static_cast<mode_t>(mode & 07777)) != 0) return {};
             return Finish(std::move(made), callerOnly);
         }
-        if (errno != EEXIST) return {};
+        if (errno != EEXIST || creation == TCreation::New) return {};
     }
     errno = EAGAIN;
     return {};

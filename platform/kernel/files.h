@@ -20,6 +20,7 @@ namespace quill::kernel {
 enum class TCreation {
     Existing, // only an existing file
     OrCreate, // existing, or made when missing
+    New,      // made here; EEXIST when the name is taken
 };
 
 // `access`: O_RDONLY, O_WRONLY, O_RDWR, optionally with O_APPEND.

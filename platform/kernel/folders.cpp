@@ -131,6 +131,11 @@ bool FolderFits(const struct stat& info, TFolderUse use) {
     return false;
 }
 
+bool IsSharedFolder(int fd) {
+    struct stat info {};
+    return sys::Fstat(fd, &info) == 0 && FolderFits(info, TFolderUse::Shared);
+}
+
 TFileHandle OpenFolder(std::string_view path, TFolderUse use) {
     return Walk(path, false, 0, use);
 }

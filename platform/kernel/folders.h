@@ -38,6 +38,9 @@ enum class TFolderUse {
 // Whether a folder with `info` may serve as `use` for the calling user.
 bool FolderFits(const struct stat& info, TFolderUse use);
 
+// Whether the open folder `fd` is a shared folder (Shared above) for the calling user.
+bool IsSharedFolder(int fd);
+
 // Opens the folder `path` (absolute, or relative to the working folder) without following links.
 TFileHandle OpenFolder(std::string_view path, TFolderUse use);
 // The same, making missing folders: parents with mode 0755, the last one with `mode`.
