@@ -20,6 +20,7 @@ namespace {
 } // namespace
 
 com::HRESULT HResultFromErrno(int error) {
+    if (error == ENOMEM) return com::E_OUTOFMEMORY;
     return static_cast<com::HRESULT>(0x80070000u | (kernel::LastErrorFromErrno(error) & 0xFFFF));
 }
 
