@@ -232,6 +232,38 @@ TEST_F(LogTest, AnotherUsersPlantsNeitherHangNorRedirectTheLog) {
     SetLogLockWait(500);
 }
 
+TEST_F(LogTest, SharedFoldersPlantedByAnotherUserAreNeverUsed) {
+    QUILL_SKIP_WITHOUT_OTHER_USER();
+    SetLogLockWait(20);
+    // The lock area as a link to a folder of the other user's choosing: not followed, and the
+    // log still writes its lines (only unordered against other writers).
+    fs::create_directories(FLogs);
+    chmod(FLogs.c_str(), 01777);
+    fs::create_directories(FRoot / "chosen");
+    fs::create_directory_symlink(FRoot / "chosen", FLogs / ".locks");
+    ASSERT_TRUE(test::GiveToOtherUser((FLogs / ".locks").string()));
+    {
+        TLogModule module("/m/Quill.plu");
+        module.Startup();
+        ASSERT_NE(module.Log(), nullptr);
+        module.Write("Unordered", "x");
+        EXPECT_EQ(module.Log()->PendingCount(), 0u);
+    }
+    EXPECT_TRUE(fs::is_empty(FRoot / "chosen"));
+    // The log folder itself another user's: the common folder is refused and nothing is written
+    // into it.
+    fs::remove_all(FRoot / "OrvixEquipment");
+    fs::create_directories(FLogs);
+    chmod(FLogs.c_str(), 01777);
+    ASSERT_TRUE(test::GiveToOtherUser(FLogs.string()));
+    EXPECT_EQ(LogFolder(), "");
+    TLogModule module("/m/Quill.plu");
+    module.Startup();
+    EXPECT_EQ(module.Log(), nullptr);
+    EXPECT_TRUE(fs::is_empty(FLogs));
+    SetLogLockWait(500);
+}
+
 TEST_F(LogTest, IndentDeltasAndUnregisteredThreads) {
     const TLogTime now = LocalTime(2026, 3, 5, 8, 4, 9, 7);
     TLogModule module("/m/Quill.plu", [now] { return now; });

@@ -5,17 +5,20 @@
 #include "platform/kernel/file_replace.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/folders.h"
+#include "platform/kernel/named_mutex.h"
 #include "support/other_user.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace quill::kernel {
@@ -224,6 +227,44 @@ TEST_F(FileRules, AReplacedFileKeepsItsOwnerAndModeAndNothingElseStays) {
     fs::create_directory(Path("dir"));
     EXPECT_NE(ReplaceFileContents(Path("dir"), pieces), 0);
     EXPECT_NE(ReplaceFileContents(Path("missing/file"), pieces), 0);
+}
+
+// A named mutex's lock file held by someone else: creating the mutex with initial ownership
+// returns at once without it, instead of waiting for ever (inside a library's load).
+TEST_F(FileRules, AHeldMutexFileNeverStopsItsCreator) {
+    setenv("QUILL_RUNTIME_DIR", Path("objects").c_str(), 1);
+    ASSERT_TRUE(MakeFolders(Path("objects"), 01777, TFolderUse::Shared).Valid());
+    const std::string file = Path("objects/mutex-Held");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        // Holds both bytes of the file, as a hostile process may.
+        const int fd = open(file.c_str(), O_RDWR | O_CREAT, 0666);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        lock.l_len = 2;
+        const char ok = fd >= 0 && fcntl(fd, F_OFD_SETLK, &lock) == 0 ? '1' : '0';
+        (void)!write(ready[1], &ok, 1);
+        pause();
+        _exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, '1');
+    const auto start = std::chrono::steady_clock::now();
+    HANDLE mutex = CreateMutexA(nullptr, 1, "Held");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ASSERT_NE(mutex, nullptr);
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_TIMEOUT) << "not owned while another holds it";
+    CloseHandle(mutex);
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    unsetenv("QUILL_RUNTIME_DIR");
 }
 
 } // namespace
