@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -125,7 +126,7 @@ class ThreadEntry : public ::testing::Test {
 };
 
 TEST_F(ThreadEntry, DevicesChangedFromAnotherThreadWhileKeysAreTypedLoseOrDoubleNoKey) {
-    // One device of the user-interface thread stays on throughout, so scans are always framed.
+    // A device of the user-interface thread, on at the start.
     ASSERT_TRUE(Call(u"AddDevice", {OleVariant()}));
     ASSERT_TRUE(Call(u"ChoiceDevice", {OleVariant(1)}));
     ASSERT_TRUE(Call(u"SwitchOn", {OleVariant(0)}));
@@ -137,7 +138,7 @@ TEST_F(ThreadEntry, DevicesChangedFromAnotherThreadWhileKeysAreTypedLoseOrDouble
         std::mt19937 random(1312);
         while (typing.load()) {
             Call(u"AddDevice", {OleVariant()});
-            Call(u"ChoiceDevice", {OleVariant(2 + static_cast<int>(random() % 3))});
+            Call(u"ChoiceDevice", {OleVariant(1 + static_cast<int>(random() % 3))});
             Call(u"SwitchOn", {OleVariant(0)});
             Call(u"SwitchOff", {OleVariant(0)});
             Call(u"SwitchOn", {OleVariant(0)});
@@ -161,18 +162,28 @@ TEST_F(ThreadEntry, DevicesChangedFromAnotherThreadWhileKeysAreTypedLoseOrDouble
     other.join();
     Advance(3000);
 
-    // Each scan took its prefix, its data and its suffix; every other key reached the
-    // application, in typing order.
-    std::size_t consumed = 0;
-    for (char c : App) {
-        const auto at = typed.find(c, consumed);
-        ASSERT_NE(at, std::string::npos) << "'" << c << "' reached the application out of order";
-        consumed = at + 1;
-    }
-    std::size_t scanned = 0;
+    // Each scan took its data and, around it, its prefix and suffix of "+" keys (from 4 to 6 of
+    // them: "++++" already is "+++" opening and closing); every other key reached the
+    // application. Counted per character: switching the last device off mid-scan lets later keys
+    // pass before the held ones are typed again, so the order may differ, but nothing may be
+    // lost or doubled.
+    std::map<char, long> balance;
+    for (char c : typed)
+        ++balance[c];
+    for (char c : App)
+        --balance[c];
     for (const auto& data : Sink.Data)
-        scanned += data.size() + 6;
-    EXPECT_EQ(App.size() + scanned, typed.size()) << "a key was lost or delivered twice";
+        for (char16_t c : data)
+            --balance[static_cast<char>(c)];
+    const long scans = static_cast<long>(Sink.Data.size());
+    for (const auto& [c, left] : balance) {
+        if (c == '+') {
+            EXPECT_GE(left, 4 * scans) << "'+' delivered twice";
+            EXPECT_LE(left, 6 * scans) << "'+' lost";
+        } else {
+            EXPECT_EQ(left, 0) << "'" << c << "': " << (left > 0 ? "lost" : "delivered twice");
+        }
+    }
     EXPECT_FALSE(Sink.Data.empty());
 }
 
