@@ -22,6 +22,8 @@ namespace quill::bench {
 
 class TSummaryReporter : public benchmark::ConsoleReporter {
   public:
+    // Tabular counters, without colours: the output is read by scripts as well as by people.
+    TSummaryReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             // A single run, or the median of repeated runs.
@@ -60,7 +62,7 @@ inline void PrintMeasure(const std::string& what, const std::string& anchor, dou
     char bound[32] = "-";
     if (goal.Sense)
         std::snprintf(bound, sizeof bound, "%s %.2f", goal.Sense == '<' ? "<=" : ">=", goal.Bound);
-    std::printf("measure: %s | %s | %.2f | %s\n", what.c_str(), anchor.c_str(), ratio, bound);
+    std::printf("measure: %s | %s | %.3f | %s\n", what.c_str(), anchor.c_str(), ratio, bound);
 }
 
 // CPU time of run `name` over that of run `anchor`; 0 when either is missing.
