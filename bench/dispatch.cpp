@@ -194,7 +194,7 @@ int main(int argc, char** argv) {
                     "/" + std::to_string(records) + "/" + std::to_string(devices);
                 quill::bench::PrintMeasure(
                     std::string(kind) + " call by name, " + std::to_string(records) + " records, " +
-                        std::to_string(devices) + " devices",
+                        std::to_string(devices) + (devices == 1 ? " device" : " devices"),
                     "direct call of the same handler",
                     quill::bench::CpuRatio(reporter, std::string("BM_") + kind + "ByName" + suffix,
                                            std::string("BM_") + kind + "Direct" + suffix),
