@@ -8,7 +8,7 @@
 # Usage: scripts/bench.sh [--build DIR] [--only NAME]... [-- BENCHMARK ARGUMENTS...]
 #   --build DIR   the build tree (default: build/); configured as a release build if it is new
 #   --only NAME   run only bench/NAME.cpp's program (repeatable)
-#   after --       passed to every program, e.g. --benchmark_repetitions=3 for medians of three
+#   after --      passed to every program, e.g. --benchmark_repetitions=3 for medians of three
 # Exits non-zero when a program fails or a goal is missed.
 set -euo pipefail
 
@@ -21,7 +21,7 @@ while [ $# -gt 0 ]; do
     --build) build="$2"; shift 2 ;;
     --only) only+=("$2"); shift 2 ;;
     --) shift; extra=("$@"); break ;;
-    -h|--help) sed -n '2,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,12p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench.sh: unknown argument '$1' (see --help)" >&2; exit 2 ;;
   esac
 done
