@@ -121,8 +121,12 @@ bool FolderFits(const struct stat& info, TFolderUse use) {
     if (!S_ISDIR(info.st_mode)) return false;
     const bool sticky = (info.st_mode & S_ISVTX) != 0;
     switch (use) {
-    case TFolderUse::Walk:
-        return OwnedByRootOrCaller(info) && ((info.st_mode & 022) == 0 || sticky);
+    case TFolderUse::Walk: {
+        // A folder writable by the caller's own group (a user's private group) is as safe.
+        const bool othersWrite =
+            (info.st_mode & S_IWOTH) || ((info.st_mode & S_IWGRP) && info.st_gid != getegid());
+        return OwnedByRootOrCaller(info) && (!othersWrite || sticky);
+    }
     case TFolderUse::Shared:
         return OwnedByRootOrCaller(info) && sticky;
     case TFolderUse::Private:

@@ -3,8 +3,9 @@
 //
 // The library's own folders (the log's, the lock area) never follow a link: a link fails with
 // ELOOP (the path is split here, so a trailing "/" cannot make the kernel follow one). Every folder
-// on the way must belong to root or the caller and, when others may write into it, carry the sticky
-// bit (else another user could rename entries under us): EACCES otherwise. The last folder must
+// on the way must belong to root or the caller and, when others than the caller's own group may
+// write into it, carry the sticky bit (else another user could rename entries under us): EACCES
+// otherwise. The last folder must
 // also meet its use:
 //   - Shared: a folder every user writes into (the common log folder, the lock area): owned by
 //     root or the caller, with the sticky bit, so that no user can remove or replace another's
