@@ -75,6 +75,15 @@ TEST_F(FileRules, FoldersAreWalkedWithoutLinksAndMadeWithTheirExactMode) {
     errno = 0;
     EXPECT_FALSE(MakeFolders(Path("open/x"), 0755, TFolderUse::Private).Valid());
     EXPECT_EQ(errno, EACCES);
+    // Writable by the caller's own group only: trusted on the way.
+    fs::create_directory(Path("group"));
+    chmod(Path("group").c_str(), 0775);
+    EXPECT_TRUE(MakeFolders(Path("group/x"), 0755, TFolderUse::Private).Valid());
+    if (test::CanPlantAsOtherUser()) {
+        ASSERT_EQ(lchown(Path("group").c_str(), geteuid(), test::kOtherUser), 0);
+        EXPECT_FALSE(OpenFolder(Path("group/x"), TFolderUse::Private).Valid())
+            << "another group may rename entries";
+    }
     // A private folder of the caller's that others could write into is narrowed.
     fs::create_directory(Path("mine"));
     chmod(Path("mine").c_str(), 01777);
