@@ -9,31 +9,12 @@
 // whether Shift produces it (or Control for a control code). Pure.
 #pragma once
 
+#include "platform/user/virtual_keys.h"
+
 #include <cstdint>
 #include <optional>
 
 namespace quill::user {
-
-constexpr std::uint8_t VK_BACK = 0x08;
-constexpr std::uint8_t VK_TAB = 0x09;
-constexpr std::uint8_t VK_RETURN = 0x0D;
-constexpr std::uint8_t VK_SHIFT = 0x10;
-constexpr std::uint8_t VK_CONTROL = 0x11;
-constexpr std::uint8_t VK_MENU = 0x12;
-constexpr std::uint8_t VK_CAPITAL = 0x14;
-constexpr std::uint8_t VK_ESCAPE = 0x1B;
-constexpr std::uint8_t VK_SPACE = 0x20;
-constexpr std::uint8_t VK_LEFT = 0x25;
-constexpr std::uint8_t VK_UP = 0x26;
-constexpr std::uint8_t VK_RIGHT = 0x27;
-constexpr std::uint8_t VK_DOWN = 0x28;
-constexpr std::uint8_t VK_F1 = 0x70;
-constexpr std::uint8_t VK_LSHIFT = 0xA0;
-constexpr std::uint8_t VK_RSHIFT = 0xA1;
-constexpr std::uint8_t VK_LCONTROL = 0xA2;
-constexpr std::uint8_t VK_RCONTROL = 0xA3;
-constexpr std::uint8_t VK_LMENU = 0xA4;
-constexpr std::uint8_t VK_RMENU = 0xA5;
 
 struct KeyStroke {
     std::uint8_t Key = 0;
