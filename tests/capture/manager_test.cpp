@@ -239,7 +239,8 @@ TEST(ScannerList, ADeviceWithoutAnEventSinkDropsItsScans) {
     silent->SetState(1);
     heard->SetState(1);
     ASSERT_NE(h.List->FHookHandle, nullptr);
-    for (char c : std::string("<1>+++2+++")) h.TypeChar(c);
+    for (char c : std::string("<1>+++2+++"))
+        h.TypeChar(c);
     h.Advance(200);
     ASSERT_EQ(h.Sink.Events.size(), 1u); // the silent device's scan is dropped, not typed
     EXPECT_EQ(h.Sink.Events[0].Data, u"2");
