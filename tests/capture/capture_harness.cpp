@@ -85,6 +85,12 @@ void TCaptureHarness::PressKey(std::uint8_t key) {
     Pump();
 }
 
+void TCaptureHarness::Key(std::uint8_t key, bool up, bool extended) {
+    user::keybd_event(
+        key, 0, (up ? user::KEYEVENTF_KEYUP : 0) | (extended ? user::KEYEVENTF_EXTENDEDKEY : 0), 0);
+    Pump();
+}
+
 void TCaptureHarness::TypeChar(char c) {
     const auto stroke = user::CharToKey(c);
     if (!stroke) throw std::runtime_error(std::string("no key types ") + c);

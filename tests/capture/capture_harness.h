@@ -49,6 +49,8 @@ class TCaptureHarness {
     // Key-down and key-up of the keys that type `c` (with Shift or Control as needed).
     void TypeChar(char c);
     void PressKey(std::uint8_t key);
+    // One key event (the right-hand Control and Alt are extended), then the messages pumped.
+    void Key(std::uint8_t key, bool up, bool extended = false);
     // Lets `ms` milliseconds pass, pumping messages as they come.
     void Advance(std::int64_t ms);
     void Pump();
