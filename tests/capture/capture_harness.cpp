@@ -73,8 +73,10 @@ void TCaptureHarness::Pump() {
     while (user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_REMOVE)) {
         user::TranslateMessage(&msg);
         if (msg.message == user::WM_CHAR) App.push_back(static_cast<char>(msg.wParam));
-        if (msg.message == user::WM_KEYDOWN || msg.message == user::WM_SYSKEYDOWN)
+        if (msg.message == user::WM_KEYDOWN || msg.message == user::WM_SYSKEYDOWN) {
             AppKeyDowns.push_back(static_cast<std::uint8_t>(msg.wParam));
+            AppKeyDownFlags.push_back(msg.lParam);
+        }
         user::DispatchMessageA(&msg);
     }
 }

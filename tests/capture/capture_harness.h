@@ -59,8 +59,9 @@ class TCaptureHarness {
 
     TRecordingSink Sink;
     std::unique_ptr<capture::TManagerQuillList> List;
-    std::string App;                       // the characters the application received
-    std::vector<std::uint8_t> AppKeyDowns; // every key-down message the application received
+    std::string App;                           // the characters the application received
+    std::vector<std::uint8_t> AppKeyDowns;     // every key-down message the application received
+    std::vector<user::LPARAM> AppKeyDownFlags; // and the keystroke flags of each
 
   private:
     user::TVirtualClock FClock{1000};

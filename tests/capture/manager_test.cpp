@@ -157,7 +157,11 @@ TEST(ScannerList, ReplayUsesTheSideOfEachModifier) {
     h.Key('B', true);
     h.Key(user::VK_RCONTROL, true);
     EXPECT_EQ(h.List->FHeldKeys(), std::vector<std::string>{"0|1|0|66|2|"});
+    const std::size_t before = h.AppKeyDowns.size();
     h.Advance(100);
+    ASSERT_EQ(h.AppKeyDowns.size(), before + 2);
+    EXPECT_EQ(h.AppKeyDowns[before], user::VK_CONTROL);
+    EXPECT_TRUE((h.AppKeyDownFlags[before] >> 24) & 1) << "the right Control is extended";
     EXPECT_EQ(h.App, std::string("+a\x02"));
     EXPECT_EQ(user::GetAsyncKeyState(user::VK_CONTROL), 0);
 }
@@ -183,7 +187,8 @@ TEST(ScannerList, TheTimeOutRunsOnTheHookThread) {
     TCaptureHarness h;
     std::promise<std::uint32_t> hookThread;
     std::promise<void> installed;
-    std::string app;
+    std::string app, appBefore;
+    std::size_t heldBefore = 0;
     std::thread ui([&] {
         user::MSG msg{};
         user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_NOREMOVE);
@@ -198,6 +203,11 @@ TEST(ScannerList, TheTimeOutRunsOnTheHookThread) {
             }
         };
         for (char c : std::string("+x")) {
+            if (c == 'x') {
+                // The "+" is held, waiting for its time-out on this thread.
+                appBefore = app;
+                heldBefore = h.List->FHeldKeys().size();
+            }
             const auto stroke = user::CharToKey(c);
             if (stroke->Shift) user::keybd_event(user::VK_SHIFT, 0, 0, 0);
             user::keybd_event(stroke->Key, 0, 0, 0);
@@ -215,32 +225,48 @@ TEST(ScannerList, TheTimeOutRunsOnTheHookThread) {
     ASSERT_NE(h.List->FHookHandle, nullptr);
     installed.set_value();
     ui.join();
+    EXPECT_EQ(appBefore, "");
+    EXPECT_EQ(heldBefore, 1u);
     EXPECT_EQ(app, "+x");
     EXPECT_TRUE(h.List->FHeldKeys().empty());
     h.List->RemoveHook();
     user::SetFocusThread(user::GetCurrentThreadId());
 }
 
+// A virtual clock on which the user types a key the first time anything pauses: a replay that
+// paused between its keys would let that key in between them.
+class TTypistClock final : public user::TVirtualClock {
+  public:
+    using user::TVirtualClock::TVirtualClock;
+    bool Armed = false;
+    void Sleep(user::DWORD ms) override {
+        TypeIfArmed();
+        user::TVirtualClock::Sleep(ms);
+    }
+    void TypeIfArmed() {
+        if (!Armed) return;
+        Armed = false;
+        user::keybd_event('X', 0, 0, 0);
+        user::keybd_event('X', 0, user::KEYEVENTF_KEYUP, 0);
+    }
+};
+
 // A key typed while a replay is entered comes after all the replayed keys, never between them.
 TEST(ScannerList, AKeyTypedDuringAReplayComesAfterIt) {
     TCaptureHarness h;
     h.AddDevice()->SetState(1);
-    h.TypeChar('+');
-    h.TypeChar('+');
-    h.TypeChar('+');
-    h.TypeChar('1');
-    std::atomic<bool> done{false};
-    // The typist presses "x" as soon as it sees the replay's Shift go down.
-    std::thread typist([&] {
-        while (user::GetAsyncKeyState(user::VK_SHIFT) >= 0 && !done) {
-        }
-        user::keybd_event('X', 0, 0, 0);
-        user::keybd_event('X', 0, user::KEYEVENTF_KEYUP, 0);
-    });
-    h.Advance(100);
-    done = true;
-    typist.join();
-    h.Advance(100);
+    TTypistClock clock(user::GetTickCount64());
+    user::TClock* harnessClock = user::SetClock(&clock);
+    for (char c : std::string("+++1"))
+        h.TypeChar(c);
+    clock.Armed = true;
+    for (int ms = 0; ms < 100 && h.App.empty(); ++ms) {
+        clock.Advance(1);
+        h.Pump();
+    }
+    clock.TypeIfArmed(); // the replay did not pause: the user types now
+    h.Pump();
+    user::SetClock(harnessClock);
     EXPECT_EQ(h.App, "+++1x");
 }
 
