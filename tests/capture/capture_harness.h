@@ -54,6 +54,8 @@ class TCaptureHarness {
     // Lets `ms` milliseconds pass, pumping messages as they come.
     void Advance(std::int64_t ms);
     void Pump();
+    // Keys the user types while the next replay is entered (see key_script.h).
+    void TypeDuringNextReplay(const std::string& text) { FLive += text; }
     // The scans raised so far, as (device index, data).
     std::vector<std::pair<int, std::string>> Scans() const;
 
@@ -64,7 +66,26 @@ class TCaptureHarness {
     std::vector<user::LPARAM> AppKeyDownFlags; // and the keystroke flags of each
 
   private:
-    user::TVirtualClock FClock{1000};
+    // The key events that type `c`, not yet pumped.
+    static void EnterChar(char c);
+    void TypeLiveKeys();
+    static user::LRESULT LiveKeysHook(int code, user::WPARAM key, user::LPARAM flags);
+
+    // A virtual clock on which the live keys are typed if anything pauses meanwhile.
+    class TClock final : public user::TVirtualClock {
+      public:
+        TClock(TCaptureHarness& owner) : user::TVirtualClock(1000), FOwner(owner) {}
+        void Sleep(user::DWORD ms) override {
+            FOwner.TypeLiveKeys();
+            user::TVirtualClock::Sleep(ms);
+        }
+
+      private:
+        TCaptureHarness& FOwner;
+    };
+    TClock FClock{*this};
+    std::string FLive;
+    user::HHOOK FLiveHook = nullptr;
     user::TClock* FPreviousClock;
 };
 
