@@ -1,5 +1,6 @@
 #include "host/key_event_player.h"
 
+#include "platform/kernel/named_mutex.h"
 #include "platform/user/clock.h"
 #include "platform/user/evdev_keymap.h"
 #include "platform/user/keyboard_input.h"
@@ -21,11 +22,14 @@ void TKeyEventPlayer::Pump() {
 
 void TKeyEventPlayer::PumpUntil(std::uint64_t targetMs) {
     for (;;) {
-        Pump();
         const std::uint64_t now = user::GetTickCount64();
         if (now >= targetMs) return;
-        user::MsgWaitForMultipleObjects(
-            0, nullptr, user::FALSE, static_cast<user::DWORD>(targetMs - now), user::QS_ALLINPUT);
+        // The wait ends at the deadline with nothing to do, or earlier for a message (a timer
+        // due, a key the plug-in typed).
+        if (user::MsgWaitForMultipleObjects(0, nullptr, user::FALSE,
+                                            static_cast<user::DWORD>(targetMs - now),
+                                            user::QS_ALLINPUT) == kernel::WAIT_OBJECT_0)
+            Pump();
     }
 }
 
@@ -51,20 +55,23 @@ void TKeyEventPlayer::Feed(const TKeyEvent& event) {
         PumpUntil(FStartMs + static_cast<std::uint64_t>((event.TimeUs - FOriginUs) / 1000));
     }
 
-    const std::string name =
-        std::to_string(event.Code) + (event.Name.empty() ? std::string() : " (" + event.Name + ")");
+    // Made only for a warning: most events need no text.
+    auto name = [&] {
+        return std::to_string(event.Code) +
+               (event.Name.empty() ? std::string() : " (" + event.Name + ")");
+    };
     const auto key = user::EvdevKeyToVirtualKey(event.Code);
     if (!key) {
-        Warn(event, "unknown key code " + name + " skipped");
+        Warn(event, "unknown key code " + name() + " skipped");
         return;
     }
     if (event.Value < 0 || event.Value > 2) {
-        Warn(event, "value " + std::to_string(event.Value) + " of key " + name + " skipped");
+        Warn(event, "value " + std::to_string(event.Value) + " of key " + name() + " skipped");
         return;
     }
     const bool press = event.Value != 0;
     if (!press && !FDown[event.Code]) {
-        Warn(event, "release of key " + name + ", which is not down, skipped");
+        Warn(event, "release of key " + name() + ", which is not down, skipped");
         return;
     }
     FDown[event.Code] = press;
@@ -75,6 +82,7 @@ void TKeyEventPlayer::Feed(const TKeyEvent& event) {
 }
 
 void TKeyEventPlayer::Settle(std::uint32_t ms) {
+    Pump();
     PumpUntil(user::GetTickCount64() + ms);
 }
 

@@ -97,6 +97,21 @@ class TLineReader {
     std::string_view FRest;
 };
 
+// Seconds as both formats write them: digits, optionally a point and more digits.
+bool IsSeconds(std::string_view text) {
+    const std::size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view("0") : text.substr(point + 1);
+    auto digits = [](std::string_view part) {
+        if (part.empty() || part.size() > 13) return false;
+        for (char c : part)
+            if (c < '0' || c > '9') return false;
+        return true;
+    };
+    return digits(whole) && digits(fraction);
+}
+
 bool InRange(std::int64_t value, std::int64_t low, std::int64_t high) {
     return value >= low && value <= high;
 }
@@ -105,11 +120,14 @@ bool InRange(std::int64_t value, std::int64_t low, std::int64_t high) {
 // followed by a "---- SYN_REPORT ----" separator. An event of another type may print its value in
 // hexadecimal (MSC_SCAN does), so only a key event's value must be a decimal number.
 bool ParseEvtestEvent(std::string_view line, int number, std::vector<TKeyEvent>& events) {
-    TLineReader reader(line);
-    if (!reader.Literal("Event:") || !reader.Literal("time")) return false;
-    const auto time = reader.Seconds();
-    if (!time || !reader.Literal(",")) return false;
-    if (StartsWith(reader.Rest(), "--")) return true; // a report separator
+    constexpr std::string_view head = "Event: time ";
+    if (!StartsWith(line, head)) return false;
+    const std::size_t comma = line.find(',', head.size());
+    if (comma == std::string_view::npos) return false;
+    const std::string_view timeText = line.substr(head.size(), comma - head.size());
+    TLineReader reader(line.substr(comma + 1));
+    // Most lines are report separators and scan codes: they are checked for their shape only.
+    if (StartsWith(reader.Rest(), "--")) return IsSeconds(timeText);
     if (!reader.Literal("type")) return false;
     const auto type = reader.Integer(10);
     if (!type || !InRange(*type, 0, 0x1F) || !reader.Parenthesised()) return false;
@@ -118,9 +136,14 @@ bool ParseEvtestEvent(std::string_view line, int number, std::vector<TKeyEvent>&
     if (!code || !InRange(*code, 0, 0xFFFF)) return false;
     const auto name = reader.Parenthesised();
     if (!name || !reader.Literal(",") || !reader.Literal("value")) return false;
-    if (*type != EV_KEY_TYPE) return !reader.Word().empty() && reader.Rest().empty();
+    if (*type != EV_KEY_TYPE)
+        return IsSeconds(timeText) && !reader.Word().empty() && reader.Rest().empty();
+    TLineReader timeReader(timeText);
+    const auto time = timeReader.Seconds();
     const auto value = reader.Integer(10);
-    if (!value || !InRange(*value, INT32_MIN, INT32_MAX) || !reader.Rest().empty()) return false;
+    if (!time || !timeReader.Rest().empty() || !value || !InRange(*value, INT32_MIN, INT32_MAX) ||
+        !reader.Rest().empty())
+        return false;
     events.push_back({*time, static_cast<std::uint16_t>(*code), static_cast<std::int32_t>(*value),
                       number, std::string(*name)});
     return true;
@@ -191,6 +214,7 @@ TRecordingParse ParseRecording(std::string_view text) {
 
     TRecordingParse result;
     result.Format = *format;
+    result.Events.reserve(text.size() / 160); // a key event takes two or three lines
     // evtest prints a description of the device before its first event; from there on, every
     // line is an event.
     bool inEvents = false;

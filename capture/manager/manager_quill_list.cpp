@@ -149,12 +149,13 @@ void TManagerQuillList::StopTimer() {
 
 user::HWND TManagerQuillList::TimerWindowOfThisThread() {
     const std::uint32_t thread = user::GetCurrentThreadId();
-    for (user::HWND window : {FTimerWindow, FHookTimerWindow})
-        if (window && user::GetWindowThreadProcessId(window, nullptr) == thread) return window;
+    if (thread == FThread) return FTimerWindow;
+    if (FHookTimerWindow && thread == FHookTimerThread) return FHookTimerWindow;
     // The hook runs on another thread: a window there receives the timer. One made for an
     // earlier hook thread is given up (only its thread may destroy it; it ends with that thread).
     if (FHookTimerWindow) user::SetWindowLongPtrA(FHookTimerWindow, user::GWLP_USERDATA, 0);
     FHookTimerWindow = user::CreateWindowExA(0, kTimerClass, "", 0, nullptr, nullptr);
+    FHookTimerThread = thread;
     if (FHookTimerWindow)
         user::SetWindowLongPtrA(FHookTimerWindow, user::GWLP_USERDATA,
                                 reinterpret_cast<user::LONG_PTR>(this));

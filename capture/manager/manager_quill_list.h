@@ -97,6 +97,7 @@ class TManagerQuillList : public registry::TDevicesList,
     // creating thread, FHookTimerWindow a hook thread of another.
     user::HWND FTimerWindow = nullptr;
     user::HWND FHookTimerWindow = nullptr;
+    std::uint32_t FHookTimerThread = 0;
     user::HWND FRunningTimerWindow = nullptr;
     bool FTimerRunning = false;
     std::uint32_t FThread = 0;
