@@ -29,7 +29,8 @@ TEST_F(InputBatch, NoKeyOfAnotherThreadLandsInsideABatch) {
         std::vector<INPUT> batch;
         for (int i = 0; i < 64; ++i)
             for (DWORD flags : {DWORD{0}, KEYEVENTF_KEYUP})
-                batch.push_back({INPUT_KEYBOARD, {std::uint16_t('A' + i % 26), 0, flags, 0, kBatch}});
+                batch.push_back(
+                    {INPUT_KEYBOARD, {std::uint16_t('A' + i % 26), 0, flags, 0, kBatch}});
         for (int round = 0; round < 20; ++round)
             ASSERT_EQ(SendInput(static_cast<UINT>(batch.size()), batch.data(), sizeof(INPUT)),
                       batch.size());
