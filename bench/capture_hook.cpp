@@ -1,6 +1,6 @@
 // The cost of the scanner capture's keyboard hook per key-down, with 1, 8 and 64 switched-on
 // devices, against a hook that only passes keys on, measured in the same run.
-#include "capture/manager/manager_quill_list.h"
+#include "capture_setup.h"
 #include "keyboard_hook_anchor.h"
 #include "summary_reporter.h"
 #include "platform/user/clock.h"
@@ -14,64 +14,7 @@ namespace {
 
 using namespace quill;
 
-class TSilentSink final : public TEventSupportBase {
-  public:
-    int Scans = 0;
-    HRESULT QueryInterface(com::REFIID iid, void** object) override {
-        if (iid == IUnknown::Guid || iid == IEventSupport::Guid || iid == IEventSupport2::Guid) {
-            *object = static_cast<IEventSupport2*>(this);
-            return com::S_OK;
-        }
-        *object = nullptr;
-        return com::E_NOINTERFACE;
-    }
-    com::ULONG AddRef() override { return 1; }
-    com::ULONG Release() override { return 1; }
-    HRESULT ExternalEvent(BSTR, BSTR, BSTR, GUID*) override {
-        ++Scans;
-        return com::S_OK;
-    }
-    HRESULT CreateValueArray(IDispatch**) override { return com::E_NOTIMPL; }
-    HRESULT GetHookThreadId(std::uint32_t* thread) override {
-        *thread = user::GetCurrentThreadId();
-        return com::S_OK;
-    }
-};
-
-capture::TManagerQuillList* gList = nullptr;
-capture::TManagerQuillList* CurrentList() {
-    return gList;
-}
-
-// A scanner list with `devices` switched-on devices at their defaults, its hook on this thread.
-struct TCaptureSetup {
-    explicit TCaptureSetup(int devices, const char* prefix = nullptr,
-                           const char* suffix = nullptr) {
-        user::MSG msg{};
-        user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_NOREMOVE);
-        previousFocus = user::SetFocusThread(user::GetCurrentThreadId());
-        list =
-            std::make_unique<capture::TManagerQuillList>(rtl::ItemClassOf<capture::TManagerQuill>);
-        list->EventSink = com::ComPtr<IEventSupport2>(&sink);
-        gList = list.get();
-        capture::SetScannerListAccessor(&CurrentList);
-        for (int i = 0; i < devices; ++i) {
-            auto* device = static_cast<capture::TManagerQuill*>(list->Add());
-            if (prefix) device->SetParamStr("HookPref", prefix);
-            if (suffix) device->SetParamStr("HookPost", suffix);
-            device->SetState(1);
-        }
-    }
-    ~TCaptureSetup() {
-        list.reset();
-        gList = nullptr;
-        capture::SetScannerListAccessor(nullptr);
-        user::SetFocusThread(previousFocus);
-    }
-    TSilentSink sink;
-    std::unique_ptr<capture::TManagerQuillList> list;
-    user::DWORD previousFocus = 0;
-};
+using bench::TCaptureSetup;
 
 // Ordinary typing: a key that opens no scan, examined by every device and passed on.
 void OrdinaryKey(benchmark::State& state) {

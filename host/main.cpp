@@ -7,8 +7,11 @@
 #include "host/event_sink.h"
 #include "host/key_source.h"
 #include "host/options.h"
+#include "host/recording.h"
+#include "host/replay_session.h"
 #include "host/session.h"
 #include "platform/kernel/codepage.h"
+#include "platform/user/clock.h"
 #include "platform/user/key_state.h"
 #include "platform/user/keyboard_input.h"
 #include "platform/user/message_queue.h"
@@ -196,6 +199,27 @@ int main(int argc, char** argv) {
     }
 
     host::TConsole console;
+    // A recording is read whole before anything runs: a malformed one feeds nothing.
+    host::TRecordingParse recording;
+    user::TVirtualClock replayClock;
+    std::unique_ptr<host::TReplaySession> replay;
+    if (!options.ReplayFile.empty()) {
+        std::string text;
+        if (!ReadFile(options.ReplayFile, text)) {
+            std::fprintf(stderr, "quill-host: cannot read %s\n", options.ReplayFile.c_str());
+            return 1;
+        }
+        recording = host::ParseRecording(text);
+        if (!recording.Ok) {
+            std::fprintf(stderr, "quill-host: %s%s: %s\n", options.ReplayFile.c_str(),
+                         recording.ErrorLine ? (":" + std::to_string(recording.ErrorLine)).c_str()
+                                             : "",
+                         recording.Error.c_str());
+            return 1;
+        }
+        user::SetClock(&replayClock);
+        replay = std::make_unique<host::TReplaySession>(console, options.ReplayFile);
+    }
     // The UI thread's queue exists before anything posts to it.
     user::MSG peek{};
     user::PeekMessageA(&peek, nullptr, 0, 0, user::PM_NOREMOVE);
@@ -209,7 +233,8 @@ int main(int argc, char** argv) {
     }
     console.Line("Loaded " + options.PluginPath);
 
-    auto* sink = new host::THostEventSink(uiThread, [&console](const host::THostEvent& e) {
+    auto* sink = new host::THostEventSink(uiThread, [&console, &replay](const host::THostEvent& e) {
+        if (replay) return replay->Event(Utf8(e.Source), Utf8(e.Name), Utf8(e.Data));
         console.Line("event: source=" + Utf8(e.Source) + " name=" + Utf8(e.Name) +
                      " data=" + Utf8(e.Data));
     });
@@ -224,7 +249,9 @@ int main(int argc, char** argv) {
     SwitchOnAll(session, console);
     RunCalls(session, options, console);
 
-    if (options.HasKeys) {
+    if (replay) {
+        replay->Run(recording.Events, options.SettleMs);
+    } else if (options.HasKeys) {
         host::TScriptedKeys keys(options.Keys, options.IntervalMs, options.SettleMs, uiThread,
                                  WM_HOST_QUIT);
         Pump(console);
@@ -238,6 +265,7 @@ int main(int argc, char** argv) {
         console.SetRawMode(false);
     }
     session.Close();
+    if (replay) user::SetClock(nullptr);
     console.Line("Bye");
     return 0;
 }

@@ -44,8 +44,7 @@ void TMonotonicClock::Sleep(DWORD ms) {
 }
 
 std::uint64_t TVirtualClock::NowMs() {
-    std::lock_guard guard(FLock);
-    return FNow;
+    return FNow.load();
 }
 
 void TVirtualClock::WaitUntil(std::condition_variable& wake, std::unique_lock<std::mutex>& lock,
@@ -64,13 +63,13 @@ void TVirtualClock::Sleep(DWORD ms) {
 }
 
 void TVirtualClock::Advance(std::uint64_t ms) {
-    std::lock_guard guard(FLock);
-    FNow += ms;
+    FNow.fetch_add(ms);
 }
 
 void TVirtualClock::SetNow(std::uint64_t ms) {
-    std::lock_guard guard(FLock);
-    if (ms > FNow) FNow = ms;
+    std::uint64_t now = FNow.load();
+    while (ms > now && !FNow.compare_exchange_weak(now, ms)) {
+    }
 }
 
 TClock& GetClock() {

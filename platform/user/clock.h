@@ -12,6 +12,7 @@
 // clock). Everything else is thread-safe.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -56,8 +57,8 @@ class TVirtualClock : public TClock {
     void SetNow(std::uint64_t ms);
 
   private:
-    std::mutex FLock;
-    std::uint64_t FNow;
+    // Read on every message and timer check: an atomic, not a lock.
+    std::atomic<std::uint64_t> FNow;
 };
 
 // The installed clock (the monotonic clock unless a test installed another).

@@ -58,15 +58,16 @@ DWORD DefaultFocusThread() {
 
 } // namespace
 
-void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo) {
+namespace {
+
+// One key event, with the input path's lock held.
+void EnterKey(TInputPath& input, BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo) {
     const bool up = (flags & KEYEVENTF_KEYUP) != 0;
     const bool extended =
         (flags & KEYEVENTF_EXTENDEDKEY) != 0 || virtualKey == VK_RCONTROL || virtualKey == VK_RMENU;
     if (scanCode == 0) scanCode = DefaultScanCode(virtualKey);
     const detail::TKeyIdentity key = detail::ResolveKey(virtualKey, scanCode, extended);
 
-    TInputPath& input = Input();
-    std::lock_guard guard(input.Lock);
     BYTE* state = input.AsyncState.data();
     const bool wasDown = (state[key.Sided ? key.Sided : key.Generic] & 0x80) != 0;
     detail::ApplyKey(state, key, !up);
@@ -89,10 +90,39 @@ void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInf
     msg.hwnd = input.FocusWindow;
     const DWORD target = input.FocusThread ? input.FocusThread : DefaultFocusThread();
     // A keystroke for a focus that has gone is lost, as it is when no application has the focus;
-    // the caller of keybd_event is told nothing, and its own last error stays as it was.
+    // the caller is told nothing, and its own last error stays as it was.
     const DWORD lastError = kernel::GetLastError();
     if (target) PostInputMessage(target, msg);
     kernel::SetLastError(lastError);
+}
+
+} // namespace
+
+void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo) {
+    TInputPath& input = Input();
+    std::lock_guard guard(input.Lock);
+    EnterKey(input, virtualKey, scanCode, flags, extraInfo);
+}
+
+UINT SendInput(UINT count, const INPUT* inputs, int size) {
+    if (!inputs || size != static_cast<int>(sizeof(INPUT))) {
+        kernel::SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    for (UINT i = 0; i < count; ++i)
+        if (inputs[i].type != INPUT_KEYBOARD || inputs[i].ki.wVk > 0xFF ||
+            inputs[i].ki.wScan > 0xFF) {
+            kernel::SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+    TInputPath& input = Input();
+    std::lock_guard guard(input.Lock);
+    for (UINT i = 0; i < count; ++i) {
+        const KEYBDINPUT& key = inputs[i].ki;
+        EnterKey(input, static_cast<BYTE>(key.wVk), static_cast<BYTE>(key.wScan), key.dwFlags,
+                 key.dwExtraInfo);
+    }
+    return count;
 }
 
 SHORT GetAsyncKeyState(int virtualKey) {

@@ -6,34 +6,20 @@
 // Ctrl+Enter 10, Ctrl+Backspace 127, Ctrl+Escape 27); with Shift as well, Control gives the
 // letters' codes, Ctrl+Shift+6 30 and Ctrl+Shift+- 31, and nothing else; a key that makes no
 // character gives 0. CharToKey is its inverse for the characters a keyboard types: the key and
-// whether Shift produces it (or Control for a control code). Pure.
+// whether Shift produces it (or Control for a control code).
+//
+// The keypad: "/", "*", "-" and "+" (VK_DIVIDE, VK_MULTIPLY, VK_SUBTRACT, VK_ADD) always type
+// their characters; the digits and the decimal point (VK_NUMPAD0..VK_NUMPAD9, VK_DECIMAL) type
+// theirs while Num Lock is on and are navigation keys without a character while it is off; with
+// Control the keypad types nothing. Keypad Enter is VK_RETURN (extended) and types 13. Pure.
 #pragma once
+
+#include "platform/user/virtual_keys.h"
 
 #include <cstdint>
 #include <optional>
 
 namespace quill::user {
-
-constexpr std::uint8_t VK_BACK = 0x08;
-constexpr std::uint8_t VK_TAB = 0x09;
-constexpr std::uint8_t VK_RETURN = 0x0D;
-constexpr std::uint8_t VK_SHIFT = 0x10;
-constexpr std::uint8_t VK_CONTROL = 0x11;
-constexpr std::uint8_t VK_MENU = 0x12;
-constexpr std::uint8_t VK_CAPITAL = 0x14;
-constexpr std::uint8_t VK_ESCAPE = 0x1B;
-constexpr std::uint8_t VK_SPACE = 0x20;
-constexpr std::uint8_t VK_LEFT = 0x25;
-constexpr std::uint8_t VK_UP = 0x26;
-constexpr std::uint8_t VK_RIGHT = 0x27;
-constexpr std::uint8_t VK_DOWN = 0x28;
-constexpr std::uint8_t VK_F1 = 0x70;
-constexpr std::uint8_t VK_LSHIFT = 0xA0;
-constexpr std::uint8_t VK_RSHIFT = 0xA1;
-constexpr std::uint8_t VK_LCONTROL = 0xA2;
-constexpr std::uint8_t VK_RCONTROL = 0xA3;
-constexpr std::uint8_t VK_LMENU = 0xA4;
-constexpr std::uint8_t VK_RMENU = 0xA5;
 
 struct KeyStroke {
     std::uint8_t Key = 0;
@@ -42,7 +28,11 @@ struct KeyStroke {
 };
 
 // The character of `key` with the given modifier and lock state; 0 when it makes none.
-char KeyToChar(std::uint8_t key, bool shift, bool capsLock, bool control);
+char KeyToChar(std::uint8_t key, bool shift, bool capsLock, bool control, bool numLock = false);
+// True for the keypad's digit keys VK_NUMPAD0..VK_NUMPAD9.
+constexpr bool IsKeypadDigit(std::uint8_t key) {
+    return key >= VK_NUMPAD0 && key <= VK_NUMPAD9;
+}
 // The keystroke that types `c`, or nothing for a character the layout cannot type.
 std::optional<KeyStroke> CharToKey(char c);
 

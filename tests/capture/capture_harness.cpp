@@ -14,6 +14,7 @@ using namespace com;
 
 namespace {
 capture::TManagerQuillList* gList = nullptr;
+TCaptureHarness* gHarness = nullptr;
 capture::TManagerQuillList* CurrentList() {
     return gList;
 }
@@ -54,9 +55,30 @@ TCaptureHarness::TCaptureHarness() : FPreviousClock(user::SetClock(&FClock)) {
     List->EventSink = ComPtr<IEventSupport2>(&Sink);
     gList = List.get();
     capture::SetScannerListAccessor(&CurrentList);
+    // Installed before any device is switched on, so it is called after the capture's hook.
+    gHarness = this;
+    FLiveHook = user::SetWindowsHookExA(user::WH_KEYBOARD, &TCaptureHarness::LiveKeysHook, nullptr,
+                                        user::GetCurrentThreadId());
+}
+
+// The first replayed key that reaches the application: the replay has entered its keys, and the
+// live keys come in now.
+user::LRESULT TCaptureHarness::LiveKeysHook(int code, user::WPARAM key, user::LPARAM flags) {
+    if (code == user::HC_ACTION && user::GetMessageExtraInfo() == capture::ReplayMarker && gHarness)
+        gHarness->TypeLiveKeys();
+    return user::CallNextHookEx(nullptr, code, key, flags);
+}
+
+void TCaptureHarness::TypeLiveKeys() {
+    const std::string live = std::move(FLive);
+    FLive.clear();
+    for (char c : live)
+        EnterChar(c);
 }
 
 TCaptureHarness::~TCaptureHarness() {
+    if (FLiveHook) user::UnhookWindowsHookEx(FLiveHook);
+    gHarness = nullptr;
     List.reset();
     gList = nullptr;
     capture::SetScannerListAccessor(nullptr);
@@ -73,8 +95,10 @@ void TCaptureHarness::Pump() {
     while (user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_REMOVE)) {
         user::TranslateMessage(&msg);
         if (msg.message == user::WM_CHAR) App.push_back(static_cast<char>(msg.wParam));
-        if (msg.message == user::WM_KEYDOWN || msg.message == user::WM_SYSKEYDOWN)
+        if (msg.message == user::WM_KEYDOWN || msg.message == user::WM_SYSKEYDOWN) {
             AppKeyDowns.push_back(static_cast<std::uint8_t>(msg.wParam));
+            AppKeyDownFlags.push_back(msg.lParam);
+        }
         user::DispatchMessageA(&msg);
     }
 }
@@ -85,7 +109,18 @@ void TCaptureHarness::PressKey(std::uint8_t key) {
     Pump();
 }
 
+void TCaptureHarness::Key(std::uint8_t key, bool up, bool extended) {
+    user::keybd_event(
+        key, 0, (up ? user::KEYEVENTF_KEYUP : 0) | (extended ? user::KEYEVENTF_EXTENDEDKEY : 0), 0);
+    Pump();
+}
+
 void TCaptureHarness::TypeChar(char c) {
+    EnterChar(c);
+    Pump();
+}
+
+void TCaptureHarness::EnterChar(char c) {
     const auto stroke = user::CharToKey(c);
     if (!stroke) throw std::runtime_error(std::string("no key types ") + c);
     if (stroke->Shift) user::keybd_event(user::VK_SHIFT, 0, 0, 0);
@@ -94,7 +129,6 @@ void TCaptureHarness::TypeChar(char c) {
     user::keybd_event(stroke->Key, 0, user::KEYEVENTF_KEYUP, 0);
     if (stroke->Control) user::keybd_event(user::VK_CONTROL, 0, user::KEYEVENTF_KEYUP, 0);
     if (stroke->Shift) user::keybd_event(user::VK_SHIFT, 0, user::KEYEVENTF_KEYUP, 0);
-    Pump();
 }
 
 void TCaptureHarness::Advance(std::int64_t ms) {
@@ -125,7 +159,12 @@ class THarnessTarget final : public IKeyScriptTarget {
         Apply(*FHarness.List->Scanner(index), settings);
     }
     void TypeChar(char c) override { FHarness.TypeChar(c); }
-    void PressKey(std::uint8_t key, char) override { FHarness.PressKey(key); }
+    void KeyEvent(std::uint8_t key, bool up, bool extended) override {
+        FHarness.Key(key, up, extended);
+    }
+    void TypeDuringNextReplay(const std::string& text) override {
+        FHarness.TypeDuringNextReplay(text);
+    }
     void Advance(std::int64_t ms) override { FHarness.Advance(ms); }
     std::vector<std::pair<int, std::string>> RaisedScans() const override {
         return FHarness.Scans();

@@ -49,19 +49,43 @@ class TCaptureHarness {
     // Key-down and key-up of the keys that type `c` (with Shift or Control as needed).
     void TypeChar(char c);
     void PressKey(std::uint8_t key);
+    // One key event (the right-hand Control and Alt are extended), then the messages pumped.
+    void Key(std::uint8_t key, bool up, bool extended = false);
     // Lets `ms` milliseconds pass, pumping messages as they come.
     void Advance(std::int64_t ms);
     void Pump();
+    // Keys the user types while the next replay is entered (see key_script.h).
+    void TypeDuringNextReplay(const std::string& text) { FLive += text; }
     // The scans raised so far, as (device index, data).
     std::vector<std::pair<int, std::string>> Scans() const;
 
     TRecordingSink Sink;
     std::unique_ptr<capture::TManagerQuillList> List;
-    std::string App;                       // the characters the application received
-    std::vector<std::uint8_t> AppKeyDowns; // every key-down message the application received
+    std::string App;                           // the characters the application received
+    std::vector<std::uint8_t> AppKeyDowns;     // every key-down message the application received
+    std::vector<user::LPARAM> AppKeyDownFlags; // and the keystroke flags of each
 
   private:
-    user::TVirtualClock FClock{1000};
+    // The key events that type `c`, not yet pumped.
+    static void EnterChar(char c);
+    void TypeLiveKeys();
+    static user::LRESULT LiveKeysHook(int code, user::WPARAM key, user::LPARAM flags);
+
+    // A virtual clock on which the live keys are typed if anything pauses meanwhile.
+    class TClock final : public user::TVirtualClock {
+      public:
+        TClock(TCaptureHarness& owner) : user::TVirtualClock(1000), FOwner(owner) {}
+        void Sleep(user::DWORD ms) override {
+            FOwner.TypeLiveKeys();
+            user::TVirtualClock::Sleep(ms);
+        }
+
+      private:
+        TCaptureHarness& FOwner;
+    };
+    TClock FClock{*this};
+    std::string FLive;
+    user::HHOOK FLiveHook = nullptr;
     user::TClock* FPreviousClock;
 };
 

@@ -1,6 +1,8 @@
 #include "capture/framer_simulation.h"
 
 #include "platform/rtl/convert.h"
+#include "platform/kernel/codepage.h"
+#include "platform/user/alt_code.h"
 #include "platform/user/us_layout.h"
 
 #include <stdexcept>
@@ -14,13 +16,82 @@ std::int32_t SimDevice::HookTimeOut() const {
 void FramerSimulation::TypeChar(char c) {
     const auto stroke = user::CharToKey(c);
     if (!stroke) throw std::runtime_error(std::string("no key types ") + c);
-    capture::KeyDown key{stroke->Key, c, stroke->Shift, stroke->Control, false};
-    if (Framer.OnKeyDown(key) == capture::KeyDecision::Pass) App.push_back(c);
+    if (stroke->Shift) KeyEvent(user::VK_LSHIFT, false);
+    if (stroke->Control) KeyEvent(user::VK_LCONTROL, false);
+    KeyEvent(stroke->Key, false);
+    KeyEvent(stroke->Key, true);
+    if (stroke->Control) KeyEvent(user::VK_LCONTROL, true);
+    if (stroke->Shift) KeyEvent(user::VK_LSHIFT, true);
 }
 
-void FramerSimulation::PressKey(std::uint8_t key, char c) {
-    capture::KeyDown down{key, c, false, false, false};
-    if (Framer.OnKeyDown(down) == capture::KeyDecision::Pass) App.push_back(c);
+char FramerSimulation::CharOf(std::uint8_t key, bool shift, bool control, bool alt) const {
+    if (control && alt) return 0;
+    if (alt && user::IsKeypadDigit(key)) return 0;
+    return user::KeyToChar(key, shift, FCapsLock, control, FNumLock);
+}
+
+void FramerSimulation::Judge(const capture::KeyDown& key) {
+    if (Framer.OnKeyDown(key) == capture::KeyDecision::Pass && key.Char) App.push_back(key.Char);
+    TypeLiveKeys();
+}
+
+void FramerSimulation::TypeLiveKeys() {
+    const std::string live = std::move(FLivePending);
+    FLivePending.clear();
+    for (char c : live)
+        TypeChar(c);
+}
+
+void FramerSimulation::KeyEvent(std::uint8_t key, bool up, bool extended) {
+    const bool wasDown = FDown[key];
+    FDown[key] = !up;
+    const bool shift = Down(user::VK_LSHIFT) || Down(user::VK_RSHIFT);
+    const bool control = Down(user::VK_LCONTROL) || Down(user::VK_RCONTROL);
+    const bool alt = Down(user::VK_LMENU) || Down(user::VK_RMENU);
+    const bool isAlt = key == user::VK_LMENU || key == user::VK_RMENU;
+    if (up) {
+        if (!isAlt || alt || FAltDigits.empty()) return;
+        // Alt released: the code's character is one key of the framing.
+        const std::string digits = std::move(FAltDigits);
+        FAltDigits.clear();
+        const std::string ansi =
+            kernel::WideToAnsi(std::u16string(1, user::AltCodeCharacter(digits)));
+        capture::KeyDown down{user::VK_MENU, ansi[0], shift, control, true};
+        down.RightAlt = FAltRight;
+        down.AltDigits = digits;
+        Judge(down);
+        return;
+    }
+    switch (key) {
+    case user::VK_CAPITAL:
+        if (!wasDown) FCapsLock = !FCapsLock;
+        return;
+    case user::VK_NUMLOCK:
+        if (!wasDown) FNumLock = !FNumLock;
+        return;
+    case user::VK_SCROLL:
+    case user::VK_LSHIFT:
+    case user::VK_RSHIFT:
+    case user::VK_LCONTROL:
+    case user::VK_RCONTROL:
+    case user::VK_LMENU:
+    case user::VK_RMENU:
+        return;
+    default:
+        break;
+    }
+    if (alt && !control && user::IsKeypadDigit(key)) {
+        if (FAltDigits.empty()) FAltRight = Down(user::VK_RMENU) && !Down(user::VK_LMENU);
+        FAltDigits.push_back(static_cast<char>('0' + (key - user::VK_NUMPAD0)));
+        return;
+    }
+    FAltDigits.clear(); // another key abandons an Alt code (its digits type nothing)
+    capture::KeyDown down{key, CharOf(key, shift, control, alt), shift, control, alt};
+    down.RightShift = shift && Down(user::VK_RSHIFT) && !Down(user::VK_LSHIFT);
+    down.RightControl = control && Down(user::VK_RCONTROL) && !Down(user::VK_LCONTROL);
+    down.RightAlt = alt && Down(user::VK_RMENU) && !Down(user::VK_LMENU);
+    down.Extended = extended;
+    Judge(down);
 }
 
 void FramerSimulation::Advance(std::int64_t ms) {
@@ -29,21 +100,31 @@ void FramerSimulation::Advance(std::int64_t ms) {
         Now = *FDue;
         FDue = Now + FInterval; // a window timer repeats until it is stopped
         Framer.OnTimeout();
+        TypeLiveKeys();
     }
     Now = target;
 }
 
-void FramerSimulation::StartTimer(std::int32_t interval) {
+bool FramerSimulation::StartTimer(std::int32_t interval) {
     FDue.reset();
-    if (interval <= 0) return;
+    if (interval <= 0 || RefuseTimer) return false;
     FInterval = interval;
     FDue = Now + interval;
+    return true;
 }
 
 void FramerSimulation::ReplayKeys(const std::vector<capture::HeldKey>& keys) {
-    // Replayed keys carry their marker and pass the hook unexamined.
-    for (const auto& k : keys)
-        App.push_back(user::KeyToChar(static_cast<std::uint8_t>(k.Key), k.Shift, false, k.Control));
+    // Replayed keys carry their marker and pass the hook unexamined; each has its own modifiers.
+    for (const auto& k : keys) {
+        const char c =
+            k.AltDigits.empty()
+                ? CharOf(static_cast<std::uint8_t>(k.Key), k.Shift, k.Control, k.Alt)
+                : kernel::WideToAnsi(std::u16string(1, user::AltCodeCharacter(k.AltDigits)))[0];
+        if (c) App.push_back(c);
+    }
+    // Keys the user typed while the replay was entered come after it, once the replay is over.
+    FLivePending += FLive;
+    FLive.clear();
 }
 
 namespace {
@@ -67,7 +148,10 @@ class TSimulationTarget final : public IKeyScriptTarget {
         Apply(FSim.Devices.at(static_cast<std::size_t>(index)), settings);
     }
     void TypeChar(char c) override { FSim.TypeChar(c); }
-    void PressKey(std::uint8_t key, char c) override { FSim.PressKey(key, c); }
+    void KeyEvent(std::uint8_t key, bool up, bool extended) override {
+        FSim.KeyEvent(key, up, extended);
+    }
+    void TypeDuringNextReplay(const std::string& text) override { FSim.TypeDuringNextReplay(text); }
     void Advance(std::int64_t ms) override { FSim.Advance(ms); }
     std::vector<std::pair<int, std::string>> RaisedScans() const override { return FSim.Scans; }
     std::string ApplicationText() const override { return FSim.App; }

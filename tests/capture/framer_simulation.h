@@ -1,12 +1,15 @@
 // A capture harness over the framing state machine alone: simulated devices, a virtual timer
-// that fires like a window timer (periodically until stopped), and an application that receives
-// every passed and every replayed key as its US-layout character.
+// that fires like a window timer (periodically until stopped), a model of the keyboard as the
+// hook sees it (modifiers by side, Caps Lock and Num Lock, Alt codes; modifiers and lock keys
+// pass unjudged) and an application that receives every passed and every replayed key as its
+// US-layout character.
 #pragma once
 
 #include "capture/framing/escapes.h"
 #include "capture/framing/scan_framer.h"
 #include "capture/key_script.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -44,16 +47,19 @@ class FramerSimulation final : public capture::IFramingDevices, public capture::
     std::vector<std::pair<int, std::string>> Scans;
     std::string App;
 
-    // A key-down typed now; the character decides the key and its Shift.
+    // The keys that type `c` now, with the left Shift or Control as the layout needs.
     void TypeChar(char c);
-    void PressKey(std::uint8_t key, char c);
+    void KeyEvent(std::uint8_t key, bool up, bool extended = false);
+    void TypeDuringNextReplay(const std::string& text) { FLive += text; }
+    // When set, the timer cannot be started.
+    bool RefuseTimer = false;
     void Advance(std::int64_t ms);
     bool TimerRunning() const { return FDue.has_value(); }
 
     int DeviceCount() const override { return static_cast<int>(Devices.size()); }
     const capture::IFramingDevice& DeviceAt(int i) const override { return Devices[i]; }
     void StopTimer() override { FDue.reset(); }
-    void StartTimer(std::int32_t interval) override;
+    bool StartTimer(std::int32_t interval) override;
     bool RaiseScan(int device, const std::string& data) override {
         Scans.emplace_back(device, data);
         return true;
@@ -61,6 +67,18 @@ class FramerSimulation final : public capture::IFramingDevices, public capture::
     void ReplayKeys(const std::vector<capture::HeldKey>& keys) override;
 
   private:
+    bool Down(std::uint8_t key) const { return FDown[key]; }
+    // The character of `key` with the keyboard's state now, as the conversion gives it.
+    char CharOf(std::uint8_t key, bool shift, bool control, bool alt) const;
+    void Judge(const capture::KeyDown& key);
+    void TypeLiveKeys();
+
+    std::array<bool, 256> FDown{};
+    bool FCapsLock = false;
+    bool FNumLock = false;
+    std::string FAltDigits;
+    bool FAltRight = false;
+    std::string FLive, FLivePending;
     std::optional<std::int64_t> FDue;
     std::int32_t FInterval = 0;
 };

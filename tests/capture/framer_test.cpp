@@ -90,6 +90,47 @@ TEST(ScanFramer, KeyTakenByAScanIsNotPassedWhenALaterDeviceFails) {
 
 // For random key streams, timings and device settings, every key-down reaches the application
 // exactly once, in typing order and with its modifiers, or belongs to exactly one raised scan.
+// Held keys never wait without a timer: when none can be started, a lone key passes and several
+// are replayed at once, in order; a device read that fails mid-sequence does the same.
+TEST(ScanFramer, KeysAreGivenUpWhenTheyCannotBeHeld) {
+    FramerSimulation sim;
+    sim.Devices.emplace_back();
+    sim.RefuseTimer = true;
+    sim.TypeChar('+');
+    EXPECT_EQ(sim.App, "+");
+    sim.RefuseTimer = false;
+    sim.TypeChar('+');
+    sim.TypeChar('+');
+    EXPECT_EQ(sim.App, "+");
+    sim.RefuseTimer = true;
+    sim.TypeChar('1');
+    EXPECT_EQ(sim.App, "+++1");
+    EXPECT_TRUE(sim.Framer.HeldLines().empty());
+    EXPECT_FALSE(sim.TimerRunning());
+    sim.RefuseTimer = false;
+    sim.TypeChar('+');
+    sim.TypeChar('2');
+    sim.Devices[0].TimeOut = "soon"; // no integer: the read fails
+    sim.TypeChar('3');
+    EXPECT_EQ(sim.App, "+++1+23");
+    EXPECT_TRUE(sim.Framer.HeldLines().empty());
+}
+
+TEST(HeldKeys, SidesExtendedKeysAndAltCodesRoundTrip) {
+    const HeldKey rightShiftA{true, false, false, 65, true};
+    EXPECT_EQ(HeldKeyLine(rightShiftA), "1|0|0|65|1|");
+    HeldKey keypadEnter{false, false, false, 13};
+    keypadEnter.Extended = true;
+    EXPECT_EQ(HeldKeyLine(keypadEnter), "0|0|0|13|8|");
+    HeldKey altCode{false, false, true, 18};
+    altCode.RightAlt = true;
+    altCode.AltDigits = "0052";
+    EXPECT_EQ(HeldKeyLine(altCode), "0|0|1|18|4|0052|");
+    for (const HeldKey& key : {rightShiftA, keypadEnter, altCode})
+        EXPECT_EQ(ParseHeldKeyLine(HeldKeyLine(key)), key);
+    EXPECT_EQ(ParseHeldKeyLine("0|0|1|18|0|5x|").AltDigits, ""); // no digits: no code
+}
+
 TEST(ScanFramer, EveryKeyReachesTheApplicationOnceOrBelongsToOneScan) {
     const std::string alphabet = "+#ab1\r";
     std::mt19937 random(20261207);

@@ -137,10 +137,46 @@ ScriptDeviceSettings ParseDeviceSettings(const std::vector<std::string>& words, 
 
 namespace {
 
-const std::map<std::string, std::pair<std::uint8_t, char>> kNamedKeys = {
-    {"LEFT", {user::VK_LEFT, 0}},       {"RIGHT", {user::VK_RIGHT, 0}}, {"F1", {user::VK_F1, 0}},
-    {"ENTER", {user::VK_RETURN, '\r'}}, {"TAB", {user::VK_TAB, '\t'}},
+struct NamedKey {
+    std::uint8_t Key;
+    bool Extended;
 };
+
+const std::map<std::string, NamedKey> kNamedKeys = {
+    {"LEFT", {user::VK_LEFT, true}},
+    {"RIGHT", {user::VK_RIGHT, true}},
+    {"F1", {user::VK_F1, false}},
+    {"ENTER", {user::VK_RETURN, false}},
+    {"TAB", {user::VK_TAB, false}},
+    {"KPDOT", {user::VK_DECIMAL, false}},
+    {"KPPLUS", {user::VK_ADD, false}},
+    {"KPMINUS", {user::VK_SUBTRACT, false}},
+    {"KPSTAR", {user::VK_MULTIPLY, false}},
+    {"KPSLASH", {user::VK_DIVIDE, true}},
+    {"KPENTER", {user::VK_RETURN, true}},
+    {"NUMLOCK", {user::VK_NUMLOCK, true}},
+    {"CAPSLOCK", {user::VK_CAPITAL, false}},
+    {"SCROLLLOCK", {user::VK_SCROLL, false}},
+    {"RBRACKET", {user::VK_OEM_6, false}},
+    {"LSHIFT", {user::VK_LSHIFT, false}},
+    {"RSHIFT", {user::VK_RSHIFT, false}},
+    {"LCTRL", {user::VK_LCONTROL, false}},
+    {"RCTRL", {user::VK_RCONTROL, true}},
+    {"LALT", {user::VK_LMENU, false}},
+    {"RALT", {user::VK_RMENU, true}},
+};
+
+NamedKey KeyByName(const std::string& name) {
+    if (name.size() == 3 && name.rfind("KP", 0) == 0 &&
+        isdigit(static_cast<unsigned char>(name[2])))
+        return {static_cast<std::uint8_t>(user::VK_NUMPAD0 + (name[2] - '0')), false};
+    if (name.size() == 1 && (isupper(static_cast<unsigned char>(name[0])) ||
+                             isdigit(static_cast<unsigned char>(name[0]))))
+        return {static_cast<std::uint8_t>(name[0]), false};
+    const auto it = kNamedKeys.find(name);
+    if (it == kNamedKeys.end()) throw std::runtime_error("unknown key " + name);
+    return it->second;
+}
 
 std::string Visible(const std::string& s) {
     std::string out;
@@ -184,9 +220,20 @@ std::string RunKeyScript(const KeyScript& script, IKeyScriptTarget& target) {
                     target.TypeChar(c);
                     target.Advance(every);
                 }
-            } else if (w[0] == "key" && w.size() == 2) {
-                const auto& key = kNamedKeys.at(w[1]);
-                target.PressKey(key.first, key.second);
+            } else if ((w[0] == "key" || w[0] == "down" || w[0] == "up") && w.size() == 2) {
+                const NamedKey key = KeyByName(w[1]);
+                if (w[0] != "up") target.KeyEvent(key.Key, false, key.Extended);
+                if (w[0] != "down") target.KeyEvent(key.Key, true, key.Extended);
+            } else if (w[0] == "alt" && w.size() == 2) {
+                target.KeyEvent(user::VK_LMENU, false, false);
+                for (char d : w[1]) {
+                    const auto digit = static_cast<std::uint8_t>(user::VK_NUMPAD0 + (d - '0'));
+                    target.KeyEvent(digit, false, false);
+                    target.KeyEvent(digit, true, false);
+                }
+                target.KeyEvent(user::VK_LMENU, true, false);
+            } else if (w[0] == "live" && w.size() == 2) {
+                target.TypeDuringNextReplay(w[1]);
             } else if (w[0] == "wait" && w.size() == 2) {
                 target.Advance(std::stoll(w[1]));
             } else if (w[0] == "expect" && w.size() == 4 && w[1] == "scan") {
@@ -200,6 +247,8 @@ std::string RunKeyScript(const KeyScript& script, IKeyScriptTarget& target) {
             return at + e.what();
         }
     }
+    if (!expectedApp)
+        return script.Name + ": the script does not state what reaches the application";
     std::ostringstream problems;
     const auto scans = target.RaisedScans();
     if (scans != expectedScans)

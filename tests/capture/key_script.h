@@ -4,13 +4,21 @@
 //   device on pref="+++" post="+++" timeout=65 interchar=0 minlen=4   (adds device 0, 1, ...)
 //   set 0 timeout=abc                 change a device's settings
 //   type "+++123+++" every 5          key-downs of those characters, 5 ms apart (default 0)
-//   key LEFT                          a key that makes no character (LEFT, F1, ENTER, TAB)
+//   key LEFT                          a key pressed and released: LEFT, RIGHT, F1, ENTER, TAB,
+//                                     KP0..KP9, KPDOT, KPPLUS, KPMINUS, KPSTAR, KPSLASH, KPENTER,
+//                                     NUMLOCK, CAPSLOCK, SCROLLLOCK, LSHIFT, RSHIFT, LCTRL, RCTRL,
+//                                     LALT, RALT, RBRACKET, or a letter or digit key ("key B")
+//   down RSHIFT / up RSHIFT           one key pressed or released (the names of "key")
+//   alt "0052"                        an Alt code: the left Alt held while the keypad digits are
+//                                     typed
+//   live "x"                          keys the user types while the next replay is entered
 //   wait 100                          let 100 ms of virtual time pass (timers fire)
 //   expect scan 0 "123"               the scans raised, in order, by device index
 //   expect app "abc"                  the characters that reached the application, in order
 //
 // Quoted texts take \r, \n, \t, \\, \" and \xNN. The expectations are checked when the script
-// ends: the scans and the application text must be exactly those listed.
+// ends: the scans and the application text must be exactly those listed, and every script states
+// what reaches the application.
 #pragma once
 
 #include <cstdint>
@@ -56,8 +64,11 @@ class IKeyScriptTarget {
     virtual void AddDevice(const ScriptDeviceSettings& settings) = 0;
     virtual void SetDevice(int index, const ScriptDeviceSettings& settings) = 0;
     virtual void TypeChar(char c) = 0;
-    // A named key that makes no character, or ENTER / TAB.
-    virtual void PressKey(std::uint8_t key, char c) = 0;
+    // One key event; `extended` for keypad Enter and the navigation block.
+    virtual void KeyEvent(std::uint8_t key, bool up, bool extended) = 0;
+    // Keys the user types while the next replay is entered: they come in after the replay has
+    // entered all its keys (or during its pauses, if it paused).
+    virtual void TypeDuringNextReplay(const std::string& text) = 0;
     virtual void Advance(std::int64_t ms) = 0;
     virtual std::vector<std::pair<int, std::string>> RaisedScans() const = 0;
     virtual std::string ApplicationText() const = 0;
