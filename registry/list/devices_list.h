@@ -15,6 +15,7 @@
 
 #include "infra/root/root_collection.h"
 #include "registry/device/device_item.h"
+#include "registry/device/device_snapshot.h"
 #include "registry/models/driver_info.h"
 #include "registry/models/model_list_owner.h"
 #include "registry/models/model_plu_item.h"
@@ -26,6 +27,8 @@
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace quill::exchange {
 class TModelList;
@@ -127,6 +130,11 @@ class TDevicesList : public infra::TRootCollection, public TModelListOwner {
     // Loads `settings` into a device that was just created, removing it again on failure.
     void LoadNewDevice(TDeviceItem* device, const com::VARIANT& settings);
     TDeviceItem* LookUpSettingsDevice(const com::VARIANT& settings);
+    // LoadList's devices: each "Устройство" element loaded into the device of its GUID, or a new
+    // one. Records the devices it creates and, before it first changes an existing one, a
+    // snapshot of it.
+    void LoadDevices(const xml::XmlNode& root, std::vector<TDeviceItem*>& created,
+                     std::vector<std::pair<TDeviceItem*, TDeviceSnapshot>>& changed);
     // A document whose root "EquList" holds a copy of every device's settings, in index order.
     std::int32_t AllDeviceSettings(com::OleVariant& result) const;
 
