@@ -36,9 +36,11 @@ user::LRESULT TManagerQuillList::KeyboardHookProc(int code, user::WPARAM key, us
         TManagerQuillList* list = ScannerList();
         // Keys the capture typed itself pass unexamined: examining them again would hold a lone
         // prefix character for ever.
-        if (list && list->FCapturing() && user::GetMessageExtraInfo() != ReplayMarker) {
+        if (list && user::GetMessageExtraInfo() != ReplayMarker) {
+            // A host thread may be changing the devices right now: wait for it to finish.
+            const auto guard = list->Use();
             try {
-                if (list->Examine(key) == KeyDecision::Hold) return 2;
+                if (list->FCapturing() && list->Examine(key) == KeyDecision::Hold) return 2;
             } catch (...) {
                 // A failure while examining a key never swallows it.
             }

@@ -105,6 +105,7 @@ TManagerQuillList::~TManagerQuillList() {
             user::Sleep(1);
         }
     }
+    const auto guard = Use();
     *FAlive = false;
     RemoveHook();
     StopTimer();
@@ -130,6 +131,7 @@ user::LRESULT TManagerQuillList::TimerWindowProc(user::HWND hwnd, user::UINT mes
             user::GetWindowLongPtrA(hwnd, user::GWLP_USERDATA));
         if (list) {
             try {
+                const auto guard = list->Use();
                 list->OnTimeout();
             } catch (...) {
                 // A failing handler leaves the timer stopped; the message loop goes on.

@@ -14,9 +14,11 @@
 // with SetScannerListAccessor (the scanner driver installs one that returns the list of the one
 // driver object; tests install their own).
 //
-// Threads: everything runs on the thread that created the list (the host's user-interface thread);
-// no locks. Destroying the list while its time-out handler runs (the host re-entering through the
-// event call) is safe: the handler stops touching the list.
+// Threads: the hook and the time-out run on the host's user-interface thread, which created the
+// list; a host may call the driver from other threads. The hook procedure and the time-out handler
+// take the list's lock (devices_list.h), as every entry from a host does, so the framing state and
+// the devices are never used by two threads at once. Destroying the list while its time-out handler
+// runs (the host re-entering through the event call) is safe: the handler stops touching the list.
 #pragma once
 
 #include "capture/framing/scan_framer.h"

@@ -1,24 +1,24 @@
-// Whole-file replacement that never leaves a half-written file behind.
+// Whole-file replacement that never leaves a half-written file behind, and whole-file reads.
 //
-// The bytes go to a new temporary file in the target's folder, are flushed to the disk and only
-// then renamed over the target, so a failed or interrupted save leaves the previous file whole.
-// When the target is a symbolic link the file it points to is replaced, as a plain overwrite
-// would. A new file gets the usual mode (0666 less the umask); a replaced file keeps its mode.
-// Failures raise rtl::EOleSysError with the system's message; the temporary file is removed.
-// Thread-safe (each call uses its own temporary file).
+// A save replaces the file atomically through the platform (kernel::ReplaceFileContents): a failed
+// or interrupted save leaves the previous file whole and no temporary file behind; a link that
+// another user planted in a world-writable sticky folder is refused rather than followed; a
+// replaced file keeps its owner and mode where the caller may set them, a new one gets 0666 less
+// the umask. Reads open only regular files (a FIFO or device under the name never blocks them).
+// Failures raise rtl::EOleSysError with the system's message and the HRESULT of the system error
+// (E_ACCESSDENIED for EACCES, the disk-full code for ENOSPC, and so on). Thread-safe.
 #pragma once
+
+#include "platform/com/com_types.h"
+#include "platform/kernel/file_replace.h"
 
 #include <cstddef>
 #include <initializer_list>
 #include <string>
-#include <string_view>
 
 namespace quill::exchange {
 
-struct TFilePiece {
-    const void* Data;
-    std::size_t Size;
-};
+using kernel::TFilePiece;
 
 // Replaces `path` (UTF-8) with the concatenation of `pieces`.
 void ReplaceFileContents(const std::string& path, std::initializer_list<TFilePiece> pieces);
@@ -26,7 +26,10 @@ void ReplaceFileContents(const std::string& path, std::initializer_list<TFilePie
 // Reads a whole file; false when it does not exist. Other failures raise like the writer.
 bool ReadWholeFile(const std::string& path, std::string& contents);
 
-// Whether `path` names an existing file (following links).
+// Whether `path` names an existing regular file (links followed as a save would follow them).
 bool FileExists(const std::string& path);
+
+// The HRESULT of a system error number.
+com::HRESULT HResultFromErrno(int error);
 
 } // namespace quill::exchange

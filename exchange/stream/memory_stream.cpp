@@ -3,10 +3,13 @@
 #include "exchange/stream/atomic_file.h"
 #include "infra/log/log_folder.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/files.h"
 #include "platform/kernel/heap.h"
+#include "platform/kernel/system_info.h"
 #include "platform/rtl/exception.h"
 #include "platform/rtl/format.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -14,7 +17,6 @@
 #include <fcntl.h>
 #include <limits>
 #include <new>
-#include <unistd.h>
 
 namespace quill::exchange {
 
@@ -22,6 +24,7 @@ namespace {
 
 std::atomic<bool> gDumpsEnabled{true};
 std::atomic<unsigned> gDumpCounter{0};
+std::atomic<unsigned> gDumpsWritten{0};
 
 const std::string& ReadErrorText() {
     static const std::string text = kernel::WideToAnsi(u"Ошибка чтения потока. ");
@@ -42,34 +45,40 @@ bool ReadDumpsEnabled() {
     return gDumpsEnabled.load();
 }
 
-std::string WriteDiagnosticDump(const std::string& prefix, const void* data, std::size_t size) {
-    const std::string folder = infra::LogFolder();
-    if (folder.empty()) return {};
-    // The folder is writable by everyone: create exclusively and never follow a planted link.
+TDumpWindow DumpWindow(std::size_t size, std::size_t position) {
+    if (size <= kMaxDumpBytes) return {0, size};
+    // The failing position in the middle, moved inwards at either end of the stream.
+    const std::size_t half = kMaxDumpBytes / 2;
+    std::size_t offset = position > half ? position - half : 0;
+    offset = std::min(offset, size - kMaxDumpBytes);
+    return {offset, kMaxDumpBytes};
+}
+
+std::string WriteDiagnosticDump(const std::string& prefix, const void* data, std::size_t size,
+                                std::size_t position) {
+    // Claimed before writing, so that threads dumping at once stay within the bound too.
+    if (gDumpsWritten.fetch_add(1) >= kMaxDumpsPerProcess) return {};
+    const kernel::TFileHandle folder = infra::OpenLogFolder();
+    const std::string path = infra::LogFolder();
+    if (!folder || path.empty()) return {};
+    const TDumpWindow window = DumpWindow(size, position);
+    const char* bytes = static_cast<const char*>(data) + window.Offset;
+    // The folder is shared with every user: a fresh name, created exclusively, never through a
+    // link, and readable by the writer only (the stream may hold a host's data).
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string path = folder + prefix + "_" + std::to_string(getpid()) + "_" +
-                                 std::to_string(gDumpCounter.fetch_add(1)) + ".txt";
-        const int fd =
-            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
+        std::string name = prefix + "_" + std::to_string(kernel::GetCurrentProcessId()) + "_" +
+                           std::to_string(gDumpCounter.fetch_add(1));
+        if (window.Offset != 0 || window.Size != size)
+            name += "_at" + std::to_string(window.Offset);
+        name += ".txt";
+        const kernel::TFileHandle file =
+            kernel::OpenFileAt(folder.Get(), name, O_WRONLY, kernel::TCreation::New, 0600, true);
+        if (!file) {
+            if (errno == EEXIST || errno == EACCES || errno == ELOOP) continue;
             return {};
         }
-        const char* p = static_cast<const char*>(data);
-        std::size_t left = size;
-        bool ok = true;
-        while (left > 0) {
-            const ssize_t n = ::write(fd, p, left);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                ok = false;
-                break;
-            }
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-        ::close(fd);
-        return ok ? path : std::string();
+        const bool ok = kernel::WriteAll(file.Get(), bytes, window.Size) == window.Size;
+        return ok ? path + name : std::string();
     }
     return {};
 }
@@ -122,7 +131,7 @@ std::int32_t TMyMemoryStream::ReadChecked(void* data, std::int32_t count) {
     if (static_cast<std::int64_t>(Position) + count > Size) {
         if (ReadDumpsEnabled())
             WriteDiagnosticDump("Buffer" + std::to_string(Position), Memory,
-                                static_cast<std::size_t>(Size));
+                                static_cast<std::size_t>(Size), static_cast<std::size_t>(Position));
         RaiseReadError(count);
     }
     std::memcpy(data, Memory + Position, static_cast<std::size_t>(count));
@@ -135,7 +144,8 @@ void TMyMemoryStream::CheckReadable(std::int64_t count) {
     if (Position >= 0 && static_cast<std::int64_t>(Position) + count <= Size) return;
     if (ReadDumpsEnabled())
         WriteDiagnosticDump("Buffer" + std::to_string(Position), Memory,
-                            static_cast<std::size_t>(Size));
+                            static_cast<std::size_t>(Size),
+                            static_cast<std::size_t>(std::max(Position, 0)));
     RaiseReadError(static_cast<std::int32_t>(
         std::min<std::int64_t>(count, std::numeric_limits<std::int32_t>::max())));
 }

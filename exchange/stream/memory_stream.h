@@ -74,8 +74,24 @@ class TMyMemoryStream {
 void SetReadDumpsEnabled(bool enabled);
 bool ReadDumpsEnabled();
 
-// Writes `size` bytes to a new file "<prefix><unique>.txt" in the log folder, created exclusively
-// and never through a link. Returns the path, or empty when nothing could be written.
-std::string WriteDiagnosticDump(const std::string& prefix, const void* data, std::size_t size);
+// Dumps of failed reads are bounded, so that a crafted stream cannot fill the disk of the shared
+// log folder: a dump holds at most kMaxDumpBytes around the failing position, and a process writes
+// at most kMaxDumpsPerProcess dumps.
+constexpr std::size_t kMaxDumpBytes = 64 * 1024;
+constexpr unsigned kMaxDumpsPerProcess = 16;
+
+// The part of a stream of `size` bytes that a dump for a failure at `position` holds.
+struct TDumpWindow {
+    std::size_t Offset;
+    std::size_t Size;
+};
+TDumpWindow DumpWindow(std::size_t size, std::size_t position);
+
+// Writes the dump window of `data` (`size` bytes, failing at `position`) to a new file
+// "<prefix>_<process>_<unique>[_at<offset>].txt" in the log folder, created exclusively, never
+// through a link, mode 0600. Returns the path, or empty when nothing was written (also once the
+// process has written its share of dumps).
+std::string WriteDiagnosticDump(const std::string& prefix, const void* data, std::size_t size,
+                                std::size_t position);
 
 } // namespace quill::exchange

@@ -435,7 +435,8 @@ void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT
                 if (!StoreElement(data + offset * size, elementType, decoded)) {
                     WriteDiagnosticDump(std::to_string(stream.Position) + "_" +
                                             std::to_string(stream.Size),
-                                        stream.Memory, static_cast<std::size_t>(stream.Size));
+                                        stream.Memory, static_cast<std::size_t>(stream.Size),
+                                        static_cast<std::size_t>(stream.Position));
                     RaiseUnsupportedOnRead();
                 }
             });

@@ -1,42 +1,40 @@
 #include "infra/log/log.h"
 
+#include "infra/log/log_folder.h"
 #include "infra/log/log_name.h"
-#include "platform/kernel/special_folders.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/folders.h"
+#include "platform/user/message_queue.h"
 
-#include <cerrno>
+#include <atomic>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace quill::infra {
 
 namespace {
 
-const char kFileMutexName[] = "_com.pellam.baselog.mutex";
-const std::string kHyphens(64, '-');
+// Constants only: the module constructor writes the start banner before the dynamic
+// initialisers of this file may have run.
+constexpr char kFileMutexName[] = "_com.pellam.baselog.mutex";
+constexpr std::string_view kHyphens =
+    "----------------------------------------------------------------";
+static_assert(kHyphens.size() == 64);
 
-bool FolderExists(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Writes all of `data`; returns how many bytes went out before an error (all on success).
-std::size_t WriteAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
-}
+std::atomic<unsigned> gLockWaitMs{500};
 
 } // namespace
 
+unsigned LogLockWait() {
+    return gLockWaitMs.load();
+}
+
+void SetLogLockWait(unsigned milliseconds) {
+    gLockWaitMs.store(milliseconds);
+}
+
 std::uint32_t CurrentThreadId() {
-    return static_cast<std::uint32_t>(gettid());
+    return user::GetCurrentThreadId();
 }
 
 std::string ThreadIdText(std::uint32_t id) {
@@ -46,11 +44,14 @@ std::string ThreadIdText(std::uint32_t id) {
 }
 
 TLog::TLog(std::string folder, std::string modulePath, bool isHost, TLogClock clock)
-    : FBaseFolder(std::move(folder)), FFileMutex(kFileMutexName),
-      FModulePath(std::move(modulePath)), FModuleName(ModuleBaseName(FModulePath)), FIsHost(isHost),
-      FClock(std::move(clock)) {
+    : FBaseFolder(std::move(folder)), FModulePath(std::move(modulePath)),
+      FModuleName(ModuleBaseName(FModulePath)), FIsHost(isHost), FClock(std::move(clock)) {
     if (!FClock) FClock = [] { return std::chrono::system_clock::now(); };
     if (FBaseFolder.empty() || FBaseFolder.back() != '/') FBaseFolder += '/';
+    if (kernel::TFileHandle area = OpenLogLockArea()) {
+        FFileMutex = std::make_unique<kernel::TFileLock>(area.Get(), kFileMutexName);
+        if (!FFileMutex->Valid()) FFileMutex.reset();
+    }
     if (!FWriteBanners) return;
     if (FIsHost) {
         FPending.emplace_back();
@@ -110,34 +111,31 @@ std::string TLog::TodayFileName() const {
 
 bool TLog::FlushLocked() {
     if (FPending.empty()) return true;
-    if (!FFileMutex.Lock()) return false;
+    // Without a lock the lines are still written, only unordered against other writers.
+    const bool locked = FFileMutex && FFileMutex->Lock(FFileMutexContended ? 0 : LogLockWait());
+    if (FFileMutex) FFileMutexContended = !locked;
     bool written = false;
-    const bool existed = FolderExists(FBaseFolder);
-    if (existed || kernel::ForceDirectories(FBaseFolder, 0755)) {
-        // Like the log folder, a process's folder is open to every user of the machine.
-        if (!existed) chmod(FBaseFolder.c_str(), 01777);
-        const int folder = OpenFolderNoFollow(FBaseFolder);
-        if (folder >= 0) {
-            const int fd =
-                OpenInFolder(folder, LogFileDate(FClock()) + ".log", O_WRONLY | O_APPEND, 0666);
-            if (fd >= 0) {
-                std::string data;
-                for (const std::string& line : FPending)
-                    data += line + "\r\n";
-                const std::size_t done = WriteAll(fd, data);
-                written = done == data.size();
-                // Lines that went out whole are not written again.
-                std::size_t consumed = 0;
-                while (!FPending.empty() && consumed + FPending.front().size() + 2 <= done) {
-                    consumed += FPending.front().size() + 2;
-                    FPending.pop_front();
-                }
-                if (close(fd) != 0) written = false;
+    const kernel::TFileHandle folder =
+        kernel::MakeFolders(FBaseFolder, 0755, kernel::TFolderUse::Private);
+    if (folder) {
+        const kernel::TFileHandle file =
+            kernel::OpenFileAt(folder.Get(), LogFileDate(FClock()) + ".log", O_WRONLY | O_APPEND,
+                               kernel::TCreation::OrCreate, 0644, true);
+        if (file) {
+            std::string data;
+            for (const std::string& line : FPending)
+                data += line + "\r\n";
+            const std::size_t done = kernel::WriteAll(file.Get(), data.data(), data.size());
+            written = done == data.size();
+            // Lines that went out whole are not written again.
+            std::size_t consumed = 0;
+            while (!FPending.empty() && consumed + FPending.front().size() + 2 <= done) {
+                consumed += FPending.front().size() + 2;
+                FPending.pop_front();
             }
-            close(folder);
         }
     }
-    FFileMutex.Unlock();
+    if (locked) FFileMutex->Unlock();
     return written;
 }
 

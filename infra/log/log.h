@@ -1,14 +1,20 @@
 // TLog: one module's diagnostic log, written into daily files "<base folder>YYYY-MM-DD.log".
 //
 // Lines are queued and written at once; a write takes the log's lock, then the machine-wide file
-// lock "_com.pellam.baselog.mutex" (always in that order), so lines of all modules and processes
-// never interleave within a line. A new file starts with the first write of each calendar day; old
-// files stay. The base folder is created with its parents (open to everyone, like the log folder)
-// and files are opened for appending without following links.
+// lock "_com.pellam.baselog.mutex" in the log's lock area (always in that order), so lines of all
+// modules and processes never interleave within a line. The file lock is a file that anyone may
+// hold, so its wait is bounded (LogLockWait): a lock held too long costs the lines their ordering
+// against other writers, never a hang; after one such timeout the log stops waiting until it gets
+// the lock again. A new file starts with the first write of each calendar day; old files stay.
 //
-// A write that fails (the folder cannot be made, the file cannot be opened or written, the file
-// lock is unavailable) never raises: it returns false and its lines stay queued for the next
-// successful write, so a log that cannot write never stops the module that owns it. The queue keeps
+// The base folder and the daily files belong to the user who writes them: the folder is made with
+// its parents (mode 0755), the files with mode 0644, by the folder and file rules of the platform
+// (no link followed, no FIFO or device opened). A folder or file of another user is not written
+// to: the write fails like any other.
+//
+// A write that fails (the folder cannot be made or used, the file cannot be opened or written)
+// never raises: it returns false and its lines stay queued for the next successful write, so a log
+// that cannot write never stops the module that owns it. The queue keeps
 // at most kMaxPendingLines lines; beyond that the oldest are dropped, so that a log that can never
 // write does not grow without bound.
 //
@@ -16,13 +22,14 @@
 // banner is written at destruction. Lines are Windows-1251 text. Every operation is thread-safe.
 #pragma once
 
-#include "infra/log/log_lock.h"
 #include "infra/log/log_time.h"
+#include "platform/kernel/file_lock.h"
 #include "platform/rtl/object.h"
 
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -34,6 +41,11 @@ namespace quill::infra {
 using TLogClock = std::function<TLogTime()>;
 
 constexpr std::size_t kMaxPendingLines = 10000;
+
+// The longest wait for the machine-wide file lock, in milliseconds (process-wide; tests shorten
+// it).
+unsigned LogLockWait();
+void SetLogLockWait(unsigned milliseconds);
 
 // The id of the calling thread (gettid).
 std::uint32_t CurrentThreadId();
@@ -81,7 +93,9 @@ class TLog : public rtl::TObject {
     std::string FBaseFolder;
     std::deque<std::string> FPending;
     mutable std::mutex FLock;
-    TLogLock FFileMutex;
+    std::unique_ptr<kernel::TFileLock> FFileMutex;
+    // The last wait for the file lock ran out: the next write does not wait.
+    bool FFileMutexContended = false;
     std::vector<std::pair<std::string, std::uint32_t>> FThreads;
     bool FWriteBanners = true;
     std::string FModulePath;

@@ -1,9 +1,9 @@
 #include "infra/log/log_module.h"
 
+#include "infra/log/log_folder.h"
 #include "infra/log/log_name.h"
 #include "platform/kernel/module.h"
-
-#include <unistd.h>
+#include "platform/kernel/system_info.h"
 
 namespace quill::infra {
 
@@ -20,7 +20,7 @@ void TLogModule::Startup() noexcept {
         FLogIndent = 0;
         // Without the log folder there is neither a place for the files nor a write lock, and
         // writing beside the program instead would scatter files where no one looks.
-        if (LogLockArea().empty()) return;
+        if (LogFolder().empty()) return;
         FHost = TLogHost::Elect();
         if (FHost) {
             FLogName = HostLogName(FModulePath);
@@ -32,7 +32,8 @@ void TLogModule::Startup() noexcept {
         }
         if (FLogName.empty()) return;
         FLog = std::make_unique<TLog>(WithoutExtension(FLogName), FModulePath, IsHost(), FClock);
-        if (gettid() == getpid()) FLog->RegisterThread(CurrentThreadId(), "MainThread");
+        if (CurrentThreadId() == kernel::GetCurrentProcessId())
+            FLog->RegisterThread(CurrentThreadId(), "MainThread");
     } catch (...) {
         // Out of memory at load: the module runs without a log.
         FLog.reset();

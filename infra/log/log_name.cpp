@@ -2,9 +2,7 @@
 
 #include "infra/log/log_folder.h"
 #include "platform/kernel/module.h"
-
-#include <climits>
-#include <unistd.h>
+#include "platform/kernel/system_info.h"
 
 namespace quill::infra {
 
@@ -23,14 +21,15 @@ std::string LogNameOf(std::string stem, std::string_view computer, long session)
 } // namespace
 
 std::string ComputerName() {
-    char buffer[HOST_NAME_MAX + 1] = {};
-    if (gethostname(buffer, sizeof buffer - 1) != 0) return {};
-    return buffer;
+    std::string name;
+    return kernel::GetComputerNameA(&name) ? name : std::string();
 }
 
 long ProcessSessionNumber() {
-    const pid_t session = getsid(0);
-    return session < 0 ? kUnknownSession : static_cast<long>(session);
+    std::uint32_t session = 0;
+    if (!kernel::ProcessIdToSessionId(kernel::GetCurrentProcessId(), &session))
+        return kUnknownSession;
+    return static_cast<long>(session);
 }
 
 std::string WithoutExtension(std::string_view path) {

@@ -16,7 +16,8 @@ namespace quill::infra {
 constexpr std::size_t kMaxLogName = 260;
 constexpr long kUnknownSession = 9999;
 
-// The computer's name (gethostname); empty when it cannot be read.
+// The computer's name (GetComputerNameA: the host name up to its first dot); empty when it
+// cannot be read.
 std::string ComputerName();
 // The session number of this process, kUnknownSession when it cannot be read.
 long ProcessSessionNumber();

@@ -151,7 +151,9 @@ std::string LogBannerTime(TLogTime when) {
     const bool russian = UserIsRussian();
     static const std::string russianDate = kernel::WideToAnsi(u"d MMMM yyyy 'г.'");
     const std::string& longDate = russian ? russianDate : std::string("dddd, MMMM d, yyyy");
-    return FormatLogTime(longDate + kernel::ProcessFormatSettings().LongTimeFormat, when, russian);
+    // A blank between the two, or the year and the hour run together ("2026" + "09:05:03").
+    return FormatLogTime(longDate + " " + kernel::ProcessFormatSettings().LongTimeFormat, when,
+                         russian);
 }
 
 } // namespace quill::infra

@@ -2,8 +2,8 @@
 // of a banner. All take a point of the wall clock and use local time.
 //
 // The banner's date and time follow the user's long date format (from the user's language: Russian
-// "d MMMM yyyy 'г.'", otherwise "dddd, MMMM d, yyyy") immediately followed by the process's long
-// time format; time separators come from the process-wide format settings. Texts are Windows-1251.
+// "d MMMM yyyy 'г.'", otherwise "dddd, MMMM d, yyyy"), a blank, and the process's long time
+// format; time separators come from the process-wide format settings. Texts are Windows-1251.
 // Pure functions of their arguments and those settings; thread-safe.
 #pragma once
 
@@ -19,7 +19,7 @@ using TLogTime = std::chrono::system_clock::time_point;
 std::string LogLineTime(TLogTime when);
 // "YYYY-MM-DD", the name of the day's file without its extension.
 std::string LogFileDate(TLogTime when);
-// The user's long date followed, with no blank, by the long time.
+// The user's long date, a blank, and the long time.
 std::string LogBannerTime(TLogTime when);
 
 // The date-time pattern formatter behind LogBannerTime: d, dd, dddd, M, MM, MMMM (Russian month

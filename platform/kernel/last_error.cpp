@@ -33,7 +33,26 @@ DWORD LastErrorFromErrno(int error) {
     case EINVAL:
         return ERROR_INVALID_PARAMETER;
     case ENAMETOOLONG:
-        return ERROR_INVALID_NAME;
+        return ERROR_FILENAME_EXCED_RANGE;
+    case EISDIR:
+        return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+    case EDQUOT:
+        return ERROR_DISK_FULL;
+    case EROFS:
+        return ERROR_WRITE_PROTECT;
+    case EMFILE:
+    case ENFILE:
+        return ERROR_TOO_MANY_OPEN_FILES;
+    case EBUSY:
+    case ETXTBSY:
+        return ERROR_BUSY;
+    case EXDEV:
+        return ERROR_NOT_SAME_DEVICE;
+    case EFBIG:
+        return ERROR_FILE_TOO_LARGE;
+    case EIO:
+        return ERROR_IO_DEVICE;
     case EEXIST:
         return ERROR_ALREADY_EXISTS;
     case ELOOP:
@@ -75,6 +94,22 @@ std::string SysErrorMessage(DWORD code) {
         return "Indicates two revision levels are incompatible.";
     case ERROR_CANT_RESOLVE_FILENAME:
         return "The name of the file cannot be resolved by the system.";
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return "The system cannot open the file.";
+    case ERROR_NOT_SAME_DEVICE:
+        return "The system cannot move the file to a different disk drive.";
+    case ERROR_WRITE_PROTECT:
+        return "The media is write protected.";
+    case ERROR_DISK_FULL:
+        return "There is not enough space on the disk.";
+    case ERROR_BUSY:
+        return "The requested resource is in use.";
+    case ERROR_FILENAME_EXCED_RANGE:
+        return "The filename or extension is too long.";
+    case ERROR_FILE_TOO_LARGE:
+        return "The file size exceeds the limit allowed and cannot be saved.";
+    case ERROR_IO_DEVICE:
+        return "The request could not be performed because of an I/O device error.";
     default:
         return "System error " + std::to_string(code) + ".";
     }

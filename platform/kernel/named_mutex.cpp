@@ -1,5 +1,7 @@
 #include "platform/kernel/named_mutex.h"
 
+#include "platform/kernel/files.h"
+#include "platform/kernel/folders.h"
 #include "platform/kernel/last_error.h"
 
 #include <cerrno>
@@ -180,51 +182,33 @@ std::string FileNameOf(std::string_view name) {
     return file.size() > 250 ? std::string() : file;
 }
 
-// The runtime folder, made when missing; empty (with the last error set) when it is unsafe.
-std::string SafeFolder() {
-    const std::string folder = KernelObjectFolder();
-    if (mkdir(folder.c_str(), 0777) == 0) chmod(folder.c_str(), 01777);
-    struct stat info {};
-    if (lstat(folder.c_str(), &info) != 0) {
-        SetLastErrorFromErrno();
-        return {};
-    }
-    const bool trusted = info.st_uid == geteuid() || info.st_uid == 0;
-    // Another user's folder is only safe when the sticky bit keeps our files ours.
-    if (!S_ISDIR(info.st_mode) || (!trusted && !(info.st_mode & S_ISVTX))) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return {};
-    }
+// The runtime folder, made when missing (shared: mode 1777); invalid (with the last error set)
+// when it fails the folder rules: a link, or a folder that another user could remove or replace
+// the lock files in. The caller's own private folder will do as well.
+TFileHandle SafeFolder() {
+    TFileHandle folder = MakeFolders(KernelObjectFolder(), 01777, TFolderUse::Shared);
+    // A folder that only the caller can write into is as safe (its locks are the caller's).
+    if (!folder && errno == EACCES) folder = OpenFolder(KernelObjectFolder(), TFolderUse::Private);
+    if (!folder)
+        SetLastError(errno == EACCES || errno == ELOOP ? ERROR_ACCESS_DENIED
+                                                       : LastErrorFromErrno(errno));
     return folder;
 }
 
 // Opens the lock file of `name`; `create` makes it when missing. Returns -1 with the last error
-// set.
+// set. Only a regular file is used (never a link, FIFO or device); its content is never read.
 int OpenLockFile(const std::string& fileName, bool create, const SECURITY_ATTRIBUTES* attributes) {
-    const std::string folder = SafeFolder();
-    if (folder.empty()) return -1;
-    const std::string path = folder + "/" + fileName;
-    const int flags = O_RDWR | O_NOFOLLOW | O_CLOEXEC;
-    int fd = open(path.c_str(), flags);
-    if (fd < 0 && errno == ENOENT && create) {
-        fd = open(path.c_str(), flags | O_CREAT | O_EXCL, 0600);
-        // The mode is set past the umask: everyone, or the creator and readers.
-        if (fd >= 0)
-            fchmod(fd, GrantsEveryone(attributes) ? 0666 : 0644);
-        else if (errno == EEXIST)
-            fd = open(path.c_str(), flags);
-    }
-    if (fd < 0) {
-        SetLastErrorFromErrno();
+    const TFileHandle folder = SafeFolder();
+    if (!folder) return -1;
+    // The mode is set past the umask: everyone, or the creator and readers.
+    TFileHandle file = OpenFileAt(folder.Get(), fileName, O_RDWR,
+                                  create ? TCreation::OrCreate : TCreation::Existing,
+                                  GrantsEveryone(attributes) ? 0666 : 0644, false);
+    if (!file) {
+        SetLastError(errno == ELOOP ? ERROR_ACCESS_DENIED : LastErrorFromErrno(errno));
         return -1;
     }
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        SetLastError(ERROR_ACCESS_DENIED);
-        return -1;
-    }
-    return fd;
+    return file.Release();
 }
 
 // Makes the object of a name that this process does not hold yet. `existed` tells whether another
@@ -241,7 +225,9 @@ std::shared_ptr<TMutexObject> OpenNamed(const std::string& fileName, bool create
         SetLastError(ERROR_FILE_NOT_FOUND);
         return nullptr;
     }
-    LockByte(fd, PresenceByte, F_RDLCK, true);
+    // Never waited for: a process that holds the presence byte exclusively (only its owner can)
+    // costs this one its presence mark, not a hang.
+    LockByte(fd, PresenceByte, F_RDLCK, false);
     auto object = std::make_shared<TMutexObject>();
     object->Fd = fd;
     return object;
@@ -278,8 +264,10 @@ HANDLE Create(const SECURITY_ATTRIBUTES* attributes, bool initialOwner, const ch
         handle = NewHandle(r, object);
     }
     if (create && initialOwner && !existed) {
+        // Ownership at creation is taken only when it is free at once: a lock that someone else
+        // holds must not stop the creator (a library's load) for ever.
         std::unique_lock lock(object->Lock);
-        Acquire(object, lock, INFINITE);
+        Acquire(object, lock, 0);
     }
     SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;

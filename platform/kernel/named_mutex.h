@@ -2,11 +2,15 @@
 //
 // A named mutex is machine-wide: every process of every user that names it gets the same lock. It
 // is an advisory lock on a file in one shared runtime folder ($QUILL_RUNTIME_DIR, else
-// /tmp/.quill-kernel-objects, made world-writable with the sticky bit); the file is opened without
-// following links, and the folder is refused when it is a link, or another user's folder that
-// others may tamper with. The prefixes "Global\" and "Local\" are accepted and dropped: every name
-// is machine-wide. Other characters than letters, digits, ".", "_" and "-" are escaped in the file
-// name; a name that does not fit a file name fails with ERROR_INVALID_NAME.
+// /tmp/.quill-kernel-objects, made world-writable with the sticky bit); the folder and the file
+// follow the platform's file rules (folders.h, files.h): no link followed, the folder refused
+// unless it is root's or the caller's with the sticky bit (or the caller's private one), the file
+// used only when it is a regular file. The file's content is never read. Ownership asked for at
+// creation is granted only when it is free at once, and the presence mark is never waited for, so a
+// lock that another user holds cannot stop a creator for ever. The prefixes "Global\" and "Local\"
+// are accepted and dropped: every name is machine-wide. Other characters than letters, digits, ".",
+// "_" and "-" are escaped in the file name; a name that does not fit a file name fails with
+// ERROR_INVALID_NAME.
 //
 // Within a process all handles of one name share one object. A mutex is owned by a thread, which
 // may wait on it again and must release it as often; a thread that ends while owning it leaves it

@@ -1,8 +1,9 @@
 #include "platform/kernel/profile.h"
 
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/files.h"
 
-#include <fstream>
+#include <sstream>
 #include <optional>
 
 namespace quill::kernel {
@@ -20,8 +21,10 @@ std::string_view Trim(std::string_view text) {
 
 std::optional<std::string> FindValue(std::string_view section, std::string_view key,
                                      const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file) return std::nullopt;
+    // Read by the file rules: a FIFO or device planted under the name never blocks the read.
+    std::string contents;
+    if (!ReadFileAt(fileName, contents)) return std::nullopt;
+    std::istringstream file(contents);
     std::string line;
     bool inSection = false;
     bool sectionSeen = false;

@@ -1,9 +1,9 @@
 #include "platform/kernel/special_folders.h"
 
-#include <cerrno>
+#include "platform/kernel/folders.h"
+
 #include <cstdlib>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quill::kernel {
@@ -17,24 +17,13 @@ std::string HomeFolder() {
 }
 
 bool IsDirectory(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return OpenFolder(path, TFolderUse::Walk).Valid();
 }
 
 } // namespace
 
 bool ForceDirectories(const std::string& path, unsigned mode) {
-    if (path.empty()) return false;
-    if (IsDirectory(path)) return true;
-    std::string partial;
-    std::size_t pos = 0;
-    while (pos != std::string::npos) {
-        pos = path.find('/', pos + 1);
-        partial = path.substr(0, pos);
-        if (partial.empty() || IsDirectory(partial)) continue;
-        if (mkdir(partial.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) return false;
-    }
-    return IsDirectory(path);
+    return MakeFolders(path, mode, TFolderUse::Walk).Valid();
 }
 
 std::string SHGetSpecialFolderPath(int csidl, bool create) {

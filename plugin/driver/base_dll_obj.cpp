@@ -175,6 +175,7 @@ HRESULT TBaseDllObj::GetInterfaceLevel(std::int32_t* level) {
 }
 
 HRESULT TBaseDllObj::GetModel(std::int32_t index, IPluModel** model) {
+    const auto guard = Devices->Use();
     return rtl::SafeCall([&] {
         CheckOut(model);
         *model = nullptr;
@@ -193,6 +194,7 @@ HRESULT TBaseDllObj::SetOption(std::int32_t option) {
 }
 
 HRESULT TBaseDllObj::SetEventSupport(IUnknown* sink) {
+    const auto guard = Devices->Use();
     return rtl::SafeCall([&] {
         ComPtr<IEventSupport2> support;
         if (sink) {

@@ -13,7 +13,8 @@
 // freed in every case. Interface methods never throw. `DllObject` holds the library's one driver
 // object; it is written only while the library loads and unloads.
 //
-// Not thread-safe: the dispatch runs on the thread of the host's call and takes no lock.
+// Threads: the dispatch runs on the thread of the host's call; it and the IDllObject operations
+// that reach the device list hold the list's lock (devices_list.h) while they run.
 #pragma once
 
 #include "exchange/params/params.h"

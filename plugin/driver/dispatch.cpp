@@ -86,6 +86,9 @@ void Check(HRESULT hr) {
 } // namespace
 
 bool TBaseDllObj::Dispatch(TParams* params, rtl::TObject* context) {
+    // A host may call from any thread while the keyboard capture runs on its user-interface
+    // thread: the whole request runs under the device list's lock.
+    const auto guard = Devices->Use();
     bool result = false;
     for (TParams* block = params; block;) {
         bool stop = false;

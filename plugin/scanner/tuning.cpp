@@ -3,12 +3,11 @@
 #include "infra/root/module_path.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/compare_string.h"
+#include "platform/kernel/files.h"
 #include "platform/kernel/profile.h"
 #include "platform/rtl/exception.h"
 #include "platform/user/keyboard_input.h"
 #include "platform/user/us_layout.h"
-
-#include <sys/stat.h>
 
 namespace quill::plugin {
 
@@ -37,8 +36,7 @@ const TTuningKey& FindKey(std::string_view key) {
 }
 
 bool FileExists(const std::string& fileName) {
-    struct stat info {};
-    return ::stat(fileName.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    return kernel::RegularFileExists(fileName);
 }
 
 TStartupTuning Defaults() {

@@ -24,6 +24,7 @@ TDeviceItem::TDeviceItem(rtl::TCollection* list) : infra::TRootCollectionItem(li
         SetIdentifier(owner->ProposeIdentifier(""));
         EventSink = owner->EventSink;
         owner->CopyModelParams(*FParams);
+        FUseLock = owner->UseLock();
     }
     SetGuid(infra::NewGuid());
     FCreatorThread = user::GetCurrentThreadId();
@@ -67,6 +68,7 @@ void TDeviceItem::AfterDriverInfo() {}
 // ---- host-facing interface ----
 
 HRESULT TDeviceItem::GetEnabled(std::int16_t* enabled) {
+    const auto guard = Use();
     return SafeCall([&] {
         if (!enabled) throw rtl::EOleSysError("Nil out parameter", E_POINTER);
         *enabled = GetState() == 1 ? -1 : 0;
@@ -74,6 +76,7 @@ HRESULT TDeviceItem::GetEnabled(std::int16_t* enabled) {
 }
 
 HRESULT TDeviceItem::Setup(std::int32_t* result) {
+    const auto guard = Use();
     return SafeCall([&] {
         if (!result) throw rtl::EOleSysError("Nil out parameter", E_POINTER);
         *result = ShowSettings();
@@ -81,6 +84,7 @@ HRESULT TDeviceItem::Setup(std::int32_t* result) {
 }
 
 HRESULT TDeviceItem::GetSettings(VARIANT* settings) {
+    const auto guard = Use();
     return SafeCall([&] {
         if (!settings) throw rtl::EOleSysError("Nil out parameter", E_POINTER);
         OleVariant document = BuildSettingsDocument();
@@ -90,6 +94,7 @@ HRESULT TDeviceItem::GetSettings(VARIANT* settings) {
 }
 
 HRESULT TDeviceItem::Close(std::int32_t* result) {
+    const auto guard = Use();
     return SafeCall([&] {
         CloseItem();
         if (result) *result = 0;

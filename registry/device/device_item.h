@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace quill::registry {
@@ -42,7 +43,7 @@ class TDeviceItem : public infra::TRootCollectionItem, public IDeviceItem {
 
     QUILL_FORWARD_IUNKNOWN(infra::TRootCollectionItem)
 
-    // IDeviceItem
+    // IDeviceItem: a host may call from any thread; each takes the list's lock (devices_list.h).
     HRESULT GetEnabled(std::int16_t* enabled) override;
     HRESULT Setup(std::int32_t* result) override;
     HRESULT GetSettings(VARIANT* settings) override;
@@ -138,6 +139,11 @@ class TDeviceItem : public infra::TRootCollectionItem, public IDeviceItem {
     com::GUID FGuid = com::GUID_NULL;
     std::string FIdentifier;
     bool FClosing = false;
+    // The lock of the list the device was made in (nil for a device made without one).
+    std::shared_ptr<std::recursive_mutex> FUseLock;
+    std::unique_lock<std::recursive_mutex> Use() const {
+        return FUseLock ? std::unique_lock(*FUseLock) : std::unique_lock<std::recursive_mutex>();
+    }
 };
 
 } // namespace quill::registry

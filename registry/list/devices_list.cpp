@@ -542,24 +542,28 @@ void TDevicesList::GetDllInterface(IDllObject** object) {
 }
 
 void TDevicesList::AddOrFindDevice(const VARIANT& settings, IDeviceItem** device) {
+    const auto guard = Use();
     ComPtr<IDeviceItem> found;
     AddOrFindDevice(settings, found);
     *device = found.Detach();
 }
 
 void TDevicesList::FindDevice(const VARIANT& settings, IDeviceItem** device) {
+    const auto guard = Use();
     ComPtr<IDeviceItem> found;
     FindDevice(settings, found);
     *device = found.Detach();
 }
 
 void TDevicesList::InsertDevice(const VARIANT& settings, IDeviceItem** device) {
+    const auto guard = Use();
     ComPtr<IDeviceItem> found;
     InsertDevice(settings, found);
     *device = found.Detach();
 }
 
 void TDevicesList::SetSettingsText(std::u16string_view text) {
+    const auto guard = Use();
     FSettingsText = kernel::WideToAnsi(text);
 }
 

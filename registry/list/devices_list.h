@@ -9,8 +9,16 @@
 //
 // Lookups that find nothing return nil, -1 or 3 and raise nothing. A settings text that cannot be
 // parsed, or a failing device load, raises to the caller; an operation that would have added a
-// device leaves none behind when it fails. Not thread-safe: the list is used on the threads that
-// call the driver; the creating thread and each device's are recorded for RemoveThreadDevices.
+// device leaves none behind when it fails.
+//
+// Threads: a host may call from any thread (the creating thread and each device's are recorded
+// for RemoveThreadDevices), while the keyboard capture uses the list on the host's user-interface
+// thread. The list, its devices and the capture are therefore used only under the list's one
+// lock (Use()): every entry from a host — the driver's dispatch, the device and model interfaces,
+// the model-list operations below — and the capture's hook and timer take it, so no device is
+// ever freed or changed under another thread. The lock is recursive: a host that re-enters from
+// its event call on the same thread goes on. The operations themselves take no lock; callers
+// inside the library hold it already.
 #pragma once
 
 #include "infra/root/root_collection.h"
@@ -24,6 +32,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -107,6 +116,12 @@ class TDevicesList : public infra::TRootCollection, public TModelListOwner {
     void SetSettingsText(std::u16string_view text) override;
     void SetDriverInfo(const TDriverInfo& info) override { FDriverInfo = info; }
 
+    // The one lock of the list, its devices and the capture (see the head of this file). Devices
+    // share it, so a device that a host still holds after the list is gone keeps a valid lock.
+    using TUseLock = std::recursive_mutex;
+    [[nodiscard]] std::unique_lock<TUseLock> Use() const { return std::unique_lock(*FUseLock); }
+    const std::shared_ptr<TUseLock>& UseLock() const { return FUseLock; }
+
     // The description of a driver that has registered no model: name "Unknown", the maker texts.
     static TDriverInfo DefaultDriverInfo();
 
@@ -138,6 +153,7 @@ class TDevicesList : public infra::TRootCollection, public TModelListOwner {
     // A document whose root "EquList" holds a copy of every device's settings, in index order.
     std::int32_t AllDeviceSettings(com::OleVariant& result) const;
 
+    std::shared_ptr<TUseLock> FUseLock = std::make_shared<TUseLock>();
     std::unique_ptr<exchange::TModelList> FModels;
     TDriverInfo FDriverInfo;
     std::unique_ptr<TModelPluList> FModelList;

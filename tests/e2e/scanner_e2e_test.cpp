@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <sstream>
+
 using namespace quill;
 using namespace quill::test;
 
@@ -194,6 +197,24 @@ TEST(EndToEndUnload, UnloadLeavesNoModifierDownAndNoHook) {
                 }
             check(log.find(">>LOG_STARTED------[") != std::string::npos, "start banner");
             check(log.find(">>LOG_STOPPED------[") != std::string::npos, "stop banner");
+            // Every banner whole: 64 hyphens after its bracket, and a blank between the date
+            // and the time, whatever order the library's static objects were built in.
+            std::istringstream lines(log);
+            int banners = 0;
+            for (std::string line; std::getline(lines, line);) {
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                if (line.rfind(">>", 0) != 0) continue;
+                ++banners;
+                const std::size_t close = line.rfind(']');
+                check(close != std::string::npos && line.substr(close + 1) == std::string(64, '-'),
+                      "64 hyphens after the banner");
+                const std::string inside = line.substr(20, close - 20);
+                const std::size_t blank = inside.rfind(' ');
+                const std::string time = blank == std::string::npos ? "" : inside.substr(blank + 1);
+                check(std::regex_match(time, std::regex("[0-9]{1,2}:[0-9]{2}:[0-9]{2}")),
+                      "the time stands apart from the date");
+            }
+            check(banners == 2, "a start and a stop banner");
             std::filesystem::remove_all(data, error);
             std::exit(failures == 0 ? 0 : 1);
         },

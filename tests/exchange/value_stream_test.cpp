@@ -361,6 +361,60 @@ TEST(MemoryStream, AReadPastTheEndDumpsTheContentIntoTheLogFolder) {
     fs::remove_all(root);
 }
 
+// A large stream that fails to read costs the shared log folder a window around the failing
+// position, not the whole stream, and a process stops dumping after its share.
+TEST(MemoryStream, DumpsOfFailedReadsAreBoundedInSizeAndNumber) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("quill-dumps-" + std::to_string(getpid()));
+    fs::create_directories(root);
+    setenv("QUILL_DATA_DIR", root.c_str(), 1);
+
+    // A stream as large as a small file inflates to: every dump must stay within 64 KiB.
+    constexpr std::int32_t kSize = 24 * 1024 * 1024;
+    TMyMemoryStream stream;
+    stream.SetSize(kSize);
+    for (std::int32_t i = 0; i < kSize; i += 4096)
+        stream.Memory[i] = static_cast<unsigned char>(i / 4096);
+    char out[16];
+    int failures = 0;
+    for (std::int32_t at : {kSize - 4, 5, kSize / 2}) {
+        stream.Position = at;
+        try {
+            stream.Read(out, 16);
+        } catch (const rtl::Exception&) {
+            ++failures;
+        }
+    }
+    EXPECT_EQ(failures, 1) << "only the read at the end fails";
+    for (int i = 0; i < 40; ++i) {
+        stream.Position = kSize - 1;
+        EXPECT_THROW(stream.Read(out, 16), rtl::Exception);
+    }
+    std::uintmax_t total = 0;
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(infra::LogFolder())) {
+        if (entry.path().filename().string().rfind("Buffer", 0) != 0) continue;
+        ++count;
+        EXPECT_LE(entry.file_size(), kMaxDumpBytes);
+        total += entry.file_size();
+    }
+    EXPECT_GE(count, 1);
+    EXPECT_LE(count, static_cast<int>(kMaxDumpsPerProcess));
+    EXPECT_LE(total, std::uintmax_t{kMaxDumpsPerProcess} * kMaxDumpBytes);
+
+    // The window holds the failing position, moved inwards at the ends.
+    const TDumpWindow end = DumpWindow(kSize, kSize - 4);
+    EXPECT_EQ(end.Offset + end.Size, static_cast<std::size_t>(kSize));
+    EXPECT_EQ(end.Size, kMaxDumpBytes);
+    const TDumpWindow middle = DumpWindow(kSize, kSize / 2);
+    EXPECT_LT(middle.Offset, static_cast<std::size_t>(kSize / 2));
+    EXPECT_GT(middle.Offset + middle.Size, static_cast<std::size_t>(kSize / 2));
+    EXPECT_EQ(DumpWindow(100, 50).Size, 100u) << "a small stream is dumped whole";
+
+    unsetenv("QUILL_DATA_DIR");
+    fs::remove_all(root);
+}
+
 // Cells of a variant array are decoded by a quick path for the common kinds; every record must
 // come out exactly as the general reader makes it alone, and a cut record must fail with the
 // general reader's message.

@@ -1,19 +1,22 @@
 // The machine-wide log: host election and the shared name, banners, line format, daily files,
 // locking across processes, and a log that cannot write.
+#include "infra/log/log_folder.h"
 #include "infra/log/log_host.h"
-#include "infra/log/log_lock.h"
 #include "infra/log/log_module.h"
 #include "infra/log/log_name.h"
 #include "infra/log/log_time.h"
 #include "platform/kernel/codepage.h"
+#include "support/other_user.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -154,24 +157,111 @@ TEST_F(LogTest, HostElectionIsPerProcessAndEndsWithTheHost) {
     EXPECT_NE(next.LogName().find("/Next_"), std::string::npos);
 }
 
-TEST_F(LogTest, StaleOrForeignHostFilesAreNotTrusted) {
-    // A file left by a dead process with our id: nobody holds its lock.
-    const std::string area = LogLockArea();
-    ASSERT_FALSE(area.empty());
-    std::ofstream(area + LogHostLockName()) << "/elsewhere/redirected.log";
-    EXPECT_EQ(FindPublishedLogName(), "");
-    // A link planted under the host's name is never followed.
-    fs::remove(area + LogHostLockName());
-    fs::create_symlink(FRoot / "target", area + LogHostLockName());
-    EXPECT_EQ(TLogHost::Elect(), nullptr);
+TEST_F(LogTest, NothingPlantedUnderTheHostNamesDecidesTheHostOrTheName) {
+    // What an older release kept in shared files: every kind of plant at the host's names.
+    const fs::path locks = FLogs / ".locks";
+    fs::create_directories(locks);
+    const std::string host = LogHostName();
+    std::ofstream(locks / host) << "/etc/systemd/system/evil.d/x.log";
+    ASSERT_EQ(mkfifo((locks / (host + ".fifo")).c_str(), 0666), 0);
+    fs::create_symlink(FRoot / "target", locks / (host + ".link"));
+    if (test::CanPlantAsOtherUser()) ASSERT_TRUE(test::GiveToOtherUser((locks / host).string()));
+    TLogModule module("/m/Quill.plu");
+    module.Startup();
+    EXPECT_TRUE(module.IsHost()) << "the election stays inside the process";
+    EXPECT_EQ(FindPublishedLogName(), module.LogName());
+    EXPECT_EQ(module.LogName().rfind(LogFolder(), 0), 0u);
     EXPECT_FALSE(fs::exists(FRoot / "target"));
-    // With the stale file gone, election works and clears what an old file held.
-    fs::remove(area + LogHostLockName());
-    std::ofstream(area + LogHostLockName()) << "/a/much/longer/stale/name/than/ours.log";
-    auto host = TLogHost::Elect();
-    ASSERT_NE(host, nullptr);
-    ASSERT_TRUE(host->Publish("/x/Short.log"));
-    EXPECT_EQ(FindPublishedLogName(), "/x/Short.log");
+    EXPECT_FALSE(fs::exists("/etc/systemd/system/evil.d"));
+    // A second module of the process copies the host's name, whatever the shared folders hold.
+    TLogModule second("/m/Second.plu");
+    second.Startup();
+    EXPECT_FALSE(second.IsHost());
+    EXPECT_EQ(second.LogName(), module.LogName());
+}
+
+TEST_F(LogTest, AnotherUsersPlantsNeitherHangNorRedirectTheLog) {
+    QUILL_SKIP_WITHOUT_OTHER_USER();
+    SetLogLockWait(20);
+    // The process folder made in advance by another user, open to all: nothing is written there.
+    const fs::path folder = FLogs / ProcessFolderName("Quill");
+    fs::create_directories(folder);
+    chmod(folder.c_str(), 01777);
+    chmod(FLogs.c_str(), 01777);
+    ASSERT_TRUE(test::GiveToOtherUser(folder.string()));
+    {
+        TLogModule module("/m/Quill.plu");
+        module.Startup();
+        ASSERT_NE(module.Log(), nullptr);
+        module.Write("Refused", "x");
+        EXPECT_GT(module.Log()->PendingCount(), 0u);
+        EXPECT_TRUE(fs::is_empty(folder));
+    }
+    fs::remove_all(folder);
+    // A FIFO at the day's file never blocks: the write fails at once and the lines stay queued.
+    fs::create_directories(folder);
+    TLogModule module("/m/Quill.plu");
+    module.Startup();
+    ASSERT_NE(module.Log(), nullptr);
+    const fs::path day = module.Log()->TodayFileName();
+    fs::remove(day);
+    ASSERT_EQ(mkfifo(day.c_str(), 0666), 0);
+    ASSERT_TRUE(test::GiveToOtherUser(day.string()));
+    EXPECT_FALSE(module.Log()->AddLine("queued"));
+    fs::remove(day);
+    // A file of another user at the day's name is not appended to.
+    std::ofstream(day) << "theirs\r\n";
+    ASSERT_TRUE(test::GiveToOtherUser(day.string()));
+    EXPECT_FALSE(module.Log()->AddLine("still queued"));
+    EXPECT_EQ(ReadLines(day), std::vector<std::string>{"theirs"});
+    fs::remove(day);
+    // The machine-wide lock held for ever by someone else costs a bounded wait, not a hang.
+    const fs::path lock = FLogs / ".locks" / "_com.pellam.baselog.mutex";
+    const int held = open(lock.c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(module.Log()->AddLine("written anyway"));
+    EXPECT_TRUE(module.Log()->AddLine("and again"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    close(held);
+    const auto lines = ReadLines(day);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[lines.size() - 4], "queued");
+    EXPECT_EQ(lines.back(), "and again");
+    SetLogLockWait(500);
+}
+
+TEST_F(LogTest, SharedFoldersPlantedByAnotherUserAreNeverUsed) {
+    QUILL_SKIP_WITHOUT_OTHER_USER();
+    SetLogLockWait(20);
+    // The lock area as a link to a folder of the other user's choosing: not followed, and the
+    // log still writes its lines (only unordered against other writers).
+    fs::create_directories(FLogs);
+    chmod(FLogs.c_str(), 01777);
+    fs::create_directories(FRoot / "chosen");
+    fs::create_directory_symlink(FRoot / "chosen", FLogs / ".locks");
+    ASSERT_TRUE(test::GiveToOtherUser((FLogs / ".locks").string()));
+    {
+        TLogModule module("/m/Quill.plu");
+        module.Startup();
+        ASSERT_NE(module.Log(), nullptr);
+        module.Write("Unordered", "x");
+        EXPECT_EQ(module.Log()->PendingCount(), 0u);
+    }
+    EXPECT_TRUE(fs::is_empty(FRoot / "chosen"));
+    // The log folder itself another user's: the common folder is refused and nothing is written
+    // into it.
+    fs::remove_all(FRoot / "OrvixEquipment");
+    fs::create_directories(FLogs);
+    chmod(FLogs.c_str(), 01777);
+    ASSERT_TRUE(test::GiveToOtherUser(FLogs.string()));
+    EXPECT_EQ(LogFolder(), "");
+    TLogModule module("/m/Quill.plu");
+    module.Startup();
+    EXPECT_EQ(module.Log(), nullptr);
+    EXPECT_TRUE(fs::is_empty(FLogs));
+    SetLogLockWait(500);
 }
 
 TEST_F(LogTest, IndentDeltasAndUnregisteredThreads) {
@@ -214,16 +304,25 @@ TEST_F(LogTest, AWriteAfterMidnightStartsTheNextDaysFile) {
     EXPECT_EQ(Fields(after[0])[0], "01 00:00:00:100");
 }
 
-TEST_F(LogTest, FoldersAndFilesAreOpenToEveryone) {
+TEST_F(LogTest, FoldersAndFilesBelongToTheirWriter) {
+    const mode_t saved = umask(0);
     TLogModule module("/m/Quill.plu");
     module.Startup();
+    umask(saved);
     struct stat st {};
+    ASSERT_EQ(stat(FLogs.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 01777u) << "the common folder is shared, with the sticky bit";
     ASSERT_EQ(stat(module.Log()->BaseFolder().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 01777u);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
     ASSERT_EQ(stat(module.Log()->TodayFileName().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0666u);
-    ASSERT_EQ(stat(LogLockArea().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 01777u);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    ASSERT_EQ(stat((FLogs / ".locks" / "_com.pellam.baselog.mutex").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u) << "nobody trusts or may write a lock file";
+    // A process folder that an older release left open to all is narrowed by its owner.
+    chmod(module.Log()->BaseFolder().c_str(), 01777);
+    module.Write("Again", "x");
+    ASSERT_EQ(stat(module.Log()->BaseFolder().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
 }
 
 TEST_F(LogTest, AFileThatCannotBeOpenedKeepsItsLinesForTheNextWrite) {
@@ -312,9 +411,9 @@ TEST(LogTime, BannerAndLineTimes) {
     const std::string savedLang = saved ? saved : "";
     const TLogTime when = LocalTime(2026, 12, 7, 9, 5, 3, 4);
     setenv("LANG", "ru_RU.UTF-8", 1);
-    EXPECT_EQ(kernel::AnsiToUtf8(LogBannerTime(when)), "7 декабря 2026 г.09:05:03");
+    EXPECT_EQ(kernel::AnsiToUtf8(LogBannerTime(when)), "7 декабря 2026 г. 09:05:03");
     setenv("LANG", "en_US.UTF-8", 1);
-    EXPECT_EQ(LogBannerTime(when), "Monday, December 7, 202609:05:03");
+    EXPECT_EQ(LogBannerTime(when), "Monday, December 7, 2026 09:05:03");
     if (saved)
         setenv("LANG", savedLang.c_str(), 1);
     else

@@ -1,0 +1,34 @@
+// Whole-file replacement that never leaves a half-written or stray file behind.
+//
+// The bytes go to an unnamed file (O_TMPFILE) in the target's folder, are flushed to the disk and
+// only then given a name and renamed over the target, so a failed or interrupted save leaves the
+// previous file whole and, short of a kill between those last two steps, no temporary file behind.
+// Where the file system has no unnamed files, a hidden temporary name is used instead and removed
+// on failure.
+//
+// The target is a host's path, resolved as ResolvePath does (folders.h): a link is followed only
+// where the kernel's protection of world-writable sticky folders would follow it, so a link that
+// another user planted in such a folder is refused (EACCES) instead of replacing the file it
+// points to. The new file keeps the old one's owner, group and mode where the caller may set them
+// (root keeps another user's file that user's); a new file gets 0666 less the umask.
+//
+// Returns 0, or the errno of the step that failed. Thread-safe (each call has its own file).
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+namespace quill::kernel {
+
+struct TFilePiece {
+    const void* Data;
+    std::size_t Size;
+};
+
+int ReplaceFileContents(std::string_view path, std::span<const TFilePiece> pieces);
+
+// The process's file mode creation mask, read without changing it.
+unsigned CurrentUmask();
+
+} // namespace quill::kernel

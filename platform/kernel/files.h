@@ -1,0 +1,41 @@
+// Files under one set of rules: a file is opened inside a folder handle (folders.h), never through
+// a link, never when it is anything but a regular file, and without waiting on a FIFO or a device
+// planted under its name (it is not even opened when it is seen to be one).
+//
+// An existing file is opened without O_CREAT and a missing one is created with O_EXCL, so a file
+// of another user in a shared sticky folder is never taken over by creation. A file made here
+// gets its mode exactly (past the umask). With `callerOnly`, a file of another user is refused.
+// Failures return an invalid handle (or false) with errno set: ELOOP for a link, EACCES for
+// another user's file or anything that is not a regular file. Thread-safe.
+#pragma once
+
+#include "platform/kernel/file_handle.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace quill::kernel {
+
+enum class TCreation {
+    Existing, // only an existing file
+    OrCreate, // existing, or made when missing
+    New,      // made here; EEXIST when the name is taken
+};
+
+// `access`: O_RDONLY, O_WRONLY, O_RDWR, optionally with O_APPEND.
+TFileHandle OpenFileAt(int folder, std::string_view name, int access, TCreation creation,
+                       unsigned mode, bool callerOnly);
+
+// Writes all `size` bytes; returns how many went out (all, or fewer with errno set).
+std::size_t WriteAll(int fd, const void* data, std::size_t size);
+// Reads from the current position to the end into `contents`; false with errno on failure.
+bool ReadAll(int fd, std::string& contents);
+
+// Reads the regular file at a host's `path` (links followed as ResolvePath does). False with
+// errno: ENOENT when it does not exist.
+bool ReadFileAt(std::string_view path, std::string& contents);
+// Whether a host's `path` names an existing regular file.
+bool RegularFileExists(std::string_view path);
+
+} // namespace quill::kernel

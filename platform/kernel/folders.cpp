@@ -1,0 +1,218 @@
+#include "platform/kernel/folders.h"
+
+#include "platform/kernel/file_calls.h"
+
+#include <cerrno>
+#include <deque>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace quill::kernel {
+
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+constexpr int kMaxLinks = 40;
+
+bool OwnedByRootOrCaller(const struct stat& info) {
+    return info.st_uid == 0 || info.st_uid == geteuid();
+}
+
+std::deque<std::string> Components(std::string_view path) {
+    std::deque<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t slash = path.find('/', start);
+        const std::size_t end = slash == std::string_view::npos ? path.size() : slash;
+        if (end > start) parts.emplace_back(path.substr(start, end - start));
+        if (slash == std::string_view::npos) break;
+        start = slash + 1;
+    }
+    return parts;
+}
+
+TFileHandle OpenStart(std::string_view path) {
+    return TFileHandle(sys::OpenAt(AT_FDCWD, !path.empty() && path[0] == '/' ? "/" : ".",
+                                   kFolderFlags & ~O_NOFOLLOW));
+}
+
+bool Fits(int fd, TFolderUse use) {
+    struct stat info {};
+    if (sys::Fstat(fd, &info) != 0) return false;
+    if (!FolderFits(info, use)) {
+        errno = EACCES;
+        return false;
+    }
+    return true;
+}
+
+// Opens `name` in `parent` as a folder, making it with `mode` when `make` and it is missing.
+TFileHandle Step(int parent, const std::string& name, bool make, unsigned mode, TFolderUse use) {
+    if (name == "." || name == "..") {
+        // Going up or standing still would leave the checked chain of folders.
+        errno = EACCES;
+        return {};
+    }
+    bool made = false;
+    if (make) {
+        if (sys::MkdirAt(parent, name.c_str(), static_cast<mode_t>(mode & 0777)) == 0)
+            made = true;
+        else if (errno != EEXIST)
+            return {};
+    }
+    TFileHandle folder(sys::OpenAt(parent, name.c_str(), kFolderFlags));
+    if (!folder) {
+        // O_NOFOLLOW reports a link as ELOOP, O_DIRECTORY as ENOTDIR: both mean "not ours".
+        if (errno == ENOTDIR) {
+            struct stat info {};
+            if (sys::LstatAt(parent, name.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+                errno = ELOOP;
+        }
+        return {};
+    }
+    struct stat info {};
+    if (sys::Fstat(folder.Get(), &info) != 0) return {};
+    const bool mine = info.st_uid == geteuid();
+    const mode_t wanted = static_cast<mode_t>(mode & 07777);
+    // A folder made here gets its mode past the umask; a private folder of the caller's that
+    // others could write into (an older release made them so) is narrowed.
+    if (mine && (made || (use == TFolderUse::Private && (info.st_mode & 022) != 0)) &&
+        (info.st_mode & 07777) != wanted) {
+        if (sys::Fchmod(folder.Get(), wanted) != 0) return {};
+        info.st_mode = (info.st_mode & ~07777) | wanted;
+    }
+    if (!FolderFits(info, use)) {
+        errno = EACCES;
+        return {};
+    }
+    return folder;
+}
+
+TFileHandle Walk(std::string_view path, bool make, unsigned mode, TFolderUse use) {
+    if (path.empty()) {
+        errno = ENOENT;
+        return {};
+    }
+    std::deque<std::string> parts = Components(path);
+    TFileHandle folder = OpenStart(path);
+    if (!folder || !Fits(folder.Get(), parts.empty() ? use : TFolderUse::Walk)) return {};
+    while (!parts.empty()) {
+        const bool last = parts.size() == 1;
+        folder = Step(folder.Get(), parts.front(), make, last ? mode : 0755,
+                      last ? use : TFolderUse::Walk);
+        if (!folder) return {};
+        parts.pop_front();
+    }
+    return folder;
+}
+
+// Whether the kernel's protection of world-writable sticky folders lets the caller follow the
+// link `link` found in `folder`.
+bool MayFollow(int folder, const struct stat& link) {
+    struct stat info {};
+    if (sys::Fstat(folder, &info) != 0) return false;
+    const bool guarded = (info.st_mode & S_ISVTX) && (info.st_mode & S_IWOTH);
+    return !guarded || link.st_uid == geteuid() || link.st_uid == info.st_uid;
+}
+
+} // namespace
+
+bool FolderFits(const struct stat& info, TFolderUse use) {
+    if (!S_ISDIR(info.st_mode)) return false;
+    const bool sticky = (info.st_mode & S_ISVTX) != 0;
+    switch (use) {
+    case TFolderUse::Walk:
+        return OwnedByRootOrCaller(info) && ((info.st_mode & 022) == 0 || sticky);
+    case TFolderUse::Shared:
+        return OwnedByRootOrCaller(info) && sticky;
+    case TFolderUse::Private:
+        return info.st_uid == geteuid() && (info.st_mode & 022) == 0;
+    }
+    return false;
+}
+
+bool IsSharedFolder(int fd) {
+    struct stat info {};
+    return sys::Fstat(fd, &info) == 0 && FolderFits(info, TFolderUse::Shared);
+}
+
+TFileHandle OpenFolder(std::string_view path, TFolderUse use) {
+    return Walk(path, false, 0, use);
+}
+
+TFileHandle MakeFolders(std::string_view path, unsigned mode, TFolderUse use) {
+    return Walk(path, true, mode, use);
+}
+
+TFileHandle OpenFolderAt(int parent, std::string_view name, TFolderUse use) {
+    return Step(parent, std::string(name), false, 0, use);
+}
+
+TFileHandle MakeFolderAt(int parent, std::string_view name, unsigned mode, TFolderUse use) {
+    return Step(parent, std::string(name), true, mode, use);
+}
+
+bool ResolvePath(std::string_view path, TResolvedPath& out) {
+    if (path.empty() || path.back() == '/') {
+        errno = EISDIR;
+        return false;
+    }
+    std::deque<std::string> parts = Components(path);
+    TFileHandle folder = OpenStart(path);
+    if (!folder) return false;
+    int links = 0;
+    while (!parts.empty()) {
+        const std::string name = parts.front();
+        parts.pop_front();
+        if (name == ".") continue;
+        struct stat info {};
+        const bool exists = sys::LstatAt(folder.Get(), name.c_str(), &info) == 0;
+        if (!exists && (errno != ENOENT || !parts.empty())) return false;
+        if (exists && S_ISLNK(info.st_mode)) {
+            if (!MayFollow(folder.Get(), info)) {
+                errno = EACCES;
+                return false;
+            }
+            if (++links > kMaxLinks) {
+                errno = ELOOP;
+                return false;
+            }
+            std::string target(4096, '\0');
+            const ssize_t n =
+                sys::ReadLinkAt(folder.Get(), name.c_str(), target.data(), target.size());
+            if (n < 0) return false;
+            if (static_cast<std::size_t>(n) >= target.size()) {
+                errno = ENAMETOOLONG;
+                return false;
+            }
+            target.resize(static_cast<std::size_t>(n));
+            if (target.empty() || target.back() == '/') {
+                errno = EISDIR;
+                return false;
+            }
+            std::deque<std::string> more = Components(target);
+            parts.insert(parts.begin(), more.begin(), more.end());
+            if (target[0] == '/') {
+                folder = OpenStart(target);
+                if (!folder) return false;
+            }
+            continue;
+        }
+        if (parts.empty()) {
+            if (name == "..") {
+                errno = EISDIR;
+                return false;
+            }
+            out.Folder = std::move(folder);
+            out.Name = name;
+            return true;
+        }
+        TFileHandle next(sys::OpenAt(folder.Get(), name.c_str(), kFolderFlags));
+        if (!next) return false;
+        folder = std::move(next);
+    }
+    errno = EISDIR;
+    return false;
+}
+
+} // namespace quill::kernel

@@ -1,0 +1,142 @@
+// Saving a file where other users can reach: links they plant are not followed, a replaced file
+// stays its owner's, a killed save leaves nothing behind, and system errors keep their codes.
+#include "exchange/stream/atomic_file.h"
+#include "exchange/valuearray/value_array.h"
+#include "platform/com/bstr.h"
+#include "platform/com/errorinfo.h"
+#include "platform/kernel/codepage.h"
+#include "platform/rtl/exception.h"
+#include "support/other_user.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace quill;
+using namespace quill::exchange;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr auto kAccessDenied = static_cast<com::HRESULT>(0x80070005);
+
+class AtomicSave : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/quill-save-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        FRoot = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(FRoot, ignored);
+    }
+    std::string Path(const std::string& name) const { return (FRoot / name).string(); }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    static com::HRESULT SaveTable(const std::string& path) {
+        com::ComPtr<ISafeArray> table = CreateValueArray();
+        std::int16_t ok = 0;
+        return table->SaveToFile(com::BStr(kernel::Utf8ToWide(path)).Get(), &ok);
+    }
+
+    fs::path FRoot;
+};
+
+TEST_F(AtomicSave, ALinkPlantedByAnotherUserInASharedFolderIsRefused) {
+    QUILL_SKIP_WITHOUT_OTHER_USER();
+    fs::create_directory(Path("shared"));
+    chmod(Path("shared").c_str(), 01777);
+    std::ofstream(Path("root-only.conf")) << "keep";
+    chmod(Path("root-only.conf").c_str(), 0600);
+    fs::create_symlink(Path("root-only.conf"), Path("shared/table.dat"));
+    ASSERT_TRUE(test::GiveToOtherUser(Path("shared/table.dat")));
+
+    EXPECT_EQ(SaveTable(Path("shared/table.dat")), kAccessDenied);
+    com::TakeErrorDescription();
+    EXPECT_EQ(Read(Path("root-only.conf")), "keep");
+    EXPECT_TRUE(fs::is_symlink(Path("shared/table.dat")));
+    const TFilePiece piece{"x", 1};
+    try {
+        ReplaceFileContents(Path("shared/table.dat"), {piece});
+        ADD_FAILURE() << "the save went through the link";
+    } catch (const rtl::EOleSysError& e) {
+        EXPECT_EQ(e.ErrorCode(), kAccessDenied);
+    }
+    EXPECT_EQ(Read(Path("root-only.conf")), "keep");
+}
+
+TEST_F(AtomicSave, AReplacedFileStaysItsOwnersWithItsMode) {
+    QUILL_SKIP_WITHOUT_OTHER_USER();
+    std::ofstream(Path("theirs.dat")) << "old";
+    chmod(Path("theirs.dat").c_str(), 0604);
+    ASSERT_TRUE(test::GiveToOtherUser(Path("theirs.dat")));
+    ASSERT_EQ(SaveTable(Path("theirs.dat")), com::S_OK);
+    struct stat st {};
+    ASSERT_EQ(stat(Path("theirs.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, test::kOtherUser) << "root's save does not take the file over";
+    EXPECT_EQ(st.st_gid, test::kOtherUser);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    EXPECT_NE(Read(Path("theirs.dat")), "old");
+}
+
+TEST_F(AtomicSave, AKilledSaveLeavesNoFileBehind) {
+    std::ofstream(Path("table.dat")) << "previous";
+    const std::string big(8 << 20, 'q');
+    std::mt19937 random(5150);
+    for (int round = 0; round < 40; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (;;)
+                ReplaceFileContents(Path("table.dat"), {{big.data(), big.size()}});
+        }
+        usleep(static_cast<useconds_t>(random() % 20000));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(FRoot))
+            names.push_back(entry.path().filename().string());
+        ASSERT_EQ(names, std::vector<std::string>{"table.dat"}) << "round " << round;
+        const std::string now = Read(Path("table.dat"));
+        ASSERT_TRUE(now == "previous" || now == big) << "round " << round << ": a torn file";
+    }
+}
+
+TEST_F(AtomicSave, SystemErrorsKeepTheirOwnCodes) {
+    EXPECT_EQ(HResultFromErrno(EACCES), kAccessDenied);
+    EXPECT_EQ(HResultFromErrno(EPERM), kAccessDenied);
+    EXPECT_EQ(HResultFromErrno(ENOSPC), static_cast<com::HRESULT>(0x80070070));
+    EXPECT_EQ(HResultFromErrno(EDQUOT), static_cast<com::HRESULT>(0x80070070));
+    EXPECT_EQ(HResultFromErrno(EROFS), static_cast<com::HRESULT>(0x80070013));
+    EXPECT_EQ(HResultFromErrno(ENOENT), static_cast<com::HRESULT>(0x80070002));
+    EXPECT_EQ(HResultFromErrno(ENOMEM), com::E_OUTOFMEMORY);
+    // Real failures: a folder in the way, a missing folder.
+    fs::create_directory(Path("dir"));
+    try {
+        ReplaceFileContents(Path("dir"), {{"x", 1}});
+        ADD_FAILURE() << "a folder was replaced";
+    } catch (const rtl::EOleSysError& e) {
+        EXPECT_EQ(e.ErrorCode(), kAccessDenied);
+    }
+    try {
+        ReplaceFileContents(Path("none/file"), {{"x", 1}});
+        ADD_FAILURE() << "a file was saved into a missing folder";
+    } catch (const rtl::EOleSysError& e) {
+        EXPECT_EQ(e.ErrorCode(), static_cast<com::HRESULT>(0x80070002));
+    }
+}
+
+} // namespace

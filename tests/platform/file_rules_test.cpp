@@ -1,0 +1,271 @@
+// The file rules of the platform: folders walked without links and checked for their owners,
+// files opened only when they are regular files, machine-wide locks that never hang, and the
+// atomic replacement of a file.
+#include "platform/kernel/file_lock.h"
+#include "platform/kernel/file_replace.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/folders.h"
+#include "platform/kernel/named_mutex.h"
+#include "support/other_user.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quill::kernel {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileRules : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/quill-rules-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        FRoot = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(FRoot, ignored);
+    }
+    std::string Path(const std::string& name) const { return (FRoot / name).string(); }
+    static unsigned ModeOf(const std::string& path) {
+        struct stat st {};
+        EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+        return st.st_mode & 07777;
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    fs::path FRoot;
+};
+
+TEST_F(FileRules, FoldersAreWalkedWithoutLinksAndMadeWithTheirExactMode) {
+    const mode_t saved = umask(077);
+    TFileHandle made = MakeFolders(Path("a/b/shared"), 01777, TFolderUse::Shared);
+    umask(saved);
+    ASSERT_TRUE(made.Valid()) << std::strerror(errno);
+    EXPECT_EQ(ModeOf(Path("a")), 0755u) << "parents past the umask";
+    EXPECT_EQ(ModeOf(Path("a/b/shared")), 01777u);
+
+    fs::create_directory(Path("real"));
+    fs::create_directory_symlink(Path("real"), Path("link"));
+    errno = 0;
+    EXPECT_FALSE(OpenFolder(Path("link"), TFolderUse::Walk).Valid());
+    EXPECT_EQ(errno, ELOOP);
+    EXPECT_FALSE(OpenFolder(Path("link") + "/", TFolderUse::Walk).Valid())
+        << "a trailing slash never makes a link followed";
+    EXPECT_FALSE(MakeFolders(Path("link/inner"), 0755, TFolderUse::Private).Valid());
+    EXPECT_FALSE(fs::exists(Path("real/inner")));
+
+    // Others may write into a folder on the way without the sticky bit: refused.
+    fs::create_directory(Path("open"));
+    chmod(Path("open").c_str(), 0777);
+    errno = 0;
+    EXPECT_FALSE(MakeFolders(Path("open/x"), 0755, TFolderUse::Private).Valid());
+    EXPECT_EQ(errno, EACCES);
+    // A private folder of the caller's that others could write into is narrowed.
+    fs::create_directory(Path("mine"));
+    chmod(Path("mine").c_str(), 01777);
+    EXPECT_TRUE(MakeFolders(Path("mine"), 0755, TFolderUse::Private).Valid());
+    EXPECT_EQ(ModeOf(Path("mine")), 0755u);
+    // A shared folder needs its sticky bit.
+    EXPECT_FALSE(OpenFolder(Path("a/b"), TFolderUse::Shared).Valid());
+}
+
+TEST_F(FileRules, FoldersOfAnotherUserAreNotTrusted) {
+    QUILL_SKIP_WITHOUT_OTHER_USER();
+    fs::create_directory(Path("theirs"));
+    chmod(Path("theirs").c_str(), 01777);
+    ASSERT_TRUE(test::GiveToOtherUser(Path("theirs")));
+    EXPECT_FALSE(OpenFolder(Path("theirs"), TFolderUse::Shared).Valid());
+    EXPECT_FALSE(OpenFolder(Path("theirs"), TFolderUse::Private).Valid());
+    EXPECT_FALSE(MakeFolders(Path("theirs/inner"), 0755, TFolderUse::Private).Valid());
+    EXPECT_FALSE(fs::exists(Path("theirs/inner")));
+}
+
+TEST_F(FileRules, OnlyRegularFilesAreOpenedAndFifosNeverBlock) {
+    TFileHandle folder = OpenFolder(FRoot.string(), TFolderUse::Private);
+    ASSERT_TRUE(folder.Valid());
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0666), 0);
+    const auto start = std::chrono::steady_clock::now();
+    errno = 0;
+    EXPECT_FALSE(
+        OpenFileAt(folder.Get(), "fifo", O_WRONLY | O_APPEND, TCreation::OrCreate, 0644, true)
+            .Valid());
+    EXPECT_EQ(errno, EACCES);
+    EXPECT_FALSE(OpenFileAt(folder.Get(), "fifo", O_RDONLY, TCreation::Existing, 0, false).Valid());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
+    std::ofstream(Path("target")) << "keep";
+    fs::create_symlink(Path("target"), Path("link"));
+    errno = 0;
+    EXPECT_FALSE(
+        OpenFileAt(folder.Get(), "link", O_WRONLY, TCreation::OrCreate, 0644, false).Valid());
+    EXPECT_EQ(errno, ELOOP);
+    EXPECT_FALSE(
+        OpenFileAt(folder.Get(), "../x", O_WRONLY, TCreation::OrCreate, 0644, false).Valid());
+
+    const mode_t saved = umask(077);
+    TFileHandle made = OpenFileAt(folder.Get(), "new", O_WRONLY, TCreation::OrCreate, 0644, true);
+    umask(saved);
+    ASSERT_TRUE(made.Valid());
+    EXPECT_EQ(WriteAll(made.Get(), "abc", 3), 3u);
+    EXPECT_EQ(ModeOf(Path("new")), 0644u);
+    std::string back;
+    TFileHandle again = OpenFileAt(folder.Get(), "new", O_RDONLY, TCreation::Existing, 0, true);
+    ASSERT_TRUE(again.Valid());
+    ASSERT_TRUE(ReadAll(again.Get(), back));
+    EXPECT_EQ(back, "abc");
+}
+
+TEST_F(FileRules, FilesOfAnotherUserAreRefusedWhereOnlyOursWillDo) {
+    QUILL_SKIP_WITHOUT_OTHER_USER();
+    TFileHandle folder = OpenFolder(FRoot.string(), TFolderUse::Private);
+    std::ofstream(Path("theirs")) << "x";
+    ASSERT_TRUE(test::GiveToOtherUser(Path("theirs")));
+    EXPECT_FALSE(
+        OpenFileAt(folder.Get(), "theirs", O_WRONLY | O_APPEND, TCreation::OrCreate, 0644, true)
+            .Valid());
+    EXPECT_TRUE(
+        OpenFileAt(folder.Get(), "theirs", O_RDONLY, TCreation::Existing, 0, false).Valid());
+    EXPECT_EQ(Read(Path("theirs")), "x");
+}
+
+TEST_F(FileRules, AHeldLockCostsABoundedWaitAndNeverTheFileItsContent) {
+    TFileHandle folder = OpenFolder(FRoot.string(), TFolderUse::Private);
+    const mode_t saved = umask(0);
+    TFileLock holder(folder.Get(), "lock");
+    umask(saved);
+    ASSERT_TRUE(holder.Valid());
+    EXPECT_EQ(ModeOf(Path("lock")), 0644u) << "nobody but its maker may write the lock file";
+    ASSERT_TRUE(holder.Lock(0));
+    TFileLock waiter(folder.Get(), "lock");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(waiter.Lock(20));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(20));
+    EXPECT_LT(waited, std::chrono::seconds(2));
+    holder.Unlock();
+    EXPECT_TRUE(waiter.Lock(20));
+    // A FIFO in place of the lock file is never opened; the lock is simply not available.
+    ASSERT_EQ(mkfifo(Path("fifo-lock").c_str(), 0666), 0);
+    TFileLock planted(folder.Get(), "fifo-lock");
+    EXPECT_FALSE(planted.Valid());
+    EXPECT_FALSE(planted.Lock(5));
+}
+
+TEST_F(FileRules, ResolvingAHostsPathFollowsOnlyLinksTheKernelWouldTrust) {
+    fs::create_directory(Path("sub"));
+    std::ofstream(Path("sub/file")) << "x";
+    fs::create_symlink("sub/file", Path("relative"));
+    TResolvedPath where;
+    ASSERT_TRUE(ResolvePath(Path("relative"), where));
+    EXPECT_EQ(where.Name, "file");
+    errno = 0;
+    EXPECT_FALSE(ResolvePath(Path("sub/"), where));
+    EXPECT_EQ(errno, EISDIR);
+    fs::create_symlink("loop", Path("loop"));
+    errno = 0;
+    EXPECT_FALSE(ResolvePath(Path("loop"), where));
+    EXPECT_EQ(errno, ELOOP);
+}
+
+TEST_F(FileRules, ALinkOfAnotherUserInAStickyWorldWritableFolderIsNotFollowed) {
+    QUILL_SKIP_WITHOUT_OTHER_USER();
+    fs::create_directory(Path("tmp"));
+    chmod(Path("tmp").c_str(), 01777);
+    std::ofstream(Path("protected")) << "root only";
+    chmod(Path("protected").c_str(), 0600);
+    fs::create_symlink(Path("protected"), Path("tmp/table.dat"));
+    ASSERT_TRUE(test::GiveToOtherUser(Path("tmp/table.dat")));
+    TResolvedPath where;
+    errno = 0;
+    EXPECT_FALSE(ResolvePath(Path("tmp/table.dat"), where));
+    EXPECT_EQ(errno, EACCES);
+    const TFilePiece piece{"evil", 4};
+    EXPECT_EQ(ReplaceFileContents(Path("tmp/table.dat"), {&piece, 1}), EACCES);
+    EXPECT_EQ(Read(Path("protected")), "root only");
+    // The caller's own link there is followed, as the kernel would.
+    fs::remove(Path("tmp/table.dat"));
+    fs::create_symlink(Path("protected"), Path("tmp/table.dat"));
+    EXPECT_EQ(ReplaceFileContents(Path("tmp/table.dat"), {&piece, 1}), 0);
+    EXPECT_EQ(Read(Path("protected")), "evil");
+    EXPECT_TRUE(fs::is_symlink(Path("tmp/table.dat")));
+}
+
+TEST_F(FileRules, AReplacedFileKeepsItsOwnerAndModeAndNothingElseStays) {
+    std::ofstream(Path("kept")) << "old";
+    chmod(Path("kept").c_str(), 0640);
+    if (test::CanPlantAsOtherUser()) ASSERT_TRUE(test::GiveToOtherUser(Path("kept")));
+    const TFilePiece pieces[] = {{"ne", 2}, {"w", 1}};
+    ASSERT_EQ(ReplaceFileContents(Path("kept"), pieces), 0);
+    EXPECT_EQ(Read(Path("kept")), "new");
+    struct stat st {};
+    ASSERT_EQ(stat(Path("kept").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (test::CanPlantAsOtherUser()) EXPECT_EQ(st.st_uid, test::kOtherUser);
+    // A new file gets 0666 less the umask.
+    const mode_t saved = umask(027);
+    ASSERT_EQ(ReplaceFileContents(Path("fresh"), pieces), 0);
+    umask(saved);
+    EXPECT_EQ(ModeOf(Path("fresh")), 0640u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(FRoot), fs::directory_iterator()), 2)
+        << "no temporary file stays behind";
+    // A folder in the way is an error of its own kind.
+    fs::create_directory(Path("dir"));
+    EXPECT_NE(ReplaceFileContents(Path("dir"), pieces), 0);
+    EXPECT_NE(ReplaceFileContents(Path("missing/file"), pieces), 0);
+}
+
+// A named mutex's lock file held by someone else: creating the mutex with initial ownership
+// returns at once without it, instead of waiting for ever (inside a library's load).
+TEST_F(FileRules, AHeldMutexFileNeverStopsItsCreator) {
+    setenv("QUILL_RUNTIME_DIR", Path("objects").c_str(), 1);
+    ASSERT_TRUE(MakeFolders(Path("objects"), 01777, TFolderUse::Shared).Valid());
+    const std::string file = Path("objects/mutex-Held");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        // Holds both bytes of the file, as a hostile process may.
+        const int fd = open(file.c_str(), O_RDWR | O_CREAT, 0666);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        lock.l_len = 2;
+        const char ok = fd >= 0 && fcntl(fd, F_OFD_SETLK, &lock) == 0 ? '1' : '0';
+        (void)!write(ready[1], &ok, 1);
+        pause();
+        _exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, '1');
+    const auto start = std::chrono::steady_clock::now();
+    HANDLE mutex = CreateMutexA(nullptr, 1, "Held");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ASSERT_NE(mutex, nullptr);
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_TIMEOUT) << "not owned while another holds it";
+    CloseHandle(mutex);
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    unsetenv("QUILL_RUNTIME_DIR");
+}
+
+} // namespace
+} // namespace quill::kernel
