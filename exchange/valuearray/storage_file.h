@@ -30,6 +30,9 @@ std::string BuildStorageImage(const void* data, std::size_t size, double savedAt
 // Verifies `image` (size, signature, version, checksum, in that order, each with its message)
 // and inflates the value stream into `stream`, positioned at 0.
 void OpenStorageImage(const std::string& image, TMyMemoryStream& stream);
+// Raises the size message of a load: for a file whose size no storage file can have, found before
+// the file is read.
+[[noreturn]] void RaiseStorageSizeError();
 
 // Now, as the local date and time of the platform (days since 30 December 1899).
 double LocalDateTimeNow();
