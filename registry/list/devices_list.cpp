@@ -45,6 +45,15 @@ const VARIANT& Deref(const VARIANT& v) {
 bool IsText(const VARIANT& v) {
     return (Deref(v).vt & ~VT_BYREF) == VT_BSTR;
 }
+// A UTF-16 text variant's text, not copied.
+std::u16string_view TextView(const VARIANT& v) {
+    const VARIANT& d = Deref(v);
+    BSTR text = d.vt == VT_BSTR                              ? d.bstrVal
+                : d.vt == (VT_BYREF | VT_BSTR) && d.pbstrVal ? *d.pbstrVal
+                                                             : nullptr;
+    return text ? std::u16string_view(text, SysStringLen(text)) : std::u16string_view();
+}
+
 bool IsObject(const VARIANT& v) {
     return (Deref(v).vt & ~VT_BYREF) == VT_DISPATCH;
 }
@@ -60,7 +69,7 @@ TDevicesList::TDevicesList(rtl::TCollectionItemClass itemClass)
         exchange::ModuleName(false).substr(exchange::ModuleName(false).find_last_of('/') + 1)));
     FCreatorThread = user::GetCurrentThreadId();
     RegisterParams(kCommonRows);
-    FDriverInfo = DefaultDriverInfo();
+    FDriverInfo = std::make_shared<const TDriverInfo>(DefaultDriverInfo());
 }
 
 TDriverInfo TDevicesList::DefaultDriverInfo() {
@@ -407,6 +416,8 @@ void TDevicesList::LoadList(const VARIANT& settings) {
     std::string settingsText;
     bool keepText = false;
     if (IsText(settings)) {
+        // A text too large to parse is refused before it is copied.
+        xml::CheckDocumentSize(TextView(settings));
         std::u16string text = rtl::VarToWide(settings);
         root = exchange::LoadSettingsText(text, true);
         keepText = root && kernel::WideSameText(root->NodeName(),

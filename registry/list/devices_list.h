@@ -99,8 +99,9 @@ class TDevicesList : public infra::TRootCollection, public TModelListOwner {
     std::u16string EquipmentClass() const;
 
     int DeviceCount() const { return Count(); }
-    const TDriverInfo& DriverInfo() const { return FDriverInfo; }
-    TDriverInfo& DriverInfo() { return FDriverInfo; }
+    const TDriverInfo& DriverInfo() const { return *FDriverInfo; }
+    // The same record, shared by the devices created while it is current.
+    const std::shared_ptr<const TDriverInfo>& SharedDriverInfo() const { return FDriverInfo; }
     TModelPluList& ModelList() const { return *FModelList; }
     exchange::TModelList* HostModels() const { return FModels.get(); }
     // Kept in step by the devices: a changed GUID or identifier, a device leaving.
@@ -114,7 +115,9 @@ class TDevicesList : public infra::TRootCollection, public TModelListOwner {
     void FindDevice(const com::VARIANT& settings, IDeviceItem** device) override;
     void InsertDevice(const com::VARIANT& settings, IDeviceItem** device) override;
     void SetSettingsText(std::u16string_view text) override;
-    void SetDriverInfo(const TDriverInfo& info) override { FDriverInfo = info; }
+    void SetDriverInfo(const TDriverInfo& info) override {
+        FDriverInfo = std::make_shared<const TDriverInfo>(info);
+    }
 
     // The one lock of the list, its devices and the capture (see the head of this file). Devices
     // share it, so a device that a host still holds after the list is gone keeps a valid lock.
@@ -155,7 +158,7 @@ class TDevicesList : public infra::TRootCollection, public TModelListOwner {
 
     std::shared_ptr<TUseLock> FUseLock = std::make_shared<TUseLock>();
     std::unique_ptr<exchange::TModelList> FModels;
-    TDriverInfo FDriverInfo;
+    std::shared_ptr<const TDriverInfo> FDriverInfo;
     std::unique_ptr<TModelPluList> FModelList;
     // The number in "<prefix><number>" of an identifier (1 to 10000, ignoring case), or 0.
     static int InstanceNumber(std::string_view identifier, std::string_view prefix);
