@@ -456,6 +456,10 @@ void TDevicesList::LoadDevices(const XmlNode& root, std::vector<TDeviceItem*>& c
     // loading n devices take time in n squared.
     const bool olderLayout = devices.Length() > 0 && TDeviceItem::IsOlderLayout(root);
     created.reserve(devices.Length());
+    // Room in the indexes for every device the document may add, so that they are not rebuilt
+    // again and again while a large list loads.
+    FByGuid.reserve(FByGuid.size() + devices.Length());
+    FIdentifiers.reserve(FIdentifiers.size() + devices.Length());
     std::unordered_set<const TDeviceItem*> saved;
     for (std::size_t i = 0; i < devices.Length(); ++i) {
         XmlNode element = devices.Item(i);
