@@ -45,10 +45,10 @@ for target in "${targets[@]}"; do
   log="$build/fuzz-$target.log"
   # New inputs go to the first folder; the committed corpus is only read.
   found=no
-  "$build/fuzz-$target" "${options[@]}" "$fresh" "$corpus" >"$log" 2>&1 || { found=yes; status=1; }
+  "$build/fuzz/fuzz-$target" "${options[@]}" "$fresh" "$corpus" >"$log" 2>&1 || { found=yes; status=1; }
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   # Minimise: the merged folder receives the smallest covering set of both.
-  if "$build/fuzz-$target" -merge=1 "$merged" "$corpus" "$fresh" >>"$log" 2>&1; then
+  if "$build/fuzz/fuzz-$target" -merge=1 "$merged" "$corpus" "$fresh" >>"$log" 2>&1; then
     find "$corpus" -type f -delete
     cp "$merged"/* "$corpus"/ 2>/dev/null || true
   fi
