@@ -30,8 +30,8 @@ void ReplaceFileContents(const std::string& path, std::initializer_list<TFilePie
     if (error) RaiseSystemError("Cannot write", path, error);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& contents) {
-    if (kernel::ReadFileAt(path, contents)) return true;
+bool ReadWholeFile(const std::string& path, std::string& contents, std::size_t limit) {
+    if (kernel::ReadFileAt(path, contents, limit)) return true;
     const int error = errno;
     if (error == ENOENT || error == ENOTDIR) return false;
     RaiseSystemError("Cannot read", path, error);

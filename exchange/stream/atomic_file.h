@@ -23,8 +23,10 @@ using kernel::TFilePiece;
 // Replaces `path` (UTF-8) with the concatenation of `pieces`.
 void ReplaceFileContents(const std::string& path, std::initializer_list<TFilePiece> pieces);
 
-// Reads a whole file; false when it does not exist. Other failures raise like the writer.
-bool ReadWholeFile(const std::string& path, std::string& contents);
+// Reads a whole file; false when it does not exist. Other failures raise like the writer; a file
+// of more than `limit` bytes is one of them (EFBIG), found by its size before it is read.
+bool ReadWholeFile(const std::string& path, std::string& contents,
+                   std::size_t limit = static_cast<std::size_t>(-1));
 
 // Whether `path` names an existing regular file (links followed as a save would follow them).
 bool FileExists(const std::string& path);

@@ -4,6 +4,7 @@
 #include "infra/log/log_folder.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/files.h"
+#include "platform/kernel/heap.h"
 #include "platform/kernel/system_info.h"
 #include "platform/rtl/exception.h"
 #include "platform/rtl/format.h"
@@ -83,18 +84,18 @@ std::string WriteDiagnosticDump(const std::string& prefix, const void* data, std
 }
 
 TMyMemoryStream::~TMyMemoryStream() {
-    std::free(Memory);
+    kernel::HeapFreeBlock(Memory);
 }
 
 void TMyMemoryStream::SetCapacity(std::int32_t n) {
     if (n < 0 || n == Capacity) return;
     if (n == 0) {
-        std::free(Memory);
+        kernel::HeapFreeBlock(Memory);
         Memory = nullptr;
         Capacity = 0;
         return;
     }
-    void* block = std::realloc(Memory, static_cast<std::size_t>(n));
+    void* block = kernel::HeapReallocate(Memory, static_cast<std::size_t>(n));
     if (!block) throw std::bad_alloc();
     Memory = static_cast<unsigned char*>(block);
     Capacity = n;

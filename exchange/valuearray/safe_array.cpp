@@ -13,6 +13,7 @@
 #include "platform/rtl/safecall.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -278,7 +279,17 @@ void TSafeArray::DoSaveToFile(const std::string& fileName) const {
 bool TSafeArray::DoLoadFromFile(const std::string& fileName) {
     if (!FileExists(fileName)) return false;
     std::string image;
-    if (!ReadWholeFile(fileName, image)) return false;
+    // No storage file is larger than its header and the longest value stream (the compressed data
+    // never exceeds the stream's own length): a larger file is refused before it is read.
+    constexpr std::size_t kLargestStorage =
+        StorageHeaderSize + static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+    try {
+        if (!ReadWholeFile(fileName, image, kLargestStorage)) return false;
+    } catch (const rtl::EOleSysError& e) {
+        // Too large to be a storage file: the first check of a load, made before the read.
+        if (e.ErrorCode() == HResultFromErrno(EFBIG)) RaiseStorageSizeError();
+        throw;
+    }
     TMyMemoryStream stream;
     OpenStorageImage(image, stream);
     image.clear();
@@ -323,7 +334,9 @@ bool TSafeArray::DoSaveToFileAsStream(const std::string& fileName) const {
 bool TSafeArray::DoLoadFromFileAsStream(const std::string& fileName) {
     if (!FileExists(fileName)) return false;
     std::string bytes;
-    if (!ReadWholeFile(fileName, bytes)) return false;
+    if (!ReadWholeFile(fileName, bytes,
+                       static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())))
+        return false;
     if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         throw rtl::Exception(FileTooLargeText());
     ArrayHolder table(NewTable(VT_UI1, 1, 0, static_cast<ULONG>(bytes.size()), 0));

@@ -94,10 +94,14 @@ std::string BuildStorageImage(const void* data, std::size_t size, double savedAt
     return image;
 }
 
+void RaiseStorageSizeError() {
+    Fail(u"Хранилище повреждено - неверный размер файла");
+}
+
 void OpenStorageImage(const std::string& image, TMyMemoryStream& stream) {
     // A file shorter than its header has no size field to compare: it is the wrong size.
     if (image.size() < StorageHeaderSize || image.size() != GetU32(image, kOffsetTotal))
-        Fail(u"Хранилище повреждено - неверный размер файла");
+        RaiseStorageSizeError();
     if (image[0] != 9 || std::memcmp(image.data() + 1, StorageSignature, 9) != 0)
         Fail(u"Файл не является хранилищем ISafeArray");
     if (static_cast<std::uint8_t>(image[kOffsetVersion]) > StorageVersion)

@@ -35,6 +35,9 @@ std::string BuildStorageImage(const void* data, std::size_t size, double savedAt
 // stream (its Adler-32 right, nothing after its end) that inflates to at most the stored length;
 // else "Ошибка распаковки данных", and `stream` is left as it was.
 void OpenStorageImage(const std::string& image, TMyMemoryStream& stream);
+// Raises the size message of a load: for a file whose size no storage file can have, found before
+// the file is read.
+[[noreturn]] void RaiseStorageSizeError();
 
 // Now, as the local date and time of the platform (days since 30 December 1899).
 double LocalDateTimeNow();

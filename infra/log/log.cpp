@@ -43,6 +43,10 @@ std::string ThreadIdText(std::uint32_t id) {
     return buffer;
 }
 
+std::string LostLinesText(std::uint64_t count) {
+    return std::to_string(count) + " lines could not be written and were dropped";
+}
+
 TLog::TLog(std::string folder, std::string modulePath, bool isHost, TLogClock clock)
     : FBaseFolder(std::move(folder)), FModulePath(std::move(modulePath)),
       FModuleName(ModuleBaseName(FModulePath)), FIsHost(isHost), FClock(std::move(clock)) {
@@ -96,8 +100,10 @@ bool TLog::Flush() {
 
 void TLog::QueueLocked(std::string line) {
     FPending.push_back(std::move(line));
-    while (FPending.size() > kMaxPendingLines)
+    while (FPending.size() > kMaxPendingLines) {
         FPending.pop_front();
+        ++FLostLines;
+    }
 }
 
 std::size_t TLog::PendingCount() const {
@@ -110,7 +116,7 @@ std::string TLog::TodayFileName() const {
 }
 
 bool TLog::FlushLocked() {
-    if (FPending.empty()) return true;
+    if (FPending.empty() && FLostLines == 0) return true;
     // Without a lock the lines are still written, only unordered against other writers.
     const bool locked = FFileMutex && FFileMutex->Lock(FFileMutexContended ? 0 : LogLockWait());
     if (FFileMutex) FFileMutexContended = !locked;
@@ -122,16 +128,33 @@ bool TLog::FlushLocked() {
             kernel::OpenFileAt(folder.Get(), LogFileDate(FClock()) + ".log", O_WRONLY | O_APPEND,
                                kernel::TCreation::OrCreate, 0644, true);
         if (file) {
+            // Lines dropped while nothing could be written are counted in a line of their own,
+            // written first, where they are missing.
             std::string data;
+            if (FLostLines > 0) data = MakeLineLocked("Log", LostLinesText(FLostLines), 0) + "\r\n";
+            const std::size_t notice = data.size();
             for (const std::string& line : FPending)
                 data += line + "\r\n";
-            const std::size_t done = kernel::WriteAll(file.Get(), data.data(), data.size());
+            // The end of the last line that went out whole, for a write that stops short.
+            auto wholeUpTo = [&](std::size_t done) {
+                if (done < notice) return std::size_t{0};
+                std::size_t end = notice;
+                for (const std::string& line : FPending) {
+                    if (end + line.size() + 2 > done) break;
+                    end += line.size() + 2;
+                }
+                return end;
+            };
+            const std::size_t done = kernel::AppendWhole(file.Get(), data, wholeUpTo);
             written = done == data.size();
             // Lines that went out whole are not written again.
-            std::size_t consumed = 0;
-            while (!FPending.empty() && consumed + FPending.front().size() + 2 <= done) {
-                consumed += FPending.front().size() + 2;
-                FPending.pop_front();
+            if (done >= notice) {
+                FLostLines = 0;
+                std::size_t consumed = notice;
+                while (!FPending.empty() && consumed + FPending.front().size() + 2 <= done) {
+                    consumed += FPending.front().size() + 2;
+                    FPending.pop_front();
+                }
             }
         }
     }

@@ -16,7 +16,10 @@
 // never raises: it returns false and its lines stay queued for the next successful write, so a log
 // that cannot write never stops the module that owns it. The queue keeps
 // at most kMaxPendingLines lines; beyond that the oldest are dropped, so that a log that can never
-// write does not grow without bound.
+// write does not grow without bound. Dropped lines are counted, and the next write that gets
+// through starts with a line of its own that gives their number (LostLinesText). A write that
+// stops short (a full disk) leaves whole lines only: the file is cut back to the end of the last
+// whole line, and the rest stays queued.
 //
 // The log's start banner is queued at construction and written with the first write; the stop
 // banner is written at destruction. Lines are Windows-1251 text. Every operation is thread-safe.
@@ -51,6 +54,9 @@ void SetLogLockWait(unsigned milliseconds);
 std::uint32_t CurrentThreadId();
 // An id as upper-case hexadecimal with at least 6 digits.
 std::string ThreadIdText(std::uint32_t id);
+
+// The text of the line that reports `count` lines the log had to drop.
+std::string LostLinesText(std::uint64_t count);
 
 class TLog : public rtl::TObject {
   public:
@@ -92,6 +98,8 @@ class TLog : public rtl::TObject {
 
     std::string FBaseFolder;
     std::deque<std::string> FPending;
+    // Lines dropped from a full queue since the last write that got through.
+    std::uint64_t FLostLines = 0;
     mutable std::mutex FLock;
     std::unique_ptr<kernel::TFileLock> FFileMutex;
     // The last wait for the file lock ran out: the next write does not wait.

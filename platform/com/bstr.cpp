@@ -1,5 +1,7 @@
 #include "platform/com/bstr.h"
 
+#include "platform/kernel/heap.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -14,7 +16,7 @@ constexpr std::size_t kPrefix = sizeof(std::uint32_t);
 // Allocates room for `bytes` payload bytes plus the prefix and a two-byte terminator.
 BSTR AllocateBytes(std::size_t bytes) {
     if (bytes > std::numeric_limits<std::uint32_t>::max() - 16) return nullptr;
-    auto* block = static_cast<char*>(std::malloc(kPrefix + bytes + sizeof(OLECHAR) + 1));
+    auto* block = static_cast<char*>(kernel::HeapAllocate(kPrefix + bytes + sizeof(OLECHAR) + 1));
     if (!block) return nullptr;
     const auto length = static_cast<std::uint32_t>(bytes);
     std::memcpy(block, &length, kPrefix);
@@ -66,7 +68,7 @@ bool SysReAllocString(BSTR* target, const OLECHAR* text) {
 }
 
 void SysFreeString(BSTR text) {
-    if (text) std::free(reinterpret_cast<char*>(text) - kPrefix);
+    if (text) kernel::HeapFreeBlock(reinterpret_cast<char*>(text) - kPrefix);
 }
 
 UINT SysStringByteLen(BSTR text) {

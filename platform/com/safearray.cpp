@@ -1,6 +1,7 @@
 #include "platform/com/safearray.h"
 
 #include "platform/com/dispatch.h"
+#include "platform/kernel/heap.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -63,7 +64,7 @@ bool Supported(VARTYPE vt) {
 }
 
 SAFEARRAY* AllocateDescriptor(UINT dims, VARTYPE vt) {
-    char* block = static_cast<char*>(std::calloc(1, kTypeSlot + DescriptorSize(dims)));
+    char* block = static_cast<char*>(kernel::HeapAllocateZeroed(kTypeSlot + DescriptorSize(dims)));
     if (!block) return nullptr;
     std::memcpy(block + kTypeSlot - sizeof(VARTYPE), &vt, sizeof(VARTYPE));
     auto* array = reinterpret_cast<SAFEARRAY*>(block + kTypeSlot);
@@ -74,7 +75,7 @@ SAFEARRAY* AllocateDescriptor(UINT dims, VARTYPE vt) {
 }
 
 void FreeDescriptor(SAFEARRAY* array) {
-    std::free(reinterpret_cast<char*>(array) - kTypeSlot);
+    kernel::HeapFreeBlock(reinterpret_cast<char*>(array) - kTypeSlot);
 }
 
 VARTYPE TypeOf(const SAFEARRAY* array) {
@@ -209,7 +210,8 @@ SAFEARRAY* CreateArray(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds, bool
     if (bytes > 0) {
         const bool owning =
             array->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT);
-        array->pvData = (owning || zeroPlain) ? std::calloc(1, bytes) : std::malloc(bytes);
+        array->pvData =
+            (owning || zeroPlain) ? kernel::HeapAllocateZeroed(bytes) : kernel::HeapAllocate(bytes);
         if (!array->pvData) {
             FreeDescriptor(array);
             return nullptr;
@@ -239,7 +241,7 @@ HRESULT SafeArrayDestroy(SAFEARRAY* array) {
     std::size_t bytes = 0;
     if (DataBytes(array, bytes) && array->cbElements)
         ReleaseElements(array, 0, bytes / array->cbElements);
-    std::free(array->pvData);
+    kernel::HeapFreeBlock(array->pvData);
     FreeDescriptor(array);
     return S_OK;
 }
@@ -371,11 +373,11 @@ HRESULT SafeArrayRedim(SAFEARRAY* array, const SAFEARRAYBOUND* lastDimension) {
         ReleaseElements(array, newBytes / array->cbElements,
                         (oldBytes - newBytes) / array->cbElements);
     if (newBytes == 0) {
-        std::free(array->pvData);
+        kernel::HeapFreeBlock(array->pvData);
         array->pvData = nullptr;
         return S_OK;
     }
-    void* data = std::realloc(array->pvData, newBytes);
+    void* data = kernel::HeapReallocate(array->pvData, newBytes);
     if (!data) {
         last = saved;
         return E_OUTOFMEMORY;

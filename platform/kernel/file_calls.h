@@ -3,7 +3,10 @@
 // Each function is the C library call of the same name and nothing more: it returns what that call
 // returns and leaves errno as the call left it (EINTR included: callers retry where it matters).
 // The file rules (folders.h, files.h, file_lock.h, file_replace.h) make their system calls only
-// through these, so that a test can watch or fail any one of them in one place. Thread-safe.
+// through these, so that a test can watch or fail any one of them in one place: OpenAt, Write,
+// Fsync, RenameAt with LinkUnnamed, and Flock answer the fault switch (fault_injection.h), which
+// costs one relaxed load when off. An injected "no space" Write first writes half of its bytes,
+// as a filling disk does. Thread-safe.
 #pragma once
 
 #include <cstddef>

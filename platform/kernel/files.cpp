@@ -3,7 +3,9 @@
 #include "platform/kernel/file_calls.h"
 #include "platform/kernel/folders.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -87,13 +89,38 @@ std::size_t WriteAll(int fd, const void* data, std::size_t size) {
     return done;
 }
 
-bool ReadAll(int fd, std::string& contents) {
+std::size_t AppendWhole(int fd, std::string_view data,
+                        const std::function<std::size_t(std::size_t)>& wholeUpTo) {
+    struct stat before {};
+    const bool sized = sys::Fstat(fd, &before) == 0;
+    const std::size_t done = WriteAll(fd, data.data(), data.size());
+    if (done == data.size()) return done;
+    const int error = errno;
+    const std::size_t whole = std::min(wholeUpTo(done), done);
+    struct stat after {};
+    if (whole < done && sized && sys::Fstat(fd, &after) == 0 &&
+        after.st_size == before.st_size + static_cast<off_t>(done) &&
+        sys::Ftruncate(fd, before.st_size + static_cast<off_t>(whole)) == 0) {
+        errno = error;
+        return whole;
+    }
+    errno = error;
+    return done;
+}
+
+bool ReadAll(int fd, std::string& contents, std::size_t limit) {
     contents.clear();
     // The file's size as a hint: read straight into a block of that size instead of growing the
-    // text chunk by chunk. A file that changes meanwhile is still read to its real end.
+    // text chunk by chunk. A file that changes meanwhile is still read to its real end. A file
+    // beyond the limit is refused before a byte of it is held.
     struct stat info {};
-    if (sys::Fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+    if (sys::Fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        if (static_cast<std::uint64_t>(info.st_size) > limit) {
+            errno = EFBIG;
+            return false;
+        }
         contents.reserve(static_cast<std::size_t>(info.st_size) + 1);
+    }
     char buffer[65536];
     for (;;) {
         std::size_t room = contents.capacity() - contents.size();
@@ -111,16 +138,20 @@ bool ReadAll(int fd, std::string& contents) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (n == 0) return true;
+        if (static_cast<std::size_t>(n) > limit - contents.size()) {
+            errno = EFBIG;
+            return false;
+        }
         contents.append(buffer, static_cast<std::size_t>(n));
     }
 }
 
-bool ReadFileAt(std::string_view path, std::string& contents) {
+bool ReadFileAt(std::string_view path, std::string& contents, std::size_t limit) {
     TResolvedPath where;
     if (!ResolvePath(path, where)) return false;
     TFileHandle file =
         OpenFileAt(where.Folder.Get(), where.Name, O_RDONLY, TCreation::Existing, 0, false);
-    return file && ReadAll(file.Get(), contents);
+    return file && ReadAll(file.Get(), contents, limit);
 }
 
 bool RegularFileExists(std::string_view path) {

@@ -12,6 +12,7 @@
 #include "platform/kernel/file_handle.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,12 +30,23 @@ TFileHandle OpenFileAt(int folder, std::string_view name, int access, TCreation 
 
 // Writes all `size` bytes; returns how many went out (all, or fewer with errno set).
 std::size_t WriteAll(int fd, const void* data, std::size_t size);
-// Reads from the current position to the end into `contents`; false with errno on failure.
-bool ReadAll(int fd, std::string& contents);
+// Appends `data` to `fd` (opened with O_APPEND) so that only whole records stay in the file: when
+// the write stops short (a full disk), the file is cut back to its size before the write plus
+// `wholeUpTo(written)` bytes, the end of the last record that went out whole - unless another
+// writer appended meanwhile, whose bytes are never cut. Returns the bytes that stay; errno tells
+// why the rest did not go out.
+std::size_t AppendWhole(int fd, std::string_view data,
+                        const std::function<std::size_t(std::size_t)>& wholeUpTo);
+
+// Reads from the current position to the end into `contents`; false with errno on failure. A file
+// of more than `limit` bytes is refused with EFBIG: by its size before anything is read, and by
+// what was read should it grow meanwhile.
+bool ReadAll(int fd, std::string& contents, std::size_t limit = static_cast<std::size_t>(-1));
 
 // Reads the regular file at a host's `path` (links followed as ResolvePath does). False with
-// errno: ENOENT when it does not exist.
-bool ReadFileAt(std::string_view path, std::string& contents);
+// errno: ENOENT when it does not exist, EFBIG when it holds more than `limit` bytes.
+bool ReadFileAt(std::string_view path, std::string& contents,
+                std::size_t limit = static_cast<std::size_t>(-1));
 // Whether a host's `path` names an existing regular file.
 bool RegularFileExists(std::string_view path);
 

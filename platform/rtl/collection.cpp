@@ -84,10 +84,12 @@ TCollectionItem* TCollection::Insert(int index) {
 void TCollection::Delete(int index) {
     TCollectionItem* item = Items(index);
     if (!FDestroying) Notify(item, TCollectionNotification::cnDeleting);
+    FLastRemoved = nullptr;
     item->FreeFromCollection();
     // An override that forgot to leave must not leave a dangling entry behind. The item may be
-    // freed by now, so it is looked for by address only.
-    if (IndexOf(item) >= 0) RemoveItem(item);
+    // freed by now, so it is looked for by address only, and only when it did not leave: searching
+    // after every item that did would make clearing n items take time in n squared.
+    if (FLastRemoved != item && IndexOf(item) >= 0) RemoveItem(item);
 }
 
 void TCollection::Clear() {
@@ -121,6 +123,7 @@ void TCollection::RemoveItem(TCollectionItem* item) {
     const auto it = std::find(FItems.rbegin(), FItems.rend(), item);
     if (it != FItems.rend()) FItems.erase(std::next(it).base());
     item->FCollection = nullptr;
+    FLastRemoved = item;
 }
 
 } // namespace quill::rtl

@@ -91,7 +91,7 @@ class TCollection : public TObject {
     TCollectionItem* Insert(int index);
     // Frees the item at `index`; EListError when out of range.
     void Delete(int index);
-    // Frees every item, last first.
+    // Frees every item, last first, in time linear in their number.
     void Clear();
     // The item with this ID, or nil.
     TCollectionItem* FindItemID(int id) const;
@@ -114,6 +114,8 @@ class TCollection : public TObject {
     std::vector<TCollectionItem*> FItems;
     int FNextID = 0;
     bool FDestroying = false;
+    // The item that left last, so that Delete knows its item left without searching for it.
+    const TCollectionItem* FLastRemoved = nullptr;
 };
 
 } // namespace quill::rtl

@@ -60,6 +60,14 @@ class EXmlParseError : public EXmlError {
     int FColumn;
 };
 
+// The largest document text the parser takes, in bytes of its UTF-8 form.
+constexpr std::size_t MaxDocumentBytes = 0x7FFFFFFF;
+// Bytes of the UTF-8 form of `text`, counted without converting it.
+std::size_t Utf8Length(std::u16string_view text);
+// Raises EXmlParseError "Document too large" for a text beyond MaxDocumentBytes; callers check a
+// text they are given before they copy or convert it.
+void CheckDocumentSize(std::u16string_view text);
+
 namespace detail {
 struct TTree;
 }

@@ -62,9 +62,8 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_N
 
 xmlDocPtr ParseText(std::u16string_view text) {
     detail::EnsureLibxml();
+    CheckDocumentSize(text);
     const std::string utf8 = ToUtf8(text);
-    if (utf8.size() > static_cast<std::size_t>(INT32_MAX))
-        throw EXmlParseError("Document too large", 1, 1);
     xmlParserCtxtPtr parser = xmlNewParserCtxt();
     if (!parser) throw std::bad_alloc();
     TParseGuard guard;
@@ -93,6 +92,32 @@ xmlDocPtr ParseText(std::u16string_view text) {
 }
 
 } // namespace
+
+std::size_t Utf8Length(std::u16string_view text) {
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c < 0x80)
+            bytes += 1;
+        else if (c < 0x800)
+            bytes += 2;
+        else if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                 text[i + 1] < 0xE000) {
+            bytes += 4;
+            ++i;
+        } else {
+            bytes += 3;
+        }
+    }
+    return bytes;
+}
+
+void CheckDocumentSize(std::u16string_view text) {
+    // Most texts are far from the limit: only one that could reach it is measured.
+    if (text.size() * 3 <= MaxDocumentBytes) return;
+    if (text.size() > MaxDocumentBytes || Utf8Length(text) > MaxDocumentBytes)
+        throw EXmlParseError("Document too large", 1, 1);
+}
 
 TXmlDocument::TXmlDocument(std::shared_ptr<detail::TTree> tree)
     : TXmlNode(tree, reinterpret_cast<xmlNodePtr>(tree->Doc)) {}

@@ -25,10 +25,16 @@ struct TTree {
     void KeepLoose(xmlNodePtr node) { Loose.push_back(node); }
     // The tree's XPath context (created on first use); its error callback records, not prints.
     xmlXPathContextPtr XPathContext();
+    // `expression` (UTF-8) compiled in the tree's context, kept for the next selection with the
+    // same expression: a document's devices are read with the same few paths, one selection per
+    // device, and compiling costs more than a short path's evaluation. Nil when the expression
+    // does not compile (the context's last error tells why).
+    xmlXPathCompExprPtr Compiled(const std::string& expression);
 
     xmlDocPtr Doc;
     std::vector<xmlNodePtr> Loose;
     xmlXPathContextPtr XPath = nullptr;
+    std::vector<std::pair<std::string, xmlXPathCompExprPtr>> CompiledPaths;
 };
 
 // Makes sure libxml2 is initialised (once per process; thread-safe).

@@ -249,10 +249,10 @@ std::u16string RewriteXPath(std::u16string_view xpath) {
 TXmlNodeList TXmlNode::SelectNodes(std::u16string_view xpath) const {
     const std::string expression = ToUtf8(RewriteXPath(xpath));
     xmlXPathContextPtr context = FTree->XPathContext();
-    context->node = FNode;
     xmlResetError(&context->lastError);
-    xmlXPathObjectPtr result =
-        xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expression.c_str()), context);
+    xmlXPathCompExprPtr compiled = FTree->Compiled(expression);
+    context->node = FNode;
+    xmlXPathObjectPtr result = compiled ? xmlXPathCompiledEval(compiled, context) : nullptr;
     context->node = nullptr;
     if (!result) {
         throw EXmlError(detail::ErrorMessageOf(&context->lastError, "Invalid XPath expression") +

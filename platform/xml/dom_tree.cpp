@@ -40,6 +40,8 @@ TTree::~TTree() {
     roots.erase(std::unique(roots.begin(), roots.end()), roots.end());
     for (xmlNodePtr node : roots)
         xmlFreeNode(node);
+    for (auto& entry : CompiledPaths)
+        xmlXPathFreeCompExpr(entry.second);
     if (XPath) xmlXPathFreeContext(XPath);
     if (Doc) xmlFreeDoc(Doc);
 }
@@ -52,6 +54,28 @@ xmlXPathContextPtr TTree::XPathContext() {
         XPath->userData = nullptr;
     }
     return XPath;
+}
+
+xmlXPathCompExprPtr TTree::Compiled(const std::string& expression) {
+    for (const auto& entry : CompiledPaths)
+        if (entry.first == expression) return entry.second;
+    xmlXPathCompExprPtr compiled =
+        xmlXPathCtxtCompile(XPathContext(), reinterpret_cast<const xmlChar*>(expression.c_str()));
+    if (!compiled) return nullptr;
+    // A handful of paths is all a settings document is read with; past that, start afresh.
+    constexpr std::size_t kKept = 16;
+    if (CompiledPaths.size() >= kKept) {
+        for (auto& entry : CompiledPaths)
+            xmlXPathFreeCompExpr(entry.second);
+        CompiledPaths.clear();
+    }
+    try {
+        CompiledPaths.emplace_back(expression, compiled);
+    } catch (...) {
+        xmlXPathFreeCompExpr(compiled);
+        throw;
+    }
+    return compiled;
 }
 
 void EnsureLibxml() {

@@ -57,9 +57,9 @@ void TDeviceItem::SetGuid(const GUID& guid) {
 
 void TDeviceItem::FillDriverInfo() {
     if (TDevicesList* owner = OwnerList())
-        FDriverInfo = owner->DriverInfo();
+        FDriverInfo = owner->SharedDriverInfo();
     else
-        FDriverInfo = TDevicesList::DefaultDriverInfo();
+        FDriverInfo = std::make_shared<const TDriverInfo>(TDevicesList::DefaultDriverInfo());
     AfterDriverInfo();
 }
 

@@ -125,7 +125,8 @@ class TDeviceItem : public infra::TRootCollectionItem, public IDeviceItem {
     bool FState = false;
     rtl::TObject* FCallContext = nullptr;
     std::int32_t FErrorCode = 0;
-    TDriverInfo FDriverInfo;
+    // The driver's description as the list had it when the device was made; devices share it.
+    std::shared_ptr<const TDriverInfo> FDriverInfo;
     std::unique_ptr<TPropList> FParams;
     std::uint32_t FCreatorThread = 0;
     // The model of the settings last loaded ("КодМодели").

@@ -11,9 +11,12 @@
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
 #include "platform/user/message_queue.h"
+#include "registry/device/device_snapshot.h"
 #include "registry/list/dialog_colours.h"
 
+#include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 namespace quill::registry {
 
@@ -42,6 +45,15 @@ const VARIANT& Deref(const VARIANT& v) {
 bool IsText(const VARIANT& v) {
     return (Deref(v).vt & ~VT_BYREF) == VT_BSTR;
 }
+// A UTF-16 text variant's text, not copied.
+std::u16string_view TextView(const VARIANT& v) {
+    const VARIANT& d = Deref(v);
+    BSTR text = d.vt == VT_BSTR                              ? d.bstrVal
+                : d.vt == (VT_BYREF | VT_BSTR) && d.pbstrVal ? *d.pbstrVal
+                                                             : nullptr;
+    return text ? std::u16string_view(text, SysStringLen(text)) : std::u16string_view();
+}
+
 bool IsObject(const VARIANT& v) {
     return (Deref(v).vt & ~VT_BYREF) == VT_DISPATCH;
 }
@@ -57,7 +69,7 @@ TDevicesList::TDevicesList(rtl::TCollectionItemClass itemClass)
         exchange::ModuleName(false).substr(exchange::ModuleName(false).find_last_of('/') + 1)));
     FCreatorThread = user::GetCurrentThreadId();
     RegisterParams(kCommonRows);
-    FDriverInfo = DefaultDriverInfo();
+    FDriverInfo = std::make_shared<const TDriverInfo>(DefaultDriverInfo());
 }
 
 TDriverInfo TDevicesList::DefaultDriverInfo() {
@@ -332,8 +344,15 @@ void TDevicesList::AddOrFindDevice(const VARIANT& settings, ComPtr<IDeviceItem>&
         device = NewDevice(-1);
         LoadNewDevice(device, settings);
     } else {
-        device->LoadDeviceSettings(settings);
-        device->ApplyExtraParams();
+        // A load that fails half-way leaves the device as it was.
+        const TDeviceSnapshot before(*device);
+        try {
+            device->LoadDeviceSettings(settings);
+            device->ApplyExtraParams();
+        } catch (...) {
+            before.Restore(*device);
+            throw;
+        }
     }
     intf = ComPtr<IDeviceItem>(static_cast<IDeviceItem*>(device));
 }
@@ -394,40 +413,70 @@ std::int32_t TDevicesList::AddDeviceWithDialog(OleVariant& settings, bool showDi
 
 void TDevicesList::LoadList(const VARIANT& settings) {
     XmlNode root;
+    std::string settingsText;
+    bool keepText = false;
     if (IsText(settings)) {
+        // A text too large to parse is refused before it is copied.
+        xml::CheckDocumentSize(TextView(settings));
         std::u16string text = rtl::VarToWide(settings);
         root = exchange::LoadSettingsText(text, true);
-        if (root &&
-            kernel::WideSameText(root->NodeName(), exchange::NodeName(exchange::node::System)))
-            FSettingsText = kernel::WideToAnsi(text);
+        keepText = root && kernel::WideSameText(root->NodeName(),
+                                                exchange::NodeName(exchange::node::System));
+        if (keepText) settingsText = kernel::WideToAnsi(text);
     } else if (IsObject(settings)) {
         root = xml::NodeFromVariant(Deref(settings));
-        if (root) FSettingsText = kernel::WideToAnsi(root->Xml());
+        keepText = root != nullptr;
+        if (keepText) settingsText = kernel::WideToAnsi(root->Xml());
     } else {
         return;
     }
-    FModels.reset();
-    if (!root) return;
+    // All or nothing: a device that fails to load (or memory that runs out) takes the list back
+    // to what it was, the devices created by this load removed and those it changed restored.
+    std::unique_ptr<exchange::TModelList> oldModels = std::move(FModels);
+    std::vector<TDeviceItem*> created;
+    std::vector<std::pair<TDeviceItem*, TDeviceSnapshot>> changed;
+    try {
+        if (root) LoadDevices(root, created, changed);
+    } catch (...) {
+        for (auto it = created.rbegin(); it != created.rend(); ++it)
+            (*it)->CloseItem();
+        for (auto it = changed.rbegin(); it != changed.rend(); ++it)
+            it->second.Restore(*it->first);
+        FModels = std::move(oldModels);
+        throw;
+    }
+    if (keepText) FSettingsText.swap(settingsText);
+}
+
+void TDevicesList::LoadDevices(const XmlNode& root, std::vector<TDeviceItem*>& created,
+                               std::vector<std::pair<TDeviceItem*, TDeviceSnapshot>>& changed) {
     const auto devices = exchange::SelectNodesByNumber(root, exchange::node::AnyDevice);
     // Every element is a "Устройство" of the same document, so what a device's own load would
     // find out about the document's layout is found out once: asking it per device would make
     // loading n devices take time in n squared.
     const bool olderLayout = devices.Length() > 0 && TDeviceItem::IsOlderLayout(root);
+    created.reserve(devices.Length());
+    // Room in the indexes for every device the document may add, so that they are not rebuilt
+    // again and again while a large list loads.
+    FByGuid.reserve(FByGuid.size() + devices.Length());
+    FIdentifiers.reserve(FIdentifiers.size() + devices.Length());
+    std::unordered_set<const TDeviceItem*> saved;
     for (std::size_t i = 0; i < devices.Length(); ++i) {
         XmlNode element = devices.Item(i);
         const GUID guid =
             infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::Id));
-        if (TDeviceItem* device = FindByGuid(guid)) {
-            device->LoadDeviceElement(element, olderLayout);
+        TDeviceItem* device = FindByGuid(guid);
+        if (!device) {
+            device = NewDevice(-1);
+            created.push_back(device);
         } else {
-            TDeviceItem* created = NewDevice(-1);
-            try {
-                created->LoadDeviceElement(element, olderLayout);
-            } catch (...) {
-                created->CloseItem();
-                throw;
-            }
+            // Item IDs only grow, so a device this load created has an ID from the first one's
+            // on; any other is saved before its first change.
+            const bool createdHere = !created.empty() && device->ID() >= created.front()->ID();
+            if (!createdHere && saved.insert(device).second)
+                changed.emplace_back(device, TDeviceSnapshot(*device));
         }
+        device->LoadDeviceElement(element, olderLayout);
     }
 }
 

@@ -23,6 +23,7 @@
 
 #include "infra/root/root_collection.h"
 #include "registry/device/device_item.h"
+#include "registry/device/device_snapshot.h"
 #include "registry/models/driver_info.h"
 #include "registry/models/model_list_owner.h"
 #include "registry/models/model_plu_item.h"
@@ -35,6 +36,8 @@
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace quill::exchange {
 class TModelList;
@@ -96,8 +99,9 @@ class TDevicesList : public infra::TRootCollection, public TModelListOwner {
     std::u16string EquipmentClass() const;
 
     int DeviceCount() const { return Count(); }
-    const TDriverInfo& DriverInfo() const { return FDriverInfo; }
-    TDriverInfo& DriverInfo() { return FDriverInfo; }
+    const TDriverInfo& DriverInfo() const { return *FDriverInfo; }
+    // The same record, shared by the devices created while it is current.
+    const std::shared_ptr<const TDriverInfo>& SharedDriverInfo() const { return FDriverInfo; }
     TModelPluList& ModelList() const { return *FModelList; }
     exchange::TModelList* HostModels() const { return FModels.get(); }
     // Kept in step by the devices: a changed GUID or identifier, a device leaving.
@@ -111,7 +115,9 @@ class TDevicesList : public infra::TRootCollection, public TModelListOwner {
     void FindDevice(const com::VARIANT& settings, IDeviceItem** device) override;
     void InsertDevice(const com::VARIANT& settings, IDeviceItem** device) override;
     void SetSettingsText(std::u16string_view text) override;
-    void SetDriverInfo(const TDriverInfo& info) override { FDriverInfo = info; }
+    void SetDriverInfo(const TDriverInfo& info) override {
+        FDriverInfo = std::make_shared<const TDriverInfo>(info);
+    }
 
     // The one lock of the list, its devices and the capture (see the head of this file). Devices
     // share it, so a device that a host still holds after the list is gone keeps a valid lock.
@@ -142,12 +148,17 @@ class TDevicesList : public infra::TRootCollection, public TModelListOwner {
     // Loads `settings` into a device that was just created, removing it again on failure.
     void LoadNewDevice(TDeviceItem* device, const com::VARIANT& settings);
     TDeviceItem* LookUpSettingsDevice(const com::VARIANT& settings);
+    // LoadList's devices: each "Устройство" element loaded into the device of its GUID, or a new
+    // one. Records the devices it creates and, before it first changes an existing one, a
+    // snapshot of it.
+    void LoadDevices(const xml::XmlNode& root, std::vector<TDeviceItem*>& created,
+                     std::vector<std::pair<TDeviceItem*, TDeviceSnapshot>>& changed);
     // A document whose root "EquList" holds a copy of every device's settings, in index order.
     std::int32_t AllDeviceSettings(com::OleVariant& result) const;
 
     std::shared_ptr<TUseLock> FUseLock = std::make_shared<TUseLock>();
     std::unique_ptr<exchange::TModelList> FModels;
-    TDriverInfo FDriverInfo;
+    std::shared_ptr<const TDriverInfo> FDriverInfo;
     std::unique_ptr<TModelPluList> FModelList;
     // The number in "<prefix><number>" of an identifier (1 to 10000, ignoring case), or 0.
     static int InstanceNumber(std::string_view identifier, std::string_view prefix);

@@ -7,12 +7,15 @@
 // "Boolean" (true exactly for "True" in any case), any other type a text with its escaped line
 // breaks restored. Type names compare ignoring case. Descriptions keep at most 255 bytes.
 //
-// A list owns its items; not thread-safe (one thread, like the model list that holds it). Nothing
-// here raises but an index out of range (rtl::EListError).
+// The descriptive texts are shared between an item and its copies (a device's rows are copies of
+// the model's definitions), so that many devices cost one copy of them; only the value is each
+// item's own. A list owns its items; not thread-safe (one thread, like the model list that holds
+// it). Nothing here raises but an index out of range (rtl::EListError).
 #pragma once
 
 #include "platform/com/variant.h"
 #include "platform/rtl/collection.h"
+#include "platform/rtl/shared_text.h"
 
 #include <span>
 #include <string>
@@ -41,13 +44,13 @@ class TPropItem : public rtl::TCollectionItem {
     // "Boolean", "String" as "Строка", any other as the empty text.
     std::u16string_view XmlTypeName() const;
 
-    std::string Identifier;
-    std::string Alias;
-    std::string Name;
-    std::string TypeName;
+    rtl::TSharedText Identifier;
+    rtl::TSharedText Alias;
+    rtl::TSharedText Name;
+    rtl::TSharedText TypeName;
     bool ReadOnly = false;
-    std::string DefaultValue;
-    std::string Description;
+    rtl::TSharedText DefaultValue;
+    rtl::TSharedText Description;
     std::string Value;
 
   private:

@@ -121,5 +121,41 @@ TEST(Collection, NotifiesJoinsDeletesAndLeaves) {
     delete b;
 }
 
+// An item that others keep alive: the collection's delete only lets go of it, and one kind forgets
+// even to leave, which the collection must make up for.
+class TKeptItem : public TCollectionItem {
+  public:
+    explicit TKeptItem(TCollection* c) : TCollectionItem(c) {}
+    bool Forgetful = false;
+    bool Released = false;
+
+  protected:
+    void FreeFromCollection() override {
+        Released = true;
+        if (!Forgetful) SetCollection(nullptr);
+    }
+};
+
+TEST(Collection, ClearLetsGoOfItemsThatLeaveOrForgetToLeave) {
+    TCollection c(&ItemClassOf<TKeptItem>);
+    std::vector<TKeptItem*> items;
+    for (int i = 0; i < 6; ++i) {
+        items.push_back(static_cast<TKeptItem*>(c.Add()));
+        items.back()->Forgetful = i % 2 == 1;
+    }
+    c.Delete(1); // a forgetful one in the middle
+    EXPECT_EQ(c.Count(), 5);
+    EXPECT_EQ(c.IndexOf(items[1]), -1);
+    EXPECT_EQ(items[2]->Index(), 1);
+    c.Clear();
+    EXPECT_EQ(c.Count(), 0);
+    for (TKeptItem* item : items) {
+        EXPECT_TRUE(item->Released);
+        EXPECT_EQ(item->Collection(), nullptr);
+    }
+    for (TKeptItem* item : items)
+        delete item;
+}
+
 } // namespace
 } // namespace quill::rtl

@@ -47,7 +47,7 @@ TEST(DeviceItem, StartsWithDefaultsOffAndAFreshGuid) {
     EXPECT_FALSE(a->Guid() == b->Guid());
     EXPECT_EQ(a->Identifier(), Prefix() + "1");
     EXPECT_EQ(b->Identifier(), Prefix() + "2");
-    EXPECT_EQ(a->FDriverInfo.MakerName, u"Quill");
+    EXPECT_EQ(a->FDriverInfo->MakerName, u"Quill");
 }
 
 TEST(DeviceItem, TextParametersKeepLineBreaksEscaped) {

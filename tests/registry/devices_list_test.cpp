@@ -88,6 +88,33 @@ TEST(DevicesList, LoadListUpdatesDevicesByTheirCode) {
     EXPECT_EQ(list.Count(), 1);
 }
 
+// A load that fails part-way (here: a model code that is no GUID, read after the device's name)
+// leaves the list as it was: no device of the load stays, no device keeps half of its update.
+TEST(DevicesList, AFailedLoadLeavesTheListAsItWas) {
+    TTestDevicesList list;
+    const char16_t* kept = u"{70231714-9996-413C-BFBB-F504227138B8}";
+    list.LoadList(OleVariant(u"<Система>" + DeviceText(kept, u"A") + u"</Система>"));
+    const std::string settingsText = list.FSettingsText;
+    auto badUpdate = [&](const char16_t* guid) {
+        return std::u16string(u"<Устройство Код=\"") + guid +
+               u"\" Наименование=\"Half\" КодМодели=\"not a code\"/>";
+    };
+    EXPECT_THROW(list.LoadList(OleVariant(
+                     u"<Система>" + DeviceText(u"{11111111-0000-0000-0000-000000000001}", u"N") +
+                     DeviceText(kept, u"Renamed") + badUpdate(kept) + u"</Система>")),
+                 rtl::Exception);
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.GetItem(0)->Identifier(), "A");
+    EXPECT_EQ(list.FSettingsText, settingsText);
+    EXPECT_EQ(list.FindByGuid(infra::GuidFromText(std::u16string(kept))), list.GetItem(0));
+    EXPECT_EQ(list.FindByIdentifier("N"), nullptr);
+
+    ComPtr<IDeviceItem> device;
+    EXPECT_THROW(list.AddOrFindDevice(OleVariant(badUpdate(kept)), device), rtl::Exception);
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.GetItem(0)->Identifier(), "A");
+}
+
 TEST(DevicesList, FailedAddsLeaveNoDeviceBehind) {
     TTestDevicesList list;
     ComPtr<IDeviceItem> device;
