@@ -1,0 +1,186 @@
+#include "platform/user/keyboard_bridge.h"
+
+#include "platform/user/clock.h"
+#include "platform/user/evdev_keymap.h"
+#include "platform/user/key_state.h"
+#include "platform/user/keyboard_input.h"
+#include "platform/user/keysym_keys.h"
+#include "platform/user/message_queue.h"
+#include "platform/user/queue_wait.h"
+#include "platform/user/virtual_keys.h"
+
+#include <climits>
+#include <linux/input-event-codes.h>
+#include <optional>
+
+namespace quill::user {
+
+namespace {
+
+bool IsModifierOrLock(std::uint16_t code) {
+    switch (code) {
+    case KEY_LEFTSHIFT:
+    case KEY_RIGHTSHIFT:
+    case KEY_LEFTCTRL:
+    case KEY_RIGHTCTRL:
+    case KEY_LEFTALT:
+    case KEY_RIGHTALT:
+    case KEY_CAPSLOCK:
+    case KEY_NUMLOCK:
+    case KEY_SCROLLLOCK:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Enter(std::uint16_t code, bool down) {
+    const auto key = EvdevKeyToVirtualKey(code);
+    if (!key) return;
+    DWORD flags = down ? 0 : KEYEVENTF_KEYUP;
+    if (key->Extended) flags |= KEYEVENTF_EXTENDEDKEY;
+    keybd_event(key->VirtualKey, key->ScanCode, flags, 0);
+}
+
+std::optional<std::uint16_t> EvdevCodeOf(const TToolkitKeyEvent& event) {
+    if (event.Kind == TKeyCodeKind::X11Keysym) return KeysymToEvdevKey(event.Code);
+    if (event.Code > 0xFFFF) return std::nullopt;
+    return static_cast<std::uint16_t>(event.Code);
+}
+
+struct TModifier {
+    std::uint32_t Mask;
+    BYTE Generic;
+    BYTE Left;
+    BYTE Right;
+    std::uint16_t LeftCode;
+    std::uint16_t RightCode;
+};
+
+constexpr TModifier kModifiers[] = {
+    {KeyStateShift, VK_SHIFT, VK_LSHIFT, VK_RSHIFT, KEY_LEFTSHIFT, KEY_RIGHTSHIFT},
+    {KeyStateControl, VK_CONTROL, VK_LCONTROL, VK_RCONTROL, KEY_LEFTCTRL, KEY_RIGHTCTRL},
+    {KeyStateAlt, VK_MENU, VK_LMENU, VK_RMENU, KEY_LEFTALT, KEY_RIGHTALT},
+};
+
+struct TLock {
+    std::uint32_t Mask;
+    BYTE Key;
+    std::uint16_t Code;
+};
+
+constexpr TLock kLocks[] = {{KeyStateCapsLock, VK_CAPITAL, KEY_CAPSLOCK},
+                            {KeyStateNumLock, VK_NUMLOCK, KEY_NUMLOCK}};
+
+} // namespace
+
+TKeyboardBridge::TKeyboardBridge(TDeliver deliver)
+    : FDeliver(std::move(deliver)), FThread(GetCurrentThreadId()),
+      FPreviousFocus(SetFocusThread(FThread)), FWaitDescriptor(GetQueueWaitDescriptor()) {}
+
+TKeyboardBridge::~TKeyboardBridge() {
+    if (GetFocusThread() == FThread) SetFocusThread(FPreviousFocus);
+}
+
+bool TKeyboardBridge::KeyEvent(const TToolkitKeyEvent& event) {
+    const auto code = EvdevCodeOf(event);
+    if (!code || !EvdevKeyToVirtualKey(*code)) return false;
+    if (event.HasState && !IsModifierOrLock(*code)) Reconcile(event.State);
+    Enter(*code, event.Down);
+    Dispatch();
+    return true;
+}
+
+void TKeyboardBridge::Reconcile(std::uint32_t state) {
+    for (const TModifier& m : kModifiers) {
+        const bool wanted = (state & m.Mask) != 0;
+        if (wanted == (GetAsyncKeyState(m.Generic) < 0)) continue;
+        if (wanted) {
+            Enter(m.LeftCode, true);
+            continue;
+        }
+        if (GetAsyncKeyState(m.Left) < 0) Enter(m.LeftCode, false);
+        if (GetAsyncKeyState(m.Right) < 0) Enter(m.RightCode, false);
+    }
+    // The lock keys' toggles as the thread has seen them: the bridge retrieves every key it
+    // enters before the next event, so that is the input path's state too.
+    for (const TLock& lock : kLocks) {
+        const bool wanted = (state & lock.Mask) != 0;
+        if (wanted == ((GetKeyState(lock.Key) & 1) != 0)) continue;
+        Enter(lock.Code, true);
+        Enter(lock.Code, false);
+    }
+}
+
+void TKeyboardBridge::DeliverMessage(const MSG& msg) {
+    TApplicationKey key;
+    key.Time = msg.time;
+    key.ExtraInfo = msg.extraInfo;
+    switch (msg.message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        key.Kind = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN
+                       ? TApplicationKeyKind::KeyDown
+                       : TApplicationKeyKind::KeyUp;
+        key.VirtualKey = static_cast<BYTE>(msg.wParam);
+        key.Extended = (static_cast<std::uint32_t>(msg.lParam) & (1u << 24)) != 0;
+        if (FDeliver) FDeliver(key);
+        // The character follows as WM_CHAR, ahead of the next key.
+        TranslateMessage(&msg);
+        return;
+    case WM_CHAR:
+    case WM_SYSCHAR:
+        key.Kind = TApplicationKeyKind::Character;
+        key.Character = static_cast<char16_t>(msg.wParam);
+        if (FDeliver) FDeliver(key);
+        return;
+    default:
+        return;
+    }
+}
+
+bool TKeyboardBridge::Dispatch() {
+    // A callback that entered another key: the running loop below retrieves it next.
+    if (FDispatching) return !FQuit;
+    FDispatching = true;
+    struct TReset {
+        bool& Flag;
+        ~TReset() { Flag = false; }
+    } reset{FDispatching};
+    AcknowledgeQueueWait();
+    MSG msg{};
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            FQuit = true;
+            break;
+        }
+        DeliverMessage(msg);
+        DispatchMessageA(&msg);
+    }
+    return !FQuit;
+}
+
+int TKeyboardBridge::WaitTimeoutMs() const {
+    const std::uint64_t due = GetNextTimerDue();
+    if (due == UINT64_MAX) return -1;
+    const std::uint64_t now = GetTickCount64();
+    if (due <= now) return 0;
+    return due - now > INT_MAX ? INT_MAX : static_cast<int>(due - now);
+}
+
+bool TKeyboardBridge::Finish(DWORD limitMs) {
+    const std::uint64_t end = GetTickCount64() + limitMs;
+    for (;;) {
+        Dispatch();
+        const std::uint64_t due = GetNextTimerDue();
+        if (due == UINT64_MAX) return true;
+        if (due > end) return false;
+        const std::uint64_t now = GetTickCount64();
+        // Nothing else is awaited now: the clock's own sleep (a virtual clock jumps).
+        if (due > now) Sleep(static_cast<DWORD>(due - now));
+    }
+}
+
+} // namespace quill::user
