@@ -10,22 +10,22 @@ namespace {
 
 // The keys of printable ASCII 0x20..0x7E on the US layout, in character order.
 constexpr std::array<std::uint16_t, 95> kAsciiKeys = {
-    KEY_SPACE,      KEY_1,          KEY_APOSTROPHE, KEY_3,         KEY_4,          KEY_5,
-    KEY_7,          KEY_APOSTROPHE, KEY_9,          KEY_0,         KEY_8,          KEY_EQUAL,
-    KEY_COMMA,      KEY_MINUS,      KEY_DOT,        KEY_SLASH,     KEY_0,          KEY_1,
-    KEY_2,          KEY_3,          KEY_4,          KEY_5,         KEY_6,          KEY_7,
-    KEY_8,          KEY_9,          KEY_SEMICOLON,  KEY_SEMICOLON, KEY_COMMA,      KEY_EQUAL,
-    KEY_DOT,        KEY_SLASH,      KEY_2,          KEY_A,         KEY_B,          KEY_C,
-    KEY_D,          KEY_E,          KEY_F,          KEY_G,         KEY_H,          KEY_I,
-    KEY_J,          KEY_K,          KEY_L,          KEY_M,         KEY_N,          KEY_O,
-    KEY_P,          KEY_Q,          KEY_R,          KEY_S,         KEY_T,          KEY_U,
-    KEY_V,          KEY_W,          KEY_X,          KEY_Y,         KEY_Z,          KEY_LEFTBRACE,
-    KEY_BACKSLASH,  KEY_RIGHTBRACE, KEY_6,          KEY_MINUS,     KEY_GRAVE,      KEY_A,
-    KEY_B,          KEY_C,          KEY_D,          KEY_E,         KEY_F,          KEY_G,
-    KEY_H,          KEY_I,          KEY_J,          KEY_K,         KEY_L,          KEY_M,
-    KEY_N,          KEY_O,          KEY_P,          KEY_Q,         KEY_R,          KEY_S,
-    KEY_T,          KEY_U,          KEY_V,          KEY_W,         KEY_X,          KEY_Y,
-    KEY_Z,          KEY_LEFTBRACE,  KEY_BACKSLASH,  KEY_RIGHTBRACE, KEY_GRAVE};
+    KEY_SPACE,     KEY_1,          KEY_APOSTROPHE, KEY_3,          KEY_4,     KEY_5,
+    KEY_7,         KEY_APOSTROPHE, KEY_9,          KEY_0,          KEY_8,     KEY_EQUAL,
+    KEY_COMMA,     KEY_MINUS,      KEY_DOT,        KEY_SLASH,      KEY_0,     KEY_1,
+    KEY_2,         KEY_3,          KEY_4,          KEY_5,          KEY_6,     KEY_7,
+    KEY_8,         KEY_9,          KEY_SEMICOLON,  KEY_SEMICOLON,  KEY_COMMA, KEY_EQUAL,
+    KEY_DOT,       KEY_SLASH,      KEY_2,          KEY_A,          KEY_B,     KEY_C,
+    KEY_D,         KEY_E,          KEY_F,          KEY_G,          KEY_H,     KEY_I,
+    KEY_J,         KEY_K,          KEY_L,          KEY_M,          KEY_N,     KEY_O,
+    KEY_P,         KEY_Q,          KEY_R,          KEY_S,          KEY_T,     KEY_U,
+    KEY_V,         KEY_W,          KEY_X,          KEY_Y,          KEY_Z,     KEY_LEFTBRACE,
+    KEY_BACKSLASH, KEY_RIGHTBRACE, KEY_6,          KEY_MINUS,      KEY_GRAVE, KEY_A,
+    KEY_B,         KEY_C,          KEY_D,          KEY_E,          KEY_F,     KEY_G,
+    KEY_H,         KEY_I,          KEY_J,          KEY_K,          KEY_L,     KEY_M,
+    KEY_N,         KEY_O,          KEY_P,          KEY_Q,          KEY_R,     KEY_S,
+    KEY_T,         KEY_U,          KEY_V,          KEY_W,          KEY_X,     KEY_Y,
+    KEY_Z,         KEY_LEFTBRACE,  KEY_BACKSLASH,  KEY_RIGHTBRACE, KEY_GRAVE};
 
 struct TFunctionKeysym {
     std::uint32_t Keysym;

@@ -59,6 +59,7 @@ class TCaptureHarness {
     std::unique_ptr<capture::TManagerQuillList> List;
     std::string App;                       // the characters the application received
     std::vector<std::uint8_t> AppKeyDowns; // every key-down message the application received
+    user::TVirtualClock& Clock() { return FClock; }
 
   private:
     user::TVirtualClock FClock{1000};
