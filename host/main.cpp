@@ -4,15 +4,14 @@
 // plug-in's keyboard hook runs there, scans arrive as external events, and the keys that pass
 // reach this "application" and are echoed.
 #include "host/console.h"
+#include "host/event_loop.h"
 #include "host/event_sink.h"
 #include "host/key_source.h"
 #include "host/options.h"
 #include "host/session.h"
 #include "platform/kernel/codepage.h"
-#include "platform/user/key_state.h"
-#include "platform/user/keyboard_input.h"
+#include "platform/user/keyboard_bridge.h"
 #include "platform/user/message_queue.h"
-#include "platform/user/us_layout.h"
 
 #include <charconv>
 #include <cstdio>
@@ -26,8 +25,6 @@ using namespace quill;
 using com::OleVariant;
 
 namespace {
-
-constexpr user::UINT WM_HOST_QUIT = user::WM_USER + 77;
 
 std::string Utf8(std::u16string_view text) {
     return kernel::WideToUtf8(text);
@@ -159,26 +156,8 @@ void RunCalls(host::TQuillSession& session, const host::THostOptions& options,
     }
 }
 
-// The character a key-down that reached the application types, as the US layout gives it.
-char KeyChar(const user::MSG& msg) {
-    const bool shift = user::GetKeyState(user::VK_SHIFT) < 0;
-    const bool caps = (user::GetKeyState(user::VK_CAPITAL) & 1) != 0;
-    const bool control = user::GetKeyState(user::VK_CONTROL) < 0;
-    return user::KeyToChar(static_cast<std::uint8_t>(msg.wParam), shift, caps, control);
-}
-
-void Pump(host::TConsole& console) {
-    user::MSG msg{};
-    while (user::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_HOST_QUIT) break;
-        if (msg.message == user::WM_KEYDOWN || msg.message == user::WM_SYSKEYDOWN) {
-            const char c = KeyChar(msg);
-            if (c) console.Echo(c);
-        }
-        user::DispatchMessageA(&msg);
-    }
-    console.EndEcho();
-}
+// Longer than the longest time-out a device accepts.
+constexpr user::DWORD kFinishLimitMs = 2000;
 
 } // namespace
 
@@ -196,11 +175,15 @@ int main(int argc, char** argv) {
     }
 
     host::TConsole console;
+    // What reached the application: its characters are echoed.
+    user::TKeyboardBridge bridge([&console](const user::TApplicationKey& key) {
+        if (key.Kind == user::TApplicationKeyKind::Character)
+            console.Echo(static_cast<char>(key.Character));
+    });
     // The UI thread's queue exists before anything posts to it.
     user::MSG peek{};
     user::PeekMessageA(&peek, nullptr, 0, 0, user::PM_NOREMOVE);
     const user::DWORD uiThread = user::GetCurrentThreadId();
-    user::SetFocusThread(uiThread);
 
     host::TQuillSession session;
     if (!session.Open(options.PluginPath)) {
@@ -224,19 +207,25 @@ int main(int argc, char** argv) {
     SwitchOnAll(session, console);
     RunCalls(session, options, console);
 
+    std::vector<host::IInputSource*> sources;
     if (options.HasKeys) {
         host::TScriptedKeys keys(options.Keys, options.IntervalMs, options.SettleMs, uiThread,
-                                 WM_HOST_QUIT);
-        Pump(console);
+                                 user::WM_QUIT);
+        host::RunEventLoop(bridge, sources);
     } else if (options.Calls.empty() || options.Capture) {
         host::TRawTerminal raw;
         console.SetRawMode(raw.Active());
         console.Line("Type a scan (prefix, data, suffix in quick succession, e.g. +++12345+++) or "
                      "any text. Quit: Ctrl+C or Escape twice.");
-        host::TTerminalReader reader(uiThread, WM_HOST_QUIT);
-        Pump(console);
+        host::TTerminalSource terminal;
+        sources.push_back(&terminal);
+        host::RunEventLoop(bridge, sources);
+        console.EndEcho();
         console.SetRawMode(false);
     }
+    // Keys the capture still holds are typed again (or claimed) once before the devices go.
+    bridge.Finish(kFinishLimitMs);
+    console.EndEcho();
     session.Close();
     console.Line("Bye");
     return 0;
