@@ -9,6 +9,8 @@
 #include "host/key_source.h"
 #include "host/options.h"
 #include "host/session.h"
+#include "host/visible_text.h"
+#include "host/window_host.h"
 #include "platform/kernel/codepage.h"
 #include "platform/user/keyboard_bridge.h"
 #include "platform/user/message_queue.h"
@@ -175,10 +177,12 @@ int main(int argc, char** argv) {
     }
 
     host::TConsole console;
-    // What reached the application: its characters are echoed.
-    user::TKeyboardBridge bridge([&console](const user::TApplicationKey& key) {
+    host::THostWindow* window = nullptr; // --gui
+    // What reached the application: its characters are echoed (and go into the window's field).
+    user::TKeyboardBridge bridge([&console, &window](const user::TApplicationKey& key) {
         if (key.Kind == user::TApplicationKeyKind::Character)
             console.Echo(static_cast<char>(key.Character));
+        if (window) window->Deliver(key);
     });
     // The UI thread's queue exists before anything posts to it.
     user::MSG peek{};
@@ -192,9 +196,11 @@ int main(int argc, char** argv) {
     }
     console.Line("Loaded " + options.PluginPath);
 
-    auto* sink = new host::THostEventSink(uiThread, [&console](const host::THostEvent& e) {
+    auto* sink = new host::THostEventSink(uiThread, [&console, &window](const host::THostEvent& e) {
         console.Line("event: source=" + Utf8(e.Source) + " name=" + Utf8(e.Name) +
                      " data=" + Utf8(e.Data));
+        if (window)
+            window->AddScan({host::TimeOfDay(), Utf8(e.Name), host::VisibleText(Utf8(e.Data))});
     });
     const auto handed = session.HandOverEventSink(sink);
     sink->Release(); // the plug-in holds its own reference now
@@ -208,7 +214,17 @@ int main(int argc, char** argv) {
     RunCalls(session, options, console);
 
     std::vector<host::IInputSource*> sources;
-    if (options.HasKeys) {
+    host::TWindowHost windowHost(session, bridge, console);
+    if (options.Gui) {
+        std::string error;
+        if (!windowHost.Open(error)) {
+            std::fprintf(stderr, "quill-host: %s\n", error.c_str());
+            return 1;
+        }
+        window = windowHost.Window();
+        console.Line("The window is open; closing it quits.");
+        window->Run(windowHost, "Quill - checkout");
+    } else if (options.HasKeys) {
         host::TScriptedKeys keys(options.Keys, options.IntervalMs, options.SettleMs, uiThread,
                                  user::WM_QUIT);
         host::RunEventLoop(bridge, sources);
@@ -226,6 +242,13 @@ int main(int argc, char** argv) {
     // Keys the capture still holds are typed again (or claimed) once before the devices go.
     bridge.Finish(kFinishLimitMs);
     console.EndEcho();
+    if (window) {
+        // What the window held at the end, for scripts and tests.
+        console.Line("window field: " + host::VisibleText(window->FieldText()));
+        for (const host::TScanView& scan : window->Scans())
+            console.Line("window scan: " + scan.Device + " " + scan.Data);
+        window = nullptr;
+    }
     session.Close();
     console.Line("Bye");
     return 0;

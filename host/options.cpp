@@ -31,6 +31,9 @@ const char* const HelpText =
     "                       read, with one written); ARGS run to the next option; repeatable.\n"
     "                       With --call the host quits after the calls unless --capture is given\n"
     "  --capture            read the terminal after the calls\n"
+    "  --gui                a window instead of the terminal: an input field that gets what the\n"
+    "                       application is meant to get, the scans and the devices (needs a\n"
+    "                       display); events and typed text still print here\n"
     "  --help               this text\n"
     "\n"
     "Quit with Ctrl+C, or Escape pressed twice.\n";
@@ -105,6 +108,8 @@ bool ParseOptions(int argc, char** argv, THostOptions& options, std::string& err
             options.Calls.push_back(std::move(call));
         } else if (arg == "--capture") {
             options.Capture = true;
+        } else if (arg == "--gui") {
+            options.Gui = true;
         } else {
             error = "unknown option \"" + arg + "\" (see --help)";
             return false;

@@ -24,6 +24,7 @@ struct THostOptions {
     unsigned SettleMs = 1500;
     std::vector<TMemberCall> Calls;
     bool Capture = false;
+    bool Gui = false;
     bool Help = false;
 };
 
