@@ -55,8 +55,9 @@ std::vector<TDeviceView> ReadDeviceViews(TQuillSession& session) {
         TDeviceView view;
         view.Name = DisplayText(session.Call(u"DeviceName", TCallKind::Read).Result);
         const auto on = session.Call(u"DeviceIsOn", TCallKind::Read);
-        view.On = !on.Failed && on.Result.vt == com::VT_BOOL ? on.Result.boolVal != 0
-                                                             : DisplayText(on.Result) == "True";
+        // The driver answers a number (1 while on); a boolean is taken as well.
+        const std::string state = on.Failed ? "0" : DisplayText(on.Result);
+        view.On = state == "1" || state == "-1" || state == "True";
         const auto props = session.Call(u"GetProps", TCallKind::Method, {OleVariant()});
         if (!props.Failed && !props.Args.empty() && props.Args[0].vt == com::VT_DISPATCH) {
             if (auto table = com::ComPtr<ISafeArray>::QueryFrom(props.Args[0].pdispVal)) {
