@@ -123,8 +123,9 @@ std::string TwoDevices() {
     return path;
 }
 
-// The window's close button, in window coordinates.
+// The window's buttons, in window coordinates.
 constexpr int kCloseX = 546, kCloseY = 373;
+constexpr int kSettingsX = 72, kSettingsY = 373;
 
 class WindowHost : public ::testing::Test {
   protected:
@@ -216,6 +217,25 @@ TEST_F(WindowHost, ALongRunAtTheFastestRateLosesAndDoublesNothing) {
     ASSERT_EQ(field.size(), 1u) << output;
     EXPECT_EQ(field[0], text);
     EXPECT_TRUE(LinesStartingWith(output, "window scan: ").empty()) << output;
+}
+
+TEST_F(WindowHost, TheSettingsButtonOpensTheSelectedDevicesDialog) {
+    const std::string window = Start({"--settings", TwoDevices(), "--gui"});
+    ASSERT_FALSE(window.empty()) << host->Output();
+    user.ClickAt(window, kSettingsX, kSettingsY);
+    const std::string dialog = user.WaitWindow("--class", "quill", window);
+    user.Settle();
+    user.Shot("quill_host_window_settings");
+    user.Do({"windowfocus", "--sync", dialog});
+    user.Do({"key", "Escape"});
+    ASSERT_TRUE(host->WaitForOutput("The settings dialog: cancelled")) << host->Output();
+    // The window takes keys again afterwards.
+    user.Do({"windowfocus", "--sync", window});
+    Type("ok", 20);
+    user.Settle();
+    const std::string output = Close(window);
+    EXPECT_EQ(LinesStartingWith(output, "window field: "), std::vector<std::string>{"ok"})
+        << output;
 }
 
 } // namespace
