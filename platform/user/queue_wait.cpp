@@ -114,11 +114,13 @@ void AcknowledgeQueueWait() {
         Drain(wait.Event);
         wait.Signalled = false;
     }
-    Drain(wait.Timer);
-    // An early firing (the timer it was armed for was reset or killed) is re-armed here for the
-    // timer that is really next; one that is still ahead stays as it is.
+    // The kernel's timer can only have fired once the time it was armed for has come. Such a
+    // firing may be early (the timer it was armed for was reset or killed): it is re-armed for
+    // the timer that is really next. A timer still ahead stays as it is.
+    const bool fired = wait.ArmedDue != NoDeadline && wait.ArmedDue <= GetClock().NowMs();
+    if (fired) Drain(wait.Timer);
     const std::uint64_t due = EarliestDue(*queue);
-    if (wait.ArmedDue <= GetClock().NowMs() || due < wait.ArmedDue) ArmTimer(wait, due);
+    if (fired || due < wait.ArmedDue) ArmTimer(wait, due);
 }
 
 std::uint64_t GetNextTimerDue() {
