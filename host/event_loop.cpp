@@ -22,7 +22,11 @@ void RunEventLoop(user::TKeyboardBridge& bridge, std::vector<IInputSource*>& sou
         std::vector<IInputSource*> polled = sources;
         for (std::size_t i = 0; i < polled.size(); ++i) {
             if (!(fds[i + 1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) continue;
-            if (!polled[i]->OnReadable(bridge)) std::erase(sources, polled[i]);
+            if (!polled[i]->OnReadable(bridge)) {
+                std::erase(sources, polled[i]);
+                // Nothing can arrive any more.
+                if (sources.empty()) return;
+            }
         }
     }
 }

@@ -3,7 +3,8 @@
 // devices), and hands each what is ready. The loop ends when the bridge retrieves WM_QUIT.
 //
 // A source that ends (end of input, a device unplugged) leaves the loop; the others and the host
-// go on. Everything runs on the bridge's thread.
+// go on. When the last source ends the loop ends too: nothing can arrive any more. Everything
+// runs on the bridge's thread.
 #pragma once
 
 #include "platform/user/keyboard_bridge.h"
@@ -22,7 +23,8 @@ class IInputSource {
     ~IInputSource() = default;
 };
 
-// Runs until WM_QUIT. `sources` are borrowed; ended ones are taken out of the vector.
+// Runs until WM_QUIT, or until the last of `sources` ends (with none to begin with, only WM_QUIT
+// ends it). `sources` are borrowed; ended ones are taken out of the vector.
 void RunEventLoop(user::TKeyboardBridge& bridge, std::vector<IInputSource*>& sources);
 
 } // namespace quill::host

@@ -5,6 +5,7 @@
 // reach this "application" and are echoed.
 #include "host/console.h"
 #include "host/event_loop.h"
+#include "host/evdev_source.h"
 #include "host/event_sink.h"
 #include "host/key_source.h"
 #include "host/options.h"
@@ -158,6 +159,42 @@ void RunCalls(host::TQuillSession& session, const host::THostOptions& options,
     }
 }
 
+// Reads the --evdev devices (and the terminal, for Ctrl+C) until the user quits or every device
+// has ended; false when a device could not be opened.
+bool ReadDevices(const host::THostOptions& options, user::TKeyboardBridge& bridge,
+                 host::TConsole& console) {
+    std::vector<std::unique_ptr<host::TEvdevSource>> devices;
+    std::vector<host::IInputSource*> sources;
+    bool stdinTaken = false;
+    for (const std::string& path : options.EvdevDevices) {
+        auto device = std::make_unique<host::TEvdevSource>(
+            [&console](const std::string& line) { console.Line(line); });
+        std::string error;
+        if (!device->Open(path, options.Grab, error)) {
+            std::fprintf(stderr, "quill-host: %s\n", error.c_str());
+            return false;
+        }
+        console.Line("evdev: reading \"" + device->Name() + "\" (" + path + ")" +
+                     (options.Grab && path != "-" ? ", grabbed" : ""));
+        stdinTaken = stdinTaken || path == "-";
+        sources.push_back(device.get());
+        devices.push_back(std::move(device));
+    }
+    // A person at the terminal quits with Ctrl+C or Escape twice; its keys are typed as well.
+    std::unique_ptr<host::TRawTerminal> raw;
+    host::TTerminalSource terminal;
+    if (!stdinTaken && isatty(STDIN_FILENO)) {
+        raw = std::make_unique<host::TRawTerminal>();
+        console.SetRawMode(raw->Active());
+        console.Line("Quit: Ctrl+C or Escape twice.");
+        sources.push_back(&terminal);
+    }
+    host::RunEventLoop(bridge, sources);
+    console.EndEcho();
+    console.SetRawMode(false);
+    return true;
+}
+
 // Longer than the longest time-out a device accepts.
 constexpr user::DWORD kFinishLimitMs = 2000;
 
@@ -224,6 +261,8 @@ int main(int argc, char** argv) {
         window = windowHost.Window();
         console.Line("The window is open; closing it quits.");
         window->Run(windowHost, "Quill - checkout");
+    } else if (!options.EvdevDevices.empty()) {
+        if (!ReadDevices(options, bridge, console)) return 1;
     } else if (options.HasKeys) {
         host::TScriptedKeys keys(options.Keys, options.IntervalMs, options.SettleMs, uiThread,
                                  user::WM_QUIT);
