@@ -65,15 +65,8 @@ bool TEvdevSource::Open(const std::string& path, bool grab, std::string& error) 
     FOwnsFd = true;
     struct stat info {};
     if (::fstat(FFd, &info) == 0 && S_ISFIFO(info.st_mode)) {
-        // A named pipe is opened again without O_NONBLOCK, which waits for its writer: before
-        // one comes, a read would report the end at once.
-        ::close(FFd);
-        FFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (FFd < 0) {
-            FOwnsFd = false;
-            error = OpenFailure(path, errno);
-            return false;
-        }
+        // A named pipe stays open without blocking: the kernel reports its end only once a
+        // writer has come and gone, so the loop waits for the writer like for any input.
         FName = path;
         return true;
     }
