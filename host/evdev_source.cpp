@@ -94,7 +94,7 @@ bool TEvdevSource::Open(const std::string& path, bool grab, std::string& error) 
     return true;
 }
 
-bool TEvdevSource::ReadDevice(std::vector<TDeviceKeyEvent>& keys) {
+bool TEvdevSource::ReadDevice(std::vector<TKeyEvent>& keys) {
     unsigned flags = LIBEVDEV_READ_FLAG_NORMAL;
     for (;;) {
         input_event event{};
@@ -124,7 +124,7 @@ bool TEvdevSource::ReadDevice(std::vector<TDeviceKeyEvent>& keys) {
     }
 }
 
-bool TEvdevSource::ReadPipe(std::vector<TDeviceKeyEvent>& keys) {
+bool TEvdevSource::ReadPipe(std::vector<TKeyEvent>& keys) {
     char buffer[64 * sizeof(input_event)];
     const ssize_t got = ::read(FFd, buffer, sizeof buffer);
     if (got < 0 && (errno == EAGAIN || errno == EINTR)) return true;
@@ -137,11 +137,12 @@ bool TEvdevSource::ReadPipe(std::vector<TDeviceKeyEvent>& keys) {
     return true;
 }
 
-void TEvdevSource::Feed(user::TKeyboardBridge& bridge, const TDeviceKeyEvent& key) {
+void TEvdevSource::Feed(user::TKeyboardBridge& bridge, const TKeyEvent& key) {
     user::TToolkitKeyEvent event;
     event.Kind = user::TKeyCodeKind::LinuxKeyCode;
     event.Code = key.Code;
     event.Down = key.Value != 0; // an auto-repeat is another press
+    event.TimeMs = key.TimeUs > 0 ? static_cast<std::uint64_t>(key.TimeUs / 1000) : 0;
     if (bridge.KeyEvent(event)) return;
     if (FUnknownReported.insert(key.Code).second)
         FReport("evdev: " + FName + ": key code " + std::to_string(key.Code) +
@@ -149,9 +150,9 @@ void TEvdevSource::Feed(user::TKeyboardBridge& bridge, const TDeviceKeyEvent& ke
 }
 
 bool TEvdevSource::OnReadable(user::TKeyboardBridge& bridge) {
-    std::vector<TDeviceKeyEvent> keys;
+    std::vector<TKeyEvent> keys;
     const bool open = FDevice ? ReadDevice(keys) : ReadPipe(keys);
-    for (const TDeviceKeyEvent& key : keys)
+    for (const TKeyEvent& key : keys)
         Feed(bridge, key);
     return open;
 }

@@ -42,9 +42,9 @@ class TEvdevSource final : public IInputSource {
     bool OnReadable(user::TKeyboardBridge& bridge) override;
 
   private:
-    bool ReadDevice(std::vector<TDeviceKeyEvent>& keys);
-    bool ReadPipe(std::vector<TDeviceKeyEvent>& keys);
-    void Feed(user::TKeyboardBridge& bridge, const TDeviceKeyEvent& key);
+    bool ReadDevice(std::vector<TKeyEvent>& keys);
+    bool ReadPipe(std::vector<TKeyEvent>& keys);
+    void Feed(user::TKeyboardBridge& bridge, const TKeyEvent& key);
 
     TReport FReport;
     std::string FPath;

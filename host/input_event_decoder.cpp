@@ -5,14 +5,14 @@
 
 namespace quill::host {
 
-void TInputEventDecoder::Decode(const input_event& event, std::vector<TDeviceKeyEvent>& out) {
+void TInputEventDecoder::Decode(const input_event& event, std::vector<TKeyEvent>& out) {
     const std::int64_t timeUs =
         static_cast<std::int64_t>(event.input_event_sec) * 1000000 + event.input_event_usec;
     if (event.type == EV_SYN && event.code == SYN_DROPPED) {
         FDropping = true;
         // What happened to the keys in the gap is unknown: each comes up, none stays down.
         for (auto it = FDown.rbegin(); it != FDown.rend(); ++it)
-            out.push_back({timeUs, *it, 0});
+            out.push_back({timeUs, *it, 0, 0, {}});
         FDown.clear();
         return;
     }
@@ -29,11 +29,11 @@ void TInputEventDecoder::Decode(const input_event& event, std::vector<TDeviceKey
     } else if (down == FDown.end()) {
         FDown.push_back(event.code);
     }
-    out.push_back({timeUs, event.code, event.value});
+    out.push_back({timeUs, event.code, event.value, 0, {}});
 }
 
 void TInputEventDecoder::DecodeBytes(const void* data, std::size_t size,
-                                     std::vector<TDeviceKeyEvent>& out) {
+                                     std::vector<TKeyEvent>& out) {
     FPartial.append(static_cast<const char*>(data), size);
     std::size_t at = 0;
     for (; at + sizeof(input_event) <= FPartial.size(); at += sizeof(input_event)) {

@@ -1,5 +1,6 @@
 // Kernel input events (struct input_event, as an evdev device node delivers them and as they
-// travel through a pipe) decoded into key events.
+// travel through a pipe) decoded into the key events that recordings give (recording.h), so that
+// a live device and a replayed recording share everything after this step.
 //
 // Decode keeps the EV_KEY events: value 0 a release, 1 a press, 2 an auto-repeat, with the
 // kernel's timestamp in microseconds; every other type is skipped. The decoder tracks which keys
@@ -13,6 +14,8 @@
 // Not thread-safe; one decoder per stream.
 #pragma once
 
+#include "host/recording.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <linux/input.h>
@@ -21,17 +24,10 @@
 
 namespace quill::host {
 
-// One key event of a keyboard device.
-struct TDeviceKeyEvent {
-    std::int64_t TimeUs = 0;
-    std::uint16_t Code = 0; // evdev key code (KEY_*)
-    std::int32_t Value = 0; // 0 release, 1 press, 2 auto-repeat
-};
-
 class TInputEventDecoder {
   public:
-    void Decode(const input_event& event, std::vector<TDeviceKeyEvent>& out);
-    void DecodeBytes(const void* data, std::size_t size, std::vector<TDeviceKeyEvent>& out);
+    void Decode(const input_event& event, std::vector<TKeyEvent>& out);
+    void DecodeBytes(const void* data, std::size_t size, std::vector<TKeyEvent>& out);
     // Bytes of a record cut in two that wait for the rest.
     std::size_t PendingBytes() const { return FPartial.size(); }
 

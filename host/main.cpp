@@ -9,11 +9,15 @@
 #include "host/event_sink.h"
 #include "host/key_source.h"
 #include "host/options.h"
+#include "host/recording.h"
+#include "host/replay_session.h"
 #include "host/session.h"
-#include "host/visible_text.h"
 #include "host/window_host.h"
 #include "platform/kernel/codepage.h"
 #include "platform/user/keyboard_bridge.h"
+#include "platform/user/clock.h"
+#include "platform/user/key_state.h"
+#include "platform/user/keyboard_input.h"
 #include "platform/user/message_queue.h"
 
 #include <charconv>
@@ -221,6 +225,27 @@ int main(int argc, char** argv) {
             console.Echo(static_cast<char>(key.Character));
         if (window) window->Deliver(key);
     });
+    // A recording is read whole before anything runs: a malformed one feeds nothing.
+    host::TRecordingParse recording;
+    user::TVirtualClock replayClock;
+    std::unique_ptr<host::TReplaySession> replay;
+    if (!options.ReplayFile.empty()) {
+        std::string text;
+        if (!ReadFile(options.ReplayFile, text)) {
+            std::fprintf(stderr, "quill-host: cannot read %s\n", options.ReplayFile.c_str());
+            return 1;
+        }
+        recording = host::ParseRecording(text);
+        if (!recording.Ok) {
+            std::fprintf(stderr, "quill-host: %s%s: %s\n", options.ReplayFile.c_str(),
+                         recording.ErrorLine ? (":" + std::to_string(recording.ErrorLine)).c_str()
+                                             : "",
+                         recording.Error.c_str());
+            return 1;
+        }
+        user::SetClock(&replayClock);
+        replay = std::make_unique<host::TReplaySession>(console, options.ReplayFile);
+    }
     // The UI thread's queue exists before anything posts to it.
     user::MSG peek{};
     user::PeekMessageA(&peek, nullptr, 0, 0, user::PM_NOREMOVE);
@@ -233,11 +258,13 @@ int main(int argc, char** argv) {
     }
     console.Line("Loaded " + options.PluginPath);
 
-    auto* sink = new host::THostEventSink(uiThread, [&console, &window](const host::THostEvent& e) {
+    auto* sink = new host::THostEventSink(uiThread, [&console, &replay,
+                                                     &window](const host::THostEvent& e) {
+        if (replay) return replay->Event(Utf8(e.Source), Utf8(e.Name), Utf8(e.Data));
         console.Line("event: source=" + Utf8(e.Source) + " name=" + Utf8(e.Name) +
                      " data=" + Utf8(e.Data));
         if (window)
-            window->AddScan({host::TimeOfDay(), Utf8(e.Name), host::VisibleText(Utf8(e.Data))});
+            window->AddScan({host::TimeOfDay(), Utf8(e.Name), host::EscapeControls(Utf8(e.Data))});
     });
     const auto handed = session.HandOverEventSink(sink);
     sink->Release(); // the plug-in holds its own reference now
@@ -261,6 +288,8 @@ int main(int argc, char** argv) {
         window = windowHost.Window();
         console.Line("The window is open; closing it quits.");
         window->Run(windowHost, "Quill - checkout");
+    } else if (replay) {
+        replay->Run(recording.Events, options.SettleMs);
     } else if (!options.EvdevDevices.empty()) {
         if (!ReadDevices(options, bridge, console)) return 1;
     } else if (options.HasKeys) {
@@ -283,12 +312,13 @@ int main(int argc, char** argv) {
     console.EndEcho();
     if (window) {
         // What the window held at the end, for scripts and tests.
-        console.Line("window field: " + host::VisibleText(window->FieldText()));
+        console.Line("window field: " + host::EscapeControls(window->FieldText()));
         for (const host::TScanView& scan : window->Scans())
             console.Line("window scan: " + scan.Device + " " + scan.Data);
         window = nullptr;
     }
     session.Close();
+    if (replay) user::SetClock(nullptr);
     console.Line("Bye");
     return 0;
 }

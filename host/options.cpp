@@ -26,7 +26,11 @@ const char* const HelpText =
     "  --dialog             open the settings dialog for the new device before switching it on\n"
     "  --keys TEXT          type TEXT instead of reading the terminal, then quit\n"
     "  --interval MS        pause between the keys of --keys (default 20)\n"
-    "  --settle MS          wait after the last key of --keys before quitting (default 1500)\n"
+    "  --settle MS          wait after the last key of --keys or --replay before quitting\n"
+    "                       (default 1500)\n"
+    "  --replay FILE        replay a recording of a keyboard device (evtest or evemu-record\n"
+    "                       text) at its recorded times on a virtual clock, then quit; each\n"
+    "                       line of output starts with its time in the recording\n"
     "  --call NAME [ARGS]   call a method or property by name (a property with no argument is\n"
     "                       read, with one written); ARGS run to the next option; repeatable.\n"
     "                       With --call the host quits after the calls unless --capture is given\n"
@@ -98,6 +102,9 @@ bool ParseOptions(int argc, char** argv, THostOptions& options, std::string& err
             if (!(v = value(i, "--keys"))) return false;
             options.HasKeys = true;
             options.Keys = v;
+        } else if (arg == "--replay") {
+            if (!(v = value(i, "--replay"))) return false;
+            options.ReplayFile = v;
         } else if (arg == "--interval" || arg == "--settle") {
             if (!(v = value(i, arg.c_str()))) return false;
             unsigned& target = arg == "--interval" ? options.IntervalMs : options.SettleMs;

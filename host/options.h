@@ -22,6 +22,8 @@ struct THostOptions {
     std::string Keys;
     unsigned IntervalMs = 20;
     unsigned SettleMs = 1500;
+    // A recording of a keyboard device to replay on the virtual clock instead of reading keys.
+    std::string ReplayFile;
     std::vector<TMemberCall> Calls;
     bool Capture = false;
     bool Gui = false;

@@ -11,6 +11,10 @@ std::string HeldKeyLine(const HeldKey& key) {
     line += key.Alt ? "1|" : "0|";
     line += std::to_string(key.Key);
     line += '|';
+    const int flags = (key.RightShift ? 1 : 0) | (key.RightControl ? 2 : 0) |
+                      (key.RightAlt ? 4 : 0) | (key.Extended ? 8 : 0);
+    if (flags != 0 || !key.AltDigits.empty()) line += std::to_string(flags) + '|';
+    if (!key.AltDigits.empty()) line += key.AltDigits + '|';
     return line;
 }
 
@@ -34,6 +38,14 @@ HeldKey ParseHeldKeyLine(std::string_view line) {
     key.Control = field(2) != 0;
     key.Alt = field(3) != 0;
     key.Key = static_cast<std::uint16_t>(field(4) & 0xFF);
+    const int flags = field(5);
+    key.RightShift = (flags & 1) != 0;
+    key.RightControl = (flags & 2) != 0;
+    key.RightAlt = (flags & 4) != 0;
+    key.Extended = (flags & 8) != 0;
+    // Only keypad digits make an Alt code: anything else in the field is no code.
+    const std::string digits = HeldKeyField(line, 6);
+    if (digits.find_first_not_of("0123456789") == std::string::npos) key.AltDigits = digits;
     return key;
 }
 

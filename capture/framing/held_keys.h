@@ -3,6 +3,11 @@
 // The held list keeps one text line per keystroke in the form "S|C|A|VK|": the Shift, Control and
 // Alt flags (1 when that modifier was down, else 0) and the virtual-key code in decimal, each
 // followed by "|". A Shift+A key-down is held as "1|0|0|65|" and a plain Enter as "0|0|0|13|".
+// What the four fields cannot say follows in two more fields, written only when needed: the sides
+// and the key's extended flag as a number (1 right-hand Shift, 2 right-hand Control, 4 right-hand
+// Alt, 8 extended key), and for a character entered as an Alt code the keypad digits typed while
+// Alt was held: a right-hand Shift+A is "1|0|0|65|1|", keypad Enter "0|0|0|13|8|", and the Alt
+// code 0052 "0|0|1|18|0|0052|".
 #pragma once
 
 #include <cstdint>
@@ -16,6 +21,13 @@ struct HeldKey {
     bool Control = false;
     bool Alt = false;
     std::uint16_t Key = 0; // virtual-key code
+    // The side of each modifier that was down: the right-hand key when set, else the left one.
+    bool RightShift = false;
+    bool RightControl = false;
+    bool RightAlt = false;
+    bool Extended = false; // the key's own extended flag (keypad Enter, the navigation block)
+    // Set for a character entered as an Alt code: the keypad digits, typed while Alt was held.
+    std::string AltDigits;
 
     friend bool operator==(const HeldKey&, const HeldKey&) = default;
 };

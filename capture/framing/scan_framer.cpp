@@ -44,7 +44,9 @@ KeyDecision TScanFramer::OnKeyDown(const KeyDown& key) {
     try {
         FOutput.StopTimer();
         FBuffer.push_back(key.Char);
-        FHeldKeys.push_back(HeldKeyLine({key.Shift, key.Control, key.Alt, key.Key}));
+        FHeldKeys.push_back(
+            HeldKeyLine({key.Shift, key.Control, key.Alt, key.Key, key.RightShift, key.RightControl,
+                         key.RightAlt, key.Extended, key.AltDigits}));
         bool keep = false;
         std::int32_t timeout = 0;
         for (int i = 0; i < FDevices.DeviceCount(); ++i) {
@@ -79,18 +81,23 @@ KeyDecision TScanFramer::OnKeyDown(const KeyDown& key) {
             Reset();
             return KeyDecision::Pass;
         }
-        FOutput.StartTimer(timeout);
+        if (!FOutput.StartTimer(timeout > 0 ? timeout : ShortestTimeOutMs)) return GiveUpHolding();
         return KeyDecision::Hold;
     } catch (...) {
         // A key that a raised scan already took must not reach the application as well.
         if (completed) return KeyDecision::Hold;
-        // Otherwise the key reaches the application now, so it must not be replayed later.
-        if (!FHeldKeys.empty()) {
-            FHeldKeys.pop_back();
-            if (!FBuffer.empty()) FBuffer.pop_back();
-        }
+        return GiveUpHolding();
+    }
+}
+
+KeyDecision TScanFramer::GiveUpHolding() {
+    if (FHeldKeys.size() <= 1) {
+        // The key reaches the application now, so it must not be replayed later.
+        Reset();
         return KeyDecision::Pass;
     }
+    ReplayHeldKeys();
+    return KeyDecision::Hold;
 }
 
 void TScanFramer::OnTimeout() {

@@ -12,6 +12,10 @@
 // begins with this key's character; once open, every key-down is held until a device completes a
 // scan or the time-out fires. Comparisons are exact byte comparisons.
 //
+// Held keys always have a running timer: a time-out of 0 or less waits ShortestTimeOutMs, and a
+// timer that cannot be started, or a device read that fails, gives the held keys up at once (a
+// single held key passes, several are replayed in order).
+//
 // Not thread-safe: everything runs on the thread that owns the keyboard hook.
 #pragma once
 
@@ -53,13 +57,16 @@ class IFramingDevices {
 class IFramingOutput {
   public:
     virtual void StopTimer() = 0;
-    // Starts the time-out timer; an interval of 0 or less starts nothing.
-    virtual void StartTimer(std::int32_t intervalMs) = 0;
+    // Starts the time-out timer with an interval of at least 1 ms; false when it could not be
+    // started (the framer then replays the held keys at once rather than hold them for ever).
+    virtual bool StartTimer(std::int32_t intervalMs) = 0;
     // A scan of device `deviceIndex` with the text between its prefix and suffix. Returns false
     // when the framer was destroyed during the call (the receiver re-entered and freed its
     // owner): the framer then returns at once without touching itself again.
     virtual bool RaiseScan(int deviceIndex, const std::string& data) = 0;
-    // Types the held keys again, in order, each with the modifiers it had.
+    // Types the held keys again, in order, each with the modifiers it had on the side it had
+    // them, as one batch that no live key can enter; afterwards every modifier is down exactly
+    // when the user holds it.
     virtual void ReplayKeys(const std::vector<HeldKey>& keys) = 0;
 
   protected:
@@ -67,14 +74,24 @@ class IFramingOutput {
 };
 
 // A key-down as the hook sees it: the key, its character (0 when the key makes none) and the
-// modifiers that were down.
+// modifiers that were down, with their sides. A character entered as an Alt code is one key-down
+// whose AltDigits are the keypad digits typed.
 struct KeyDown {
     std::uint16_t Key = 0;
     char Char = 0;
     bool Shift = false;
     bool Control = false;
     bool Alt = false;
+    bool RightShift = false;
+    bool RightControl = false;
+    bool RightAlt = false;
+    bool Extended = false;
+    std::string AltDigits;
 };
+
+// The time-out used when a device's "HookTimeOut" is 0 or less: the shortest interval of the
+// platform's timers, so that a held sequence is never left without a timer.
+constexpr std::int32_t ShortestTimeOutMs = 10;
 
 enum class KeyDecision { Pass, Hold };
 
@@ -102,6 +119,9 @@ class TScanFramer {
     // The body of OnTimeout; false when the framer was destroyed during an event call.
     bool DeliverOrReplay();
     void ReplayHeldKeys();
+    // Holding the current key failed: a lone key passes; with earlier keys held, all of them,
+    // this one last, are replayed so that the order stays.
+    KeyDecision GiveUpHolding();
 
     const IFramingDevices& FDevices;
     IFramingOutput& FOutput;

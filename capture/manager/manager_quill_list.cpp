@@ -108,9 +108,10 @@ TManagerQuillList::~TManagerQuillList() {
     *FAlive = false;
     RemoveHook();
     StopTimer();
-    if (FTimerWindow) {
-        user::SetWindowLongPtrA(FTimerWindow, user::GWLP_USERDATA, 0);
-        user::DestroyWindow(FTimerWindow);
+    for (user::HWND window : {FTimerWindow, FHookTimerWindow}) {
+        if (!window) continue;
+        user::SetWindowLongPtrA(window, user::GWLP_USERDATA, 0);
+        user::DestroyWindow(window); // refused for a hook thread's window, which ends with it
     }
     FFramer.Reset();
     Clear(); // the devices leave while the scanner list is still whole
@@ -141,15 +142,33 @@ user::LRESULT TManagerQuillList::TimerWindowProc(user::HWND hwnd, user::UINT mes
 }
 
 void TManagerQuillList::StopTimer() {
-    if (FTimerRunning && FTimerWindow) user::KillTimer(FTimerWindow, kTimerId);
+    if (FRunningTimerWindow) user::KillTimer(FRunningTimerWindow, kTimerId);
+    FRunningTimerWindow = nullptr;
     FTimerRunning = false;
 }
 
-void TManagerQuillList::StartTimer(std::int32_t intervalMs) {
+user::HWND TManagerQuillList::TimerWindowOfThisThread() {
+    const std::uint32_t thread = user::GetCurrentThreadId();
+    for (user::HWND window : {FTimerWindow, FHookTimerWindow})
+        if (window && user::GetWindowThreadProcessId(window, nullptr) == thread) return window;
+    // The hook runs on another thread: a window there receives the timer. One made for an
+    // earlier hook thread is given up (only its thread may destroy it; it ends with that thread).
+    if (FHookTimerWindow) user::SetWindowLongPtrA(FHookTimerWindow, user::GWLP_USERDATA, 0);
+    FHookTimerWindow = user::CreateWindowExA(0, kTimerClass, "", 0, nullptr, nullptr);
+    if (FHookTimerWindow)
+        user::SetWindowLongPtrA(FHookTimerWindow, user::GWLP_USERDATA,
+                                reinterpret_cast<user::LONG_PTR>(this));
+    return FHookTimerWindow;
+}
+
+bool TManagerQuillList::StartTimer(std::int32_t intervalMs) {
     StopTimer();
-    if (intervalMs <= 0 || !FTimerWindow) return;
+    const user::HWND window = TimerWindowOfThisThread();
+    if (intervalMs <= 0 || !window) return false;
     FTimerRunning =
-        user::SetTimer(FTimerWindow, kTimerId, static_cast<user::UINT>(intervalMs), nullptr) != 0;
+        user::SetTimer(window, kTimerId, static_cast<user::UINT>(intervalMs), nullptr) != 0;
+    if (FTimerRunning) FRunningTimerWindow = window;
+    return FTimerRunning;
 }
 
 void TManagerQuillList::OnTimeout() {

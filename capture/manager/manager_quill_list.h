@@ -14,13 +14,22 @@
 // with SetScannerListAccessor (the scanner driver installs one that returns the list of the one
 // driver object; tests install their own).
 //
-// Threads: everything runs on the thread that created the list (the host's user-interface thread);
-// no locks. Destroying the list while its time-out handler runs (the host re-entering through the
-// event call) is safe: the handler stops touching the list.
+// Keys that the framing does not judge pass at once: modifiers, lock keys (held and replayed they
+// would toggle twice) and key-ups. Keypad digits typed while Alt is held are an Alt code: held
+// until Alt is released, then judged as the one character they enter. A replay is one batch of
+// the input path (SendInput): each modifier pressed on its own side, and afterwards down exactly
+// when the user holds it; keys typed meanwhile come after the whole batch.
+//
+// Threads: the list is made and configured on the host's thread that calls the driver; the hook,
+// the framing and the time-out timer run on the thread the event sink names for the hook, which
+// is usually the same user-interface thread. No locks. Destroying the list while its time-out
+// handler runs (the host re-entering through the event call) is safe: the handler stops touching
+// the list.
 #pragma once
 
 #include "capture/framing/scan_framer.h"
 #include "capture/manager/manager_quill.h"
+#include "platform/user/alt_code.h"
 #include "platform/user/keyboard_hook.h"
 #include "platform/user/to_ascii.h"
 #include "registry/list/devices_list.h"
@@ -66,16 +75,29 @@ class TManagerQuillList : public registry::TDevicesList,
     const IFramingDevice& DeviceAt(int index) const override { return *Scanner(index); }
     // IFramingOutput
     void StopTimer() override;
-    void StartTimer(std::int32_t intervalMs) override;
+    bool StartTimer(std::int32_t intervalMs) override;
     bool RaiseScan(int deviceIndex, const std::string& data) override;
     void ReplayKeys(const std::vector<HeldKey>& keys) override;
 
-    KeyDecision Examine(user::WPARAM key);
+    KeyDecision Examine(user::WPARAM key, user::LPARAM flags);
+    // The release of Alt completed the Alt code `digits`: its character is one key of the framing.
+    KeyDecision ExamineAltCode(const std::string& digits, KeyDown down);
+    void ReplayAbandonedAltCode(const KeyDown& down);
+    // The timer window of the calling thread, made when the hook first runs on a thread other
+    // than the list's; nil when none can be made.
+    user::HWND TimerWindowOfThisThread();
     static user::LRESULT TimerWindowProc(user::HWND hwnd, user::UINT message, user::WPARAM wParam,
                                          user::LPARAM lParam);
 
     TScanFramer FFramer;
+    // The Alt code the user is typing, and whether its Alt is the right-hand key.
+    user::TAltCodeEntry FAltCode;
+    bool FAltCodeRightAlt = false;
+    // The time-out timer runs on the thread the hook runs on: the list's own window serves its
+    // creating thread, FHookTimerWindow a hook thread of another.
     user::HWND FTimerWindow = nullptr;
+    user::HWND FHookTimerWindow = nullptr;
+    user::HWND FRunningTimerWindow = nullptr;
     bool FTimerRunning = false;
     std::uint32_t FThread = 0;
     // Shared with a running time-out handler, which stops when the list is destroyed under it.

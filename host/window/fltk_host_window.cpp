@@ -46,6 +46,9 @@ class TBridgedInput final : public Fl_Input {
             key.Down = event == FL_KEYDOWN;
             key.HasState = true;
             key.State = BridgeState(Fl::event_state());
+            // The X server's time of the event, in milliseconds.
+            if (fl_xevent && (fl_xevent->type == KeyPress || fl_xevent->type == KeyRelease))
+                key.TimeMs = fl_xevent->xkey.time;
             if (Host->Bridge().KeyEvent(key)) return 1;
         }
         return Fl_Input::handle(event);

@@ -31,7 +31,7 @@ struct TDeviceView {
 struct TScanView {
     std::string Time;   // local time of day, hh:mm:ss.mmm
     std::string Device; // UTF-8
-    std::string Data;   // with control characters made visible
+    std::string Data;   // with control characters made visible (EscapeControls)
 };
 
 // What the window asks of its host.

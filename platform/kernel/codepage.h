@@ -17,6 +17,9 @@ namespace quill::kernel {
 std::u16string AnsiToWide(std::string_view text);
 std::string WideToAnsi(std::u16string_view text);
 char16_t AnsiCharToWide(unsigned char c);
+// One byte of code page 866, the OEM code page that goes with Windows-1251 (Alt codes without a
+// leading zero type its characters).
+char16_t OemCharToWide(unsigned char c);
 
 // UTF-8 <-> UTF-16. Malformed input becomes U+FFFD; unpaired surrogates are encoded as U+FFFD.
 std::u16string Utf8ToWide(std::string_view text);

@@ -34,13 +34,8 @@ bool IsModifierOrLock(std::uint16_t code) {
     }
 }
 
-void Enter(std::uint16_t code, bool down) {
-    const auto key = EvdevKeyToVirtualKey(code);
-    if (!key) return;
-    DWORD flags = down ? 0 : KEYEVENTF_KEYUP;
-    if (key->Extended) flags |= KEYEVENTF_EXTENDEDKEY;
-    keybd_event(key->VirtualKey, key->ScanCode, flags, 0);
-}
+// A source clock further behind ours than this has jumped (or is another source's).
+constexpr std::uint64_t kMaxLagMs = 10000;
 
 std::optional<std::uint16_t> EvdevCodeOf(const TToolkitKeyEvent& event) {
     if (event.Kind == TKeyCodeKind::X11Keysym) return KeysymToEvdevKey(event.Code);
@@ -85,30 +80,60 @@ TKeyboardBridge::~TKeyboardBridge() {
 bool TKeyboardBridge::KeyEvent(const TToolkitKeyEvent& event) {
     const auto code = EvdevCodeOf(event);
     if (!code || !EvdevKeyToVirtualKey(*code)) return false;
-    if (event.HasState && !IsModifierOrLock(*code)) Reconcile(event.State);
-    Enter(*code, event.Down);
+    const DWORD time = MessageTime(event.TimeMs);
+    FBatch.clear();
+    if (event.HasState && !IsModifierOrLock(*code)) Reconcile(event.State, time);
+    Add(*code, event.Down, time);
+    SendInput(static_cast<UINT>(FBatch.size()), FBatch.data(), static_cast<int>(sizeof(INPUT)));
     Dispatch();
     return true;
 }
 
-void TKeyboardBridge::Reconcile(std::uint32_t state) {
+void TKeyboardBridge::Add(std::uint16_t code, bool down, DWORD time) {
+    const auto key = EvdevKeyToVirtualKey(code);
+    if (!key) return;
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key->VirtualKey;
+    input.ki.wScan = key->ScanCode;
+    input.ki.dwFlags = (down ? 0 : KEYEVENTF_KEYUP) | (key->Extended ? KEYEVENTF_EXTENDEDKEY : 0);
+    input.ki.time = time;
+    FBatch.push_back(input);
+}
+
+DWORD TKeyboardBridge::MessageTime(std::uint64_t sourceMs) {
+    if (sourceMs == 0) return 0;
+    const std::uint64_t now = GetTickCount64();
+    std::uint64_t mapped = sourceMs + static_cast<std::uint64_t>(FTimeOffset);
+    if (!FTimeAnchored || mapped > now || mapped + kMaxLagMs < now) {
+        FTimeOffset = static_cast<std::int64_t>(now - sourceMs);
+        FTimeAnchored = true;
+        mapped = now;
+    }
+    if (mapped < FLastTime) mapped = FLastTime;
+    FLastTime = mapped;
+    // 0 would ask for the clock's time.
+    return static_cast<DWORD>(mapped) ? static_cast<DWORD>(mapped) : 1;
+}
+
+void TKeyboardBridge::Reconcile(std::uint32_t state, DWORD time) {
     for (const TModifier& m : kModifiers) {
         const bool wanted = (state & m.Mask) != 0;
         if (wanted == (GetAsyncKeyState(m.Generic) < 0)) continue;
         if (wanted) {
-            Enter(m.LeftCode, true);
+            Add(m.LeftCode, true, time);
             continue;
         }
-        if (GetAsyncKeyState(m.Left) < 0) Enter(m.LeftCode, false);
-        if (GetAsyncKeyState(m.Right) < 0) Enter(m.RightCode, false);
+        if (GetAsyncKeyState(m.Left) < 0) Add(m.LeftCode, false, time);
+        if (GetAsyncKeyState(m.Right) < 0) Add(m.RightCode, false, time);
     }
     // The lock keys' toggles as the thread has seen them: the bridge retrieves every key it
     // enters before the next event, so that is the input path's state too.
     for (const TLock& lock : kLocks) {
         const bool wanted = (state & lock.Mask) != 0;
         if (wanted == ((GetKeyState(lock.Key) & 1) != 0)) continue;
-        Enter(lock.Code, true);
-        Enter(lock.Code, false);
+        Add(lock.Code, true, time);
+        Add(lock.Code, false, time);
     }
 }
 

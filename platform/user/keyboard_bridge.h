@@ -14,6 +14,12 @@
 // keysym of another layout) is not entered: KeyEvent returns false and the host passes its own
 // event to the application untouched, at once. Nothing holds it.
 //
+// Time: a key message carries the event's own time (GetMessageTime), on the run-time's clock: the
+// first timed event fixes the distance between the source's clock and ours, so the spacing of the
+// source's events is kept while a busy loop delivers them late. A time never lies ahead of now
+// or before the previous key's; a source whose clock jumps (by more than ten seconds behind, or
+// ahead of ours) is measured again. An event without a time is stamped when it is entered.
+//
 // Modifier state: when an event carries the toolkit's state (HasState), the bridge first makes
 // the input path agree with it — presses the left Shift, Control or Alt that the state has down
 // and the path has up, releases those the state has up, and toggles Caps Lock and Num Lock to the
@@ -31,10 +37,12 @@
 // after the current one. The previous focus thread is restored when the bridge is destroyed.
 #pragma once
 
+#include "platform/user/keyboard_input.h"
 #include "platform/user/user_types.h"
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace quill::user {
 
@@ -57,6 +65,9 @@ struct TToolkitKeyEvent {
     // HasState is set (a device reports no such state).
     bool HasState = false;
     std::uint32_t State = 0;
+    // The event's own time in milliseconds on its source's clock (the X server's time, the
+    // kernel's timestamp); 0 when it has none.
+    std::uint64_t TimeMs = 0;
 };
 
 enum class TApplicationKeyKind : std::uint8_t { KeyDown, KeyUp, Character };
@@ -104,7 +115,9 @@ class TKeyboardBridge {
     bool Finish(DWORD limitMs);
 
   private:
-    void Reconcile(std::uint32_t state);
+    void Reconcile(std::uint32_t state, DWORD time);
+    void Add(std::uint16_t code, bool down, DWORD time);
+    DWORD MessageTime(std::uint64_t sourceMs);
     void DeliverMessage(const MSG& msg);
 
     TDeliver FDeliver;
@@ -113,6 +126,10 @@ class TKeyboardBridge {
     int FWaitDescriptor;
     bool FDispatching = false;
     bool FQuit = false;
+    std::vector<INPUT> FBatch;
+    bool FTimeAnchored = false;
+    std::int64_t FTimeOffset = 0; // our clock minus the source's
+    std::uint64_t FLastTime = 0;
 };
 
 } // namespace quill::user

@@ -58,15 +58,17 @@ DWORD DefaultFocusThread() {
 
 } // namespace
 
-void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo) {
+namespace {
+
+// One key event, with the input path's lock held.
+void EnterKey(TInputPath& input, BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo,
+              DWORD time) {
     const bool up = (flags & KEYEVENTF_KEYUP) != 0;
     const bool extended =
         (flags & KEYEVENTF_EXTENDEDKEY) != 0 || virtualKey == VK_RCONTROL || virtualKey == VK_RMENU;
     if (scanCode == 0) scanCode = DefaultScanCode(virtualKey);
     const detail::TKeyIdentity key = detail::ResolveKey(virtualKey, scanCode, extended);
 
-    TInputPath& input = Input();
-    std::lock_guard guard(input.Lock);
     BYTE* state = input.AsyncState.data();
     const bool wasDown = (state[key.Sided ? key.Sided : key.Generic] & 0x80) != 0;
     detail::ApplyKey(state, key, !up);
@@ -84,15 +86,45 @@ void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInf
     if (up) data |= 1u << 31;
     msg.lParam = static_cast<LPARAM>(static_cast<std::int32_t>(data));
     msg.extraInfo = extraInfo;
+    msg.time = time; // 0: the queue stamps it with the clock's time
 
     if (input.FocusWindow && !IsWindow(input.FocusWindow)) input.FocusWindow = nullptr;
     msg.hwnd = input.FocusWindow;
     const DWORD target = input.FocusThread ? input.FocusThread : DefaultFocusThread();
     // A keystroke for a focus that has gone is lost, as it is when no application has the focus;
-    // the caller of keybd_event is told nothing, and its own last error stays as it was.
+    // the caller is told nothing, and its own last error stays as it was.
     const DWORD lastError = kernel::GetLastError();
     if (target) PostInputMessage(target, msg);
     kernel::SetLastError(lastError);
+}
+
+} // namespace
+
+void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo) {
+    TInputPath& input = Input();
+    std::lock_guard guard(input.Lock);
+    EnterKey(input, virtualKey, scanCode, flags, extraInfo, 0);
+}
+
+UINT SendInput(UINT count, const INPUT* inputs, int size) {
+    if (!inputs || size != static_cast<int>(sizeof(INPUT))) {
+        kernel::SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    for (UINT i = 0; i < count; ++i)
+        if (inputs[i].type != INPUT_KEYBOARD || inputs[i].ki.wVk > 0xFF ||
+            inputs[i].ki.wScan > 0xFF) {
+            kernel::SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+    TInputPath& input = Input();
+    std::lock_guard guard(input.Lock);
+    for (UINT i = 0; i < count; ++i) {
+        const KEYBDINPUT& key = inputs[i].ki;
+        EnterKey(input, static_cast<BYTE>(key.wVk), static_cast<BYTE>(key.wScan), key.dwFlags,
+                 key.dwExtraInfo, key.time);
+    }
+    return count;
 }
 
 SHORT GetAsyncKeyState(int virtualKey) {

@@ -36,6 +36,27 @@ constexpr DWORD KEYEVENTF_KEYUP = 0x0002;
 // the right-hand Control and Alt; `scanCode` 0 takes the usual one for the sided modifiers.
 void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo);
 
+constexpr DWORD INPUT_KEYBOARD = 1;
+
+struct KEYBDINPUT {
+    std::uint16_t wVk;
+    std::uint16_t wScan;
+    DWORD dwFlags;
+    DWORD time; // the message's time (GetMessageTime); 0: the clock's time when it is entered
+    ULONG_PTR dwExtraInfo;
+};
+
+struct INPUT {
+    DWORD type; // INPUT_KEYBOARD
+    KEYBDINPUT ki;
+};
+
+// Enters `count` key events, each as keybd_event would, as one batch: no key event of another
+// caller lands between them, so a key typed meanwhile comes after the whole batch. `size` is
+// sizeof(INPUT). Returns `count`; 0 (last error ERROR_INVALID_PARAMETER, nothing entered) for a
+// nil `inputs`, a wrong `size`, or an event that is no keyboard event or has a code above 255.
+UINT SendInput(UINT count, const INPUT* inputs, int size);
+
 // Negative while `virtualKey` is down in the input path's state; 0 otherwise (and for a code
 // outside 0..255).
 SHORT GetAsyncKeyState(int virtualKey);

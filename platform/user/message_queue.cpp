@@ -1,6 +1,7 @@
 #include "platform/user/message_queue.h"
 
 #include "platform/kernel/last_error.h"
+#include "platform/kernel/named_mutex.h"
 #include "platform/user/clock.h"
 #include "platform/user/user_state_impl.h"
 
@@ -268,6 +269,27 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
+DWORD MsgWaitForMultipleObjects(DWORD count, const void* handles, BOOL, DWORD milliseconds, DWORD) {
+    if (count != 0 || handles) {
+        kernel::SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    const auto queue = CurrentQueue();
+    std::unique_lock lock(queue->Lock);
+    const std::uint64_t deadline =
+        milliseconds == kernel::INFINITE ? NoDeadline : GetClock().NowMs() + milliseconds;
+    for (;;) {
+        HandleAllSent(*queue, lock);
+        if (!queue->Posted.empty() || !queue->Input.empty() || queue->QuitPosted)
+            return kernel::WAIT_OBJECT_0;
+        const TTimer* timer = EarliestTimer(*queue, nullptr, 0, 0);
+        const std::uint64_t now = GetClock().NowMs();
+        if (timer && timer->Due <= now) return kernel::WAIT_OBJECT_0;
+        if (now >= deadline) return kernel::WAIT_TIMEOUT;
+        GetClock().WaitUntil(queue->Wake, lock, timer ? std::min(timer->Due, deadline) : deadline);
+    }
+}
+
 LRESULT DispatchMessageA(const MSG* msg) {
     if (!msg) return 0;
     if (msg->message == WM_TIMER && msg->lParam != 0) {
@@ -297,13 +319,14 @@ KeyTranslator SetKeyTranslator(KeyTranslator translator) {
 }
 
 BOOL TranslateMessage(const MSG* msg) {
-    if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE;
+    if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN &&
+                 msg->message != WM_KEYUP && msg->message != WM_SYSKEYUP))
+        return FALSE;
     const KeyTranslator translator = gKeyTranslator.load();
     char16_t character = 0;
-    if (!translator || translator(static_cast<UINT>(msg->wParam), msg->lParam, &character) != 1)
-        return FALSE;
+    if (!translator || translator(*msg, &character) != 1) return FALSE;
     MSG charMsg = *msg;
-    charMsg.message = msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
+    charMsg.message = msg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
     charMsg.wParam = character;
     return Enqueue(CurrentQueue(), charMsg, false);
 }

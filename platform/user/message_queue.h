@@ -41,12 +41,25 @@ void PostQuitMessage(int exitCode);
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg);
 // 0 for WM_QUIT, -1 for a nil `msg` or a window filter that is no window, otherwise nonzero.
 BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
+// Waits until the calling thread has a message to retrieve - sent, posted, input, a quit request
+// or a due timer - or `milliseconds` have passed (kernel::INFINITE: no limit). Only the wait for
+// messages is offered: `count` must be 0 and `handles` nil, and `waitAll` and `wakeMask` are not
+// consulted. Returns kernel::WAIT_OBJECT_0 when a message is there, kernel::WAIT_TIMEOUT when the
+// time has passed, and WAIT_FAILED (last error ERROR_INVALID_PARAMETER) for handles. With the
+// virtual clock (clock.h) the wait moves the clock to the deadline or to the next timer's expiry,
+// whichever comes first, so a caller can step an event loop through virtual time.
+DWORD MsgWaitForMultipleObjects(DWORD count, const void* handles, BOOL waitAll, DWORD milliseconds,
+                                DWORD wakeMask);
+constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+constexpr DWORD QS_ALLINPUT = 0x04FF;
+
 // Calls the window procedure (or, for WM_TIMER with a timer procedure, that procedure). A message
 // for a window that no longer exists is dropped: 0.
 LRESULT DispatchMessageA(const MSG* msg);
 // For a key-down: asks the installed key translator for the character and posts WM_CHAR (or
-// WM_SYSCHAR) for it. FALSE when the message is no key-down, no translator is installed, or the
-// key gives no character.
+// WM_SYSCHAR) for it. For a key-up (the release of Alt that ends an Alt code): posts WM_CHAR for
+// the character the translator gives. FALSE when the message is no key message, no translator is
+// installed, or it gives no character.
 BOOL TranslateMessage(const MSG* msg);
 
 // The extra-information word and the time of the last message the thread retrieved.
@@ -68,8 +81,9 @@ void RemoveRetrievalStage(RetrievalStage stage, void* context);
 // previous one.
 RetrievalStage SetInputStage(RetrievalStage stage);
 
-// Converts a key-down into a character for TranslateMessage: returns 1 and sets `character`, or 0.
-using KeyTranslator = int (*)(UINT virtualKey, LPARAM keyData, char16_t* character);
+// Converts a key message into a character for TranslateMessage: returns 1 and sets `character`,
+// or 0.
+using KeyTranslator = int (*)(const MSG& keyMessage, char16_t* character);
 // Installs the process's translator (nil: none). Returns the previous one.
 KeyTranslator SetKeyTranslator(KeyTranslator translator);
 

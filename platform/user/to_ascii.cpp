@@ -31,8 +31,11 @@ int ToAsciiEx(UINT virtualKey, UINT, const BYTE* keyState, WORD* buffer, UINT, H
     const bool control = (keyState[VK_CONTROL] & 0x80) != 0;
     const bool alt = (keyState[VK_MENU] & 0x80) != 0;
     const bool capsLock = (keyState[VK_CAPITAL] & 0x01) != 0;
+    const bool numLock = (keyState[VK_NUMLOCK] & 0x01) != 0;
+    const auto key = static_cast<std::uint8_t>(virtualKey);
     if (control && alt) return 0;
-    const char c = KeyToChar(static_cast<std::uint8_t>(virtualKey), shift, capsLock, control);
+    if (alt && IsKeypadDigit(key)) return 0; // a digit of an Alt code types when Alt is released
+    const char c = KeyToChar(key, shift, capsLock, control, numLock);
     if (c == 0) return 0;
     buffer[0] = static_cast<std::uint8_t>(c);
     return 1;

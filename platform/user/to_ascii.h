@@ -3,9 +3,11 @@
 // The one layout this layer knows is US English, "00000409": LoadKeyboardLayoutA gives its handle
 // and refuses any other name (nil, ERROR_INVALID_PARAMETER); it is every thread's active layout,
 // so KLF_ACTIVATE changes nothing. ToAsciiEx converts one key with a 256-byte key state in the
-// platform's form (key_state.h): bit 0x80 of VK_SHIFT and VK_CONTROL, and the toggle bit 0x01 of
-// VK_CAPITAL, choose the character as us_layout.h describes. Alt alone does not change it; Control
-// with Alt (the layout has no AltGr characters) makes none. Pure apart from the layout handle.
+// platform's form (key_state.h): bit 0x80 of VK_SHIFT and VK_CONTROL, and the toggle bits 0x01 of
+// VK_CAPITAL and VK_NUMLOCK, choose the character as us_layout.h describes. Alt alone does not
+// change it, except that a keypad digit with Alt is part of an Alt code (alt_code.h) and makes
+// none; Control with Alt (the layout has no AltGr characters) makes none. Pure apart from the
+// layout handle.
 #pragma once
 
 #include "platform/user/user_types.h"

@@ -20,7 +20,23 @@ constexpr char kShiftedDigits[] = ")!@#$%^&*(";
 
 } // namespace
 
-char KeyToChar(std::uint8_t key, bool shift, bool capsLock, bool control) {
+char KeyToChar(std::uint8_t key, bool shift, bool capsLock, bool control, bool numLock) {
+    switch (key) {
+    case VK_DIVIDE:
+        return control ? 0 : '/';
+    case VK_MULTIPLY:
+        return control ? 0 : '*';
+    case VK_SUBTRACT:
+        return control ? 0 : '-';
+    case VK_ADD:
+        return control ? 0 : '+';
+    case VK_DECIMAL:
+        return control || !numLock ? 0 : '.';
+    default:
+        if (IsKeypadDigit(key))
+            return control || !numLock ? 0 : static_cast<char>('0' + (key - VK_NUMPAD0));
+        break;
+    }
     if (control) {
         if (key >= 'A' && key <= 'Z') return static_cast<char>(key - 'A' + 1);
         if (shift) {

@@ -6,7 +6,12 @@
 // Ctrl+Enter 10, Ctrl+Backspace 127, Ctrl+Escape 27); with Shift as well, Control gives the
 // letters' codes, Ctrl+Shift+6 30 and Ctrl+Shift+- 31, and nothing else; a key that makes no
 // character gives 0. CharToKey is its inverse for the characters a keyboard types: the key and
-// whether Shift produces it (or Control for a control code). Pure.
+// whether Shift produces it (or Control for a control code).
+//
+// The keypad: "/", "*", "-" and "+" (VK_DIVIDE, VK_MULTIPLY, VK_SUBTRACT, VK_ADD) always type
+// their characters; the digits and the decimal point (VK_NUMPAD0..VK_NUMPAD9, VK_DECIMAL) type
+// theirs while Num Lock is on and are navigation keys without a character while it is off; with
+// Control the keypad types nothing. Keypad Enter is VK_RETURN (extended) and types 13. Pure.
 #pragma once
 
 #include "platform/user/virtual_keys.h"
@@ -23,7 +28,11 @@ struct KeyStroke {
 };
 
 // The character of `key` with the given modifier and lock state; 0 when it makes none.
-char KeyToChar(std::uint8_t key, bool shift, bool capsLock, bool control);
+char KeyToChar(std::uint8_t key, bool shift, bool capsLock, bool control, bool numLock = false);
+// True for the keypad's digit keys VK_NUMPAD0..VK_NUMPAD9.
+constexpr bool IsKeypadDigit(std::uint8_t key) {
+    return key >= VK_NUMPAD0 && key <= VK_NUMPAD9;
+}
 // The keystroke that types `c`, or nothing for a character the layout cannot type.
 std::optional<KeyStroke> CharToKey(char c);
 

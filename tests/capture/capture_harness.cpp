@@ -73,8 +73,10 @@ void TCaptureHarness::Pump() {
     while (user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_REMOVE)) {
         user::TranslateMessage(&msg);
         if (msg.message == user::WM_CHAR) App.push_back(static_cast<char>(msg.wParam));
-        if (msg.message == user::WM_KEYDOWN || msg.message == user::WM_SYSKEYDOWN)
+        if (msg.message == user::WM_KEYDOWN || msg.message == user::WM_SYSKEYDOWN) {
             AppKeyDowns.push_back(static_cast<std::uint8_t>(msg.wParam));
+            AppKeyDownFlags.push_back(msg.lParam);
+        }
         user::DispatchMessageA(&msg);
     }
 }
@@ -82,6 +84,12 @@ void TCaptureHarness::Pump() {
 void TCaptureHarness::PressKey(std::uint8_t key) {
     user::keybd_event(key, 0, 0, 0);
     user::keybd_event(key, 0, user::KEYEVENTF_KEYUP, 0);
+    Pump();
+}
+
+void TCaptureHarness::Key(std::uint8_t key, bool up, bool extended) {
+    user::keybd_event(
+        key, 0, (up ? user::KEYEVENTF_KEYUP : 0) | (extended ? user::KEYEVENTF_EXTENDEDKEY : 0), 0);
     Pump();
 }
 

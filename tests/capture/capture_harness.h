@@ -49,6 +49,8 @@ class TCaptureHarness {
     // Key-down and key-up of the keys that type `c` (with Shift or Control as needed).
     void TypeChar(char c);
     void PressKey(std::uint8_t key);
+    // One key event (the right-hand Control and Alt are extended), then the messages pumped.
+    void Key(std::uint8_t key, bool up, bool extended = false);
     // Lets `ms` milliseconds pass, pumping messages as they come.
     void Advance(std::int64_t ms);
     void Pump();
@@ -57,8 +59,9 @@ class TCaptureHarness {
 
     TRecordingSink Sink;
     std::unique_ptr<capture::TManagerQuillList> List;
-    std::string App;                       // the characters the application received
-    std::vector<std::uint8_t> AppKeyDowns; // every key-down message the application received
+    std::string App;                           // the characters the application received
+    std::vector<std::uint8_t> AppKeyDowns;     // every key-down message the application received
+    std::vector<user::LPARAM> AppKeyDownFlags; // and the keystroke flags of each
     user::TVirtualClock& Clock() { return FClock; }
 
   private:

@@ -33,11 +33,12 @@ void FramerSimulation::Advance(std::int64_t ms) {
     Now = target;
 }
 
-void FramerSimulation::StartTimer(std::int32_t interval) {
+bool FramerSimulation::StartTimer(std::int32_t interval) {
     FDue.reset();
-    if (interval <= 0) return;
+    if (interval <= 0) return false;
     FInterval = interval;
     FDue = Now + interval;
+    return true;
 }
 
 void FramerSimulation::ReplayKeys(const std::vector<capture::HeldKey>& keys) {

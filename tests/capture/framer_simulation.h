@@ -53,7 +53,7 @@ class FramerSimulation final : public capture::IFramingDevices, public capture::
     int DeviceCount() const override { return static_cast<int>(Devices.size()); }
     const capture::IFramingDevice& DeviceAt(int i) const override { return Devices[i]; }
     void StopTimer() override { FDue.reset(); }
-    void StartTimer(std::int32_t interval) override;
+    bool StartTimer(std::int32_t interval) override;
     bool RaiseScan(int device, const std::string& data) override {
         Scans.emplace_back(device, data);
         return true;

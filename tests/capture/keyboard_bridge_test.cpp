@@ -195,6 +195,38 @@ TEST_F(BridgeTest, FinishGivesUpAtItsLimit) {
     EXPECT_EQ(app, "+");
 }
 
+// Events delivered late by a busy loop keep their own spacing; none lies ahead of now or before
+// the previous one, and a source whose clock jumps is measured again.
+TEST_F(BridgeTest, KeyMessagesCarryTheEventsOwnTimeOnTheRuntimesClock) {
+    std::vector<user::DWORD> times;
+    user::TKeyboardBridge timed([&](const user::TApplicationKey& k) {
+        if (k.Kind == user::TApplicationKeyKind::KeyDown) times.push_back(k.Time);
+    });
+    auto press = [&](std::uint64_t sourceMs) {
+        TToolkitKeyEvent e;
+        e.Code = 'q';
+        e.TimeMs = sourceMs;
+        timed.KeyEvent(e);
+        e.Down = false;
+        timed.KeyEvent(e);
+    };
+    const auto start = static_cast<user::DWORD>(h.Clock().NowMs());
+    press(700000);               // anchors the source's clock at now
+    h.Clock().Advance(500);      // the loop was busy; the next two come together
+    press(700030);               // 30 ms after the first, by the source
+    press(700020);               // out of order: not before the previous one
+    press(700000 + 900);         // ahead of our clock: measured again, at now
+    press(700000 + 900 - 50000); // far behind: measured again
+    press(0);                    // no time: stamped when entered
+    ASSERT_EQ(times.size(), 6u);
+    EXPECT_EQ(times[0], start);
+    EXPECT_EQ(times[1], start + 30);
+    EXPECT_EQ(times[2], start + 30);
+    EXPECT_EQ(times[3], start + 500);
+    EXPECT_EQ(times[4], start + 500);
+    EXPECT_EQ(times[5], start + 500);
+}
+
 TEST_F(BridgeTest, DispatchStopsAtTheQuitRequest) {
     user::PostQuitMessage(0);
     EXPECT_FALSE(bridge.Dispatch());

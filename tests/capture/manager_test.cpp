@@ -4,10 +4,14 @@
 #include "platform/ui/scripted_backend.h"
 #include "platform/user/key_state.h"
 #include "platform/user/keyboard_input.h"
+#include "platform/user/message_queue.h"
 #include "platform/user/us_layout.h"
 
 #include <gtest/gtest.h>
+#include <atomic>
+#include <future>
 #include <random>
+#include <thread>
 
 using namespace quill;
 using namespace quill::test;
@@ -112,6 +116,8 @@ TEST(ScannerList, ScanEventCarriesSourceIdentifierDataAndGuid) {
     EXPECT_EQ(h.App, "");
 }
 
+// The user holds Control while the held "+" (typed with Shift) is replayed: the key comes back
+// with Shift alone, and Control is still down afterwards.
 TEST(ScannerList, ReplayKeepsAModifierTheUserHolds) {
     TCaptureHarness h;
     h.AddDevice()->SetState(1);
@@ -119,11 +125,149 @@ TEST(ScannerList, ReplayKeepsAModifierTheUserHolds) {
     user::keybd_event(user::VK_CONTROL, 0, 0, 0); // the user presses Control and keeps it
     h.Pump();
     h.Advance(100);
+    EXPECT_EQ(h.App, "+");
     EXPECT_LT(user::GetKeyState(user::VK_CONTROL), 0);
-    // The key came back (with Control held it makes no character) and Control stays down.
-    EXPECT_NE(std::find(h.AppKeyDowns.begin(), h.AppKeyDowns.end(), 0xBB), h.AppKeyDowns.end());
+    EXPECT_LT(user::GetAsyncKeyState(user::VK_LCONTROL), 0);
+    EXPECT_EQ(user::GetAsyncKeyState(user::VK_SHIFT), 0);
     user::keybd_event(user::VK_CONTROL, 0, user::KEYEVENTF_KEYUP, 0);
     h.Pump();
+}
+
+// A right-hand Shift held across a time-out: the replay uses that side and leaves no left Shift
+// down, so the next key is not capitalised.
+TEST(ScannerList, ReplayUsesTheSideOfEachModifier) {
+    TCaptureHarness h;
+    h.AddDevice()->SetState(1);
+    h.Key(user::VK_RSHIFT, false);
+    h.Key(0xBB, false); // "=" with Shift: "+"
+    h.Key(0xBB, true);
+    h.Advance(100); // the time-out, while the user still holds the right Shift
+    EXPECT_LT(user::GetAsyncKeyState(user::VK_RSHIFT), 0);
+    h.Key(user::VK_RSHIFT, true);
+    EXPECT_EQ(user::GetAsyncKeyState(user::VK_LSHIFT), 0);
+    EXPECT_GE(user::GetKeyState(user::VK_SHIFT), 0);
+    h.TypeChar('a');
+    EXPECT_EQ(h.App, "+a");
+    // A held right Control key replays as the right Control, extended.
+    TManagerQuill* d = h.List->Scanner(0);
+    d->SetParamStr("HookPref", "");
+    d->SetParamStr("HookPost", "&3");
+    h.Key(user::VK_RCONTROL, false);
+    h.Key('B', false);
+    h.Key('B', true);
+    h.Key(user::VK_RCONTROL, true);
+    EXPECT_EQ(h.List->FHeldKeys(), std::vector<std::string>{"0|1|0|66|2|"});
+    const std::size_t before = h.AppKeyDowns.size();
+    h.Advance(100);
+    ASSERT_EQ(h.AppKeyDowns.size(), before + 2);
+    EXPECT_EQ(h.AppKeyDowns[before], user::VK_CONTROL);
+    EXPECT_TRUE((h.AppKeyDownFlags[before] >> 24) & 1) << "the right Control is extended";
+    EXPECT_EQ(h.App, std::string("+a\x02"));
+    EXPECT_EQ(user::GetAsyncKeyState(user::VK_CONTROL), 0);
+}
+
+// Lock keys pass at once, also inside an open sequence: Caps Lock switches on once.
+TEST(ScannerList, LockKeysAreNeverHeld) {
+    TCaptureHarness h;
+    h.AddDevice()->SetState(1);
+    const bool capsBefore = user::GetKeyState(user::VK_CAPITAL) & 1;
+    h.TypeChar('+');
+    h.PressKey(user::VK_CAPITAL);
+    h.PressKey(user::VK_NUMLOCK);
+    h.PressKey(user::VK_NUMLOCK);
+    EXPECT_EQ(h.List->FHeldKeys().size(), 1u);
+    h.Advance(100);
+    EXPECT_NE(user::GetKeyState(user::VK_CAPITAL) & 1, capsBefore ? 1 : 0);
+    h.PressKey(user::VK_CAPITAL); // back as it was
+}
+
+// The host names another thread for the hook: the time-out timer runs there, so held keys come
+// back after the time-out instead of staying held.
+TEST(ScannerList, TheTimeOutRunsOnTheHookThread) {
+    TCaptureHarness h;
+    std::promise<std::uint32_t> hookThread;
+    std::promise<void> installed;
+    std::string app, appBefore;
+    std::size_t heldBefore = 0;
+    std::thread ui([&] {
+        user::MSG msg{};
+        user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_NOREMOVE);
+        user::SetFocusThread(user::GetCurrentThreadId());
+        hookThread.set_value(user::GetCurrentThreadId());
+        installed.get_future().wait();
+        auto pump = [&] {
+            while (user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_REMOVE)) {
+                user::TranslateMessage(&msg);
+                if (msg.message == user::WM_CHAR) app.push_back(static_cast<char>(msg.wParam));
+                user::DispatchMessageA(&msg);
+            }
+        };
+        for (char c : std::string("+x")) {
+            if (c == 'x') {
+                // The "+" is held, waiting for its time-out on this thread.
+                appBefore = app;
+                heldBefore = h.List->FHeldKeys().size();
+            }
+            const auto stroke = user::CharToKey(c);
+            if (stroke->Shift) user::keybd_event(user::VK_SHIFT, 0, 0, 0);
+            user::keybd_event(stroke->Key, 0, 0, 0);
+            user::keybd_event(stroke->Key, 0, user::KEYEVENTF_KEYUP, 0);
+            if (stroke->Shift) user::keybd_event(user::VK_SHIFT, 0, user::KEYEVENTF_KEYUP, 0);
+            pump();
+        }
+        for (int ms = 0; ms < 200; ++ms) {
+            user::Sleep(1); // the harness's virtual clock moves on
+            pump();
+        }
+    });
+    h.Sink.HookThread = hookThread.get_future().get();
+    h.AddDevice()->SetState(1);
+    ASSERT_NE(h.List->FHookHandle, nullptr);
+    installed.set_value();
+    ui.join();
+    EXPECT_EQ(appBefore, "");
+    EXPECT_EQ(heldBefore, 1u);
+    EXPECT_EQ(app, "+x");
+    EXPECT_TRUE(h.List->FHeldKeys().empty());
+    h.List->RemoveHook();
+    user::SetFocusThread(user::GetCurrentThreadId());
+}
+
+// A virtual clock on which the user types a key the first time anything pauses: a replay that
+// paused between its keys would let that key in between them.
+class TTypistClock final : public user::TVirtualClock {
+  public:
+    using user::TVirtualClock::TVirtualClock;
+    bool Armed = false;
+    void Sleep(user::DWORD ms) override {
+        TypeIfArmed();
+        user::TVirtualClock::Sleep(ms);
+    }
+    void TypeIfArmed() {
+        if (!Armed) return;
+        Armed = false;
+        user::keybd_event('X', 0, 0, 0);
+        user::keybd_event('X', 0, user::KEYEVENTF_KEYUP, 0);
+    }
+};
+
+// A key typed while a replay is entered comes after all the replayed keys, never between them.
+TEST(ScannerList, AKeyTypedDuringAReplayComesAfterIt) {
+    TCaptureHarness h;
+    h.AddDevice()->SetState(1);
+    TTypistClock clock(user::GetTickCount64());
+    user::TClock* harnessClock = user::SetClock(&clock);
+    for (char c : std::string("+++1"))
+        h.TypeChar(c);
+    clock.Armed = true;
+    for (int ms = 0; ms < 100 && h.App.empty(); ++ms) {
+        clock.Advance(1);
+        h.Pump();
+    }
+    clock.TypeIfArmed(); // the replay did not pause: the user types now
+    h.Pump();
+    user::SetClock(harnessClock);
+    EXPECT_EQ(h.App, "+++1x");
 }
 
 TEST(ScannerList, DestroyingTheListInsideTheEventCallIsSafe) {
@@ -239,7 +383,8 @@ TEST(ScannerList, ADeviceWithoutAnEventSinkDropsItsScans) {
     silent->SetState(1);
     heard->SetState(1);
     ASSERT_NE(h.List->FHookHandle, nullptr);
-    for (char c : std::string("<1>+++2+++")) h.TypeChar(c);
+    for (char c : std::string("<1>+++2+++"))
+        h.TypeChar(c);
     h.Advance(200);
     ASSERT_EQ(h.Sink.Events.size(), 1u); // the silent device's scan is dropped, not typed
     EXPECT_EQ(h.Sink.Events[0].Data, u"2");

@@ -20,7 +20,7 @@ input_event Event(std::int64_t us, std::uint16_t type, std::uint16_t code, std::
 }
 
 // Writes `events` into a pipe and decodes what comes out, `chunk` bytes per read.
-std::vector<TDeviceKeyEvent> ThroughPipe(const std::vector<input_event>& events, std::size_t chunk,
+std::vector<TKeyEvent> ThroughPipe(const std::vector<input_event>& events, std::size_t chunk,
                                          std::size_t* pending = nullptr) {
     int fds[2];
     EXPECT_EQ(pipe(fds), 0);
@@ -28,7 +28,7 @@ std::vector<TDeviceKeyEvent> ThroughPipe(const std::vector<input_event>& events,
     EXPECT_EQ(write(fds[1], events.data(), bytes), static_cast<ssize_t>(bytes));
     close(fds[1]);
     TInputEventDecoder decoder;
-    std::vector<TDeviceKeyEvent> keys;
+    std::vector<TKeyEvent> keys;
     std::vector<char> buffer(chunk);
     ssize_t got;
     while ((got = read(fds[0], buffer.data(), chunk)) > 0)
@@ -38,7 +38,7 @@ std::vector<TDeviceKeyEvent> ThroughPipe(const std::vector<input_event>& events,
     return keys;
 }
 
-std::string Describe(const std::vector<TDeviceKeyEvent>& keys) {
+std::string Describe(const std::vector<TKeyEvent>& keys) {
     std::string text;
     for (const auto& k : keys)
         text += std::to_string(k.TimeUs) + ":" + std::to_string(k.Code) + "=" +
@@ -70,7 +70,7 @@ TEST(InputEventDecoder, ATruncatedRecordAtTheEndWaitsAndIsReported) {
     close(fds[1]);
     char buffer[64];
     TInputEventDecoder decoder;
-    std::vector<TDeviceKeyEvent> keys;
+    std::vector<TKeyEvent> keys;
     const ssize_t got = read(fds[0], buffer, sizeof buffer);
     close(fds[0]);
     decoder.DecodeBytes(buffer, static_cast<std::size_t>(got), keys);

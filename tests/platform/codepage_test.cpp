@@ -7,9 +7,9 @@ using namespace quill::kernel;
 
 namespace {
 
-// The UTF-16 code unit iconv gives for one Windows-1251 byte, or nothing if iconv rejects it.
-std::optional<char16_t> IconvChar(unsigned char byte) {
-    iconv_t cd = iconv_open("UTF-16LE", "CP1251");
+// The UTF-16 code unit iconv gives for one byte of `codePage`, or nothing if iconv rejects it.
+std::optional<char16_t> IconvChar(unsigned char byte, const char* codePage = "CP1251") {
+    iconv_t cd = iconv_open("UTF-16LE", codePage);
     EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
     char in[1] = {static_cast<char>(byte)};
     char out[8] = {};
@@ -38,6 +38,14 @@ TEST(Codepage, EveryByteMatchesIconvAndRoundTrips) {
             EXPECT_EQ(wide[0], 0x0098);
         }
         EXPECT_EQ(WideToAnsi(wide), one) << "byte " << b;
+    }
+}
+
+TEST(Codepage, EveryOemByteMatchesIconv) {
+    for (int b = 0; b < 256; ++b) {
+        const auto expected = IconvChar(static_cast<unsigned char>(b), "CP866");
+        ASSERT_TRUE(expected) << "byte " << b;
+        EXPECT_EQ(OemCharToWide(static_cast<unsigned char>(b)), *expected) << "byte " << b;
     }
 }
 

@@ -95,7 +95,9 @@ TEST(EvdevKeymap, DistinctKeysStayDistinctAndUnknownCodesGiveNothing) {
         if (!key) continue;
         ++known;
         // The numbers 1 to 88 are the scan codes themselves.
-        if (code >= 1 && code <= 88) EXPECT_EQ(key->ScanCode, code);
+        if (code >= 1 && code <= 88) {
+            EXPECT_EQ(key->ScanCode, code);
+        }
         const auto [it, fresh] = seen.emplace(std::pair{key->VirtualKey, key->Extended}, code);
         EXPECT_TRUE(fresh) << "codes " << it->second << " and " << code;
     }

@@ -15,6 +15,7 @@ struct TMods {
     bool Control = false;
     bool Alt = false;
     bool Caps = false;
+    bool NumLock = false;
 };
 
 int Convert(UINT key, TMods mods, HKL layout = nullptr) {
@@ -23,6 +24,7 @@ int Convert(UINT key, TMods mods, HKL layout = nullptr) {
     if (mods.Control) state[VK_CONTROL] = 0x80;
     if (mods.Alt) state[VK_MENU] = 0x80;
     if (mods.Caps) state[VK_CAPITAL] = 0x01;
+    if (mods.NumLock) state[VK_NUMLOCK] = 0x01;
     WORD out[2] = {0xFFFF, 0xFFFF};
     const int count = ToAsciiEx(key, 0, state.data(), out, 0, layout);
     EXPECT_EQ(count, out[0] != 0 ? 1 : 0) << "key " << key;
@@ -67,6 +69,29 @@ TEST(ToAscii, UsEnglishLayout) {
     for (UINT key :
          {0x25u, 0x28u, 0x70u, UINT(VK_SHIFT), UINT(VK_CONTROL), UINT(VK_CAPITAL), 0x2Eu})
         EXPECT_EQ(Convert(key, none), 0) << key;
+}
+
+// Scanners send digits from the keypad: with Num Lock on they type what the main block types.
+TEST(ToAscii, KeypadFollowsNumLock) {
+    const TMods on{false, false, false, false, true}, off{};
+    const TMods shiftOn{true, false, false, false, true}, ctrlOn{false, true, false, false, true};
+    for (int d = 0; d <= 9; ++d) {
+        EXPECT_EQ(Convert(VK_NUMPAD0 + d, on), Convert('0' + d, {})) << d;
+        EXPECT_EQ(Convert(VK_NUMPAD0 + d, shiftOn), '0' + d) << d;
+        EXPECT_EQ(Convert(VK_NUMPAD0 + d, off), 0) << d; // a navigation key
+        EXPECT_EQ(Convert(VK_NUMPAD0 + d, ctrlOn), 0) << d;
+    }
+    EXPECT_EQ(Convert(VK_DECIMAL, on), '.');
+    EXPECT_EQ(Convert(VK_DECIMAL, off), 0);
+    for (const TMods& mods : {on, off, shiftOn}) {
+        EXPECT_EQ(Convert(VK_DIVIDE, mods), '/');
+        EXPECT_EQ(Convert(VK_MULTIPLY, mods), '*');
+        EXPECT_EQ(Convert(VK_SUBTRACT, mods), '-');
+        EXPECT_EQ(Convert(VK_ADD, mods), '+');
+        EXPECT_EQ(Convert(VK_RETURN, mods), 13); // keypad Enter is VK_RETURN, extended
+    }
+    EXPECT_EQ(Convert(VK_NUMLOCK, on), 0);
+    EXPECT_EQ(Convert(VK_NUMPAD0 + 5, TMods{false, false, true, false, true}), 0); // Alt code
 }
 
 TEST(ToAscii, EveryTypeableCharacterComesBackFromItsKeystroke) {
@@ -118,6 +143,51 @@ TEST_F(TranslateKeys, TranslateMessageUsesTheThreadsKeyState) {
         Release('G');
         Release(VK_SHIFT);
         Drain();
+    });
+}
+
+// Alt with keypad digits enters one character when Alt is released: Windows-1251 with a leading
+// zero, code page 866 without; other keys abandon the code; Alt with other keys is unchanged.
+TEST_F(TranslateKeys, AltCodesEnterTheirCharacterWhenAltIsReleased) {
+    OnFocusedThread([&] {
+        std::u16string typed;
+        auto pump = [&] {
+            MSG msg{};
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                if (msg.message == WM_CHAR) typed.push_back(static_cast<char16_t>(msg.wParam));
+                if (msg.message == WM_SYSCHAR) typed += u"<" + std::u16string(1, msg.wParam) + u">";
+            }
+        };
+        auto altCode = [&](const char* digits, BYTE alt = VK_LMENU) {
+            Press(alt);
+            Press(alt); // auto-repeat of Alt does not abandon the code
+            for (const char* d = digits; *d; ++d) {
+                Press(static_cast<BYTE>(VK_NUMPAD0 + (*d - '0')));
+                Release(static_cast<BYTE>(VK_NUMPAD0 + (*d - '0')));
+            }
+            Release(alt);
+            pump();
+        };
+        altCode("052");
+        altCode("0050", VK_RMENU);
+        altCode("0192"); // Windows-1251: А
+        altCode("128");  // code page 866: А
+        altCode("0241"); // Windows-1251: с
+        altCode("241");  // code page 866: ё
+        altCode("065");  // 65 in code page 866 is A too
+        altCode("321");  // modulo 256: 65
+        altCode("0");    // nothing
+        EXPECT_EQ(typed, u"42ААсёAA");
+        typed.clear();
+        Press(VK_LMENU);
+        Press(VK_NUMPAD0 + 6);
+        Press('F'); // abandons the code: Alt+F stays what it is
+        Release('F');
+        Release(VK_NUMPAD0 + 6);
+        Release(VK_LMENU);
+        pump();
+        EXPECT_EQ(typed, u"<f>");
     });
 }
 

@@ -1,0 +1,94 @@
+#include "host/recording.h"
+#include "host/replay_session.h"
+
+#include <gtest/gtest.h>
+
+using namespace quill::host;
+
+namespace {
+
+std::vector<std::tuple<std::int64_t, int, int, int>> Keys(const TRecordingParse& parse) {
+    std::vector<std::tuple<std::int64_t, int, int, int>> keys;
+    for (const auto& e : parse.Events)
+        keys.emplace_back(e.TimeUs, e.Code, e.Value, e.Line);
+    return keys;
+}
+
+TEST(Recording, EvtestTextGivesItsKeyEventsOnly) {
+    const auto parse = ParseRecording(
+        "Input driver version is 1.0.1\n"
+        "Input device name: \"Wedge\"\n"
+        "    Event code 30 (KEY_A)\n"
+        "Testing ... (interrupt to exit)\n"
+        "Event: time 1733600000.000500, type 4 (EV_MSC), code 4 (MSC_SCAN), value 7002b\n"
+        "Event: time 1733600000.000500, type 1 (EV_KEY), code 30 (KEY_A), value 1\n"
+        "Event: time 1733600000.000500, -------------- SYN_REPORT ------------\r\n"
+        "\n"
+        "Event: time 1733600001.25, type 1 (EV_KEY), code 30 (KEY_A), value 2\n"
+        "Event: time 1733600002.000000, type 17 (EV_LED), code 0 (LED_NUML), value 1\n");
+    ASSERT_TRUE(parse.Ok) << parse.Error;
+    EXPECT_EQ(parse.Format, TRecordingFormat::Evtest);
+    using K = std::tuple<std::int64_t, int, int, int>;
+    EXPECT_EQ(Keys(parse),
+              (std::vector<K>{{1733600000000500, 30, 1, 6}, {1733600001250000, 30, 2, 9}}));
+    EXPECT_EQ(parse.Events[0].Name, "KEY_A");
+}
+
+TEST(Recording, EvemuTextGivesItsKeyEventsOnly) {
+    const auto parse = ParseRecording("# EVEMU 1.3\n"
+                                      "N: Wedge Scanner Keyboard\n"
+                                      "I: 0003 1eab 1a03 0111\n"
+                                      "B: 01 fe ff ff ff ff ff ff ff\n"
+                                      "################################\n"
+                                      "E: 0.000000 0004 0004 458977\t# EV_MSC / MSC_SCAN 458977\n"
+                                      "E: 0.001000 0001 002a 0001\t# EV_KEY / KEY_LEFTSHIFT 1\n"
+                                      "E: 0.001000 0000 0000 0000\t# ---- SYN_REPORT (0) ----\n"
+                                      "E: 12.5 0001 0061 0000\n");
+    ASSERT_TRUE(parse.Ok) << parse.Error;
+    EXPECT_EQ(parse.Format, TRecordingFormat::Evemu);
+    using K = std::tuple<std::int64_t, int, int, int>;
+    EXPECT_EQ(Keys(parse), (std::vector<K>{{1000, 42, 1, 7}, {12500000, 97, 0, 9}}));
+    EXPECT_EQ(parse.Events[0].Name, "KEY_LEFTSHIFT");
+    EXPECT_EQ(parse.Events[1].Name, "");
+}
+
+// Every fault names its line, and a recording with a fault yields no events at all.
+TEST(Recording, BadTextIsRefusedWithItsLine) {
+    struct Case {
+        const char* Text;
+        int Line;
+        const char* Error;
+    };
+    const Case cases[] = {
+        {"", 0, "the recording is empty"},
+        {" \n\t\n", 0, "the recording is empty"},
+        {"hello\nworld\n", 0, "not a recording of evtest or evemu-record"},
+        {"E: 0.0 0001 001e 0001\nE: 0.1 0001 001e\n", 2, "malformed line"},
+        {"E: 0.0 0001 001e 0001\nX: what\n", 2, "malformed line"},
+        {"E: -1.0 0001 001e 0001\n", 1, "malformed line"},
+        {"E: 0. 0001 001e 0001\n", 1, "malformed line"},
+        {"E: 0.0 0001 1001e 0001\n", 1, "malformed line"},
+        {"E: 0.0 0001 001e 99999999999\n", 1, "malformed line"},
+        {"Event: time 1.0, type 1 (EV_KEY), code 30 (KEY_A), value 1\nnoise\n", 2,
+         "malformed line"},
+        {"Event: time 1.0, type 1 (EV_KEY), code 30 (KEY_A), value one\n", 1, "malformed line"},
+        {"Event: time 1.0, type 1 (EV_KEY), code 30, value 1\n", 1, "malformed line"},
+        {"Event: time 1.0, type 1 (EV_KEY), code 30 (KEY_A), value 1 2\n", 1, "malformed line"},
+    };
+    for (const Case& c : cases) {
+        const auto parse = ParseRecording(c.Text);
+        EXPECT_FALSE(parse.Ok) << c.Text;
+        EXPECT_EQ(parse.ErrorLine, c.Line) << c.Text;
+        EXPECT_EQ(parse.Error.rfind(c.Error, 0), 0u) << c.Text << " -> " << parse.Error;
+        EXPECT_TRUE(parse.Events.empty()) << c.Text;
+    }
+}
+
+TEST(Recording, ControlCharactersAreEscaped) {
+    EXPECT_EQ(EscapeControls("01\x1d"
+                             "10\r\tA\\b\x7f"),
+              "01\\x1d10\\r\\tA\\\\b\\x7f");
+    EXPECT_EQ(EscapeControls("Сканер"), "Сканер"); // UTF-8 passes as it is
+}
+
+} // namespace
