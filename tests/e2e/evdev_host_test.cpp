@@ -82,7 +82,9 @@ struct Output {
 
 // Runs the host with `input` on its standard input and returns everything it printed.
 Output RunHost(const std::string& arguments, const std::string& input) {
-    const std::string inputPath = std::string(QUILL_BINARY_DIR) + "/evdev-test-input.bin";
+    // CTest runs the tests of this file side by side: each process has its own file.
+    const std::string inputPath =
+        std::string(QUILL_BINARY_DIR) + "/evdev-test-input-" + std::to_string(getpid()) + ".bin";
     std::FILE* file = std::fopen(inputPath.c_str(), "wb");
     std::fwrite(input.data(), 1, input.size(), file);
     std::fclose(file);
@@ -96,6 +98,7 @@ Output RunHost(const std::string& arguments, const std::string& input) {
         out.Text.append(buffer, got);
     const int status = pclose(pipe);
     out.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    fs::remove(inputPath);
     return out;
 }
 
@@ -123,7 +126,8 @@ TEST(EvdevHost, AScannersKeysBecomeAScanAndAPersonsKeysTypedText) {
 // A device that goes while another is still read: its input ends with a message, the other's
 // keys go on arriving, and the host ends normally once both are done.
 TEST(EvdevHost, ASourceThatEndsLeavesTheOthersRunning) {
-    const std::string fifo = std::string(QUILL_BINARY_DIR) + "/evdev-test-fifo";
+    const std::string fifo =
+        std::string(QUILL_BINARY_DIR) + "/evdev-test-fifo-" + std::to_string(getpid());
     fs::remove(fifo);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     // The first device goes half-way through its first event, so the two devices' keys cannot
