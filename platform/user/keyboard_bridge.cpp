@@ -117,21 +117,24 @@ DWORD TKeyboardBridge::MessageTime(std::uint64_t sourceMs) {
 }
 
 void TKeyboardBridge::Reconcile(std::uint32_t state, DWORD time) {
+    // The thread's key state is the input path's: the bridge retrieves every key it enters before
+    // the next event (a key a hook holds counts as retrieved).
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    const auto down = [&keys](BYTE key) { return (keys[key] & 0x80) != 0; };
     for (const TModifier& m : kModifiers) {
         const bool wanted = (state & m.Mask) != 0;
-        if (wanted == (GetAsyncKeyState(m.Generic) < 0)) continue;
+        if (wanted == down(m.Generic)) continue;
         if (wanted) {
             Add(m.LeftCode, true, time);
             continue;
         }
-        if (GetAsyncKeyState(m.Left) < 0) Add(m.LeftCode, false, time);
-        if (GetAsyncKeyState(m.Right) < 0) Add(m.RightCode, false, time);
+        if (down(m.Left)) Add(m.LeftCode, false, time);
+        if (down(m.Right)) Add(m.RightCode, false, time);
     }
-    // The lock keys' toggles as the thread has seen them: the bridge retrieves every key it
-    // enters before the next event, so that is the input path's state too.
     for (const TLock& lock : kLocks) {
         const bool wanted = (state & lock.Mask) != 0;
-        if (wanted == ((GetKeyState(lock.Key) & 1) != 0)) continue;
+        if (wanted == ((keys[lock.Key] & 1) != 0)) continue;
         Add(lock.Code, true, time);
         Add(lock.Code, false, time);
     }
