@@ -4,6 +4,7 @@
 #include "platform/user/message_queue.h"
 #include "platform/user/us_layout.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <poll.h>
@@ -32,6 +33,73 @@ bool TypeByte(unsigned char byte) {
     Press(stroke->Key, false);
     if (stroke->Shift) Press(user::VK_LSHIFT, false);
     if (stroke->Control) Press(user::VK_LCONTROL, false);
+    return true;
+}
+
+namespace {
+
+constexpr std::uint32_t XK_BackSpace = 0xFF08;
+constexpr std::uint32_t XK_Tab = 0xFF09;
+constexpr std::uint32_t XK_Return = 0xFF0D;
+constexpr std::uint32_t XK_Escape = 0xFF1B;
+constexpr std::uint32_t XK_Shift_L = 0xFFE1;
+constexpr std::uint32_t XK_Control_L = 0xFFE3;
+
+// The keysym of the unshifted key that types `byte` (with Control for a control code).
+std::uint32_t KeysymOfKey(std::uint8_t key) {
+    for (std::uint32_t c = 0x20; c <= 0x7E; ++c) {
+        const auto stroke = user::CharToKey(static_cast<char>(c));
+        if (stroke && stroke->Key == key && !stroke->Shift) return c;
+    }
+    return 0;
+}
+
+void Feed(user::TKeyboardBridge& bridge, std::uint32_t keysym, bool down, std::uint32_t state) {
+    user::TToolkitKeyEvent event;
+    event.Code = keysym;
+    event.Down = down;
+    event.HasState = true;
+    event.State = state;
+    bridge.KeyEvent(event);
+}
+
+} // namespace
+
+bool FeedByte(user::TKeyboardBridge& bridge, unsigned char byte) {
+    std::uint32_t keysym = 0;
+    std::uint32_t state = 0;
+    switch (byte) {
+    case 0x7F:
+    case '\b':
+        keysym = XK_BackSpace;
+        break;
+    case '\n':
+    case '\r':
+        keysym = XK_Return;
+        break;
+    case '\t':
+        keysym = XK_Tab;
+        break;
+    case 27:
+        keysym = XK_Escape;
+        break;
+    default: {
+        if (byte >= 0x80) return false;
+        const auto stroke = user::CharToKey(static_cast<char>(byte));
+        if (!stroke) return false;
+        keysym = byte >= 0x20 ? byte : KeysymOfKey(stroke->Key);
+        if (stroke->Shift) state |= user::KeyStateShift;
+        if (stroke->Control) state |= user::KeyStateControl;
+    }
+    }
+    if (keysym == 0) return false;
+    if (state & user::KeyStateControl) Feed(bridge, XK_Control_L, true, 0);
+    if (state & user::KeyStateShift) Feed(bridge, XK_Shift_L, true, state & user::KeyStateControl);
+    Feed(bridge, keysym, true, state);
+    Feed(bridge, keysym, false, state);
+    if (state & user::KeyStateShift) Feed(bridge, XK_Shift_L, false, state);
+    if (state & user::KeyStateControl)
+        Feed(bridge, XK_Control_L, false, state & user::KeyStateControl);
     return true;
 }
 
@@ -68,45 +136,29 @@ TRawTerminal::~TRawTerminal() {
     ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
 
-TTerminalReader::TTerminalReader(user::DWORD uiThread, user::UINT quitMessage)
-    : FUiThread(uiThread), FQuitMessage(quitMessage) {
-    if (::pipe(FWakePipe) != 0) FWakePipe[0] = FWakePipe[1] = -1;
-    FThread = std::thread([this] { Run(); });
+int TTerminalSource::Descriptor() const {
+    return STDIN_FILENO;
 }
 
-TTerminalReader::~TTerminalReader() {
-    if (FWakePipe[1] >= 0) {
-        const char stop = 0;
-        [[maybe_unused]] const auto written = ::write(FWakePipe[1], &stop, 1);
+bool TTerminalSource::OnReadable(user::TKeyboardBridge& bridge) {
+    unsigned char buffer[256];
+    const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) return true;
+    if (got <= 0) {
+        if (FQuitAtEnd) user::PostQuitMessage(0);
+        return false;
     }
-    if (FThread.joinable()) FThread.join();
-    for (int fd : FWakePipe)
-        if (fd >= 0) ::close(fd);
-}
-
-void TTerminalReader::Run() {
-    TQuitDetector quit;
-    for (;;) {
-        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {FWakePipe[0], POLLIN, 0}};
-        const int count = ::poll(fds, FWakePipe[0] >= 0 ? 2 : 1, -1);
-        if (count < 0) continue;
-        if (FWakePipe[0] >= 0 && (fds[1].revents & POLLIN)) return;
-        if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-        unsigned char buffer[256];
-        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got <= 0) break; // end of input
-        for (ssize_t i = 0; i < got; ++i) {
-            const bool wasHolding = quit.Holding();
-            if (quit.Feed(buffer[i])) {
-                user::PostThreadMessageA(FUiThread, FQuitMessage, 0, 0);
-                return;
-            }
-            // An Escape held back as a possible quit is typed once the next byte shows it was not.
-            if (wasHolding && !quit.Holding()) TypeByte(27);
-            if (!quit.Holding()) TypeByte(buffer[i]);
+    for (ssize_t i = 0; i < got; ++i) {
+        const bool wasHolding = FQuit.Holding();
+        if (FQuit.Feed(buffer[i])) {
+            user::PostQuitMessage(0);
+            return false;
         }
+        // An Escape held back as a possible quit is typed once the next byte shows it was not.
+        if (wasHolding && !FQuit.Holding()) FeedByte(bridge, 27);
+        if (!FQuit.Holding()) FeedByte(bridge, buffer[i]);
     }
-    user::PostThreadMessageA(FUiThread, FQuitMessage, 0, 0);
+    return true;
 }
 
 TScriptedKeys::TScriptedKeys(std::string text, unsigned intervalMs, unsigned settleMs,

@@ -1,8 +1,10 @@
 // Where the host's keystrokes come from: each byte a terminal (or a wedge scanner typing into it)
 // delivers, or each character of a script, becomes the key-down and key-up that type it on the US
-// English layout, entered into the platform's input path with keybd_event, with Shift (or Control
-// for a control code) pressed around it as the layout needs. The input path then delivers them to
-// the focus thread, the host's UI thread, where the plug-in's hook sees them.
+// English layout, with Shift (or Control for a control code) pressed around it as the layout
+// needs. Terminal bytes go through the keyboard bridge as X11 keysyms, as a toolkit's keys do; a
+// script's characters enter the input path with keybd_event from a thread of their own, as a
+// device would. Either way the input path delivers them to the focus thread, the host's UI thread,
+// where the plug-in's hook sees them.
 //
 // TypeByte may be called from any thread (the input path is thread-safe). Bytes the layout cannot
 // type (non-ASCII) are skipped and reported as false.
@@ -13,12 +15,16 @@
 #include <string>
 #include <thread>
 
+#include "host/event_loop.h"
+#include "platform/user/keyboard_bridge.h"
 #include "platform/user/user_types.h"
 
 namespace quill::host {
 
 // Types one byte: DEL (127) as Backspace, LF as Enter. False when the layout cannot type it.
 bool TypeByte(unsigned char byte);
+// The same keys as X11 keysym events through `bridge`, each with the modifier state before it.
+bool FeedByte(user::TKeyboardBridge& bridge, unsigned char byte);
 
 // What ends the capture: Ctrl+C, or Escape twice in a row.
 class TQuitDetector {
@@ -47,22 +53,18 @@ class TRawTerminal {
     unsigned char FSaved[128] = {};
 };
 
-// Reads standard input on a thread of its own and types each byte as it arrives (real timing);
-// posts WM_QUIT-equivalent `quitMessage` to `uiThread` at Ctrl+C, Escape twice or end of input.
-class TTerminalReader {
+// Standard input as a source of the event loop: types each byte as it arrives (real timing).
+// Ctrl+C, Escape twice, or the end of input post WM_QUIT to the calling (UI) thread, unless
+// `quitAtEnd` is false: then the end of input only ends this source.
+class TTerminalSource final : public IInputSource {
   public:
-    TTerminalReader(user::DWORD uiThread, user::UINT quitMessage);
-    ~TTerminalReader();
-    TTerminalReader(const TTerminalReader&) = delete;
-    TTerminalReader& operator=(const TTerminalReader&) = delete;
+    explicit TTerminalSource(bool quitAtEnd = true) : FQuitAtEnd(quitAtEnd) {}
+    int Descriptor() const override;
+    bool OnReadable(user::TKeyboardBridge& bridge) override;
 
   private:
-    void Run();
-
-    user::DWORD FUiThread;
-    user::UINT FQuitMessage;
-    int FWakePipe[2] = {-1, -1};
-    std::thread FThread;
+    TQuitDetector FQuit;
+    bool FQuitAtEnd;
 };
 
 // Types `text` on a thread of its own, one character every `intervalMs` milliseconds, then waits

@@ -4,18 +4,21 @@
 // plug-in's keyboard hook runs there, scans arrive as external events, and the keys that pass
 // reach this "application" and are echoed.
 #include "host/console.h"
+#include "host/event_loop.h"
+#include "host/evdev_source.h"
 #include "host/event_sink.h"
 #include "host/key_source.h"
 #include "host/options.h"
 #include "host/recording.h"
 #include "host/replay_session.h"
 #include "host/session.h"
+#include "host/window_host.h"
 #include "platform/kernel/codepage.h"
+#include "platform/user/keyboard_bridge.h"
 #include "platform/user/clock.h"
 #include "platform/user/key_state.h"
 #include "platform/user/keyboard_input.h"
 #include "platform/user/message_queue.h"
-#include "platform/user/us_layout.h"
 
 #include <charconv>
 #include <cstdio>
@@ -29,8 +32,6 @@ using namespace quill;
 using com::OleVariant;
 
 namespace {
-
-constexpr user::UINT WM_HOST_QUIT = user::WM_USER + 77;
 
 std::string Utf8(std::u16string_view text) {
     return kernel::WideToUtf8(text);
@@ -162,26 +163,44 @@ void RunCalls(host::TQuillSession& session, const host::THostOptions& options,
     }
 }
 
-// The character a key-down that reached the application types, as the US layout gives it.
-char KeyChar(const user::MSG& msg) {
-    const bool shift = user::GetKeyState(user::VK_SHIFT) < 0;
-    const bool caps = (user::GetKeyState(user::VK_CAPITAL) & 1) != 0;
-    const bool control = user::GetKeyState(user::VK_CONTROL) < 0;
-    return user::KeyToChar(static_cast<std::uint8_t>(msg.wParam), shift, caps, control);
+// Reads the --evdev devices (and the terminal, for Ctrl+C) until the user quits or every device
+// has ended; false when a device could not be opened.
+bool ReadDevices(const host::THostOptions& options, user::TKeyboardBridge& bridge,
+                 host::TConsole& console) {
+    std::vector<std::unique_ptr<host::TEvdevSource>> devices;
+    std::vector<host::IInputSource*> sources;
+    bool stdinTaken = false;
+    for (const std::string& path : options.EvdevDevices) {
+        auto device = std::make_unique<host::TEvdevSource>(
+            [&console](const std::string& line) { console.Line(line); });
+        std::string error;
+        if (!device->Open(path, options.Grab, error)) {
+            std::fprintf(stderr, "quill-host: %s\n", error.c_str());
+            return false;
+        }
+        console.Line("evdev: reading \"" + device->Name() + "\" (" + path + ")" +
+                     (options.Grab && path != "-" ? ", grabbed" : ""));
+        stdinTaken = stdinTaken || path == "-";
+        sources.push_back(device.get());
+        devices.push_back(std::move(device));
+    }
+    // A person at the terminal quits with Ctrl+C or Escape twice; its keys are typed as well.
+    std::unique_ptr<host::TRawTerminal> raw;
+    host::TTerminalSource terminal;
+    if (!stdinTaken && isatty(STDIN_FILENO)) {
+        raw = std::make_unique<host::TRawTerminal>();
+        console.SetRawMode(raw->Active());
+        console.Line("Quit: Ctrl+C or Escape twice.");
+        sources.push_back(&terminal);
+    }
+    host::RunEventLoop(bridge, sources);
+    console.EndEcho();
+    console.SetRawMode(false);
+    return true;
 }
 
-void Pump(host::TConsole& console) {
-    user::MSG msg{};
-    while (user::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_HOST_QUIT) break;
-        if (msg.message == user::WM_KEYDOWN || msg.message == user::WM_SYSKEYDOWN) {
-            const char c = KeyChar(msg);
-            if (c) console.Echo(c);
-        }
-        user::DispatchMessageA(&msg);
-    }
-    console.EndEcho();
-}
+// Longer than the longest time-out a device accepts.
+constexpr user::DWORD kFinishLimitMs = 2000;
 
 } // namespace
 
@@ -199,6 +218,13 @@ int main(int argc, char** argv) {
     }
 
     host::TConsole console;
+    host::THostWindow* window = nullptr; // --gui
+    // What reached the application: its characters are echoed (and go into the window's field).
+    user::TKeyboardBridge bridge([&console, &window](const user::TApplicationKey& key) {
+        if (key.Kind == user::TApplicationKeyKind::Character)
+            console.Echo(static_cast<char>(key.Character));
+        if (window) window->Deliver(key);
+    });
     // A recording is read whole before anything runs: a malformed one feeds nothing.
     host::TRecordingParse recording;
     user::TVirtualClock replayClock;
@@ -224,7 +250,6 @@ int main(int argc, char** argv) {
     user::MSG peek{};
     user::PeekMessageA(&peek, nullptr, 0, 0, user::PM_NOREMOVE);
     const user::DWORD uiThread = user::GetCurrentThreadId();
-    user::SetFocusThread(uiThread);
 
     host::TQuillSession session;
     if (!session.Open(options.PluginPath)) {
@@ -233,10 +258,13 @@ int main(int argc, char** argv) {
     }
     console.Line("Loaded " + options.PluginPath);
 
-    auto* sink = new host::THostEventSink(uiThread, [&console, &replay](const host::THostEvent& e) {
+    auto* sink = new host::THostEventSink(uiThread, [&console, &replay,
+                                                     &window](const host::THostEvent& e) {
         if (replay) return replay->Event(Utf8(e.Source), Utf8(e.Name), Utf8(e.Data));
         console.Line("event: source=" + Utf8(e.Source) + " name=" + Utf8(e.Name) +
                      " data=" + Utf8(e.Data));
+        if (window)
+            window->AddScan({host::TimeOfDay(), Utf8(e.Name), host::EscapeControls(Utf8(e.Data))});
     });
     const auto handed = session.HandOverEventSink(sink);
     sink->Release(); // the plug-in holds its own reference now
@@ -249,20 +277,45 @@ int main(int argc, char** argv) {
     SwitchOnAll(session, console);
     RunCalls(session, options, console);
 
-    if (replay) {
+    std::vector<host::IInputSource*> sources;
+    host::TWindowHost windowHost(session, bridge, console);
+    if (options.Gui) {
+        std::string error;
+        if (!windowHost.Open(error)) {
+            std::fprintf(stderr, "quill-host: %s\n", error.c_str());
+            return 1;
+        }
+        window = windowHost.Window();
+        console.Line("The window is open; closing it quits.");
+        window->Run(windowHost, "Quill - checkout");
+    } else if (replay) {
         replay->Run(recording.Events, options.SettleMs);
+    } else if (!options.EvdevDevices.empty()) {
+        if (!ReadDevices(options, bridge, console)) return 1;
     } else if (options.HasKeys) {
         host::TScriptedKeys keys(options.Keys, options.IntervalMs, options.SettleMs, uiThread,
-                                 WM_HOST_QUIT);
-        Pump(console);
+                                 user::WM_QUIT);
+        host::RunEventLoop(bridge, sources);
     } else if (options.Calls.empty() || options.Capture) {
         host::TRawTerminal raw;
         console.SetRawMode(raw.Active());
         console.Line("Type a scan (prefix, data, suffix in quick succession, e.g. +++12345+++) or "
                      "any text. Quit: Ctrl+C or Escape twice.");
-        host::TTerminalReader reader(uiThread, WM_HOST_QUIT);
-        Pump(console);
+        host::TTerminalSource terminal;
+        sources.push_back(&terminal);
+        host::RunEventLoop(bridge, sources);
+        console.EndEcho();
         console.SetRawMode(false);
+    }
+    // Keys the capture still holds are typed again (or claimed) once before the devices go.
+    bridge.Finish(kFinishLimitMs);
+    console.EndEcho();
+    if (window) {
+        // What the window held at the end, for scripts and tests.
+        console.Line("window field: " + host::EscapeControls(window->FieldText()));
+        for (const host::TScanView& scan : window->Scans())
+            console.Line("window scan: " + scan.Device + " " + scan.Data);
+        window = nullptr;
     }
     session.Close();
     if (replay) user::SetClock(nullptr);

@@ -35,6 +35,14 @@ const char* const HelpText =
     "                       read, with one written); ARGS run to the next option; repeatable.\n"
     "                       With --call the host quits after the calls unless --capture is given\n"
     "  --capture            read the terminal after the calls\n"
+    "  --gui                a window instead of the terminal: an input field that gets what the\n"
+    "                       application is meant to get, the scans and the devices (needs a\n"
+    "                       display); events and typed text still print here\n"
+    "  --evdev DEVICE       read the keys of an input device (/dev/input/by-id/...-event-kbd)\n"
+    "                       as they come, with the kernel's timestamps; repeatable. \"-\" or a\n"
+    "                       named pipe: kernel-format input events arriving there\n"
+    "  --grab               take the --evdev devices for this host alone (the desktop no longer\n"
+    "                       sees their keys)\n"
     "  --help               this text\n"
     "\n"
     "Quit with Ctrl+C, or Escape pressed twice.\n";
@@ -112,6 +120,13 @@ bool ParseOptions(int argc, char** argv, THostOptions& options, std::string& err
             options.Calls.push_back(std::move(call));
         } else if (arg == "--capture") {
             options.Capture = true;
+        } else if (arg == "--gui") {
+            options.Gui = true;
+        } else if (arg == "--evdev") {
+            if (!(v = value(i, "--evdev"))) return false;
+            options.EvdevDevices.emplace_back(v);
+        } else if (arg == "--grab") {
+            options.Grab = true;
         } else {
             error = "unknown option \"" + arg + "\" (see --help)";
             return false;

@@ -26,6 +26,10 @@ struct THostOptions {
     std::string ReplayFile;
     std::vector<TMemberCall> Calls;
     bool Capture = false;
+    bool Gui = false;
+    // Input devices to read (--evdev, in the order given) and whether to grab them.
+    std::vector<std::string> EvdevDevices;
+    bool Grab = false;
     bool Help = false;
 };
 

@@ -61,7 +61,8 @@ DWORD DefaultFocusThread() {
 namespace {
 
 // One key event, with the input path's lock held.
-void EnterKey(TInputPath& input, BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo) {
+void EnterKey(TInputPath& input, BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo,
+              DWORD time) {
     const bool up = (flags & KEYEVENTF_KEYUP) != 0;
     const bool extended =
         (flags & KEYEVENTF_EXTENDEDKEY) != 0 || virtualKey == VK_RCONTROL || virtualKey == VK_RMENU;
@@ -85,6 +86,7 @@ void EnterKey(TInputPath& input, BYTE virtualKey, BYTE scanCode, DWORD flags, UL
     if (up) data |= 1u << 31;
     msg.lParam = static_cast<LPARAM>(static_cast<std::int32_t>(data));
     msg.extraInfo = extraInfo;
+    msg.time = time; // 0: the queue stamps it with the clock's time
 
     if (input.FocusWindow && !IsWindow(input.FocusWindow)) input.FocusWindow = nullptr;
     msg.hwnd = input.FocusWindow;
@@ -101,7 +103,7 @@ void EnterKey(TInputPath& input, BYTE virtualKey, BYTE scanCode, DWORD flags, UL
 void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo) {
     TInputPath& input = Input();
     std::lock_guard guard(input.Lock);
-    EnterKey(input, virtualKey, scanCode, flags, extraInfo);
+    EnterKey(input, virtualKey, scanCode, flags, extraInfo, 0);
 }
 
 UINT SendInput(UINT count, const INPUT* inputs, int size) {
@@ -120,7 +122,7 @@ UINT SendInput(UINT count, const INPUT* inputs, int size) {
     for (UINT i = 0; i < count; ++i) {
         const KEYBDINPUT& key = inputs[i].ki;
         EnterKey(input, static_cast<BYTE>(key.wVk), static_cast<BYTE>(key.wScan), key.dwFlags,
-                 key.dwExtraInfo);
+                 key.dwExtraInfo, key.time);
     }
     return count;
 }

@@ -42,7 +42,7 @@ struct KEYBDINPUT {
     std::uint16_t wVk;
     std::uint16_t wScan;
     DWORD dwFlags;
-    DWORD time; // not consulted: the input path stamps each message with the clock's time
+    DWORD time; // the message's time (GetMessageTime); 0: the clock's time when it is entered
     ULONG_PTR dwExtraInfo;
 };
 

@@ -51,6 +51,7 @@ BOOL Enqueue(const std::shared_ptr<TMessageQueue>& queue, const MSG& msg, bool i
     }
     (input ? queue->Input : queue->Posted).push_back(msg);
     queue->Wake.notify_all();
+    SignalQueueWait(*queue);
     return TRUE;
 }
 
@@ -131,7 +132,10 @@ bool Retrieve(MSG* out, HWND hwnd, UINT filterMin, UINT filterMax, bool remove, 
                 continue;
             }
             msg = MakeMsg(timer->Hwnd, WM_TIMER, timer->Id, reinterpret_cast<LPARAM>(timer->Proc));
-            if (remove) timer->Due = now + timer->Elapse;
+            if (remove) {
+                timer->Due = now + timer->Elapse;
+                NoteTimerDue(*queue, timer->Due);
+            }
         }
 
         // The stages run unlocked, with the message out of the queue; it goes back to its place
@@ -156,8 +160,10 @@ bool Retrieve(MSG* out, HWND hwnd, UINT filterMin, UINT filterMax, bool remove, 
             // at once, forever.
             if (!source && !remove) {
                 for (TTimer& timer : queue->Timers)
-                    if (timer.Hwnd == msg.hwnd && timer.Id == msg.wParam)
+                    if (timer.Hwnd == msg.hwnd && timer.Id == msg.wParam) {
                         timer.Due = GetClock().NowMs() + timer.Elapse;
+                        NoteTimerDue(*queue, timer.Due);
+                    }
             }
             continue;
         }
@@ -224,6 +230,7 @@ LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (!target->Alive) return 0;
         target->Sent.push_back(sent);
         target->Wake.notify_all();
+        SignalQueueWait(*target);
     }
     std::unique_lock lock(self->Lock);
     while (!sent->Done) {

@@ -40,12 +40,14 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC timerProc) {
             timer.Proc = timerProc;
             timer.Due = due;
             queue->Wake.notify_all();
+            NoteTimerDue(*queue, due);
             return hwnd ? (id ? id : 1) : id;
         }
     }
     const UINT_PTR timerId = hwnd ? id : newId;
     queue->Timers.push_back({hwnd, timerId, elapse, timerProc, due});
     queue->Wake.notify_all();
+    NoteTimerDue(*queue, due);
     return hwnd ? (id ? id : 1) : timerId;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/user/message_queue.h"
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
@@ -40,8 +41,24 @@ struct TStage {
     void* Context;
 };
 
+// The descriptors behind GetQueueWaitDescriptor (queue_wait.h): an epoll set holding an eventfd
+// that other threads' messages signal and a timerfd armed no later than the earliest timer. All
+// -1 until a loop first asks for the descriptor.
+struct TQueueWait {
+    int Poll = -1;
+    int Event = -1;
+    int Timer = -1;
+    // The eventfd has been written since the last acknowledgement (one write per wake-up).
+    bool Signalled = false;
+    // The clock time the timerfd is armed for; UINT64_MAX when disarmed.
+    std::uint64_t ArmedDue = UINT64_MAX;
+};
+
 struct TMessageQueue {
     explicit TMessageQueue(DWORD threadId) : ThreadId(threadId) {}
+    ~TMessageQueue();
+    TMessageQueue(const TMessageQueue&) = delete;
+    TMessageQueue& operator=(const TMessageQueue&) = delete;
     const DWORD ThreadId;
 
     std::mutex Lock;
@@ -54,6 +71,7 @@ struct TMessageQueue {
     std::vector<TTimer> Timers;
     bool QuitPosted = false;
     int QuitCode = 0;
+    TQueueWait Wait;
 
     // Touched by the owning thread only:
     std::vector<TStage> Stages;
@@ -101,5 +119,13 @@ std::shared_ptr<TMessageQueue> QueueOfWindow(HWND hwnd, WNDPROC* proc = nullptr)
 void ForgetWindow(TMessageQueue& queue, HWND hwnd);
 // Hands the result of a sent message to its waiting sender.
 void CompleteSent(TSentMessage& sent, LRESULT result);
+
+// With `queue.Lock` held, after something was placed in `queue`: wakes a loop waiting on the
+// queue's descriptor, unless the queue's own thread placed it (that thread is awake and retrieves
+// it before it waits again).
+void SignalQueueWait(TMessageQueue& queue);
+// With `queue.Lock` held, after a timer of `queue` was set to expire at `due`: makes the
+// descriptor's timer fire no later than that.
+void NoteTimerDue(TMessageQueue& queue, std::uint64_t due);
 
 } // namespace quill::user::detail

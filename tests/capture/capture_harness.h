@@ -64,6 +64,7 @@ class TCaptureHarness {
     std::string App;                           // the characters the application received
     std::vector<std::uint8_t> AppKeyDowns;     // every key-down message the application received
     std::vector<user::LPARAM> AppKeyDownFlags; // and the keystroke flags of each
+    user::TVirtualClock& Clock() { return FClock; }
 
   private:
     // The key events that type `c`, not yet pumped.

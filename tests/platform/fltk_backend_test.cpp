@@ -4,7 +4,7 @@
 #include "capture/settings_dialog/kb_settings.h"
 #include "platform/kernel/codepage.h"
 #include "platform/ui/form_backend.h"
-#include "screenshot.h"
+#include "support/x_session.h"
 
 #include <gtest/gtest.h>
 
@@ -32,142 +32,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testing::OnPath;
+using testing::TXUser;
+using testing::TXvfb;
+
 const std::string kFltkModule = std::string(QUILL_BINARY_DIR) + "/quill-fltk.so";
-const std::string kArtifacts = std::string(QUILL_BINARY_DIR) + "/artifacts";
-
-bool OnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= dirs.size()) {
-        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-        if (access((dirs.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0)
-            return true;
-        start = end + 1;
-    }
-    return false;
-}
-
-// Runs a program to its end; its standard output goes to `out` when given. Returns the exit code.
-int Run(const std::vector<std::string>& args, std::string* out = nullptr) {
-    int pipeFds[2] = {-1, -1};
-    if (out && pipe(pipeFds) != 0) return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (out) {
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    }
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (out) {
-        close(pipeFds[1]);
-        char buffer[256];
-        ssize_t n;
-        while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0)
-            out->append(buffer, std::size_t(n));
-        close(pipeFds[0]);
-    }
-    if (spawned != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// A virtual X server on a display number it picks itself; ended with the object.
-class TXvfb {
-  public:
-    TXvfb() {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        const std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen", "0",
-                              "640x400x24", "-nolisten",  "tcp",      nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&FPid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
-            FPid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        std::string number;
-        char c;
-        while (FPid > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(fds[0]);
-        if (!number.empty()) Display = ":" + number;
-    }
-    ~TXvfb() {
-        if (FPid > 0) {
-            kill(FPid, SIGTERM);
-            waitpid(FPid, nullptr, 0);
-        }
-    }
-    std::string Display;
-
-  private:
-    pid_t FPid = -1;
-};
-
-// The person at the keyboard: xdotool with real (XTEST) input events.
-class TXUser {
-  public:
-    bool Ok = true;
-    std::vector<std::string> Log;
-
-    bool Do(std::vector<std::string> args, std::string* out = nullptr) {
-        if (!Ok) return false;
-        args.insert(args.begin(), {"timeout", "10", "xdotool"});
-        Ok = Run(args, out) == 0;
-        if (!Ok) {
-            std::string line;
-            for (const auto& a : args)
-                line += a + " ";
-            Log.push_back("failed: " + line);
-        }
-        return Ok;
-    }
-    // Waits for a visible window that matches `how` ("--class", "--name") `what`, other than
-    // `except`; returns its id.
-    std::string WaitWindow(const std::string& how, const std::string& what,
-                           const std::string& except = {}) {
-        for (int attempt = 0; attempt < 100 && Ok; ++attempt) {
-            std::string out;
-            Run({"xdotool", "search", "--onlyvisible", how, what}, &out);
-            std::size_t start = 0;
-            while (start < out.size()) {
-                const std::size_t end = out.find('\n', start);
-                const std::string id = out.substr(start, end - start);
-                if (!id.empty() && id != except) return id;
-                if (end == std::string::npos) break;
-                start = end + 1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        Ok = false;
-        Log.push_back("no window " + what);
-        return {};
-    }
-    void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(400)); }
-    void ClickAt(const std::string& window, int x, int y) {
-        Do({"mousemove", "--window", window, std::to_string(x), std::to_string(y)});
-        Do({"click", "1"});
-    }
-    void Shot(const std::string& name) {
-        const std::string xwd = kArtifacts + "/" + name + ".xwd";
-        if (Ok && Run({"xwd", "-root", "-silent", "-out", xwd}) == 0) {
-            const std::string error = testing::XwdToPng(xwd, kArtifacts + "/" + name + ".png");
-            if (!error.empty()) Log.push_back(error);
-            fs::remove(xwd);
-        }
-    }
-};
+const std::string kArtifacts = testing::ArtifactsDir();
 
 capture::TKBSettingsValues Device() {
     return {"Scanner1", "[", "]", [] { return 65; }};

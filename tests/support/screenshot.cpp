@@ -1,4 +1,4 @@
-#include "screenshot.h"
+#include "support/screenshot.h"
 
 #include <zlib.h>
 

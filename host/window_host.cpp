@@ -1,0 +1,73 @@
+#include "host/window_host.h"
+
+#include "host/device_views.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <dlfcn.h>
+#include <unistd.h>
+
+namespace quill::host {
+
+namespace {
+
+std::string ExecutableFolder() {
+    char path[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return "./";
+    const std::string text(path, static_cast<std::size_t>(length));
+    return text.substr(0, text.rfind('/') + 1);
+}
+
+} // namespace
+
+bool TWindowHost::Open(std::string& error) {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        error = "--gui needs a display (DISPLAY is not set)";
+        return false;
+    }
+    const std::string path = ExecutableFolder() + kHostWindowModuleName;
+    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+        error = std::string("the window module could not be loaded: ") + ::dlerror();
+        return false;
+    }
+    const auto factory =
+        reinterpret_cast<HostWindowFactory>(::dlsym(module, kHostWindowFactoryName));
+    if (!factory) {
+        error = path + " has no " + kHostWindowFactoryName;
+        return false;
+    }
+    FWindow.reset(factory());
+    if (!FWindow) {
+        error = std::string("the display ") + display + " cannot be reached";
+        return false;
+    }
+    return true;
+}
+
+std::vector<TDeviceView> TWindowHost::Devices() {
+    return ReadDeviceViews(FSession);
+}
+
+void TWindowHost::OpenSettings(std::size_t index) {
+    const int result = OpenDeviceSettings(FSession, index);
+    FConsole.Line(result == 0 ? "The settings dialog: accepted" : "The settings dialog: cancelled");
+}
+
+std::string TimeOfDay() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
+                  local.tm_sec, static_cast<int>(ms.count()));
+    return text;
+}
+
+} // namespace quill::host
