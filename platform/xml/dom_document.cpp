@@ -3,6 +3,7 @@
 #include "platform/xml/dom_impl.h"
 
 #include "platform/kernel/codepage.h"
+#include "platform/xml/dom_load_filters.h"
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -62,7 +63,8 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_N
 
 xmlDocPtr ParseText(std::u16string_view text) {
     detail::EnsureLibxml();
-    const std::string utf8 = ToUtf8(text);
+    std::string utf8 = ToUtf8(text);
+    const bool controlsHidden = detail::HideControlReferences(utf8);
     if (utf8.size() > static_cast<std::size_t>(INT32_MAX))
         throw EXmlParseError("Document too large", 1, 1);
     xmlParserCtxtPtr parser = xmlNewParserCtxt();
@@ -76,6 +78,8 @@ xmlDocPtr ParseText(std::u16string_view text) {
                                       "UTF-8", kParseOptions);
     if (doc && !guard.DoctypeSeen) {
         xmlFreeParserCtxt(parser);
+        detail::DropBlankText(reinterpret_cast<xmlNodePtr>(doc));
+        if (controlsHidden) detail::RestoreControlCharacters(reinterpret_cast<xmlNodePtr>(doc));
         return doc;
     }
     if (doc) xmlFreeDoc(doc);
@@ -182,6 +186,31 @@ XmlNode TXmlDocument::CreateProcessingInstruction(std::u16string_view target,
     if (!node) throw std::bad_alloc();
     FTree->KeepLoose(node);
     return XmlNode::Adopt(new TXmlNode(FTree, node));
+}
+
+XmlNode TXmlDocument::CreateComment(std::u16string_view text) {
+    const std::string content = ToUtf8(text);
+    if (content.find("--") != std::string::npos || (!content.empty() && content.back() == '-') ||
+        content.find('\0') != std::string::npos)
+        throw EXmlError("A comment cannot hold '--', end with '-' or hold U+0000", E_INVALIDARG);
+    FTree->Loose.reserve(FTree->Loose.size() + 1);
+    xmlNodePtr node =
+        xmlNewDocComment(FTree->Doc, reinterpret_cast<const xmlChar*>(content.c_str()));
+    if (!node) throw std::bad_alloc();
+    FTree->KeepLoose(node);
+    return XmlNode::Adopt(new TXmlNode(FTree, node));
+}
+
+XmlNode TXmlDocument::ImportNode(const XmlNode& node, bool deep) {
+    if (!node) throw EXmlError("No node to import", E_INVALIDARG);
+    const xmlElementType type = node->FNode->type;
+    if (type != XML_ELEMENT_NODE && type != XML_COMMENT_NODE && type != XML_PI_NODE)
+        throw EXmlError("This kind of node cannot be imported", E_INVALIDARG);
+    FTree->Loose.reserve(FTree->Loose.size() + 1);
+    xmlNodePtr copy = xmlDocCopyNode(node->FNode, FTree->Doc, deep ? 1 : 2);
+    if (!copy) throw std::bad_alloc();
+    FTree->KeepLoose(copy);
+    return XmlNode::Adopt(new TXmlNode(FTree, copy));
 }
 
 void TXmlDocument::SetProperty(std::u16string_view name, std::u16string_view value) {
