@@ -160,7 +160,7 @@ void TXmlDocument::SetDocumentElement(const XmlNode& element) {
 
 XmlNode TXmlDocument::CreateElement(std::u16string_view name) {
     const std::string utf8 = ToUtf8(name);
-    if (utf8.empty() || xmlValidateName(reinterpret_cast<const xmlChar*>(utf8.c_str()), 0) != 0)
+    if (!detail::IsXmlName(utf8))
         throw EXmlError("Invalid element name '" + kernel::WideToAnsi(name) + "'", E_INVALIDARG);
     FTree->Loose.reserve(FTree->Loose.size() + 1);
     xmlNodePtr node =
@@ -173,7 +173,7 @@ XmlNode TXmlDocument::CreateElement(std::u16string_view name) {
 XmlNode TXmlDocument::CreateProcessingInstruction(std::u16string_view target,
                                                   std::u16string_view data) {
     const std::string name = ToUtf8(target);
-    if (name.empty() || xmlValidateName(reinterpret_cast<const xmlChar*>(name.c_str()), 0) != 0)
+    if (!detail::IsXmlName(name))
         throw EXmlError("Invalid processing instruction target '" + kernel::WideToAnsi(target) +
                             "'",
                         E_INVALIDARG);

@@ -162,8 +162,7 @@ void TXmlNode::SetAttribute(std::u16string_view name, std::u16string_view value)
     if (FNode->type != XML_ELEMENT_NODE)
         throw EXmlError("Only an element has attributes", E_INVALIDARG);
     const std::string utf8Name = ToUtf8(name);
-    if (utf8Name.empty() ||
-        xmlValidateName(reinterpret_cast<const xmlChar*>(utf8Name.c_str()), 0) != 0)
+    if (!detail::IsXmlName(utf8Name))
         throw EXmlError("Invalid attribute name '" + kernel::WideToAnsi(name) + "'", E_INVALIDARG);
     const std::string utf8Value = ToUtf8(value);
     // libxml2 keeps values as C strings: a NUL would silently cut the value short.

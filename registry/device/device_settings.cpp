@@ -80,12 +80,14 @@ OleVariant TDeviceItem::BuildSettingsDocument() const {
     const NameValues& pairs = collector.Pairs();
 
     XmlNode parameters = exchange::CreateElementByNumber(document, exchange::node::Parameters);
+    const std::u16string_view identifierName = exchange::AttributeName(exchange::attr::Identifier);
+    const std::u16string_view valueName = exchange::AttributeName(exchange::attr::Value);
     for (const auto& [name, value] : pairs) {
         XmlNode parameter = exchange::CreateElementByNumber(document, exchange::node::Parameter);
-        const int parameterNumbers[] = {exchange::attr::Identifier, exchange::attr::Value};
-        const OleVariant parameterValues[] = {OleVariant(kernel::AnsiToWide(name)),
-                                              OleVariant(kernel::AnsiToWide(value))};
-        exchange::SetAttributesByNumbers(parameter, parameterNumbers, parameterValues);
+        // The texts go to the attributes as they are: a variant would only copy them twice more
+        // (the list export builds these for every device).
+        parameter->SetAttribute(identifierName, kernel::AnsiToWide(name));
+        parameter->SetAttribute(valueName, kernel::AnsiToWide(value));
         parameters->AppendChild(parameter);
     }
     root->AppendChild(parameters);
