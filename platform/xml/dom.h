@@ -187,7 +187,7 @@ class TXmlDocument : public TXmlNode {
     XmlNode CreateElement(std::u16string_view name);
     XmlNode CreateProcessingInstruction(std::u16string_view target, std::u16string_view data);
     // A comment of this document (not yet in the tree). Raises for text that a comment cannot
-    // hold ("--", a final "-", U+0000).
+    // hold ("--", a final "-", control characters but tab, CR and LF).
     XmlNode CreateComment(std::u16string_view text);
     // A copy, owned by this document and not yet in its tree, of `node` (an element, comment or
     // processing instruction of any document) with its attributes and, when `deep`, everything

@@ -8,6 +8,7 @@
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 
+#include <algorithm>
 #include <new>
 
 namespace quill::xml {
@@ -190,9 +191,16 @@ XmlNode TXmlDocument::CreateProcessingInstruction(std::u16string_view target,
 
 XmlNode TXmlDocument::CreateComment(std::u16string_view text) {
     const std::string content = ToUtf8(text);
-    if (content.find("--") != std::string::npos || (!content.empty() && content.back() == '-') ||
-        content.find('\0') != std::string::npos)
-        throw EXmlError("A comment cannot hold '--', end with '-' or hold U+0000", E_INVALIDARG);
+    // A comment is written as it is, so it may hold nothing that would end it or that XML 1.0
+    // cannot carry raw.
+    const bool control = std::any_of(content.begin(), content.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
+    });
+    if (control || content.find("--") != std::string::npos ||
+        (!content.empty() && content.back() == '-'))
+        throw EXmlError("A comment cannot hold '--', end with '-' or hold control characters",
+                        E_INVALIDARG);
     FTree->Loose.reserve(FTree->Loose.size() + 1);
     xmlNodePtr node =
         xmlNewDocComment(FTree->Doc, reinterpret_cast<const xmlChar*>(content.c_str()));

@@ -303,6 +303,25 @@ TEST(XmlDom, InsertionKeepsTheTreeSound) {
     EXPECT_EQ(root->Xml(), u"<root/>");
 }
 
+TEST(XmlDom, ImportCopiesAndCommentsRefuseWhatWouldBreakThem) {
+    XmlDocument source = Load(u"<a k=\"1\"><b>t</b></a>");
+    XmlDocument target = Load(u"<list/>");
+    XmlNode deep = target->ImportNode(source->DocumentElement(), true);
+    XmlNode shallow = target->ImportNode(source->DocumentElement(), false);
+    target->DocumentElement()->AppendChild(deep);
+    target->DocumentElement()->AppendChild(shallow);
+    deep->SetAttribute(u"k", u"2");
+    EXPECT_EQ(target->DocumentElement()->Xml(),
+              u"<list><a k=\"2\"><b>t</b></a><a k=\"1\"/></list>");
+    EXPECT_EQ(source->DocumentElement()->Xml(), u"<a k=\"1\"><b>t</b></a>");
+    EXPECT_THROW(target->AppendChild(source->DocumentElement()), EXmlError);
+
+    target->DocumentElement()->AppendChild(target->CreateComment(u" note - x "));
+    EXPECT_NE(target->Xml().find(u"<!-- note - x -->"), std::u16string::npos);
+    for (std::u16string_view bad : {u"a--b", u"a-", u"a\x01"})
+        EXPECT_THROW(target->CreateComment(bad), EXmlError);
+}
+
 TEST(XmlDom, AnswersTheXmlPropertyLateBound) {
     XmlDocument doc = Load(u"<Система/>");
     OleVariant holder = NodeToVariant(doc);
