@@ -153,16 +153,6 @@ void BM_LoadDeviceParameters(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadDeviceParameters)->Arg(20000)->Unit(benchmark::kMillisecond);
 
-// "summary: <measure> <ms> = <ratio> x <anchor> (<ms>), goal <= <goal> x: met|NOT met"
-void PrintGoal(const quill::bench::TSummaryReporter& reporter, const std::string& name,
-               const std::string& anchor, double goal) {
-    const double time = reporter.Ns(name), base = reporter.Ns(anchor);
-    if (time <= 0 || base <= 0) return;
-    std::printf("summary: %s %.2f ms = %.2f x %s (%.2f ms), goal <= %.2f x: %s\n", name.c_str(),
-                time / 1e6, time / base, anchor.c_str(), base / 1e6, goal,
-                time / base <= goal ? "met" : "NOT met");
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -170,11 +160,12 @@ int main(int argc, char** argv) {
     quill::bench::TSummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     quill::bench::PrintGrowthSummary(reporter, {"BM_LoadList", "BM_GetDeviceSettings"},
-                                     "BM_Libxml2Parse", "devices");
-    for (const char* devices : {"1000", "10000"})
-        PrintGoal(reporter, std::string("BM_GetDeviceSettings/") + devices,
-                  std::string("BM_Libxml2Parse/") + devices, 2.0);
-    PrintGoal(reporter, "BM_LoadDeviceParameters/20000", "BM_Libxml2ParseDevice/20000", 3.0);
+                                     "BM_Libxml2Parse", "devices",
+                                     {{"BM_GetDeviceSettings", quill::bench::AtMost(2.0)}});
+    quill::bench::PrintMeasure("BM_LoadDeviceParameters/20000", "BM_Libxml2ParseDevice/20000",
+                               quill::bench::CpuRatio(reporter, "BM_LoadDeviceParameters/20000",
+                                                      "BM_Libxml2ParseDevice/20000"),
+                               quill::bench::AtMost(3.0));
     benchmark::Shutdown();
     return 0;
 }
