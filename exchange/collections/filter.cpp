@@ -11,12 +11,28 @@ namespace quill::exchange {
 
 namespace {
 
-// Ы stands before Ъ in both alphabets; the two must stay aligned letter for letter.
-constexpr std::u16string_view kUpper =
-    u"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЫЪЬЭЮЯABCDEFGHIJKLMNOPQRSTUVWXYZ";
-constexpr std::u16string_view kLower =
-    u"абвгдеёжзийклмнопрстуфхцчшщыъьэюяabcdefghijklmnopqrstuvwxyz";
-static_assert(kUpper.size() == kLower.size());
+// The Russian and Latin letters come first, Ы before Ъ, as the predicates have always been
+// written; the code page's other letter pairs (Ґ, Є, І, Ї, Ў, Ђ, Љ and their kin) follow, so that
+// the attribute side folds exactly the letters that the value side folds.
+struct TFilterAlphabets {
+    std::u16string Upper;
+    std::u16string Lower;
+};
+
+const TFilterAlphabets& Alphabets() {
+    static const TFilterAlphabets alphabets = [] {
+        TFilterAlphabets result{u"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЫЪЬЭЮЯABCDEFGHIJKLMNOPQRSTUVWXYZ",
+                                u"абвгдеёжзийклмнопрстуфхцчшщыъьэюяabcdefghijklmnopqrstuvwxyz"};
+        const kernel::TCasePairs& pairs = kernel::WideCasePairs();
+        for (std::size_t i = 0; i < pairs.Upper.size(); ++i) {
+            if (result.Upper.find(pairs.Upper[i]) != std::u16string::npos) continue;
+            result.Upper.push_back(pairs.Upper[i]);
+            result.Lower.push_back(pairs.Lower[i]);
+        }
+        return result;
+    }();
+    return alphabets;
+}
 
 std::u16string Decimal(int number) {
     const std::string digits = std::to_string(number);
@@ -52,9 +68,9 @@ void AppendCondition(std::u16string& predicate, int number, std::u16string_view 
     predicate += u"(translate(@";
     predicate += AttributeName(number);
     predicate += u",\"";
-    predicate += kUpper;
+    predicate += Alphabets().Upper;
     predicate += u"\",\"";
-    predicate += kLower;
+    predicate += Alphabets().Lower;
     predicate += u"\")";
     predicate += op;
     predicate += u"\"";
@@ -65,10 +81,7 @@ void AppendCondition(std::u16string& predicate, int number, std::u16string_view 
 } // namespace
 
 std::u16string FilterLowerCase(std::u16string_view text) {
-    std::u16string out(text);
-    for (char16_t& c : out)
-        if (const auto at = kUpper.find(c); at != std::u16string_view::npos) c = kLower[at];
-    return out;
+    return kernel::WideLowerCase(text);
 }
 
 void AddFilterConditions(TFilter& filter, std::span<const int> numbers,

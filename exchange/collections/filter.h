@@ -1,11 +1,11 @@
 // The filter of a model load and the XPath predicates made from it.
 //
-// A condition compares an attribute with a value without regard to the case of Russian and Latin
-// letters: both sides go through the same letter mapping (translate() on the attribute, the same
-// mapping on the value). Values are stored escaped ("&" as "&amp;", then '"' as "&quot;"). The
-// state attribute (115) is special: the value "0" keeps every element whose state is not "1", any
-// other value every element whose state is not "0". Pure functions; errors are the coded error
-// 20000 (arrays of different length) and the name-table errors.
+// A condition compares an attribute with a value without regard to letter case: both sides go
+// through the platform's Windows-1251 case folding (translate() with the folding's alphabets on the
+// attribute, the folding itself on the value). Values are stored escaped ("&" as "&amp;", then '"'
+// as "&quot;"). The state attribute (115) is special: the value "0" keeps every element whose state
+// is not "1", any other value every element whose state is not "0". Pure functions; errors are the
+// coded error 20000 (arrays of different length) and the name-table errors.
 #pragma once
 
 #include "exchange/collections/base_list.h"
@@ -29,8 +29,8 @@ struct TFilterPredicates {
 // Both predicates, each "[" conditions joined by " and " "]", or empty without conditions.
 TFilterPredicates BuildPredicates(const TFilter& filter);
 
-// The value side of a condition: the letters of both alphabets mapped to lower case exactly as
-// the predicate's translate() maps the attribute.
+// The value side of a condition: every letter with a case partner in Windows-1251 mapped to lower
+// case, exactly as the predicate's translate() maps the attribute.
 std::u16string FilterLowerCase(std::u16string_view text);
 
 } // namespace quill::exchange

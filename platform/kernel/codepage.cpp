@@ -256,6 +256,33 @@ char16_t WideUpper(char16_t c) {
     return ToWide(AnsiUpper(b));
 }
 
+char16_t WideLower(char16_t c) {
+    const unsigned char b = T().fromWide[c];
+    if (b == '?' && c != u'?') return c;
+    return ToWide(AnsiLower(b));
+}
+
+std::u16string WideLowerCase(std::u16string_view text) {
+    std::u16string out(text);
+    for (char16_t& c : out)
+        c = WideLower(c);
+    return out;
+}
+
+const TCasePairs& WideCasePairs() {
+    static const TCasePairs pairs = [] {
+        TCasePairs result;
+        for (int b = 0; b < 256; ++b) {
+            const auto byte = static_cast<unsigned char>(b);
+            if (AnsiLower(byte) == byte) continue;
+            result.Upper.push_back(ToWide(byte));
+            result.Lower.push_back(ToWide(AnsiLower(byte)));
+        }
+        return result;
+    }();
+    return pairs;
+}
+
 std::u16string WideUpperCase(std::u16string_view text) {
     std::u16string out(text);
     for (char16_t& c : out)

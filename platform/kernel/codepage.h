@@ -29,7 +29,8 @@ std::string WideToUtf8(std::u16string_view text);
 std::string AnsiToUtf8(std::string_view text);
 std::string Utf8ToAnsi(std::string_view text);
 
-// Case of one Windows-1251 byte (Latin and Cyrillic letters).
+// Case of one Windows-1251 byte: every letter of the code page that has a case partner in it
+// (Latin, Russian, and the other Cyrillic letters such as Ґ, Є, І, Ї, Ў, Ђ, Љ).
 unsigned char AnsiUpper(unsigned char c);
 unsigned char AnsiLower(unsigned char c);
 std::string AnsiUpperCase(std::string_view text);
@@ -45,7 +46,18 @@ bool SameTextLatin(std::string_view a, std::string_view b);
 
 // UTF-16 forms of the same folding (characters outside Windows-1251 compare exactly).
 char16_t WideUpper(char16_t c);
+char16_t WideLower(char16_t c);
 std::u16string WideUpperCase(std::u16string_view text);
+std::u16string WideLowerCase(std::u16string_view text);
 bool WideSameText(std::u16string_view a, std::u16string_view b);
+
+// Every letter pair that the folding above knows, as two aligned UTF-16 texts (Upper[i] and
+// Lower[i] are partners), in the code page's byte order of the upper-case letter. Code that must
+// spell the folding out (an XPath translate(), for one) takes its alphabets from here.
+struct TCasePairs {
+    std::u16string Upper;
+    std::u16string Lower;
+};
+const TCasePairs& WideCasePairs();
 
 } // namespace quill::kernel

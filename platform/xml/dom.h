@@ -11,8 +11,13 @@
 // Texts are UTF-16. The XML text of a document is UTF-16 and, when the document has a declaration,
 // starts with <?xml version="1.0" encoding="UTF-16"?>. Loading is synchronous and hardened: a
 // document type declaration is refused before any of it is read (so no DTD is loaded and no entity
-// is declared or expanded) and no network access happens. XPath is libxml2's XPath 1.0; a leading
-// "/Name" step with a non-ASCII name, which libxml2 2.9 rejects, is rewritten as "/child::Name".
+// is declared or expanded) and no network access happens. A load drops text nodes that hold only
+// blanks (indentation), except under xml:space="preserve", so a compact file and the same file
+// indented by hand give the same tree; other text is kept exactly. Control characters that XML
+// 1.0 cannot carry are written as character references and read back from them (a strict outside
+// parser refuses such text); U+0000 cannot be held at all. XPath is libxml2's XPath 1.0; every
+// step that names a non-ASCII element is given its axis ("child::Name"), because libxml2 2.9
+// rejects such a name after a leading "/".
 //
 // Ownership: a node keeps its document's tree alive; nodes created but never inserted, and nodes
 // displaced from the tree, are freed with the tree. Loading new text gives the document a new tree
@@ -138,6 +143,7 @@ class TXmlNode : public com::IDispatch {
     // Sets (or adds) an attribute of an element. The value is converted to text as the platform
     // converts a variant to a string, except that a Boolean is written "1" or "0", so that a
     // written flag reads back as an integer and as the text "1". Raises for a bad name, a value
+    // holding U+0000, a value
     // without a text form, or a node that is no element.
     void SetAttribute(std::u16string_view name, const com::VARIANT& value);
     void SetAttribute(std::u16string_view name, std::u16string_view value);
@@ -188,6 +194,13 @@ class TXmlDocument : public TXmlNode {
     void SetDocumentElement(const XmlNode& element);
     XmlNode CreateElement(std::u16string_view name);
     XmlNode CreateProcessingInstruction(std::u16string_view target, std::u16string_view data);
+    // A comment of this document (not yet in the tree). Raises for text that a comment cannot
+    // hold ("--", a final "-", control characters but tab, CR and LF).
+    XmlNode CreateComment(std::u16string_view text);
+    // A copy, owned by this document and not yet in its tree, of `node` (an element, comment or
+    // processing instruction of any document) with its attributes and, when `deep`, everything
+    // below it; the source is not changed.
+    XmlNode ImportNode(const XmlNode& node, bool deep);
     // The only property is "SelectionLanguage", whose only value is "XPath"; anything else raises.
     void SetProperty(std::u16string_view name, std::u16string_view value);
     std::u16string GetProperty(std::u16string_view name) const;
@@ -211,7 +224,10 @@ XmlNode NodeFromVariant(const com::VARIANT& value);
 // A VT_DISPATCH variant holding a new reference to `node` (empty when `node` is nil).
 com::OleVariant NodeToVariant(const XmlNode& node);
 
-// The expression libxml2 evaluates for `xpath` (the leading-step rewrite); exposed for tests.
+// The expression libxml2 evaluates for `xpath`: every name test that starts with a non-ASCII
+// letter, wherever it stands (after "/", "//", "(", "|", "[", ",", an operator or at the start),
+// gets the explicit axis "child::"; names after "@", "$" or an axis, and string literals, are left
+// alone. Exposed for tests.
 std::u16string RewriteXPath(std::u16string_view xpath);
 
 } // namespace quill::xml

@@ -3,10 +3,12 @@
 #include "platform/xml/dom_impl.h"
 
 #include "platform/kernel/codepage.h"
+#include "platform/xml/dom_load_filters.h"
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 
+#include <algorithm>
 #include <new>
 
 namespace quill::xml {
@@ -63,7 +65,8 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_N
 xmlDocPtr ParseText(std::u16string_view text) {
     detail::EnsureLibxml();
     CheckDocumentSize(text);
-    const std::string utf8 = ToUtf8(text);
+    std::string utf8 = ToUtf8(text);
+    const bool controlsHidden = detail::HideControlReferences(utf8);
     xmlParserCtxtPtr parser = xmlNewParserCtxt();
     if (!parser) throw std::bad_alloc();
     TParseGuard guard;
@@ -75,6 +78,8 @@ xmlDocPtr ParseText(std::u16string_view text) {
                                       "UTF-8", kParseOptions);
     if (doc && !guard.DoctypeSeen) {
         xmlFreeParserCtxt(parser);
+        detail::DropBlankText(reinterpret_cast<xmlNodePtr>(doc));
+        if (controlsHidden) detail::RestoreControlCharacters(reinterpret_cast<xmlNodePtr>(doc));
         return doc;
     }
     if (doc) xmlFreeDoc(doc);
@@ -181,7 +186,7 @@ void TXmlDocument::SetDocumentElement(const XmlNode& element) {
 
 XmlNode TXmlDocument::CreateElement(std::u16string_view name) {
     const std::string utf8 = ToUtf8(name);
-    if (utf8.empty() || xmlValidateName(reinterpret_cast<const xmlChar*>(utf8.c_str()), 0) != 0)
+    if (!detail::IsXmlName(utf8))
         throw EXmlError("Invalid element name '" + kernel::WideToAnsi(name) + "'", E_INVALIDARG);
     FTree->Loose.reserve(FTree->Loose.size() + 1);
     xmlNodePtr node =
@@ -194,7 +199,7 @@ XmlNode TXmlDocument::CreateElement(std::u16string_view name) {
 XmlNode TXmlDocument::CreateProcessingInstruction(std::u16string_view target,
                                                   std::u16string_view data) {
     const std::string name = ToUtf8(target);
-    if (name.empty() || xmlValidateName(reinterpret_cast<const xmlChar*>(name.c_str()), 0) != 0)
+    if (!detail::IsXmlName(name))
         throw EXmlError("Invalid processing instruction target '" + kernel::WideToAnsi(target) +
                             "'",
                         E_INVALIDARG);
@@ -207,6 +212,38 @@ XmlNode TXmlDocument::CreateProcessingInstruction(std::u16string_view target,
     if (!node) throw std::bad_alloc();
     FTree->KeepLoose(node);
     return XmlNode::Adopt(new TXmlNode(FTree, node));
+}
+
+XmlNode TXmlDocument::CreateComment(std::u16string_view text) {
+    const std::string content = ToUtf8(text);
+    // A comment is written as it is, so it may hold nothing that would end it or that XML 1.0
+    // cannot carry raw.
+    const bool control = std::any_of(content.begin(), content.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
+    });
+    if (control || content.find("--") != std::string::npos ||
+        (!content.empty() && content.back() == '-'))
+        throw EXmlError("A comment cannot hold '--', end with '-' or hold control characters",
+                        E_INVALIDARG);
+    FTree->Loose.reserve(FTree->Loose.size() + 1);
+    xmlNodePtr node =
+        xmlNewDocComment(FTree->Doc, reinterpret_cast<const xmlChar*>(content.c_str()));
+    if (!node) throw std::bad_alloc();
+    FTree->KeepLoose(node);
+    return XmlNode::Adopt(new TXmlNode(FTree, node));
+}
+
+XmlNode TXmlDocument::ImportNode(const XmlNode& node, bool deep) {
+    if (!node) throw EXmlError("No node to import", E_INVALIDARG);
+    const xmlElementType type = node->FNode->type;
+    if (type != XML_ELEMENT_NODE && type != XML_COMMENT_NODE && type != XML_PI_NODE)
+        throw EXmlError("This kind of node cannot be imported", E_INVALIDARG);
+    FTree->Loose.reserve(FTree->Loose.size() + 1);
+    xmlNodePtr copy = xmlDocCopyNode(node->FNode, FTree->Doc, deep ? 1 : 2);
+    if (!copy) throw std::bad_alloc();
+    FTree->KeepLoose(copy);
+    return XmlNode::Adopt(new TXmlNode(FTree, copy));
 }
 
 void TXmlDocument::SetProperty(std::u16string_view name, std::u16string_view value) {

@@ -44,6 +44,10 @@ void EnsureLibxml();
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(const xmlChar* text);
 
+// Whether `utf8` is an XML name. The settings code sets the same few names over and over, so
+// names found valid are remembered (per thread, a bounded number).
+bool IsXmlName(const std::string& utf8);
+
 // Serialises `node` and its descendants as UTF-8 XML text.
 void SerialiseNode(xmlNodePtr node, std::string& out);
 

@@ -1,7 +1,9 @@
 // XML text of a node: compact (no indentation), attributes in double quotes, an empty element as
 // <name/>, top-level nodes of a document each followed by CR LF. Carriage returns, line feeds and
 // tabs inside attribute values, and carriage returns in text, are written as character references,
-// so that a value read back is the value written (a parser would otherwise normalise them).
+// so that a value read back is the value written (a parser would otherwise normalise them). The
+// other control characters U+0001..U+001F, which XML 1.0 cannot carry as they are, are written as
+// character references too; our own load reads them back (dom_load_filters.h).
 #include "platform/xml/dom_impl.h"
 
 namespace quill::xml::detail {
@@ -43,7 +45,15 @@ void AppendText(std::string& out, const xmlChar* text, bool attribute) {
                 out += '\t';
             break;
         default:
-            out += static_cast<char>(*p);
+            if (*p < 0x20) {
+                static constexpr char kHex[] = "0123456789ABCDEF";
+                out += "&#x";
+                if (*p >= 0x10) out += kHex[*p >> 4];
+                out += kHex[*p & 0xF];
+                out += ';';
+            } else {
+                out += static_cast<char>(*p);
+            }
         }
     }
 }

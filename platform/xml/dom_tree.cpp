@@ -1,4 +1,5 @@
-// The shared tree, libxml2 start-up, text conversions and the error classes of the DOM.
+// The shared tree, libxml2 start-up, text conversions, name checks and the error classes of the
+// DOM.
 #include "platform/xml/dom_impl.h"
 
 #include "platform/kernel/codepage.h"
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <unordered_set>
 
 namespace quill::xml {
 
@@ -124,6 +126,16 @@ std::string ToUtf8(std::u16string_view text) {
 std::u16string FromUtf8(const xmlChar* text) {
     if (!text) return {};
     return kernel::Utf8ToWide(reinterpret_cast<const char*>(text));
+}
+
+bool IsXmlName(const std::string& utf8) {
+    constexpr std::size_t kRemembered = 256;
+    thread_local std::unordered_set<std::string> known;
+    if (known.count(utf8)) return true;
+    if (utf8.empty() || xmlValidateName(reinterpret_cast<const xmlChar*>(utf8.c_str()), 0) != 0)
+        return false;
+    if (known.size() < kRemembered) known.insert(utf8);
+    return true;
 }
 
 std::string ErrorMessageOf(const xmlError* error, std::string_view fallback) {

@@ -9,6 +9,7 @@
 #include "registry/device/device_item.h"
 #include "registry/list/devices_list.h"
 
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -23,15 +24,28 @@ constexpr int kAccessPointId = 110; // "КодТо4киДоступа"
 
 using NameValues = std::vector<std::pair<std::string, std::string>>;
 
-// Adds `name`=`value`; a name met again replaces its earlier value in place.
-void AddPair(NameValues& pairs, std::string name, std::string value) {
-    for (auto& pair : pairs)
-        if (pair.first == name) {
-            pair.second = std::move(value);
+// Name=value pairs in order of first appearance; a name met again replaces its earlier value in
+// place. Names are found through an index, so that collecting stays linear.
+class TPairCollector {
+  public:
+    void Add(std::string name, std::string value) {
+        const auto [at, added] = FIndex.try_emplace(name, FPairs.size());
+        if (!added) {
+            FPairs[at->second].second = std::move(value);
             return;
         }
-    pairs.emplace_back(std::move(name), std::move(value));
-}
+        FPairs.emplace_back(std::move(name), std::move(value));
+    }
+    void Add(NameValues& more) {
+        for (auto& [name, value] : more)
+            Add(std::move(name), std::move(value));
+    }
+    NameValues& Pairs() { return FPairs; }
+
+  private:
+    NameValues FPairs;
+    std::unordered_map<std::string, std::size_t> FIndex;
+};
 
 std::string Ansi(const std::u16string& text) {
     return kernel::WideToAnsi(text);
@@ -55,23 +69,25 @@ OleVariant TDeviceItem::BuildSettingsDocument() const {
                                  OleVariant(kernel::AnsiToWide(FIdentifier)), OleVariant(u"")};
     exchange::SetAttributesByNumbers(root, numbers, values);
 
-    NameValues pairs;
+    TPairCollector collector;
     for (int i = 0; i < FParams->Count(); ++i) {
         const TPropItem* row = FParams->PropertyAt(i);
-        AddPair(pairs, row->Identifier, row->Value);
+        collector.Add(row->Identifier, row->Value);
     }
     NameValues extra;
     CollectExtraParams(extra);
-    for (auto& [name, value] : extra)
-        AddPair(pairs, name, value);
+    collector.Add(extra);
+    const NameValues& pairs = collector.Pairs();
 
     XmlNode parameters = exchange::CreateElementByNumber(document, exchange::node::Parameters);
+    const std::u16string_view identifierName = exchange::AttributeName(exchange::attr::Identifier);
+    const std::u16string_view valueName = exchange::AttributeName(exchange::attr::Value);
     for (const auto& [name, value] : pairs) {
         XmlNode parameter = exchange::CreateElementByNumber(document, exchange::node::Parameter);
-        const int parameterNumbers[] = {exchange::attr::Identifier, exchange::attr::Value};
-        const OleVariant parameterValues[] = {OleVariant(kernel::AnsiToWide(name)),
-                                              OleVariant(kernel::AnsiToWide(value))};
-        exchange::SetAttributesByNumbers(parameter, parameterNumbers, parameterValues);
+        // The texts go to the attributes as they are: a variant would only copy them twice more
+        // (the list export builds these for every device).
+        parameter->SetAttribute(identifierName, kernel::AnsiToWide(name));
+        parameter->SetAttribute(valueName, kernel::AnsiToWide(value));
         parameters->AppendChild(parameter);
     }
     root->AppendChild(parameters);
@@ -113,29 +129,23 @@ bool TDeviceItem::IsOlderLayout(const XmlNode& node) {
 }
 
 std::int32_t TDeviceItem::LoadDeviceElement(const XmlNode& element, bool olderLayout) {
-    auto setRows = [&](const NameValues& pairs) {
-        for (const auto& [name, value] : pairs) {
-            TPropItem* row = FindParam(name);
-            if (!row) {
-                row = static_cast<TPropItem*>(FParams->Add());
-                row->Identifier = name;
-            }
-            row->SetValue(value); // exactly as the document holds it
-        }
-    };
+    // Each pair into the row of that name (or alias), or a new row; the value exactly as the
+    // document holds it.
+    auto setRows = [&](const NameValues& pairs) { FParams->SetValuesByName(pairs); };
 
     if (!olderLayout) {
         SetGuid(infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::Id)));
         SetIdentifier(Ansi(exchange::GetAttributeByNumber(element, exchange::attr::Name)));
         FModelGuid =
             infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::ModelId));
-        NameValues pairs;
+        TPairCollector collector;
         const auto nodes = exchange::SelectNodesByNumber(element, exchange::node::ParameterPath);
         for (std::size_t i = 0; i < nodes.Length(); ++i) {
             XmlNode node = nodes.Item(i);
-            AddPair(pairs, Ansi(exchange::GetAttributeByNumber(node, exchange::attr::Identifier)),
-                    Ansi(exchange::GetAttributeByNumber(node, exchange::attr::Value)));
+            collector.Add(Ansi(exchange::GetAttributeByNumber(node, exchange::attr::Identifier)),
+                          Ansi(exchange::GetAttributeByNumber(node, exchange::attr::Value)));
         }
+        const NameValues& pairs = collector.Pairs();
         ApplyExtraParamList(&pairs);
         setRows(pairs);
         CompleteRowsFromHostModel();
@@ -143,15 +153,16 @@ std::int32_t TDeviceItem::LoadDeviceElement(const XmlNode& element, bool olderLa
         SetGuid(infra::GuidFromText(exchange::GetAttributeByNumber(element, exchange::attr::Id)));
         SetIdentifier(Ansi(exchange::GetAttributeByNumber(element, exchange::attr::Hint)));
         auto items = [&](std::u16string_view path) {
-            NameValues pairs;
+            TPairCollector collector;
             const auto nodes = element->SelectNodes(path);
             for (std::size_t i = 0; i < nodes.Length(); ++i) {
                 XmlNode node = nodes.Item(i);
-                AddPair(pairs, Ansi(node->GetAttribute(u"Имя").value_or(u"")),
-                        Ansi(node->GetAttribute(exchange::AttributeName(exchange::attr::Value))
-                                 .value_or(u"")));
+                collector.Add(
+                    Ansi(node->GetAttribute(u"Имя").value_or(u"")),
+                    Ansi(node->GetAttribute(exchange::AttributeName(exchange::attr::Value))
+                             .value_or(u"")));
             }
-            return pairs;
+            return std::move(collector.Pairs());
         };
         const NameValues comPort = items(u"//Параметры/ComPort/Item");
         ApplyExtraParamList(&comPort);

@@ -1,5 +1,7 @@
 // A device's parameters as a seven-column table of a value array: name, caption, description,
-// type, value, read-only flag, default; row 0 shows the device identifier.
+// type, value, read-only flag, default; row 0 shows the device identifier. Texts are UTF-16, the
+// read-only flag an integer 0 or 1 (a host reads it as a number: a Boolean true would read -1),
+// value and default typed by the row's type name.
 #include "exchange/valuearray/value_array.h"
 #include "exchange/xml/text_utils.h"
 #include "infra/codes/coded_exception.h"
@@ -65,7 +67,7 @@ std::int32_t TDeviceItem::GetParamTable(OleVariant& table) const {
     put(0, 2, OleVariant(u"Имя устройства"));
     put(0, 3, OleVariant(u"Строка"));
     put(0, 4, Shown(FIdentifier));
-    put(0, 5, OleVariant(true));
+    put(0, 5, OleVariant(1));
     put(0, 6, OleVariant(u""));
     for (int i = 0; i < FParams->Count(); ++i) {
         const TPropItem* row = FParams->PropertyAt(i);
@@ -74,7 +76,7 @@ std::int32_t TDeviceItem::GetParamTable(OleVariant& table) const {
         put(i + 1, 2, Shown(row->Description));
         put(i + 1, 3, OleVariant(row->XmlTypeName()));
         put(i + 1, 4, Shown(row->ValueAsVariant()));
-        put(i + 1, 5, OleVariant(row->ReadOnly));
+        put(i + 1, 5, OleVariant(row->ReadOnly ? 1 : 0));
         put(i + 1, 6, Shown(row->DefaultAsVariant()));
     }
     table = OleVariant(static_cast<IDispatch*>(array.Get()));
@@ -101,10 +103,14 @@ std::int32_t TDeviceItem::SetParamTable(const VARIANT& table) {
     for (int r = 0; r < rows; ++r) {
         const std::string name = Cut(Stored(cell(r, 0)), capacity::Name);
         if (kernel::AnsiSameText(name, deviceNameRow)) continue; // the identifier is not set here
+        // Every column of the row is read, so that a table too narrow for it fails here with the
+        // value array's error; only the value is kept, the others serve the check.
         const std::string caption = Stored(cell(r, 1));
+        const std::string description = Stored(cell(r, 2));
         const std::string type = Cut(Stored(cell(r, 3)), capacity::TypeName);
         const std::string text = Stored(cell(r, 4));
         const OleVariant readOnly = cell(r, 5);
+        const std::string defaultText = Stored(cell(r, 6));
         const bool writable = readOnly.vt == VT_EMPTY || rtl::VarToInt(readOnly) == 0;
         if (writable && kernel::AnsiSameText(type, numberType) && !rtl::TryStrToFloat(text))
             infra::RaiseCodedError(20029, {caption});

@@ -506,19 +506,46 @@ std::int32_t TDevicesList::GetDeviceSettings(std::string_view key, OleVariant& r
     return 0;
 }
 
-std::int32_t TDevicesList::AllDeviceSettings(OleVariant& result) const {
-    // Every device's settings under one root "EquList", in index order.
-    std::u16string text = u"<EquList>";
-    for (int i = 0; i < Count(); ++i) {
-        const OleVariant document = GetItem(i)->BuildSettingsDocument();
-        auto node = xml::NodeFromVariant(document);
-        auto element = static_cast<xml::TXmlDocument*>(node.Get())->DocumentElement();
-        text += element->Xml();
+namespace {
+
+// A device named in a comment: characters a comment cannot hold (controls, a run of hyphens, a
+// final hyphen) are shown as "?" and "- ".
+std::u16string CommentSafe(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (char16_t c : text) {
+        if (c < 0x20) c = u'?';
+        if (c == u'-' && !out.empty() && out.back() == u'-') out += u' ';
+        out += c;
     }
-    text += u"</EquList>";
+    return out;
+}
+
+} // namespace
+
+std::int32_t TDevicesList::AllDeviceSettings(OleVariant& result) const {
+    // Every device's settings element, copied node by node under one root "EquList", in index
+    // order. A device whose document cannot be built is left out and named in a comment where it
+    // would stand, so that the others still export and the list's text still loads.
     auto list = exchange::CreateXmlDocument();
-    list->LoadXml(text);
     list->SetAsync(false);
+    XmlNode root = list->CreateElement(u"EquList");
+    list->SetDocumentElement(root);
+    for (int i = 0; i < Count(); ++i) {
+        const TDeviceItem* device = GetItem(i);
+        try {
+            const OleVariant document = device->BuildSettingsDocument();
+            auto node = xml::NodeFromVariant(document);
+            auto element = static_cast<xml::TXmlDocument*>(node.Get())->DocumentElement();
+            root->AppendChild(list->ImportNode(element, true));
+        } catch (const rtl::Exception& e) {
+            const std::u16string report =
+                u" Устройство \"" + CommentSafe(kernel::AnsiToWide(device->Identifier())) + u"\" " +
+                infra::GuidToText(device->Guid()) + u" не выгружено: " +
+                CommentSafe(kernel::AnsiToWide(e.Message())) + u" ";
+            root->AppendChild(list->CreateComment(report));
+        }
+    }
     result = xml::NodeToVariant(XmlNode(list.Get()));
     return 0;
 }

@@ -5,6 +5,8 @@
 #include "platform/kernel/format_settings.h"
 #include "platform/rtl/convert.h"
 
+#include <unordered_map>
+
 namespace quill::registry {
 
 namespace {
@@ -115,6 +117,26 @@ void TPropList::SetValueByName(std::string_view name, std::string_view text) {
         item->Identifier = name;
     }
     item->SetValue(text);
+}
+
+void TPropList::SetValuesByName(std::span<const std::pair<std::string, std::string>> pairs) {
+    // Each name folded once; a key keeps the first item that answers to it, by identifier or
+    // alias, which is the item FindByIdentifier finds.
+    std::unordered_map<std::string, TPropItem*> byName;
+    byName.reserve(static_cast<std::size_t>(Count()) + pairs.size());
+    for (int i = 0; i < Count(); ++i) {
+        TPropItem* item = PropertyAt(i);
+        byName.try_emplace(kernel::AnsiUpperCase(item->Identifier), item);
+        if (!item->Alias.empty()) byName.try_emplace(kernel::AnsiUpperCase(item->Alias), item);
+    }
+    for (const auto& [name, text] : pairs) {
+        auto [at, added] = byName.try_emplace(kernel::AnsiUpperCase(name), nullptr);
+        if (added) {
+            at->second = AddItem();
+            at->second->Identifier = name;
+        }
+        at->second->SetValue(text);
+    }
 }
 
 std::string TPropList::ValueByName(std::string_view name) const {

@@ -20,6 +20,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace quill::registry {
 
@@ -82,6 +83,9 @@ class TPropList : public rtl::TCollection {
 
     // The item found by `name` (or a new one with that identifier) takes `text` as value.
     void SetValueByName(std::string_view name, std::string_view text);
+    // SetValueByName for each pair in order, in time linear in the items and pairs (a device's
+    // settings may name tens of thousands of parameters).
+    void SetValuesByName(std::span<const std::pair<std::string, std::string>> pairs);
     // The value of the item found by `name`, or the empty text.
     std::string ValueByName(std::string_view name) const;
     // SetValueByName for each "name=value" line in order (split at the first "="); a line without

@@ -149,8 +149,10 @@ TEST(Filter, ValuesAreEscapedKeyedAndCheckedFirst) {
     EXPECT_EQ(list.Filter(), expected);
 
     const TFilterPredicates p = BuildPredicates(list.Filter());
-    const std::u16string upper = u"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЫЪЬЭЮЯABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    const std::u16string lower = u"абвгдеёжзийклмнопрстуфхцчшщыъьэюяabcdefghijklmnopqrstuvwxyz";
+    const std::u16string upper =
+        u"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЫЪЬЭЮЯABCDEFGHIJKLMNOPQRSTUVWXYZЂЃЉЊЌЋЏЎЈҐЄЇІЅ";
+    const std::u16string lower =
+        u"абвгдеёжзийклмнопрстуфхцчшщыъьэюяabcdefghijklmnopqrstuvwxyzђѓљњќћџўјґєїіѕ";
     EXPECT_EQ(p.Model, u"[(translate(@Идентификатор,\"" + upper + u"\",\"" + lower +
                            u"\")=\"q&quot;&amp;a\") and "
                            u"(translate(@Состояние,\"" +
@@ -177,6 +179,23 @@ TEST(Filter, ValuesAreEscapedKeyedAndCheckedFirst) {
     EXPECT_THROW(list.SetFilter(bad, two), infra::ECodedException);
     EXPECT_EQ(list.Filter().size(), 3u);
     EXPECT_EQ(FilterLowerCase(u"ЁЖИК Hedgehog"), u"ёжик hedgehog");
+}
+
+// The code page's letters beyond the Russian alphabet fold too, on both sides of the condition.
+TEST(Filter, EveryCodePageLetterMatchesInEitherCase) {
+    const std::u16string names[] = {u"Їжак", u"Єнот", u"Ґанок", u"Ўзор", u"Ђак", u"Љубав", u"Іней"};
+    std::u16string text = u"<Система><КлассыОборудования><КлассОборудования Идентификатор=\"Ґ\">";
+    for (const auto& name : names)
+        text += u"<Модель Идентификатор=\"" + name + u"\"/>";
+    text += u"</КлассОборудования></КлассыОборудования></Система>";
+    for (const auto& name : names) {
+        for (const auto& asked : {kernel::WideUpperCase(name), kernel::WideLowerCase(name)}) {
+            auto list = CreateModelList(OleVariant(text), u"", asked, u"", u"ґ", u"", u"");
+            ASSERT_EQ(list->Count(), 1) << kernel::WideToUtf8(asked);
+            EXPECT_EQ(list->Items(0)->Identifier(), name);
+        }
+    }
+    EXPECT_EQ(FilterLowerCase(u"ЇЄІЎҐЂЉ µ"), u"їєіўґђљ µ");
 }
 
 TEST(ModelList, ChangesKeepFirstOldAndLastNewValue) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <locale.h>
+#include <wctype.h>
 
 using namespace quill::kernel;
 
@@ -23,7 +25,60 @@ std::optional<char16_t> IconvChar(unsigned char byte, const char* codePage = "CP
                                  (static_cast<unsigned char>(out[1]) << 8));
 }
 
+// The Windows-1251 byte iconv gives for one UTF-16 code unit, or nothing if the code page lacks it.
+std::optional<unsigned char> IconvByte(char16_t c) {
+    iconv_t cd = iconv_open("CP1251", "UTF-16LE");
+    EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    char in[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    char out[4] = {};
+    char* inp = in;
+    char* outp = out;
+    size_t inLeft = 2, outLeft = sizeof out;
+    const size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
+    iconv_close(cd);
+    if (r == static_cast<size_t>(-1) || outLeft != sizeof out - 1) return std::nullopt;
+    return static_cast<unsigned char>(out[0]);
+}
+
+// The case partner of `byte` by the C library's Unicode tables, taken through iconv both ways:
+// the byte itself when the partner has no place in the code page.
+unsigned char ReferenceCase(unsigned char byte, bool upper, locale_t unicode) {
+    const auto wide = IconvChar(byte);
+    if (!wide) return byte;
+    const auto mapped =
+        static_cast<char16_t>(upper ? towupper_l(*wide, unicode) : towlower_l(*wide, unicode));
+    if (mapped == *wide) return byte;
+    return IconvByte(mapped).value_or(byte);
+}
+
 } // namespace
+
+TEST(Codepage, EveryByteFoldsAsIconvAndTheUnicodeTablesSay) {
+    locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    ASSERT_NE(unicode, static_cast<locale_t>(nullptr));
+    int pairs = 0;
+    for (int b = 0; b < 256; ++b) {
+        const auto byte = static_cast<unsigned char>(b);
+        EXPECT_EQ(AnsiUpper(byte), ReferenceCase(byte, true, unicode)) << "byte " << b;
+        EXPECT_EQ(AnsiLower(byte), ReferenceCase(byte, false, unicode)) << "byte " << b;
+        const char16_t wide = AnsiCharToWide(byte);
+        EXPECT_EQ(WideUpper(wide), AnsiCharToWide(AnsiUpper(byte))) << "byte " << b;
+        EXPECT_EQ(WideLower(wide), AnsiCharToWide(AnsiLower(byte))) << "byte " << b;
+        if (AnsiLower(byte) != byte) ++pairs;
+    }
+    freelocale(unicode);
+    // 26 Latin, 33 Russian and 14 further Cyrillic letters have partners.
+    EXPECT_EQ(pairs, 73);
+    const TCasePairs& all = WideCasePairs();
+    ASSERT_EQ(all.Upper.size(), 73u);
+    ASSERT_EQ(all.Lower.size(), 73u);
+    for (std::size_t i = 0; i < all.Upper.size(); ++i) {
+        EXPECT_EQ(WideLower(all.Upper[i]), all.Lower[i]);
+        EXPECT_EQ(WideUpper(all.Lower[i]), all.Upper[i]);
+    }
+    EXPECT_TRUE(WideSameText(u"ЇЖАК ЄНОТ ІНЕЙ ЎЗОР ҐАНОК ЂАК ЉУБАВ",
+                             u"їжак єнот іней ўзор ґанок ђак љубав"));
+}
 
 TEST(Codepage, EveryByteMatchesIconvAndRoundTrips) {
     for (int b = 0; b < 256; ++b) {

@@ -75,6 +75,60 @@ TEST(XmlDom, BlankTextBetweenElementsIsDropped) {
     EXPECT_EQ(doc->DocumentElement()->Xml(), u"<a><b>x y</b><c/></a>");
 }
 
+// An element that holds only blanks is empty, however the blanks are written; text with anything
+// else in it keeps its blanks; xml:space="preserve" keeps them all.
+TEST(XmlDom, BlankOnlyTextIsDroppedEverywhereAndOtherTextKeptExactly) {
+    const std::u16string_view empties[] = {u"<g/>",         u"<g></g>",         u"<g> </g>",
+                                           u"<g>\n</g>",    u"<g>\r\n\t\t</g>", u"<g>\n  \n\t </g>",
+                                           u"<g>&#x20;</g>"};
+    for (std::u16string_view g : empties) {
+        XmlDocument doc = Load(u"<a>\n\t" + std::u16string(g) + u"\n</a>");
+        EXPECT_EQ(doc->DocumentElement()->Xml(), u"<a><g/></a>");
+        EXPECT_FALSE(doc->SelectSingleNode(u"//g/node()"));
+    }
+    XmlDocument kept = Load(u"<a>\n <b>  x\n y  </b> <c><![CDATA[  ]]></c>\n"
+                            u"<d xml:space=\"preserve\">  </d><e>&amp; </e></a>");
+    EXPECT_EQ(kept->SelectSingleNode(u"//b")->Xml(), u"<b>  x\n y  </b>");
+    EXPECT_EQ(kept->SelectSingleNode(u"//c")->Xml(), u"<c><![CDATA[  ]]></c>");
+    EXPECT_EQ(kept->SelectSingleNode(u"//d/text()")->Xml(), u"  ");
+    EXPECT_EQ(kept->SelectSingleNode(u"//e")->Xml(), u"<e>&amp; </e>");
+}
+
+// Every control character survives our own text round trip, in attributes and in text; U+0000
+// cannot be held and is refused where it would be set.
+TEST(XmlDom, ControlCharactersSurviveTheTextRoundTrip) {
+    XmlDocument doc = Load(u"<a><t/></a>");
+    std::u16string all;
+    for (char16_t c = 1; c < 0x20; ++c)
+        all += c;
+    all += u"end";
+    doc->DocumentElement()->SetAttribute(u"v", all);
+    const std::u16string text = doc->Xml();
+    EXPECT_NE(text.find(u"&#x1;"), std::u16string::npos);
+    EXPECT_NE(text.find(u"&#x1F;"), std::u16string::npos);
+    XmlDocument copy = Load(text);
+    EXPECT_EQ(copy->DocumentElement()->GetAttribute(u"v"), all);
+    EXPECT_EQ(copy->Xml(), text);
+
+    // References in content, decimal or hexadecimal; a literal in a comment or CDATA stays a text.
+    XmlDocument content = Load(u"<a v=\"&#1;&#x02;\">x&#x1b;y<!--&#x1;--><![CDATA[&#x2;]]></a>");
+    EXPECT_EQ(content->DocumentElement()->GetAttribute(u"v"), u"\x01\x02");
+    EXPECT_EQ(content->DocumentElement()->Xml(),
+              u"<a v=\"&#x1;&#x2;\">x&#x1B;y<!--&#x1;--><![CDATA[&#x2;]]></a>");
+
+    try {
+        doc->DocumentElement()->SetAttribute(u"v", std::u16string(u"a\0b", 3));
+        FAIL() << "a value with U+0000 was set";
+    } catch (const EXmlError& e) {
+        EXPECT_NE(e.Message().find("U+0000"), std::string::npos);
+    }
+    EXPECT_EQ(doc->DocumentElement()->GetAttribute(u"v"), all);
+    EXPECT_THROW(Load(u"<a>&#0;</a>"), EXmlParseError);
+    // Text that already holds the noncharacters the load borrows is read strictly.
+    EXPECT_THROW(Load(u"<a v=\"\uFDD1\">&#x1;</a>"), EXmlParseError);
+    EXPECT_EQ(Load(u"<a v=\"\uFDD1\"/>")->DocumentElement()->GetAttribute(u"v"), u"\uFDD1");
+}
+
 TEST(XmlDom, ParseFailureCarriesMessageLineAndColumn) {
     XmlDocument doc = Load(u"<ok/>");
     try {
@@ -119,8 +173,8 @@ TEST(XmlDom, XPathTakesCyrillicNamesAnywhere) {
     XmlDocument doc = Load(u"<Система><Оборудование><Устройство Код=\"1\"><Параметры><Параметр "
                            u"Идентификатор=\"П\"/></Параметры></Устройство><Устройство Код=\"2\"/>"
                            u"</Оборудование></Система>");
-    EXPECT_EQ(RewriteXPath(u"/Система/Оборудование"), u"/child::Система/Оборудование");
-    EXPECT_EQ(RewriteXPath(u"//Модель"), u"//Модель");
+    EXPECT_EQ(RewriteXPath(u"/Система/Оборудование"), u"/child::Система/child::Оборудование");
+    EXPECT_EQ(RewriteXPath(u"//Модель"), u"//child::Модель");
     EXPECT_EQ(RewriteXPath(u"/System"), u"/System");
     EXPECT_EQ(doc->SelectNodes(u"/Система/Оборудование/Устройство").Length(), 2u);
     EXPECT_EQ(doc->SelectNodes(u"//Устройство[@Код=\"2\"]").Length(), 1u);
@@ -134,6 +188,44 @@ TEST(XmlDom, XPathTakesCyrillicNamesAnywhere) {
     // translate() maps Cyrillic letters, not bytes.
     EXPECT_EQ(doc->SelectNodes(u"//Параметр[translate(@Идентификатор,\"П\",\"п\")=\"п\"]").Length(),
               1u);
+}
+
+// A non-ASCII step stands anywhere an expression allows a step; names in literals, attribute names
+// and names after an axis stay as written.
+TEST(XmlDom, XPathRewriteCoversEveryStepPosition) {
+    struct TCase {
+        std::u16string_view Expression;
+        std::u16string_view Rewritten;
+        std::size_t Selected;
+    };
+    const TCase cases[] = {
+        {u"/Система", u"/child::Система", 1},
+        {u"(/Система)", u"(/child::Система)", 1},
+        {u"( / Система )", u"( / child::Система )", 1},
+        {u"/Система/Author | //Модель", u"/child::Система/Author | //child::Модель", 4},
+        {u"Система|/Система", u"child::Система|/child::Система", 1},
+        {u"//Модель[/Система/Author]", u"//child::Модель[/child::Система/Author]", 3},
+        {u"//Модель[count(/Система) = 1]", u"//child::Модель[count(/child::Система) = 1]", 3},
+        {u"//Модель[concat(@Код,'x') = '2x']", u"//child::Модель[concat(@Код,'x') = '2x']", 1},
+        {u"//Модель[@Код = '/Система' or @Код = \"Модель\"]",
+         u"//child::Модель[@Код = '/Система' or @Код = \"Модель\"]", 1},
+        {u"//КлассОборудования[Модель/@Код = '1']/Модель",
+         u"//child::КлассОборудования[child::Модель/@Код = '1']/child::Модель", 3},
+        {u"//Модель[../@Идентификатор = 'Сканер'][last()]",
+         u"//child::Модель[../@Идентификатор = 'Сканер'][last()]", 1},
+        {u"/child::Система/descendant::Модель[2]", u"/child::Система/descendant::Модель[2]", 1},
+        {u"//Модель[1 and Параметр]", u"//child::Модель[1 and child::Параметр]", 1},
+        {u"/Система/Author2Модель", u"/child::Система/Author2Модель", 0},
+        {u"/System", u"/System", 0},
+    };
+    XmlDocument doc = Load(u"<Система><Author/><КлассыОборудования>"
+                           u"<КлассОборудования Идентификатор=\"Сканер\"><Модель Код=\"1\"/>"
+                           u"<Модель Код=\"2\"><Параметр/></Модель><Модель Код=\"Модель\"/>"
+                           u"</КлассОборудования></КлассыОборудования></Система>");
+    for (const TCase& c : cases) {
+        EXPECT_EQ(RewriteXPath(c.Expression), c.Rewritten);
+        EXPECT_EQ(doc->SelectNodes(c.Expression).Length(), c.Selected) << "case " << (&c - cases);
+    }
 }
 
 TEST(XmlDom, BadXPathRaisesWithTheExpression) {
@@ -209,6 +301,25 @@ TEST(XmlDom, InsertionKeepsTheTreeSound) {
     EXPECT_EQ(a->Xml(), u"<a><b/><c/></a>");
     doc->SetDocumentElement(doc->CreateElement(u"next"));
     EXPECT_EQ(root->Xml(), u"<root/>");
+}
+
+TEST(XmlDom, ImportCopiesAndCommentsRefuseWhatWouldBreakThem) {
+    XmlDocument source = Load(u"<a k=\"1\"><b>t</b></a>");
+    XmlDocument target = Load(u"<list/>");
+    XmlNode deep = target->ImportNode(source->DocumentElement(), true);
+    XmlNode shallow = target->ImportNode(source->DocumentElement(), false);
+    target->DocumentElement()->AppendChild(deep);
+    target->DocumentElement()->AppendChild(shallow);
+    deep->SetAttribute(u"k", u"2");
+    EXPECT_EQ(target->DocumentElement()->Xml(),
+              u"<list><a k=\"2\"><b>t</b></a><a k=\"1\"/></list>");
+    EXPECT_EQ(source->DocumentElement()->Xml(), u"<a k=\"1\"><b>t</b></a>");
+    EXPECT_THROW(target->AppendChild(source->DocumentElement()), EXmlError);
+
+    target->DocumentElement()->AppendChild(target->CreateComment(u" note - x "));
+    EXPECT_NE(target->Xml().find(u"<!-- note - x -->"), std::u16string::npos);
+    for (std::u16string_view bad : {u"a--b", u"a-", u"a\x01"})
+        EXPECT_THROW(target->CreateComment(bad), EXmlError);
 }
 
 TEST(XmlDom, AnswersTheXmlPropertyLateBound) {

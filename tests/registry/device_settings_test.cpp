@@ -154,3 +154,29 @@ TEST(DeviceSettings, RowsAddedByALoadTakeTheirDescriptionFromTheHostsModel) {
     list.LoadList(OleVariant(u"<Система/>"));
     EXPECT_EQ(list.HostModels(), nullptr);
 }
+
+// The parameter lookup of a load (an index, so that many parameters load in linear time) finds
+// rows as the list's own lookup does: by name or alias, ignoring case, the first row that answers.
+TEST(DeviceSettings, ManyParametersFindTheirRowsByNameOrAliasInAnyCase) {
+    TTestDevicesList list;
+    TDeviceItem* d = NewDevice(list);
+    std::u16string text = std::u16string(u"<Устройство Код=\"") + kGuid + u"\"><Параметры>";
+    for (int i = 0; i < 3000; ++i) {
+        const std::string n = std::to_string(i);
+        text += u"<Параметр Идентификатор=\"P" + std::u16string(n.begin(), n.end()) +
+                u"\" Зна4ение=\"" + std::u16string(n.begin(), n.end()) + u"\"/>";
+    }
+    text += u"<Параметр Идентификатор=\"hookpref\" Зна4ение=\"a\"/>"
+            u"<Параметр Идентификатор=\"USABLE\" Зна4ение=\"0\"/>"
+            u"<Параметр Идентификатор=\"p7\" Зна4ение=\"seven\"/>"
+            u"<Параметр Идентификатор=\"HookPref\" Зна4ение=\"b\"/>"
+            u"</Параметры></Устройство>";
+    const int rowsBefore = d->FParams->Count();
+    ASSERT_EQ(d->LoadDeviceSettings(OleVariant(text)), 0);
+    EXPECT_EQ(d->FParams->Count(), rowsBefore + 3000);
+    EXPECT_EQ(d->GetParamStr("HookPref"), "b");            // the last of two spellings
+    EXPECT_EQ(d->GetParamStr(Ansi(u"Использовать")), "0"); // by its alias
+    EXPECT_EQ(d->GetParamStr("P7"), "seven");              // a row the same load added
+    EXPECT_EQ(d->GetParamStr("P2999"), "2999");
+    EXPECT_EQ(d->FParams->PropertyAt(rowsBefore)->Identifier, "P0"); // new rows in order
+}

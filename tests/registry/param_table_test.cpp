@@ -130,7 +130,8 @@ TEST(ParamTable, SevenParametersGiveEightRowsOfSevenColumns) {
     EXPECT_EQ(Text(Cell(array.Get(), 0, 2)), u"Имя устройства");
     EXPECT_EQ(Text(Cell(array.Get(), 0, 3)), u"Строка");
     EXPECT_EQ(Ansi(Text(Cell(array.Get(), 0, 4))), device->Identifier());
-    EXPECT_NE(rtl::VarToInt(Cell(array.Get(), 0, 5)), 0);
+    EXPECT_EQ(Cell(array.Get(), 0, 5).vt, com::VT_I4);
+    EXPECT_EQ(rtl::VarToInt(Cell(array.Get(), 0, 5)), 1);
     EXPECT_EQ(Text(Cell(array.Get(), 0, 6)), u"");
 
     // The parameter rows in order: the two common ones, then the scanner's.
@@ -150,6 +151,47 @@ TEST(ParamTable, SevenParametersGiveEightRowsOfSevenColumns) {
     EXPECT_EQ(Text(Cell(array.Get(), 3, 4)), u"+++");
     EXPECT_EQ(rtl::VarToInt(Cell(array.Get(), 3, 5)), 0);
     EXPECT_EQ(Text(Cell(array.Get(), 7, 6)), u"4");
+}
+
+// Names, captions, descriptions, type names are texts in every row; the read-only flag is the
+// integer 0 or 1 (a Boolean true would read as -1); value and default follow the row's type.
+TEST(ParamTable, EveryColumnHoldsItsType) {
+    TScannerLikeList list;
+    auto* device = static_cast<TDeviceItem*>(list.Add());
+    device->FParams->AddDefinition("Locked", "", "Locked", "Boolean", true, "True", "");
+    OleVariant table;
+    device->GetParamTable(table);
+    ComPtr<ISafeArray> array = TableOf(table);
+    ASSERT_TRUE(array);
+    std::int32_t rows = 0, columns = 0;
+    array->GetBounds(&rows, &columns);
+    for (int r = 0; r < rows; ++r) {
+        for (int c : {0, 1, 2, 3})
+            EXPECT_EQ(Cell(array.Get(), r, c).vt, com::VT_BSTR) << r << "," << c;
+        EXPECT_EQ(Cell(array.Get(), r, 5).vt, com::VT_I4) << r;
+    }
+    const int locked = RowOf(array.Get(), u"Locked");
+    EXPECT_EQ(rtl::VarToInt(Cell(array.Get(), locked, 5)), 1);
+    EXPECT_EQ(Cell(array.Get(), locked, 4).vt, com::VT_BOOL);
+    EXPECT_EQ(Cell(array.Get(), locked, 6).vt, com::VT_BOOL);
+    EXPECT_EQ(Cell(array.Get(), 0, 6).vt, com::VT_BSTR);
+    EXPECT_EQ(Cell(array.Get(), RowOf(array.Get(), u"MinDataLen"), 6).vt, com::VT_I4);
+}
+
+// Every column the row names is read: a table without the default column fails with the value
+// array's error before any row is applied.
+TEST(ParamTable, ReadBackReadsEveryNamedColumn) {
+    TScannerLikeList list;
+    auto* device = static_cast<TDeviceItem*>(list.Add());
+    auto narrow = exchange::CreateValueArray();
+    ASSERT_EQ(narrow->SetBounds(2, 6), com::S_OK);
+    narrow->SetValue(1, 0, OleVariant(u"HookTimeOut"));
+    narrow->SetValue(1, 3, OleVariant(u"Число"));
+    narrow->SetValue(1, 4, OleVariant(u"70"));
+    narrow->SetValue(1, 5, OleVariant(0));
+    EXPECT_THROW(device->SetParamTable(OleVariant(static_cast<com::IDispatch*>(narrow.Get()))),
+                 rtl::EOleSysError);
+    EXPECT_EQ(device->GetParamStr("HookTimeOut"), "65");
 }
 
 TEST(ParamTable, MadeByTheDevicesEventSinkWhenItHasOne) {

@@ -1,0 +1,184 @@
+// The text and tree filters of a document load: control-character references and blank text.
+#include "platform/xml/dom_load_filters.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace quill::xml::detail {
+
+namespace {
+
+// U+FDD0 + code (code 0..31) in UTF-8 is EF B7 followed by 0x90 + code.
+constexpr unsigned char kLead1 = 0xEF;
+constexpr unsigned char kLead2 = 0xB7;
+constexpr unsigned char kFirstTrail = 0x90;
+constexpr unsigned char kLastTrail = 0xAF;
+
+bool IsForbiddenControl(unsigned long code) {
+    return code >= 1 && code < 0x20 && code != 0x09 && code != 0x0A && code != 0x0D;
+}
+
+bool HoldsHiddenControls(std::string_view text) {
+    for (std::size_t at = text.find(static_cast<char>(kLead1)); at != std::string_view::npos;
+         at = text.find(static_cast<char>(kLead1), at + 1)) {
+        if (at + 2 >= text.size()) break;
+        const auto second = static_cast<unsigned char>(text[at + 1]);
+        const auto third = static_cast<unsigned char>(text[at + 2]);
+        if (second == kLead2 && third >= kFirstTrail && third <= kLastTrail) return true;
+    }
+    return false;
+}
+
+// The code of the character reference at `at` ("&#N;" or "&#xH;") and its length, or 0.
+unsigned long ReferenceAt(std::string_view text, std::size_t at, std::size_t& length) {
+    std::size_t i = at + 2;
+    const bool hex = i < text.size() && text[i] == 'x';
+    if (hex) ++i;
+    const std::size_t digitsStart = i;
+    unsigned long code = 0;
+    while (i < text.size() && i - digitsStart < 8) {
+        const char c = text[i];
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (hex && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            break;
+        code = code * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
+        ++i;
+    }
+    if (i == digitsStart || i >= text.size() || text[i] != ';') return 0;
+    length = i + 1 - at;
+    return code;
+}
+
+// Where the markup that starts at `at` and must be copied unread ends (past its terminator), or
+// `at` when no such markup starts there.
+std::size_t SkipUnreadMarkup(std::string_view text, std::size_t at) {
+    static constexpr std::pair<std::string_view, std::string_view> kUnread[] = {
+        {"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
+    for (const auto& [open, close] : kUnread) {
+        if (text.compare(at, open.size(), open) != 0) continue;
+        const std::size_t end = text.find(close, at + open.size());
+        return end == std::string_view::npos ? text.size() : end + close.size();
+    }
+    return at;
+}
+
+void RestoreIn(xmlNodePtr text) {
+    const xmlChar* content = text->content;
+    if (!content) return;
+    const auto* begin = reinterpret_cast<const char*>(content);
+    const std::string_view view(begin, std::strlen(begin));
+    if (!HoldsHiddenControls(view)) return;
+    std::string restored;
+    restored.reserve(view.size());
+    for (std::size_t i = 0; i < view.size(); ++i) {
+        const auto c = static_cast<unsigned char>(view[i]);
+        if (c == kLead1 && i + 2 < view.size() &&
+            static_cast<unsigned char>(view[i + 1]) == kLead2 &&
+            static_cast<unsigned char>(view[i + 2]) >= kFirstTrail &&
+            static_cast<unsigned char>(view[i + 2]) <= kLastTrail) {
+            restored.push_back(
+                static_cast<char>(static_cast<unsigned char>(view[i + 2]) - kFirstTrail));
+            i += 2;
+        } else {
+            restored.push_back(static_cast<char>(c));
+        }
+    }
+    xmlNodeSetContent(text, reinterpret_cast<const xmlChar*>(restored.c_str()));
+}
+
+// The node after `node` in document order within `root`'s subtree (attributes not included).
+xmlNodePtr NextInTree(xmlNodePtr node, xmlNodePtr root) {
+    if (node->children && node->type != XML_ENTITY_REF_NODE) return node->children;
+    while (node && node != root) {
+        if (node->next) return node->next;
+        node = node->parent;
+    }
+    return nullptr;
+}
+
+// The next node in document order that is not inside `node`'s subtree.
+xmlNodePtr NextAfterSubtree(xmlNodePtr node, xmlNodePtr root) {
+    while (node && node != root) {
+        if (node->next) return node->next;
+        node = node->parent;
+    }
+    return nullptr;
+}
+
+bool IsBlank(const xmlChar* text) {
+    if (!text) return true;
+    for (; *text; ++text)
+        if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n') return false;
+    return true;
+}
+
+} // namespace
+
+bool HideControlReferences(std::string& utf8) {
+    if (utf8.find("&#") == std::string::npos || HoldsHiddenControls(utf8)) return false;
+    const std::string_view text(utf8);
+    std::size_t write = 0;
+    bool replaced = false;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == '<') {
+            const std::size_t end = SkipUnreadMarkup(text, i);
+            if (end != i) {
+                // In place: the output never runs ahead of the input.
+                std::memmove(utf8.data() + write, utf8.data() + i, end - i);
+                write += end - i;
+                i = end;
+                continue;
+            }
+        } else if (text[i] == '&' && i + 1 < text.size() && text[i + 1] == '#') {
+            std::size_t length = 0;
+            const unsigned long code = ReferenceAt(text, i, length);
+            if (IsForbiddenControl(code)) {
+                utf8[write++] = static_cast<char>(kLead1);
+                utf8[write++] = static_cast<char>(kLead2);
+                utf8[write++] = static_cast<char>(kFirstTrail + code);
+                i += length;
+                replaced = true;
+                continue;
+            }
+        }
+        utf8[write++] = utf8[i++];
+    }
+    utf8.resize(write);
+    return replaced;
+}
+
+void RestoreControlCharacters(xmlNodePtr root) {
+    for (xmlNodePtr node = root; node; node = NextInTree(node, root)) {
+        if (node->type == XML_TEXT_NODE) {
+            RestoreIn(node);
+        } else if (node->type == XML_ELEMENT_NODE) {
+            for (xmlAttrPtr attr = node->properties; attr; attr = attr->next)
+                for (xmlNodePtr value = attr->children; value; value = value->next)
+                    if (value->type == XML_TEXT_NODE) RestoreIn(value);
+        }
+    }
+}
+
+void DropBlankText(xmlNodePtr root) {
+    xmlNodePtr node = root;
+    while (node) {
+        if (node->type == XML_TEXT_NODE && node != root && IsBlank(node->content) &&
+            xmlNodeGetSpacePreserve(node->parent) != 1) {
+            xmlNodePtr next = NextAfterSubtree(node, root);
+            xmlUnlinkNode(node);
+            xmlFreeNode(node);
+            node = next;
+            continue;
+        }
+        node = NextInTree(node, root);
+    }
+}
+
+} // namespace quill::xml::detail
