@@ -296,15 +296,13 @@ bool StoreElement(void* slot, VARTYPE elementType, VARIANT& decoded) {
 }
 
 // Decodes the commonest cells of a variant table (empty, null, fixed-size numbers, texts) when
-// the whole record lies in the stream, reading through a local cursor. Anything else, and any
+// the whole record lies between `p` and `end`, and moves `p` past it. Anything else, and any
 // record that would fail, is left untouched (false) for ReadValueInto, which decodes it the same
-// way and raises what it must.
-inline bool ReadPlainCell(TMyMemoryStream& stream, VARIANT& out) {
-    const std::int32_t position = stream.Position;
-    if (position < 0) return false;
-    const std::int64_t left = static_cast<std::int64_t>(stream.Size) - position;
+// way and raises what it must. The cursor is a local pointer rather than the stream's position so
+// that it stays in a register across the cells of a table.
+inline bool ReadPlainCell(const unsigned char*& p, const unsigned char* end, VARIANT& out) {
+    const std::ptrdiff_t left = end - p;
     if (left < 4) return false;
-    const unsigned char* p = stream.Memory + position;
     std::uint32_t type;
     std::memcpy(&type, p, 4);
     int size;
@@ -312,7 +310,7 @@ inline bool ReadPlainCell(TMyMemoryStream& stream, VARIANT& out) {
     case VT_EMPTY:
     case VT_NULL:
         out.vt = static_cast<VARTYPE>(type);
-        stream.Position = position + 4;
+        p += 4;
         return true;
     case VT_UI1:
         size = 1;
@@ -338,13 +336,14 @@ inline bool ReadPlainCell(TMyMemoryStream& stream, VARIANT& out) {
         if (left < 8) return false;
         std::uint32_t length;
         std::memcpy(&length, p + 4, 4);
-        if (left - 8 < static_cast<std::int64_t>(length) * 2) return false;
-        BSTR text = SysAllocStringLen(nullptr, length);
+        if (left - 8 < static_cast<std::ptrdiff_t>(length) * 2) return false;
+        // Straight from the stream's bytes into the text: the characters need not be aligned
+        // there, and a byte copy of them is the text itself.
+        BSTR text = SysAllocStringByteLen(reinterpret_cast<const char*>(p + 8), length * 2);
         if (!text) return false;
-        if (length) std::memcpy(text, p + 8, std::size_t{length} * 2);
         out.vt = VT_BSTR;
         out.bstrVal = text;
-        stream.Position = position + 8 + static_cast<std::int32_t>(length * 2);
+        p += 8 + std::size_t{length} * 2;
         return true;
     }
     default:
@@ -367,8 +366,25 @@ inline bool ReadPlainCell(TMyMemoryStream& stream, VARIANT& out) {
         break;
     }
     out.vt = static_cast<VARTYPE>(type);
-    stream.Position = position + 4 + size;
+    p += 4 + size;
     return true;
+}
+
+// Decodes the cells of a variant array in record order straight into its (zeroed, hence empty)
+// elements: a failure leaves every element valid for the array's destruction.
+void ReadVariantCells(TMyMemoryStream& stream, SAFEARRAY* array, int depth) {
+    auto* cells = static_cast<VARIANT*>(array->pvData);
+    const unsigned char* const base = stream.Memory;
+    const unsigned char* const end = base + stream.Size;
+    const unsigned char* p = base + stream.Position;
+    ForEachElementOdometer(array, [&](std::size_t offset) {
+        VARIANT& cell = cells[offset];
+        if (ReadPlainCell(p, end, cell)) return;
+        stream.Position = static_cast<std::int32_t>(p - base);
+        ReadValueInto(stream, cell, depth + 1);
+        p = base + stream.Position;
+    });
+    stream.Position = static_cast<std::int32_t>(p - base);
 }
 
 void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT& out) {
@@ -422,11 +438,7 @@ void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT
         char* data = static_cast<char*>(array->pvData);
         const std::size_t size = array->cbElements;
         if (elementType == VT_VARIANT) {
-            // Straight into the (zeroed, hence empty) element: a failure leaves it valid.
-            ForEachElementOdometer(array.get(), [&](std::size_t offset) {
-                VARIANT& cell = *reinterpret_cast<VARIANT*>(data + offset * size);
-                if (!ReadPlainCell(stream, cell)) ReadValueInto(stream, cell, depth + 1);
-            });
+            ReadVariantCells(stream, array.get(), depth);
         } else {
             ForEachElementOdometer(array.get(), [&](std::size_t offset) {
                 VARIANT decoded;
@@ -475,9 +487,9 @@ void ReadValueInto(TMyMemoryStream& stream, VARIANT& out, int depth) {
     case VT_BSTR: {
         const std::uint32_t length = ReadU32(stream);
         stream.CheckReadable(static_cast<std::int64_t>(length) * 2);
-        BSTR text = SysAllocStringLen(nullptr, length);
+        BSTR text = SysAllocStringByteLen(
+            reinterpret_cast<const char*>(stream.Memory + stream.Position), length * 2);
         if (!text) throw std::bad_alloc();
-        if (length) std::memcpy(text, stream.Memory + stream.Position, length * 2);
         stream.Position += static_cast<std::int32_t>(length * 2);
         out.vt = VT_BSTR;
         out.bstrVal = text;
