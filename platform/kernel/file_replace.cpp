@@ -7,6 +7,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
+#include <signal.h>
+#include <vector>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
@@ -39,6 +42,33 @@ TFileHandle NewFile(int folder, const std::string& base, mode_t mode, std::strin
     return file;
 }
 
+// A save killed between naming its finished file and the rename leaves that copy under its
+// hidden name. The next save of the same file removes such copies of processes that are gone,
+// so an interrupted save costs at most one stale copy until the file is saved again.
+void RemoveCopiesOfDeadSaves(int folder, const std::string& base) {
+    const int listing = fcntl(folder, F_DUPFD_CLOEXEC, 0);
+    if (listing < 0) return;
+    DIR* dir = fdopendir(listing);
+    if (!dir) {
+        close(listing);
+        return;
+    }
+    const std::string prefix = "." + base + ".";
+    std::vector<std::string> stale;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view entryName = entry->d_name;
+        if (!entryName.starts_with(prefix) || !entryName.ends_with(".tmp")) continue;
+        int pid = 0;
+        unsigned counter = 0;
+        char end = 0;
+        const std::string rest(entryName.substr(prefix.size()));
+        if (std::sscanf(rest.c_str(), "%d.%u.tm%c", &pid, &counter, &end) != 3 || pid <= 0) continue;
+        if (kill(pid, 0) != 0 && errno == ESRCH) stale.emplace_back(entryName);
+    }
+    closedir(dir);
+    for (const std::string& name : stale) sys::UnlinkAt(folder, name.c_str(), 0);
+}
+
 } // namespace
 
 unsigned CurrentUmask() {
@@ -64,6 +94,7 @@ int ReplaceFileContents(std::string_view path, std::span<const TFilePiece> piece
     const bool replacing = sys::LstatAt(folder, name, &old) == 0 && S_ISREG(old.st_mode);
     const mode_t mode = replacing ? (old.st_mode & 07777) : (0666 & ~CurrentUmask());
 
+    RemoveCopiesOfDeadSaves(folder, where.Name);
     std::string named;
     TFileHandle file = NewFile(folder, where.Name, 0600, named);
     if (!file) return errno;
