@@ -1,6 +1,5 @@
-// Connects the keyboard services to message retrieval when the run-time loads: the input list's
-// stage keeps key state and runs the hooks (keyboard_hook.h), and TranslateMessage converts
-// key-downs with the thread's key state and the US English layout (to_ascii.h).
+#include "platform/user/keyboard_wiring.h"
+
 #include "platform/user/key_state.h"
 #include "platform/user/keyboard_hook.h"
 #include "platform/user/message_queue.h"
@@ -19,12 +18,10 @@ int TranslateKey(UINT virtualKey, LPARAM, char16_t* character) {
     return 1;
 }
 
-// Both settings are plain atomic stores, so no other initialiser needs to run first.
-const bool gWired = [] {
+} // namespace
+
+void WireKeyboardServices() {
     SetInputStage(&detail::KeyboardRetrievalStage);
     SetKeyTranslator(&TranslateKey);
-    return true;
-}();
-
-} // namespace
+}
 } // namespace quill::user

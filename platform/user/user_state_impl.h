@@ -15,7 +15,8 @@
 #include <unordered_map>
 #include <vector>
 
-namespace quill::user::detail {
+namespace quill::user {
+namespace [[gnu::visibility("hidden")]] detail {
 
 struct TMessageQueue;
 
@@ -102,4 +103,5 @@ void ForgetWindow(TMessageQueue& queue, HWND hwnd);
 // Hands the result of a sent message to its waiting sender.
 void CompleteSent(TSentMessage& sent, LRESULT result);
 
-} // namespace quill::user::detail
+} // namespace gnu::visibility("hidden")]]detail
+} // namespace quill::user

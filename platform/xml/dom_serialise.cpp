@@ -4,7 +4,8 @@
 // so that a value read back is the value written (a parser would otherwise normalise them).
 #include "platform/xml/dom_impl.h"
 
-namespace quill::xml::detail {
+namespace quill::xml {
+namespace [[gnu::visibility("hidden")]] detail {
 
 namespace {
 
@@ -139,4 +140,5 @@ void SerialiseNode(xmlNodePtr node, std::string& out) {
     }
 }
 
-} // namespace quill::xml::detail
+} // namespace gnu::visibility("hidden")]]detail
+} // namespace quill::xml
