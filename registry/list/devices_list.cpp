@@ -1,16 +1,19 @@
 #include "registry/list/devices_list.h"
 
 #include "exchange/collections/model_list.h"
-#include "exchange/module/module_utils.h"
 #include "exchange/module/plugin_control_holder.h"
 #include "infra/codes/coded_exception.h"
 #include "platform/com/errorinfo.h"
 #include "exchange/xml/settings_xml.h"
 #include "exchange/xml/xml_names.h"
 #include "infra/root/guid_text.h"
+#include "infra/root/module_path.h"
+#include "infra/root/variant_kind.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
 #include "platform/user/message_queue.h"
+#include "registry/device/common_rows.h"
+#include "registry/device/result_codes.h"
 #include "registry/list/dialog_colours.h"
 
 #include <cstring>
@@ -20,41 +23,16 @@ namespace quill::registry {
 using namespace com;
 using exchange::XmlNode;
 
-namespace {
-
-// The rows every device list registers for its devices.
-const TParamDefRow kCommonRows[] = {
-    {u"Использовать", u"Usable", u"Использовать", u"Integer", 0, u"1",
-     u"Признак того, что данное устройство может быть использовано (включено выключено и т.д.)\r\n"
-     u"Допустимые значения: 0 - не может быть использовано, 1 - может",
-     nullptr},
-    {u"Неразделяемое", u"", u"Неразделяемое", u"Integer", 0, u"0",
-     u"Поведение оборудования при нескольких запушенных копий продукта на одной машине или в "
-     u"терминальной сессии\r\nЗначение: 0 – Оборудование создается только на главной сессии;\r\n"
-     u"1 – Каждый экземпляр точки доступа создает свое локальное оборудование",
-     nullptr},
-};
-
-const VARIANT& Deref(const VARIANT& v) {
-    return v.vt == (VT_BYREF | VT_VARIANT) ? *v.pvarVal : v;
-}
-
-bool IsText(const VARIANT& v) {
-    return (Deref(v).vt & ~VT_BYREF) == VT_BSTR;
-}
-bool IsObject(const VARIANT& v) {
-    return (Deref(v).vt & ~VT_BYREF) == VT_DISPATCH;
-}
-
-} // namespace
+using infra::Deref;
+using infra::IsObject;
+using infra::IsText;
 
 TDevicesList::TDevicesList(rtl::TCollectionItemClass itemClass)
     : infra::TRootCollection(itemClass) {
     FCurrent = 0;
     FPropertyPageEnabled = 0;
     FModelList = std::make_unique<TModelPluList>(this);
-    FModelList->SetLibraryFileName(kernel::Utf8ToWide(
-        exchange::ModuleName(false).substr(exchange::ModuleName(false).find_last_of('/') + 1)));
+    FModelList->SetLibraryFileName(kernel::Utf8ToWide(infra::LibraryFileName()));
     FCreatorThread = user::GetCurrentThreadId();
     RegisterParams(kCommonRows);
     FDriverInfo = DefaultDriverInfo();
@@ -355,14 +333,14 @@ void TDevicesList::FindDevice(const VARIANT& settings, ComPtr<IDeviceItem>& intf
 
 std::int32_t TDevicesList::CloseDevice(const GUID& guid) {
     TDeviceItem* device = FindByGuid(guid);
-    if (!device) return -1;
+    if (!device) return results::Cancelled;
     device->CloseItem();
-    return 0;
+    return results::Success;
 }
 
 std::int32_t TDevicesList::ShowDeviceSettings(const GUID& guid) {
     TDeviceItem* device = FindByGuid(guid);
-    return device ? device->ShowSettings() : -1;
+    return device ? device->ShowSettings() : results::Cancelled;
 }
 
 std::int32_t TDevicesList::AddDeviceWithDialog(OleVariant& settings, bool showDialog) {
@@ -476,8 +454,7 @@ std::int32_t TDevicesList::AllDeviceSettings(OleVariant& result) const {
 
 void TDevicesList::LoadModelList(const VARIANT& settings) {
     FModels.reset();
-    const std::string path = exchange::ModuleName(false);
-    const std::u16string file = kernel::Utf8ToWide(path.substr(path.find_last_of('/') + 1));
+    const std::u16string file = kernel::Utf8ToWide(infra::LibraryFileName());
     FModels = exchange::CreateModelList(settings, u"", u"", file, u"", u"", u"0");
 }
 

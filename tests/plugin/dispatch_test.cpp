@@ -597,6 +597,22 @@ TEST(DispatchContexts, NoContextMeansTheDriverObjectAndTheCurrentDevice) {
     EXPECT_EQ(TBaseDllObj::GetBaseDll(&driver), &driver);
 }
 
+TEST(DispatchContexts, AHandlerRunsForTheDriverThatDispatchedNotTheInstalledOne) {
+    test::ScopedTestDriver installed;
+    test::TTestDriver other;
+    TParams block;
+    EXPECT_TRUE(other.Dispatch(&test::CallBlock(block, u"Nothing", 1), nullptr));
+    EXPECT_EQ(DriverState().SeenDriver, &other);
+    EXPECT_EQ(DriverState().SeenContext, static_cast<rtl::TObject*>(&other));
+
+    // Choose selects in the list of the driver it ran for.
+    other.NewDevice();
+    TParams choose;
+    EXPECT_TRUE(other.Dispatch(&test::CallBlock(choose, u"Choose", 1, {OleVariant(1)}), nullptr));
+    EXPECT_EQ(other.Devices->FCurrent, 1);
+    EXPECT_EQ(installed.Driver.Devices->FCurrent, 0);
+}
+
 TEST(DispatchContexts, ObjectsThatAreNoTaskAreLeftByteForByte) {
     test::ScopedTestDriver installed;
     TLargeObject large;

@@ -1,7 +1,7 @@
 #include "registry/device_fixture.h"
 
 #include "exchange/collections/model_list.h"
-#include "exchange/module/module_utils.h"
+#include "infra/root/module_path.h"
 #include "exchange/xml/settings_xml.h"
 #include "infra/root/guid_text.h"
 #include "platform/xml/dom.h"
@@ -112,7 +112,7 @@ TEST(DeviceSettings, BadInputFailsAndKeepsWhatTheDeviceHad) {
 
 TEST(DeviceSettings, RowsAddedByALoadTakeTheirDescriptionFromTheHostsModel) {
     TTestDevicesList list;
-    const std::string path = exchange::ModuleName(false);
+    const std::string path = infra::ModuleFileName();
     const std::u16string file = Wide(path.substr(path.find_last_of('/') + 1));
     const std::u16string model = u"{5A5A5A5A-1111-4222-8333-944444444444}";
     auto models = [&](const std::u16string& library) {
