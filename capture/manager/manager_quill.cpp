@@ -53,7 +53,7 @@ bool TManagerQuill::DoOpen() {
     FUseInterCharInterval = GetParamInt("UseInterCharInterval") == 1;
     FMinDataLen = static_cast<std::uint8_t>(GetParamInt("MinDataLen") & 0xFF);
     TManagerQuillList* list = QuillList();
-    if (list && !list->FHookHandle) list->InstallHook();
+    if (list && !list->HookHandle()) list->InstallHook();
     return true;
 }
 
@@ -66,7 +66,7 @@ bool TManagerQuill::DoClose() {
         const registry::TDeviceItem* other = list->GetItem(i);
         if (other != this && other->GetState() == 1) anotherOn = true;
     }
-    if (!anotherOn && list->FHookHandle) list->RemoveHook();
+    if (!anotherOn && list->HookHandle()) list->RemoveHook();
     return true;
 }
 

@@ -90,7 +90,7 @@ void SwitchTo(TBaseDllObj& driver, rtl::TObject* context, int on, OleVariant& re
     OleVariant value(on);
     static const std::string name = kernel::WideToAnsi(u"УстройствоВключено");
     DeviceIsOn(context, true, value, name);
-    result = OleVariant(device->FErrorCode);
+    result = OleVariant(device->ErrorCode());
 }
 
 std::int32_t AddWithDialog(TBaseDllObj& driver, Args& args, bool showDialog) {
@@ -276,9 +276,9 @@ void Beep(TBaseDllObj&, rtl::TObject*, Args& args, OleVariant& result) {
 bool PropertyPageEnabled(rtl::TObject* context, bool write, OleVariant& value, const std::string&) {
     registry::TDevicesList& list = List(context);
     if (write)
-        list.FPropertyPageEnabled = rtl::VarToInt(Deref(value));
+        list.SetPropertyPageEnabled(rtl::VarToInt(Deref(value)));
     else
-        value = OleVariant(list.FPropertyPageEnabled);
+        value = OleVariant(list.PropertyPageEnabled());
     return true;
 }
 
@@ -287,7 +287,7 @@ bool DeviceNumber(rtl::TObject* context, bool write, OleVariant& value, const st
     if (write)
         list.SetCurrent(rtl::VarToInt(Deref(value)));
     else
-        value = OleVariant(list.FCurrent);
+        value = OleVariant(list.Current());
     return true;
 }
 
@@ -324,7 +324,7 @@ bool DeviceIsOn(rtl::TObject* context, bool write, OleVariant& value, const std:
 bool Result(rtl::TObject* context, bool write, OleVariant& value, const std::string&) {
     if (write) return true;
     registry::TDeviceItem* device = Current(context);
-    value = OleVariant(device ? device->FErrorCode : results::DeviceNotFound);
+    value = OleVariant(device ? device->ErrorCode() : results::DeviceNotFound);
     return true;
 }
 

@@ -1,7 +1,6 @@
 #include "registry/list/devices_list.h"
 
 #include "exchange/collections/model_list.h"
-#include "exchange/module/plugin_control_holder.h"
 #include "infra/codes/coded_exception.h"
 #include "platform/com/errorinfo.h"
 #include "exchange/xml/settings_xml.h"
@@ -478,10 +477,9 @@ namespace quill::registry {
 // ---- what the model interfaces forward ----
 
 void TDevicesList::GetDllInterface(IDllObject** object) {
-    IPluginControl* control = exchange::PluginControlHolder();
-    if (!control) infra::RaiseCodedError(infra::codes::NoDriverObject);
-    const HRESULT hr = control->GetDllInterface(object);
-    if (FAILED(hr)) throw rtl::EOleSysError(kernel::WideToAnsi(com::TakeErrorDescription()), hr);
+    if (!FDriverObject) infra::RaiseCodedError(infra::codes::NoDriverObject);
+    FDriverObject->AddRef();
+    *object = FDriverObject;
 }
 
 void TDevicesList::AddOrFindDevice(const VARIANT& settings, IDeviceItem** device) {

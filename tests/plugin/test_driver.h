@@ -39,7 +39,7 @@ inline void Observe(plugin::TBaseDllObj& driver, rtl::TObject* context) {
     DriverState().SeenDriver = &driver;
     DriverState().SeenContext = context;
     DriverState().SeenDeviceContext =
-        driver.Devices->Count() > 0 ? driver.Devices->GetItem(0)->FCallContext : nullptr;
+        driver.Devices->Count() > 0 ? driver.Devices->GetItem(0)->CallContext() : nullptr;
 }
 
 inline void HandleChoose(plugin::TBaseDllObj& driver, rtl::TObject*, std::vector<OleVariant>& args,

@@ -44,12 +44,12 @@ TEST(DevicesList, SelectsByPositionOrIdentifier) {
         EXPECT_EQ(list.SelectDevice(OleVariant(n)), 3) << n;
     last->SetError(5);
     EXPECT_EQ(list.SelectDevice(OleVariant(2)), 0);
-    EXPECT_EQ(list.FCurrent, 2);
-    EXPECT_EQ(last->FErrorCode, 0);
+    EXPECT_EQ(list.Current(), 2);
+    EXPECT_EQ(last->ErrorCode(), 0);
     EXPECT_EQ(
         list.SelectDevice(OleVariant(kernel::AnsiToWide(kernel::AnsiUpperCase(Prefix() + "1")))),
         0);
-    EXPECT_EQ(list.FCurrent, 1);
+    EXPECT_EQ(list.Current(), 1);
     EXPECT_EQ(list.SelectDevice(OleVariant(u"none")), 3);
     EXPECT_EQ(list.SelectDevice(OleVariant(1.0)), 3);
     last->SetIdentifier(Ansi(u"Scanner Сканер"));
@@ -80,7 +80,7 @@ TEST(DevicesList, LoadListUpdatesDevicesByTheirCode) {
     list.LoadList(OleVariant(text));
     ASSERT_EQ(list.Count(), 1);
     EXPECT_EQ(list.GetItem(0)->Identifier(), "B");
-    EXPECT_FALSE(list.FSettingsText.empty());
+    EXPECT_FALSE(list.SettingsText().empty());
     list.LoadList(OleVariant(u"<Оборудование>" + DeviceText(guid, u"C") + u"</Оборудование>"));
     EXPECT_EQ(list.Count(), 1);
     EXPECT_EQ(list.GetItem(0)->Identifier(), "C");

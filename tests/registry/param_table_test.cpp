@@ -178,9 +178,9 @@ TEST(ParamTable, MadeByTheDevicesEventSinkWhenItHasOne) {
 TEST(ParamTable, TypeNamesAndLineBreaksAsTheHostSeesThem) {
     TScannerLikeList list;
     auto* device = static_cast<TDeviceItem*>(list.Add());
-    device->FParams->AddDefinition("Flag", "", "Flag", "boolean", false, "0", "");
-    device->FParams->AddDefinition("Ratio", "", "Ratio", "Float", false, "1", "");
-    device->FParams->AddDefinition("Mixed", "", "Mixed", "STRING", false, "", "");
+    device->Params().AddDefinition("Flag", "", "Flag", "boolean", false, "0", "");
+    device->Params().AddDefinition("Ratio", "", "Ratio", "Float", false, "1", "");
+    device->Params().AddDefinition("Mixed", "", "Mixed", "STRING", false, "", "");
     device->SetParamStr("HookPost", "first\r\nsecond");
     OleVariant table;
     device->GetParamTable(table);
