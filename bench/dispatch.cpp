@@ -129,7 +129,7 @@ void BM_MethodDirect(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<OleVariant> args(1, argument);
         OleVariant result;
-        HandleEcho(&setup.Task, args, result);
+        HandleEcho(setup.Driver, &setup.Task, args, result);
         benchmark::DoNotOptimize(result);
     }
     benchmark::DoNotOptimize(gSum);

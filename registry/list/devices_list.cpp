@@ -226,21 +226,21 @@ std::int32_t TDevicesList::SelectDevice(const VARIANT& key) {
     const VARIANT& k = Deref(key);
     if (k.vt == VT_I4 || k.vt == (VT_BYREF | VT_I4)) {
         const std::int32_t n = k.vt == VT_I4 ? k.lVal : *k.plVal;
-        if (n <= 0 || n > Count()) return 3;
+        if (n <= 0 || n > Count()) return results::DeviceNotFound;
         SetCurrent(n);
-        GetItem(n - 1)->SetError(0);
-        return 0;
+        GetItem(n - 1)->SetError(results::Success);
+        return results::Success;
     }
     if (IsText(k)) {
         const std::string name = rtl::VarToStr(k);
         for (int i = 0; i < Count(); ++i)
             if (kernel::AnsiSameText(GetItem(i)->Identifier(), name)) {
                 SetCurrent(i + 1);
-                GetItem(i)->SetError(0);
-                return 0;
+                GetItem(i)->SetError(results::Success);
+                return results::Success;
             }
     }
-    return 3;
+    return results::DeviceNotFound;
 }
 
 // ---- whole-list operations ----
@@ -412,9 +412,9 @@ std::int32_t TDevicesList::GetDeviceSettings(const VARIANT& key, OleVariant& res
     result.Clear();
     if (IsText(key) && infra::IsGuidText(Deref(key))) {
         TDeviceItem* device = FindByGuid(infra::GuidFromText(rtl::VarToWide(key)));
-        if (!device) return 3;
+        if (!device) return results::DeviceNotFound;
         result = device->BuildSettingsDocument();
-        return 0;
+        return results::Success;
     }
     return AllDeviceSettings(result);
 }

@@ -146,7 +146,7 @@ TEST(DispatchFailures, EveryRowBecomesTheBlocksErrorFields) {
     {
         TParams block;
         TLargeObject other; // no task object: GetBaseDll finds no driver object behind it
-        check(test::CallBlock(block, u"Choose", 1, {OleVariant(1)}),
+        check(test::CallBlock(block, u"DeviceCount", 2),
               {"GetBaseDll", 20000, u"Вызов метода GetBaseDll с очень плохим параметром!"}, &other);
     }
     {

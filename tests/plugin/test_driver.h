@@ -88,6 +88,14 @@ inline bool HandleValue(rtl::TObject*, bool write, OleVariant& value, const std:
     return true;
 }
 
+// A property handler has the form of a device parameter accessor: it finds its driver behind the
+// context.
+inline bool HandleDeviceCount(rtl::TObject* context, bool write, OleVariant& value,
+                              const std::string&) {
+    if (!write) value = OleVariant(plugin::TBaseDllObj::GetBaseDll(context)->Devices->Count());
+    return true;
+}
+
 inline const plugin::MethodRecord kTableA[] = {
     {u"Выбрать,Choose", 1, HandleChoose},
     {u"Включить,SwitchOn", 0, HandleNothing},
@@ -103,6 +111,7 @@ inline const plugin::PropertyRecord kTable1[] = {
     {u"Только", u"ReadOnlyProp", u"", u"", true, u"", u"", HandleValue},
     {u"УстройствоВключено", u"DeviceIsOn", u"", u"", false, u"", u"", HandleValue},
     {u"Дубль", u"Both", u"", u"", false, u"", u"", HandleValue},
+    {u"Устройств", u"DeviceCount", u"", u"", true, u"", u"", HandleDeviceCount},
 };
 
 inline const com::GUID kTestDriverModelGuid = com::MakeGuid("21111111-2222-3333-4444-555555555555");
