@@ -188,6 +188,19 @@ int main(int argc, char** argv) {
                             kind, records, devices, s.at(byName) * 1e9, s.at(direct) * 1e9,
                             s.at(byName) / s.at(direct));
             }
+    for (const char* kind : {"Method", "Property"})
+        for (int records : {10, 1000})
+            for (int devices : {1, 1000}) {
+                const std::string suffix =
+                    "/" + std::to_string(records) + "/" + std::to_string(devices);
+                quill::bench::PrintMeasure(
+                    std::string(kind) + " call by name, " + std::to_string(records) + " records, " +
+                        std::to_string(devices) + (devices == 1 ? " device" : " devices"),
+                    "direct call of the same handler",
+                    quill::bench::CpuRatio(reporter, std::string("BM_") + kind + "ByName" + suffix,
+                                           std::string("BM_") + kind + "Direct" + suffix),
+                    quill::bench::AtMost(10));
+            }
     benchmark::Shutdown();
     return 0;
 }

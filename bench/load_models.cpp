@@ -102,7 +102,9 @@ int main(int argc, char** argv) {
     quill::bench::TSummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     quill::bench::PrintGrowthSummary(reporter, {"BM_LoadModels", "BM_CreateModelList"},
-                                     "BM_Libxml2Parse", "models");
+                                     "BM_Libxml2Parse", "models",
+                                     {{"BM_LoadModels", quill::bench::AtMost(3.0)},
+                                      {"BM_CreateModelList", quill::bench::AtMost(3.0)}});
     benchmark::Shutdown();
     return 0;
 }

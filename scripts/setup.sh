@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libxml2-dev libfltk1.3-dev
+  zlib1g-dev libdeflate-dev libxml2-dev libfltk1.3-dev
   clang libclang-rt-14-dev
   xvfb xdotool x11-apps tmux locales
 )

@@ -3,8 +3,11 @@
 // Header, little-endian: the signature length 9 and "SaFeArRaY", the format version 1, the time of
 // saving (local time as days since 30 December 1899, an IEEE double), the CRC-32 of the compressed
 // bytes (reflected polynomial 0xEDB88320, start 0, no final inversion), the total file size and
-// the length of the uncompressed value stream. The image functions work on memory only; the value
-// array does the file input and output. Failures raise rtl::Exception with the format's messages.
+// the length of the uncompressed value stream. The data is an ordinary zlib stream, within 1% of
+// the size of zlib's level 9, that any zlib reader inflates; libdeflate writes and reads it whole,
+// as the header gives both sizes.
+// The image functions work on memory only; the value array does the file input and output.
+// Failures raise rtl::Exception with the format's messages, std::bad_alloc when memory runs out.
 // Thread-safe.
 #pragma once
 
@@ -28,7 +31,9 @@ std::uint32_t StorageChecksum(const void* data, std::size_t size);
 std::string BuildStorageImage(const void* data, std::size_t size, double savedAt);
 
 // Verifies `image` (size, signature, version, checksum, in that order, each with its message)
-// and inflates the value stream into `stream`, positioned at 0.
+// and inflates the value stream into `stream`, positioned at 0. The data must be one complete zlib
+// stream (its Adler-32 right, nothing after its end) that inflates to at most the stored length;
+// else "Ошибка распаковки данных", and `stream` is left as it was.
 void OpenStorageImage(const std::string& image, TMyMemoryStream& stream);
 
 // Now, as the local date and time of the platform (days since 30 December 1899).

@@ -1,88 +1,35 @@
 #include "exchange/xml/text_utils.h"
 
-#include <array>
+#include "exchange/xml/text_search_impl.h"
+
 #include <cstddef>
-#include <type_traits>
-#include <vector>
 
 namespace quill::exchange {
 
 namespace {
 
-template <class CharT> unsigned Code(CharT c) {
-    return static_cast<unsigned>(static_cast<std::make_unsigned_t<CharT>>(c));
-}
-
-template <bool ExactCase, class CharT> unsigned FoldT(CharT c) {
-    const unsigned u = Code(c);
-    if constexpr (ExactCase)
-        return u;
-    else
-        return (u >= 'a' && u <= 'z') ? u - ('a' - 'A') : u;
-}
+using detail::CharCode;
+using detail::kNotFound;
 
 // Writes the replaced text to `out` and returns true, or returns false (leaving `out` alone) when
 // the text holds no occurrence.
-template <bool ExactCase, class CharT>
-bool ReplaceInto(std::basic_string_view<CharT> text, std::basic_string_view<CharT> search,
+template <class CharT, class Finder>
+bool ReplaceInto(std::basic_string_view<CharT> text, std::size_t m, const Finder& finder,
                  std::basic_string_view<CharT> replacement, std::basic_string<CharT>& out) {
-    using String = std::basic_string<CharT>;
+    std::size_t pos = finder.Next(0);
+    if (pos == kNotFound) return false;
     const std::size_t n = text.size();
-    const std::size_t m = search.size();
-
-    // The pattern folded once; the skip table indexed by the low byte of the folded character. A
-    // UTF-16 character shares its slot with others of the same low byte: the slot then holds the
-    // smallest of their distances, so the scan never jumps over an occurrence.
-    std::vector<unsigned> pattern(m, 0);
-    for (std::size_t i = 0; i < m; ++i)
-        pattern[i] = FoldT<ExactCase>(search[i]);
-    std::array<std::size_t, 256> skip;
-    skip.fill(m);
-    for (std::size_t i = 0; i + 1 < m; ++i)
-        skip[pattern[i] & 0xFF] = m - 1 - i;
-
-    String result;
-    bool found = false;
     const std::size_t r = replacement.size();
-    const CharT* const data = text.data();
-    const unsigned lastOfPattern = pattern[m - 1];
-    // The scan skips with a copy of the table whose slot for the pattern's last character is 0:
-    // it stops only where the window's last character may match, and only there compares.
-    const std::size_t lastShift = skip[lastOfPattern & 0xFF];
-    std::array<std::size_t, 256> scan = skip;
-    scan[lastOfPattern & 0xFF] = 0;
-    const std::size_t end = n - m;
+    std::basic_string<CharT> result;
+    // Sized for the worst case when the text can grow, to the input length otherwise.
+    result.reserve(r > m ? n / m * r + n % m : n);
     std::size_t copied = 0;
-    std::size_t pos = 0;
-    while (pos <= end) {
-        std::size_t shift;
-        while ((shift = scan[FoldT<ExactCase>(data[pos + m - 1]) & 0xFF]) != 0) {
-            pos += shift;
-            if (pos > end) break;
-        }
-        if (pos > end) break;
-        if (FoldT<ExactCase>(data[pos + m - 1]) == lastOfPattern) {
-            std::size_t j = m - 1;
-            while (j > 0 && FoldT<ExactCase>(data[pos + j - 1]) == pattern[j - 1])
-                --j;
-            if (j == 0) {
-                if (!found) {
-                    // Sized at the first occurrence: for the worst case when the text can grow,
-                    // to the input length otherwise.
-                    result.reserve(r > m ? n / m * r + n % m : n);
-                    found = true;
-                }
-                result.append(data + copied, pos - copied);
-                result.append(replacement);
-                pos += m;
-                copied = pos;
-                continue;
-            }
-        }
-        pos += lastShift;
-    }
-    if (!found) return false;
-    result.append(data + copied, n - copied);
+    do {
+        result.append(text.data() + copied, pos - copied);
+        result.append(replacement);
+        copied = pos + m;
+    } while ((pos = finder.Next(copied)) != kNotFound);
+    result.append(text.data() + copied, n - copied);
     out = std::move(result);
     return true;
 }
@@ -93,8 +40,15 @@ bool ReplaceInto(std::basic_string_view<CharT> text, std::basic_string_view<Char
                  std::basic_string<CharT>& out) {
     // An empty search text has no occurrence to find (scanning for it would never advance).
     if (text.empty() || search.empty() || search.size() > text.size()) return false;
-    return exactCase ? ReplaceInto<true>(text, search, replacement, out)
-                     : ReplaceInto<false>(text, search, replacement, out);
+    // Case matters only for Latin letters: a search text without any is found exactly.
+    bool letters = false;
+    for (CharT c : search)
+        letters = letters || detail::IsLatinLetter(c);
+    if (exactCase || !letters)
+        return ReplaceInto(text, search.size(), detail::TTextFinder<true, CharT>(text, search),
+                           replacement, out);
+    return ReplaceInto(text, search.size(), detail::TTextFinder<false, CharT>(text, search),
+                       replacement, out);
 }
 
 template <class CharT>
@@ -122,13 +76,13 @@ std::basic_string<CharT> EscapeLineBreaksT(std::basic_string_view<CharT> text, b
 
 template <class CharT>
 std::basic_string<CharT> NormaliseGuidTextT(std::basic_string_view<CharT> text, bool bare) {
-    while (!text.empty() && Code(text.front()) <= ' ')
+    while (!text.empty() && CharCode(text.front()) <= ' ')
         text.remove_prefix(1);
-    while (!text.empty() && Code(text.back()) <= ' ')
+    while (!text.empty() && CharCode(text.back()) <= ' ')
         text.remove_suffix(1);
     std::basic_string<CharT> out(text);
     for (CharT& c : out)
-        c = static_cast<CharT>(FoldT<false>(c));
+        c = static_cast<CharT>(detail::FoldChar<false>(c));
     if (bare && out.size() == 38) return out.substr(1, 36);
     if (!bare && out.size() == 36) {
         out.insert(out.begin(), CharT('{'));

@@ -14,7 +14,7 @@ namespace quill::exchange {
 
 // Every non-overlapping occurrence of `search`, scanned from left to right, becomes `replacement`
 // (an empty replacement removes it). An empty `search` matches nothing: the text comes back as
-// it was. Boyer-Moore-Horspool search with a 256-entry skip table.
+// it was. The search tests many windows of the text at a time (see text_search_impl.h).
 std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement,
                        bool exactCase);
 std::u16string ReplaceAll(std::u16string_view text, std::u16string_view search,

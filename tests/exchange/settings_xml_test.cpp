@@ -154,11 +154,13 @@ TEST(SettingsXml, SetAttributesByNumbersChecksLengthsFirstAndNumbersInTurn) {
               u"<Параметр Идентификатор=\"id\" ФлагТолько4тение=\"1\" Зна4ениеПоУмол4анию=\"7\"/>");
 }
 
-// A plain left-to-right replacement, the reference the skip-table search must agree with.
-std::string ReferenceReplace(const std::string& text, const std::string& search,
-                             const std::string& with, bool exactCase) {
-    auto fold = [&](char c) { return (!exactCase && c >= 'a' && c <= 'z') ? char(c - 32) : c; };
-    std::string out;
+// A plain left-to-right replacement, the reference the searches must agree with.
+template <class String>
+String ReferenceReplace(const String& text, const String& search, const String& with,
+                        bool exactCase) {
+    using Char = typename String::value_type;
+    auto fold = [&](Char c) { return (!exactCase && c >= 'a' && c <= 'z') ? Char(c - 32) : c; };
+    String out;
     std::size_t i = 0;
     while (i < text.size()) {
         bool match = i + search.size() <= text.size();
@@ -220,7 +222,62 @@ TEST(TextUtils, ReplaceAllOnUtf16AgreesWhereCharactersShareASkipSlot) {
         const bool exactCase = round % 2 == 0;
         const std::u16string replaced = ReplaceAll(text, search, u"#", exactCase);
         ASSERT_EQ(toBytes(replaced),
-                  ReferenceReplace(toBytes(text), toBytes(search), "#", exactCase));
+                  ReferenceReplace(toBytes(text), toBytes(search), std::string("#"), exactCase));
+    }
+}
+
+// UTF-16 texts are searched as bytes: characters whose bytes, read across a character boundary,
+// spell the search text must never match.
+TEST(TextUtils, ReplaceAllOnUtf16MatchesWholeCharactersOnly) {
+    // Little-endian bytes: 'A' is 41 00, U+4100 is 00 41, U+4141 is 41 41, U+0100 is 00 01.
+    const std::u16string alphabet = u"A\u4100\u4141\u0100a";
+    std::mt19937 random(4242);
+    auto randomText = [&](std::size_t minLength, std::size_t maxLength) {
+        std::u16string s(minLength + random() % (maxLength - minLength + 1), u' ');
+        for (char16_t& c : s)
+            c = alphabet[random() % alphabet.size()];
+        return s;
+    };
+    for (int round = 0; round < 4000; ++round) {
+        const std::u16string text = randomText(0, 40);
+        const std::u16string search = randomText(1, 3);
+        const std::u16string with = randomText(0, 2);
+        const bool exactCase = round % 2 == 0;
+        ASSERT_EQ(ReplaceAll(text, search, with, exactCase),
+                  ReferenceReplace(text, search, with, exactCase))
+            << round;
+    }
+    EXPECT_EQ(ReplaceAll(u"\u4100\u0042", u"\u4241", u"x", true), u"\u4100\u0042");
+    EXPECT_EQ(ReplaceAll(u"\u4100\u0042\u4241", u"\u4241", u"x", true), u"\u4100\u0042x");
+}
+
+// Long texts, so that occurrences start at every position within the blocks of characters the
+// search tests together, straddle their edges, and fall in the tail after the last block.
+TEST(TextUtils, ReplaceAllAgreesWithAPlainScanOverLongTexts) {
+    std::mt19937 random(99);
+    const std::string alphabet = "aAb\xe0=";
+    const std::u16string alphabet16 = u"aAb\u0441=";
+    for (int round = 0; round < 600; ++round) {
+        const std::size_t length = 17 + random() % 300;
+        std::string text(length, ' '), search(1 + random() % 5, ' ');
+        std::u16string text16(length, u' '), search16(search.size(), u' ');
+        for (std::size_t i = 0; i < length; ++i) {
+            const std::size_t k = random() % alphabet.size();
+            text[i] = alphabet[k];
+            text16[i] = alphabet16[k];
+        }
+        for (std::size_t i = 0; i < search.size(); ++i) {
+            const std::size_t k = random() % alphabet.size();
+            search[i] = alphabet[k];
+            search16[i] = alphabet16[k];
+        }
+        const bool exactCase = round % 2 == 0;
+        ASSERT_EQ(ReplaceAll(text, search, std::string("<>"), exactCase),
+                  ReferenceReplace(text, search, std::string("<>"), exactCase))
+            << round;
+        ASSERT_EQ(ReplaceAll(text16, search16, std::u16string(u"<>"), exactCase),
+                  ReferenceReplace(text16, search16, std::u16string(u"<>"), exactCase))
+            << round;
     }
 }
 
@@ -237,6 +294,15 @@ TEST(TextUtils, ReplaceAllEdgeCases) {
     // UTF-16 characters that share a low byte with pattern characters (U+0441 and 'A').
     EXPECT_EQ(ReplaceAll(u"сAсAсA", u"Aс", u"-", true), u"с--A");
     EXPECT_EQ(ReplaceAll(std::u16string(u"ёa"), u"A", u"b", false), u"ёb");
+    // Letters in either case at the end of the search text, where the scan stops.
+    EXPECT_EQ(ReplaceAll("xyzXYZxYz", "yZ", "-", false), "x-X-x-");
+    EXPECT_EQ(ReplaceAll(u"xyzXYZxYz", u"yZ", u"-", false), u"x-X-x-");
+    // A search text with no Latin letter is the same with exactCase off.
+    EXPECT_EQ(ReplaceAll(WideToAnsi(u"а=1 А=1"), WideToAnsi(u"а="), "#", false),
+              WideToAnsi(u"#1 А=1"));
+    // Growing and shrinking replacements at the text's ends.
+    EXPECT_EQ(ReplaceAll("abab", "ab", "xyz", true), "xyzxyz");
+    EXPECT_EQ(ReplaceAll("abab", "ab", "", true), "");
 }
 
 TEST(TextUtils, EscapeLineBreaksBothWays) {

@@ -122,6 +122,59 @@ TEST(SafeArray, VariantElementsAreOwnedAndCopiedDeeply) {
     EXPECT_EQ(SafeArrayDestroy(copy), S_OK);
 }
 
+namespace {
+class TCountedObject : public IUnknown {
+  public:
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return ++Refs; }
+    ULONG Release() override { return --Refs; }
+    ULONG Refs = 0;
+};
+} // namespace
+
+// Destroying or shrinking a table releases what each cell owns exactly once (objects, texts,
+// nested arrays) and nothing that a cell only refers to; the cells a shrink drops become empty.
+TEST(SafeArray, ReleasingVariantCellsFreesWhatEachOwnsOnce) {
+    TCountedObject object;
+    std::int32_t referenced = 7;
+    auto fill = [&](SAFEARRAY* array) {
+        VARIANT* cells = static_cast<VARIANT*>(array->pvData);
+        cells[0].vt = VT_I4;
+        cells[0].lVal = 5;
+        cells[1].vt = VT_BSTR;
+        cells[1].bstrVal = SysAllocString(u"text");
+        cells[2].vt = VT_UNKNOWN;
+        cells[2].punkVal = &object;
+        object.AddRef();
+        cells[3].vt = VT_ARRAY | VT_BSTR;
+        cells[3].parray = SafeArrayCreateVector(VT_BSTR, 0, 1);
+        static_cast<BSTR*>(cells[3].parray->pvData)[0] = SysAllocString(u"inner");
+        cells[4].vt = VT_BYREF | VT_I4;
+        cells[4].plVal = &referenced;
+        cells[5].vt = VT_BYREF | VT_UNKNOWN;
+        static IUnknown* borrowed = &object;
+        cells[5].ppunkVal = &borrowed;
+    };
+    SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, 6);
+    fill(array);
+    EXPECT_EQ(object.Refs, 1u);
+    EXPECT_EQ(SafeArrayDestroy(array), S_OK); // ASan reports a text or array left behind
+    EXPECT_EQ(object.Refs, 0u);
+    EXPECT_EQ(referenced, 7);
+
+    array = SafeArrayCreateVector(VT_VARIANT, 0, 6);
+    fill(array);
+    SAFEARRAYBOUND one{1, 0};
+    ASSERT_EQ(SafeArrayRedim(array, &one), S_OK);
+    EXPECT_EQ(object.Refs, 0u);
+    EXPECT_EQ(static_cast<VARIANT*>(array->pvData)[0].lVal, 5);
+    SAFEARRAYBOUND six{6, 0};
+    ASSERT_EQ(SafeArrayRedim(array, &six), S_OK);
+    for (int k = 1; k < 6; ++k)
+        EXPECT_EQ(static_cast<VARIANT*>(array->pvData)[k].vt, VT_EMPTY) << k;
+    EXPECT_EQ(SafeArrayDestroy(array), S_OK);
+}
+
 TEST(SafeArray, ImpossibleSizesAreRefused) {
     SAFEARRAYBOUND huge[2] = {{0xFFFFFFFFu, 0}, {0xFFFFFFFFu, 0}};
     EXPECT_EQ(SafeArrayCreate(VT_VARIANT, 2, huge), nullptr);
