@@ -1,7 +1,8 @@
 // What hosts are given: libquillrt.so exports what hosts and the plug-in use - the namespaces and
 // classes its version script lists - and nothing of its internals; the public host header reaches
 // only headers made for hosts.
-#include <cstdio>
+#include "e2e/dynamic_symbols.h"
+
 #include <fnmatch.h>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -33,25 +34,6 @@ std::vector<std::string> ExportPatterns(const char* mapPath) {
         if (!pattern.empty()) patterns.push_back(pattern);
     }
     return patterns;
-}
-
-// The demangled names of the defined dynamic symbols of `path`.
-std::vector<std::string> DemangledExports(const char* path) {
-    std::vector<std::string> names;
-    const std::string command = std::string("nm -DC --defined-only '") + path + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return names;
-    char line[4096];
-    while (std::fgets(line, sizeof line, pipe)) {
-        std::string text(line);
-        if (!text.empty() && text.back() == '\n') text.pop_back();
-        // "<address> <type> <name with spaces>"
-        const std::size_t first = text.find(' ');
-        const std::size_t second = text.find(' ', first + 1);
-        if (second != std::string::npos) names.push_back(text.substr(second + 1));
-    }
-    pclose(pipe);
-    return names;
 }
 
 // The project headers that `header` (a path below the source root) includes, directly or not.
@@ -88,7 +70,7 @@ TEST(HostHeader, ReachesOnlyHeadersMadeForHosts) {
 TEST(RuntimeExports, EveryExportIsListedAndNoInternalDetailLeaks) {
     const auto patterns = ExportPatterns(QUILL_RT_MAP);
     ASSERT_GE(patterns.size(), 4u) << "no patterns read from " << QUILL_RT_MAP;
-    const auto exports = DemangledExports(QUILL_RT_PATH);
+    const auto exports = quill::test::DynamicSymbols(QUILL_RT_PATH, true);
     ASSERT_GT(exports.size(), 100u) << "nm could not read " << QUILL_RT_PATH;
 
     std::map<std::string, int> uses;
