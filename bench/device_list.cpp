@@ -146,7 +146,7 @@ void BM_LoadDeviceParameters(benchmark::State& state) {
         state.ResumeTiming();
         device->LoadDeviceSettings(settings);
         state.PauseTiming();
-        if (device->FParams->Count() < parameters) state.SkipWithError("parameters missing");
+        if (device->Params().Count() < parameters) state.SkipWithError("parameters missing");
         list.reset();
         state.ResumeTiming();
     }

@@ -29,7 +29,8 @@ using com::OleVariant;
 
 std::int64_t gSum = 0;
 
-void HandleEcho(rtl::TObject*, std::vector<OleVariant>& args, OleVariant& result) {
+void HandleEcho(plugin::TBaseDllObj&, rtl::TObject*, std::vector<OleVariant>& args,
+                OleVariant& result) {
     gSum += args[0].vt == com::VT_I4 ? args[0].lVal : 0;
     result = OleVariant(u"ok");
 }
@@ -37,7 +38,7 @@ bool HandleLevel(rtl::TObject*, bool write, OleVariant& value, const std::string
     if (!write) value = OleVariant(42);
     return true;
 }
-void HandleOther(rtl::TObject*, std::vector<OleVariant>&, OleVariant&) {}
+void HandleOther(plugin::TBaseDllObj&, rtl::TObject*, std::vector<OleVariant>&, OleVariant&) {}
 bool HandleOtherProperty(rtl::TObject*, bool, OleVariant&, const std::string&) {
     return true;
 }
@@ -128,7 +129,7 @@ void BM_MethodDirect(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<OleVariant> args(1, argument);
         OleVariant result;
-        HandleEcho(&setup.Task, args, result);
+        HandleEcho(setup.Driver, &setup.Task, args, result);
         benchmark::DoNotOptimize(result);
     }
     benchmark::DoNotOptimize(gSum);

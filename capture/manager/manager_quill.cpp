@@ -5,6 +5,7 @@
 #include "capture/settings_dialog/kb_settings.h"
 #include "exchange/xml/text_utils.h"
 #include "platform/rtl/convert.h"
+#include "registry/device/result_codes.h"
 
 namespace quill::capture {
 
@@ -52,7 +53,7 @@ bool TManagerQuill::DoOpen() {
     FUseInterCharInterval = GetParamInt("UseInterCharInterval") == 1;
     FMinDataLen = static_cast<std::uint8_t>(GetParamInt("MinDataLen") & 0xFF);
     TManagerQuillList* list = QuillList();
-    if (list && !list->FHookHandle) list->InstallHook();
+    if (list && !list->HookHandle()) list->InstallHook();
     return true;
 }
 
@@ -65,7 +66,7 @@ bool TManagerQuill::DoClose() {
         const registry::TDeviceItem* other = list->GetItem(i);
         if (other != this && other->GetState() == 1) anotherOn = true;
     }
-    if (!anotherOn && list->FHookHandle) list->RemoveHook();
+    if (!anotherOn && list->HookHandle()) list->RemoveHook();
     return true;
 }
 
@@ -76,12 +77,12 @@ std::int32_t TManagerQuill::ShowSettings() {
     values.HookPost = GetParamStr("HookPost");
     values.ReadHookTimeOut = [this] { return GetParamInt("HookTimeOut"); };
     TKBSettingsChoice choice;
-    if (ShowKBSettings(values, choice) != 0) return -1;
+    if (ShowKBSettings(values, choice) != 0) return registry::results::Cancelled;
     SetParamStr("HookPref", choice.Prefix);
     SetParamStr("HookPost", choice.Suffix);
     SetParamInt("HookTimeOut", choice.TimeOut);
     SetIdentifier(choice.Identifier);
-    return 0;
+    return registry::results::Success;
 }
 
 } // namespace quill::capture

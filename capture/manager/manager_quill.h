@@ -33,7 +33,7 @@ class TManagerQuill : public registry::TDeviceItem, public IFramingDevice {
     TManagerQuillList* QuillList() const;
 
     // IFramingDevice
-    bool IsSwitchedOn() const override { return FState; }
+    bool IsSwitchedOn() const override { return IsOn(); }
     std::int32_t HookTimeOut() const override;
     const std::string& Prefix() const override;
     const std::string& Suffix() const override;

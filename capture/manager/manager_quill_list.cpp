@@ -9,6 +9,7 @@
 #include "platform/user/timer.h"
 #include "platform/user/window.h"
 #include "quill/host.h"
+#include "registry/device/result_codes.h"
 
 namespace quill::capture {
 
@@ -29,7 +30,7 @@ const registry::TParamDefRow kScannerRows[] = {
      nullptr},
 };
 
-// The driver's texts for its result codes 0 to 7.
+// The driver's texts for its result codes, from Success to LastDriverCode.
 constexpr const char16_t* kErrorTexts[] = {
     u"Операция выполнена успешно",
     u"Порт недоступен",
@@ -119,7 +120,8 @@ TManagerQuillList::~TManagerQuillList() {
 }
 
 std::string TManagerQuillList::GetErrorText(std::int32_t code) const {
-    if (code >= 0 && code <= 7) return kernel::WideToAnsi(kErrorTexts[code]);
+    if (code >= registry::results::Success && code <= registry::results::LastDriverCode)
+        return kernel::WideToAnsi(kErrorTexts[code]);
     return kernel::WideToAnsi(infra::ErrorText(code));
 }
 

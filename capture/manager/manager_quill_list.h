@@ -67,7 +67,8 @@ class TManagerQuillList : public registry::TDevicesList,
     int TimeoutTag() const { return FFramer.TimeoutRunning() ? 1 : 0; }
     const std::string& FBuffer() const { return FFramer.Buffer(); }
     const std::vector<std::string>& FHeldKeys() const { return FFramer.HeldLines(); }
-    user::HHOOK FHookHandle = nullptr;
+    // The installed keyboard hook, nil while none is installed (InstallHook and RemoveHook).
+    user::HHOOK HookHandle() const { return FHookHandle; }
     bool TimerRunning() const { return FTimerRunning; }
     TManagerQuill* Scanner(int index) const { return static_cast<TManagerQuill*>(GetItem(index)); }
 
@@ -92,6 +93,7 @@ class TManagerQuillList : public registry::TDevicesList,
                                          user::LPARAM lParam);
 
     TScanFramer FFramer;
+    user::HHOOK FHookHandle = nullptr;
     // The Alt code the user is typing, and whether its Alt is the right-hand key.
     user::TAltCodeEntry FAltCode;
     bool FAltCodeRightAlt = false;

@@ -1,6 +1,7 @@
 #include "capture/settings_dialog/kb_settings.h"
 
 #include "platform/kernel/codepage.h"
+#include "registry/device/result_codes.h"
 
 #include <memory>
 
@@ -160,12 +161,12 @@ void TfmKBSettings::FormCloseQuery(bool& canClose) {
 
 int ShowKBSettings(const TKBSettingsValues& values, TKBSettingsChoice& choice) {
     auto dialog = std::make_unique<TfmKBSettings>(values);
-    if (dialog->ShowModal() != ui::mrOk) return -1;
+    if (dialog->ShowModal() != ui::mrOk) return registry::results::Cancelled;
     choice.Identifier = dialog->Identifier();
     choice.Prefix = dialog->Prefix();
     choice.Suffix = dialog->Suffix();
     choice.TimeOut = dialog->TimeOut();
-    return 0;
+    return registry::results::Success;
 }
 
 } // namespace quill::capture

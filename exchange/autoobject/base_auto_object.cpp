@@ -160,30 +160,8 @@ void TBaseAutoObject::SetArg(TAutoArgs& args, std::int32_t index, const VARIANT&
     const std::uint32_t count = ArgCount(args);
     CheckIndex(index, count, false);
     VARIANT& slot = args.Descriptor->rgvarg[count - 1 - static_cast<std::uint32_t>(index)];
-    if (!(slot.vt & VT_BYREF)) return;
-    if (!slot.byref) throw rtl::Exception(UnsupportedParamText());
-    switch (slot.vt & ~VT_BYREF) {
-    case VT_VARIANT: {
-        OleVariant copy(value);
-        VariantClear(slot.pvarVal);
-        *slot.pvarVal = copy.Detach();
-        break;
-    }
-    case VT_I4:
-        *slot.plVal = rtl::VarToInt(value);
-        break;
-    case VT_R8:
-        *slot.pdblVal = rtl::VarToDouble(value);
-        break;
-    case VT_BSTR: {
-        BSTR text = BStrFromText(rtl::VarToWide(value));
-        SysFreeString(*slot.pbstrVal);
-        *slot.pbstrVal = text;
-        break;
-    }
-    default:
-        throw rtl::Exception(UnsupportedParamText());
-    }
+    if (!(slot.vt & VT_BYREF)) return; // a by-value argument of the caller is left alone
+    if (!rtl::WriteThroughReference(slot, value)) throw rtl::Exception(UnsupportedParamText());
 }
 
 HRESULT TBaseAutoObject::GetIDsOfNames(REFIID, OLECHAR** names, UINT count, LCID, DISPID* ids) {

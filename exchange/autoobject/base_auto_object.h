@@ -16,7 +16,7 @@
 // access failures, source the object's class name). An object is used by one thread at a time.
 #pragma once
 
-#include "exchange/params/params.h"
+#include "quill/params.h"
 #include "platform/com/auto_object.h"
 #include "platform/rtl/object.h"
 

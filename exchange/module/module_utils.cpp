@@ -1,7 +1,6 @@
 #include "exchange/module/module_utils.h"
 
 #include "platform/com/safearray.h"
-#include "platform/kernel/module.h"
 
 #include <cstring>
 #include <new>
@@ -9,14 +8,6 @@
 namespace quill::exchange {
 
 using namespace com;
-
-std::string ModuleName(bool baseOnly) {
-    std::string path = kernel::ModuleFileNameOf(reinterpret_cast<const void*>(&ModuleName));
-    if (!baseOnly) return path;
-    if (auto slash = path.find_last_of('/'); slash != std::string::npos) path.erase(0, slash + 1);
-    if (auto dot = path.find_last_of('.'); dot != std::string::npos) path.erase(dot);
-    return path;
-}
 
 OleVariant TextToByteArray(std::string_view text) {
     if (text.empty()) return OleVariant();

@@ -1,4 +1,4 @@
-#include "exchange/params/params.h"
+#include "quill/params.h"
 
 #include "infra/codes/coded_exception.h"
 #include "platform/kernel/codepage.h"
@@ -126,28 +126,8 @@ void TParams::Set(std::int32_t index, const VARIANT& value) {
         return;
     }
     if (!(slot.vt & VT_BYREF)) return; // a by-value argument of the caller is left alone
-    switch (slot.vt & ~VT_BYREF) {
-    case VT_I4:
-        *slot.plVal = rtl::VarToInt(value);
-        break;
-    case VT_R8:
-        *slot.pdblVal = rtl::VarToDouble(value);
-        break;
-    case VT_BSTR: {
-        BSTR text = BStrFromText(rtl::VarToWide(value));
-        SysFreeString(*slot.pbstrVal);
-        *slot.pbstrVal = text;
-        break;
-    }
-    case VT_VARIANT: {
-        OleVariant copy(value);
-        VariantClear(slot.pvarVal);
-        *slot.pvarVal = copy.Detach();
-        break;
-    }
-    default:
+    if (!rtl::WriteThroughReference(slot, value))
         infra::RaiseCodedError(infra::codes::FreeText, {UnsupportedTypeMessage()});
-    }
 }
 
 void TParams::Add(const VARIANT& value) {

@@ -4,18 +4,19 @@
 // the three exports and of the call entry, the shared Query mask, the interfaces in slot order
 // with their identifiers, and the layout of the host task objects that may accompany a call. A
 // host includes this header, links the shared run-time (libquillrt) for the common types
-// (TParams, VARIANT, BSTR, the coded exceptions) and loads the plug-in with dlopen.
+// (TParams, VARIANT, BSTR, the coded exceptions) and loads the plug-in with dlopen. It includes
+// only headers made for hosts: the run-time's platform types and the boundary classes beside it.
 //
 // Interface methods never throw: they return an HRESULT (0 on success) and leave the message of a
 // failure in the calling thread's error information (com::GetErrorInfo). The values fixed here are
 // shared with hosts and never change.
 #pragma once
 
-#include "exchange/params/params.h"
-#include "infra/codes/coded_exception.h"
 #include "platform/com/dispatch.h"
 #include "platform/com/safearray.h"
 #include "platform/rtl/object.h"
+#include "quill/coded_exception.h"
+#include "quill/params.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,41 +1,22 @@
 // Result codes and coded failures.
 //
 // Every failure that the plug-in reports to its host is a signed 32-bit result code with a text.
-// ECodedException carries the code (and the list of codes it has carried); RaiseCodedError builds
-// the message for a code and throws. Codes 20000..21999 take their template from the message
-// table in the user's language; every other code takes the caller's first argument as its
-// message. A template that needs more or other arguments than given raises the formatter's own
-// EConvertError instead: never undefined behaviour. These classes live in the shared run-time, so
-// the host catches the very types the library throws. Thread-safe.
+// ECodedException (declared for hosts in quill/coded_exception.h) carries the code (and the list
+// of codes it has carried); RaiseCodedError builds the message for a code and throws. Codes
+// 20000..21999 take their template from the message table in the user's language; every other code
+// takes the caller's first argument as its message. A template that needs more or other arguments
+// than given raises the formatter's own EConvertError instead: never undefined behaviour. These
+// classes live in the shared run-time, so the host catches the very types the library throws.
+// Thread-safe.
 #pragma once
 
-#include "platform/rtl/exception.h"
 #include "platform/rtl/format.h"
+#include "quill/coded_exception.h"
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace quill::infra {
-
-using TCodeArray = std::vector<std::int32_t>;
-
-class ECodedException : public rtl::Exception {
-  public:
-    // `message` is Windows-1251 text.
-    ECodedException(std::int32_t code, std::string message);
-    ~ECodedException() override;
-
-    std::int32_t Code;
-    TCodeArray Codes;
-};
-
-// Raised when a device operation ends with a non-zero device error code.
-class EHardwareEquipmentException : public ECodedException {
-  public:
-    using ECodedException::ECodedException;
-    ~EHardwareEquipmentException() override;
-};
 
 // The framework's codes that the library raises itself.
 namespace codes {

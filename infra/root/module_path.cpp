@@ -22,6 +22,11 @@ std::string ModuleFileName(bool baseOnly) {
     return name;
 }
 
+std::string LibraryFileName() {
+    const std::string path = ModuleFileName();
+    return path.substr(path.find_last_of('/') + 1); // the whole text when there is no folder
+}
+
 bool IsNtPlatform() {
     kernel::OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof info;

@@ -37,6 +37,22 @@ void Check(com::HRESULT hr, const char* operation) {
 
 } // namespace
 
+const com::VARIANT& Deref(const com::VARIANT& value) {
+    return value.vt == (com::VT_BYREF | com::VT_VARIANT) && value.pvarVal ? *value.pvarVal : value;
+}
+
+com::VARTYPE DerefType(const com::VARIANT& value) {
+    return Deref(value).vt & ~com::VT_BYREF;
+}
+
+bool IsText(const com::VARIANT& value) {
+    return DerefType(value) == com::VT_BSTR;
+}
+
+bool IsObject(const com::VARIANT& value) {
+    return DerefType(value) == com::VT_DISPATCH;
+}
+
 com::VARTYPE VariantBaseType(const com::VARIANT& value) {
     const com::VARTYPE type = value.vt & ~com::VT_BYREF;
     return type == com::VT_CY ? com::VARTYPE(com::VT_R8) : type;

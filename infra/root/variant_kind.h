@@ -20,6 +20,15 @@ com::VARTYPE VariantKind(const com::VARIANT& value);
 com::VARTYPE VariantBaseType(const com::VARIANT& value);
 bool VariantKindIn(const com::VARIANT& value, std::initializer_list<com::VARTYPE> kinds);
 
+// The value a by-reference variant (VT_BYREF | VT_VARIANT) refers to, one level deep; any other
+// value, and a by-reference variant with a nil reference, is itself.
+const com::VARIANT& Deref(const com::VARIANT& value);
+// The type of Deref(value) without the by-reference bit.
+com::VARTYPE DerefType(const com::VARIANT& value);
+// Whether Deref(value) holds a text (VT_BSTR) or an object (VT_DISPATCH), in place or by reference.
+bool IsText(const com::VARIANT& value);
+bool IsObject(const com::VARIANT& value);
+
 // values[i] := element i of `array`, for i = 0..high.
 void ArrayToValues(const com::SAFEARRAY* array, std::span<com::OleVariant> values, int high);
 // Element i of `array` := values[i], for i = 0..high; the value is converted to the element type

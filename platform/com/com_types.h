@@ -97,7 +97,7 @@ using REFCLSID = const GUID&;
 
 constexpr GUID GUID_NULL{0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 
-namespace detail {
+namespace [[gnu::visibility("hidden")]] detail {
 constexpr std::uint32_t HexDigit(char c) {
     if (c >= '0' && c <= '9') return static_cast<std::uint32_t>(c - '0');
     if (c >= 'a' && c <= 'f') return static_cast<std::uint32_t>(c - 'a' + 10);
@@ -110,7 +110,7 @@ constexpr std::uint32_t HexValue(std::string_view s, std::size_t from, std::size
         v = v * 16 + HexDigit(s[from + i]);
     return v;
 }
-} // namespace detail
+} // namespace gnu::visibility("hidden")]]detail
 
 // Builds a GUID at compile time from its 36-character text "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX".
 consteval GUID MakeGuid(std::string_view s) {

@@ -1,5 +1,6 @@
 #include "platform/rtl/convert.h"
 
+#include "platform/com/bstr.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/number_text.h"
 
@@ -138,6 +139,32 @@ double VarToDouble(const VARIANT& value) {
 bool VarToBool(const VARIANT& value) {
     if (value.vt == VT_BOOL) return value.boolVal != 0;
     return VarAsType(value, VT_BOOL).boolVal != 0;
+}
+
+bool WriteThroughReference(VARIANT& slot, const VARIANT& value) {
+    if (!(slot.vt & VT_BYREF) || !slot.byref) return false;
+    switch (slot.vt & ~VT_BYREF) {
+    case VT_VARIANT: {
+        OleVariant copy(value);
+        VariantClear(slot.pvarVal);
+        *slot.pvarVal = copy.Detach();
+        return true;
+    }
+    case VT_I4:
+        *slot.plVal = VarToInt(value);
+        return true;
+    case VT_R8:
+        *slot.pdblVal = VarToDouble(value);
+        return true;
+    case VT_BSTR: {
+        BSTR text = BStrFromText(VarToWide(value));
+        SysFreeString(*slot.pbstrVal);
+        *slot.pbstrVal = text;
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 } // namespace quill::rtl

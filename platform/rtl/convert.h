@@ -40,4 +40,11 @@ com::OleVariant VarAsType(const com::VARIANT& value, com::VARTYPE vt);
 // The name the run-time library gives a variant type in its messages ("Integer", "String", ...).
 std::string VarTypeName(com::VARTYPE vt);
 
+// Writes `value` back through the by-reference argument `slot` of a caller, converted to the
+// referenced type: a variant (replaced by a copy), a 32-bit integer, a double or a text (the old
+// text freed). Returns false, changing nothing, for a slot that is not by reference, has a nil
+// reference or refers to another type; the caller decides what that means. A conversion that
+// fails raises as VarToInt, VarToDouble or VarToWide do.
+bool WriteThroughReference(com::VARIANT& slot, const com::VARIANT& value);
+
 } // namespace quill::rtl

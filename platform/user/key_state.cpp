@@ -25,7 +25,7 @@ SHORT AsShort(BYTE entry) {
 
 } // namespace
 
-namespace detail {
+namespace [[gnu::visibility("hidden")]] detail {
 
 TKeyIdentity ResolveKey(BYTE virtualKey, BYTE scanCode, bool extended) {
     switch (virtualKey) {
@@ -68,7 +68,7 @@ void ApplyKeyMessage(const MSG& msg) {
     ApplyKey(tThreadState.data(), key, down);
 }
 
-} // namespace detail
+} // namespace gnu::visibility("hidden")]]detail
 
 SHORT GetKeyState(int virtualKey) {
     if (virtualKey < 0 || virtualKey > 255) return 0;

@@ -27,7 +27,7 @@ SHORT GetKeyState(int virtualKey);
 // Copies the calling thread's 256 key-state bytes; FALSE for a nil `keyState`.
 BOOL GetKeyboardState(BYTE* keyState);
 
-namespace detail {
+namespace [[gnu::visibility("hidden")]] detail {
 
 // A key as the state tracks it: the generic code and, for Shift, Control and Alt, the side.
 struct TKeyIdentity {
@@ -43,5 +43,5 @@ void ApplyKey(BYTE* state, TKeyIdentity key, bool down);
 // Applies a retrieved key message to the calling thread's state.
 void ApplyKeyMessage(const MSG& msg);
 
-} // namespace detail
+} // namespace gnu::visibility("hidden")]]detail
 } // namespace quill::user

@@ -160,7 +160,7 @@ LRESULT CallNextHookEx(HHOOK, int code, WPARAM wParam, LPARAM lParam) {
     return CallFrom(*tCall, tCall->Current + 1, code, wParam, lParam);
 }
 
-namespace detail {
+namespace [[gnu::visibility("hidden")]] detail {
 
 bool KeyboardRetrievalStage(MSG& msg, bool removing, void*) {
     if (!IsKeyMessage(msg.message)) return false;
@@ -185,5 +185,5 @@ bool KeyboardRetrievalStage(MSG& msg, bool removing, void*) {
     return discard;
 }
 
-} // namespace detail
+} // namespace gnu::visibility("hidden")]]detail
 } // namespace quill::user

@@ -49,9 +49,9 @@ LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam);
 // FALSE with ERROR_INVALID_HOOK_HANDLE for a handle that is no installed hook.
 BOOL UnhookWindowsHookEx(HHOOK hook);
 
-namespace detail {
+namespace [[gnu::visibility("hidden")]] detail {
 // The retrieval stage of the input list: keeps the thread's key state and runs its hooks.
 bool KeyboardRetrievalStage(MSG& msg, bool removing, void* context);
-} // namespace detail
+} // namespace gnu::visibility("hidden")]]detail
 
 } // namespace quill::user

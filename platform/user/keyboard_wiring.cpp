@@ -2,6 +2,8 @@
 // stage keeps key state and runs the hooks (keyboard_hook.h), and TranslateMessage converts
 // key-downs with the thread's key state and the US English layout (to_ascii.h), and enters the
 // character of an Alt code when Alt is released (alt_code.h).
+#include "platform/user/keyboard_wiring.h"
+
 #include "platform/user/alt_code.h"
 #include "platform/user/key_state.h"
 #include "platform/user/keyboard_hook.h"
@@ -34,12 +36,10 @@ int TranslateKey(const MSG& msg, char16_t* character) {
     return 1;
 }
 
-// Both settings are plain atomic stores, so no other initialiser needs to run first.
-const bool gWired = [] {
+} // namespace
+
+void WireKeyboardServices() {
     SetInputStage(&detail::KeyboardRetrievalStage);
     SetKeyTranslator(&TranslateKey);
-    return true;
-}();
-
-} // namespace
+}
 } // namespace quill::user

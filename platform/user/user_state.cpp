@@ -10,7 +10,7 @@ DWORD GetCurrentThreadId() {
     return id;
 }
 
-namespace detail {
+namespace [[gnu::visibility("hidden")]] detail {
 
 namespace {
 
@@ -101,5 +101,5 @@ void CompleteSent(TSentMessage& sent, LRESULT result) {
     Complete(sent, result);
 }
 
-} // namespace detail
+} // namespace gnu::visibility("hidden")]]detail
 } // namespace quill::user

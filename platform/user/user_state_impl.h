@@ -16,7 +16,8 @@
 #include <unordered_map>
 #include <vector>
 
-namespace quill::user::detail {
+namespace quill::user {
+namespace [[gnu::visibility("hidden")]] detail {
 
 struct TMessageQueue;
 
@@ -128,4 +129,5 @@ void SignalQueueWait(TMessageQueue& queue);
 // descriptor's timer fire no later than that.
 void NoteTimerDue(TMessageQueue& queue, std::uint64_t due);
 
-} // namespace quill::user::detail
+} // namespace detail
+} // namespace quill::user

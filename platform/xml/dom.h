@@ -73,6 +73,9 @@ std::size_t Utf8Length(std::u16string_view text);
 // text they are given before they copy or convert it.
 void CheckDocumentSize(std::u16string_view text);
 
+// The tree the nodes share. Its members, and the constructors that take it, stay inside the
+// run-time: the namespace is declared here without the hidden attribute only because the public
+// node classes hold it.
 namespace detail {
 struct TTree;
 }
@@ -162,7 +165,7 @@ class TXmlNode : public com::IDispatch {
     XmlNode SelectSingleNode(std::u16string_view xpath) const;
 
   protected:
-    TXmlNode(std::shared_ptr<detail::TTree> tree, _xmlNode* node);
+    [[gnu::visibility("hidden")]] TXmlNode(std::shared_ptr<detail::TTree> tree, _xmlNode* node);
     virtual ~TXmlNode();
     friend class TXmlNodeList;
     friend class TXmlDocument;
@@ -209,7 +212,7 @@ class TXmlDocument : public TXmlNode {
     bool Async() const { return FAsync; }
 
   private:
-    explicit TXmlDocument(std::shared_ptr<detail::TTree> tree);
+    [[gnu::visibility("hidden")]] explicit TXmlDocument(std::shared_ptr<detail::TTree> tree);
     ~TXmlDocument() override;
     bool FAsync = true;
 };

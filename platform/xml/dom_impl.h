@@ -11,7 +11,8 @@
 #include <string_view>
 #include <vector>
 
-namespace quill::xml::detail {
+namespace quill::xml {
+namespace [[gnu::visibility("hidden")]] detail {
 
 // One libxml2 document with the nodes made for it that may be outside its tree. Freed when the
 // last document or node object that refers to it goes.
@@ -19,17 +20,17 @@ struct TTree {
     explicit TTree(xmlDocPtr doc) : Doc(doc) {}
     TTree(const TTree&) = delete;
     TTree& operator=(const TTree&) = delete;
-    ~TTree();
+    [[gnu::visibility("hidden")]] ~TTree();
 
     // Remembers a node that is (or may become) detached, so that it is freed with the tree.
     void KeepLoose(xmlNodePtr node) { Loose.push_back(node); }
     // The tree's XPath context (created on first use); its error callback records, not prints.
-    xmlXPathContextPtr XPathContext();
+    [[gnu::visibility("hidden")]] xmlXPathContextPtr XPathContext();
     // `expression` (UTF-8) compiled in the tree's context, kept for the next selection with the
     // same expression: a document's devices are read with the same few paths, one selection per
     // device, and compiling costs more than a short path's evaluation. Nil when the expression
     // does not compile (the context's last error tells why).
-    xmlXPathCompExprPtr Compiled(const std::string& expression);
+    [[gnu::visibility("hidden")]] xmlXPathCompExprPtr Compiled(const std::string& expression);
 
     xmlDocPtr Doc;
     std::vector<xmlNodePtr> Loose;
@@ -54,4 +55,5 @@ void SerialiseNode(xmlNodePtr node, std::string& out);
 // A short Windows-1251 rendering of a libxml2 error message (trailing line break removed).
 std::string ErrorMessageOf(const xmlError* error, std::string_view fallback);
 
-} // namespace quill::xml::detail
+} // namespace gnu::visibility("hidden")]]detail
+} // namespace quill::xml

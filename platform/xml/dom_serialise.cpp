@@ -6,7 +6,8 @@
 // character references too; our own load reads them back (dom_load_filters.h).
 #include "platform/xml/dom_impl.h"
 
-namespace quill::xml::detail {
+namespace quill::xml {
+namespace [[gnu::visibility("hidden")]] detail {
 
 namespace {
 
@@ -149,4 +150,5 @@ void SerialiseNode(xmlNodePtr node, std::string& out) {
     }
 }
 
-} // namespace quill::xml::detail
+} // namespace gnu::visibility("hidden")]]detail
+} // namespace quill::xml

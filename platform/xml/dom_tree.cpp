@@ -22,7 +22,7 @@ EXmlParseError::EXmlParseError(std::string reason, int line, int column)
       FReason(std::move(reason)), FLine(line), FColumn(column) {}
 EXmlParseError::~EXmlParseError() = default;
 
-namespace detail {
+namespace [[gnu::visibility("hidden")]] detail {
 
 namespace {
 // libxml2 reports XPath errors through the context's callback; the message is read from the
@@ -147,5 +147,5 @@ std::string ErrorMessageOf(const xmlError* error, std::string_view fallback) {
     return kernel::Utf8ToAnsi(message);
 }
 
-} // namespace detail
+} // namespace gnu::visibility("hidden")]]detail
 } // namespace quill::xml

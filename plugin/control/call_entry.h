@@ -6,7 +6,7 @@
 // on the caller's thread and lock nothing.
 #pragma once
 
-#include "exchange/params/params.h"
+#include "quill/params.h"
 #include "platform/rtl/object.h"
 
 namespace quill::plugin {

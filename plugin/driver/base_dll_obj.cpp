@@ -30,7 +30,7 @@ TBaseDllObj::TBaseDllObj(std::span<const MethodRecord> tableA, std::span<const M
     PropertyTable1 = table1;
     RebuildIndex();
     Devices.reset(deviceListClass(deviceItemClass));
-    Devices->DriverObject = this;
+    Devices->SetDriverObject(static_cast<IDllObject*>(this));
     const std::string mutexName = "Global\\" + Devices->DriverIdentifier();
     InstanceMutex = kernel::OpenMutexA(kernel::MUTEX_ALL_ACCESS, false, mutexName.c_str());
     if (!InstanceMutex)
@@ -96,7 +96,7 @@ registry::TDeviceItem* TBaseDllObj::CurrentDevice(rtl::TObject* context) const {
         if (device) device->SetCallContext(context);
         return device;
     }
-    const std::int32_t n = Devices->FCurrent;
+    const std::int32_t n = Devices->Current();
     if (n > 0 && Devices->Count() >= n) {
         registry::TDeviceItem* device = Devices->GetItem(n - 1);
         device->SetCallContext(nullptr);

@@ -8,16 +8,18 @@
 // "__@@SwitchOff", compared exactly) or an ordinary call whose member name, call kind and
 // arguments are the block's arguments 1, 2 and 3 onwards.
 //
-// Failures of a call escape Dispatch as coded exceptions (the guarded call entry turns them into
-// the block's error fields); the device's call context is reset and the temporary argument array
-// freed in every case. Interface methods never throw. `DllObject` holds the library's one driver
-// object; it is written only while the library loads and unloads.
+// Failures of a call escape Dispatch as coded exceptions, and the guarded call entry alone turns
+// them into the block's error fields: a method's non-zero result code becomes an
+// EHardwareEquipmentException with the device's text for it (ResultText), after the arguments
+// and the result have been written back; the device's call context is reset and the temporary
+// argument array freed in every case. Interface methods never throw. `DllObject` holds the
+// library's one driver object; it is written only while the library loads and unloads.
 //
 // Threads: the dispatch runs on the thread of the host's call; it and the IDllObject operations
 // that reach the device list hold the list's lock (devices_list.h) while they run.
 #pragma once
 
-#include "exchange/params/params.h"
+#include "quill/params.h"
 #include "infra/root/root_object.h"
 #include "platform/kernel/named_mutex.h"
 #include "plugin/control/plugin_control.h"
@@ -77,6 +79,8 @@ class TBaseDllObj : public infra::TRootObject, public IDllObject, public IDllMem
     const PropertyRecord* FindProperty(std::u16string_view name) const;
     // The device a call is for: the host task's device, else the list's current device.
     registry::TDeviceItem* CurrentDevice(rtl::TObject* context) const;
+    // The text of result code `code`: the current device's, else the device list's.
+    std::string ResultText(rtl::TObject* context, std::int32_t code) const;
     // The driver object behind a handler's context; raises when there is none.
     static TBaseDllObj* GetBaseDll(rtl::TObject* context);
 

@@ -3,6 +3,7 @@
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
 #include "plugin/driver/base_dll_obj.h"
+#include "registry/device/result_codes.h"
 
 #include <optional>
 
@@ -84,6 +85,11 @@ void Check(HRESULT hr) {
 }
 
 } // namespace
+
+std::string TBaseDllObj::ResultText(rtl::TObject* context, std::int32_t code) const {
+    registry::TDeviceItem* device = CurrentDevice(context);
+    return device ? device->GetErrorText(code) : Devices->GetErrorText(code);
+}
 
 bool TBaseDllObj::Dispatch(TParams* params, rtl::TObject* context) {
     // A host may call from any thread while the keyboard capture runs on its user-interface
@@ -254,19 +260,16 @@ void TBaseDllObj::CallMethod(TParams& block, rtl::TObject* context, const Method
         for (std::uint32_t i = 0; i < n; ++i)
             arguments.push_back(block.Get(static_cast<std::int32_t>(3 + i)));
         OleVariant result;
-        method.Handler(context, arguments, result);
+        method.Handler(*this, context, arguments, result);
         for (std::uint32_t i = 0; i < n; ++i)
             block.Set(static_cast<std::int32_t>(3 + i), arguments[i]);
         block.Set(0, result);
 
+        // The one place where a handler's result code becomes a failure.
         if (IsIntegerOrBoolean(result.vt)) {
             const std::int32_t code = rtl::VarToInt(result);
-            if (code != 0) {
-                registry::TDeviceItem* device = CurrentDevice(context);
-                const std::string text =
-                    device ? device->GetErrorText(code) : Devices->GetErrorText(code);
-                throw infra::ECodedException(code, text);
-            }
+            if (code != registry::results::Success)
+                throw infra::EHardwareEquipmentException(code, ResultText(context, code));
         }
     } catch (...) {
         restore();

@@ -27,9 +27,14 @@
 
 namespace quill::plugin {
 
-// (context object, arguments, result): the handler may change the arguments.
-using MethodHandler = void (*)(rtl::TObject* context, std::vector<com::OleVariant>& arguments,
-                               com::OleVariant& result);
+class TBaseDllObj;
+
+// (driver object, context object, arguments, result): the driver object is the one the call runs
+// for; the context is the host's task object or the driver itself. The handler may change the
+// arguments. Its result, when an integer or a boolean, is a result code: anything but 0 fails the
+// call (registry/device/result_codes.h).
+using MethodHandler = void (*)(TBaseDllObj& driver, rtl::TObject* context,
+                               std::vector<com::OleVariant>& arguments, com::OleVariant& result);
 // (context object, write?, value, name): for a write `value` is the new value; for a read the
 // handler sets it. The result is not consulted. Device parameter accessors have the same form.
 using PropertyHandler = registry::ParamAccessor;

@@ -2,26 +2,22 @@
 
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
+#include "registry/device/common_rows.h"
 #include "registry/device/device_item.h"
 
 namespace quill::plugin {
 
 namespace {
 
-// The two records also describe the parameters the device list registers for every device, so
-// their texts are the same as the list's rows.
-const PropertyRecord kPropertyTable2[] = {
-    {u"Использовать", u"Usable", u"Использовать", u"Integer", false, u"1",
-     u"Признак того, что данное устройство может быть использовано (включено выключено и т.д.)\r\n"
-     u"Допустимые значения: 0 - не может быть использовано, 1 - может",
-     &DeviceParamHandler},
-    {u"Неразделяемое", u"", u"Неразделяемое", u"Integer", false, u"0",
-     u"Поведение оборудования при нескольких запушенных копий продукта на одной машине или в "
-     u"терминальной сессии\r\n"
-     u"Значение: 0 – Оборудование создается только на главной сессии;\r\n"
-     u"1 – Каждый экземпляр точки доступа создает свое локальное оборудование",
-     &DeviceParamHandler},
-};
+// The two records describe the parameters the device list registers for every device: they are
+// made from the list's rows, with the device's parameter as their handler.
+constexpr PropertyRecord FromCommonRow(const registry::TParamDefRow& row) {
+    return {row.Name,          row.SecondName,   row.Caption,     row.TypeName,
+            row.ReadOnly != 0, row.DefaultValue, row.Description, &DeviceParamHandler};
+}
+
+const PropertyRecord kPropertyTable2[] = {FromCommonRow(registry::kCommonRows[0]),
+                                          FromCommonRow(registry::kCommonRows[1])};
 
 } // namespace
 

@@ -12,7 +12,10 @@
 #include "platform/xml/dom.h"
 #include "plugin/driver/base_dll_obj.h"
 #include "registry/device/device_item.h"
+#include "registry/device/result_codes.h"
 #include "registry/list/devices_list.h"
+#include "registry/models/model_plu_item.h"
+#include "registry/models/model_plu_list.h"
 
 #include <climits>
 #include <cstdint>
@@ -26,20 +29,13 @@ using com::VARTYPE;
 namespace methods {
 namespace {
 
-// The value itself for a by-reference argument.
-const VARIANT& Deref(const VARIANT& v) {
-    return v.vt == (com::VT_BYREF | com::VT_VARIANT) && v.pvarVal ? *v.pvarVal : v;
-}
-VARTYPE TypeOf(const VARIANT& v) {
-    return Deref(v).vt & ~com::VT_BYREF;
-}
-bool IsText(const VARIANT& v) {
-    return TypeOf(v) == com::VT_BSTR;
-}
-bool IsObject(const VARIANT& v) {
-    return TypeOf(v) == com::VT_DISPATCH;
-}
+using infra::Deref;
+using infra::IsObject;
+using infra::IsText;
+namespace results = registry::results;
 
+// What property handlers work on: they have the form of device parameter accessors, which know
+// only the call's context, so they find the driver object behind it.
 TBaseDllObj& Driver(rtl::TObject* context) {
     return *TBaseDllObj::GetBaseDll(context);
 }
@@ -48,11 +44,6 @@ registry::TDevicesList& List(rtl::TObject* context) {
 }
 registry::TDeviceItem* Current(rtl::TObject* context) {
     return Driver(context).CurrentDevice(context);
-}
-
-std::string ErrorText(rtl::TObject* context, std::int32_t code) {
-    if (registry::TDeviceItem* device = Current(context)) return device->GetErrorText(code);
-    return List(context).GetErrorText(code);
 }
 
 // A device's settings in the form the caller gave them: its document object for an object,
@@ -87,24 +78,23 @@ std::int32_t CountOf(const VARIANT& v) {
     }
 }
 
-void SwitchTo(rtl::TObject* context, int on, OleVariant& result) {
-    result = OleVariant(0);
-    registry::TDeviceItem* device = Current(context);
+// Switches the current device through its property, which clears and then sets the device's
+// last error: that code is the result.
+void SwitchTo(TBaseDllObj& driver, rtl::TObject* context, int on, OleVariant& result) {
+    registry::TDeviceItem* device = driver.CurrentDevice(context);
     if (!device) {
         // Nothing to switch: the driver's code for a missing device, as any other device call.
-        result = OleVariant(3);
-        throw infra::EHardwareEquipmentException(3, List(context).GetErrorText(3));
+        result = OleVariant(results::DeviceNotFound);
+        return;
     }
     OleVariant value(on);
     static const std::string name = kernel::WideToAnsi(u"УстройствоВключено");
     DeviceIsOn(context, true, value, name);
-    const std::int32_t code = device->FErrorCode;
-    result = OleVariant(code);
-    if (code != 0) throw infra::EHardwareEquipmentException(code, device->GetErrorText(code));
+    result = OleVariant(device->ErrorCode());
 }
 
-std::int32_t AddWithDialog(rtl::TObject* context, Args& args, bool showDialog) {
-    registry::TDevicesList& list = List(context);
+std::int32_t AddWithDialog(TBaseDllObj& driver, Args& args, bool showDialog) {
+    registry::TDevicesList& list = *driver.Devices;
     OleVariant settings(Deref(args[0]));
     const std::int32_t code = list.AddDeviceWithDialog(settings, showDialog);
     list.RemoveThreadDevices();
@@ -112,68 +102,57 @@ std::int32_t AddWithDialog(rtl::TObject* context, Args& args, bool showDialog) {
     return code;
 }
 
-// The model's texts read through its interface; nil texts become empty.
-std::u16string Take(com::BSTR text) {
-    std::u16string result = text ? std::u16string(text, com::SysStringLen(text)) : std::u16string();
-    com::SysFreeString(text);
-    return result;
-}
-
-void Check(com::HRESULT hr) {
-    if (com::FAILED(hr)) throw rtl::EOleSysError("The model could not be read", hr);
-}
-
 } // namespace
 
-void ChoiceDevice(rtl::TObject* context, Args& args, OleVariant& result) {
-    result = OleVariant(List(context).SelectDevice(args[0]));
+void ChoiceDevice(TBaseDllObj& driver, rtl::TObject*, Args& args, OleVariant& result) {
+    result = OleVariant(driver.Devices->SelectDevice(args[0]));
 }
 
-void ResultDescription(rtl::TObject* context, Args& args, OleVariant& result) {
-    const VARTYPE type = TypeOf(args[0]);
+void ResultDescription(TBaseDllObj& driver, rtl::TObject* context, Args& args, OleVariant& result) {
+    const VARTYPE type = infra::DerefType(args[0]);
     if (type != com::VT_I2 && type != com::VT_I4 && type != com::VT_R4 && type != com::VT_R8) {
-        result = OleVariant(4);
+        result = OleVariant(results::WrongParameterType);
         return;
     }
     const std::int32_t code = rtl::VarToInt(Deref(args[0]));
-    result = OleVariant(kernel::AnsiToWide(ErrorText(context, code)));
+    result = OleVariant(kernel::AnsiToWide(driver.ResultText(context, code)));
 }
 
-void SettingDevices(rtl::TObject* context, Args& args, OleVariant& result) {
+void SettingDevices(TBaseDllObj& driver, rtl::TObject*, Args& args, OleVariant& result) {
     if (!IsText(args[0]) && !IsObject(args[0])) {
-        result = OleVariant(4);
+        result = OleVariant(results::WrongParameterType);
         return;
     }
-    registry::TDevicesList& list = List(context);
+    registry::TDevicesList& list = *driver.Devices;
     list.LoadList(Deref(args[0]));
-    result = OleVariant(0);
+    result = OleVariant(results::Success);
     list.RemoveThreadDevices();
 }
 
-void DeleteDevice(rtl::TObject* context, Args& args, OleVariant& result) {
-    result = OleVariant(3);
-    if (TypeOf(args[0]) != com::VT_I4) return;
-    registry::TDevicesList& list = List(context);
+void DeleteDevice(TBaseDllObj& driver, rtl::TObject*, Args& args, OleVariant& result) {
+    result = OleVariant(results::DeviceNotFound);
+    if (infra::DerefType(args[0]) != com::VT_I4) return;
+    registry::TDevicesList& list = *driver.Devices;
     const std::int32_t n = rtl::VarToInt(Deref(args[0]));
     if (n < 1 || n > list.DeviceCount()) return;
     list.GetItem(n - 1)->CloseItem();
-    result = OleVariant(0);
+    result = OleVariant(results::Success);
 }
 
-void AddDeviceEx(rtl::TObject* context, Args& args, OleVariant& result) {
-    result = OleVariant(AddWithDialog(context, args, true));
+void AddDeviceEx(TBaseDllObj& driver, rtl::TObject*, Args& args, OleVariant& result) {
+    result = OleVariant(AddWithDialog(driver, args, true));
 }
 
-void AddDevice(rtl::TObject* context, Args& args, OleVariant& result) {
-    result = OleVariant(AddWithDialog(context, args, false));
+void AddDevice(TBaseDllObj& driver, rtl::TObject*, Args& args, OleVariant& result) {
+    result = OleVariant(AddWithDialog(driver, args, false));
 }
 
-void SettingsDeviceEx(rtl::TObject* context, Args& args, OleVariant& result) {
-    registry::TDevicesList& list = List(context);
+void SettingsDeviceEx(TBaseDllObj& driver, rtl::TObject*, Args& args, OleVariant& result) {
+    registry::TDevicesList& list = *driver.Devices;
     const OleVariant identifier(Deref(args[0]));
     const OleVariant settings(Deref(args[1]));
     list.LoadList(settings);
-    std::int32_t code = -1;
+    std::int32_t code = results::Cancelled;
     registry::TDeviceItem* device = nullptr;
     if (infra::IsGuidText(identifier)) {
         const com::GUID guid = infra::GuidFromText(rtl::VarToWide(identifier));
@@ -181,58 +160,35 @@ void SettingsDeviceEx(rtl::TObject* context, Args& args, OleVariant& result) {
         device = list.FindByGuid(guid);
     }
     OleVariant changed;
-    if (code == 0 && device) changed = SettingsLike(*device, settings);
+    if (code == results::Success && device) changed = SettingsLike(*device, settings);
     list.RemoveThreadDevices();
-    if (code == 0) {
+    if (code == results::Success) {
         args[0] = identifier;
         args[1] = std::move(changed);
     }
     result = OleVariant(code);
 }
 
-void ResultZero(rtl::TObject*, Args&, OleVariant& result) {
-    result = OleVariant(0);
+void ResultZero(TBaseDllObj&, rtl::TObject*, Args&, OleVariant& result) {
+    result = OleVariant(results::Success);
 }
 
-void GetPlgInfo(rtl::TObject* context, Args& args, OleVariant& result) {
-    result = OleVariant(0);
-    TBaseDllObj& driver = Driver(context);
+void GetPlgInfo(TBaseDllObj& driver, rtl::TObject*, Args& args, OleVariant& result) {
+    result = OleVariant(results::Success);
     registry::TDevicesList& list = *driver.Devices;
     if (IsText(args[7]) || IsObject(args[7])) list.LoadModelList(Deref(args[7]));
 
-    // Read as a host would, through the plug-in's own interfaces.
-    IDllObject* object = nullptr;
-    Check(driver.PluginControl->GetDllInterface(&object));
-    com::ComPtr<IDllObject> dll = com::ComPtr<IDllObject>::Adopt(object);
-    IPluModel* raw = nullptr;
-    Check(dll->GetModel(0, &raw));
-    if (!raw) return; // a driver without models has nothing to describe
-    com::ComPtr<IPluModel> model = com::ComPtr<IPluModel>::Adopt(raw);
-
-    com::GUID id{};
-    Check(model->GetId(&id));
-    com::BSTR text = nullptr;
-    std::int32_t numbers[5] = {};
-    Check(model->GetName(&text));
-    const std::u16string name = Take(text);
-    Check(model->GetNumber1(&numbers[0]));
-    Check(model->GetNumber2(&numbers[1]));
-    Check(model->GetNumber3(&numbers[2]));
-    Check(model->GetNumber4(&numbers[3]));
-    Check(model->GetUsesPlatform(&numbers[4]));
-    text = nullptr;
-    Check(model->GetParametersText(&text));
-    const std::u16string parameters = Take(text);
-    std::u16string further[3];
-    text = nullptr;
-    Check(model->GetIdentifier(&text));
-    further[0] = Take(text);
-    text = nullptr;
-    Check(model->GetEquipmentClass(&text));
-    further[1] = Take(text);
-    text = nullptr;
-    Check(model->GetEquipmentClassName(&text));
-    further[2] = Take(text);
+    // The driver's first model is the one that describes the plug-in.
+    registry::TModelPluList& models = list.ModelList();
+    if (models.Count() == 0) return; // a driver without models has nothing to describe
+    const auto& model = *static_cast<const registry::TModelPluItem*>(models.Items(0));
+    const com::GUID id = model.Id();
+    const std::u16string& name = model.Name;
+    const std::int32_t numbers[5] = {model.Number1, model.Number2, model.Number3, model.Number4,
+                                     model.UsesPlatform};
+    const std::u16string parameters = model.ParametersText();
+    const std::u16string further[3] = {model.Identifier, model.EquipmentClass,
+                                       model.EquipmentClassName};
 
     args[0] = OleVariant(infra::GuidToText(id));
     args[1] = OleVariant(name);
@@ -249,41 +205,41 @@ void GetPlgInfo(rtl::TObject* context, Args& args, OleVariant& result) {
         args[11] = OleVariant(static_cast<com::LONGLONG>(reference));
 }
 
-void GetSettingsXML(rtl::TObject* context, Args& args, OleVariant& result) {
+void GetSettingsXML(TBaseDllObj& driver, rtl::TObject*, Args& args, OleVariant& result) {
     if (!IsText(args[0])) {
-        result = OleVariant(4);
+        result = OleVariant(results::WrongParameterType);
         return;
     }
     OleVariant settings;
-    const std::int32_t code = List(context).GetDeviceSettings(Deref(args[0]), settings);
-    if (code == 0) args[1] = std::move(settings);
+    const std::int32_t code = driver.Devices->GetDeviceSettings(Deref(args[0]), settings);
+    if (code == results::Success) args[1] = std::move(settings);
     result = OleVariant(code);
 }
 
-void SwitchOn(rtl::TObject* context, Args&, OleVariant& result) {
-    SwitchTo(context, 1, result);
+void SwitchOn(TBaseDllObj& driver, rtl::TObject* context, Args&, OleVariant& result) {
+    SwitchTo(driver, context, 1, result);
 }
 
-void SwitchOff(rtl::TObject* context, Args&, OleVariant& result) {
-    SwitchTo(context, 0, result);
+void SwitchOff(TBaseDllObj& driver, rtl::TObject* context, Args&, OleVariant& result) {
+    SwitchTo(driver, context, 0, result);
 }
 
-void GetProps(rtl::TObject* context, Args& args, OleVariant& result) {
-    registry::TDeviceItem* device = Current(context);
+void GetProps(TBaseDllObj& driver, rtl::TObject* context, Args& args, OleVariant& result) {
+    registry::TDeviceItem* device = driver.CurrentDevice(context);
     if (!device) {
-        result = OleVariant(3);
+        result = OleVariant(results::DeviceNotFound);
         return;
     }
     OleVariant table;
     const std::int32_t code = device->GetParamTable(table);
-    if (code == 0) args[0] = std::move(table);
+    if (code == results::Success) args[0] = std::move(table);
     result = OleVariant(code);
 }
 
-void SetProps(rtl::TObject* context, Args& args, OleVariant& result) {
-    registry::TDeviceItem* device = Current(context);
+void SetProps(TBaseDllObj& driver, rtl::TObject* context, Args& args, OleVariant& result) {
+    registry::TDeviceItem* device = driver.CurrentDevice(context);
     if (!device) {
-        result = OleVariant(3);
+        result = OleVariant(results::DeviceNotFound);
         return;
     }
     // The table the host passes is what it wants set; an operation that ignored it could only
@@ -291,7 +247,7 @@ void SetProps(rtl::TObject* context, Args& args, OleVariant& result) {
     result = OleVariant(device->SetParamTable(Deref(args[0])));
 }
 
-void CreateComSafeArray(rtl::TObject*, Args& args, OleVariant& result) {
+void CreateComSafeArray(TBaseDllObj&, rtl::TObject*, Args& args, OleVariant& result) {
     com::ComPtr<ISafeArray> array = exchange::CreateValueArray();
     const OleVariant rows(CountOf(args[0]));
     const OleVariant columns(CountOf(args[1]));
@@ -299,30 +255,30 @@ void CreateComSafeArray(rtl::TObject*, Args& args, OleVariant& result) {
     result = OleVariant(static_cast<com::IDispatch*>(array.Get()));
 }
 
-void Beep(rtl::TObject*, Args& args, OleVariant& result) {
-    const VARTYPE f = TypeOf(args[0]), d = TypeOf(args[1]);
+void Beep(TBaseDllObj&, rtl::TObject*, Args& args, OleVariant& result) {
+    const VARTYPE f = infra::DerefType(args[0]), d = infra::DerefType(args[1]);
     const auto isInteger = [](VARTYPE t) { return t == com::VT_I2 || t == com::VT_I4; };
     if (!isInteger(f) || !isInteger(d)) {
-        result = OleVariant(4);
+        result = OleVariant(results::WrongParameterType);
         return;
     }
     const std::int32_t frequency = rtl::VarToInt(Deref(args[0]));
     const std::int32_t duration = rtl::VarToInt(Deref(args[1]));
     if (frequency < 0 || duration < 0) {
         // A negative tone would reach the tone function as a huge unsigned value.
-        result = OleVariant(5);
+        result = OleVariant(results::InvalidParameterValue);
         return;
     }
     user::Beep(static_cast<user::DWORD>(frequency), static_cast<user::DWORD>(duration));
-    result = OleVariant(0);
+    result = OleVariant(results::Success);
 }
 
 bool PropertyPageEnabled(rtl::TObject* context, bool write, OleVariant& value, const std::string&) {
     registry::TDevicesList& list = List(context);
     if (write)
-        list.FPropertyPageEnabled = rtl::VarToInt(Deref(value));
+        list.SetPropertyPageEnabled(rtl::VarToInt(Deref(value)));
     else
-        value = OleVariant(list.FPropertyPageEnabled);
+        value = OleVariant(list.PropertyPageEnabled());
     return true;
 }
 
@@ -331,7 +287,7 @@ bool DeviceNumber(rtl::TObject* context, bool write, OleVariant& value, const st
     if (write)
         list.SetCurrent(rtl::VarToInt(Deref(value)));
     else
-        value = OleVariant(list.FCurrent);
+        value = OleVariant(list.Current());
     return true;
 }
 
@@ -352,7 +308,7 @@ bool DevicesQuantity(rtl::TObject* context, bool write, OleVariant& value, const
 bool DeviceIsOn(rtl::TObject* context, bool write, OleVariant& value, const std::string&) {
     registry::TDeviceItem* device = Current(context);
     if (!device) return false;
-    device->SetError(0);
+    device->SetError(results::Success);
     if (!write) {
         value = OleVariant(static_cast<int>(device->GetState()));
         return true;
@@ -368,7 +324,7 @@ bool DeviceIsOn(rtl::TObject* context, bool write, OleVariant& value, const std:
 bool Result(rtl::TObject* context, bool write, OleVariant& value, const std::string&) {
     if (write) return true;
     registry::TDeviceItem* device = Current(context);
-    value = OleVariant(device ? device->FErrorCode : 3);
+    value = OleVariant(device ? device->ErrorCode() : results::DeviceNotFound);
     return true;
 }
 

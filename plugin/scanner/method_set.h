@@ -1,12 +1,13 @@
 // The keyboard-scanner driver's method set: the handlers of method tables A and B and property
 // table 1, and the three tables as the driver object receives them.
 //
-// Handlers work on the driver object behind the call's context (TBaseDllObj::GetBaseDll), its
-// device list and the call's current device. A method's result is its result code (0 success,
-// 3 no such device, 4 an argument of the wrong type, -1 a cancelled dialog), which the dispatch
-// turns into a coded failure with the device's text; a method writes its arguments back only when
-// it ends with 0. SwitchOn and SwitchOff raise infra::EHardwareEquipmentException with the device's
-// own error code and text when the switch fails, and with code 3 when there is no current device.
+// Method handlers receive the driver object they run for, with the call's context (which names the
+// current device); property handlers have the form of device parameter accessors and find the
+// driver behind the context (TBaseDllObj::GetBaseDll). A method reports its outcome one way: its
+// result is a result code of registry/device/result_codes.h (Success, DeviceNotFound,
+// WrongParameterType, InvalidParameterValue, Cancelled for a cancelled dialog, or the device's own
+// code for SwitchOn and SwitchOff), which the dispatch raises as a coded failure with the device's
+// text when it is not Success; a method writes its arguments back only when it ends with Success.
 // Failures of the device list and the devices pass through unchanged.
 //
 // Not thread-safe: handlers run on the thread of the host's call, like the dispatch.
@@ -28,22 +29,27 @@ namespace methods {
 
 using Args = std::vector<com::OleVariant>;
 
-void ChoiceDevice(rtl::TObject* context, Args& args, com::OleVariant& result);
-void ResultDescription(rtl::TObject* context, Args& args, com::OleVariant& result);
-void SettingDevices(rtl::TObject* context, Args& args, com::OleVariant& result);
-void DeleteDevice(rtl::TObject* context, Args& args, com::OleVariant& result);
-void AddDeviceEx(rtl::TObject* context, Args& args, com::OleVariant& result);
-void AddDevice(rtl::TObject* context, Args& args, com::OleVariant& result);
-void SettingsDeviceEx(rtl::TObject* context, Args& args, com::OleVariant& result);
-void ResultZero(rtl::TObject* context, Args& args, com::OleVariant& result);
-void GetPlgInfo(rtl::TObject* context, Args& args, com::OleVariant& result);
-void GetSettingsXML(rtl::TObject* context, Args& args, com::OleVariant& result);
-void SwitchOn(rtl::TObject* context, Args& args, com::OleVariant& result);
-void SwitchOff(rtl::TObject* context, Args& args, com::OleVariant& result);
-void GetProps(rtl::TObject* context, Args& args, com::OleVariant& result);
-void SetProps(rtl::TObject* context, Args& args, com::OleVariant& result);
-void CreateComSafeArray(rtl::TObject* context, Args& args, com::OleVariant& result);
-void Beep(rtl::TObject* context, Args& args, com::OleVariant& result);
+void ChoiceDevice(TBaseDllObj& driver, rtl::TObject* context, Args& args, com::OleVariant& result);
+void ResultDescription(TBaseDllObj& driver, rtl::TObject* context, Args& args,
+                       com::OleVariant& result);
+void SettingDevices(TBaseDllObj& driver, rtl::TObject* context, Args& args,
+                    com::OleVariant& result);
+void DeleteDevice(TBaseDllObj& driver, rtl::TObject* context, Args& args, com::OleVariant& result);
+void AddDeviceEx(TBaseDllObj& driver, rtl::TObject* context, Args& args, com::OleVariant& result);
+void AddDevice(TBaseDllObj& driver, rtl::TObject* context, Args& args, com::OleVariant& result);
+void SettingsDeviceEx(TBaseDllObj& driver, rtl::TObject* context, Args& args,
+                      com::OleVariant& result);
+void ResultZero(TBaseDllObj& driver, rtl::TObject* context, Args& args, com::OleVariant& result);
+void GetPlgInfo(TBaseDllObj& driver, rtl::TObject* context, Args& args, com::OleVariant& result);
+void GetSettingsXML(TBaseDllObj& driver, rtl::TObject* context, Args& args,
+                    com::OleVariant& result);
+void SwitchOn(TBaseDllObj& driver, rtl::TObject* context, Args& args, com::OleVariant& result);
+void SwitchOff(TBaseDllObj& driver, rtl::TObject* context, Args& args, com::OleVariant& result);
+void GetProps(TBaseDllObj& driver, rtl::TObject* context, Args& args, com::OleVariant& result);
+void SetProps(TBaseDllObj& driver, rtl::TObject* context, Args& args, com::OleVariant& result);
+void CreateComSafeArray(TBaseDllObj& driver, rtl::TObject* context, Args& args,
+                        com::OleVariant& result);
+void Beep(TBaseDllObj& driver, rtl::TObject* context, Args& args, com::OleVariant& result);
 
 bool PropertyPageEnabled(rtl::TObject* context, bool write, com::OleVariant& value,
                          const std::string& name);

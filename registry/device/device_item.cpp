@@ -7,6 +7,7 @@
 #include "platform/kernel/format_settings.h"
 #include "platform/user/message_queue.h"
 #include "platform/rtl/convert.h"
+#include "registry/device/result_codes.h"
 #include "registry/list/devices_list.h"
 
 #include <cmath>
@@ -155,7 +156,7 @@ void TDeviceItem::SetState(std::int32_t on) {
         const std::int32_t code = FErrorCode;
         if (!ok) DoClose();
         SetError(code);
-        if (!ok && FErrorCode == 0) SetError(3);
+        if (!ok && FErrorCode == results::Success) SetError(results::DeviceNotFound);
     } else {
         if (DoClose()) SetError(0);
     }
@@ -163,7 +164,7 @@ void TDeviceItem::SetState(std::int32_t on) {
 }
 
 std::int32_t TDeviceItem::CheckOpened() {
-    const std::int32_t code = GetState() == 1 ? 0 : 3;
+    const std::int32_t code = GetState() == 1 ? results::Success : results::DeviceNotFound;
     SetError(code);
     return code;
 }

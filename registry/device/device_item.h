@@ -122,6 +122,22 @@ class TDeviceItem : public infra::TRootCollectionItem, public IDeviceItem {
     // The row of `name` (or its second name), ignoring case; nil when there is none.
     TPropItem* FindParam(std::string_view name) const;
 
+    // Whether the device is switched on (GetState gives it as 1 or 0).
+    bool IsOn() const { return FState; }
+    // The last result code of a device operation (SetError sets it).
+    std::int32_t ErrorCode() const { return FErrorCode; }
+    // The object of the call in progress (SetCallContext sets it), nil between calls.
+    rtl::TObject* CallContext() const { return FCallContext; }
+    const TDriverInfo& DriverInfo() const { return *FDriverInfo; }
+    // The device's parameter rows (owned).
+    TPropList& Params() const { return *FParams; }
+
+  protected:
+    void* GetInterface(com::REFIID iid) override;
+
+  private:
+    friend class TDevicesList;
+    friend class TDeviceSnapshot; // saves and restores the whole state around a failed load
     bool FState = false;
     rtl::TObject* FCallContext = nullptr;
     std::int32_t FErrorCode = 0;
@@ -131,12 +147,6 @@ class TDeviceItem : public infra::TRootCollectionItem, public IDeviceItem {
     std::uint32_t FCreatorThread = 0;
     // The model of the settings last loaded ("КодМодели").
     com::GUID FModelGuid = com::GUID_NULL;
-
-  protected:
-    void* GetInterface(com::REFIID iid) override;
-
-  private:
-    friend class TDevicesList;
     com::GUID FGuid = com::GUID_NULL;
     std::string FIdentifier;
     bool FClosing = false;

@@ -5,9 +5,11 @@
 #include "exchange/valuearray/value_array.h"
 #include "exchange/xml/text_utils.h"
 #include "infra/codes/coded_exception.h"
+#include "infra/root/variant_kind.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
 #include "registry/device/device_item.h"
+#include "registry/device/result_codes.h"
 
 namespace quill::registry {
 
@@ -80,17 +82,17 @@ std::int32_t TDeviceItem::GetParamTable(OleVariant& table) const {
         put(i + 1, 6, Shown(row->DefaultAsVariant()));
     }
     table = OleVariant(static_cast<IDispatch*>(array.Get()));
-    return 0;
+    return results::Success;
 }
 
 std::int32_t TDeviceItem::SetParamTable(const VARIANT& table) {
-    const VARIANT& value = table.vt == (VT_BYREF | VT_VARIANT) ? *table.pvarVal : table;
+    const VARIANT& value = infra::Deref(table);
     const VARTYPE base = static_cast<VARTYPE>(value.vt & ~VT_BYREF);
     IUnknown* object = nullptr;
     if (base == VT_DISPATCH || base == VT_UNKNOWN)
         object = (value.vt & VT_BYREF) ? *value.ppunkVal : value.punkVal;
     auto array = ComPtr<ISafeArray>::QueryFrom(object);
-    if (!array) return 4; // no table to read
+    if (!array) return results::WrongParameterType; // no table to read
     std::int32_t rows = 0, columns = 0;
     Check(array->GetBounds(&rows, &columns));
     auto cell = [&](int row, int column) {
@@ -113,10 +115,10 @@ std::int32_t TDeviceItem::SetParamTable(const VARIANT& table) {
         const std::string defaultText = Stored(cell(r, 6));
         const bool writable = readOnly.vt == VT_EMPTY || rtl::VarToInt(readOnly) == 0;
         if (writable && kernel::AnsiSameText(type, numberType) && !rtl::TryStrToFloat(text))
-            infra::RaiseCodedError(20029, {caption});
+            infra::RaiseCodedError(infra::codes::BadPropertyType, {caption});
         SetParamStr(name, text);
     }
-    return 0;
+    return results::Success;
 }
 
 } // namespace quill::registry

@@ -1,17 +1,19 @@
 #include "registry/list/devices_list.h"
 
 #include "exchange/collections/model_list.h"
-#include "exchange/module/module_utils.h"
-#include "exchange/module/plugin_control_holder.h"
 #include "infra/codes/coded_exception.h"
 #include "platform/com/errorinfo.h"
 #include "exchange/xml/settings_xml.h"
 #include "exchange/xml/xml_names.h"
 #include "infra/root/guid_text.h"
+#include "infra/root/module_path.h"
+#include "infra/root/variant_kind.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
 #include "platform/user/message_queue.h"
 #include "registry/device/device_snapshot.h"
+#include "registry/device/common_rows.h"
+#include "registry/device/result_codes.h"
 #include "registry/list/dialog_colours.h"
 
 #include <algorithm>
@@ -23,28 +25,12 @@ namespace quill::registry {
 using namespace com;
 using exchange::XmlNode;
 
+using infra::Deref;
+using infra::IsObject;
+using infra::IsText;
+
 namespace {
 
-// The rows every device list registers for its devices.
-const TParamDefRow kCommonRows[] = {
-    {u"Использовать", u"Usable", u"Использовать", u"Integer", 0, u"1",
-     u"Признак того, что данное устройство может быть использовано (включено выключено и т.д.)\r\n"
-     u"Допустимые значения: 0 - не может быть использовано, 1 - может",
-     nullptr},
-    {u"Неразделяемое", u"", u"Неразделяемое", u"Integer", 0, u"0",
-     u"Поведение оборудования при нескольких запушенных копий продукта на одной машине или в "
-     u"терминальной сессии\r\nЗначение: 0 – Оборудование создается только на главной сессии;\r\n"
-     u"1 – Каждый экземпляр точки доступа создает свое локальное оборудование",
-     nullptr},
-};
-
-const VARIANT& Deref(const VARIANT& v) {
-    return v.vt == (VT_BYREF | VT_VARIANT) ? *v.pvarVal : v;
-}
-
-bool IsText(const VARIANT& v) {
-    return (Deref(v).vt & ~VT_BYREF) == VT_BSTR;
-}
 // A UTF-16 text variant's text, not copied.
 std::u16string_view TextView(const VARIANT& v) {
     const VARIANT& d = Deref(v);
@@ -54,10 +40,6 @@ std::u16string_view TextView(const VARIANT& v) {
     return text ? std::u16string_view(text, SysStringLen(text)) : std::u16string_view();
 }
 
-bool IsObject(const VARIANT& v) {
-    return (Deref(v).vt & ~VT_BYREF) == VT_DISPATCH;
-}
-
 } // namespace
 
 TDevicesList::TDevicesList(rtl::TCollectionItemClass itemClass)
@@ -65,8 +47,7 @@ TDevicesList::TDevicesList(rtl::TCollectionItemClass itemClass)
     FCurrent = 0;
     FPropertyPageEnabled = 0;
     FModelList = std::make_unique<TModelPluList>(this);
-    FModelList->SetLibraryFileName(kernel::Utf8ToWide(
-        exchange::ModuleName(false).substr(exchange::ModuleName(false).find_last_of('/') + 1)));
+    FModelList->SetLibraryFileName(kernel::Utf8ToWide(infra::LibraryFileName()));
     FCreatorThread = user::GetCurrentThreadId();
     RegisterParams(kCommonRows);
     FDriverInfo = std::make_shared<const TDriverInfo>(DefaultDriverInfo());
@@ -261,21 +242,21 @@ std::int32_t TDevicesList::SelectDevice(const VARIANT& key) {
     const VARIANT& k = Deref(key);
     if (k.vt == VT_I4 || k.vt == (VT_BYREF | VT_I4)) {
         const std::int32_t n = k.vt == VT_I4 ? k.lVal : *k.plVal;
-        if (n <= 0 || n > Count()) return 3;
+        if (n <= 0 || n > Count()) return results::DeviceNotFound;
         SetCurrent(n);
-        GetItem(n - 1)->SetError(0);
-        return 0;
+        GetItem(n - 1)->SetError(results::Success);
+        return results::Success;
     }
     if (IsText(k)) {
         const std::string name = rtl::VarToStr(k);
         for (int i = 0; i < Count(); ++i)
             if (kernel::AnsiSameText(GetItem(i)->Identifier(), name)) {
                 SetCurrent(i + 1);
-                GetItem(i)->SetError(0);
-                return 0;
+                GetItem(i)->SetError(results::Success);
+                return results::Success;
             }
     }
-    return 3;
+    return results::DeviceNotFound;
 }
 
 // ---- whole-list operations ----
@@ -374,14 +355,14 @@ void TDevicesList::FindDevice(const VARIANT& settings, ComPtr<IDeviceItem>& intf
 
 std::int32_t TDevicesList::CloseDevice(const GUID& guid) {
     TDeviceItem* device = FindByGuid(guid);
-    if (!device) return -1;
+    if (!device) return results::Cancelled;
     device->CloseItem();
-    return 0;
+    return results::Success;
 }
 
 std::int32_t TDevicesList::ShowDeviceSettings(const GUID& guid) {
     TDeviceItem* device = FindByGuid(guid);
-    return device ? device->ShowSettings() : -1;
+    return device ? device->ShowSettings() : results::Cancelled;
 }
 
 std::int32_t TDevicesList::AddDeviceWithDialog(OleVariant& settings, bool showDialog) {
@@ -484,9 +465,9 @@ std::int32_t TDevicesList::GetDeviceSettings(const VARIANT& key, OleVariant& res
     result.Clear();
     if (IsText(key) && infra::IsGuidText(Deref(key))) {
         TDeviceItem* device = FindByGuid(infra::GuidFromText(rtl::VarToWide(key)));
-        if (!device) return 3;
+        if (!device) return results::DeviceNotFound;
         result = device->BuildSettingsDocument();
-        return 0;
+        return results::Success;
     }
     return AllDeviceSettings(result);
 }
@@ -552,8 +533,7 @@ std::int32_t TDevicesList::AllDeviceSettings(OleVariant& result) const {
 
 void TDevicesList::LoadModelList(const VARIANT& settings) {
     FModels.reset();
-    const std::string path = exchange::ModuleName(false);
-    const std::u16string file = kernel::Utf8ToWide(path.substr(path.find_last_of('/') + 1));
+    const std::u16string file = kernel::Utf8ToWide(infra::LibraryFileName());
     FModels = exchange::CreateModelList(settings, u"", u"", file, u"", u"", u"0");
 }
 
@@ -577,10 +557,9 @@ namespace quill::registry {
 // ---- what the model interfaces forward ----
 
 void TDevicesList::GetDllInterface(IDllObject** object) {
-    IPluginControl* control = exchange::PluginControlHolder();
-    if (!control) infra::RaiseCodedError(infra::codes::NoDriverObject);
-    const HRESULT hr = control->GetDllInterface(object);
-    if (FAILED(hr)) throw rtl::EOleSysError(kernel::WideToAnsi(com::TakeErrorDescription()), hr);
+    if (!FDriverObject) infra::RaiseCodedError(infra::codes::NoDriverObject);
+    FDriverObject->AddRef();
+    *object = FDriverObject;
 }
 
 void TDevicesList::AddOrFindDevice(const VARIANT& settings, IDeviceItem** device) {

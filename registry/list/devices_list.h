@@ -109,7 +109,13 @@ class TDevicesList : public infra::TRootCollection, public TModelListOwner {
     void IdentifierChanged(const std::string& previous, const std::string& current);
     void Unindex(TDeviceItem* device);
 
-    // TModelListOwner: what the model interface forwards to the device list.
+    // The driver object that owns this list (borrowed; nil for a list without one). The model
+    // interfaces hand it out as the driver's IDllObject.
+    void SetDriverObject(IDllObject* driver) { FDriverObject = driver; }
+    IDllObject* DriverObject() const { return FDriverObject; }
+
+    // TModelListOwner: what the model interface forwards to the device list. GetDllInterface
+    // raises the coded error 20058 for a list without a driver object.
     void GetDllInterface(IDllObject** object) override;
     void AddOrFindDevice(const com::VARIANT& settings, IDeviceItem** device) override;
     void FindDevice(const com::VARIANT& settings, IDeviceItem** device) override;
@@ -132,12 +138,12 @@ class TDevicesList : public infra::TRootCollection, public TModelListOwner {
     // empty for the generic list.
     virtual std::string DriverIdentifier() const { return {}; }
 
-    // The driver object that owns the list (not owned).
-    rtl::TObject* DriverObject = nullptr;
-    std::int32_t FCurrent = 0;
-    std::int32_t FPropertyPageEnabled = 0;
-    std::string FSettingsText;
-    std::uint32_t FCreatorThread = 0;
+    // The number of the current device (1 for the first; 0 or out of range: none).
+    std::int32_t Current() const { return FCurrent; }
+    std::int32_t PropertyPageEnabled() const { return FPropertyPageEnabled; }
+    void SetPropertyPageEnabled(std::int32_t value) { FPropertyPageEnabled = value; }
+    // The settings text the host handed over last (Windows-1251).
+    const std::string& SettingsText() const { return FSettingsText; }
 
   protected:
     void Notify(rtl::TCollectionItem* item, rtl::TCollectionNotification action) override;
@@ -160,6 +166,11 @@ class TDevicesList : public infra::TRootCollection, public TModelListOwner {
     std::unique_ptr<exchange::TModelList> FModels;
     std::shared_ptr<const TDriverInfo> FDriverInfo;
     std::unique_ptr<TModelPluList> FModelList;
+    IDllObject* FDriverObject = nullptr; // borrowed: the driver object owns the list
+    std::int32_t FCurrent = 0;
+    std::int32_t FPropertyPageEnabled = 0;
+    std::string FSettingsText;
+    std::uint32_t FCreatorThread = 0;
     // The number in "<prefix><number>" of an identifier (1 to 10000, ignoring case), or 0.
     static int InstanceNumber(std::string_view identifier, std::string_view prefix);
 

@@ -1,11 +1,11 @@
 #include "registry/models/model_plu_list.h"
 
-#include "exchange/module/module_utils.h"
 #include "exchange/xml/attribute_values.h"
 #include "exchange/xml/settings_xml.h"
 #include "exchange/xml/xml_names.h"
 #include "infra/codes/coded_exception.h"
 #include "infra/root/guid_text.h"
+#include "infra/root/module_path.h"
 #include "platform/kernel/codepage.h"
 #include "registry/models/model_list_owner.h"
 
@@ -19,10 +19,7 @@ using namespace exchange;
 namespace {
 
 std::u16string OwnLibraryFileName() {
-    std::string path = ModuleName(false);
-    if (const auto slash = path.find_last_of('/'); slash != std::string::npos)
-        path.erase(0, slash + 1);
-    return kernel::Utf8ToWide(path);
+    return kernel::Utf8ToWide(infra::LibraryFileName());
 }
 
 [[noreturn]] void RaiseBadIndex() {

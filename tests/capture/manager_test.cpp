@@ -57,15 +57,15 @@ TEST(ScannerList, TheHookFollowsTheSwitchedOnDevices) {
     TManagerQuill* b = h.AddDevice();
     EXPECT_FALSE(h.List->FCapturing());
     a->SetState(1);
-    const auto hook = h.List->FHookHandle;
+    const auto hook = h.List->HookHandle();
     ASSERT_NE(hook, nullptr);
     b->SetState(1);
-    EXPECT_EQ(h.List->FHookHandle, hook); // no second hook
+    EXPECT_EQ(h.List->HookHandle(), hook); // no second hook
     a->SetState(0);
-    EXPECT_EQ(h.List->FHookHandle, hook);
+    EXPECT_EQ(h.List->HookHandle(), hook);
     EXPECT_TRUE(h.List->FCapturing());
     b->SetState(0);
-    EXPECT_EQ(h.List->FHookHandle, nullptr);
+    EXPECT_EQ(h.List->HookHandle(), nullptr);
     EXPECT_FALSE(h.List->FCapturing());
 }
 
@@ -93,12 +93,12 @@ TEST(ScannerList, WithoutAnEventSinkNoHookIsInstalledButCaptureIsOn) {
     h.List->EventSink = nullptr;
     TManagerQuill* d = h.AddDevice();
     d->SetState(1);
-    EXPECT_EQ(h.List->FHookHandle, nullptr);
+    EXPECT_EQ(h.List->HookHandle(), nullptr);
     EXPECT_TRUE(h.List->FCapturing());
     h.List->EventSink = com::ComPtr<IEventSupport2>(&h.Sink);
     TManagerQuill* e = h.AddDevice();
     e->SetState(1); // retried at the next switch-on
-    EXPECT_NE(h.List->FHookHandle, nullptr);
+    EXPECT_NE(h.List->HookHandle(), nullptr);
 }
 
 TEST(ScannerList, ScanEventCarriesSourceIdentifierDataAndGuid) {
@@ -223,7 +223,7 @@ TEST(ScannerList, TheTimeOutRunsOnTheHookThread) {
     });
     h.Sink.HookThread = hookThread.get_future().get();
     h.AddDevice()->SetState(1);
-    ASSERT_NE(h.List->FHookHandle, nullptr);
+    ASSERT_NE(h.List->HookHandle(), nullptr);
     installed.set_value();
     ui.join();
     EXPECT_EQ(appBefore, "");
@@ -420,7 +420,7 @@ TEST(ScannerList, ADeviceWithoutAnEventSinkDropsItsScans) {
     TManagerQuill* heard = h.AddDevice();
     silent->SetState(1);
     heard->SetState(1);
-    ASSERT_NE(h.List->FHookHandle, nullptr);
+    ASSERT_NE(h.List->HookHandle(), nullptr);
     for (char c : std::string("<1>+++2+++"))
         h.TypeChar(c);
     h.Advance(200);

@@ -2,6 +2,7 @@
 #include "platform/com/errorinfo.h"
 #include "platform/rtl/convert.h"
 #include "quill/host.h"
+#include "e2e/dynamic_symbols.h"
 #include "support/language.h"
 
 #include <cstdio>
@@ -39,24 +40,11 @@ class LoadedPlugin : public ::testing::Test {
     BeforeFreeLibraryFunc FBeforeFree = nullptr;
 };
 
-std::set<std::string> DynamicExports(const char* path) {
-    std::set<std::string> names;
-    const std::string command = std::string("nm -D --defined-only '") + path + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return names;
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe)) {
-        char address[64], type[8], name[400];
-        if (std::sscanf(line, "%63s %7s %399s", address, type, name) == 3) names.insert(name);
-    }
-    pclose(pipe);
-    return names;
-}
-
 } // namespace
 
 TEST(PluginExports, DynamicSymbolTableHoldsExactlyTheThreeExports) {
-    const auto names = DynamicExports(QUILL_PLU_PATH);
+    const auto symbols = test::DynamicSymbols(QUILL_PLU_PATH, false);
+    const std::set<std::string> names(symbols.begin(), symbols.end());
     EXPECT_EQ(names, (std::set<std::string>{"BeforeFreeLibrary", "PluginControl", "Query"}));
 }
 

@@ -1,5 +1,5 @@
 #include "exchange/module/module_utils.h"
-#include "exchange/params/params.h"
+#include "quill/params.h"
 #include "infra/codes/coded_exception.h"
 #include "platform/com/safearray.h"
 #include "platform/kernel/codepage.h"
@@ -91,6 +91,18 @@ TEST(TParams, WriteBackGoesThroughTheCallersReferencesOnly) {
                 kernel::WideToAnsi(u"Неподдерживаемый тип параметра."));
     EXPECT_EQ(flag, 0);
     SysFreeString(text);
+
+    // A by-reference argument whose reference is nil is refused like an unsupported type, never
+    // written through.
+    VARIANT dangling;
+    VariantInit(&dangling);
+    dangling.vt = VT_BYREF | VT_I4;
+    dangling.plVal = nullptr;
+    DISPPARAMS single{&dangling, nullptr, 1, 0};
+    TParams other;
+    other.Attach(&single);
+    ExpectCoded([&] { other.Set(0, OleVariant(5)); },
+                kernel::WideToAnsi(u"Неподдерживаемый тип параметра."));
 }
 
 TEST(TParams, OwnStorageHoldsExactlyFiftyValues) {
@@ -175,6 +187,4 @@ TEST(ModuleUtils, TextAndByteArrayRoundTrip) {
     EXPECT_EQ(exchange::ByteArrayToText(bytes), "abc");
     EXPECT_EQ(exchange::TextToByteArray("").vt, VT_EMPTY);
     EXPECT_EQ(exchange::ByteArrayToText(OleVariant(3)), "");
-    EXPECT_FALSE(exchange::ModuleName().empty());
-    EXPECT_EQ(exchange::ModuleName(true), "quill-tests-exchange");
 }

@@ -19,12 +19,12 @@ using test::TTestDevicesList;
 
 // Everything a load can change, as one text: device by device, GUID, identifier, parameters.
 std::string Describe(const registry::TDevicesList& list) {
-    std::string out = list.FSettingsText.substr(0, 40) + "|";
+    std::string out = list.SettingsText().substr(0, 40) + "|";
     for (int i = 0; i < list.Count(); ++i) {
         const registry::TDeviceItem* device = list.GetItem(i);
         out += kernel::WideToAnsi(infra::GuidToText(device->Guid())) + " " + device->Identifier();
-        for (int r = 0; r < device->FParams->Count(); ++r) {
-            const registry::TPropItem* row = device->FParams->PropertyAt(r);
+        for (int r = 0; r < device->Params().Count(); ++r) {
+            const registry::TPropItem* row = device->Params().PropertyAt(r);
             out += " " + row->Identifier.str() + "=" + row->Value + ":" + row->TypeName.str();
         }
         out += "\n";

@@ -133,6 +133,7 @@ TEST(ModulePath, OwnFileAndLongForm) {
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(path.front(), '/');
     EXPECT_EQ(ModuleFileName(true), "quill-tests-infra");
+    EXPECT_EQ(LibraryFileName(), "quill-tests-infra");
     EXPECT_EQ(LongPathName(path), path);
     EXPECT_EQ(LongPathName("/no/such/file/here"), "/no/such/file/here");
     EXPECT_TRUE(IsNtPlatform());

@@ -146,7 +146,7 @@ TEST(DispatchFailures, EveryRowBecomesTheBlocksErrorFields) {
     {
         TParams block;
         TLargeObject other; // no task object: GetBaseDll finds no driver object behind it
-        check(test::CallBlock(block, u"Choose", 1, {OleVariant(1)}),
+        check(test::CallBlock(block, u"DeviceCount", 2),
               {"GetBaseDll", 20000, u"Вызов метода GetBaseDll с очень плохим параметром!"}, &other);
     }
     {
@@ -164,13 +164,13 @@ TEST(DispatchFailures, EveryRowBecomesTheBlocksErrorFields) {
 TEST(DispatchFailures, ResultCodeTakesTheCurrentDevicesText) {
     test::ScopedTestDriver installed;
     installed.Driver.NewDevice();
-    installed.Driver.Devices->FCurrent = 1;
+    installed.Driver.Devices->SetCurrent(1);
     TParams block;
     EXPECT_FALSE(Call(test::CallBlock(block, u"Code", 1, {OleVariant(3)})));
     EXPECT_EQ(block.ErrorCode, 3);
     EXPECT_EQ(Text(block.ErrorDescription), u"device text 3");
     EXPECT_EQ(rtl::VarToInt(block.Get(0)), 3); // argument 0 already holds the code
-    EXPECT_EQ(installed.Driver.Devices->GetItem(0)->FCallContext, nullptr);
+    EXPECT_EQ(installed.Driver.Devices->GetItem(0)->CallContext(), nullptr);
 }
 
 TEST(DispatchFailures, ResultKindsThatRaiseAndThoseThatDoNot) {
@@ -213,20 +213,20 @@ TEST(DispatchFailures, FailingHandlerResetsTheDeviceContextAndFreesTheArguments)
                           &task));
         EXPECT_EQ(block.ErrorCode, 20000);
         EXPECT_EQ(DriverState().SeenDeviceContext, &task); // set for the call
-        EXPECT_EQ(device->FCallContext, nullptr);          // and reset after its failure
+        EXPECT_EQ(device->CallContext(), nullptr);         // and reset after its failure
         argument->AddRef();
         EXPECT_EQ(argument->Release(), before + 1); // only the block holds one more
     }
     argument->AddRef();
     EXPECT_EQ(argument->Release(), before); // the temporary copy is gone as well
 
-    installed.Driver.Devices->FCurrent = 1; // no task: the current device by number
+    installed.Driver.Devices->SetCurrent(1); // no task: the current device by number
     TParams block;
     EXPECT_FALSE(Call(test::CallBlock(block, u"Fail", 1)));
-    EXPECT_EQ(device->FCallContext, nullptr);
+    EXPECT_EQ(device->CallContext(), nullptr);
     TParams readOnly;
     EXPECT_FALSE(Call(test::CallBlock(readOnly, u"ReadOnlyProp", 3, {OleVariant(1)}), &task));
-    EXPECT_EQ(device->FCallContext, nullptr);
+    EXPECT_EQ(device->CallContext(), nullptr);
 }
 
 // ---- names ----
@@ -552,11 +552,11 @@ template <class Task> void CheckTaskContext() {
     test::TTestDriver& driver = installed.Driver;
     driver.NewDevice();
     registry::TDeviceItem* target = driver.NewDevice();
-    driver.Devices->FCurrent = 1; // the task's device wins over the current one
+    driver.Devices->SetCurrent(1); // the task's device wins over the current one
     Task task;
     task.SetDeviceGuid(target->Guid());
     EXPECT_EQ(driver.CurrentDevice(&task), target);
-    EXPECT_EQ(target->FCallContext, &task);
+    EXPECT_EQ(target->CallContext(), &task);
     target->SetCallContext(nullptr);
 
     TParams block;
@@ -564,7 +564,7 @@ template <class Task> void CheckTaskContext() {
     EXPECT_EQ(task.DriverSlot(), static_cast<rtl::TObject*>(&driver));
     EXPECT_EQ(DriverState().SeenContext, &task);
     EXPECT_EQ(TBaseDllObj::GetBaseDll(&task), &driver);
-    EXPECT_EQ(target->FCallContext, nullptr);
+    EXPECT_EQ(target->CallContext(), nullptr);
     EXPECT_EQ(task.DeviceGuid(), target->Guid());
 
     Task stranger; // a device the list does not hold
@@ -584,17 +584,33 @@ TEST(DispatchContexts, NoContextMeansTheDriverObjectAndTheCurrentDevice) {
     EXPECT_EQ(driver.CurrentDevice(nullptr), nullptr);
     registry::TDeviceItem* first = driver.NewDevice();
     EXPECT_EQ(driver.CurrentDevice(nullptr), nullptr); // number 0: none chosen
-    driver.Devices->FCurrent = 2;
+    driver.Devices->SetCurrent(2);
     EXPECT_EQ(driver.CurrentDevice(nullptr), nullptr); // beyond the list
-    driver.Devices->FCurrent = 1;
+    driver.Devices->SetCurrent(1);
     first->SetCallContext(&driver);
     EXPECT_EQ(driver.CurrentDevice(nullptr), first);
-    EXPECT_EQ(first->FCallContext, nullptr);
+    EXPECT_EQ(first->CallContext(), nullptr);
 
     TParams block;
     EXPECT_TRUE(Call(test::CallBlock(block, u"Nothing", 1)));
     EXPECT_EQ(DriverState().SeenContext, static_cast<rtl::TObject*>(&driver));
     EXPECT_EQ(TBaseDllObj::GetBaseDll(&driver), &driver);
+}
+
+TEST(DispatchContexts, AHandlerRunsForTheDriverThatDispatchedNotTheInstalledOne) {
+    test::ScopedTestDriver installed;
+    test::TTestDriver other;
+    TParams block;
+    EXPECT_TRUE(other.Dispatch(&test::CallBlock(block, u"Nothing", 1), nullptr));
+    EXPECT_EQ(DriverState().SeenDriver, &other);
+    EXPECT_EQ(DriverState().SeenContext, static_cast<rtl::TObject*>(&other));
+
+    // Choose selects in the list of the driver it ran for.
+    other.NewDevice();
+    TParams choose;
+    EXPECT_TRUE(other.Dispatch(&test::CallBlock(choose, u"Choose", 1, {OleVariant(1)}), nullptr));
+    EXPECT_EQ(other.Devices->Current(), 1);
+    EXPECT_EQ(installed.Driver.Devices->Current(), 0);
 }
 
 TEST(DispatchContexts, ObjectsThatAreNoTaskAreLeftByteForByte) {

@@ -56,7 +56,7 @@ TEST(DriverObject, ConstructionSetsUpListControlAndMutexForItsLifetime) {
         EXPECT_TRUE(MutexExists("Global\\Quill.TestDriver"));
         EXPECT_NE(driver.InstanceMutex, nullptr);
         ASSERT_TRUE(driver.Devices);
-        EXPECT_EQ(driver.Devices->DriverObject, static_cast<rtl::TObject*>(&driver));
+        EXPECT_EQ(driver.Devices->DriverObject(), static_cast<IDllObject*>(&driver));
         ASSERT_TRUE(driver.PluginControl);
         EXPECT_EQ(PluginControlHolder(), static_cast<IPluginControl*>(driver.PluginControl.get()));
         EXPECT_EQ(driver.Option, 0);
@@ -68,6 +68,19 @@ TEST(DriverObject, ConstructionSetsUpListControlAndMutexForItsLifetime) {
     EXPECT_EQ(PluginControlHolder(), nullptr);
     unsetenv("QUILL_RUNTIME_DIR");
     std::filesystem::remove_all(folder);
+}
+
+TEST(DriverObject, ItsModelsHandOutThisDriverNotTheInstalledOne) {
+    test::ScopedTestDriver installed;
+    test::TTestDriver other;
+    IPluModel* model = nullptr;
+    ASSERT_EQ(other.GetModel(0, &model), com::S_OK);
+    ASSERT_NE(model, nullptr);
+    IDllObject* object = nullptr;
+    EXPECT_EQ(model->GetDllInterface(&object), com::S_OK);
+    EXPECT_EQ(object, static_cast<IDllObject*>(&other));
+    if (object) object->Release();
+    model->Release();
 }
 
 TEST(DriverObject, IdentityFromTheLibraryFile) {

@@ -2,6 +2,7 @@
 // that stands as the library's driver object.
 #include "capture/manager/manager_quill.h"
 #include "capture/manager/manager_quill_list.h"
+#include "infra/codes/coded_exception.h"
 #include "infra/root/guid_text.h"
 #include "infra/version/version_info.h"
 #include "platform/kernel/codepage.h"
@@ -185,18 +186,43 @@ TEST_F(ScannerMethods, SwitchOnAndOffTheCurrentDevice) {
 
     AddCurrentDevice();
     EXPECT_FALSE(Method(u"Включить", {OleVariant(0)}).Failed);
-    EXPECT_TRUE(Device(0).FState);
+    EXPECT_TRUE(Device(0).IsOn());
     EXPECT_EQ(rtl::VarToInt(Read(u"DeviceIsOn").Result), 1);
     EXPECT_FALSE(Method(u"switchoff", {OleVariant(0)}).Failed);
-    EXPECT_FALSE(Device(0).FState);
+    EXPECT_FALSE(Device(0).IsOn());
 
     // A mode that cannot be read refuses the switch-on with the device's own code and text.
     Device(0).SetParamStr("MinDataLen", "many");
     const Outcome refused = Method(u"SwitchOn", {OleVariant(0)});
     EXPECT_TRUE(refused.Failed);
     EXPECT_NE(refused.Code, 0);
-    EXPECT_EQ(refused.Code, Device(0).FErrorCode);
-    EXPECT_FALSE(Device(0).FState);
+    EXPECT_EQ(refused.Code, Device(0).ErrorCode());
+    EXPECT_FALSE(Device(0).IsOn());
+}
+
+// A method reports a failure one way, as its result code, and the dispatch raises every such code
+// alike: the device failure class with the device's text, the code also left in the result slot.
+TEST_F(ScannerMethods, EveryFailedResultCodeTravelsTheSamePath) {
+    for (const auto& [name, args] :
+         {std::pair<std::u16string, std::vector<OleVariant>>{u"DeleteDevice", {OleVariant(0)}},
+          {u"SwitchOn", {OleVariant(0)}},
+          {u"GetProps", {OleVariant()}}}) {
+        exchange::TParams block;
+        block.AllocateStorage();
+        block.Add(OleVariant());
+        block.Add(OleVariant(name));
+        block.Add(OleVariant(1));
+        for (const auto& a : args)
+            block.Add(a);
+        try {
+            CallEntry(&block, nullptr);
+            ADD_FAILURE() << "no failure for " << kernel::WideToAnsi(name);
+        } catch (const infra::EHardwareEquipmentException& e) {
+            EXPECT_EQ(e.Code, 3);
+            EXPECT_EQ(e.Message(), kernel::WideToAnsi(u"Устройство не обнаружено"));
+        }
+        EXPECT_EQ(rtl::VarToInt(block.Get(0)), 3) << kernel::WideToAnsi(name);
+    }
 }
 
 TEST_F(ScannerMethods, ParameterTableRoundTrip) {

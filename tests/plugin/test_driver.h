@@ -25,6 +25,7 @@ struct TestDriverState {
     int PropertyCalls = 0;
     // What the last handler saw: its context, and the call context of the list's first device.
     rtl::TObject* SeenContext = nullptr;
+    plugin::TBaseDllObj* SeenDriver = nullptr;
     rtl::TObject* SeenDeviceContext = nullptr;
     std::vector<OleVariant> SeenArguments;
 };
@@ -33,19 +34,20 @@ inline TestDriverState& DriverState() {
     return state;
 }
 
-// Records what a handler sees of its context and of the first device of the installed driver.
-inline void Observe(rtl::TObject* context) {
+// Records what a handler sees of its driver, its context and the driver's first device.
+inline void Observe(plugin::TBaseDllObj& driver, rtl::TObject* context) {
+    DriverState().SeenDriver = &driver;
     DriverState().SeenContext = context;
-    plugin::TBaseDllObj* driver = plugin::DllObject;
-    DriverState().SeenDeviceContext = driver && driver->Devices->Count() > 0
-                                          ? driver->Devices->GetItem(0)->FCallContext
-                                          : nullptr;
+    DriverState().SeenDeviceContext =
+        driver.Devices->Count() > 0 ? driver.Devices->GetItem(0)->CallContext() : nullptr;
 }
 
-inline void HandleChoose(rtl::TObject* context, std::vector<OleVariant>& args, OleVariant& result) {
-    result = OleVariant(plugin::TBaseDllObj::GetBaseDll(context)->Devices->SelectDevice(args[0]));
+inline void HandleChoose(plugin::TBaseDllObj& driver, rtl::TObject*, std::vector<OleVariant>& args,
+                         OleVariant& result) {
+    result = OleVariant(driver.Devices->SelectDevice(args[0]));
 }
-inline void HandleAdd(rtl::TObject*, std::vector<OleVariant>& args, OleVariant& result) {
+inline void HandleAdd(plugin::TBaseDllObj&, rtl::TObject*, std::vector<OleVariant>& args,
+                      OleVariant& result) {
     ++DriverState().Calls;
     DriverState().SeenArguments = args;
     const int a = rtl::VarToInt(args[0]), b = rtl::VarToInt(args[1]);
@@ -53,22 +55,27 @@ inline void HandleAdd(rtl::TObject*, std::vector<OleVariant>& args, OleVariant& 
     args[0] = OleVariant(a * 10);
     args[1] = OleVariant(b * 10);
 }
-inline void HandleCode(rtl::TObject*, std::vector<OleVariant>& args, OleVariant& result) {
+inline void HandleCode(plugin::TBaseDllObj&, rtl::TObject*, std::vector<OleVariant>& args,
+                       OleVariant& result) {
     result = args[0];
 }
-inline void HandleNothing(rtl::TObject* context, std::vector<OleVariant>&, OleVariant& result) {
+inline void HandleNothing(plugin::TBaseDllObj& driver, rtl::TObject* context,
+                          std::vector<OleVariant>&, OleVariant& result) {
     ++DriverState().Calls;
-    Observe(context);
+    Observe(driver, context);
     result = OleVariant(0);
 }
-inline void HandleFail(rtl::TObject* context, std::vector<OleVariant>&, OleVariant&) {
-    Observe(context);
+inline void HandleFail(plugin::TBaseDllObj& driver, rtl::TObject* context, std::vector<OleVariant>&,
+                       OleVariant&) {
+    Observe(driver, context);
     throw rtl::Exception("handler failed");
 }
-inline void HandleCoded(rtl::TObject*, std::vector<OleVariant>&, OleVariant&) {
+inline void HandleCoded(plugin::TBaseDllObj&, rtl::TObject*, std::vector<OleVariant>&,
+                        OleVariant&) {
     infra::RaiseCodedError(20029, {"X"});
 }
-inline void HandleThrow(rtl::TObject*, std::vector<OleVariant>&, OleVariant&) {
+inline void HandleThrow(plugin::TBaseDllObj&, rtl::TObject*, std::vector<OleVariant>&,
+                        OleVariant&) {
     throw 42;
 }
 inline bool HandleValue(rtl::TObject*, bool write, OleVariant& value, const std::string& name) {
@@ -78,6 +85,14 @@ inline bool HandleValue(rtl::TObject*, bool write, OleVariant& value, const std:
         DriverState().Value = value;
     else
         value = DriverState().Value;
+    return true;
+}
+
+// A property handler has the form of a device parameter accessor: it finds its driver behind the
+// context.
+inline bool HandleDeviceCount(rtl::TObject* context, bool write, OleVariant& value,
+                              const std::string&) {
+    if (!write) value = OleVariant(plugin::TBaseDllObj::GetBaseDll(context)->Devices->Count());
     return true;
 }
 
@@ -96,6 +111,7 @@ inline const plugin::PropertyRecord kTable1[] = {
     {u"Только", u"ReadOnlyProp", u"", u"", true, u"", u"", HandleValue},
     {u"УстройствоВключено", u"DeviceIsOn", u"", u"", false, u"", u"", HandleValue},
     {u"Дубль", u"Both", u"", u"", false, u"", u"", HandleValue},
+    {u"Устройств", u"DeviceCount", u"", u"", true, u"", u"", HandleDeviceCount},
 };
 
 inline const com::GUID kTestDriverModelGuid = com::MakeGuid("21111111-2222-3333-4444-555555555555");

@@ -130,7 +130,7 @@ TEST_F(ThreadEntry, DevicesChangedFromAnotherThreadWhileKeysAreTypedLoseOrDouble
     ASSERT_TRUE(Call(u"AddDevice", {OleVariant()}));
     ASSERT_TRUE(Call(u"ChoiceDevice", {OleVariant(1)}));
     ASSERT_TRUE(Call(u"SwitchOn", {OleVariant(0)}));
-    ASSERT_NE(static_cast<capture::TManagerQuillList&>(*FDriver->Devices).FHookHandle, nullptr);
+    ASSERT_NE(static_cast<capture::TManagerQuillList&>(*FDriver->Devices).HookHandle(), nullptr);
 
     std::atomic<bool> typing{true};
     std::atomic<int> rounds{0};

@@ -42,12 +42,12 @@ TEST(DeviceItem, StartsWithDefaultsOffAndAFreshGuid) {
     EXPECT_EQ(a->GetParamInt("HookTimeOut"), 65);
     EXPECT_EQ(a->GetParamInt(Ansi(u"Использовать")), 1);
     EXPECT_EQ(a->GetState(), 0);
-    EXPECT_EQ(a->FErrorCode, 0);
+    EXPECT_EQ(a->ErrorCode(), 0);
     EXPECT_FALSE(a->Guid() == GUID_NULL);
     EXPECT_FALSE(a->Guid() == b->Guid());
     EXPECT_EQ(a->Identifier(), Prefix() + "1");
     EXPECT_EQ(b->Identifier(), Prefix() + "2");
-    EXPECT_EQ(a->FDriverInfo->MakerName, u"Quill");
+    EXPECT_EQ(a->DriverInfo().MakerName, u"Quill");
 }
 
 TEST(DeviceItem, TextParametersKeepLineBreaksEscaped) {
@@ -94,7 +94,7 @@ TEST(DeviceItem, SwitchingOnAndOff) {
     d->OpenResult = false;
     d->SetState(1);
     EXPECT_EQ(d->GetState(), 0);
-    EXPECT_EQ(d->FErrorCode, 3); // refused without a code of its own
+    EXPECT_EQ(d->ErrorCode(), 3); // refused without a code of its own
     EXPECT_EQ(d->CheckOpened(), 3);
 
     d->OpenResult = true;
@@ -113,7 +113,7 @@ TEST(DeviceItem, SwitchingOnAndOff) {
     d->OpenCode = 7;
     d->SetState(1);
     EXPECT_EQ(d->GetState(), 0); // an error code left by DoOpen keeps the device off
-    EXPECT_EQ(d->FErrorCode, 7);
+    EXPECT_EQ(d->ErrorCode(), 7);
 }
 
 TEST(DeviceItem, ParameterArrayFillsRowsFromTheFirst) {
@@ -126,7 +126,7 @@ TEST(DeviceItem, ParameterArrayFillsRowsFromTheFirst) {
     SafeArrayGetUBound(array.parray, 1, &hiColumn);
     SafeArrayGetUBound(array.parray, 2, &hiRow);
     EXPECT_EQ(hiColumn, 7);
-    EXPECT_EQ(hiRow, d->FParams->Count() - 1);
+    EXPECT_EQ(hiRow, d->Params().Count() - 1);
     auto cell = [&](LONG column, LONG row) {
         LONG index[2] = {column, row};
         VARIANT v;

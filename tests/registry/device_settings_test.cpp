@@ -1,7 +1,7 @@
 #include "registry/device_fixture.h"
 
 #include "exchange/collections/model_list.h"
-#include "exchange/module/module_utils.h"
+#include "infra/root/module_path.h"
 #include "exchange/xml/settings_xml.h"
 #include "infra/root/guid_text.h"
 #include "platform/xml/dom.h"
@@ -112,7 +112,7 @@ TEST(DeviceSettings, BadInputFailsAndKeepsWhatTheDeviceHad) {
 
 TEST(DeviceSettings, RowsAddedByALoadTakeTheirDescriptionFromTheHostsModel) {
     TTestDevicesList list;
-    const std::string path = exchange::ModuleName(false);
+    const std::string path = infra::ModuleFileName();
     const std::u16string file = Wide(path.substr(path.find_last_of('/') + 1));
     const std::u16string model = u"{5A5A5A5A-1111-4222-8333-944444444444}";
     auto models = [&](const std::u16string& library) {
@@ -171,12 +171,12 @@ TEST(DeviceSettings, ManyParametersFindTheirRowsByNameOrAliasInAnyCase) {
             u"<Параметр Идентификатор=\"p7\" Зна4ение=\"seven\"/>"
             u"<Параметр Идентификатор=\"HookPref\" Зна4ение=\"b\"/>"
             u"</Параметры></Устройство>";
-    const int rowsBefore = d->FParams->Count();
+    const int rowsBefore = d->Params().Count();
     ASSERT_EQ(d->LoadDeviceSettings(OleVariant(text)), 0);
-    EXPECT_EQ(d->FParams->Count(), rowsBefore + 3000);
+    EXPECT_EQ(d->Params().Count(), rowsBefore + 3000);
     EXPECT_EQ(d->GetParamStr("HookPref"), "b");            // the last of two spellings
     EXPECT_EQ(d->GetParamStr(Ansi(u"Использовать")), "0"); // by its alias
     EXPECT_EQ(d->GetParamStr("P7"), "seven");              // a row the same load added
     EXPECT_EQ(d->GetParamStr("P2999"), "2999");
-    EXPECT_EQ(d->FParams->PropertyAt(rowsBefore)->Identifier, "P0"); // new rows in order
+    EXPECT_EQ(d->Params().PropertyAt(rowsBefore)->Identifier, "P0"); // new rows in order
 }

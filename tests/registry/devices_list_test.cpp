@@ -44,12 +44,12 @@ TEST(DevicesList, SelectsByPositionOrIdentifier) {
         EXPECT_EQ(list.SelectDevice(OleVariant(n)), 3) << n;
     last->SetError(5);
     EXPECT_EQ(list.SelectDevice(OleVariant(2)), 0);
-    EXPECT_EQ(list.FCurrent, 2);
-    EXPECT_EQ(last->FErrorCode, 0);
+    EXPECT_EQ(list.Current(), 2);
+    EXPECT_EQ(last->ErrorCode(), 0);
     EXPECT_EQ(
         list.SelectDevice(OleVariant(kernel::AnsiToWide(kernel::AnsiUpperCase(Prefix() + "1")))),
         0);
-    EXPECT_EQ(list.FCurrent, 1);
+    EXPECT_EQ(list.Current(), 1);
     EXPECT_EQ(list.SelectDevice(OleVariant(u"none")), 3);
     EXPECT_EQ(list.SelectDevice(OleVariant(1.0)), 3);
     last->SetIdentifier(Ansi(u"Scanner Сканер"));
@@ -80,7 +80,7 @@ TEST(DevicesList, LoadListUpdatesDevicesByTheirCode) {
     list.LoadList(OleVariant(text));
     ASSERT_EQ(list.Count(), 1);
     EXPECT_EQ(list.GetItem(0)->Identifier(), "B");
-    EXPECT_FALSE(list.FSettingsText.empty());
+    EXPECT_FALSE(list.SettingsText().empty());
     list.LoadList(OleVariant(u"<Оборудование>" + DeviceText(guid, u"C") + u"</Оборудование>"));
     EXPECT_EQ(list.Count(), 1);
     EXPECT_EQ(list.GetItem(0)->Identifier(), "C");
@@ -94,7 +94,7 @@ TEST(DevicesList, AFailedLoadLeavesTheListAsItWas) {
     TTestDevicesList list;
     const char16_t* kept = u"{70231714-9996-413C-BFBB-F504227138B8}";
     list.LoadList(OleVariant(u"<Система>" + DeviceText(kept, u"A") + u"</Система>"));
-    const std::string settingsText = list.FSettingsText;
+    const std::string settingsText = list.SettingsText();
     auto badUpdate = [&](const char16_t* guid) {
         return std::u16string(u"<Устройство Код=\"") + guid +
                u"\" Наименование=\"Half\" КодМодели=\"not a code\"/>";
@@ -105,7 +105,7 @@ TEST(DevicesList, AFailedLoadLeavesTheListAsItWas) {
                  rtl::Exception);
     ASSERT_EQ(list.Count(), 1);
     EXPECT_EQ(list.GetItem(0)->Identifier(), "A");
-    EXPECT_EQ(list.FSettingsText, settingsText);
+    EXPECT_EQ(list.SettingsText(), settingsText);
     EXPECT_EQ(list.FindByGuid(infra::GuidFromText(std::u16string(kept))), list.GetItem(0));
     EXPECT_EQ(list.FindByIdentifier("N"), nullptr);
 

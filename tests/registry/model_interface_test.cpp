@@ -4,6 +4,7 @@
 #include "registry/device_fixture.h"
 
 #include "exchange/module/plugin_control_holder.h"
+#include "infra/codes/coded_exception.h"
 #include "exchange/xml/settings_xml.h"
 #include "infra/codes/message_table.h"
 #include "infra/root/guid_text.h"
@@ -137,15 +138,15 @@ TEST(ModelInterface, SetSettingsStoresTextOrTheDocumentsXml) {
     auto model = ModelOf(list);
     const OleVariant text(u"<Система Имя=\"Текст\"/>");
     EXPECT_EQ(model->SetSettings(&text), S_OK);
-    EXPECT_EQ(list.FSettingsText, Ansi(u"<Система Имя=\"Текст\"/>"));
+    EXPECT_EQ(list.SettingsText(), Ansi(u"<Система Имя=\"Текст\"/>"));
     auto document = exchange::CreateXmlDocument();
     document->LoadXml(u"<Система Имя=\"Документ\"/>");
     const OleVariant object = xml::NodeToVariant(xml::XmlNode(document.Get()));
     EXPECT_EQ(model->SetSettings(&object), S_OK);
-    EXPECT_EQ(list.FSettingsText, Ansi(document->Xml()));
+    EXPECT_EQ(list.SettingsText(), Ansi(document->Xml()));
     const OleVariant number(7);
     EXPECT_EQ(model->SetSettings(&number), S_OK);
-    EXPECT_EQ(list.FSettingsText, Ansi(document->Xml()));
+    EXPECT_EQ(list.SettingsText(), Ansi(document->Xml()));
 }
 
 TEST(ModelInterface, FindDeviceGivesNilWhenThereIsNone) {

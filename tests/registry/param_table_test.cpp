@@ -158,7 +158,7 @@ TEST(ParamTable, SevenParametersGiveEightRowsOfSevenColumns) {
 TEST(ParamTable, EveryColumnHoldsItsType) {
     TScannerLikeList list;
     auto* device = static_cast<TDeviceItem*>(list.Add());
-    device->FParams->AddDefinition("Locked", "", "Locked", "Boolean", true, "True", "");
+    device->Params().AddDefinition("Locked", "", "Locked", "Boolean", true, "True", "");
     OleVariant table;
     device->GetParamTable(table);
     ComPtr<ISafeArray> array = TableOf(table);
@@ -220,9 +220,9 @@ TEST(ParamTable, MadeByTheDevicesEventSinkWhenItHasOne) {
 TEST(ParamTable, TypeNamesAndLineBreaksAsTheHostSeesThem) {
     TScannerLikeList list;
     auto* device = static_cast<TDeviceItem*>(list.Add());
-    device->FParams->AddDefinition("Flag", "", "Flag", "boolean", false, "0", "");
-    device->FParams->AddDefinition("Ratio", "", "Ratio", "Float", false, "1", "");
-    device->FParams->AddDefinition("Mixed", "", "Mixed", "STRING", false, "", "");
+    device->Params().AddDefinition("Flag", "", "Flag", "boolean", false, "0", "");
+    device->Params().AddDefinition("Ratio", "", "Ratio", "Float", false, "1", "");
+    device->Params().AddDefinition("Mixed", "", "Mixed", "STRING", false, "", "");
     device->SetParamStr("HookPost", "first\r\nsecond");
     OleVariant table;
     device->GetParamTable(table);

@@ -181,7 +181,7 @@ TEST(ListExport, CopiesEachDevicesElementAndSurvivesItsOwnText) {
     const std::string controls = Ansi(EveryControlCharacter());
     odd->SetIdentifier("odd" + controls);
     odd->SetParamStr("HookPref", controls);
-    odd->FParams->SetValueByName("Raw", controls);
+    odd->Params().SetValueByName("Raw", controls);
 
     OleVariant result;
     ASSERT_EQ(list.GetDeviceSettings(OleVariant(u"EquList"), result), 0);

@@ -1,4 +1,5 @@
-// TParams: the parameter block in which every call travels across the plug-in boundary.
+// TParams: the parameter block in which every call travels across the plug-in boundary. A header
+// made for hosts (quill/host.h includes it); the run-time implements it (exchange/params).
 //
 // A block carries the member name, the kind of call, the arguments, the result slot and the error
 // state that the callee leaves for the caller. It is either a block with its own storage of
