@@ -300,9 +300,9 @@ bool TSafeArray::DoLoadFromFile(const std::string& fileName) {
     // fetched by its late-bound name.
     void* own = nullptr;
     if (SUCCEEDED(decoded.pdispVal->QueryInterface(ImplementationGuid, &own)) && own) {
-        auto* table = static_cast<TSafeArray*>(own);
+        // Held so that a failure while detaching still gives back the reference just taken.
+        const auto table = ComPtr<TSafeArray>::Adopt(static_cast<TSafeArray*>(own));
         ArrayHolder taken(table->DetachTable());
-        table->Release();
         Adopt(taken.get());
         taken.release();
         return true;

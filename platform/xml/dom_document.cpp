@@ -158,7 +158,12 @@ void TXmlDocument::LoadXml(std::u16string_view text) {
         xmlNodePtr pi = xmlNewDocPI(doc, reinterpret_cast<const xmlChar*>("xml"),
                                     reinterpret_cast<const xmlChar*>(data.c_str()));
         if (!pi) throw std::bad_alloc();
-        tree->KeepLoose(pi);
+        try {
+            tree->KeepLoose(pi);
+        } catch (...) {
+            xmlFreeNode(pi);
+            throw;
+        }
         if (doc->children)
             xmlAddPrevSibling(doc->children, pi);
         else

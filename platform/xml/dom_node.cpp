@@ -6,6 +6,7 @@
 
 #include <libxml/xpathInternals.h>
 
+#include <memory>
 #include <new>
 
 namespace quill::xml {
@@ -152,10 +153,10 @@ std::optional<std::u16string> TXmlNode::GetAttribute(std::u16string_view name) c
     const std::string utf8 = ToUtf8(name);
     xmlAttrPtr attr = xmlHasProp(FNode, reinterpret_cast<const xmlChar*>(utf8.c_str()));
     if (!attr || attr->type != XML_ATTRIBUTE_NODE) return std::nullopt;
-    xmlChar* value = xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attr));
-    std::u16string result = FromUtf8(value);
-    xmlFree(value);
-    return result;
+    // Held so that a failed conversion still frees libxml2's copy.
+    const std::unique_ptr<xmlChar, void (*)(void*)> value(
+        xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attr)), [](void* p) { xmlFree(p); });
+    return FromUtf8(value.get());
 }
 
 void TXmlNode::SetAttribute(std::u16string_view name, std::u16string_view value) {
@@ -311,10 +312,12 @@ TXmlNodeList TXmlNode::SelectNodes(std::u16string_view xpath) const {
         throw EXmlError(detail::ErrorMessageOf(&context->lastError, "Invalid XPath expression") +
                         " in '" + kernel::WideToAnsi(xpath) + "'");
     }
+    // Owned here until the nodes are copied out: a failure on the way still frees the result.
+    const std::unique_ptr<xmlXPathObject, void (*)(xmlXPathObjectPtr)> owned(result,
+                                                                             xmlXPathFreeObject);
     TXmlNodeList list;
     list.FTree = FTree;
     if (result->type != XPATH_NODESET) {
-        xmlXPathFreeObject(result);
         throw EXmlError("Expression does not return a DOM node: '" + kernel::WideToAnsi(xpath) +
                         "'");
     }
@@ -326,7 +329,6 @@ TXmlNodeList TXmlNode::SelectNodes(std::u16string_view xpath) const {
             list.FNodes.push_back(set->nodeTab[i]);
         }
     }
-    xmlXPathFreeObject(result);
     return list;
 }
 
