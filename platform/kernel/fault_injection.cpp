@@ -4,7 +4,7 @@
 
 namespace quill::kernel {
 
-namespace detail {
+namespace fault_switch {
 std::atomic<unsigned> gFaultsArmed{0};
 }
 
@@ -31,7 +31,7 @@ TFaultPlan& PlanOf(TFaultKind kind) {
 
 void ArmFault(TFaultKind kind, std::uint64_t nth, int error, bool persistent) {
     TFaultPlan& plan = PlanOf(kind);
-    if (!plan.Armed) detail::gFaultsArmed.fetch_add(1, std::memory_order_relaxed);
+    if (!plan.Armed) fault_switch::gFaultsArmed.fetch_add(1, std::memory_order_relaxed);
     plan = {true, nth, error, persistent, 0, 0};
     gArmingThread.store(std::this_thread::get_id(), std::memory_order_release);
 }
@@ -39,7 +39,7 @@ void ArmFault(TFaultKind kind, std::uint64_t nth, int error, bool persistent) {
 void DisarmFaults() {
     for (TFaultPlan& plan : gPlans)
         plan.Armed = false;
-    detail::gFaultsArmed.store(0, std::memory_order_release);
+    fault_switch::gFaultsArmed.store(0, std::memory_order_release);
 }
 
 std::uint64_t FaultsFired(TFaultKind kind) {
@@ -50,7 +50,7 @@ std::uint64_t FaultsCounted(TFaultKind kind) {
     return PlanOf(kind).Counted;
 }
 
-int detail::CountFault(TFaultKind kind) noexcept {
+int fault_switch::CountFault(TFaultKind kind) noexcept {
     if (gArmingThread.load(std::memory_order_acquire) != std::this_thread::get_id()) return 0;
     TFaultPlan& plan = PlanOf(kind);
     if (!plan.Armed) return 0;

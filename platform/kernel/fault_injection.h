@@ -32,16 +32,17 @@ std::uint64_t FaultsFired(TFaultKind kind);
 // How many occurrences of `kind` were counted since it was armed (failed ones included).
 std::uint64_t FaultsCounted(TFaultKind kind);
 
-namespace detail {
+// The switch that inline checks read in every module: exported, so not a hidden detail.
+namespace fault_switch {
 extern std::atomic<unsigned> gFaultsArmed;
 int CountFault(TFaultKind kind) noexcept;
-} // namespace detail
+} // namespace fault_switch
 
 // 0 when this occurrence of `kind` may go ahead, else the error number it must fail with.
 inline int FaultInjected(TFaultKind kind) noexcept {
-    if (detail::gFaultsArmed.load(std::memory_order_relaxed) == 0) [[likely]]
+    if (fault_switch::gFaultsArmed.load(std::memory_order_relaxed) == 0) [[likely]]
         return 0;
-    return detail::CountFault(kind);
+    return fault_switch::CountFault(kind);
 }
 
 // The default error of each kind: what the system reports when it runs out of the resource.

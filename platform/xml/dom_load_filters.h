@@ -8,7 +8,8 @@
 
 #include <string>
 
-namespace quill::xml::detail {
+namespace quill::xml {
+namespace [[gnu::visibility("hidden")]] detail {
 
 // Character references to the control characters U+0001..U+001F that XML 1.0 forbids (all but
 // tab, line feed and carriage return) are what our XML text writes for such characters; libxml2
@@ -28,4 +29,5 @@ void RestoreControlCharacters(xmlNodePtr node);
 // Text with anything else in it is kept exactly, its blanks included.
 void DropBlankText(xmlNodePtr node);
 
-} // namespace quill::xml::detail
+} // namespace gnu::visibility("hidden")]]detail
+} // namespace quill::xml
