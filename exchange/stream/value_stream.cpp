@@ -1,6 +1,7 @@
 #include "exchange/stream/value_stream.h"
 
 #include "exchange/valuearray/value_array.h"
+#include "platform/com/bstr_arena.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
 #include "platform/rtl/exception.h"
@@ -266,7 +267,7 @@ void WriteValueAt(TMyMemoryStream& stream, const VARIANT& value, int depth) {
     stream.Write(record, 4 + size);
 }
 
-void ReadValueInto(TMyMemoryStream& stream, VARIANT& out, int depth);
+void ReadValueInto(TMyMemoryStream& stream, VARIANT& out, int depth, TBStrArena& texts);
 
 // Converts a decoded element into the array slot `slot` of type `elementType`; `decoded` is
 // consumed. False when the value has no form of that type.
@@ -299,8 +300,9 @@ bool StoreElement(void* slot, VARTYPE elementType, VARIANT& decoded) {
 // the whole record lies between `p` and `end`, and moves `p` past it. Anything else, and any
 // record that would fail, is left untouched (false) for ReadValueInto, which decodes it the same
 // way and raises what it must. The cursor is a local pointer rather than the stream's position so
-// that it stays in a register across the cells of a table.
-inline bool ReadPlainCell(const unsigned char*& p, const unsigned char* end, VARIANT& out) {
+// that it stays in a register across the cells of a table. Texts come from `texts`.
+inline bool ReadPlainCell(const unsigned char*& p, const unsigned char* end, VARIANT& out,
+                          TBStrArena& texts) {
     const std::ptrdiff_t left = end - p;
     if (left < 4) return false;
     std::uint32_t type;
@@ -339,7 +341,7 @@ inline bool ReadPlainCell(const unsigned char*& p, const unsigned char* end, VAR
         if (left - 8 < static_cast<std::ptrdiff_t>(length) * 2) return false;
         // Straight from the stream's bytes into the text: the characters need not be aligned
         // there, and a byte copy of them is the text itself.
-        BSTR text = SysAllocStringByteLen(reinterpret_cast<const char*>(p + 8), length * 2);
+        BSTR text = texts.AllocateByteLen(reinterpret_cast<const char*>(p + 8), length * 2);
         if (!text) return false;
         out.vt = VT_BSTR;
         out.bstrVal = text;
@@ -370,24 +372,63 @@ inline bool ReadPlainCell(const unsigned char*& p, const unsigned char* end, VAR
     return true;
 }
 
-// Decodes the cells of a variant array in record order straight into its (zeroed, hence empty)
-// elements: a failure leaves every element valid for the array's destruction.
-void ReadVariantCells(TMyMemoryStream& stream, SAFEARRAY* array, int depth) {
+// Decodes the cells of a variant array of any dimension count in record order straight into its
+// (zeroed, hence empty) elements: a failure leaves every element valid for the array's
+// destruction.
+void ReadVariantCellsOdometer(TMyMemoryStream& stream, SAFEARRAY* array, int depth,
+                              TBStrArena& texts) {
     auto* cells = static_cast<VARIANT*>(array->pvData);
     const unsigned char* const base = stream.Memory;
     const unsigned char* const end = base + stream.Size;
     const unsigned char* p = base + stream.Position;
     ForEachElementOdometer(array, [&](std::size_t offset) {
         VARIANT& cell = cells[offset];
-        if (ReadPlainCell(p, end, cell)) return;
+        if (ReadPlainCell(p, end, cell, texts)) return;
         stream.Position = static_cast<std::int32_t>(p - base);
-        ReadValueInto(stream, cell, depth + 1);
+        ReadValueInto(stream, cell, depth + 1, texts);
         p = base + stream.Position;
     });
     stream.Position = static_cast<std::int32_t>(p - base);
 }
 
-void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT& out) {
+// Decodes the cells of a variant array of one or two dimensions, created without initialising
+// its cells, in record order straight into them. Each cell is written whole before it is decoded
+// into; on a failure the cells not reached yet are written as empty ones, so that every cell is
+// valid for the array's destruction.
+void ReadVariantCells(TMyMemoryStream& stream, SAFEARRAY* array, int depth, TBStrArena& texts) {
+    auto* cells = static_cast<VARIANT*>(array->pvData);
+    // Record order varies the last dimension fastest, memory order the first: the cell of record
+    // (row, column) lies at row + column * rows. A vector is one row.
+    const std::size_t rows = array->cDims == 2 ? SafeArrayBound(array, 1).cElements : 1;
+    const std::size_t columns = SafeArrayBound(array, array->cDims).cElements;
+    const unsigned char* const base = stream.Memory;
+    const unsigned char* const end = base + stream.Size;
+    const unsigned char* p = base + stream.Position;
+    std::size_t row = 0, column = 0;
+    try {
+        for (; row < rows; ++row) {
+            VARIANT* cell = cells + row;
+            for (column = 0; column < columns; ++column, cell += rows) {
+                std::memset(static_cast<void*>(cell), 0, sizeof *cell);
+                if (ReadPlainCell(p, end, *cell, texts)) continue;
+                stream.Position = static_cast<std::int32_t>(p - base);
+                ReadValueInto(stream, *cell, depth + 1, texts);
+                p = base + stream.Position;
+            }
+        }
+    } catch (...) {
+        // The failed cell was emptied before its read, which leaves nothing behind on failure.
+        std::size_t from = column + 1;
+        for (; row < rows; ++row, from = 0)
+            for (std::size_t rest = from; rest < columns; ++rest)
+                std::memset(static_cast<void*>(cells + row + rest * rows), 0, sizeof(VARIANT));
+        throw;
+    }
+    stream.Position = static_cast<std::int32_t>(p - base);
+}
+
+void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT& out,
+                 TBStrArena& texts) {
     if (depth > MaxNesting) RaiseUnsupportedOnRead();
     const std::uint32_t element = type & ~static_cast<std::uint32_t>(VT_ARRAY);
     if (element > VT_TYPEMASK || !IsReadableElementType(static_cast<VARTYPE>(element)))
@@ -433,17 +474,23 @@ void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT
     } else {
         // Each element is a record of at least its type word.
         stream.CheckReadable(beyond ? available + 1 : total * 4);
-        array.reset(SafeArrayCreate(elementType, dims, shape.data()));
+        // A table's (or a vector's) cells are each written once as they are read, not zeroed
+        // first.
+        const bool fill = elementType == VT_VARIANT && dims <= 2;
+        array.reset(fill ? SafeArrayCreateToFill(elementType, dims, shape.data())
+                         : SafeArrayCreate(elementType, dims, shape.data()));
         if (!array) throw std::bad_alloc();
         char* data = static_cast<char*>(array->pvData);
         const std::size_t size = array->cbElements;
-        if (elementType == VT_VARIANT) {
-            ReadVariantCells(stream, array.get(), depth);
+        if (fill) {
+            ReadVariantCells(stream, array.get(), depth, texts);
+        } else if (elementType == VT_VARIANT) {
+            ReadVariantCellsOdometer(stream, array.get(), depth, texts);
         } else {
             ForEachElementOdometer(array.get(), [&](std::size_t offset) {
                 VARIANT decoded;
                 std::memset(static_cast<void*>(&decoded), 0, sizeof decoded);
-                ReadValueInto(stream, decoded, depth + 1);
+                ReadValueInto(stream, decoded, depth + 1, texts);
                 if (!StoreElement(data + offset * size, elementType, decoded)) {
                     WriteDiagnosticDump(std::to_string(stream.Position) + "_" +
                                             std::to_string(stream.Size),
@@ -466,7 +513,7 @@ void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT
     out.parray = array.release();
 }
 
-void ReadValueInto(TMyMemoryStream& stream, VARIANT& out, int depth) {
+void ReadValueInto(TMyMemoryStream& stream, VARIANT& out, int depth, TBStrArena& texts) {
     std::uint32_t type = ReadU32(stream);
     // A by-reference variant: the referenced value follows as a record of its own.
     while (type == kByRefVariant) {
@@ -475,7 +522,7 @@ void ReadValueInto(TMyMemoryStream& stream, VARIANT& out, int depth) {
     }
     type &= ~static_cast<std::uint32_t>(VT_BYREF);
     if (type & VT_ARRAY) {
-        ReadArrayAt(stream, type, depth, out);
+        ReadArrayAt(stream, type, depth, out, texts);
         return;
     }
     switch (type) {
@@ -487,7 +534,7 @@ void ReadValueInto(TMyMemoryStream& stream, VARIANT& out, int depth) {
     case VT_BSTR: {
         const std::uint32_t length = ReadU32(stream);
         stream.CheckReadable(static_cast<std::int64_t>(length) * 2);
-        BSTR text = SysAllocStringByteLen(
+        BSTR text = texts.AllocateByteLen(
             reinterpret_cast<const char*>(stream.Memory + stream.Position), length * 2);
         if (!text) throw std::bad_alloc();
         stream.Position += static_cast<std::int32_t>(length * 2);
@@ -576,8 +623,9 @@ void WriteValue(TMyMemoryStream& stream, const VARIANT& value) {
 OleVariant ReadValue(TMyMemoryStream& stream) {
     VARIANT raw;
     std::memset(static_cast<void*>(&raw), 0, sizeof raw);
+    TBStrArena texts;
     try {
-        ReadValueInto(stream, raw, 0);
+        ReadValueInto(stream, raw, 0, texts);
     } catch (...) {
         VariantClear(&raw);
         throw;
@@ -597,7 +645,8 @@ OleVariant ReadArray(TMyMemoryStream& stream, std::uint32_t type) {
     if (!(type & VT_ARRAY)) RaiseUnsupportedOnRead();
     VARIANT raw;
     std::memset(static_cast<void*>(&raw), 0, sizeof raw);
-    ReadArrayAt(stream, type & ~static_cast<std::uint32_t>(VT_BYREF), 0, raw);
+    TBStrArena texts;
+    ReadArrayAt(stream, type & ~static_cast<std::uint32_t>(VT_BYREF), 0, raw, texts);
     return OleVariant::Adopt(raw);
 }
 

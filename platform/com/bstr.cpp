@@ -1,5 +1,6 @@
 #include "platform/com/bstr.h"
 
+#include "platform/com/bstr_layout.h"
 #include "platform/kernel/heap.h"
 
 #include <cstdlib>
@@ -11,16 +12,19 @@ namespace quill::com {
 
 namespace {
 
-constexpr std::size_t kPrefix = sizeof(std::uint32_t);
+using namespace bstr_layout;
 
-// Allocates room for `bytes` payload bytes plus the prefix and a two-byte terminator.
+constexpr std::size_t kPrefix = kLengthWord;
+
+// Allocates room for `bytes` payload bytes plus the prefix and a two-byte terminator. The length
+// word's top bit marks texts of shared blocks, so a text of its own is shorter than 2 GiB.
 BSTR AllocateBytes(std::size_t bytes) {
-    if (bytes > std::numeric_limits<std::uint32_t>::max() - 16) return nullptr;
-    auto* block = static_cast<char*>(kernel::HeapAllocate(kPrefix + bytes + sizeof(OLECHAR) + 1));
+    if (bytes > kLengthMask - 16) return nullptr;
+    auto* block = static_cast<char*>(kernel::HeapAllocate(kPrefix + bytes + kTerminator));
     if (!block) return nullptr;
     const auto length = static_cast<std::uint32_t>(bytes);
     std::memcpy(block, &length, kPrefix);
-    std::memset(block + kPrefix + bytes, 0, sizeof(OLECHAR) + 1);
+    std::memset(block + kPrefix + bytes, 0, kTerminator);
     return reinterpret_cast<BSTR>(block + kPrefix);
 }
 
@@ -68,14 +72,18 @@ bool SysReAllocString(BSTR* target, const OLECHAR* text) {
 }
 
 void SysFreeString(BSTR text) {
-    if (text) kernel::HeapFreeBlock(reinterpret_cast<char*>(text) - kPrefix);
+    if (!text) return;
+    const std::uint32_t word = LengthWord(text);
+    if (word & kBlockTextFlag) {
+        ForgetBlockText(text, word);
+        ReleaseTextBlock(BlockOf(text), 1);
+        return;
+    }
+    kernel::HeapFreeBlock(reinterpret_cast<char*>(text) - kPrefix);
 }
 
 UINT SysStringByteLen(BSTR text) {
-    if (!text) return 0;
-    std::uint32_t length;
-    std::memcpy(&length, reinterpret_cast<char*>(text) - kPrefix, kPrefix);
-    return length;
+    return text ? LengthWord(text) & kLengthMask : 0;
 }
 
 UINT SysStringLen(BSTR text) {

@@ -1,5 +1,6 @@
 #include "platform/com/safearray.h"
 
+#include "platform/com/bstr_layout.h"
 #include "platform/com/dispatch.h"
 #include "platform/kernel/heap.h"
 
@@ -101,12 +102,18 @@ bool DataBytes(const SAFEARRAY* array, std::size_t& bytes) {
     return true;
 }
 
-void ReleaseElements(SAFEARRAY* array, std::size_t first, std::size_t count) {
+// Frees what elements [first, first + count) own. With `leaveEmpty` they are left as empty
+// elements (the array lives on); without, their bytes are left as they are, for a data block that
+// is freed next.
+void ReleaseElements(SAFEARRAY* array, std::size_t first, std::size_t count, bool leaveEmpty) {
     // Plain numbers own nothing: no need to visit a million of them.
     if (!array->pvData ||
         !(array->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT)))
         return;
     char* data = static_cast<char*>(array->pvData);
+    // A table's texts lie in a few shared blocks: each block is released once per run of its
+    // texts rather than once per text.
+    bstr_layout::TTextReleaser texts;
     if (array->fFeatures & FADF_VARIANT) {
         // A table's cells are mostly numbers, which own nothing, and texts: both are cleared here
         // rather than by a call per cell, which costs more than the rest of a large table's
@@ -115,18 +122,18 @@ void ReleaseElements(SAFEARRAY* array, std::size_t first, std::size_t count) {
         for (std::size_t i = first; i < first + count; ++i) {
             VARIANT& cell = cells[i];
             if (cell.vt == VT_BSTR)
-                SysFreeString(cell.bstrVal);
+                texts.Free(cell.bstrVal);
             else if (!(cell.vt & VT_BYREF) &&
                      ((cell.vt & VT_ARRAY) || cell.vt == VT_UNKNOWN || cell.vt == VT_DISPATCH))
                 VariantClear(&cell);
-            std::memset(static_cast<void*>(&cell), 0, sizeof cell); // VT_EMPTY
+            if (leaveEmpty) std::memset(static_cast<void*>(&cell), 0, sizeof cell); // VT_EMPTY
         }
         return;
     }
     for (std::size_t i = first; i < first + count; ++i) {
         void* element = data + i * array->cbElements;
         if (array->fFeatures & FADF_BSTR) {
-            SysFreeString(*static_cast<BSTR*>(element));
+            texts.Free(*static_cast<BSTR*>(element));
             *static_cast<BSTR*>(element) = nullptr;
         } else if (array->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
             if (auto* p = *static_cast<IUnknown**>(element)) p->Release();
@@ -193,10 +200,14 @@ HRESULT CopyElementOut(const SAFEARRAY* array, const void* element, void* value)
 
 namespace {
 
-// Both forms of creation; `zeroPlain` also zeroes arrays of plain numbers, which the caller may
-// instead fill completely. Owning elements always start out empty: a failure before they are all
-// written destroys the array, and destruction frees what each element holds.
-SAFEARRAY* CreateArray(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds, bool zeroPlain) {
+// Which elements creation zeroes.
+enum class TZeroing { All, Owning, None };
+
+// The forms of creation. Zeroing all elements suits a caller that fills some; zeroing only the
+// owning ones (texts, interfaces, variants), a caller that fills all but may stop on a failure
+// and destroy the array, whose destruction frees what each element holds; zeroing none, a caller
+// that empties what it has not filled before it lets go of the array.
+SAFEARRAY* CreateArray(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds, TZeroing zeroing) {
     if (dims == 0 || dims > 0xFFFF || !bounds || !Supported(vt)) return nullptr;
     SAFEARRAY* array = AllocateDescriptor(dims, vt);
     if (!array) return nullptr;
@@ -210,8 +221,8 @@ SAFEARRAY* CreateArray(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds, bool
     if (bytes > 0) {
         const bool owning =
             array->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT);
-        array->pvData =
-            (owning || zeroPlain) ? kernel::HeapAllocateZeroed(bytes) : kernel::HeapAllocate(bytes);
+        const bool zero = zeroing == TZeroing::All || (zeroing == TZeroing::Owning && owning);
+        array->pvData = zero ? kernel::HeapAllocateZeroed(bytes) : kernel::HeapAllocate(bytes);
         if (!array->pvData) {
             FreeDescriptor(array);
             return nullptr;
@@ -223,11 +234,15 @@ SAFEARRAY* CreateArray(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds, bool
 } // namespace
 
 SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds) {
-    return CreateArray(vt, dims, bounds, true);
+    return CreateArray(vt, dims, bounds, TZeroing::All);
 }
 
 SAFEARRAY* SafeArrayCreateForOverwrite(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds) {
-    return CreateArray(vt, dims, bounds, false);
+    return CreateArray(vt, dims, bounds, TZeroing::Owning);
+}
+
+SAFEARRAY* SafeArrayCreateToFill(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds) {
+    return CreateArray(vt, dims, bounds, TZeroing::None);
 }
 
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lowerBound, ULONG elements) {
@@ -240,7 +255,7 @@ HRESULT SafeArrayDestroy(SAFEARRAY* array) {
     if (array->cLocks > 0) return DISP_E_ARRAYISLOCKED;
     std::size_t bytes = 0;
     if (DataBytes(array, bytes) && array->cbElements)
-        ReleaseElements(array, 0, bytes / array->cbElements);
+        ReleaseElements(array, 0, bytes / array->cbElements, false);
     kernel::HeapFreeBlock(array->pvData);
     FreeDescriptor(array);
     return S_OK;
@@ -371,7 +386,7 @@ HRESULT SafeArrayRedim(SAFEARRAY* array, const SAFEARRAYBOUND* lastDimension) {
     }
     if (newBytes < oldBytes)
         ReleaseElements(array, newBytes / array->cbElements,
-                        (oldBytes - newBytes) / array->cbElements);
+                        (oldBytes - newBytes) / array->cbElements, true);
     if (newBytes == 0) {
         kernel::HeapFreeBlock(array->pvData);
         array->pvData = nullptr;

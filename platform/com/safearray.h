@@ -48,6 +48,11 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds);
 // block of numbers in one piece) and would otherwise pay for zeroing it first. Elements that own
 // something (texts, interfaces, variants) are still zeroed, as destroying the array reads them.
 SAFEARRAY* SafeArrayCreateForOverwrite(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds);
+// As SafeArrayCreate, with no element initialised, not even those that own something: for a
+// decoder that writes every element in turn and would otherwise pay for zeroing a large table
+// first. Until every element is written the array must not be read, copied or destroyed; a
+// decoder that stops early writes the rest as empty elements (all bytes zero) first.
+SAFEARRAY* SafeArrayCreateToFill(VARTYPE vt, UINT dims, const SAFEARRAYBOUND* bounds);
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lowerBound, ULONG elements);
 HRESULT SafeArrayDestroy(SAFEARRAY* array);
 HRESULT SafeArrayCopy(const SAFEARRAY* source, SAFEARRAY** copy);

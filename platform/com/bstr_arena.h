@@ -1,0 +1,81 @@
+// TBStrArena: allocates the many short texts of a table being read from shared blocks instead of
+// one heap block each.
+//
+// A table of a hundred thousand cells holds tens of thousands of texts; allocating and freeing
+// each on its own costs more than reading them. An arena carves consecutive texts out of blocks
+// of up to 64 KiB (the first ones small, so that a few texts cost little) and each block counts
+// its live texts. What it hands out are ordinary BSTRs: the owner frees each with SysFreeString
+// (or VariantClear, SafeArrayDestroy) whenever and on whatever thread it likes, SysStringLen and
+// the rest work on them, and nothing about them depends on the arena still existing. The price: a
+// block's memory is returned only when the last of its texts is freed, so a single text that
+// outlives its table keeps its block. Texts too long for a block get a heap block of their own.
+//
+// Every text is one allocation step for fault injection, and every new block another, so that a
+// test can fail the Nth allocation of a load exactly as with one heap block per text.
+//
+// Errors: AllocateByteLen returns nil when memory is exhausted, as SysAllocStringByteLen does, and
+// the arena stays usable. An arena belongs to one thread at a time.
+#pragma once
+
+#include "platform/com/bstr_layout.h"
+#include "platform/kernel/fault_injection.h"
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace quill::com {
+
+class TBStrArena {
+  public:
+    TBStrArena() = default;
+    TBStrArena(const TBStrArena&) = delete;
+    TBStrArena& operator=(const TBStrArena&) = delete;
+    // Gives up the arena's hold on its current block; the texts stay valid.
+    ~TBStrArena() { Retire(); }
+
+    // As SysAllocStringByteLen: a text of `length` bytes copied from `bytes` (zero bytes when
+    // `bytes` is nil), owned by the caller; nil when memory is exhausted or `length` is 2 GiB or
+    // more.
+    BSTR AllocateByteLen(const char* bytes, UINT length) {
+        const std::size_t slot = bstr_layout::BlockSlotSize(length);
+        if (slot <= FLeft) [[likely]] {
+            if (const int error = kernel::FaultInjected(kernel::TFaultKind::Allocation)) {
+                errno = error;
+                return nullptr;
+            }
+            return Carve(bytes, length, slot);
+        }
+        return AllocateInNewBlock(bytes, length);
+    }
+
+  private:
+    BSTR Carve(const char* bytes, UINT length, std::size_t slot) {
+        char* at = FBlock + FUsed;
+        const auto offset = static_cast<std::uint32_t>(FUsed);
+        const std::uint32_t word = length | bstr_layout::kBlockTextFlag;
+        std::memcpy(at, &offset, 4);
+        std::memcpy(at + 4, &word, 4);
+        char* text = at + bstr_layout::kBlockTextHeader;
+        if (bytes)
+            std::memcpy(text, bytes, length);
+        else
+            std::memset(text, 0, length);
+        std::memset(text + length, 0, bstr_layout::kTerminator);
+        FUsed += slot;
+        FLeft -= slot;
+        ++FCarved;
+        return reinterpret_cast<BSTR>(text);
+    }
+    BSTR AllocateInNewBlock(const char* bytes, UINT length);
+    void Retire() noexcept;
+
+    char* FBlock = nullptr;    // the block being carved, nil before the first text
+    std::size_t FUsed = 0;     // bytes of it in use, its head included
+    std::size_t FLeft = 0;     // bytes of it still free
+    std::uint32_t FCarved = 0; // texts carved from it
+    std::size_t FNextSize = 0; // size of the next block, 0 before the first
+};
+
+} // namespace quill::com
