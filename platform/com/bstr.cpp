@@ -75,8 +75,9 @@ void SysFreeString(BSTR text) {
     if (!text) return;
     const std::uint32_t word = LengthWord(text);
     if (word & kBlockTextFlag) {
-        ForgetBlockText(text, word);
-        ReleaseTextBlock(BlockOf(text), 1);
+        TTextBlock* block = BlockOf(text);
+        ForgetBlockText(text);
+        ReleaseTextBlock(block, 1);
         return;
     }
     kernel::HeapFreeBlock(reinterpret_cast<char*>(text) - kPrefix);

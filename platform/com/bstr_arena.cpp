@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <new>
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(QUILL_CHECKED_TEXT_BLOCKS)
 #include <sanitizer/asan_interface.h>
 #define QUILL_POISON_TEXT(at, size) ASAN_POISON_MEMORY_REGION(at, size)
 #else
@@ -22,11 +22,11 @@ void ReleaseTextBlock(TTextBlock* block, std::uint32_t count) noexcept {
         kernel::HeapFreeBlock(block);
 }
 
-void ForgetBlockText(const OLECHAR* text, std::uint32_t lengthWord) noexcept {
-    QUILL_POISON_TEXT(SlotOf(text), BlockSlotSize(lengthWord & kLengthMask));
-    (void)text;
-    (void)lengthWord;
+#if defined(QUILL_CHECKED_TEXT_BLOCKS)
+void ForgetBlockText(const OLECHAR* text) noexcept {
+    QUILL_POISON_TEXT(SlotOf(text), BlockSlotSize(LengthWord(text) & kLengthMask));
 }
+#endif
 
 } // namespace bstr_layout
 

@@ -119,7 +119,8 @@ void ReleaseElements(SAFEARRAY* array, std::size_t first, std::size_t count, boo
         // rather than by a call per cell, which costs more than the rest of a large table's
         // release.
         auto* cells = reinterpret_cast<VARIANT*>(data);
-        for (std::size_t i = first; i < first + count; ++i) {
+        const std::size_t end = first + count;
+        for (std::size_t i = first; i < end; ++i) {
             VARIANT& cell = cells[i];
             if (cell.vt == VT_BSTR)
                 texts.Free(cell.bstrVal);
