@@ -302,6 +302,65 @@ TEST_F(ValueStream, BadStreamsAreRefusedWithoutReadingOutside) {
     }
 }
 
+TEST_F(ValueStream, ATableCutOrBrokenAnywhereIsRefusedAndLeavesEveryCellSound) {
+    // A table's cells are decoded into cells that were never initialised: a read that fails at
+    // any cell, in the middle of a row or between rows, must leave nothing undefined behind for
+    // the table's destruction (texts, nested arrays and value arrays among the cells).
+    OleVariant table = IntArray({{4, 0}, {5, 0}}, VT_VARIANT);
+    VARIANT* cells = static_cast<VARIANT*>(table.parray->pvData);
+    for (int i = 0; i < 20; ++i) {
+        switch (i % 5) {
+        case 0:
+            new (&cells[i])
+                OleVariant(u"ячейка " + std::u16string(static_cast<std::size_t>(i), u'x'));
+            break;
+        case 1:
+            new (&cells[i]) OleVariant(i * 1.25);
+            break;
+        case 2: {
+            OleVariant texts = IntArray({{2, 0}}, VT_BSTR);
+            static_cast<BSTR*>(texts.parray->pvData)[0] = BStrFromText(u"вложенный");
+            new (&cells[i]) OleVariant(std::move(texts));
+            break;
+        }
+        case 3:
+            new (&cells[i]) OleVariant(IntArray({{2, 0}, {2, 0}}, VT_VARIANT));
+            break;
+        default:
+            break;
+        }
+    }
+    const Bytes full = Encode(table);
+    const OleVariant whole = Decode(full);
+    ASSERT_TRUE(IsValueArray(whole));
+    EXPECT_EQ(Encode(whole), full);
+    auto readError = [](const Bytes& bytes) -> std::u16string {
+        try {
+            Decode(bytes);
+        } catch (const rtl::Exception& e) {
+            return kernel::AnsiToWide(e.Message());
+        }
+        return u"accepted";
+    };
+    for (std::size_t n = 24; n < full.size(); ++n) {
+        const std::u16string text =
+            readError(Bytes(full.begin(), full.begin() + static_cast<long>(n)));
+        EXPECT_EQ(text.rfind(u"Ошибка чтения потока. ", 0), 0u) << n;
+    }
+    // A cell of a type the encoding does not know in the middle of the second row, after a
+    // first row with nested arrays and a text: cell (1, 2), the empty one at memory index 9.
+    Bytes broken = full;
+    Bytes firstRow;
+    for (int j = 0; j < 5; ++j)
+        firstRow = Concat({firstRow, Encode(cells[j * 4])});
+    const std::size_t at = 24 + firstRow.size() + Encode(cells[1]).size() + Encode(cells[5]).size();
+    ASSERT_EQ(
+        Bytes(broken.begin() + static_cast<long>(at), broken.begin() + static_cast<long>(at) + 4),
+        Le32({VT_EMPTY}));
+    broken[at] = 0x63;
+    EXPECT_EQ(readError(broken), kReadUnsupported);
+}
+
 TEST(MemoryStream, GrowsInLargeStepsAndNeverShrinksOnSetSize) {
     TMyMemoryStream stream;
     const char data[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
