@@ -59,7 +59,7 @@ class TBStrArena {
         std::memcpy(at + 4, &word, 4);
         char* text = at + bstr_layout::kBlockTextHeader;
         if (bytes)
-            std::memcpy(text, bytes, length);
+            CopyShort(text, bytes, length);
         else
             std::memset(text, 0, length);
         std::memset(text + length, 0, bstr_layout::kTerminator);
@@ -67,6 +67,25 @@ class TBStrArena {
         FLeft -= slot;
         ++FCarved;
         return reinterpret_cast<BSTR>(text);
+    }
+    // A table's texts are mostly a few words: copied with moves of fixed sizes (overlapping at
+    // the middle) rather than a call to the general copy, which costs more than the copy itself.
+    static void CopyShort(char* to, const char* from, std::size_t length) {
+        if (length > 32) {
+            std::memcpy(to, from, length);
+        } else if (length > 16) {
+            std::memcpy(to, from, 16);
+            std::memcpy(to + length - 16, from + length - 16, 16);
+        } else if (length >= 8) {
+            std::memcpy(to, from, 8);
+            std::memcpy(to + length - 8, from + length - 8, 8);
+        } else if (length >= 4) {
+            std::memcpy(to, from, 4);
+            std::memcpy(to + length - 4, from + length - 4, 4);
+        } else {
+            for (std::size_t i = 0; i < length; ++i)
+                to[i] = from[i];
+        }
     }
     BSTR AllocateInNewBlock(const char* bytes, UINT length);
     void Retire() noexcept;
