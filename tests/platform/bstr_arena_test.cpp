@@ -74,6 +74,25 @@ TEST(BStrArena, TextsReadAndFreeLikeHeapTextsInAnyOrderAndOnAnyThread) {
     other.join();
 }
 
+TEST(BStrArena, EveryShortLengthIsCopiedWholeAndEndsInZeros) {
+    // Short texts are copied in pieces of fixed sizes: each length from 0 to 40 bytes, with no
+    // two bytes alike, comes back byte for byte and followed by a zero character.
+    std::string source;
+    for (int i = 0; i < 48; ++i)
+        source.push_back(static_cast<char>(0x41 + i));
+    TBStrArena arena;
+    for (UINT length = 0; length <= 40; ++length) {
+        BSTR text = arena.AllocateByteLen(source.data(), length);
+        ASSERT_NE(text, nullptr);
+        ASSERT_EQ(SysStringByteLen(text), length);
+        const char* bytes = reinterpret_cast<const char*>(text);
+        EXPECT_EQ(std::string(bytes, length), source.substr(0, length)) << length;
+        EXPECT_EQ(bytes[length], 0) << length;
+        EXPECT_EQ(bytes[length + 1], 0) << length;
+        SysFreeString(text);
+    }
+}
+
 TEST(BStrArena, ATableOfBlockTextsAndOthersIsDestroyedWithEveryText) {
     // Cells holding block texts of two arenas, heap texts and a nested array of block texts, in
     // an order that switches between blocks: destruction frees each once.
