@@ -94,8 +94,8 @@ class TTextReleaser {
         // occupy a live block's memory, and the run's own holds keep the block alive. Knowing
         // that from the address spares reading the text's words, which lie in a cache line of
         // their own for each text of a table.
-        const char* at = reinterpret_cast<const char*>(text);
-        const char* run = reinterpret_cast<const char*>(FBlock);
+        const auto at = reinterpret_cast<std::uintptr_t>(text);
+        const auto run = reinterpret_cast<std::uintptr_t>(FBlock);
         if (at > run && at < run + FSize) {
             ForgetBlockText(text);
             ++FCount;
