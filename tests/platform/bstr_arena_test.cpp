@@ -145,8 +145,11 @@ TEST(BStrArena, EveryTextAndEveryBlockIsAnAllocationThatCanFail) {
             kernel::DisarmFaults();
             const auto nils = std::count(texts.begin(), texts.end(), nullptr);
             EXPECT_EQ(nils, fired ? 1 : 0) << n;
-            for (std::size_t i = 0; i < texts.size(); ++i)
-                if (texts[i]) EXPECT_EQ(TextFromBStr(texts[i]), Numbered(i)) << n;
+            for (std::size_t i = 0; i < texts.size(); ++i) {
+                if (texts[i]) {
+                    EXPECT_EQ(TextFromBStr(texts[i]), Numbered(i)) << n;
+                }
+            }
             for (BSTR text : texts)
                 SysFreeString(text);
             if (!fired) break;
