@@ -14,16 +14,18 @@ namespace {
 
 using namespace bstr_layout;
 
-constexpr std::size_t kPrefix = kLengthWord;
+constexpr std::size_t kPrefix = kTextHeader;
 
-// Allocates room for `bytes` payload bytes plus the prefix and a two-byte terminator. The length
-// word's top bit marks texts of shared blocks, so a text of its own is shorter than 2 GiB.
+// Allocates room for `bytes` payload bytes plus the prefix (a home word of 0: a block of its own)
+// and the terminator.
 BSTR AllocateBytes(std::size_t bytes) {
-    if (bytes > kLengthMask - 16) return nullptr;
+    if (bytes > std::numeric_limits<std::uint32_t>::max() - 16) return nullptr;
     auto* block = static_cast<char*>(kernel::HeapAllocate(kPrefix + bytes + kTerminator));
     if (!block) return nullptr;
+    const std::uint32_t home = 0;
     const auto length = static_cast<std::uint32_t>(bytes);
-    std::memcpy(block, &length, kPrefix);
+    std::memcpy(block, &home, 4);
+    std::memcpy(block + kLengthWord, &length, kLengthWord);
     std::memset(block + kPrefix + bytes, 0, kTerminator);
     return reinterpret_cast<BSTR>(block + kPrefix);
 }
@@ -73,8 +75,7 @@ bool SysReAllocString(BSTR* target, const OLECHAR* text) {
 
 void SysFreeString(BSTR text) {
     if (!text) return;
-    const std::uint32_t word = LengthWord(text);
-    if (word & kBlockTextFlag) {
+    if (IsBlockText(text)) {
         TTextBlock* block = BlockOf(text);
         ForgetBlockText(text);
         ReleaseTextBlock(block, 1);
@@ -84,7 +85,7 @@ void SysFreeString(BSTR text) {
 }
 
 UINT SysStringByteLen(BSTR text) {
-    return text ? LengthWord(text) & kLengthMask : 0;
+    return text ? LengthWord(text) : 0;
 }
 
 UINT SysStringLen(BSTR text) {

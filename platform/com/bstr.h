@@ -3,9 +3,8 @@
 // A BSTR points at its first character; the 32-bit byte length lies in the four bytes before it.
 // The host and the library allocate and free BSTRs through this one allocator (it lives in the
 // shared run-time), so either side may free what the other allocated. A nil BSTR is the empty
-// text. A text is shorter than 2 GiB (longer ones are refused as memory exhausted). Texts come
-// from one heap block each, or many from a shared block (bstr_arena.h); every function here takes
-// both alike. All functions are thread-safe.
+// text. Texts come from one heap block each, or many from a shared block (bstr_arena.h); every
+// function here takes both alike. All functions are thread-safe.
 #pragma once
 
 #include "platform/com/com_types.h"

@@ -24,7 +24,7 @@ void ReleaseTextBlock(TTextBlock* block, std::uint32_t count) noexcept {
 
 #if defined(QUILL_CHECKED_TEXT_BLOCKS)
 void ForgetBlockText(const OLECHAR* text) noexcept {
-    QUILL_POISON_TEXT(SlotOf(text), BlockSlotSize(LengthWord(text) & kLengthMask));
+    QUILL_POISON_TEXT(SlotOf(text), BlockSlotSize(LengthWord(text)));
 }
 #endif
 

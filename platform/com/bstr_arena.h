@@ -36,8 +36,8 @@ class TBStrArena {
     ~TBStrArena() { Retire(); }
 
     // As SysAllocStringByteLen: a text of `length` bytes copied from `bytes` (zero bytes when
-    // `bytes` is nil), owned by the caller; nil when memory is exhausted or `length` is 2 GiB or
-    // more.
+    // `bytes` is nil), owned by the caller; nil when memory is exhausted or `length` is too large
+    // for any text.
     BSTR AllocateByteLen(const char* bytes, UINT length) {
         const std::size_t slot = bstr_layout::BlockSlotSize(length);
         if (slot <= FLeft) [[likely]] {
@@ -54,10 +54,9 @@ class TBStrArena {
     BSTR Carve(const char* bytes, UINT length, std::size_t slot) {
         char* at = FBlock + FUsed;
         const auto offset = static_cast<std::uint32_t>(FUsed);
-        const std::uint32_t word = length | bstr_layout::kBlockTextFlag;
         std::memcpy(at, &offset, 4);
-        std::memcpy(at + 4, &word, 4);
-        char* text = at + bstr_layout::kBlockTextHeader;
+        std::memcpy(at + 4, &length, 4);
+        char* text = at + bstr_layout::kTextHeader;
         if (bytes)
             CopyShort(text, bytes, length);
         else

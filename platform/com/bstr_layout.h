@@ -1,13 +1,13 @@
 // The two forms a BSTR takes in memory, shared by the allocator (bstr.cpp), the block allocator
 // (bstr_arena.h) and the safe-array code that frees many texts at once.
 //
-// Every BSTR points at its first character, with its 32-bit byte length in the four bytes before
-// it. A text of its own heap block has the length word at the start of that block. A text carved
-// out of a shared text block (TBStrArena) has the top bit of its length word set, and before the
-// length word a 32-bit offset from the start of its block back to this text's slot; the block
-// counts the texts still alive in it and is freed with the last of them. Lengths are therefore
-// below 2 GiB, as on the platform. Thread-safe: a block's count is atomic, so texts of one block
-// may be freed on any threads.
+// Every BSTR points at its first character, with its 32-bit byte length, and nothing else, in the
+// four bytes before it: code on either side of the interface may read that word directly. Before
+// the length word lies a 32-bit home word. A text of its own heap block has 0 there, and the
+// block starts at the home word. A text carved out of a shared text block (TBStrArena) has there
+// the offset from the start of its block back to this text's slot (never 0: the block's head comes
+// first); the block counts the texts still alive in it and is freed with the last of them.
+// Thread-safe: a block's count is atomic, so texts of one block may be freed on any threads.
 #pragma once
 
 #include "platform/com/bstr.h"
@@ -21,11 +21,9 @@ namespace quill::com {
 
 namespace bstr_layout {
 
-constexpr std::uint32_t kBlockTextFlag = 0x80000000u;
-constexpr std::uint32_t kLengthMask = 0x7FFFFFFFu;
-// Length word of every text; offset word before it for a block text.
+// Length word of every text, and the home word before it: the prefix of every text.
 constexpr std::size_t kLengthWord = 4;
-constexpr std::size_t kBlockTextHeader = 8;
+constexpr std::size_t kTextHeader = 8;
 // After the characters: a zero character, and one more zero byte so that a text of an odd byte
 // count still ends in a whole zero character.
 constexpr std::size_t kTerminator = sizeof(OLECHAR) + 1;
@@ -44,14 +42,21 @@ inline std::uint32_t LengthWord(const OLECHAR* text) {
     return word;
 }
 
+// Whether `text` was carved out of a shared block (else it has a heap block of its own).
+inline bool IsBlockText(const OLECHAR* text) {
+    std::uint32_t home;
+    std::memcpy(&home, reinterpret_cast<const char*>(text) - kTextHeader, 4);
+    return home != 0;
+}
+
 // Bytes of the slot of a block text of `bytes` bytes, a multiple of 8 so that the next slot's
 // words and characters stay aligned as a heap text's are.
 constexpr std::size_t BlockSlotSize(std::size_t bytes) {
-    return (kBlockTextHeader + bytes + kTerminator + 7) & ~std::size_t{7};
+    return (kTextHeader + bytes + kTerminator + 7) & ~std::size_t{7};
 }
 
 inline char* SlotOf(const OLECHAR* text) {
-    return reinterpret_cast<char*>(const_cast<OLECHAR*>(text)) - kBlockTextHeader;
+    return reinterpret_cast<char*>(const_cast<OLECHAR*>(text)) - kTextHeader;
 }
 
 inline TTextBlock* BlockOf(const OLECHAR* text) {
@@ -101,8 +106,7 @@ class TTextReleaser {
             ++FCount;
             return;
         }
-        const std::uint32_t word = LengthWord(text);
-        if (!(word & kBlockTextFlag)) {
+        if (!IsBlockText(text)) {
             SysFreeString(text);
             return;
         }

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <thread>
@@ -160,15 +162,28 @@ TEST(BStrArena, EveryTextAndEveryBlockIsAnAllocationThatCanFail) {
     EXPECT_LT(steps, 640u);
 }
 
-TEST(BStrArena, TextsOfTwoGibibytesOrMoreAreRefused) {
-    // The top bit of the length word marks block texts: no text may need it.
-    EXPECT_EQ(SysAllocStringByteLen(nullptr, 0x80000000u), nullptr);
-    EXPECT_EQ(SysAllocStringByteLen(nullptr, 0xFFFFFFF0u), nullptr);
+TEST(BStrArena, TheWordBeforeEveryTextIsItsPlainByteLength) {
+    // Code on the other side of the interface reads the length word itself, not through
+    // SysStringByteLen: it must hold the byte count for heap and block texts alike.
+    auto wordBefore = [](BSTR text) {
+        std::uint32_t word;
+        std::memcpy(&word, reinterpret_cast<const char*>(text) - 4, 4);
+        return word;
+    };
     TBStrArena arena;
-    EXPECT_EQ(arena.AllocateByteLen(nullptr, 0x80000000u), nullptr);
-    BSTR fine = arena.AllocateByteLen("ok", 2);
-    EXPECT_EQ(SysStringByteLen(fine), 2u);
-    SysFreeString(fine);
+    BSTR carved = arena.AllocateByteLen("abcdef", 6);
+    BSTR own = SysAllocStringByteLen("abcdef", 6);
+    BSTR large = arena.AllocateByteLen(nullptr, 1u << 20); // too large for a block
+    EXPECT_EQ(wordBefore(carved), 6u);
+    EXPECT_EQ(wordBefore(own), 6u);
+    EXPECT_EQ(wordBefore(large), 1u << 20);
+    EXPECT_EQ(SysStringByteLen(carved), 6u);
+    EXPECT_EQ(SysStringByteLen(large), 1u << 20);
+    for (BSTR text : {carved, own, large})
+        SysFreeString(text);
+    // Lengths that no allocation can hold are refused rather than wrapped.
+    EXPECT_EQ(SysAllocStringByteLen(nullptr, 0xFFFFFFF0u), nullptr);
+    EXPECT_EQ(arena.AllocateByteLen(nullptr, 0xFFFFFFF0u), nullptr);
 }
 
 } // namespace
