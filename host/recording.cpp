@@ -1,7 +1,8 @@
 #include "host/recording.h"
 
-#include <charconv>
+#include <climits>
 #include <cstddef>
+#include <cstring>
 #include <optional>
 
 namespace quill::host {
@@ -18,8 +19,20 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-bool StartsWith(std::string_view s, std::string_view prefix) {
-    return s.substr(0, prefix.size()) == prefix;
+// The prefixes are literals: with their length known here the comparison is a few instructions
+// rather than a library call, which matters at two or three lines per key event.
+template <std::size_t N> bool StartsWith(std::string_view s, const char (&prefix)[N]) {
+    constexpr std::size_t n = N - 1;
+    return s.size() >= n && std::memcmp(s.data(), prefix, n) == 0;
+}
+
+int DigitValue(char c, int base) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (base == 16) {
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    }
+    return -1;
 }
 
 // A cursor over one line: the grammar of both formats is a few tokens in a fixed order.
@@ -27,19 +40,23 @@ class TLineReader {
   public:
     explicit TLineReader(std::string_view line) : FRest(line) {}
 
-    bool Literal(std::string_view text) {
+    template <std::size_t N> bool Literal(const char (&text)[N]) {
         SkipSpaces();
         if (!StartsWith(FRest, text)) return false;
-        FRest.remove_prefix(text.size());
+        FRest.remove_prefix(N - 1);
         return true;
     }
-    // Seconds with up to six decimals, as microseconds.
+    // Seconds with up to six decimals, as microseconds; no sign.
     std::optional<std::int64_t> Seconds() {
         SkipSpaces();
         std::int64_t whole = 0;
-        const auto [end, ec] = std::from_chars(FRest.data(), FRest.data() + FRest.size(), whole);
-        if (ec != std::errc() || whole < 0 || whole > 4'000'000'000'000) return std::nullopt;
-        FRest.remove_prefix(static_cast<std::size_t>(end - FRest.data()));
+        std::size_t i = 0;
+        for (; i < FRest.size() && FRest[i] >= '0' && FRest[i] <= '9'; ++i) {
+            whole = whole * 10 + (FRest[i] - '0');
+            if (whole > 4'000'000'000'000) return std::nullopt;
+        }
+        if (i == 0) return std::nullopt;
+        FRest.remove_prefix(i);
         std::int64_t micro = 0;
         if (!FRest.empty() && FRest.front() == '.') {
             FRest.remove_prefix(1);
@@ -55,13 +72,26 @@ class TLineReader {
         }
         return whole * 1'000'000 + micro;
     }
-    std::optional<std::int64_t> Integer(int base) {
+    // An optionally negative integer in `Base` (10 or 16); none when it has no digit or does not
+    // fit in 64 bits.
+    template <int Base> std::optional<std::int64_t> Integer() {
         SkipSpaces();
+        std::size_t i = 0;
+        const bool negative = i < FRest.size() && FRest[i] == '-';
+        if (negative) ++i;
+        const std::size_t first = i;
+        // Accumulated negatively, so that the most negative value fits as well.
         std::int64_t value = 0;
-        const auto [end, ec] =
-            std::from_chars(FRest.data(), FRest.data() + FRest.size(), value, base);
-        if (ec != std::errc() || end == FRest.data()) return std::nullopt;
-        FRest.remove_prefix(static_cast<std::size_t>(end - FRest.data()));
+        for (int digit; i < FRest.size() && (digit = DigitValue(FRest[i], Base)) >= 0; ++i)
+            if (__builtin_mul_overflow(value, Base, &value) ||
+                __builtin_sub_overflow(value, digit, &value))
+                return std::nullopt;
+        if (i == first) return std::nullopt;
+        if (!negative) {
+            if (value == INT64_MIN) return std::nullopt;
+            value = -value;
+        }
+        FRest.remove_prefix(i);
         return value;
     }
     // "(NAME)" after a number; the name inside.
@@ -97,19 +127,20 @@ class TLineReader {
     std::string_view FRest;
 };
 
-// Seconds as both formats write them: digits, optionally a point and more digits.
+// Seconds as both formats write them: 1 to 13 digits, optionally a point and 1 to 13 more.
 bool IsSeconds(std::string_view text) {
-    const std::size_t point = text.find('.');
-    const std::string_view whole = text.substr(0, point);
-    const std::string_view fraction =
-        point == std::string_view::npos ? std::string_view("0") : text.substr(point + 1);
-    auto digits = [](std::string_view part) {
-        if (part.empty() || part.size() > 13) return false;
-        for (char c : part)
-            if (c < '0' || c > '9') return false;
-        return true;
-    };
-    return digits(whole) && digits(fraction);
+    std::size_t whole = 0, fraction = 0;
+    bool point = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            ++(point ? fraction : whole);
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    return whole >= 1 && whole <= 13 && (!point || (fraction >= 1 && fraction <= 13));
 }
 
 bool InRange(std::int64_t value, std::int64_t low, std::int64_t high) {
@@ -120,19 +151,20 @@ bool InRange(std::int64_t value, std::int64_t low, std::int64_t high) {
 // followed by a "---- SYN_REPORT ----" separator. An event of another type may print its value in
 // hexadecimal (MSC_SCAN does), so only a key event's value must be a decimal number.
 bool ParseEvtestEvent(std::string_view line, int number, std::vector<TKeyEvent>& events) {
-    constexpr std::string_view head = "Event: time ";
+    constexpr char head[] = "Event: time ";
+    constexpr std::size_t headSize = sizeof head - 1;
     if (!StartsWith(line, head)) return false;
-    const std::size_t comma = line.find(',', head.size());
+    const std::size_t comma = line.find(',', headSize);
     if (comma == std::string_view::npos) return false;
-    const std::string_view timeText = line.substr(head.size(), comma - head.size());
+    const std::string_view timeText = line.substr(headSize, comma - headSize);
     TLineReader reader(line.substr(comma + 1));
     // Most lines are report separators and scan codes: they are checked for their shape only.
     if (StartsWith(reader.Rest(), "--")) return IsSeconds(timeText);
     if (!reader.Literal("type")) return false;
-    const auto type = reader.Integer(10);
+    const auto type = reader.Integer<10>();
     if (!type || !InRange(*type, 0, 0x1F) || !reader.Parenthesised()) return false;
     if (!reader.Literal(",") || !reader.Literal("code")) return false;
-    const auto code = reader.Integer(10);
+    const auto code = reader.Integer<10>();
     if (!code || !InRange(*code, 0, 0xFFFF)) return false;
     const auto name = reader.Parenthesised();
     if (!name || !reader.Literal(",") || !reader.Literal("value")) return false;
@@ -140,7 +172,7 @@ bool ParseEvtestEvent(std::string_view line, int number, std::vector<TKeyEvent>&
         return IsSeconds(timeText) && !reader.Word().empty() && reader.Rest().empty();
     TLineReader timeReader(timeText);
     const auto time = timeReader.Seconds();
-    const auto value = reader.Integer(10);
+    const auto value = reader.Integer<10>();
     if (!time || !timeReader.Rest().empty() || !value || !InRange(*value, INT32_MIN, INT32_MAX) ||
         !reader.Rest().empty())
         return false;
@@ -160,9 +192,9 @@ bool ParseEvemuEvent(std::string_view line, int number, std::vector<TKeyEvent>& 
     TLineReader reader(line);
     if (!reader.Literal("E:")) return false;
     const auto time = reader.Seconds();
-    const auto type = reader.Integer(16);
-    const auto code = reader.Integer(16);
-    const auto value = reader.Integer(10);
+    const auto type = reader.Integer<16>();
+    const auto code = reader.Integer<16>();
+    const auto value = reader.Integer<10>();
     if (!time || !type || !code || !value || !reader.Rest().empty()) return false;
     if (!InRange(*type, 0, 0xFFFF) || !InRange(*code, 0, 0xFFFF) ||
         !InRange(*value, INT32_MIN, INT32_MAX))
@@ -178,9 +210,10 @@ bool ParseEvemuEvent(std::string_view line, int number, std::vector<TKeyEvent>& 
 
 // evemu-record's description lines: name, id, properties, bits, axes, LEDs, switches.
 bool IsEvemuDescription(std::string_view line) {
-    for (std::string_view tag : {"N:", "I:", "P:", "B:", "A:", "L:", "S:"})
-        if (StartsWith(line, tag)) return true;
-    return false;
+    if (line.size() < 2 || line[1] != ':') return false;
+    const char tag = line[0];
+    return tag == 'N' || tag == 'I' || tag == 'P' || tag == 'B' || tag == 'A' || tag == 'L' ||
+           tag == 'S';
 }
 
 std::optional<TRecordingFormat> DetectFormat(std::string_view text) {
