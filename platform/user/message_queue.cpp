@@ -42,17 +42,27 @@ bool WindowMatches(HWND target, HWND filter) {
     return target == filter;
 }
 
-BOOL Enqueue(const std::shared_ptr<TMessageQueue>& queue, const MSG& msg, bool input) {
-    if (!queue) return FALSE;
-    std::lock_guard guard(queue->Lock);
-    if (!queue->Alive) {
+BOOL Enqueue(TMessageQueue& queue, const MSG& msg, bool input) {
+    std::lock_guard guard(queue.Lock);
+    if (!queue.Alive) {
         kernel::SetLastError(ERROR_INVALID_THREAD_ID);
         return FALSE;
     }
-    (input ? queue->Input : queue->Posted).push_back(msg);
-    queue->Wake.notify_all();
-    SignalQueueWait(*queue);
+    (input ? queue.Input : queue.Posted).push_back(msg);
+    queue.Wake.notify_all();
+    SignalQueueWait(queue);
     return TRUE;
+}
+
+// Places a message in the queue of thread `threadId`: the caller's own without taking an owner.
+BOOL EnqueueForThread(DWORD threadId, const MSG& msg, bool input) {
+    if (threadId == GetCurrentThreadId()) return Enqueue(ThisQueue(), msg, input);
+    const auto queue = QueueOfThread(threadId);
+    if (!queue) {
+        kernel::SetLastError(ERROR_INVALID_THREAD_ID);
+        return FALSE;
+    }
+    return Enqueue(*queue, msg, input);
 }
 
 // Runs a message sent from another thread, on this (the receiving) thread.
@@ -88,7 +98,10 @@ bool TakeFrom(std::deque<MSG>& list, HWND hwnd, UINT filterMin, UINT filterMax, 
         const MSG& m = list[index];
         if (WindowMatches(m.hwnd, hwnd) && InRange(m.message, filterMin, filterMax)) {
             msg = m;
-            list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
+            if (index == 0)
+                list.pop_front(); // nearly always: the first message is taken
+            else
+                list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
             return true;
         }
     }
@@ -106,7 +119,7 @@ TTimer* EarliestTimer(TMessageQueue& queue, HWND hwnd, UINT filterMin, UINT filt
 
 // Returns true with a message, false when there is none (and `wait` is false).
 bool Retrieve(MSG* out, HWND hwnd, UINT filterMin, UINT filterMax, bool remove, bool wait) {
-    const auto queue = CurrentQueue();
+    TMessageQueue* const queue = &ThisQueue();
     std::unique_lock lock(queue->Lock);
     for (;;) {
         HandleAllSent(*queue, lock);
@@ -187,28 +200,18 @@ BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         kernel::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    return Enqueue(queue, MakeMsg(hwnd, message, wParam, lParam), false);
+    return Enqueue(*queue, MakeMsg(hwnd, message, wParam, lParam), false);
 }
 
 BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
     // The calling thread always has a queue for itself, as on the platform once it asks.
-    const auto queue = threadId == GetCurrentThreadId() ? CurrentQueue() : QueueOfThread(threadId);
-    if (!queue) {
-        kernel::SetLastError(ERROR_INVALID_THREAD_ID);
-        return FALSE;
-    }
-    return Enqueue(queue, MakeMsg(nullptr, message, wParam, lParam), false);
+    return EnqueueForThread(threadId, MakeMsg(nullptr, message, wParam, lParam), false);
 }
 
 BOOL PostInputMessage(DWORD threadId, const MSG& msg) {
-    const auto queue = threadId == GetCurrentThreadId() ? CurrentQueue() : QueueOfThread(threadId);
-    if (!queue) {
-        kernel::SetLastError(ERROR_INVALID_THREAD_ID);
-        return FALSE;
-    }
     MSG copy = msg;
     if (copy.time == 0) copy.time = GetTickCount();
-    return Enqueue(queue, copy, true);
+    return EnqueueForThread(threadId, copy, true);
 }
 
 LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -244,11 +247,11 @@ LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PostQuitMessage(int exitCode) {
-    const auto queue = CurrentQueue();
-    std::lock_guard guard(queue->Lock);
-    queue->QuitPosted = true;
-    queue->QuitCode = exitCode;
-    queue->Wake.notify_all();
+    TMessageQueue& queue = ThisQueue();
+    std::lock_guard guard(queue.Lock);
+    queue.QuitPosted = true;
+    queue.QuitCode = exitCode;
+    queue.Wake.notify_all();
 }
 
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg) {
@@ -274,7 +277,7 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const void* handles, BOOL, DWORD mi
         kernel::SetLastError(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;
     }
-    const auto queue = CurrentQueue();
+    TMessageQueue* const queue = &ThisQueue();
     std::unique_lock lock(queue->Lock);
     const std::uint64_t deadline =
         milliseconds == kernel::INFINITE ? NoDeadline : GetClock().NowMs() + milliseconds;
@@ -295,7 +298,7 @@ LRESULT DispatchMessageA(const MSG* msg) {
     if (msg->message == WM_TIMER && msg->lParam != 0) {
         // Only a procedure of a live timer of this thread is called: a forged WM_TIMER must not
         // make us jump to an arbitrary address.
-        const auto queue = CurrentQueue();
+        TMessageQueue* const queue = &ThisQueue();
         const auto proc = reinterpret_cast<TIMERPROC>(msg->lParam);
         bool known = false;
         {
@@ -328,26 +331,26 @@ BOOL TranslateMessage(const MSG* msg) {
     MSG charMsg = *msg;
     charMsg.message = msg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
     charMsg.wParam = character;
-    return Enqueue(CurrentQueue(), charMsg, false);
+    return Enqueue(ThisQueue(), charMsg, false);
 }
 
 ULONG_PTR GetMessageExtraInfo() {
-    return CurrentQueue()->LastExtraInfo;
+    return ThisQueue().LastExtraInfo;
 }
 LONG GetMessageTime() {
-    return static_cast<LONG>(CurrentQueue()->LastTime);
+    return static_cast<LONG>(ThisQueue().LastTime);
 }
 
 void AddRetrievalStage(RetrievalStage stage, void* context) {
     if (!stage) return;
-    auto& stages = CurrentQueue()->Stages;
+    auto& stages = ThisQueue().Stages;
     for (const TStage& s : stages)
         if (s.Stage == stage && s.Context == context) return;
     stages.push_back({stage, context});
 }
 
 void RemoveRetrievalStage(RetrievalStage stage, void* context) {
-    std::erase_if(CurrentQueue()->Stages,
+    std::erase_if(ThisQueue().Stages,
                   [&](const TStage& s) { return s.Stage == stage && s.Context == context; });
 }
 

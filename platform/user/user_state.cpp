@@ -5,9 +5,15 @@
 
 namespace quill::user {
 
+namespace {
+// Plain values, so that reading them needs no check for a first use.
+thread_local DWORD tThreadId = 0;
+thread_local detail::TMessageQueue* tQueue = nullptr;
+} // namespace
+
 DWORD GetCurrentThreadId() {
-    thread_local const DWORD id = static_cast<DWORD>(syscall(SYS_gettid));
-    return id;
+    if (tThreadId == 0) tThreadId = static_cast<DWORD>(syscall(SYS_gettid));
+    return tThreadId;
 }
 
 namespace [[gnu::visibility("hidden")]] detail {
@@ -50,6 +56,7 @@ void ThreadEnded(const std::shared_ptr<TMessageQueue>& queue) {
 struct TQueueOwner {
     std::shared_ptr<TMessageQueue> Queue;
     ~TQueueOwner() {
+        tQueue = nullptr;
         if (Queue) ThreadEnded(Queue);
     }
 };
@@ -70,8 +77,21 @@ std::shared_ptr<TMessageQueue> CurrentQueue() {
         state.Queues[queue->ThreadId] = queue;
         if (state.FirstQueueThread == 0) state.FirstQueueThread = queue->ThreadId;
         owner.Queue = std::move(queue);
+        tQueue = owner.Queue.get();
     }
     return owner.Queue;
+}
+
+TMessageQueue& ThisQueue() {
+    if (TMessageQueue* queue = tQueue) return *queue;
+    return *CurrentQueue();
+}
+
+DWORD ThreadOfWindow(HWND hwnd) {
+    TUserState& state = State();
+    std::lock_guard guard(state.Lock);
+    const auto it = state.Windows.find(hwnd);
+    return it == state.Windows.end() ? 0 : it->second.ThreadId;
 }
 
 std::shared_ptr<TMessageQueue> QueueOfThread(DWORD threadId) {

@@ -112,6 +112,12 @@ struct TUserState {
 TUserState& State();
 // The calling thread's queue, made on first use.
 std::shared_ptr<TMessageQueue> CurrentQueue();
+// The same queue without a new owner: the calling thread owns it until it ends, so the reference
+// stays good for the call. Every message passes here several times, and an owner taken and
+// dropped each time costs two atomic operations.
+TMessageQueue& ThisQueue();
+// The thread of a live window, 0 when `hwnd` is no window.
+DWORD ThreadOfWindow(HWND hwnd);
 // A live thread's queue, or nil.
 std::shared_ptr<TMessageQueue> QueueOfThread(DWORD threadId);
 // The queue and procedure of a live window; nil queue when `hwnd` is no window.
@@ -129,5 +135,5 @@ void SignalQueueWait(TMessageQueue& queue);
 // descriptor's timer fire no later than that.
 void NoteTimerDue(TMessageQueue& queue, std::uint64_t due);
 
-} // namespace detail
+} // namespace gnu::visibility("hidden")]]detail
 } // namespace quill::user
