@@ -41,13 +41,6 @@ struct THookRegistry {
     std::atomic<std::uint64_t> Version{1};
 };
 
-// The calling thread's hooks as last looked up, and the registry's version then.
-struct THookCache {
-    std::uint64_t Version = 0;
-    std::shared_ptr<const THookList> Hooks;
-};
-thread_local THookCache tHookCache;
-
 THookRegistry& Registry() {
     static THookRegistry* registry = new THookRegistry; // outlives threads that end during exit
     return *registry;
@@ -58,7 +51,7 @@ struct TChainCall {
     const THookList* Hooks;
     std::size_t Current;
 };
-thread_local TChainCall* tCall = nullptr;
+QUILL_HOT_TLS thread_local TChainCall* tCall = nullptr;
 
 // Calls the first hook of `hooks` at or after `from` that is still installed; 0 when none is.
 LRESULT CallFrom(TChainCall& call, std::size_t from, int code, WPARAM wParam, LPARAM lParam) {
@@ -92,16 +85,16 @@ TChain* LiveChain(THookRegistry& registry, DWORD threadId, const TMessageQueue& 
 }
 
 // The hooks of the calling thread, whose queue is `queue`; nil when it has none.
-std::shared_ptr<const THookList> HooksOfThisThread(const TMessageQueue& queue) {
+// The queue keeps the list it was given until the registry changes.
+std::shared_ptr<const THookList> HooksOfThisThread(TMessageQueue& queue) {
     THookRegistry& registry = Registry();
-    THookCache& cache = tHookCache;
-    if (cache.Version != registry.Version.load()) {
+    if (queue.HooksVersion != registry.Version.load()) {
         std::lock_guard guard(registry.Lock);
         const TChain* chain = LiveChain(registry, queue.ThreadId, queue);
-        cache.Hooks = chain ? chain->Hooks : nullptr;
-        cache.Version = registry.Version.load(); // what was read is as of this version
+        queue.Hooks = chain ? chain->Hooks : nullptr;
+        queue.HooksVersion = registry.Version.load(); // what was read is as of this version
     }
-    return cache.Hooks;
+    return std::static_pointer_cast<const THookList>(queue.Hooks);
 }
 
 bool IsKeyMessage(UINT message) {

@@ -80,28 +80,30 @@ void HandleSent(const std::shared_ptr<TSentMessage>& sent) {
     CompleteSent(*sent, result);
 }
 
-// Handles every message sent to this thread; returns with `lock` held.
-void HandleAllSent(TMessageQueue& queue, std::unique_lock<std::mutex>& lock) {
-    while (!queue.Sent.empty()) {
-        auto sent = std::move(queue.Sent.front());
-        queue.Sent.pop_front();
-        lock.unlock();
-        HandleSent(sent);
-        lock.lock();
-    }
+// Handles every message sent to this thread; returns with `lock` held. Inline, as nearly always
+// there is none.
+inline void HandleAllSent(TMessageQueue& queue, std::unique_lock<std::mutex>& lock) {
+    while (!queue.Sent.empty())
+        [[unlikely]] {
+            auto sent = std::move(queue.Sent.front());
+            queue.Sent.pop_front();
+            lock.unlock();
+            HandleSent(sent);
+            lock.lock();
+        }
 }
 
 // Takes the first message of `list` that passes the filter; its position goes to `index`.
 bool TakeFrom(std::deque<MSG>& list, HWND hwnd, UINT filterMin, UINT filterMax, MSG& msg,
               std::size_t& index) {
-    for (index = 0; index < list.size(); ++index) {
-        const MSG& m = list[index];
-        if (WindowMatches(m.hwnd, hwnd) && InRange(m.message, filterMin, filterMax)) {
-            msg = m;
+    index = 0;
+    for (auto it = list.begin(); it != list.end(); ++it, ++index) {
+        if (WindowMatches(it->hwnd, hwnd) && InRange(it->message, filterMin, filterMax)) {
+            msg = *it;
             if (index == 0)
                 list.pop_front(); // nearly always: the first message is taken
             else
-                list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
+                list.erase(it);
             return true;
         }
     }

@@ -7,8 +7,8 @@ namespace quill::user {
 
 namespace {
 // Plain values, so that reading them needs no check for a first use.
-thread_local DWORD tThreadId = 0;
-thread_local detail::TMessageQueue* tQueue = nullptr;
+QUILL_HOT_TLS thread_local DWORD tThreadId = 0;
+QUILL_HOT_TLS thread_local detail::TMessageQueue* tQueue = nullptr;
 } // namespace
 
 DWORD GetCurrentThreadId() {
@@ -49,6 +49,7 @@ void ThreadEnded(const std::shared_ptr<TMessageQueue>& queue) {
         queue->Timers.clear();
         pending.swap(queue->Sent);
     }
+    queue->Hooks.reset(); // the thread's own field: it is this thread that ends
     for (auto& sent : pending)
         Complete(*sent, 0);
 }
