@@ -49,7 +49,8 @@ BOOL Enqueue(TMessageQueue& queue, const MSG& msg, bool input) {
         return FALSE;
     }
     (input ? queue.Input : queue.Posted).push_back(msg);
-    queue.Wake.notify_all();
+    // Only a queue's own thread waits on it: when that thread places the message, it is awake.
+    if (queue.ThreadId != GetCurrentThreadId()) queue.Wake.notify_all();
     SignalQueueWait(queue);
     return TRUE;
 }
@@ -140,7 +141,7 @@ bool Retrieve(MSG* out, HWND hwnd, UINT filterMin, UINT filterMax, bool remove, 
             return true;
         } else {
             TTimer* timer = EarliestTimer(*queue, hwnd, filterMin, filterMax);
-            const std::uint64_t now = GetClock().NowMs();
+            const std::uint64_t now = timer ? GetClock().NowMs() : 0;
             if (!timer || timer->Due > now) {
                 if (!wait) return false;
                 GetClock().WaitUntil(queue->Wake, lock, timer ? timer->Due : NoDeadline);
