@@ -170,6 +170,13 @@ bool Retrieve(MSG* out, HWND hwnd, UINT filterMin, UINT filterMax, bool remove, 
                 break;
             }
         }
+        if (!discarded && remove) {
+            // Taken for good: what is left to do touches only this thread's own fields.
+            queue->LastExtraInfo = msg.extraInfo;
+            queue->LastTime = msg.time;
+            *out = msg;
+            return true;
+        }
         lock.lock();
         if (discarded) {
             // A discarded expiry counts as taken, or a stage that discards it would see it again
