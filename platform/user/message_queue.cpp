@@ -130,9 +130,12 @@ bool Retrieve(MSG* out, HWND hwnd, UINT filterMin, UINT filterMax, bool remove, 
         MSG msg{};
         std::size_t index = 0;
         std::deque<MSG>* source = nullptr;
-        if (TakeFrom(queue->Posted, hwnd, filterMin, filterMax, msg, index)) {
+        // The lists are mostly empty: asked first, inline.
+        if (!queue->Posted.empty() &&
+            TakeFrom(queue->Posted, hwnd, filterMin, filterMax, msg, index)) {
             source = &queue->Posted;
-        } else if (TakeFrom(queue->Input, hwnd, filterMin, filterMax, msg, index)) {
+        } else if (!queue->Input.empty() &&
+                   TakeFrom(queue->Input, hwnd, filterMin, filterMax, msg, index)) {
             source = &queue->Input;
         } else if (queue->QuitPosted && InRange(WM_QUIT, filterMin, filterMax)) {
             msg = MakeMsg(nullptr, WM_QUIT, static_cast<WPARAM>(queue->QuitCode), 0);
