@@ -150,23 +150,18 @@ class TEvtestTimes {
         if (FKnown && text == FText) return FJudgement;
         FJudgement = {};
         // One pass for the common form, digits with an optional fraction: both answers at once.
+        auto digit = [&](std::size_t i) { return text[i] >= '0' && text[i] <= '9'; };
         std::int64_t whole = 0, micro = 0;
-        std::size_t wholeDigits = 0, fractionDigits = 0;
-        bool point = false, plain = true;
-        for (const char c : text) {
-            if (c >= '0' && c <= '9') {
-                if (!point) {
-                    if (++wholeDigits <= 13) whole = whole * 10 + (c - '0');
-                } else if (++fractionDigits <= 6) {
-                    micro = micro * 10 + (c - '0');
-                }
-            } else if (c == '.' && !point) {
-                point = true;
-            } else {
-                plain = false;
-                break;
-            }
-        }
+        std::size_t i = 0;
+        for (; i < text.size() && digit(i); ++i)
+            if (i < 13) whole = whole * 10 + (text[i] - '0');
+        const std::size_t wholeDigits = i;
+        const bool point = i < text.size() && text[i] == '.';
+        std::size_t fractionDigits = 0;
+        if (point)
+            for (++i; i < text.size() && digit(i); ++i, ++fractionDigits)
+                if (fractionDigits < 6) micro = micro * 10 + (text[i] - '0');
+        const bool plain = i == text.size();
         const bool shaped = plain && wholeDigits >= 1 && (!point || fractionDigits >= 1);
         FJudgement.Valid = shaped && wholeDigits <= 13 && fractionDigits <= 13;
         if (shaped && wholeDigits <= 13) {
