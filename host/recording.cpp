@@ -1,7 +1,8 @@
 #include "host/recording.h"
 
-#include <charconv>
+#include <climits>
 #include <cstddef>
+#include <cstring>
 #include <optional>
 
 namespace quill::host {
@@ -18,8 +19,20 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-bool StartsWith(std::string_view s, std::string_view prefix) {
-    return s.substr(0, prefix.size()) == prefix;
+// The prefixes are literals: with their length known here the comparison is a few instructions
+// rather than a library call, which matters at two or three lines per key event.
+template <std::size_t N> bool StartsWith(std::string_view s, const char (&prefix)[N]) {
+    constexpr std::size_t n = N - 1;
+    return s.size() >= n && std::memcmp(s.data(), prefix, n) == 0;
+}
+
+int DigitValue(char c, int base) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (base == 16) {
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    }
+    return -1;
 }
 
 // A cursor over one line: the grammar of both formats is a few tokens in a fixed order.
@@ -27,19 +40,23 @@ class TLineReader {
   public:
     explicit TLineReader(std::string_view line) : FRest(line) {}
 
-    bool Literal(std::string_view text) {
+    template <std::size_t N> bool Literal(const char (&text)[N]) {
         SkipSpaces();
         if (!StartsWith(FRest, text)) return false;
-        FRest.remove_prefix(text.size());
+        FRest.remove_prefix(N - 1);
         return true;
     }
-    // Seconds with up to six decimals, as microseconds.
+    // Seconds with up to six decimals, as microseconds; no sign.
     std::optional<std::int64_t> Seconds() {
         SkipSpaces();
         std::int64_t whole = 0;
-        const auto [end, ec] = std::from_chars(FRest.data(), FRest.data() + FRest.size(), whole);
-        if (ec != std::errc() || whole < 0 || whole > 4'000'000'000'000) return std::nullopt;
-        FRest.remove_prefix(static_cast<std::size_t>(end - FRest.data()));
+        std::size_t i = 0;
+        for (; i < FRest.size() && FRest[i] >= '0' && FRest[i] <= '9'; ++i) {
+            whole = whole * 10 + (FRest[i] - '0');
+            if (whole > 4'000'000'000'000) return std::nullopt;
+        }
+        if (i == 0) return std::nullopt;
+        FRest.remove_prefix(i);
         std::int64_t micro = 0;
         if (!FRest.empty() && FRest.front() == '.') {
             FRest.remove_prefix(1);
@@ -55,13 +72,26 @@ class TLineReader {
         }
         return whole * 1'000'000 + micro;
     }
-    std::optional<std::int64_t> Integer(int base) {
+    // An optionally negative integer in `Base` (10 or 16); none when it has no digit or does not
+    // fit in 64 bits.
+    template <int Base> std::optional<std::int64_t> Integer() {
         SkipSpaces();
+        std::size_t i = 0;
+        const bool negative = i < FRest.size() && FRest[i] == '-';
+        if (negative) ++i;
+        const std::size_t first = i;
+        // Accumulated negatively, so that the most negative value fits as well.
         std::int64_t value = 0;
-        const auto [end, ec] =
-            std::from_chars(FRest.data(), FRest.data() + FRest.size(), value, base);
-        if (ec != std::errc() || end == FRest.data()) return std::nullopt;
-        FRest.remove_prefix(static_cast<std::size_t>(end - FRest.data()));
+        for (int digit; i < FRest.size() && (digit = DigitValue(FRest[i], Base)) >= 0; ++i)
+            if (__builtin_mul_overflow(value, Base, &value) ||
+                __builtin_sub_overflow(value, digit, &value))
+                return std::nullopt;
+        if (i == first) return std::nullopt;
+        if (!negative) {
+            if (value == INT64_MIN) return std::nullopt;
+            value = -value;
+        }
+        FRest.remove_prefix(i);
         return value;
     }
     // "(NAME)" after a number; the name inside.
@@ -97,55 +127,152 @@ class TLineReader {
     std::string_view FRest;
 };
 
-// Seconds as both formats write them: digits, optionally a point and more digits.
-bool IsSeconds(std::string_view text) {
-    const std::size_t point = text.find('.');
-    const std::string_view whole = text.substr(0, point);
-    const std::string_view fraction =
-        point == std::string_view::npos ? std::string_view("0") : text.substr(point + 1);
-    auto digits = [](std::string_view part) {
-        if (part.empty() || part.size() > 13) return false;
-        for (char c : part)
-            if (c < '0' || c > '9') return false;
-        return true;
-    };
-    return digits(whole) && digits(fraction);
-}
-
 bool InRange(std::int64_t value, std::int64_t low, std::int64_t high) {
     return value >= low && value <= high;
+}
+
+// evtest prints every event of a report with the same time, so most lines repeat the time of the
+// line before: what a time text says is worked out once, when it first comes.
+class TEvtestTimes {
+  public:
+    // Seconds as both formats write them: 1 to 13 digits, optionally a point and 1 to 13 more.
+    bool Valid(std::string_view text) { return Judge(text).Valid; }
+    // The time as microseconds (TLineReader::Seconds, with nothing after it); none when it is
+    // malformed.
+    std::optional<std::int64_t> Microseconds(std::string_view text) { return Judge(text).Time; }
+
+  private:
+    struct TJudgement {
+        bool Valid = false;
+        std::optional<std::int64_t> Time;
+    };
+    const TJudgement& Judge(std::string_view text) {
+        if (FKnown && text == FText) return FJudgement;
+        FJudgement = {};
+        // One pass for the common form, digits with an optional fraction: both answers at once.
+        auto digit = [&](std::size_t i) { return text[i] >= '0' && text[i] <= '9'; };
+        std::int64_t whole = 0, micro = 0;
+        std::size_t i = 0;
+        for (; i < text.size() && digit(i); ++i)
+            if (i < 13) whole = whole * 10 + (text[i] - '0');
+        const std::size_t wholeDigits = i;
+        const bool point = i < text.size() && text[i] == '.';
+        std::size_t fractionDigits = 0;
+        if (point)
+            for (++i; i < text.size() && digit(i); ++i, ++fractionDigits)
+                if (fractionDigits < 6) micro = micro * 10 + (text[i] - '0');
+        const bool plain = i == text.size();
+        const bool shaped = plain && wholeDigits >= 1 && (!point || fractionDigits >= 1);
+        FJudgement.Valid = shaped && wholeDigits <= 13 && fractionDigits <= 13;
+        if (shaped && wholeDigits <= 13) {
+            for (std::size_t d = fractionDigits; d < 6; ++d)
+                micro *= 10;
+            if (whole <= 4'000'000'000'000) FJudgement.Time = whole * 1'000'000 + micro;
+        } else {
+            // Spaces around the time, which only a key event allows, or many leading zeros.
+            TLineReader reader(text);
+            const auto time = reader.Seconds();
+            if (time && reader.Rest().empty()) FJudgement.Time = time;
+        }
+        FText = text;
+        FKnown = true;
+        return FJudgement;
+    }
+
+    bool FKnown = false;
+    std::string_view FText;
+    TJudgement FJudgement;
+};
+
+// The fields of an evtest event line after its time.
+struct TEvtestFields {
+    std::int64_t Type = 0;
+    std::int64_t Code = 0;
+    std::string_view Name;  // of the code
+    std::string_view Value; // the text after "value", without its leading spaces
+};
+
+// Takes `literal` at `at` in `text`.
+template <std::size_t N>
+bool Take(std::string_view text, std::size_t& at, const char (&literal)[N]) {
+    if (!StartsWith(text.substr(at), literal)) return false;
+    at += N - 1;
+    return true;
+}
+
+// The fields exactly as evtest prints them: " type T (NAME), code C (NAME), value V", with single
+// spaces and unsigned numbers of at most nine digits. False when the text differs in any way: the
+// general reader then judges it. Nearly every line of a recording is read here, at a fraction of
+// the general reader's cost, and with the same result.
+bool ReadPrintedFields(std::string_view text, TEvtestFields& fields) {
+    std::size_t at = 0;
+    auto number = [&](std::int64_t& value) {
+        const std::size_t first = at;
+        value = 0;
+        for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
+            value = value * 10 + (text[at] - '0');
+        return at > first && at - first <= 9;
+    };
+    auto name = [&](std::string_view& inside) {
+        const std::size_t close = text.find(')', at);
+        if (close == std::string_view::npos) return false;
+        inside = text.substr(at, close - at);
+        at = close + 1;
+        return true;
+    };
+    std::string_view typeName;
+    if (!Take(text, at, " type ") || !number(fields.Type) || !Take(text, at, " (") ||
+        !name(typeName) || !Take(text, at, ", code ") || !number(fields.Code) ||
+        !Take(text, at, " (") || !name(fields.Name) || !Take(text, at, ", value "))
+        return false;
+    fields.Value = text.substr(at);
+    return !fields.Value.empty() && fields.Value.front() != ' ' && fields.Value.front() != '\t';
+}
+
+// The same fields with any spacing and signed numbers; false when the text is no event.
+bool ReadFields(std::string_view text, TEvtestFields& fields) {
+    TLineReader reader(text);
+    if (!reader.Literal("type")) return false;
+    const auto type = reader.Integer<10>();
+    if (!type || !reader.Parenthesised()) return false;
+    if (!reader.Literal(",") || !reader.Literal("code")) return false;
+    const auto code = reader.Integer<10>();
+    const auto name = reader.Parenthesised();
+    if (!code || !name || !reader.Literal(",") || !reader.Literal("value")) return false;
+    fields.Type = *type;
+    fields.Code = *code;
+    fields.Name = *name;
+    fields.Value = reader.Rest();
+    return true;
 }
 
 // "Event: time 1733600000.002000, type 1 (EV_KEY), code 30 (KEY_A), value 1", or the same time
 // followed by a "---- SYN_REPORT ----" separator. An event of another type may print its value in
 // hexadecimal (MSC_SCAN does), so only a key event's value must be a decimal number.
-bool ParseEvtestEvent(std::string_view line, int number, std::vector<TKeyEvent>& events) {
-    constexpr std::string_view head = "Event: time ";
+bool ParseEvtestEvent(std::string_view line, int number, TEvtestTimes& times,
+                      std::vector<TKeyEvent>& events) {
+    constexpr char head[] = "Event: time ";
+    constexpr std::size_t headSize = sizeof head - 1;
     if (!StartsWith(line, head)) return false;
-    const std::size_t comma = line.find(',', head.size());
+    const std::size_t comma = line.find(',', headSize);
     if (comma == std::string_view::npos) return false;
-    const std::string_view timeText = line.substr(head.size(), comma - head.size());
-    TLineReader reader(line.substr(comma + 1));
+    const std::string_view timeText = line.substr(headSize, comma - headSize);
+    const std::string_view rest = line.substr(comma + 1);
     // Most lines are report separators and scan codes: they are checked for their shape only.
-    if (StartsWith(reader.Rest(), "--")) return IsSeconds(timeText);
-    if (!reader.Literal("type")) return false;
-    const auto type = reader.Integer(10);
-    if (!type || !InRange(*type, 0, 0x1F) || !reader.Parenthesised()) return false;
-    if (!reader.Literal(",") || !reader.Literal("code")) return false;
-    const auto code = reader.Integer(10);
-    if (!code || !InRange(*code, 0, 0xFFFF)) return false;
-    const auto name = reader.Parenthesised();
-    if (!name || !reader.Literal(",") || !reader.Literal("value")) return false;
-    if (*type != EV_KEY_TYPE)
-        return IsSeconds(timeText) && !reader.Word().empty() && reader.Rest().empty();
-    TLineReader timeReader(timeText);
-    const auto time = timeReader.Seconds();
-    const auto value = reader.Integer(10);
-    if (!time || !timeReader.Rest().empty() || !value || !InRange(*value, INT32_MIN, INT32_MAX) ||
-        !reader.Rest().empty())
+    if (StartsWith(TLineReader(rest).Rest(), "--")) return times.Valid(timeText);
+    TEvtestFields fields;
+    if (!ReadPrintedFields(rest, fields) && !ReadFields(rest, fields)) return false;
+    if (!InRange(fields.Type, 0, 0x1F) || !InRange(fields.Code, 0, 0xFFFF)) return false;
+    if (fields.Type != EV_KEY_TYPE)
+        return times.Valid(timeText) && !fields.Value.empty() &&
+               fields.Value.find_first_of(" \t") == std::string_view::npos;
+    const auto time = times.Microseconds(timeText);
+    TLineReader valueReader(fields.Value);
+    const auto value = valueReader.Integer<10>();
+    if (!time || !value || !InRange(*value, INT32_MIN, INT32_MAX) || !valueReader.Rest().empty())
         return false;
-    events.push_back({*time, static_cast<std::uint16_t>(*code), static_cast<std::int32_t>(*value),
-                      number, std::string(*name)});
+    events.push_back({*time, static_cast<std::uint16_t>(fields.Code),
+                      static_cast<std::int32_t>(*value), number, std::string(fields.Name)});
     return true;
 }
 
@@ -160,9 +287,9 @@ bool ParseEvemuEvent(std::string_view line, int number, std::vector<TKeyEvent>& 
     TLineReader reader(line);
     if (!reader.Literal("E:")) return false;
     const auto time = reader.Seconds();
-    const auto type = reader.Integer(16);
-    const auto code = reader.Integer(16);
-    const auto value = reader.Integer(10);
+    const auto type = reader.Integer<16>();
+    const auto code = reader.Integer<16>();
+    const auto value = reader.Integer<10>();
     if (!time || !type || !code || !value || !reader.Rest().empty()) return false;
     if (!InRange(*type, 0, 0xFFFF) || !InRange(*code, 0, 0xFFFF) ||
         !InRange(*value, INT32_MIN, INT32_MAX))
@@ -178,9 +305,10 @@ bool ParseEvemuEvent(std::string_view line, int number, std::vector<TKeyEvent>& 
 
 // evemu-record's description lines: name, id, properties, bits, axes, LEDs, switches.
 bool IsEvemuDescription(std::string_view line) {
-    for (std::string_view tag : {"N:", "I:", "P:", "B:", "A:", "L:", "S:"})
-        if (StartsWith(line, tag)) return true;
-    return false;
+    if (line.size() < 2 || line[1] != ':') return false;
+    const char tag = line[0];
+    return tag == 'N' || tag == 'I' || tag == 'P' || tag == 'B' || tag == 'A' || tag == 'L' ||
+           tag == 'S';
 }
 
 std::optional<TRecordingFormat> DetectFormat(std::string_view text) {
@@ -218,6 +346,7 @@ TRecordingParse ParseRecording(std::string_view text) {
     // evtest prints a description of the device before its first event; from there on, every
     // line is an event.
     bool inEvents = false;
+    TEvtestTimes times;
     int number = 0;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -230,7 +359,7 @@ TRecordingParse ParseRecording(std::string_view text) {
         bool ok = true;
         if (*format == TRecordingFormat::Evtest) {
             if (StartsWith(line, "Event:")) inEvents = true;
-            if (inEvents) ok = ParseEvtestEvent(line, number, result.Events);
+            if (inEvents) ok = ParseEvtestEvent(line, number, times, result.Events);
         } else if (StartsWith(line, "E:")) {
             ok = ParseEvemuEvent(line, number, result.Events);
         } else {

@@ -73,17 +73,27 @@ bool RightOnly(int left, int right) {
     return Down(right) && !Down(left);
 }
 
+// The same two questions of a copy of the thread's key state, taken once for all of a key's
+// questions: nothing changes that state while the hook examines the key.
+struct TKeyboardSnapshot {
+    TKeyboardSnapshot() { user::GetKeyboardState(State); }
+    bool Down(int key) const { return (State[key & 0xFF] & 0x80) != 0; }
+    bool RightOnly(int left, int right) const { return Down(right) && !Down(left); }
+    user::BYTE State[256];
+};
+
 } // namespace
 
 KeyDecision TManagerQuillList::Examine(user::WPARAM wParam, user::LPARAM lParam) {
     const auto key = static_cast<std::uint16_t>(wParam & 0xFFFF);
     const auto flags = static_cast<std::uint32_t>(lParam);
     const bool released = (flags >> 31) & 1;
+    const TKeyboardSnapshot keyboard;
     KeyDown down;
-    down.Shift = Down(user::VK_SHIFT);
-    down.Control = Down(user::VK_CONTROL);
-    down.Alt = Down(user::VK_MENU);
-    if (released || !Down(key)) {
+    down.Shift = keyboard.Down(user::VK_SHIFT);
+    down.Control = keyboard.Down(user::VK_CONTROL);
+    down.Alt = keyboard.Down(user::VK_MENU);
+    if (released || (key > 0xFF || !keyboard.Down(key))) {
         // Key-ups always pass; the release of Alt ends an Alt code, whose character is judged now.
         if (key != user::VK_MENU || FAltCode.Digits().empty()) return KeyDecision::Pass;
         return ExamineAltCode(FAltCode.AltUp(), down);
@@ -95,18 +105,16 @@ KeyDecision TManagerQuillList::Examine(user::WPARAM wParam, user::LPARAM lParam)
     if (FAltCode.KeyDown(static_cast<std::uint8_t>(key), down.Alt, down.Control)) {
         // A digit of an Alt code: held until Alt is released and the character is known.
         if (FAltCode.Digits().size() == 1)
-            FAltCodeRightAlt = RightOnly(user::VK_LMENU, user::VK_RMENU);
+            FAltCodeRightAlt = keyboard.RightOnly(user::VK_LMENU, user::VK_RMENU);
         return KeyDecision::Hold;
     }
     down.Key = key;
-    down.RightShift = down.Shift && RightOnly(user::VK_LSHIFT, user::VK_RSHIFT);
-    down.RightControl = down.Control && RightOnly(user::VK_LCONTROL, user::VK_RCONTROL);
-    down.RightAlt = down.Alt && RightOnly(user::VK_LMENU, user::VK_RMENU);
+    down.RightShift = down.Shift && keyboard.RightOnly(user::VK_LSHIFT, user::VK_RSHIFT);
+    down.RightControl = down.Control && keyboard.RightOnly(user::VK_LCONTROL, user::VK_RCONTROL);
+    down.RightAlt = down.Alt && keyboard.RightOnly(user::VK_LMENU, user::VK_RMENU);
     down.Extended = (flags >> 24) & 1;
-    user::BYTE state[256];
-    user::GetKeyboardState(state);
     user::WORD output[2] = {0, 0};
-    user::ToAsciiEx(key, 0, state, output, 0, ConversionLayout());
+    user::ToAsciiEx(key, 0, keyboard.State, output, 0, ConversionLayout());
     down.Char = static_cast<char>(output[0] & 0xFF);
     return FFramer.OnKeyDown(down);
 }

@@ -72,6 +72,10 @@ user::HKL ConversionLayout() {
     return gLayout;
 }
 
+void UnregisterTimerWindowClass() {
+    user::UnregisterClassA(kTimerClass);
+}
+
 TManagerQuillList::TManagerQuillList(rtl::TCollectionItemClass itemClass)
     : registry::TDevicesList(itemClass), FFramer(*this, *this) {
     const registry::TDriverInfo info = ScannerDriverInfo();

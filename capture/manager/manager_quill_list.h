@@ -117,4 +117,10 @@ TManagerQuillList* ScannerList();
 // The conversion layout of the capture (US English), loaded when a scanner list is created.
 user::HKL ConversionLayout();
 
+// Removes the class of the lists' timer windows, registered once by the first list. Its window
+// procedure lives in this library, and the class outlives the library in the run-time: a copy
+// loaded again would make its windows with the procedure of the copy that went, at an address
+// that is no code any more. Called as the library unloads, after its last list has gone.
+void UnregisterTimerWindowClass();
+
 } // namespace quill::capture

@@ -5,7 +5,9 @@
 namespace quill::kernel {
 
 namespace {
-thread_local DWORD tLastError = ERROR_SUCCESS;
+// Read and written around every message of the input path: in the static TLS block (see
+// QUILL_HOT_TLS in user/user_state_impl.h), reached without a call.
+__attribute__((tls_model("initial-exec"))) thread_local DWORD tLastError = ERROR_SUCCESS;
 } // namespace
 
 DWORD GetLastError() {

@@ -1,6 +1,7 @@
 #include "platform/user/key_state.h"
 
 #include "platform/user/us_layout.h"
+#include "platform/user/user_state_impl.h"
 
 #include <array>
 #include <cstring>
@@ -9,7 +10,7 @@ namespace quill::user {
 
 namespace {
 
-thread_local std::array<BYTE, 256> tThreadState{};
+QUILL_HOT_TLS thread_local std::array<BYTE, 256> tThreadState{};
 
 void SetEntry(BYTE* state, BYTE key, bool down) {
     BYTE& entry = state[key];

@@ -36,6 +36,9 @@ struct THookRegistry {
     std::unordered_map<DWORD, TChain> Chains;
     std::unordered_map<HHOOK, std::shared_ptr<THook>> Handles;
     std::uintptr_t NextHandle = 0x20000;
+    // Raised, with Lock held, at every change of Chains: a thread keeps the hooks it looked up
+    // while this stays as it was, and needs no lock for each key.
+    std::atomic<std::uint64_t> Version{1};
 };
 
 THookRegistry& Registry() {
@@ -48,7 +51,7 @@ struct TChainCall {
     const THookList* Hooks;
     std::size_t Current;
 };
-thread_local TChainCall* tCall = nullptr;
+QUILL_HOT_TLS thread_local TChainCall* tCall = nullptr;
 
 // Calls the first hook of `hooks` at or after `from` that is still installed; 0 when none is.
 LRESULT CallFrom(TChainCall& call, std::size_t from, int code, WPARAM wParam, LPARAM lParam) {
@@ -68,25 +71,30 @@ LRESULT CallFrom(TChainCall& call, std::size_t from, int code, WPARAM wParam, LP
 
 // Forgets the chain of `threadId` when it was left by an ended thread (whose id `queue`'s thread
 // may now reuse): its hooks are never to be called. Returns the chain that stays, or nil.
-TChain* LiveChain(THookRegistry& registry, DWORD threadId,
-                  const std::shared_ptr<TMessageQueue>& queue) {
+TChain* LiveChain(THookRegistry& registry, DWORD threadId, const TMessageQueue& queue) {
     const auto it = registry.Chains.find(threadId);
     if (it == registry.Chains.end()) return nullptr;
-    if (it->second.Queue.lock() == queue) return &it->second;
+    if (it->second.Queue.lock().get() == &queue) return &it->second;
     for (const auto& hook : *it->second.Hooks) {
         hook->Removed = true;
         std::erase_if(registry.Handles, [&](const auto& entry) { return entry.second == hook; });
     }
     registry.Chains.erase(it);
+    ++registry.Version;
     return nullptr;
 }
 
-// The hooks of the calling thread, nil when it has none.
-std::shared_ptr<const THookList> HooksOfThisThread(const std::shared_ptr<TMessageQueue>& queue) {
+// The hooks of the calling thread, whose queue is `queue`; nil when it has none.
+// The queue keeps the list it was given until the registry changes.
+std::shared_ptr<const THookList> HooksOfThisThread(TMessageQueue& queue) {
     THookRegistry& registry = Registry();
-    std::lock_guard guard(registry.Lock);
-    const TChain* chain = LiveChain(registry, queue->ThreadId, queue);
-    return chain ? chain->Hooks : nullptr;
+    if (queue.HooksVersion != registry.Version.load()) {
+        std::lock_guard guard(registry.Lock);
+        const TChain* chain = LiveChain(registry, queue.ThreadId, queue);
+        queue.Hooks = chain ? chain->Hooks : nullptr;
+        queue.HooksVersion = registry.Version.load(); // what was read is as of this version
+    }
+    return std::static_pointer_cast<const THookList>(queue.Hooks);
 }
 
 bool IsKeyMessage(UINT message) {
@@ -123,11 +131,12 @@ HHOOK SetWindowsHookExA(int hookKind, HOOKPROC proc, HINSTANCE, DWORD threadId) 
     std::lock_guard guard(registry.Lock);
     auto hooks = std::make_shared<THookList>();
     hooks->push_back(hook);
-    if (const TChain* live = LiveChain(registry, threadId, queue))
+    if (const TChain* live = LiveChain(registry, threadId, *queue))
         hooks->insert(hooks->end(), live->Hooks->begin(), live->Hooks->end());
     TChain& chain = registry.Chains[threadId];
     chain.Queue = queue;
     chain.Hooks = std::move(hooks);
+    ++registry.Version;
     const auto handle = reinterpret_cast<HHOOK>(registry.NextHandle++);
     registry.Handles.emplace(handle, std::move(hook));
     return handle;
@@ -151,6 +160,7 @@ BOOL UnhookWindowsHookEx(HHOOK handle) {
             registry.Chains.erase(chain);
         else
             chain->second.Hooks = std::move(hooks);
+        ++registry.Version;
     }
     return TRUE;
 }
@@ -164,12 +174,13 @@ namespace [[gnu::visibility("hidden")]] detail {
 
 bool KeyboardRetrievalStage(MSG& msg, bool removing, void*) {
     if (!IsKeyMessage(msg.message)) return false;
-    const auto queue = CurrentQueue();
+    TMessageQueue& queue = ThisQueue();
     // Hooks ask for the word and time of the message they are called for.
-    queue->LastExtraInfo = msg.extraInfo;
-    queue->LastTime = msg.time;
+    queue.LastExtraInfo = msg.extraInfo;
+    queue.LastTime = msg.time;
     if (removing) ApplyKeyMessage(msg);
 
+    // Held for the call: a hook may install or remove hooks, which replaces the cached list.
     const auto hooks = HooksOfThisThread(queue);
     if (!hooks) return false;
     TChainCall call{hooks.get(), 0};

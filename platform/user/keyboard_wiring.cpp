@@ -19,8 +19,6 @@ namespace {
 thread_local TAltCodeEntry tAltCode;
 
 int TranslateKey(const MSG& msg, char16_t* character) {
-    BYTE state[256];
-    GetKeyboardState(state);
     const auto key = static_cast<BYTE>(msg.wParam);
     const bool down = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
     if (!down) {
@@ -28,6 +26,8 @@ int TranslateKey(const MSG& msg, char16_t* character) {
         *character = AltCodeCharacter(tAltCode.AltUp());
         return *character != 0 ? 1 : 0;
     }
+    BYTE state[256];
+    GetKeyboardState(state);
     if (tAltCode.KeyDown(key, (state[VK_MENU] & 0x80) != 0, (state[VK_CONTROL] & 0x80) != 0))
         return 0;
     WORD out[2] = {};

@@ -42,17 +42,28 @@ bool WindowMatches(HWND target, HWND filter) {
     return target == filter;
 }
 
-BOOL Enqueue(const std::shared_ptr<TMessageQueue>& queue, const MSG& msg, bool input) {
-    if (!queue) return FALSE;
-    std::lock_guard guard(queue->Lock);
-    if (!queue->Alive) {
+BOOL Enqueue(TMessageQueue& queue, const MSG& msg, bool input) {
+    std::lock_guard guard(queue.Lock);
+    if (!queue.Alive) {
         kernel::SetLastError(ERROR_INVALID_THREAD_ID);
         return FALSE;
     }
-    (input ? queue->Input : queue->Posted).push_back(msg);
-    queue->Wake.notify_all();
-    SignalQueueWait(*queue);
+    (input ? queue.Input : queue.Posted).push_back(msg);
+    // Only a queue's own thread waits on it: when that thread places the message, it is awake.
+    if (queue.ThreadId != GetCurrentThreadId()) queue.Wake.notify_all();
+    SignalQueueWait(queue);
     return TRUE;
+}
+
+// Places a message in the queue of thread `threadId`: the caller's own without taking an owner.
+BOOL EnqueueForThread(DWORD threadId, const MSG& msg, bool input) {
+    if (threadId == GetCurrentThreadId()) return Enqueue(ThisQueue(), msg, input);
+    const auto queue = QueueOfThread(threadId);
+    if (!queue) {
+        kernel::SetLastError(ERROR_INVALID_THREAD_ID);
+        return FALSE;
+    }
+    return Enqueue(*queue, msg, input);
 }
 
 // Runs a message sent from another thread, on this (the receiving) thread.
@@ -70,25 +81,30 @@ void HandleSent(const std::shared_ptr<TSentMessage>& sent) {
     CompleteSent(*sent, result);
 }
 
-// Handles every message sent to this thread; returns with `lock` held.
-void HandleAllSent(TMessageQueue& queue, std::unique_lock<std::mutex>& lock) {
-    while (!queue.Sent.empty()) {
-        auto sent = std::move(queue.Sent.front());
-        queue.Sent.pop_front();
-        lock.unlock();
-        HandleSent(sent);
-        lock.lock();
-    }
+// Handles every message sent to this thread; returns with `lock` held. Inline, as nearly always
+// there is none.
+inline void HandleAllSent(TMessageQueue& queue, std::unique_lock<std::mutex>& lock) {
+    while (!queue.Sent.empty())
+        [[unlikely]] {
+            auto sent = std::move(queue.Sent.front());
+            queue.Sent.pop_front();
+            lock.unlock();
+            HandleSent(sent);
+            lock.lock();
+        }
 }
 
 // Takes the first message of `list` that passes the filter; its position goes to `index`.
 bool TakeFrom(std::deque<MSG>& list, HWND hwnd, UINT filterMin, UINT filterMax, MSG& msg,
               std::size_t& index) {
-    for (index = 0; index < list.size(); ++index) {
-        const MSG& m = list[index];
-        if (WindowMatches(m.hwnd, hwnd) && InRange(m.message, filterMin, filterMax)) {
-            msg = m;
-            list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
+    index = 0;
+    for (auto it = list.begin(); it != list.end(); ++it, ++index) {
+        if (WindowMatches(it->hwnd, hwnd) && InRange(it->message, filterMin, filterMax)) {
+            msg = *it;
+            if (index == 0)
+                list.pop_front(); // nearly always: the first message is taken
+            else
+                list.erase(it);
             return true;
         }
     }
@@ -106,7 +122,7 @@ TTimer* EarliestTimer(TMessageQueue& queue, HWND hwnd, UINT filterMin, UINT filt
 
 // Returns true with a message, false when there is none (and `wait` is false).
 bool Retrieve(MSG* out, HWND hwnd, UINT filterMin, UINT filterMax, bool remove, bool wait) {
-    const auto queue = CurrentQueue();
+    TMessageQueue* const queue = &ThisQueue();
     std::unique_lock lock(queue->Lock);
     for (;;) {
         HandleAllSent(*queue, lock);
@@ -114,9 +130,12 @@ bool Retrieve(MSG* out, HWND hwnd, UINT filterMin, UINT filterMax, bool remove, 
         MSG msg{};
         std::size_t index = 0;
         std::deque<MSG>* source = nullptr;
-        if (TakeFrom(queue->Posted, hwnd, filterMin, filterMax, msg, index)) {
+        // The lists are mostly empty: asked first, inline.
+        if (!queue->Posted.empty() &&
+            TakeFrom(queue->Posted, hwnd, filterMin, filterMax, msg, index)) {
             source = &queue->Posted;
-        } else if (TakeFrom(queue->Input, hwnd, filterMin, filterMax, msg, index)) {
+        } else if (!queue->Input.empty() &&
+                   TakeFrom(queue->Input, hwnd, filterMin, filterMax, msg, index)) {
             source = &queue->Input;
         } else if (queue->QuitPosted && InRange(WM_QUIT, filterMin, filterMax)) {
             msg = MakeMsg(nullptr, WM_QUIT, static_cast<WPARAM>(queue->QuitCode), 0);
@@ -125,7 +144,7 @@ bool Retrieve(MSG* out, HWND hwnd, UINT filterMin, UINT filterMax, bool remove, 
             return true;
         } else {
             TTimer* timer = EarliestTimer(*queue, hwnd, filterMin, filterMax);
-            const std::uint64_t now = GetClock().NowMs();
+            const std::uint64_t now = timer ? GetClock().NowMs() : 0;
             if (!timer || timer->Due > now) {
                 if (!wait) return false;
                 GetClock().WaitUntil(queue->Wake, lock, timer ? timer->Due : NoDeadline);
@@ -153,6 +172,13 @@ bool Retrieve(MSG* out, HWND hwnd, UINT filterMin, UINT filterMax, bool remove, 
                 discarded = true;
                 break;
             }
+        }
+        if (!discarded && remove) {
+            // Taken for good: what is left to do touches only this thread's own fields.
+            queue->LastExtraInfo = msg.extraInfo;
+            queue->LastTime = msg.time;
+            *out = msg;
+            return true;
         }
         lock.lock();
         if (discarded) {
@@ -187,28 +213,18 @@ BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         kernel::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    return Enqueue(queue, MakeMsg(hwnd, message, wParam, lParam), false);
+    return Enqueue(*queue, MakeMsg(hwnd, message, wParam, lParam), false);
 }
 
 BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
     // The calling thread always has a queue for itself, as on the platform once it asks.
-    const auto queue = threadId == GetCurrentThreadId() ? CurrentQueue() : QueueOfThread(threadId);
-    if (!queue) {
-        kernel::SetLastError(ERROR_INVALID_THREAD_ID);
-        return FALSE;
-    }
-    return Enqueue(queue, MakeMsg(nullptr, message, wParam, lParam), false);
+    return EnqueueForThread(threadId, MakeMsg(nullptr, message, wParam, lParam), false);
 }
 
 BOOL PostInputMessage(DWORD threadId, const MSG& msg) {
-    const auto queue = threadId == GetCurrentThreadId() ? CurrentQueue() : QueueOfThread(threadId);
-    if (!queue) {
-        kernel::SetLastError(ERROR_INVALID_THREAD_ID);
-        return FALSE;
-    }
     MSG copy = msg;
     if (copy.time == 0) copy.time = GetTickCount();
-    return Enqueue(queue, copy, true);
+    return EnqueueForThread(threadId, copy, true);
 }
 
 LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -244,11 +260,11 @@ LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PostQuitMessage(int exitCode) {
-    const auto queue = CurrentQueue();
-    std::lock_guard guard(queue->Lock);
-    queue->QuitPosted = true;
-    queue->QuitCode = exitCode;
-    queue->Wake.notify_all();
+    TMessageQueue& queue = ThisQueue();
+    std::lock_guard guard(queue.Lock);
+    queue.QuitPosted = true;
+    queue.QuitCode = exitCode;
+    queue.Wake.notify_all();
 }
 
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg) {
@@ -274,7 +290,7 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const void* handles, BOOL, DWORD mi
         kernel::SetLastError(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;
     }
-    const auto queue = CurrentQueue();
+    TMessageQueue* const queue = &ThisQueue();
     std::unique_lock lock(queue->Lock);
     const std::uint64_t deadline =
         milliseconds == kernel::INFINITE ? NoDeadline : GetClock().NowMs() + milliseconds;
@@ -295,7 +311,7 @@ LRESULT DispatchMessageA(const MSG* msg) {
     if (msg->message == WM_TIMER && msg->lParam != 0) {
         // Only a procedure of a live timer of this thread is called: a forged WM_TIMER must not
         // make us jump to an arbitrary address.
-        const auto queue = CurrentQueue();
+        TMessageQueue* const queue = &ThisQueue();
         const auto proc = reinterpret_cast<TIMERPROC>(msg->lParam);
         bool known = false;
         {
@@ -328,26 +344,26 @@ BOOL TranslateMessage(const MSG* msg) {
     MSG charMsg = *msg;
     charMsg.message = msg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
     charMsg.wParam = character;
-    return Enqueue(CurrentQueue(), charMsg, false);
+    return Enqueue(ThisQueue(), charMsg, false);
 }
 
 ULONG_PTR GetMessageExtraInfo() {
-    return CurrentQueue()->LastExtraInfo;
+    return ThisQueue().LastExtraInfo;
 }
 LONG GetMessageTime() {
-    return static_cast<LONG>(CurrentQueue()->LastTime);
+    return static_cast<LONG>(ThisQueue().LastTime);
 }
 
 void AddRetrievalStage(RetrievalStage stage, void* context) {
     if (!stage) return;
-    auto& stages = CurrentQueue()->Stages;
+    auto& stages = ThisQueue().Stages;
     for (const TStage& s : stages)
         if (s.Stage == stage && s.Context == context) return;
     stages.push_back({stage, context});
 }
 
 void RemoveRetrievalStage(RetrievalStage stage, void* context) {
-    std::erase_if(CurrentQueue()->Stages,
+    std::erase_if(ThisQueue().Stages,
                   [&](const TStage& s) { return s.Stage == stage && s.Context == context; });
 }
 

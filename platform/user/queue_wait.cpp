@@ -70,7 +70,7 @@ void NoteTimerDue(TMessageQueue& queue, std::uint64_t due) {
 } // namespace detail
 
 int GetQueueWaitDescriptor() {
-    const auto queue = CurrentQueue();
+    TMessageQueue* const queue = &ThisQueue();
     std::lock_guard guard(queue->Lock);
     TQueueWait& wait = queue->Wait;
     if (wait.Poll >= 0) return wait.Poll;
@@ -106,7 +106,7 @@ int GetQueueWaitDescriptor() {
 }
 
 void AcknowledgeQueueWait() {
-    const auto queue = CurrentQueue();
+    TMessageQueue* const queue = &ThisQueue();
     std::lock_guard guard(queue->Lock);
     TQueueWait& wait = queue->Wait;
     if (wait.Poll < 0) return;
@@ -124,7 +124,7 @@ void AcknowledgeQueueWait() {
 }
 
 std::uint64_t GetNextTimerDue() {
-    const auto queue = CurrentQueue();
+    TMessageQueue* const queue = &ThisQueue();
     std::lock_guard guard(queue->Lock);
     return EarliestDue(*queue);
 }

@@ -12,20 +12,20 @@ using namespace detail;
 
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC timerProc) {
     if (hwnd) {
-        const auto owner = QueueOfWindow(hwnd);
+        const DWORD owner = ThreadOfWindow(hwnd);
         if (!owner) {
             kernel::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return 0;
         }
         // WM_TIMER reaches the window procedure on the thread that set the timer: that must be
         // the window's own thread.
-        if (owner->ThreadId != GetCurrentThreadId()) {
+        if (owner != GetCurrentThreadId()) {
             kernel::SetLastError(ERROR_ACCESS_DENIED);
             return 0;
         }
     }
     const UINT elapse = std::clamp(elapseMs, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
-    const auto queue = CurrentQueue();
+    TMessageQueue* const queue = &ThisQueue();
     UINT_PTR newId = 0;
     if (!hwnd) {
         TUserState& state = State();
@@ -54,15 +54,18 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC timerProc) {
 BOOL KillTimer(HWND hwnd, UINT_PTR id) {
     // A window's timer lives in the queue of the thread that set it: usually the caller's, else
     // the window's own thread.
-    auto tryQueue = [&](const std::shared_ptr<TMessageQueue>& queue) {
+    auto tryQueue = [&](TMessageQueue* queue) {
         if (!queue) return false;
         std::lock_guard guard(queue->Lock);
         const auto before = queue->Timers.size();
         std::erase_if(queue->Timers, [&](const TTimer& t) { return t.Hwnd == hwnd && t.Id == id; });
         return queue->Timers.size() != before;
     };
-    if (tryQueue(CurrentQueue())) return TRUE;
-    if (hwnd && tryQueue(QueueOfWindow(hwnd))) return TRUE;
+    if (tryQueue(&ThisQueue())) return TRUE;
+    if (hwnd) {
+        const auto owner = QueueOfWindow(hwnd);
+        if (tryQueue(owner.get())) return TRUE;
+    }
     kernel::SetLastError(kernel::ERROR_INVALID_PARAMETER);
     return FALSE;
 }

@@ -5,9 +5,15 @@
 
 namespace quill::user {
 
+namespace {
+// Plain values, so that reading them needs no check for a first use.
+QUILL_HOT_TLS thread_local DWORD tThreadId = 0;
+QUILL_HOT_TLS thread_local detail::TMessageQueue* tQueue = nullptr;
+} // namespace
+
 DWORD GetCurrentThreadId() {
-    thread_local const DWORD id = static_cast<DWORD>(syscall(SYS_gettid));
-    return id;
+    if (tThreadId == 0) tThreadId = static_cast<DWORD>(syscall(SYS_gettid));
+    return tThreadId;
 }
 
 namespace [[gnu::visibility("hidden")]] detail {
@@ -43,6 +49,7 @@ void ThreadEnded(const std::shared_ptr<TMessageQueue>& queue) {
         queue->Timers.clear();
         pending.swap(queue->Sent);
     }
+    queue->Hooks.reset(); // the thread's own field: it is this thread that ends
     for (auto& sent : pending)
         Complete(*sent, 0);
 }
@@ -50,6 +57,7 @@ void ThreadEnded(const std::shared_ptr<TMessageQueue>& queue) {
 struct TQueueOwner {
     std::shared_ptr<TMessageQueue> Queue;
     ~TQueueOwner() {
+        tQueue = nullptr;
         if (Queue) ThreadEnded(Queue);
     }
 };
@@ -70,8 +78,21 @@ std::shared_ptr<TMessageQueue> CurrentQueue() {
         state.Queues[queue->ThreadId] = queue;
         if (state.FirstQueueThread == 0) state.FirstQueueThread = queue->ThreadId;
         owner.Queue = std::move(queue);
+        tQueue = owner.Queue.get();
     }
     return owner.Queue;
+}
+
+TMessageQueue& ThisQueue() {
+    if (TMessageQueue* queue = tQueue) return *queue;
+    return *CurrentQueue();
+}
+
+DWORD ThreadOfWindow(HWND hwnd) {
+    TUserState& state = State();
+    std::lock_guard guard(state.Lock);
+    const auto it = state.Windows.find(hwnd);
+    return it == state.Windows.end() ? 0 : it->second.ThreadId;
 }
 
 std::shared_ptr<TMessageQueue> QueueOfThread(DWORD threadId) {

@@ -19,6 +19,11 @@
 namespace quill::user {
 namespace [[gnu::visibility("hidden")]] detail {
 
+// For the few small per-thread values that every message reads: they live in the static TLS
+// block, read with one instruction instead of a call to __tls_get_addr. Being small, they also
+// fit in the spare static TLS that the loader keeps for libraries opened later with dlopen.
+#define QUILL_HOT_TLS __attribute__((tls_model("initial-exec")))
+
 struct TMessageQueue;
 
 // A message sent from another thread, waiting for its result.
@@ -78,6 +83,10 @@ struct TMessageQueue {
     std::vector<TStage> Stages;
     ULONG_PTR LastExtraInfo = 0;
     DWORD LastTime = 0;
+    // The thread's keyboard hooks as last looked up, of a type private to the hook services, and
+    // the version of the hook registry then (0: never looked up).
+    std::shared_ptr<const void> Hooks;
+    std::uint64_t HooksVersion = 0;
 };
 
 struct TWindowClass {
@@ -112,6 +121,12 @@ struct TUserState {
 TUserState& State();
 // The calling thread's queue, made on first use.
 std::shared_ptr<TMessageQueue> CurrentQueue();
+// The same queue without a new owner: the calling thread owns it until it ends, so the reference
+// stays good for the call. Every message passes here several times, and an owner taken and
+// dropped each time costs two atomic operations.
+TMessageQueue& ThisQueue();
+// The thread of a live window, 0 when `hwnd` is no window.
+DWORD ThreadOfWindow(HWND hwnd);
 // A live thread's queue, or nil.
 std::shared_ptr<TMessageQueue> QueueOfThread(DWORD threadId);
 // The queue and procedure of a live window; nil queue when `hwnd` is no window.
@@ -129,5 +144,5 @@ void SignalQueueWait(TMessageQueue& queue);
 // descriptor's timer fire no later than that.
 void NoteTimerDue(TMessageQueue& queue, std::uint64_t due);
 
-} // namespace detail
+} // namespace gnu::visibility("hidden")]]detail
 } // namespace quill::user

@@ -6,8 +6,9 @@
 // then the driver object.
 // A step that fails never stops the loading: the steps after it still run, and a driver object
 // that cannot be built stays nil (the host is then told that there is none). Shut-down: the driver
-// object (its device list and keyboard hook, plug-in control object and mutex), the release of
-// the modifier keys, the value-array class registration, and last the log.
+// object (its device list and keyboard hook, plug-in control object and mutex), the timer windows'
+// class, the release of the modifier keys, the value-array class registration, and last the log.
+#include "capture/manager/manager_quill_list.h"
 #include "exchange/valuearray/value_array.h"
 #include "exchange/xml/xml_module.h"
 #include "infra/log/log_module.h"
@@ -45,6 +46,10 @@ __attribute__((constructor)) void LoadLibrary() {
 __attribute__((destructor)) void UnloadLibrary() {
     try {
         delete std::exchange(DllObject, nullptr);
+    } catch (...) {
+    }
+    try {
+        capture::UnregisterTimerWindowClass();
     } catch (...) {
     }
     try {

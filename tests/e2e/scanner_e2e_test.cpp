@@ -1,6 +1,7 @@
 // The whole path through the built plug-in: host, call entry, device, keyboard hook, event.
 #include "e2e/plugin_harness.h"
 #include "platform/user/key_state.h"
+#include "platform/user/window.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -187,6 +188,9 @@ TEST(EndToEndUnload, UnloadLeavesNoModifierDownAndNoHook) {
             h.Advance(200);
             check(h.App == "+++9+++", "keys pass after unload");
             check(h.Sink.Events.empty(), "no event after unload");
+            // The timer windows' class, whose procedure went with the library, went with it: a
+            // library loaded again registers its own.
+            check(!user::UnregisterClassA("TQuillCaptureTimer"), "timer window class removed");
             // Start-up and shut-down wrote the log's banners.
             std::string log;
             std::error_code error;

@@ -74,6 +74,23 @@ TEST(Recording, BadTextIsRefusedWithItsLine) {
         {"Event: time 1.0, type 1 (EV_KEY), code 30 (KEY_A), value one\n", 1, "malformed line"},
         {"Event: time 1.0, type 1 (EV_KEY), code 30, value 1\n", 1, "malformed line"},
         {"Event: time 1.0, type 1 (EV_KEY), code 30 (KEY_A), value 1 2\n", 1, "malformed line"},
+        // Numbers beyond 64 bits, signed times and signs without digits.
+        {"E: 0.0 0001 001e 99999999999999999999\n", 1, "malformed line"},
+        {"E: 0.0 0001 -\n", 1, "malformed line"},
+        {"E: -0.5 0001 001e 0001\n", 1, "malformed line"},
+        {"Event: time -0.5, type 1 (EV_KEY), code 30 (KEY_A), value 1\n", 1, "malformed line"},
+        {"Event: time 1.0, type 1 (EV_KEY), code 30 (KEY_A), value 9223372036854775808\n", 1,
+         "malformed line"},
+        {"Event: time 99999999999999.0, type 1 (EV_KEY), code 30 (KEY_A), value 1\n", 1,
+         "malformed line"},
+        {"Event: time 1.0.0, -------------- SYN_REPORT ------------\n", 1, "malformed line"},
+        {"Event: time 1.5, type 1 (EV_KEY), code 30 (KEY_A), value 1\n"
+         "Event: time 1.5x, -------------- SYN_REPORT ------------\n",
+         2, "malformed line"},
+        {"Event: time 1.5 , type 4 (EV_MSC), code 4 (MSC_SCAN), value 7001e\n", 1,
+         "malformed line"},
+        {"Event: time 1.5, type 4 (EV_MSC), code 4 (MSC_SCAN), value 70 1e\n", 1, "malformed line"},
+        {"Event: time 1., type 4 (EV_MSC), code 4 (MSC_SCAN), value 7001e\n", 1, "malformed line"},
     };
     for (const Case& c : cases) {
         const auto parse = ParseRecording(c.Text);
@@ -82,6 +99,40 @@ TEST(Recording, BadTextIsRefusedWithItsLine) {
         EXPECT_EQ(parse.Error.rfind(c.Error, 0), 0u) << c.Text << " -> " << parse.Error;
         EXPECT_TRUE(parse.Events.empty()) << c.Text;
     }
+}
+
+// The numbers as the tools print them: hexadecimal in either case, negative values kept for the
+// player to judge, the extremes of a key value.
+TEST(Recording, NumbersKeepTheirValues) {
+    const auto evemu = ParseRecording("E: 4000000.999999 0001 001E -1\n"
+                                      "E: 4000001 0001 FFFF 2147483647\n");
+    ASSERT_TRUE(evemu.Ok) << evemu.Error;
+    using K = std::tuple<std::int64_t, int, int, int>;
+    EXPECT_EQ(Keys(evemu),
+              (std::vector<K>{{4000000999999, 30, -1, 1}, {4000001000000, 0xFFFF, 2147483647, 2}}));
+    const auto evtest = ParseRecording(
+        "Event: time 12.3456789, type 1 (EV_KEY), code 65535 (KEY_X), value -2147483648\n");
+    ASSERT_TRUE(evtest.Ok) << evtest.Error;
+    EXPECT_EQ(Keys(evtest), (std::vector<K>{{12345678, 65535, INT32_MIN, 1}}));
+}
+
+// Lines spaced otherwise than evtest prints them, or with long numbers, mean what they say.
+TEST(Recording, EvtestLinesNeedNotBeSpacedAsPrinted) {
+    const auto parse = ParseRecording(
+        "Event: time 1.5, type 1 (EV_KEY), code 30 (KEY_A), value 1\n"
+        "Event: time  1.5 ,type 1(EV_KEY),code   30 (KEY_B),value -0\n"
+        "Event: time 1.5, type 4 (EV_MSC), code 4 (MSC_SCAN), value  7001e\n"
+        "Event: time 1.5,  -------------- SYN_REPORT ------------\n"
+        "Event: time 00000000000001.2500009, type 0001 (EV_KEY), code 0000000030 (KEY_A), value 0\n"
+        "Event: time 4000000000000, type 1 (EV_KEY), code 30 (), value 2\n");
+    ASSERT_TRUE(parse.Ok) << parse.Error;
+    using K = std::tuple<std::int64_t, int, int, int>;
+    EXPECT_EQ(Keys(parse), (std::vector<K>{{1500000, 30, 1, 1},
+                                           {1500000, 30, 0, 2},
+                                           {1250000, 30, 0, 5},
+                                           {4000000000000000000, 30, 2, 6}}));
+    EXPECT_EQ(parse.Events[1].Name, "KEY_B");
+    EXPECT_EQ(parse.Events[3].Name, "");
 }
 
 TEST(Recording, ControlCharactersAreEscaped) {

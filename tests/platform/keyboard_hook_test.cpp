@@ -299,6 +299,33 @@ TEST_F(KeyboardHook, HooksAreForOneLiveThreadOnly) {
     Release('H');
 }
 
+// A thread that has already retrieved keys sees at its next key each hook that another thread
+// installs for it or removes, however often it retrieved keys before.
+TEST_F(KeyboardHook, HooksChangedByAnotherThreadTakeEffectAtTheNextKey) {
+    ResetHooks();
+    OnFocusedThread([&] {
+        const DWORD self = GetCurrentThreadId();
+        auto typeKey = [](BYTE key) {
+            Press(key);
+            Release(key);
+            Drain();
+        };
+        typeKey('P'); // retrieved with no hook
+        std::thread([&] { gHookA = SetWindowsHookExA(WH_KEYBOARD, &HookA, nullptr, self); }).join();
+        typeKey('Q');
+        std::thread([&] { gHookB = SetWindowsHookExA(WH_KEYBOARD, &HookB, nullptr, self); }).join();
+        typeKey('R');
+        std::thread([&] { EXPECT_TRUE(UnhookWindowsHookEx(gHookA)); }).join();
+        typeKey('S');
+        std::thread([&] { EXPECT_TRUE(UnhookWindowsHookEx(gHookB)); }).join();
+        typeKey('T');
+    });
+    std::string seen;
+    for (const auto& call : gCalls)
+        seen += std::string(1, call.Hook) + static_cast<char>(call.Key) + ' ';
+    EXPECT_EQ(seen, "AQ AQ BR AR BR AR BS BS ");
+}
+
 LRESULT ThrowingHook(int code, WPARAM key, LPARAM flags) {
     Record('T', code, key, flags);
     if (key == 'E') throw std::runtime_error("hook failed");
