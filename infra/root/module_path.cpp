@@ -23,8 +23,14 @@ std::string ModuleFileName(bool baseOnly) {
 }
 
 std::string LibraryFileName() {
-    const std::string path = ModuleFileName();
-    return path.substr(path.find_last_of('/') + 1); // the whole text when there is no folder
+    // Every device list and model list names its library; the name is the one the module was
+    // loaded under, so it is looked up once rather than through the loader and the file system
+    // each time.
+    static const std::string name = [] {
+        const std::string path = ModuleFileName();
+        return path.substr(path.find_last_of('/') + 1); // the whole text when there is no folder
+    }();
+    return name;
 }
 
 bool IsNtPlatform() {

@@ -1,6 +1,6 @@
-// Fault injection: a switch for tests that makes the platform's Nth allocation, file open, write,
-// fsync, rename or lock fail, so that a test can walk N over every step of an operation and check
-// what each failure leaves behind.
+// Fault injection: a switch for tests that makes the platform's Nth allocation, file open, read,
+// write, fsync, rename or lock fail, so that a test can walk N over every step of an operation and
+// check what each failure leaves behind.
 //
 // The platform's routines that allocate (BSTRs, safe arrays, raw heap blocks) and that touch files
 // ask FaultInjected before they call the system; when it answers with an error number they fail
@@ -19,8 +19,8 @@
 
 namespace quill::kernel {
 
-enum class TFaultKind : unsigned { Allocation, Open, Write, Fsync, Rename, Lock };
-constexpr unsigned FaultKindCount = 6;
+enum class TFaultKind : unsigned { Allocation, Open, Write, Fsync, Rename, Lock, Read };
+constexpr unsigned FaultKindCount = 7;
 
 // Makes the `nth` (from 1) next occurrence of `kind` on this thread fail with `error` (errno
 // value); with `persistent`, every one after it as well. Replaces an earlier arming of `kind`.
@@ -60,6 +60,8 @@ constexpr int DefaultFaultError(TFaultKind kind) {
         return EXDEV;
     case TFaultKind::Lock:
         return ENOLCK;
+    case TFaultKind::Read:
+        return EIO;
     }
     return EIO;
 }

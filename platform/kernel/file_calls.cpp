@@ -33,6 +33,7 @@ int Close(int fd) {
     return ::close(fd);
 }
 ssize_t Read(int fd, void* data, std::size_t size) {
+    if (Injected(TFaultKind::Read)) return -1;
     return ::read(fd, data, size);
 }
 ssize_t Write(int fd, const void* data, std::size_t size) {

@@ -1,5 +1,5 @@
-// The storage file under failing allocations, opens, writes, fsyncs and renames: saving a table
-// over an older file and loading it back, with each such step in turn failing. A failed save
+// The storage file under failing allocations, opens, reads, writes, fsyncs and renames: saving a
+// table over an older file and loading it back, with each such step in turn failing. A failed save
 // reports its error and leaves the older file whole and no stray file beside it; a failed load
 // reports its error and leaves the table as it was; every completed run gives the new file or
 // the saved table.
@@ -153,6 +153,29 @@ TEST_F(StorageFaults, ALoadThatRunsOutOfMemoryKeepsTheTable) {
                 << "step " << outcome.Step << ": " << outcome.Message;
         });
     EXPECT_GE(steps, 5);
+}
+
+TEST_F(StorageFaults, ALoadWhoseOpenOrReadFailsKeepsTheTableAndSaysSo) {
+    ComPtr<ISafeArray> saved = Table(40, u"сохранённое");
+    Save(saved.Get());
+    const std::u16string after = Cells(saved.Get());
+    for (auto kind : {kernel::TFaultKind::Open, kernel::TFaultKind::Read}) {
+        ComPtr<ISafeArray> table = Table(1, u"прежнее");
+        const std::u16string before = Cells(table.Get());
+        const int steps = WalkFaults(
+            kind, [&] { table = Table(1, u"прежнее"); }, [&] { Load(table.Get()); },
+            [&](const TOutcome& outcome) {
+                if (outcome.Fired) {
+                    // A file that cannot be read is an error (or, when even its folder cannot be
+                    // opened, a load that reports false), never an empty or partial table.
+                    EXPECT_TRUE(outcome.Failed) << "step " << outcome.Step;
+                    EXPECT_FALSE(outcome.Message.empty());
+                }
+                EXPECT_EQ(Cells(table.Get()), outcome.Failed ? before : after)
+                    << "step " << outcome.Step << ": " << outcome.Message;
+            });
+        EXPECT_GE(steps, 1);
+    }
 }
 
 } // namespace
