@@ -5,9 +5,10 @@
 namespace quill::kernel {
 
 namespace {
-// Read and written around every message of the input path: in the static TLS block (see
-// QUILL_HOT_TLS in user/user_state_impl.h), reached without a call.
-__attribute__((tls_model("initial-exec"))) thread_local DWORD tLastError = ERROR_SUCCESS;
+// Per-thread values stay in the ordinary (dynamic) TLS model: the run-time is loaded with dlopen
+// behind the plug-in, and a module with static TLS can fail to load once other libraries have
+// used up the loader's small reserve; measured, the static model gave the input path no gain.
+thread_local DWORD tLastError = ERROR_SUCCESS;
 } // namespace
 
 DWORD GetLastError() {

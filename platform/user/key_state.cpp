@@ -10,7 +10,7 @@ namespace quill::user {
 
 namespace {
 
-QUILL_HOT_TLS thread_local std::array<BYTE, 256> tThreadState{};
+thread_local std::array<BYTE, 256> tThreadState{};
 
 void SetEntry(BYTE* state, BYTE key, bool down) {
     BYTE& entry = state[key];

@@ -51,7 +51,7 @@ struct TChainCall {
     const THookList* Hooks;
     std::size_t Current;
 };
-QUILL_HOT_TLS thread_local TChainCall* tCall = nullptr;
+thread_local TChainCall* tCall = nullptr;
 
 // Calls the first hook of `hooks` at or after `from` that is still installed; 0 when none is.
 LRESULT CallFrom(TChainCall& call, std::size_t from, int code, WPARAM wParam, LPARAM lParam) {

@@ -7,8 +7,8 @@ namespace quill::user {
 
 namespace {
 // Plain values, so that reading them needs no check for a first use.
-QUILL_HOT_TLS thread_local DWORD tThreadId = 0;
-QUILL_HOT_TLS thread_local detail::TMessageQueue* tQueue = nullptr;
+thread_local DWORD tThreadId = 0;
+thread_local detail::TMessageQueue* tQueue = nullptr;
 } // namespace
 
 DWORD GetCurrentThreadId() {

@@ -19,11 +19,6 @@
 namespace quill::user {
 namespace [[gnu::visibility("hidden")]] detail {
 
-// For the few small per-thread values that every message reads: they live in the static TLS
-// block, read with one instruction instead of a call to __tls_get_addr. Being small, they also
-// fit in the spare static TLS that the loader keeps for libraries opened later with dlopen.
-#define QUILL_HOT_TLS __attribute__((tls_model("initial-exec")))
-
 struct TMessageQueue;
 
 // A message sent from another thread, waiting for its result.

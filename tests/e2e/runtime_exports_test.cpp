@@ -3,8 +3,12 @@
 // only headers made for hosts.
 #include "e2e/dynamic_symbols.h"
 
+#include <cstdint>
+#include <cstring>
+#include <elf.h>
 #include <fnmatch.h>
 #include <fstream>
+#include <iterator>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -54,6 +58,30 @@ void CollectIncludes(const std::string& root, const std::string& header,
     ADD_FAILURE() << "header not found: " << header;
 }
 
+// The DT_FLAGS word of a 64-bit shared object's dynamic section; 0 when it has none.
+std::uint64_t DynamicFlags(const char* path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::string image((std::istreambuf_iterator<char>(file)), {});
+    if (image.size() < sizeof(Elf64_Ehdr)) return ~std::uint64_t{0};
+    Elf64_Ehdr header;
+    std::memcpy(&header, image.data(), sizeof header);
+    for (int i = 0; i < header.e_phnum; ++i) {
+        Elf64_Phdr segment;
+        const std::size_t at = header.e_phoff + std::size_t{header.e_phentsize} * i;
+        if (at + sizeof segment > image.size()) break;
+        std::memcpy(&segment, image.data() + at, sizeof segment);
+        if (segment.p_type != PT_DYNAMIC) continue;
+        for (std::size_t d = segment.p_offset; d + sizeof(Elf64_Dyn) <= image.size();
+             d += sizeof(Elf64_Dyn)) {
+            Elf64_Dyn entry;
+            std::memcpy(&entry, image.data() + d, sizeof entry);
+            if (entry.d_tag == DT_NULL) break;
+            if (entry.d_tag == DT_FLAGS) return entry.d_un.d_val;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 TEST(HostHeader, ReachesOnlyHeadersMadeForHosts) {
@@ -93,4 +121,14 @@ TEST(RuntimeExports, EveryExportIsListedAndNoInternalDetailLeaks) {
     // A pattern that matches nothing is stale: the list says more than the library exports.
     for (const std::string& pattern : patterns)
         EXPECT_GT(uses[pattern], 0) << "pattern " << pattern << " matches no export";
+}
+
+TEST(RuntimeExports, PlugInAndRunTimeLoadWithoutStaticTls) {
+    // Both come in with dlopen: a module that needs static TLS takes it from the loader's small
+    // reserve, and once other libraries have used that up, the plug-in would no longer load.
+    for (const char* path : {QUILL_RT_PATH, QUILL_PLU_PATH}) {
+        const std::uint64_t flags = DynamicFlags(path);
+        ASSERT_NE(flags, ~std::uint64_t{0}) << path;
+        EXPECT_EQ(flags & DF_STATIC_TLS, 0u) << path;
+    }
 }
