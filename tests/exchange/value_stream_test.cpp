@@ -38,6 +38,16 @@ OleVariant Decode(const Bytes& bytes, std::int32_t* endPosition = nullptr) {
     return v;
 }
 
+// The message a refused stream raises, or "accepted".
+std::u16string ReadError(const Bytes& bytes) {
+    try {
+        Decode(bytes);
+    } catch (const rtl::Exception& e) {
+        return kernel::AnsiToWide(e.Message());
+    }
+    return u"accepted";
+}
+
 Bytes Le32(std::initializer_list<std::uint32_t> words) {
     Bytes out;
     for (std::uint32_t w : words)
@@ -260,34 +270,26 @@ TEST_F(ValueStream, AValueArrayHoldingItselfIsRefusedNotFollowedForever) {
 }
 
 TEST_F(ValueStream, BadStreamsAreRefusedWithoutReadingOutside) {
-    auto readError = [](const Bytes& bytes) -> std::u16string {
-        try {
-            Decode(bytes);
-        } catch (const rtl::Exception& e) {
-            return kernel::AnsiToWide(e.Message());
-        }
-        return u"accepted";
-    };
     // A text length larger than the data left.
-    EXPECT_EQ(readError(Concat({Le32({8, 0x7FFFFFFF}), Bytes{'a', 0}})),
+    EXPECT_EQ(ReadError(Concat({Le32({8, 0x7FFFFFFF}), Bytes{'a', 0}})),
               u"Ошибка чтения потока. Pos=8 Size=10 Count=2147483647");
     // A byte count that does not match the bounds.
-    EXPECT_EQ(readError(Concat({Le32({0x2003, 1, 0, 2, 8}), Le32({1, 2, 3})})), kReadUnsupported);
+    EXPECT_EQ(ReadError(Concat({Le32({0x2003, 1, 0, 2, 8}), Le32({1, 2, 3})})), kReadUnsupported);
     // Types outside the size table, as values and as element types.
-    EXPECT_EQ(readError(Le32({0x63})), kReadUnsupported);
-    EXPECT_EQ(readError(Le32({9})), kReadUnsupported);
-    EXPECT_EQ(readError(Le32({0x2000 | 13, 1, 0, 0})), kReadUnsupported);
-    EXPECT_EQ(readError(Le32({0x10003})), kReadUnsupported);
+    EXPECT_EQ(ReadError(Le32({0x63})), kReadUnsupported);
+    EXPECT_EQ(ReadError(Le32({9})), kReadUnsupported);
+    EXPECT_EQ(ReadError(Le32({0x2000 | 13, 1, 0, 0})), kReadUnsupported);
+    EXPECT_EQ(ReadError(Le32({0x10003})), kReadUnsupported);
     // Bounds that describe far more elements than the stream can hold, or a negative count.
-    EXPECT_EQ(readError(Le32({0x200C, 2, 0, 0, 0x7FFFFFFF, 0x7FFFFFFF})),
+    EXPECT_EQ(ReadError(Le32({0x200C, 2, 0, 0, 0x7FFFFFFF, 0x7FFFFFFF})),
               u"Ошибка чтения потока. Pos=24 Size=24 Count=1");
-    EXPECT_EQ(readError(Le32({0x200C, 1, 5, 3})), kReadUnsupported);
-    EXPECT_EQ(readError(Le32({0x200C, 0})), kReadUnsupported);
+    EXPECT_EQ(ReadError(Le32({0x200C, 1, 5, 3})), kReadUnsupported);
+    EXPECT_EQ(ReadError(Le32({0x200C, 0})), kReadUnsupported);
     // Nesting beyond the limit.
     Bytes deep;
     for (int i = 0; i <= MaxNesting + 1; ++i)
         deep = Concat({deep, Le32({0x200C, 1, 0, 0})});
-    EXPECT_EQ(readError(Concat({deep, Le32({0})})), kReadUnsupported);
+    EXPECT_EQ(ReadError(Concat({deep, Le32({0})})), kReadUnsupported);
 
     // Every truncation of a valid stream fails cleanly.
     OleVariant array = IntArray({{2, 0}, {2, 0}, {2, 0}}, VT_VARIANT);
@@ -297,7 +299,7 @@ TEST_F(ValueStream, BadStreamsAreRefusedWithoutReadingOutside) {
     const Bytes full = Encode(array);
     for (std::size_t n = 0; n < full.size(); ++n) {
         const std::u16string text =
-            readError(Bytes(full.begin(), full.begin() + static_cast<long>(n)));
+            ReadError(Bytes(full.begin(), full.begin() + static_cast<long>(n)));
         EXPECT_EQ(text.rfind(u"Ошибка чтения потока. ", 0), 0u) << n;
     }
 }
@@ -334,17 +336,9 @@ TEST_F(ValueStream, ATableCutOrBrokenAnywhereIsRefusedAndLeavesEveryCellSound) {
     const OleVariant whole = Decode(full);
     ASSERT_TRUE(IsValueArray(whole));
     EXPECT_EQ(Encode(whole), full);
-    auto readError = [](const Bytes& bytes) -> std::u16string {
-        try {
-            Decode(bytes);
-        } catch (const rtl::Exception& e) {
-            return kernel::AnsiToWide(e.Message());
-        }
-        return u"accepted";
-    };
     for (std::size_t n = 24; n < full.size(); ++n) {
         const std::u16string text =
-            readError(Bytes(full.begin(), full.begin() + static_cast<long>(n)));
+            ReadError(Bytes(full.begin(), full.begin() + static_cast<long>(n)));
         EXPECT_EQ(text.rfind(u"Ошибка чтения потока. ", 0), 0u) << n;
     }
     // A cell of a type the encoding does not know in the middle of the second row, after a
@@ -358,7 +352,7 @@ TEST_F(ValueStream, ATableCutOrBrokenAnywhereIsRefusedAndLeavesEveryCellSound) {
         Bytes(broken.begin() + static_cast<long>(at), broken.begin() + static_cast<long>(at) + 4),
         Le32({VT_EMPTY}));
     broken[at] = 0x63;
-    EXPECT_EQ(readError(broken), kReadUnsupported);
+    EXPECT_EQ(ReadError(broken), kReadUnsupported);
 }
 
 TEST(MemoryStream, GrowsInLargeStepsAndNeverShrinksOnSetSize) {
@@ -515,21 +509,13 @@ TEST_F(ValueStream, ArrayCellsDecodeAsTheSameRecordsAlone) {
         EXPECT_EQ(std::memcmp(&cells[i], &alone, 8), 0) << i; // tag and reserved words
     }
 
-    auto readError = [](const Bytes& bytes) -> std::u16string {
-        try {
-            Decode(bytes);
-        } catch (const rtl::Exception& e) {
-            return kernel::AnsiToWide(e.Message());
-        }
-        return u"accepted";
-    };
     const Bytes head = Le32({0x200C, 1, 0, 0});
-    EXPECT_EQ(readError(Concat({head, Le32({VT_BSTR, 5}), Bytes{'a', 0, 'b', 0}})),
+    EXPECT_EQ(ReadError(Concat({head, Le32({VT_BSTR, 5}), Bytes{'a', 0, 'b', 0}})),
               u"Ошибка чтения потока. Pos=24 Size=28 Count=10");
-    EXPECT_EQ(readError(Concat({head, Le32({VT_BSTR})})),
+    EXPECT_EQ(ReadError(Concat({head, Le32({VT_BSTR})})),
               u"Ошибка чтения потока. Pos=20 Size=20 Count=4");
-    EXPECT_EQ(readError(Concat({head, Le32({VT_R8, 1})})),
+    EXPECT_EQ(ReadError(Concat({head, Le32({VT_R8, 1})})),
               u"Ошибка чтения потока. Pos=20 Size=24 Count=8");
-    EXPECT_EQ(readError(Concat({head, Bytes{1, 0}})),
+    EXPECT_EQ(ReadError(Concat({head, Bytes{1, 0}})),
               u"Ошибка чтения потока. Pos=16 Size=18 Count=4");
 }
