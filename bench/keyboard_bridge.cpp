@@ -5,7 +5,7 @@
 // a host's loop does after each event it receives), with the same switched-on device, in the same
 // run. Run it with --benchmark_repetitions=9 --benchmark_enable_random_interleaving=true on a busy
 // machine: the two are then measured side by side and the medians compared.
-#include "capture/manager/manager_quill_list.h"
+#include "capture_setup.h"
 #include "platform/user/keyboard_bridge.h"
 #include "platform/user/keyboard_input.h"
 #include "platform/user/message_queue.h"
@@ -17,57 +17,8 @@ namespace {
 
 using namespace quill;
 
-class TSilentSink final : public TEventSupportBase {
-  public:
-    HRESULT QueryInterface(com::REFIID iid, void** object) override {
-        if (iid == IUnknown::Guid || iid == IEventSupport::Guid || iid == IEventSupport2::Guid) {
-            *object = static_cast<IEventSupport2*>(this);
-            return com::S_OK;
-        }
-        *object = nullptr;
-        return com::E_NOINTERFACE;
-    }
-    com::ULONG AddRef() override { return 1; }
-    com::ULONG Release() override { return 1; }
-    HRESULT ExternalEvent(BSTR, BSTR, BSTR, GUID*) override { return com::S_OK; }
-    HRESULT CreateValueArray(IDispatch**) override { return com::E_NOTIMPL; }
-    HRESULT GetHookThreadId(std::uint32_t* thread) override {
-        *thread = user::GetCurrentThreadId();
-        return com::S_OK;
-    }
-};
-
-capture::TManagerQuillList* gList = nullptr;
-capture::TManagerQuillList* CurrentList() {
-    return gList;
-}
-
-// One switched-on scanner device at its defaults, its hook on this thread, which has the focus.
-struct TCapture {
-    TCapture() {
-        user::MSG msg{};
-        user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_NOREMOVE);
-        previousFocus = user::SetFocusThread(user::GetCurrentThreadId());
-        list =
-            std::make_unique<capture::TManagerQuillList>(rtl::ItemClassOf<capture::TManagerQuill>);
-        list->EventSink = com::ComPtr<IEventSupport2>(&sink);
-        gList = list.get();
-        capture::SetScannerListAccessor(&CurrentList);
-        static_cast<capture::TManagerQuill*>(list->Add())->SetState(1);
-    }
-    ~TCapture() {
-        list.reset();
-        gList = nullptr;
-        capture::SetScannerListAccessor(nullptr);
-        user::SetFocusThread(previousFocus);
-    }
-    TSilentSink sink;
-    std::unique_ptr<capture::TManagerQuillList> list;
-    user::DWORD previousFocus = 0;
-};
-
 void PlainInputPath(benchmark::State& state) {
-    TCapture capture;
+    bench::TCaptureSetup capture(1); // one switched-on device at its defaults
     std::size_t characters = 0;
     auto pump = [&characters] {
         user::MSG msg{};
@@ -89,7 +40,7 @@ void PlainInputPath(benchmark::State& state) {
 
 void KeyboardBridge(benchmark::State& state) {
     std::size_t characters = 0;
-    TCapture capture;
+    bench::TCaptureSetup capture(1); // one switched-on device at its defaults
     user::TKeyboardBridge bridge([&characters](const user::TApplicationKey& key) {
         if (key.Kind == user::TApplicationKeyKind::Character) ++characters;
     });

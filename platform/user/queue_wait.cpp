@@ -22,15 +22,15 @@ constexpr std::uint64_t NoDeadline = UINT64_MAX;
 // disarms it for NoDeadline. The clock truncates to milliseconds, so the kernel's timer never
 // fires before the clock reads `due`.
 void ArmTimer(TQueueWait& wait, std::uint64_t due) {
-    itimerspec spec{};
+    itimerspec setting{};
     if (due != NoDeadline) {
         const std::uint64_t now = GetClock().NowMs();
         const std::uint64_t ms = due > now ? due - now : 0;
-        spec.it_value.tv_sec = static_cast<time_t>(ms / 1000);
-        spec.it_value.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
-        if (ms == 0) spec.it_value.tv_nsec = 1; // zero would disarm
+        setting.it_value.tv_sec = static_cast<time_t>(ms / 1000);
+        setting.it_value.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
+        if (ms == 0) setting.it_value.tv_nsec = 1; // zero would disarm
     }
-    ::timerfd_settime(wait.Timer, 0, &spec, nullptr);
+    ::timerfd_settime(wait.Timer, 0, &setting, nullptr);
     wait.ArmedDue = due;
 }
 
