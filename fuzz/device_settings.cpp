@@ -43,10 +43,11 @@ void CheckIndexes(const registry::TDevicesList& list) {
 void ReadBack(registry::TDevicesList& list) {
     com::OleVariant all;
     list.GetDeviceSettings(com::OleVariant(u"EquList"), all);
+    // A device's own document must load into a fresh device again. One list holds all the
+    // copies: the devices' GUIDs are distinct, and setting a list up costs as much as a load.
+    TFuzzDevicesList again;
     for (int i = 0; i < list.Count(); ++i) {
         com::OleVariant document = list.GetItem(i)->BuildSettingsDocument();
-        // A device's own document must load into a fresh device again.
-        TFuzzDevicesList again;
         auto* copy = static_cast<registry::TDeviceItem*>(again.Add());
         copy->LoadDeviceSettings(com::OleVariant(xml::NodeFromVariant(document)->Xml()));
         if (copy->Guid() != list.GetItem(i)->Guid()) std::abort();

@@ -76,6 +76,10 @@ xmlDocPtr ParseText(std::u16string_view text) {
     // The text is UTF-8 now whatever its declaration says.
     xmlDocPtr doc = xmlCtxtReadMemory(parser, utf8.data(), static_cast<int>(utf8.size()), nullptr,
                                       "UTF-8", kParseOptions);
+    // libxml2 also copies every error into a per-thread slot that lives until the next error;
+    // the parser keeps its own copy for the message below, so the thread's copy (which quotes
+    // the refused text) is dropped now rather than held.
+    xmlResetLastError();
     if (doc && !guard.DoctypeSeen) {
         xmlFreeParserCtxt(parser);
         detail::DropBlankText(reinterpret_cast<xmlNodePtr>(doc));

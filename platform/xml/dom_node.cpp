@@ -308,6 +308,7 @@ TXmlNodeList TXmlNode::SelectNodes(std::u16string_view xpath) const {
     context->node = FNode;
     xmlXPathObjectPtr result = compiled ? xmlXPathCompiledEval(compiled, context) : nullptr;
     context->node = nullptr;
+    xmlResetLastError(); // the context keeps its own copy of the error
     if (!result) {
         throw EXmlError(detail::ErrorMessageOf(&context->lastError, "Invalid XPath expression") +
                         " in '" + kernel::WideToAnsi(xpath) + "'");

@@ -2,16 +2,18 @@
 // device node: a scanner's keys become a scan and the person's keys typed text; a source that
 // ends leaves the others and the host running; devices that cannot be read are refused with a
 // message that says why.
+#include "host_runner.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <linux/input.h>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -19,6 +21,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using quill::test::TCommandOutput;
 
 // The events a US keyboard sends for `text` (letters, digits, '+', Enter as '\n'), 1 ms apart,
 // each key event followed by its report, as a device node delivers them.
@@ -75,35 +78,15 @@ class TEventWriter {
     std::vector<input_event> FEvents;
 };
 
-struct Output {
-    std::string Text;
-    int Status = -1;
-};
-
-// Runs the host with `input` on its standard input and returns everything it printed.
-Output RunHost(const std::string& arguments, const std::string& input) {
+// Runs the host with `input` on its standard input.
+TCommandOutput RunHost(const std::string& arguments, const std::string& input) {
     // CTest runs the tests of this file side by side: each process has its own file.
     const std::string inputPath =
         std::string(QUILL_BINARY_DIR) + "/evdev-test-input-" + std::to_string(getpid()) + ".bin";
-    std::FILE* file = std::fopen(inputPath.c_str(), "wb");
-    std::fwrite(input.data(), 1, input.size(), file);
-    std::fclose(file);
-    Output out;
-    const std::string command = std::string("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=C.UTF-8 '") +
-                                QUILL_HOST_PATH + "' " + arguments + " <'" + inputPath + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.Text.append(buffer, got);
-    const int status = pclose(pipe);
-    out.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (!(std::ofstream(inputPath, std::ios::binary) << input)) return {};
+    TCommandOutput out = quill::test::RunHost(arguments, "C.UTF-8", inputPath);
     fs::remove(inputPath);
     return out;
-}
-
-bool Has(const Output& out, const std::string& text) {
-    return out.Text.find(text) != std::string::npos;
 }
 
 TEST(EvdevHost, AScannersKeysBecomeAScanAndAPersonsKeysTypedText) {
@@ -112,15 +95,15 @@ TEST(EvdevHost, AScannersKeysBecomeAScanAndAPersonsKeysTypedText) {
     device.Type("+++4006381333931+++");
     device.Tap(KEY_PLAYPAUSE); // a multimedia key: no key of the US keyboard
     device.Type("ok");
-    const Output out = RunHost("--evdev -", device.Bytes());
+    const TCommandOutput out = RunHost("--evdev -", device.Bytes());
     EXPECT_EQ(out.Status, 0) << out.Text;
-    EXPECT_TRUE(Has(out, "evdev: reading \"standard input\" (-)")) << out.Text;
-    EXPECT_TRUE(Has(out, "typed: qty 3\n")) << out.Text;
-    EXPECT_TRUE(Has(out, "data=4006381333931\n")) << out.Text;
-    EXPECT_TRUE(Has(out, "key code 164 is no key of the US keyboard; skipped")) << out.Text;
-    EXPECT_TRUE(Has(out, "typed: ok\n")) << out.Text;
-    EXPECT_TRUE(Has(out, "evdev: standard input ended")) << out.Text;
-    EXPECT_TRUE(Has(out, "Bye")) << out.Text;
+    EXPECT_TRUE(out.Has("evdev: reading \"standard input\" (-)")) << out.Text;
+    EXPECT_TRUE(out.Has("typed: qty 3\n")) << out.Text;
+    EXPECT_TRUE(out.Has("data=4006381333931\n")) << out.Text;
+    EXPECT_TRUE(out.Has("key code 164 is no key of the US keyboard; skipped")) << out.Text;
+    EXPECT_TRUE(out.Has("typed: ok\n")) << out.Text;
+    EXPECT_TRUE(out.Has("evdev: standard input ended")) << out.Text;
+    EXPECT_TRUE(out.Has("Bye")) << out.Text;
 }
 
 // A device that goes while another is still read: its input ends with a message, the other's
@@ -142,25 +125,25 @@ TEST(EvdevHost, ASourceThatEndsLeavesTheOthersRunning) {
     });
     TEventWriter second(9000000);
     second.Type("+++222+++ tail");
-    const Output out = RunHost("--evdev " + fifo + " --evdev -", second.Bytes());
+    const TCommandOutput out = RunHost("--evdev " + fifo + " --evdev -", second.Bytes());
     unplugged.join();
     fs::remove(fifo);
     EXPECT_EQ(out.Status, 0) << out.Text;
-    EXPECT_TRUE(Has(out, "evdev: " + fifo + " ended in the middle of an event")) << out.Text;
-    EXPECT_TRUE(Has(out, "data=222\n")) << out.Text;
-    EXPECT_TRUE(Has(out, "tail\n")) << out.Text;
-    EXPECT_TRUE(Has(out, "Bye")) << out.Text;
+    EXPECT_TRUE(out.Has("evdev: " + fifo + " ended in the middle of an event")) << out.Text;
+    EXPECT_TRUE(out.Has("data=222\n")) << out.Text;
+    EXPECT_TRUE(out.Has("tail\n")) << out.Text;
+    EXPECT_TRUE(out.Has("Bye")) << out.Text;
 }
 
 TEST(EvdevHost, DevicesThatCannotBeReadAreRefusedWithTheReason) {
-    const Output missing = RunHost("--evdev /dev/input/by-id/no-such-scanner-event-kbd", "");
+    const TCommandOutput missing = RunHost("--evdev /dev/input/by-id/no-such-scanner-event-kbd", "");
     EXPECT_EQ(missing.Status, 1) << missing.Text;
-    EXPECT_TRUE(Has(missing, "/dev/input/by-id/no-such-scanner-event-kbd: no such device"))
+    EXPECT_TRUE(missing.Has("/dev/input/by-id/no-such-scanner-event-kbd: no such device"))
         << missing.Text;
-    const Output notInput = RunHost("--evdev /dev/null", "");
+    const TCommandOutput notInput = RunHost("--evdev /dev/null", "");
     EXPECT_EQ(notInput.Status, 1) << notInput.Text;
-    EXPECT_TRUE(Has(notInput, "/dev/null: not an input device")) << notInput.Text;
-    const Output noValue = RunHost("--evdev", "");
+    EXPECT_TRUE(notInput.Has("/dev/null: not an input device")) << notInput.Text;
+    const TCommandOutput noValue = RunHost("--evdev", "");
     EXPECT_EQ(noValue.Status, 2) << noValue.Text;
 }
 

@@ -5,13 +5,13 @@
 #include "host/key_event_player.h"
 #include "host/recording.h"
 #include "host/replay_session.h"
+#include "host_runner.h"
 #include "plugin_harness.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace {
 
@@ -46,26 +46,8 @@ std::string ReadText(const std::string& path) {
     return text.str();
 }
 
-struct TRun {
-    std::string Text;
-    int Status = -1;
-};
-
-TRun RunHost(const std::string& arguments) {
-    TRun run;
-    const std::string command =
-        std::string("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=ru_RU.UTF-8 '") + QUILL_HOST_PATH +
-        "' " + arguments + " </dev/null 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.Text.append(buffer, got);
-    const int status = pclose(pipe);
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using test::RunHost;
+using TRun = test::TCommandOutput;
 
 // The scans and the typed text in quill-host's replay output ("[t] event: ... data=X",
 // "[t] typed: X").
@@ -203,9 +185,6 @@ std::string Scratch(const std::string& name, const std::string& text) {
     return path;
 }
 
-bool Has(const TRun& run, const std::string& text) {
-    return run.Text.find(text) != std::string::npos;
-}
 
 constexpr const char* kKeyA = "E: 0.000000 0001 001e 0001\nE: 0.001000 0001 001e 0000\n";
 
@@ -213,16 +192,16 @@ TEST(BadRecording, EmptyTextAndOtherFilesAreRefusedWithTheirNames) {
     const std::string empty = Scratch("empty.evtest", "");
     TRun run = RunHost("--replay " + empty);
     EXPECT_EQ(run.Status, 1);
-    EXPECT_TRUE(Has(run, empty + ": the recording is empty")) << run.Text;
+    EXPECT_TRUE(run.Has(empty + ": the recording is empty")) << run.Text;
 
     const std::string other = Scratch("notes.txt", "shopping list\nmilk\n");
     run = RunHost("--replay " + other);
     EXPECT_EQ(run.Status, 1);
-    EXPECT_TRUE(Has(run, other + ": not a recording of evtest or evemu-record")) << run.Text;
+    EXPECT_TRUE(run.Has(other + ": not a recording of evtest or evemu-record")) << run.Text;
 
     run = RunHost("--replay /nonexistent/scan.evtest");
     EXPECT_EQ(run.Status, 1);
-    EXPECT_TRUE(Has(run, "cannot read /nonexistent/scan.evtest")) << run.Text;
+    EXPECT_TRUE(run.Has("cannot read /nonexistent/scan.evtest")) << run.Text;
 }
 
 TEST(BadRecording, AMalformedLineIsNamedAndNothingIsFed) {
@@ -231,9 +210,9 @@ TEST(BadRecording, AMalformedLineIsNamedAndNothingIsFed) {
         Scratch("malformed.evemu", std::string(kKeyA) + "E: 0.002000 0001 zz 0001\n");
     const TRun run = RunHost("--replay " + path + " --prefix '#'");
     EXPECT_EQ(run.Status, 1);
-    EXPECT_TRUE(Has(run, path + ":3: malformed line: E: 0.002000 0001 zz 0001")) << run.Text;
-    EXPECT_FALSE(Has(run, "typed:")) << run.Text;
-    EXPECT_FALSE(Has(run, "Loaded")) << run.Text;
+    EXPECT_TRUE(run.Has(path + ":3: malformed line: E: 0.002000 0001 zz 0001")) << run.Text;
+    EXPECT_FALSE(run.Has("typed:")) << run.Text;
+    EXPECT_FALSE(run.Has("Loaded")) << run.Text;
 }
 
 // Unknown codes, releases without a press and times that go back are skipped or entered at once
@@ -253,13 +232,13 @@ TEST(BadRecording, OddEventsHaveDefinedResults) {
     const TRun run = RunHost("--replay " + path + " --prefix '#'");
     EXPECT_EQ(run.Status, 0) << run.Text;
     EXPECT_EQ(Transcript(run.Text).Typed, "aaab") << run.Text;
-    EXPECT_TRUE(Has(run, path + ": line 2: release of key 48 (KEY_B), which is not down, skipped"))
+    EXPECT_TRUE(run.Has(path + ": line 2: release of key 48 (KEY_B), which is not down, skipped"))
         << run.Text;
-    EXPECT_TRUE(Has(run, path + ": line 3: unknown key code 240 (KEY_UNKNOWN) skipped"))
+    EXPECT_TRUE(run.Has(path + ": line 3: unknown key code 240 (KEY_UNKNOWN) skipped"))
         << run.Text;
-    EXPECT_TRUE(Has(run, path + ": line 8: the time goes back; the event is entered at once"))
+    EXPECT_TRUE(run.Has(path + ": line 8: the time goes back; the event is entered at once"))
         << run.Text;
-    EXPECT_TRUE(Has(run, path + ": line 10: value 3 of key 32 skipped")) << run.Text;
+    EXPECT_TRUE(run.Has(path + ": line 10: value 3 of key 32 skipped")) << run.Text;
 }
 
 // Control characters print escaped in typed text too, and a recording replays the same way

@@ -1,6 +1,8 @@
 // The reference host on a real terminal: quill-host runs in a tmux pane, a scan and ordinary text
 // are typed into the pane as a wedge scanner and a person would, and the pane shows the event and
 // the echoed text.
+#include "host_runner.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,15 +14,7 @@
 namespace {
 
 std::string Run(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return output;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, got);
-    pclose(pipe);
-    return output;
+    return quill::test::RunCommand(command + " 2>/dev/null").Text;
 }
 
 class TmuxSession {

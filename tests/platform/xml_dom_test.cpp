@@ -5,6 +5,7 @@
 #include "platform/com/bstr.h"
 
 #include <gtest/gtest.h>
+#include <libxml/xmlerror.h>
 
 #include <fstream>
 
@@ -146,6 +147,16 @@ TEST(XmlDom, ParseFailureCarriesMessageLineAndColumn) {
     EXPECT_THROW(Load(u""), EXmlParseError);
     EXPECT_THROW(Load(u"<a>&undefined;</a>"), EXmlParseError);
     EXPECT_THROW(Load(u"<a/><b/>"), EXmlParseError);
+}
+
+// The error a caller gets is the library's own; libxml2's per-thread copy of it, which quotes the
+// refused text, must not stay behind in the thread until some later error replaces it.
+TEST(XmlDom, RefusedTextsAndExpressionsLeaveNothingInTheThreadsErrorSlot) {
+    xmlResetLastError();
+    EXPECT_THROW(Load(u"<a><card-4111111111111111></a>"), EXmlParseError);
+    EXPECT_EQ(xmlGetLastError(), nullptr);
+    EXPECT_THROW(Load(u"<a>x</a>")->SelectNodes(u"//b["), EXmlError);
+    EXPECT_EQ(xmlGetLastError(), nullptr);
 }
 
 TEST(XmlDom, DocumentTypeDeclarationsAreRefusedUnread) {

@@ -1,5 +1,6 @@
 // The scanner driver's method set, called by name through the guarded call entry on a TDllQuill
 // that stands as the library's driver object.
+#include "call_block.h"
 #include "capture/manager/manager_quill.h"
 #include "capture/manager/manager_quill_list.h"
 #include "infra/codes/coded_exception.h"
@@ -48,12 +49,7 @@ class ScannerMethods : public ::testing::Test {
 
     Outcome Call(std::u16string_view name, int kind, std::vector<OleVariant> args = {}) {
         exchange::TParams block;
-        block.AllocateStorage();
-        block.Add(OleVariant());
-        block.Add(OleVariant(name));
-        block.Add(OleVariant(kind));
-        for (const auto& a : args)
-            block.Add(a);
+        test::CallBlock(block, name, kind, args);
         GuardedCallEntry(&block, nullptr);
         Outcome outcome{
             block.Error, block.ErrorCode, rtl::VarToWide(block.ErrorDescription), block.Get(0), {}};
@@ -209,12 +205,7 @@ TEST_F(ScannerMethods, EveryFailedResultCodeTravelsTheSamePath) {
           {u"SwitchOff", {OleVariant(0)}},
           {u"GetProps", {OleVariant()}}}) {
         exchange::TParams block;
-        block.AllocateStorage();
-        block.Add(OleVariant());
-        block.Add(OleVariant(name));
-        block.Add(OleVariant(1));
-        for (const auto& a : args)
-            block.Add(a);
+        test::CallBlock(block, name, 1, args);
         try {
             CallEntry(&block, nullptr);
             ADD_FAILURE() << "no failure for " << kernel::WideToAnsi(name);

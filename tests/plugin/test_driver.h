@@ -3,6 +3,7 @@
 // its own driver identifier (the instance mutex's name), and an event sink of a host.
 #pragma once
 
+#include "call_block.h"
 #include "exchange/valuearray/value_array.h"
 #include "infra/codes/coded_exception.h"
 #include "platform/rtl/convert.h"
@@ -171,18 +172,6 @@ class ScopedTestDriver {
   private:
     plugin::TBaseDllObj* FSaved;
 };
-
-// A block for an ordinary call: result slot, name, kind, then the arguments.
-inline exchange::TParams& CallBlock(exchange::TParams& block, std::u16string_view name, int kind,
-                                    std::initializer_list<OleVariant> args = {}) {
-    block.AllocateStorage();
-    block.Add(OleVariant());
-    block.Add(OleVariant(name));
-    block.Add(OleVariant(kind));
-    for (const auto& a : args)
-        block.Add(a);
-    return block;
-}
 
 // A host's event sink: counts its references and the value arrays it made; its value arrays are
 // the library's own.

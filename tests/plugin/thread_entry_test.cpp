@@ -1,6 +1,7 @@
 // Calls from a second thread while the keyboard hook runs on the host's user-interface thread:
 // the device list and the capture are never used by both at once, so no device is freed under
 // the hook and every typed key reaches the application once or belongs to exactly one scan.
+#include "call_block.h"
 #include "capture/manager/manager_quill_list.h"
 #include "exchange/valuearray/value_array.h"
 #include "plugin/control/call_entry.h"
@@ -63,12 +64,7 @@ class TScanSink final : public TEventSupportBase {
 // One call by name through the guarded call entry, as a host makes it from any thread.
 bool Call(std::u16string_view name, std::vector<OleVariant> args) {
     exchange::TParams block;
-    block.AllocateStorage();
-    block.Add(OleVariant());
-    block.Add(OleVariant(name));
-    block.Add(OleVariant(1));
-    for (const auto& a : args)
-        block.Add(a);
+    test::CallBlock(block, name, 1, args);
     plugin::GuardedCallEntry(&block, nullptr);
     return !block.Error;
 }

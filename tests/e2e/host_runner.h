@@ -1,0 +1,41 @@
+// Runs a command, or the reference host, as a user would from a shell, and collects what it
+// printed. Each call blocks until the command has ended.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+namespace quill::test {
+
+struct TCommandOutput {
+    std::string Text; // standard output (and standard error where the command merges it)
+    int Status = -1;  // the exit code; -1 when it could not start or did not exit normally
+
+    bool Has(const std::string& text) const { return Text.find(text) != std::string::npos; }
+};
+
+// Runs `command` through the shell and reads its standard output to the end.
+inline TCommandOutput RunCommand(const std::string& command) {
+    TCommandOutput out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.Text.append(buffer, got);
+    const int status = pclose(pipe);
+    out.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return out;
+}
+
+// quill-host with `arguments` in the language `language`, its data folder in /tmp, standard input
+// from `inputPath` and its errors in Text.
+inline TCommandOutput RunHost(const std::string& arguments,
+                              const std::string& language = "ru_RU.UTF-8",
+                              const std::string& inputPath = "/dev/null") {
+    return RunCommand("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=" + language + " '" +
+                      QUILL_HOST_PATH + "' " + arguments + " <'" + inputPath + "' 2>&1");
+}
+
+} // namespace quill::test
