@@ -19,6 +19,7 @@
 #include "platform/user/message_queue.h"
 #include "platform/user/us_layout.h"
 #include "quill/host.h"
+#include "tests/support/call_block.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -139,13 +140,7 @@ class TPluginHarness {
     TE2EOutcome Call(std::u16string_view name, int kind, std::vector<com::OleVariant> args = {}) {
         TParams block;
         block.MethodName = "Call";
-        block.AllocateStorage();
-        block.Add(com::OleVariant());
-        block.Add(com::OleVariant(name));
-        block.Add(com::OleVariant(kind));
-        for (const auto& a : args)
-            block.Add(a);
-        Entry(&block, nullptr);
+        Entry(&test::CallBlock(block, name, kind, args), nullptr);
         TE2EOutcome outcome{
             block.Error, block.ErrorCode, rtl::VarToWide(block.ErrorDescription), block.Get(0), {}};
         for (std::uint32_t i = 3; i < block.Count(); ++i)

@@ -1,6 +1,6 @@
 // The scanner driver's method set, called by name through the guarded call entry on a TDllQuill
 // that stands as the library's driver object.
-#include "call_block.h"
+#include "support/call_block.h"
 #include "capture/manager/manager_quill.h"
 #include "capture/manager/manager_quill_list.h"
 #include "infra/codes/coded_exception.h"

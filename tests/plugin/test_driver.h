@@ -3,7 +3,7 @@
 // its own driver identifier (the instance mutex's name), and an event sink of a host.
 #pragma once
 
-#include "call_block.h"
+#include "support/call_block.h"
 #include "exchange/valuearray/value_array.h"
 #include "infra/codes/coded_exception.h"
 #include "platform/rtl/convert.h"

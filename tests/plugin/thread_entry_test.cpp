@@ -1,7 +1,7 @@
 // Calls from a second thread while the keyboard hook runs on the host's user-interface thread:
 // the device list and the capture are never used by both at once, so no device is freed under
 // the hook and every typed key reaches the application once or belongs to exactly one scan.
-#include "call_block.h"
+#include "support/call_block.h"
 #include "capture/manager/manager_quill_list.h"
 #include "exchange/valuearray/value_array.h"
 #include "plugin/control/call_entry.h"
