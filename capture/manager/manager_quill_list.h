@@ -44,6 +44,9 @@ namespace quill::capture {
 // The extra-information word of the keystrokes that the capture types again.
 constexpr user::ULONG_PTR ReplayMarker = 0x51554C4C; // "QULL"
 
+// The thread's key state as the hook reads it for one key (keyboard_capture.cpp).
+struct TKeyboardSnapshot;
+
 class TManagerQuillList : public registry::TDevicesList,
                           private IFramingDevices,
                           private IFramingOutput {
@@ -83,9 +86,12 @@ class TManagerQuillList : public registry::TDevicesList,
     void ReplayKeys(const std::vector<HeldKey>& keys) override;
 
     KeyDecision Examine(user::WPARAM key, user::LPARAM flags);
+    KeyDecision ExamineKeyDown(std::uint16_t key, std::uint32_t flags,
+                               const TKeyboardSnapshot& keyboard, KeyDown& down);
     // The release of Alt completed the Alt code `digits`: its character is one key of the framing.
-    KeyDecision ExamineAltCode(const std::string& digits, KeyDown down);
-    void ReplayAbandonedAltCode(const KeyDown& down);
+    void ExamineAltCode(const std::string& digits, KeyDown down);
+    // A key message passed the hook on its way to the application (typed or replayed).
+    void NoteKeyReachingApplication(user::WPARAM key, user::LPARAM flags);
     // The timer window of the calling thread, made when the hook first runs on a thread other
     // than the list's; nil when none can be made.
     user::HWND TimerWindowOfThisThread();
@@ -97,6 +103,12 @@ class TManagerQuillList : public registry::TDevicesList,
     // The Alt code the user is typing, and whether its Alt is the right-hand key.
     user::TAltCodeEntry FAltCode;
     bool FAltCodeRightAlt = false;
+    // Since Alt last went down: whether a key-down was held back, and whether one reached the
+    // application. A release of Alt after held keys only would be a lone Alt tap to it.
+    struct TAltTap {
+        bool KeyHeld = false;
+        bool KeyReachedApplication = false;
+    } FAltTap;
     // The time-out timer runs on the thread the hook runs on: the list's own window serves its
     // creating thread, FHookTimerWindow a hook thread of another.
     user::HWND FTimerWindow = nullptr;
