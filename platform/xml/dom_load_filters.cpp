@@ -1,6 +1,7 @@
 // The text and tree filters of a document load: control-character references and blank text.
 #include "platform/xml/dom_load_filters.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -119,6 +120,42 @@ bool IsBlank(const xmlChar* text) {
 }
 
 } // namespace
+
+std::optional<std::size_t> FindCrowdedElement(std::string_view utf8, std::size_t limit) {
+    // Most texts hold too few "=" for any element to pass the limit: they are not walked.
+    if (static_cast<std::size_t>(std::count(utf8.begin(), utf8.end(), '=')) <= limit) return {};
+    std::size_t i = 0;
+    while ((i = utf8.find('<', i)) != std::string_view::npos) {
+        const std::size_t skipped = SkipUnreadMarkup(utf8, i);
+        if (skipped != i) {
+            i = skipped;
+            continue;
+        }
+        const std::size_t start = i++;
+        if (i < utf8.size() && (utf8[i] == '/' || utf8[i] == '!')) {
+            // An end tag or a declaration carries no attributes.
+            const std::size_t end = utf8.find('>', i);
+            if (end == std::string_view::npos) break;
+            i = end + 1;
+            continue;
+        }
+        std::size_t attributes = 0;
+        char quote = 0;
+        for (; i < utf8.size(); ++i) {
+            const char c = utf8[i];
+            if (quote) {
+                if (c == quote) quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '=') {
+                if (++attributes > limit) return start;
+            } else if (c == '>' || c == '<') {
+                break;
+            }
+        }
+    }
+    return {};
+}
 
 bool HideControlReferences(std::string& utf8) {
     if (utf8.find("&#") == std::string::npos || HoldsHiddenControls(utf8)) return false;
