@@ -16,9 +16,14 @@
 //
 // Keys that the framing does not judge pass at once: modifiers, lock keys (held and replayed they
 // would toggle twice) and key-ups. Keypad digits typed while Alt is held are an Alt code: held
-// until Alt is released, then judged as the one character they enter. A replay is one batch of
-// the input path (SendInput): each modifier pressed on its own side, and afterwards down exactly
-// when the user holds it; keys typed meanwhile come after the whole batch.
+// until Alt is released, then judged as the one character they enter; another key abandons the
+// code and carries its digits, which reach the application just before it. The one key-up that
+// may be held back is Alt's, when every key typed since Alt went down was held: passed, it would
+// be a lone Alt tap, which opens a window's menu bar. A replay is one batch of the input path
+// (SendInput): each modifier pressed on its own side, and afterwards down exactly when the user
+// holds it; Caps Lock and Num Lock tapped where a key's character needs the state it was typed
+// with, and back as the user had them at the end; keys typed meanwhile come after the whole
+// batch.
 //
 // Threads: the list is made and configured on the host's thread that calls the driver; the hook,
 // the framing and the time-out timer run on the thread the event sink names for the hook, which
