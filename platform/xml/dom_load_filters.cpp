@@ -140,13 +140,13 @@ std::optional<std::size_t> FindCrowdedElement(std::string_view utf8, std::size_t
             continue;
         }
         std::size_t attributes = 0;
-        char quote = 0;
         for (; i < utf8.size(); ++i) {
             const char c = utf8[i];
-            if (quote) {
-                if (c == quote) quote = 0;
-            } else if (c == '"' || c == '\'') {
-                quote = c;
+            if (c == '"' || c == '\'') {
+                // Values are most of a settings text: their end is searched, not walked.
+                const void* end = std::memchr(utf8.data() + i + 1, c, utf8.size() - i - 1);
+                if (!end) return {};
+                i = static_cast<std::size_t>(static_cast<const char*>(end) - utf8.data());
             } else if (c == '=') {
                 if (++attributes > limit) return start;
             } else if (c == '>' || c == '<') {
