@@ -119,11 +119,26 @@ bool IsBlank(const xmlChar* text) {
     return true;
 }
 
+// Whether some stretch of text from one "<" to the next holds more than `limit` "=" signs. A
+// start tag holds no "<" (values may not), so it lies within one such stretch, and its
+// attributes are no more than the stretch's "=" signs: when no stretch has too many, no element
+// has.
+bool MayHoldCrowdedElement(std::string_view utf8, std::size_t limit) {
+    const char* p = utf8.data();
+    const char* const end = p + utf8.size();
+    while (p != end) {
+        const auto* next = static_cast<const char*>(std::memchr(p + 1, '<', end - p - 1));
+        if (!next) next = end;
+        if (static_cast<std::size_t>(std::count(p, next, '=')) > limit) return true;
+        p = next;
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<std::size_t> FindCrowdedElement(std::string_view utf8, std::size_t limit) {
-    // Most texts hold too few "=" for any element to pass the limit: they are not walked.
-    if (static_cast<std::size_t>(std::count(utf8.begin(), utf8.end(), '=')) <= limit) return {};
+    if (!MayHoldCrowdedElement(utf8, limit)) return {};
     std::size_t i = 0;
     while ((i = utf8.find('<', i)) != std::string_view::npos) {
         const std::size_t skipped = SkipUnreadMarkup(utf8, i);
