@@ -41,14 +41,14 @@ void TScanFramer::Reset() {
 KeyDecision TScanFramer::OnKeyDown(const KeyDown& key) {
     if (!FCapturing) return KeyDecision::Pass;
     bool completed = false;
+    std::int32_t timeout = 0;
     try {
         FOutput.StopTimer();
         FBuffer.push_back(key.Char);
         FHeldKeys.push_back(
             HeldKeyLine({key.Shift, key.Control, key.Alt, key.Key, key.RightShift, key.RightControl,
-                         key.RightAlt, key.Extended, key.AltDigits}));
+                         key.RightAlt, key.Extended, key.AltDigits, key.CapsLock, key.NumLock}));
         bool keep = false;
-        std::int32_t timeout = 0;
         for (int i = 0; i < FDevices.DeviceCount(); ++i) {
             const IFramingDevice& device = FDevices.DeviceAt(i);
             // Read for every device, so the last device of the list sets the time-out.
@@ -86,17 +86,32 @@ KeyDecision TScanFramer::OnKeyDown(const KeyDown& key) {
     } catch (...) {
         // A key that a raised scan already took must not reach the application as well.
         if (completed) return KeyDecision::Hold;
-        return GiveUpHolding();
+        return JudgingFailed(timeout);
     }
 }
 
-KeyDecision TScanFramer::GiveUpHolding() {
+KeyDecision TScanFramer::JudgingFailed(std::int32_t timeoutReadBefore) {
+    // The keys reach the application now, but their characters stay in the buffer: a device
+    // before the failing one may still complete its scan with the next keys.
+    const KeyDecision decision = GiveUpHolding(true);
+    bool started = false;
+    try {
+        started = FOutput.StartTimer(timeoutReadBefore > 0 ? timeoutReadBefore : ShortestTimeOutMs);
+    } catch (...) {
+    }
+    // Without a time-out the sequence would never end: it ends now.
+    if (!started) Reset();
+    return decision;
+}
+
+KeyDecision TScanFramer::GiveUpHolding(bool keepBuffer) {
     if (FHeldKeys.size() <= 1) {
         // The key reaches the application now, so it must not be replayed later.
-        Reset();
+        FHeldKeys.clear();
+        if (!keepBuffer) FBuffer.clear();
         return KeyDecision::Pass;
     }
-    ReplayHeldKeys();
+    ReplayHeldKeys(keepBuffer);
     return KeyDecision::Hold;
 }
 
@@ -139,17 +154,22 @@ bool TScanFramer::DeliverOrReplay() {
         Reset();
         if (!FOutput.RaiseScan(i, text)) return false;
     }
-    if (!delivered && !FHeldKeys.empty()) ReplayHeldKeys();
+    if (delivered) return true;
+    if (!FHeldKeys.empty())
+        ReplayHeldKeys();
+    else
+        FBuffer.clear(); // a sequence whose keys all reached the application already
     return true;
 }
 
-void TScanFramer::ReplayHeldKeys() {
+void TScanFramer::ReplayHeldKeys(bool keepBuffer) {
     FlagScope replaying(FCapturing, false);
     std::vector<HeldKey> keys;
     keys.reserve(FHeldKeys.size());
     for (const std::string& line : FHeldKeys)
         keys.push_back(ParseHeldKeyLine(line));
-    Reset();
+    FHeldKeys.clear();
+    if (!keepBuffer) FBuffer.clear();
     FOutput.ReplayKeys(keys);
 }
 

@@ -13,8 +13,17 @@
 // scan or the time-out fires. Comparisons are exact byte comparisons.
 //
 // Held keys always have a running timer: a time-out of 0 or less waits ShortestTimeOutMs, and a
-// timer that cannot be started, or a device read that fails, gives the held keys up at once (a
-// single held key passes, several are replayed in order).
+// timer that cannot be started gives the held keys up at once (a single held key passes, several
+// are replayed in order) and ends the sequence.
+//
+// A device read that fails while a key is judged (a "HookTimeOut" that is no integer) stops the
+// judging of that key, and the key reaches the application once: it passes, or, behind earlier
+// held keys, is replayed with them in order. What the judging had done stays done: a scan it
+// completed is raised (and the key, which belongs to it, is not typed), and the sequence stays
+// open with the key's character in the buffer, so a later key can still complete a scan of a
+// device listed before the failing one. Such a sequence's keys have all reached the application;
+// its timer runs with the time-out read before the failure (ShortestTimeOutMs when none was), and
+// the time-out ends it.
 //
 // Not thread-safe: everything runs on the thread that owns the keyboard hook.
 #pragma once
@@ -73,9 +82,10 @@ class IFramingOutput {
     ~IFramingOutput() = default;
 };
 
-// A key-down as the hook sees it: the key, its character (0 when the key makes none) and the
-// modifiers that were down, with their sides. A character entered as an Alt code is one key-down
-// whose AltDigits are the keypad digits typed.
+// A key-down as the hook sees it: the key, its character (0 when the key makes none), the
+// modifiers that were down, with their sides, and the lock states. A character entered as an Alt
+// code is one key-down (Key VK_MENU) whose AltDigits are the keypad digits typed; for another key,
+// AltDigits are those of an Alt code that the key abandoned (see HeldKey).
 struct KeyDown {
     std::uint16_t Key = 0;
     char Char = 0;
@@ -87,6 +97,8 @@ struct KeyDown {
     bool RightAlt = false;
     bool Extended = false;
     std::string AltDigits;
+    bool CapsLock = false;
+    bool NumLock = false;
 };
 
 // The time-out used when a device's "HookTimeOut" is 0 or less: the shortest interval of the
@@ -103,8 +115,8 @@ class TScanFramer {
     void SetCapturing(bool on) { FCapturing = on; }
 
     // Judges one key-down (never a modifier key: the hook passes those itself). Exceptions of a
-    // device read are caught: the key then passes and leaves the buffer and the held list again,
-    // unless a scan already took it.
+    // device read are caught (see the head of this file): the key then reaches the application
+    // once, unless a scan already took it.
     KeyDecision OnKeyDown(const KeyDown& key);
     // The time-out: inter-character devices may claim the held text, else the keys are replayed.
     void OnTimeout();
@@ -118,15 +130,21 @@ class TScanFramer {
   private:
     // The body of OnTimeout; false when the framer was destroyed during an event call.
     bool DeliverOrReplay();
-    void ReplayHeldKeys();
+    // Types the held keys again; the buffer is emptied too unless `keepBuffer`.
+    void ReplayHeldKeys(bool keepBuffer = false);
     // Holding the current key failed: a lone key passes; with earlier keys held, all of them,
-    // this one last, are replayed so that the order stays.
-    KeyDecision GiveUpHolding();
+    // this one last, are replayed so that the order stays. The buffer is emptied too unless
+    // `keepBuffer`.
+    KeyDecision GiveUpHolding(bool keepBuffer = false);
+    // A device read failed while the current key was judged (see the head of this file).
+    KeyDecision JudgingFailed(std::int32_t timeoutReadBefore);
 
     const IFramingDevices& FDevices;
     IFramingOutput& FOutput;
     bool FCapturing = false;
     bool FTimeoutRunning = false;
+    // The keys held back, one line each. Usually one per character of FBuffer; after a failed
+    // read the buffer also holds the characters of keys that have reached the application.
     std::vector<std::string> FHeldKeys;
     std::string FBuffer;
 };

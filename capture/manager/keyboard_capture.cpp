@@ -12,6 +12,7 @@
 
 #include <array>
 #include <iterator>
+#include <optional>
 
 namespace quill::capture {
 
@@ -40,13 +41,19 @@ user::LRESULT TManagerQuillList::KeyboardHookProc(int code, user::WPARAM key, us
         TManagerQuillList* list = ScannerList();
         // Keys the capture typed itself pass unexamined: examining them again would hold a lone
         // prefix character for ever.
-        if (list && user::GetMessageExtraInfo() != ReplayMarker) {
+        if (list) {
             // A host thread may be changing the devices right now: wait for it to finish.
             const auto guard = list->Use();
-            try {
-                if (list->FCapturing() && list->Examine(key, flags) == KeyDecision::Hold) return 2;
-            } catch (...) {
-                // A failure while examining a key never swallows it.
+            if (user::GetMessageExtraInfo() == ReplayMarker) {
+                list->NoteKeyReachingApplication(key, flags);
+            } else {
+                try {
+                    if (list->FCapturing() && list->Examine(key, flags) == KeyDecision::Hold)
+                        return 2;
+                } catch (...) {
+                    // A failure while examining a key never swallows it.
+                }
+                list->NoteKeyReachingApplication(key, flags);
             }
         }
     }
@@ -73,6 +80,8 @@ bool RightOnly(int left, int right) {
     return Down(right) && !Down(left);
 }
 
+} // namespace
+
 // The same two questions of a copy of the thread's key state, taken once for all of a key's
 // questions: nothing changes that state while the hook examines the key.
 struct TKeyboardSnapshot {
@@ -82,7 +91,11 @@ struct TKeyboardSnapshot {
     user::BYTE State[256];
 };
 
-} // namespace
+void TManagerQuillList::NoteKeyReachingApplication(user::WPARAM wParam, user::LPARAM lParam) {
+    const auto key = static_cast<std::uint16_t>(wParam & 0xFFFF);
+    const bool released = (static_cast<std::uint32_t>(lParam) >> 31) & 1;
+    if (!released && !IsModifier(key)) FAltTap.KeyReachedApplication = true;
+}
 
 KeyDecision TManagerQuillList::Examine(user::WPARAM wParam, user::LPARAM lParam) {
     const auto key = static_cast<std::uint16_t>(wParam & 0xFFFF);
@@ -94,14 +107,31 @@ KeyDecision TManagerQuillList::Examine(user::WPARAM wParam, user::LPARAM lParam)
     down.Control = keyboard.Down(user::VK_CONTROL);
     down.Alt = keyboard.Down(user::VK_MENU);
     if (released || (key > 0xFF || !keyboard.Down(key))) {
-        // Key-ups always pass; the release of Alt ends an Alt code, whose character is judged now.
-        if (key != user::VK_MENU || FAltCode.Digits().empty()) return KeyDecision::Pass;
-        return ExamineAltCode(FAltCode.AltUp(), down);
+        // Key-ups pass, but the release of Alt ends an Alt code, whose character is judged now.
+        if (key != user::VK_MENU) return KeyDecision::Pass;
+        if (!FAltCode.Digits().empty()) ExamineAltCode(FAltCode.AltUp(), down);
+        // The application saw Alt go down; had every key since then been held back, the release
+        // alone would be a lone Alt tap, which opens a window's menu bar. The held keys come
+        // back (or go into a scan) on their own.
+        const bool lone = FAltTap.KeyHeld && !FAltTap.KeyReachedApplication;
+        FAltTap = {};
+        return lone ? KeyDecision::Hold : KeyDecision::Pass;
     }
+    const KeyDecision decision = ExamineKeyDown(key, flags, keyboard, down);
+    if (decision == KeyDecision::Hold && down.Alt) FAltTap.KeyHeld = true;
+    return decision;
+}
+
+KeyDecision TManagerQuillList::ExamineKeyDown(std::uint16_t key, std::uint32_t flags,
+                                              const TKeyboardSnapshot& keyboard, KeyDown& down) {
+    if (key == user::VK_MENU && !((flags >> 30) & 1)) FAltTap = {}; // Alt pressed, not repeated
     if (IsModifier(key) || IsLockKey(key)) return KeyDecision::Pass;
+    // Another key while Alt is held ends an Alt code without a character: its digits go with
+    // this key, which types them first.
+    std::string abandoned;
     const bool altDigit =
         down.Alt && !down.Control && user::IsKeypadDigit(static_cast<std::uint8_t>(key));
-    if (!altDigit && !FAltCode.Digits().empty()) ReplayAbandonedAltCode(down);
+    if (!altDigit && !FAltCode.Digits().empty()) abandoned = FAltCode.AltUp();
     if (FAltCode.KeyDown(static_cast<std::uint8_t>(key), down.Alt, down.Control)) {
         // A digit of an Alt code: held until Alt is released and the character is known.
         if (FAltCode.Digits().size() == 1)
@@ -116,21 +146,19 @@ KeyDecision TManagerQuillList::Examine(user::WPARAM wParam, user::LPARAM lParam)
     user::WORD output[2] = {0, 0};
     user::ToAsciiEx(key, 0, keyboard.State, output, 0, ConversionLayout());
     down.Char = static_cast<char>(output[0] & 0xFF);
-    return FFramer.OnKeyDown(down);
+    down.AltDigits = abandoned;
+    down.CapsLock = (keyboard.State[user::VK_CAPITAL] & 0x01) != 0;
+    down.NumLock = (keyboard.State[user::VK_NUMLOCK] & 0x01) != 0;
+    const KeyDecision decision = FFramer.OnKeyDown(down);
+    if (decision == KeyDecision::Hold || abandoned.empty()) return decision;
+    // The key passes, but the digits it carries were held: both are typed again, digits first,
+    // in place of the key.
+    ReplayKeys({{down.Shift, down.Control, down.Alt, down.Key, down.RightShift, down.RightControl,
+                 down.RightAlt, down.Extended, abandoned, down.CapsLock, down.NumLock}});
+    return KeyDecision::Hold;
 }
 
-void TManagerQuillList::ReplayAbandonedAltCode(const KeyDown& down) {
-    // Another key while Alt is held ends the code without a character: the digits held for it
-    // reach the application as the keys they were, with Alt still down.
-    std::vector<HeldKey> digits;
-    for (char digit : FAltCode.AltUp())
-        digits.push_back({down.Shift, down.Control, true,
-                          static_cast<std::uint16_t>(user::VK_NUMPAD0 + (digit - '0')), false,
-                          false, FAltCodeRightAlt, false, ""});
-    ReplayKeys(digits);
-}
-
-KeyDecision TManagerQuillList::ExamineAltCode(const std::string& digits, KeyDown down) {
+void TManagerQuillList::ExamineAltCode(const std::string& digits, KeyDown down) {
     // The character of the code in the 8-bit code page of the capture's texts.
     const char16_t wide = user::AltCodeCharacter(digits);
     down.Key = user::VK_MENU;
@@ -140,12 +168,12 @@ KeyDecision TManagerQuillList::ExamineAltCode(const std::string& digits, KeyDown
     down.RightShift = down.Shift && RightOnly(user::VK_LSHIFT, user::VK_RSHIFT);
     down.RightControl = down.Control && RightOnly(user::VK_LCONTROL, user::VK_RCONTROL);
     down.AltDigits = digits;
-    // The release of Alt itself always passes: the application must see Alt go up. When the
-    // framer lets the character through, the application gets it typed as the same Alt code.
+    // When the framer lets the character through, the application gets it typed as the same
+    // Alt code.
     const HeldKey held{down.Shift,        down.Control,  down.Alt, down.Key, down.RightShift,
                        down.RightControl, down.RightAlt, false,    digits};
     if (FFramer.OnKeyDown(down) == KeyDecision::Pass) ReplayKeys({held});
-    return KeyDecision::Pass;
+    FAltTap.KeyHeld = true;
 }
 
 bool TManagerQuillList::RaiseScan(int deviceIndex, const std::string& data) {
@@ -188,7 +216,8 @@ TModifierSet ModifiersOf(const HeldKey& key) {
 // The batch of key events that replays held keys.
 class TReplayBatch {
   public:
-    explicit TReplayBatch(const TModifierSet& start) : FDown(start) {}
+    TReplayBatch(const TModifierSet& start, bool capsLock, bool numLock)
+        : FDown(start), FCapsLock(capsLock), FNumLock(numLock) {}
 
     void Key(user::BYTE key, bool extended, bool up) {
         user::INPUT input{};
@@ -211,6 +240,17 @@ class TReplayBatch {
             if (!FDown[m] && wanted[m]) Key(kModifiers[m].Key, kModifiers[m].Extended, false);
         FDown = wanted;
     }
+    // Taps Caps Lock or Num Lock where its state differs from the one wanted (none: any).
+    void Locks(std::optional<bool> capsLock, std::optional<bool> numLock) {
+        if (capsLock && *capsLock != FCapsLock) {
+            Tap(user::VK_CAPITAL, false);
+            FCapsLock = *capsLock;
+        }
+        if (numLock && *numLock != FNumLock) {
+            Tap(user::VK_NUMLOCK, false);
+            FNumLock = *numLock;
+        }
+    }
     void Send() {
         user::SendInput(static_cast<user::UINT>(FInputs.size()), FInputs.data(),
                         static_cast<int>(sizeof(user::INPUT)));
@@ -218,6 +258,8 @@ class TReplayBatch {
 
   private:
     TModifierSet FDown;
+    bool FCapsLock;
+    bool FNumLock;
     std::vector<user::INPUT> FInputs;
 };
 
@@ -228,24 +270,42 @@ void TManagerQuillList::ReplayKeys(const std::vector<HeldKey>& keys) {
     TModifierSet user{};
     for (std::size_t m = 0; m < kModifierCount; ++m)
         user[m] = user::GetAsyncKeyState(kModifiers[m].Key) < 0;
-    TReplayBatch batch(user);
+    // The lock states as the application has them now; a key whose character depends on one
+    // gets the state it was typed with, and the batch ends with the user's states again.
+    const bool userCapsLock = (user::GetKeyState(user::VK_CAPITAL) & 0x01) != 0;
+    const bool userNumLock = (user::GetKeyState(user::VK_NUMLOCK) & 0x01) != 0;
+    TReplayBatch batch(user, userCapsLock, userNumLock);
+    auto tapDigits = [&](const std::string& digits) {
+        for (char digit : digits)
+            batch.Tap(static_cast<user::BYTE>(user::VK_NUMPAD0 + (digit - '0')), false);
+    };
     for (const HeldKey& held : keys) {
         TModifierSet wanted = ModifiersOf(held);
-        if (!held.AltDigits.empty()) {
+        const std::size_t alt = held.RightAlt ? 5 : 4;
+        if (!held.AltDigits.empty() && held.Key == user::VK_MENU) {
             // An Alt code: Alt goes down for the digits and up again to enter the character.
             wanted[4] = wanted[5] = false;
             batch.Modifiers(wanted);
-            const std::size_t alt = held.RightAlt ? 5 : 4;
             batch.Key(kModifiers[alt].Key, kModifiers[alt].Extended, false);
-            for (char digit : held.AltDigits)
-                batch.Tap(static_cast<user::BYTE>(user::VK_NUMPAD0 + (digit - '0')), false);
+            tapDigits(held.AltDigits);
             batch.Key(kModifiers[alt].Key, kModifiers[alt].Extended, true);
             continue;
         }
+        if (!held.AltDigits.empty()) {
+            // The digits of an Alt code that this key abandoned: typed with Alt alone, before it.
+            TModifierSet digitsWanted = wanted;
+            digitsWanted[2] = digitsWanted[3] = false;
+            if (!held.Alt) digitsWanted[alt] = true;
+            batch.Modifiers(digitsWanted);
+            tapDigits(held.AltDigits);
+        }
         batch.Modifiers(wanted);
+        batch.Locks(CapsLockMatters(held.Key) ? std::optional(held.CapsLock) : std::nullopt,
+                    NumLockMatters(held.Key) ? std::optional(held.NumLock) : std::nullopt);
         batch.Tap(static_cast<user::BYTE>(held.Key & 0xFF), held.Extended);
     }
     batch.Modifiers(user);
+    batch.Locks(userCapsLock, userNumLock);
     batch.Send();
 }
 

@@ -16,9 +16,14 @@
 //
 // Keys that the framing does not judge pass at once: modifiers, lock keys (held and replayed they
 // would toggle twice) and key-ups. Keypad digits typed while Alt is held are an Alt code: held
-// until Alt is released, then judged as the one character they enter. A replay is one batch of
-// the input path (SendInput): each modifier pressed on its own side, and afterwards down exactly
-// when the user holds it; keys typed meanwhile come after the whole batch.
+// until Alt is released, then judged as the one character they enter; another key abandons the
+// code and carries its digits, which reach the application just before it. The one key-up that
+// may be held back is Alt's, when every key typed since Alt went down was held: passed, it would
+// be a lone Alt tap, which opens a window's menu bar. A replay is one batch of the input path
+// (SendInput): each modifier pressed on its own side, and afterwards down exactly when the user
+// holds it; Caps Lock and Num Lock tapped where a key's character needs the state it was typed
+// with, and back as the user had them at the end; keys typed meanwhile come after the whole
+// batch.
 //
 // Threads: the list is made and configured on the host's thread that calls the driver; the hook,
 // the framing and the time-out timer run on the thread the event sink names for the hook, which
@@ -43,6 +48,9 @@ namespace quill::capture {
 
 // The extra-information word of the keystrokes that the capture types again.
 constexpr user::ULONG_PTR ReplayMarker = 0x51554C4C; // "QULL"
+
+// The thread's key state as the hook reads it for one key (keyboard_capture.cpp).
+struct TKeyboardSnapshot;
 
 class TManagerQuillList : public registry::TDevicesList,
                           private IFramingDevices,
@@ -83,9 +91,12 @@ class TManagerQuillList : public registry::TDevicesList,
     void ReplayKeys(const std::vector<HeldKey>& keys) override;
 
     KeyDecision Examine(user::WPARAM key, user::LPARAM flags);
+    KeyDecision ExamineKeyDown(std::uint16_t key, std::uint32_t flags,
+                               const TKeyboardSnapshot& keyboard, KeyDown& down);
     // The release of Alt completed the Alt code `digits`: its character is one key of the framing.
-    KeyDecision ExamineAltCode(const std::string& digits, KeyDown down);
-    void ReplayAbandonedAltCode(const KeyDown& down);
+    void ExamineAltCode(const std::string& digits, KeyDown down);
+    // A key message passed the hook on its way to the application (typed or replayed).
+    void NoteKeyReachingApplication(user::WPARAM key, user::LPARAM flags);
     // The timer window of the calling thread, made when the hook first runs on a thread other
     // than the list's; nil when none can be made.
     user::HWND TimerWindowOfThisThread();
@@ -97,6 +108,12 @@ class TManagerQuillList : public registry::TDevicesList,
     // The Alt code the user is typing, and whether its Alt is the right-hand key.
     user::TAltCodeEntry FAltCode;
     bool FAltCodeRightAlt = false;
+    // Since Alt last went down: whether a key-down was held back, and whether one reached the
+    // application. A release of Alt after held keys only would be a lone Alt tap to it.
+    struct TAltTap {
+        bool KeyHeld = false;
+        bool KeyReachedApplication = false;
+    } FAltTap;
     // The time-out timer runs on the thread the hook runs on: the list's own window serves its
     // creating thread, FHookTimerWindow a hook thread of another.
     user::HWND FTimerWindow = nullptr;

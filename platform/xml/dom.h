@@ -67,6 +67,10 @@ class EXmlParseError : public EXmlError {
 
 // The largest document text the parser takes, in bytes of its UTF-8 form.
 constexpr std::size_t MaxDocumentBytes = 0x7FFFFFFF;
+// The most attributes one element may carry: the parser compares each attribute of a start tag
+// with every one before it, so an element with a huge number of them would take minutes to load.
+// A text with an element beyond the limit is refused with EXmlParseError before it is parsed.
+constexpr std::size_t MaxAttributesPerElement = 256;
 // Bytes of the UTF-8 form of `text`, counted without converting it.
 std::size_t Utf8Length(std::u16string_view text);
 // Raises EXmlParseError "Document too large" for a text beyond MaxDocumentBytes; callers check a

@@ -66,6 +66,15 @@ xmlDocPtr ParseText(std::u16string_view text) {
     detail::EnsureLibxml();
     CheckDocumentSize(text);
     std::string utf8 = ToUtf8(text);
+    if (const auto at = detail::FindCrowdedElement(utf8, MaxAttributesPerElement)) {
+        const std::string_view before = std::string_view(utf8).substr(0, *at);
+        const std::size_t lineStart = before.rfind('\n');
+        const auto line = 1 + std::count(before.begin(), before.end(), '\n');
+        const auto column = lineStart == std::string_view::npos ? *at + 1 : *at - lineStart;
+        throw EXmlParseError("An element has too many attributes (more than " +
+                                 std::to_string(MaxAttributesPerElement) + ")",
+                             static_cast<int>(line), static_cast<int>(column));
+    }
     const bool controlsHidden = detail::HideControlReferences(utf8);
     xmlParserCtxtPtr parser = xmlNewParserCtxt();
     if (!parser) throw std::bad_alloc();

@@ -1,6 +1,7 @@
 // The text and tree filters of a document load: control-character references and blank text.
 #include "platform/xml/dom_load_filters.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -118,7 +119,58 @@ bool IsBlank(const xmlChar* text) {
     return true;
 }
 
+// Whether some stretch of text from one "<" to the next holds more than `limit` "=" signs. A
+// start tag holds no "<" (values may not), so it lies within one such stretch, and its
+// attributes are no more than the stretch's "=" signs: when no stretch has too many, no element
+// has.
+bool MayHoldCrowdedElement(std::string_view utf8, std::size_t limit) {
+    const char* p = utf8.data();
+    const char* const end = p + utf8.size();
+    while (p != end) {
+        const auto* next = static_cast<const char*>(std::memchr(p + 1, '<', end - p - 1));
+        if (!next) next = end;
+        if (static_cast<std::size_t>(std::count(p, next, '=')) > limit) return true;
+        p = next;
+    }
+    return false;
+}
+
 } // namespace
+
+std::optional<std::size_t> FindCrowdedElement(std::string_view utf8, std::size_t limit) {
+    if (!MayHoldCrowdedElement(utf8, limit)) return {};
+    std::size_t i = 0;
+    while ((i = utf8.find('<', i)) != std::string_view::npos) {
+        const std::size_t skipped = SkipUnreadMarkup(utf8, i);
+        if (skipped != i) {
+            i = skipped;
+            continue;
+        }
+        const std::size_t start = i++;
+        if (i < utf8.size() && (utf8[i] == '/' || utf8[i] == '!')) {
+            // An end tag or a declaration carries no attributes.
+            const std::size_t end = utf8.find('>', i);
+            if (end == std::string_view::npos) break;
+            i = end + 1;
+            continue;
+        }
+        std::size_t attributes = 0;
+        for (; i < utf8.size(); ++i) {
+            const char c = utf8[i];
+            if (c == '"' || c == '\'') {
+                // Values are most of a settings text: their end is searched, not walked.
+                const void* end = std::memchr(utf8.data() + i + 1, c, utf8.size() - i - 1);
+                if (!end) return {};
+                i = static_cast<std::size_t>(static_cast<const char*>(end) - utf8.data());
+            } else if (c == '=') {
+                if (++attributes > limit) return start;
+            } else if (c == '>' || c == '<') {
+                break;
+            }
+        }
+    }
+    return {};
+}
 
 bool HideControlReferences(std::string& utf8) {
     if (utf8.find("&#") == std::string::npos || HoldsHiddenControls(utf8)) return false;

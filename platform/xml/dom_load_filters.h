@@ -6,7 +6,10 @@
 
 #include <libxml/tree.h>
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace quill::xml {
 namespace [[gnu::visibility("hidden")]] detail {
@@ -23,6 +26,13 @@ bool HideControlReferences(std::string& utf8);
 // Turns the noncharacters that HideControlReferences put in back into their control characters,
 // in every text node and attribute value below `node`.
 void RestoreControlCharacters(xmlNodePtr node);
+
+// Where the first start tag with more than `limit` attributes begins in `utf8` (a byte offset),
+// or nothing. Attributes are counted as the "=" signs of a start tag outside its quoted values;
+// comments, CDATA sections, processing instructions and declarations are skipped. Text that is
+// not well-formed may be counted loosely: the parser refuses it anyway, and the count still
+// bounds what it would compare.
+std::optional<std::size_t> FindCrowdedElement(std::string_view utf8, std::size_t limit);
 
 // Removes every text node below `node` that holds only blanks (space, tab, CR, LF), unless an
 // xml:space="preserve" scope keeps it: the indentation of a hand-written file is not content.

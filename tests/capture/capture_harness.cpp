@@ -98,6 +98,17 @@ void TCaptureHarness::Pump() {
         if (msg.message == user::WM_KEYDOWN || msg.message == user::WM_SYSKEYDOWN) {
             AppKeyDowns.push_back(static_cast<std::uint8_t>(msg.wParam));
             AppKeyDownFlags.push_back(msg.lParam);
+            // An auto-repeated Alt neither opens nor closes a tap; any other key closes it.
+            const bool repeat = (static_cast<std::uint32_t>(msg.lParam) >> 30) & 1;
+            if (msg.wParam != user::VK_MENU)
+                FAltTapOpen = false;
+            else if (!repeat)
+                FAltTapOpen = true;
+        }
+        if ((msg.message == user::WM_KEYUP || msg.message == user::WM_SYSKEYUP) &&
+            msg.wParam == user::VK_MENU) {
+            if (FAltTapOpen) ++LoneAltTaps;
+            FAltTapOpen = false;
         }
         user::DispatchMessageA(&msg);
     }
@@ -170,6 +181,7 @@ class THarnessTarget final : public IKeyScriptTarget {
         return FHarness.Scans();
     }
     std::string ApplicationText() const override { return FHarness.App; }
+    std::optional<int> LoneAltTaps() const override { return FHarness.LoneAltTaps; }
 
   private:
     // Settings are parameters of the device; the mode is taken when it is switched on, so a

@@ -64,6 +64,7 @@ class TCaptureHarness {
     std::string App;                           // the characters the application received
     std::vector<std::uint8_t> AppKeyDowns;     // every key-down message the application received
     std::vector<user::LPARAM> AppKeyDownFlags; // and the keystroke flags of each
+    int LoneAltTaps = 0; // Alt pressed and released with no other key-down between
     user::TVirtualClock& Clock() { return FClock; }
 
   private:
@@ -86,6 +87,7 @@ class TCaptureHarness {
     };
     TClock FClock{*this};
     std::string FLive;
+    bool FAltTapOpen = false; // Alt went down and no other key since
     user::HHOOK FLiveHook = nullptr;
     user::TClock* FPreviousClock;
 };

@@ -30,8 +30,20 @@ char FramerSimulation::CharOf(std::uint8_t key, bool shift, bool control, bool a
     return user::KeyToChar(key, shift, FCapsLock, control, FNumLock);
 }
 
+namespace {
+
+// The character the application gets for a key: keys typed with Alt alone make system
+// characters, which are no text, except the character of an Alt code.
+char TextOf(const capture::KeyDown& key) {
+    const bool altCode = key.Key == user::VK_MENU && !key.AltDigits.empty();
+    return key.Alt && !key.Control && !altCode ? 0 : key.Char;
+}
+
+} // namespace
+
 void FramerSimulation::Judge(const capture::KeyDown& key) {
-    if (Framer.OnKeyDown(key) == capture::KeyDecision::Pass && key.Char) App.push_back(key.Char);
+    if (Framer.OnKeyDown(key) == capture::KeyDecision::Pass && TextOf(key))
+        App.push_back(TextOf(key));
     TypeLiveKeys();
 }
 
@@ -85,8 +97,12 @@ void FramerSimulation::KeyEvent(std::uint8_t key, bool up, bool extended) {
         FAltDigits.push_back(static_cast<char>('0' + (key - user::VK_NUMPAD0)));
         return;
     }
-    FAltDigits.clear(); // another key abandons an Alt code (its digits type nothing)
     capture::KeyDown down{key, CharOf(key, shift, control, alt), shift, control, alt};
+    // Another key abandons an Alt code: its digits, which type nothing, go with the key.
+    down.AltDigits = std::move(FAltDigits);
+    FAltDigits.clear();
+    down.CapsLock = FCapsLock;
+    down.NumLock = FNumLock;
     down.RightShift = shift && Down(user::VK_RSHIFT) && !Down(user::VK_LSHIFT);
     down.RightControl = control && Down(user::VK_RCONTROL) && !Down(user::VK_LCONTROL);
     down.RightAlt = alt && Down(user::VK_RMENU) && !Down(user::VK_LMENU);
@@ -116,11 +132,16 @@ bool FramerSimulation::StartTimer(std::int32_t interval) {
 void FramerSimulation::ReplayKeys(const std::vector<capture::HeldKey>& keys) {
     // Replayed keys carry their marker and pass the hook unexamined; each has its own modifiers.
     for (const auto& k : keys) {
-        const char c =
-            k.AltDigits.empty()
-                ? CharOf(static_cast<std::uint8_t>(k.Key), k.Shift, k.Control, k.Alt)
-                : kernel::WideToAnsi(std::u16string(1, user::AltCodeCharacter(k.AltDigits)))[0];
-        if (c) App.push_back(c);
+        // Each key comes back with the lock states it was typed with.
+        const auto key = static_cast<std::uint8_t>(k.Key);
+        capture::KeyDown down{k.Key, 0, k.Shift, k.Control, k.Alt};
+        down.AltDigits = k.AltDigits;
+        if (k.Key == user::VK_MENU && !k.AltDigits.empty())
+            down.Char =
+                kernel::WideToAnsi(std::u16string(1, user::AltCodeCharacter(k.AltDigits)))[0];
+        else if (!(k.Control && k.Alt) && !(k.Alt && user::IsKeypadDigit(key)))
+            down.Char = user::KeyToChar(key, k.Shift, k.CapsLock, k.Control, k.NumLock);
+        if (TextOf(down)) App.push_back(TextOf(down));
     }
     // Keys the user typed while the replay was entered come after it, once the replay is over.
     FLivePending += FLive;

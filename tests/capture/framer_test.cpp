@@ -114,6 +114,17 @@ TEST(ScanFramer, KeysAreGivenUpWhenTheyCannotBeHeld) {
     sim.TypeChar('3');
     EXPECT_EQ(sim.App, "+++1+23");
     EXPECT_TRUE(sim.Framer.HeldLines().empty());
+    // The failed read keeps the sequence open for a scan until its time-out ends it.
+    EXPECT_EQ(sim.Framer.Buffer(), "+23");
+    EXPECT_TRUE(sim.TimerRunning());
+    sim.Advance(ShortestTimeOutMs);
+    EXPECT_TRUE(sim.Framer.Buffer().empty());
+    EXPECT_EQ(sim.App, "+++1+23");
+    // Without a timer no sequence stays open.
+    sim.RefuseTimer = true;
+    sim.TypeChar('+');
+    EXPECT_EQ(sim.App, "+++1+23+");
+    EXPECT_TRUE(sim.Framer.Buffer().empty());
 }
 
 TEST(HeldKeys, SidesExtendedKeysAndAltCodesRoundTrip) {
@@ -129,6 +140,21 @@ TEST(HeldKeys, SidesExtendedKeysAndAltCodesRoundTrip) {
     for (const HeldKey& key : {rightShiftA, keypadEnter, altCode})
         EXPECT_EQ(ParseHeldKeyLine(HeldKeyLine(key)), key);
     EXPECT_EQ(ParseHeldKeyLine("0|0|1|18|0|5x|").AltDigits, ""); // no digits: no code
+    // Lock states are kept only for the keys whose character they change.
+    HeldKey capital{false, false, false, 'A'};
+    capital.CapsLock = true;
+    HeldKey keypadOne{false, false, false, user::VK_NUMPAD0 + 1};
+    keypadOne.NumLock = true;
+    HeldKey abandoning{false, false, true, 'X'};
+    abandoning.AltDigits = "43";
+    EXPECT_EQ(HeldKeyLine(capital), "0|0|0|65|16|");
+    EXPECT_EQ(HeldKeyLine(keypadOne), "0|0|0|97|32|");
+    EXPECT_EQ(HeldKeyLine(abandoning), "0|0|1|88|0|43|");
+    for (const HeldKey& key : {capital, keypadOne, abandoning})
+        EXPECT_EQ(ParseHeldKeyLine(HeldKeyLine(key)), key);
+    HeldKey plus{false, false, false, 187};
+    plus.CapsLock = plus.NumLock = true;
+    EXPECT_EQ(HeldKeyLine(plus), "0|0|0|187|");
 }
 
 TEST(ScanFramer, EveryKeyReachesTheApplicationOnceOrBelongsToOneScan) {

@@ -205,6 +205,7 @@ std::string Describe(const std::vector<std::pair<int, std::string>>& scans) {
 std::string RunKeyScript(const KeyScript& script, IKeyScriptTarget& target) {
     std::vector<std::pair<int, std::string>> expectedScans;
     std::optional<std::string> expectedApp;
+    std::optional<int> expectedMenu;
     for (const auto& line : script.Lines) {
         const auto& w = line.Words;
         const std::string at = script.Name + ":" + std::to_string(line.Number) + ": ";
@@ -240,6 +241,8 @@ std::string RunKeyScript(const KeyScript& script, IKeyScriptTarget& target) {
                 expectedScans.emplace_back(std::stoi(w[2]), w[3]);
             } else if (w[0] == "expect" && w.size() == 3 && w[1] == "app") {
                 expectedApp = w[2];
+            } else if (w[0] == "expect" && w.size() == 3 && w[1] == "menu") {
+                expectedMenu = std::stoi(w[2]);
             } else {
                 return at + "unknown command";
             }
@@ -258,6 +261,10 @@ std::string RunKeyScript(const KeyScript& script, IKeyScriptTarget& target) {
     if (expectedApp && app != *expectedApp)
         problems << "application got \"" << Visible(app) << "\", expected \""
                  << Visible(*expectedApp) << "\"\n";
+    const std::optional<int> menu = target.LoneAltTaps();
+    if (expectedMenu && menu && *menu != *expectedMenu)
+        problems << "the application saw " << *menu << " lone Alt taps, expected " << *expectedMenu
+                 << "\n";
     return problems.str();
 }
 

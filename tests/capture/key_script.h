@@ -15,6 +15,9 @@
 //   wait 100                          let 100 ms of virtual time pass (timers fire)
 //   expect scan 0 "123"               the scans raised, in order, by device index
 //   expect app "abc"                  the characters that reached the application, in order
+//   expect menu 0                     how often the application saw Alt pressed and released
+//                                     with no key between (a lone Alt tap opens a window's menu
+//                                     bar); checked only where the target sees key messages
 //
 // Quoted texts take \r, \n, \t, \\, \" and \xNN. The expectations are checked when the script
 // ends: the scans and the application text must be exactly those listed, and every script states
@@ -72,6 +75,8 @@ class IKeyScriptTarget {
     virtual void Advance(std::int64_t ms) = 0;
     virtual std::vector<std::pair<int, std::string>> RaisedScans() const = 0;
     virtual std::string ApplicationText() const = 0;
+    // Lone Alt taps that reached the application; nothing when the target cannot tell.
+    virtual std::optional<int> LoneAltTaps() const { return std::nullopt; }
 
   protected:
     ~IKeyScriptTarget() = default;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <libxml/xmlerror.h>
 
+#include <chrono>
 #include <fstream>
 
 namespace quill::xml {
@@ -157,6 +158,44 @@ TEST(XmlDom, RefusedTextsAndExpressionsLeaveNothingInTheThreadsErrorSlot) {
     EXPECT_EQ(xmlGetLastError(), nullptr);
     EXPECT_THROW(Load(u"<a>x</a>")->SelectNodes(u"//b["), EXmlError);
     EXPECT_EQ(xmlGetLastError(), nullptr);
+}
+
+// libxml2 checks each attribute of a start tag against all before it: an element with a huge
+// number of attributes would take minutes to load. It is refused where it starts, at once; an
+// element with as many attributes as the limit allows still loads.
+TEST(XmlDom, ElementsWithTooManyAttributesAreRefusedQuickly) {
+    auto element = [](int attributes) {
+        std::u16string text = u"<a";
+        for (int i = 0; i < attributes; ++i) {
+            const std::string name = " a" + std::to_string(i) + "=\"\"";
+            text.append(name.begin(), name.end());
+        }
+        return text + u"/>";
+    };
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        Load(u"<r>\n" + element(200000) + u"</r>");
+        FAIL() << "200,000 attributes loaded";
+    } catch (const EXmlParseError& e) {
+        EXPECT_NE(e.Reason().find("too many attributes"), std::string::npos) << e.Message();
+        EXPECT_EQ(e.Line(), 2);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    // Quotes, comments and CDATA are not counted as attributes.
+    const std::u16string many = element(MaxAttributesPerElement);
+    const std::u16string last = u"a" + [] {
+        const std::string n = std::to_string(MaxAttributesPerElement - 1);
+        return std::u16string(n.begin(), n.end());
+    }();
+    EXPECT_EQ(Load(many)->DocumentElement()->GetAttribute(last), u"");
+    EXPECT_THROW(Load(element(MaxAttributesPerElement + 1)), EXmlParseError);
+    std::u16string content = u"<r v=\"";
+    for (std::size_t i = 0; i <= MaxAttributesPerElement; ++i)
+        content += u"x=\'>";
+    content += u"\"><!-- a=1 b=2 --><![CDATA[ c=3 ]]>";
+    for (std::size_t i = 0; i <= MaxAttributesPerElement; ++i)
+        content += u" d=4";
+    EXPECT_NO_THROW(Load(content + u"</r>"));
 }
 
 TEST(XmlDom, DocumentTypeDeclarationsAreRefusedUnread) {
