@@ -36,7 +36,10 @@ const TDispatchTexts& Texts() {
     return texts;
 }
 
-// Resets the device's call context when the block is finished, also on failure.
+// Resets the device's call context when the block is finished, also on failure. The handler may
+// remove the very device it runs for (DeleteDevice, or a thread's devices leaving the list), so
+// the scope holds a counted reference: the device outlives the call, and the last reference
+// frees it here, under the list's lock.
 class CallContextScope {
   public:
     explicit CallContextScope(registry::TDeviceItem* device) : FDevice(device) {}
@@ -47,7 +50,7 @@ class CallContextScope {
     CallContextScope& operator=(const CallContextScope&) = delete;
 
   private:
-    registry::TDeviceItem* FDevice;
+    com::ComPtr<registry::TDeviceItem> FDevice;
 };
 
 bool IsIntegerOrBoolean(VARTYPE vt) {

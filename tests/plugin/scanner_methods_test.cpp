@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <thread>
 #include <vector>
 
 using namespace quill;
@@ -145,6 +146,33 @@ TEST_F(ScannerMethods, AddChooseAndDeleteDevices) {
     EXPECT_FALSE(Method(u"УдалитьУстройство", {OleVariant(1)}).Failed);
     EXPECT_EQ(Devices(), 1);
     EXPECT_EQ(Device(0).Identifier(), kernel::WideToAnsi(u"Касса 1"));
+}
+
+// A call may remove the very device it runs for: the device stays valid until the call is done
+// with it (ASan reports a write into the freed device otherwise).
+TEST_F(ScannerMethods, ACallThatRemovesItsOwnCurrentDevice) {
+    AddCurrentDevice();
+    ASSERT_FALSE(Method(u"DeleteDevice", {OleVariant(1)}).Failed);
+    EXPECT_EQ(Devices(), 0);
+
+    // Devices a second thread made leave the list when that thread adds or loads devices, the
+    // current one among them.
+    AddCurrentDevice();
+    for (const char16_t* name : {u"SettingDevices", u"AddDevice"}) {
+        std::thread other([&] {
+            com::ComPtr<IPluModel> model;
+            ASSERT_EQ(FDriver->GetModel(0, model.ReleaseAndGetAddressOf()), com::S_OK);
+            const OleVariant settings(NewDeviceText());
+            com::ComPtr<IDeviceItem> device;
+            ASSERT_EQ(model->CreateDevice(&settings, device.ReleaseAndGetAddressOf()), com::S_OK);
+            device = nullptr; // only the list holds it now
+            ASSERT_FALSE(Method(u"ChoiceDevice", {OleVariant(2)}).Failed);
+            const Outcome done = Method(name, {OleVariant(u"<Система/>")});
+            EXPECT_FALSE(done.Failed) << kernel::WideToUtf8(done.Text);
+        });
+        other.join();
+        EXPECT_EQ(Devices(), 1) << kernel::WideToUtf8(name);
+    }
 }
 
 TEST_F(ScannerMethods, TheCurrentDeviceProperties) {
