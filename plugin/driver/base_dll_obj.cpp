@@ -222,6 +222,7 @@ std::int32_t TBaseDllObj::ModelPropertyIndex(const std::string& ansiName) const 
 
 bool TBaseDllObj::IsProperty(BSTR name) {
     try {
+        const auto guard = Devices->Use(); // the model's properties belong to the list
         const std::string ansi = kernel::WideToAnsi(TextFromBStr(name));
         return FIndex.PropertyId(ansi) >= 0 || ModelPropertyIndex(ansi) >= 0;
     } catch (...) {
