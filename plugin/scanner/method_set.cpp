@@ -264,13 +264,12 @@ void Beep(TBaseDllObj&, rtl::TObject*, Args& args, OleVariant& result) {
     }
     const std::int32_t frequency = rtl::VarToInt(Deref(args[0]));
     const std::int32_t duration = rtl::VarToInt(Deref(args[1]));
-    if (frequency < 0 || duration < 0) {
-        // A negative tone would reach the tone function as a huge unsigned value.
-        result = OleVariant(results::InvalidParameterValue);
-        return;
-    }
-    user::Beep(static_cast<user::DWORD>(frequency), static_cast<user::DWORD>(duration));
     result = OleVariant(results::Success);
+    // A negative tone would reach the tone function as a huge unsigned value: a tone of some 49
+    // days, for which the system's tone function waits. It is not sounded; the call succeeds as
+    // any other tone does.
+    if (frequency < 0 || duration < 0) return;
+    user::Beep(static_cast<user::DWORD>(frequency), static_cast<user::DWORD>(duration));
 }
 
 bool PropertyPageEnabled(rtl::TObject* context, bool write, OleVariant& value, const std::string&) {
