@@ -267,13 +267,11 @@ void TBaseDllObj::CallMethod(TParams& block, rtl::TObject* context, const Method
         // The one place where a handler's result code becomes a failure.
         const std::int32_t code =
             IsIntegerOrBoolean(result.vt) ? rtl::VarToInt(result) : registry::results::Success;
-        const bool failed = code != registry::results::Success;
-        if (!failed || !method.KeepsBlockOnFailure) {
-            for (std::uint32_t i = 0; i < n; ++i)
-                block.Set(static_cast<std::int32_t>(3 + i), arguments[i]);
-            block.Set(0, result);
-        }
-        if (failed) throw infra::EHardwareEquipmentException(code, ResultText(context, code));
+        for (std::uint32_t i = 0; i < n; ++i)
+            block.Set(static_cast<std::int32_t>(3 + i), arguments[i]);
+        block.Set(0, result);
+        if (code != registry::results::Success)
+            throw infra::ECodedException(code, ResultText(context, code));
     } catch (...) {
         restore();
         throw;

@@ -224,9 +224,9 @@ TEST_F(ScannerMethods, SwitchOnAndOffTheCurrentDevice) {
     EXPECT_FALSE(Device(0).IsOn());
 }
 
-// A method reports a failure one way, as its result code, and the dispatch raises every such code
-// alike: the device failure class with the device's text, the code also left in the result slot.
-TEST_F(ScannerMethods, EveryFailedResultCodeTravelsTheSamePath) {
+// A method's failed result code becomes a coded failure with the device's text, the code also left
+// in the result slot; only switching a device fails as the hardware failure class.
+TEST_F(ScannerMethods, FailedResultCodesAreCodedFailuresAndSwitchingsHardwareFailures) {
     for (const auto& [name, args] :
          {std::pair<std::u16string, std::vector<OleVariant>>{u"DeleteDevice", {OleVariant(0)}},
           {u"SwitchOn", {OleVariant(0)}},
@@ -237,9 +237,12 @@ TEST_F(ScannerMethods, EveryFailedResultCodeTravelsTheSamePath) {
         try {
             CallEntry(&block, nullptr);
             ADD_FAILURE() << "no failure for " << kernel::WideToAnsi(name);
-        } catch (const infra::EHardwareEquipmentException& e) {
+        } catch (const infra::ECodedException& e) {
             EXPECT_EQ(e.Code, 3);
             EXPECT_EQ(e.Message(), kernel::WideToAnsi(u"Устройство не обнаружено"));
+            EXPECT_EQ(dynamic_cast<const infra::EHardwareEquipmentException*>(&e) != nullptr,
+                      name.starts_with(u"Switch"))
+                << kernel::WideToAnsi(name);
         }
         // Switching reports its failure only as the error: the block stays as the host sent it.
         if (name.starts_with(u"Switch"))
