@@ -88,6 +88,12 @@ std::optional<double> ParseFloat(std::string_view text) {
     return value;
 }
 
+std::optional<double> ParseFloatInProcessFormat(std::string_view text) {
+    if (ProcessFormatSettings().DecimalSeparator != '.' && text.find('.') != text.npos)
+        return std::nullopt;
+    return ParseFloat(text);
+}
+
 std::string FormatFloat(double value) {
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value > 0 ? "INF" : "-INF";

@@ -15,6 +15,9 @@ namespace quill::kernel {
 std::optional<std::int64_t> ParseInteger(std::string_view text);
 // A decimal floating-point number with optional exponent, or nothing.
 std::optional<double> ParseFloat(std::string_view text);
+// The same, written with the process decimal separator only: where the process separates with
+// "," a text with "." is no number. For checks that must refuse what the process would misread.
+std::optional<double> ParseFloatInProcessFormat(std::string_view text);
 // Up to 15 significant digits, shortest form, process decimal separator ("1,5", "2", "1E20").
 std::string FormatFloat(double value);
 

@@ -199,7 +199,9 @@ HRESULT TBaseDllObj::SetEventSupport(IUnknown* sink) {
         ComPtr<IEventSupport2> support;
         if (sink) {
             support = ComPtr<IEventSupport2>::QueryFrom(sink);
-            if (!support) throw rtl::EOleSysError("Interface not supported", E_NOINTERFACE);
+            // A plain failure, as every other failure of the interface: E_UNEXPECTED with the
+            // message, not the query's own result.
+            if (!support) throw rtl::Exception("Interface not supported");
         }
         EventSink = support;
         Devices->EventSink = EventSink;
@@ -222,6 +224,7 @@ std::int32_t TBaseDllObj::ModelPropertyIndex(const std::string& ansiName) const 
 
 bool TBaseDllObj::IsProperty(BSTR name) {
     try {
+        const auto guard = Devices->Use(); // the model's properties belong to the list
         const std::string ansi = kernel::WideToAnsi(TextFromBStr(name));
         return FIndex.PropertyId(ansi) >= 0 || ModelPropertyIndex(ansi) >= 0;
     } catch (...) {

@@ -9,10 +9,11 @@
 // arguments are the block's arguments 1, 2 and 3 onwards.
 //
 // Failures of a call escape Dispatch as coded exceptions, and the guarded call entry alone turns
-// them into the block's error fields: a method's non-zero result code becomes an
-// EHardwareEquipmentException with the device's text for it (ResultText), after the arguments
-// and the result have been written back; the device's call context is reset and the temporary
-// argument array freed in every case. Interface methods never throw. `DllObject` holds the
+// them into the block's error fields: a method's non-zero result code becomes an ECodedException
+// with the device's text for it (ResultText), after the arguments and the result have been written
+// back (a handler that fails as hardware, as switching does, raises EHardwareEquipmentException
+// itself); the device's call context is reset and the temporary argument array freed in every
+// case. Interface methods never throw. `DllObject` holds the
 // library's one driver object; it is written only while the library loads and unloads.
 //
 // Threads: the dispatch runs on the thread of the host's call; it and the IDllObject operations

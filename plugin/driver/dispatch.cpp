@@ -36,7 +36,10 @@ const TDispatchTexts& Texts() {
     return texts;
 }
 
-// Resets the device's call context when the block is finished, also on failure.
+// Resets the device's call context when the block is finished, also on failure. The handler may
+// remove the very device it runs for (DeleteDevice, or a thread's devices leaving the list), so
+// the scope holds a counted reference: the device outlives the call, and the last reference
+// frees it here, under the list's lock.
 class CallContextScope {
   public:
     explicit CallContextScope(registry::TDeviceItem* device) : FDevice(device) {}
@@ -47,7 +50,7 @@ class CallContextScope {
     CallContextScope& operator=(const CallContextScope&) = delete;
 
   private:
-    registry::TDeviceItem* FDevice;
+    com::ComPtr<registry::TDeviceItem> FDevice;
 };
 
 bool IsIntegerOrBoolean(VARTYPE vt) {
@@ -264,13 +267,11 @@ void TBaseDllObj::CallMethod(TParams& block, rtl::TObject* context, const Method
         // The one place where a handler's result code becomes a failure.
         const std::int32_t code =
             IsIntegerOrBoolean(result.vt) ? rtl::VarToInt(result) : registry::results::Success;
-        const bool failed = code != registry::results::Success;
-        if (!failed || !method.KeepsBlockOnFailure) {
-            for (std::uint32_t i = 0; i < n; ++i)
-                block.Set(static_cast<std::int32_t>(3 + i), arguments[i]);
-            block.Set(0, result);
-        }
-        if (failed) throw infra::EHardwareEquipmentException(code, ResultText(context, code));
+        for (std::uint32_t i = 0; i < n; ++i)
+            block.Set(static_cast<std::int32_t>(3 + i), arguments[i]);
+        block.Set(0, result);
+        if (code != registry::results::Success)
+            throw infra::ECodedException(code, ResultText(context, code));
     } catch (...) {
         restore();
         throw;

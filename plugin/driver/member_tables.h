@@ -43,9 +43,6 @@ struct MethodRecord {
     std::u16string_view Name; // at most 200 characters
     std::uint8_t ParamCount;
     MethodHandler Handler;
-    // A failure leaves the host's block as it was sent: switching has always reported its
-    // failure only as the error, and hosts read the block after a failed switch.
-    bool KeepsBlockOnFailure = false;
 };
 
 struct PropertyRecord {

@@ -79,18 +79,22 @@ std::int32_t CountOf(const VARIANT& v) {
 }
 
 // Switches the current device through its property, which clears and then sets the device's
-// last error: that code is the result.
+// last error: that code is the result. Switching is the one device operation whose failure is the
+// hardware failure class, raised here with the device's text; the host's block stays as it was
+// sent, as hosts have always read it after a failed switch.
 void SwitchTo(TBaseDllObj& driver, rtl::TObject* context, int on, OleVariant& result) {
     registry::TDeviceItem* device = driver.CurrentDevice(context);
-    if (!device) {
-        // Nothing to switch: the driver's code for a missing device, as any other device call.
-        result = OleVariant(results::DeviceNotFound);
-        return;
+    // Nothing to switch: the driver's code for a missing device, as any other device call.
+    std::int32_t code = results::DeviceNotFound;
+    if (device) {
+        OleVariant value(on);
+        static const std::string name = kernel::WideToAnsi(u"УстройствоВключено");
+        DeviceIsOn(context, true, value, name);
+        code = device->ErrorCode();
     }
-    OleVariant value(on);
-    static const std::string name = kernel::WideToAnsi(u"УстройствоВключено");
-    DeviceIsOn(context, true, value, name);
-    result = OleVariant(device->ErrorCode());
+    if (code != results::Success)
+        throw infra::EHardwareEquipmentException(code, driver.ResultText(context, code));
+    result = OleVariant(code);
 }
 
 std::int32_t AddWithDialog(TBaseDllObj& driver, Args& args, bool showDialog) {
@@ -264,13 +268,12 @@ void Beep(TBaseDllObj&, rtl::TObject*, Args& args, OleVariant& result) {
     }
     const std::int32_t frequency = rtl::VarToInt(Deref(args[0]));
     const std::int32_t duration = rtl::VarToInt(Deref(args[1]));
-    if (frequency < 0 || duration < 0) {
-        // A negative tone would reach the tone function as a huge unsigned value.
-        result = OleVariant(results::InvalidParameterValue);
-        return;
-    }
-    user::Beep(static_cast<user::DWORD>(frequency), static_cast<user::DWORD>(duration));
     result = OleVariant(results::Success);
+    // A negative tone would reach the tone function as a huge unsigned value: a tone of some 49
+    // days, for which the system's tone function waits. It is not sounded; the call succeeds as
+    // any other tone does.
+    if (frequency < 0 || duration < 0) return;
+    user::Beep(static_cast<user::DWORD>(frequency), static_cast<user::DWORD>(duration));
 }
 
 bool PropertyPageEnabled(rtl::TObject* context, bool write, OleVariant& value, const std::string&) {
@@ -354,8 +357,8 @@ const MethodRecord kMethodTableB[] = {
     {u"СохранитьНастройки,SaveSettings", 0, &methods::ResultZero},
     {u"ИнформацияОПлагине,GetPlgInfo", 13, &methods::GetPlgInfo},
     {u"ПолучитьНастройкиXML,GetSettingsXML", 2, &methods::GetSettingsXML},
-    {u"Включить,SwitchOn", 1, &methods::SwitchOn, true},
-    {u"Выключить,SwitchOff", 1, &methods::SwitchOff, true},
+    {u"Включить,SwitchOn", 1, &methods::SwitchOn},
+    {u"Выключить,SwitchOff", 1, &methods::SwitchOff},
     {u"ПолучитьСвойства,GetProps", 1, &methods::GetProps},
     {u"УстановитьСвойства,SetProps", 1, &methods::SetProps},
     {u"СоздатьПараметры,CreateComSafeArray", 2, &methods::CreateComSafeArray},

@@ -5,6 +5,7 @@
 #include "platform/kernel/compare_string.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/profile.h"
+#include "platform/rtl/convert.h"
 #include "platform/rtl/exception.h"
 #include "platform/user/keyboard_input.h"
 #include "platform/user/us_layout.h"
@@ -39,6 +40,12 @@ bool FileExists(const std::string& fileName) {
     return kernel::RegularFileExists(fileName);
 }
 
+// A value of the file: a whole 32-bit integer, or else the default. The platform's integer read
+// would take the leading digits of "12abc" and wrap values beyond 32 bits.
+std::int32_t TuningValue(std::string_view text, std::int32_t defaultValue) {
+    return rtl::TryStrToInt(text).value_or(defaultValue);
+}
+
 TStartupTuning Defaults() {
     return TStartupTuning{1000, 200, 300, 1, 0, 50, 0};
 }
@@ -66,7 +73,7 @@ std::string TuningFileName() {
 std::int32_t ReadTuningFrom(std::string_view key, const std::string& fileName) {
     const TTuningKey& entry = FindKey(key);
     if (!FileExists(fileName)) return entry.Default;
-    return kernel::GetPrivateProfileIntA("Start", key, entry.Default, fileName);
+    return TuningValue(kernel::GetPrivateProfileStringA("Start", key, "", fileName), entry.Default);
 }
 
 std::int32_t ReadTuning(std::string_view key) {

@@ -3,7 +3,8 @@
 // start-up values the capture may consult.
 //
 // ReadTuning compares the key with the ten known names ignoring case and returns the file's value,
-// or the key's default when the file, the key or a numeric value is missing; an unknown name is a
+// or the key's default when the file or the key is missing or the value is no whole 32-bit integer
+// ("12abc" and "1.5" give the default, not their leading digits); an unknown name is a
 // programming error and raises rtl::Exception "Неизвестный параметр запуска [<name>]". The file is
 // read anew on each call; the start-up values are read once per load by ReadStartupTuning (the
 // library's start-up, before the driver object exists) and only read afterwards.

@@ -7,6 +7,7 @@
 #include "infra/codes/coded_exception.h"
 #include "infra/root/variant_kind.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/number_text.h"
 #include "platform/rtl/convert.h"
 #include "registry/device/device_item.h"
 #include "registry/device/result_codes.h"
@@ -114,7 +115,10 @@ std::int32_t TDeviceItem::SetParamTable(const VARIANT& table) {
         const OleVariant readOnly = cell(r, 5);
         const std::string defaultText = Stored(cell(r, 6));
         const bool writable = readOnly.vt == VT_EMPTY || rtl::VarToInt(readOnly) == 0;
-        if (writable && kernel::AnsiSameText(type, numberType) && !rtl::TryStrToFloat(text))
+        // The value must be a number as the process writes numbers, with its own decimal
+        // separator: "1.5" is no number where the process separates with ",".
+        if (writable && kernel::AnsiSameText(type, numberType) &&
+            !kernel::ParseFloatInProcessFormat(text))
             infra::RaiseCodedError(infra::codes::BadPropertyType, {caption});
         SetParamStr(name, text);
     }

@@ -354,6 +354,7 @@ void TDevicesList::FindDevice(const VARIANT& settings, ComPtr<IDeviceItem>& intf
 }
 
 std::int32_t TDevicesList::CloseDevice(const GUID& guid) {
+    const auto guard = Use(); // a model interface forwards here from a host's thread
     TDeviceItem* device = FindByGuid(guid);
     if (!device) return results::Cancelled;
     device->CloseItem();

@@ -129,7 +129,7 @@ class TDevicesList : public infra::TRootCollection, public TModelListOwner {
     // share it, so a device that a host still holds after the list is gone keeps a valid lock.
     using TUseLock = std::recursive_mutex;
     [[nodiscard]] std::unique_lock<TUseLock> Use() const { return std::unique_lock(*FUseLock); }
-    const std::shared_ptr<TUseLock>& UseLock() const { return FUseLock; }
+    const std::shared_ptr<TUseLock>& UseLock() const override { return FUseLock; }
 
     // The description of a driver that has registered no model: name "Unknown", the maker texts.
     static TDriverInfo DefaultDriverInfo();

@@ -5,13 +5,16 @@
 // requests are the device list's. The device list implements this class and hands itself to its
 // model list; a model list without an owner (or a model that has left its list) fails such
 // requests with the coded error 20058 (no driver object). Every operation may raise; the model
-// interface turns failures into failure results. Called on the device list's thread.
+// interface turns failures into failure results. The model interfaces take the owner's lock
+// (UseLock) around each operation, so a host may call them from any thread.
 #pragma once
 
 #include "quill/host.h"
 #include "registry/models/driver_info.h"
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string_view>
 
 namespace quill::registry {
@@ -32,6 +35,9 @@ class TModelListOwner {
     virtual void SetSettingsText(std::u16string_view text) = 0;
     // Takes the driver description that the base model registration brings.
     virtual void SetDriverInfo(const TDriverInfo& info) = 0;
+    // The one lock of the owner's devices and models. Shared: a model that a host still holds
+    // after the owner is gone keeps a valid lock.
+    virtual const std::shared_ptr<std::recursive_mutex>& UseLock() const = 0;
 
   protected:
     ~TModelListOwner() = default;

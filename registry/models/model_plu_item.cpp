@@ -32,7 +32,9 @@ OleVariant BoolValue(bool value) {
 } // namespace
 
 TModelPluItem::TModelPluItem(rtl::TCollection* collection)
-    : infra::TCollectionItemInterface(collection), FProperties(std::make_unique<TPropList>()) {}
+    : infra::TCollectionItemInterface(collection), FProperties(std::make_unique<TPropList>()) {
+    if (TModelPluList* list = List(); list && list->Owner()) FUseLock = list->Owner()->UseLock();
+}
 
 TModelPluItem::~TModelPluItem() = default;
 
@@ -120,46 +122,57 @@ std::u16string ReadXmlProperty(IDispatch* object) {
 // ---- IPluModel ----
 
 HRESULT TModelPluItem::GetId(GUID* id) {
+    const auto guard = Use();
     return SafeCall([&] { *Require(id) = FId; });
 }
 
 HRESULT TModelPluItem::GetIdentifier(BSTR* identifier) {
+    const auto guard = Use();
     return SafeCall([&] { PutText(identifier, Identifier); });
 }
 
 HRESULT TModelPluItem::GetName(BSTR* name) {
+    const auto guard = Use();
     return SafeCall([&] { PutText(name, Name); });
 }
 
 HRESULT TModelPluItem::GetEquipmentClass(BSTR* equipmentClass) {
+    const auto guard = Use();
     return SafeCall([&] { PutText(equipmentClass, EquipmentClass); });
 }
 
 HRESULT TModelPluItem::GetEquipmentClassName(BSTR* name) {
+    const auto guard = Use();
     return SafeCall([&] { PutText(name, EquipmentClassName); });
 }
 
 HRESULT TModelPluItem::GetNumber1(std::int32_t* value) {
+    const auto guard = Use();
     return SafeCall([&] { *Require(value) = Number1; });
 }
 
 HRESULT TModelPluItem::GetNumber2(std::int32_t* value) {
+    const auto guard = Use();
     return SafeCall([&] { *Require(value) = Number2; });
 }
 
 HRESULT TModelPluItem::GetNumber3(std::int32_t* value) {
+    const auto guard = Use();
     return SafeCall([&] { *Require(value) = Number3; });
 }
 
 HRESULT TModelPluItem::GetNumber4(std::int32_t* value) {
+    const auto guard = Use();
     return SafeCall([&] { *Require(value) = Number4; });
 }
 
 HRESULT TModelPluItem::GetUsesPlatform(std::int32_t* value) {
+    const auto guard = Use();
     return SafeCall([&] { *Require(value) = UsesPlatform; });
 }
 
 HRESULT TModelPluItem::GetParametersText(BSTR* text) {
+    const auto guard = Use();
     return SafeCall([&] {
         Require(text);
         PutText(text, ParametersText());
@@ -183,6 +196,7 @@ HRESULT TModelPluItem::NoOp2() {
 }
 
 HRESULT TModelPluItem::GetDllInterface(IDllObject** object) {
+    const auto guard = Use();
     return SafeCall([&] {
         *Require(object) = nullptr;
         RequireOwner().GetDllInterface(object);
@@ -190,6 +204,7 @@ HRESULT TModelPluItem::GetDllInterface(IDllObject** object) {
 }
 
 HRESULT TModelPluItem::GetModelDocument(VARIANT* document) {
+    const auto guard = Use();
     return SafeCall([&] {
         Require(document);
         OleVariant value = xml::NodeToVariant(ModelDocument());
@@ -199,6 +214,7 @@ HRESULT TModelPluItem::GetModelDocument(VARIANT* document) {
 }
 
 HRESULT TModelPluItem::CreateDevice(const VARIANT* settings, IDeviceItem** device) {
+    const auto guard = Use();
     return SafeCall([&] {
         *Require(device) = nullptr;
         RequireOwner().AddOrFindDevice(*Require(settings), device);
@@ -206,6 +222,7 @@ HRESULT TModelPluItem::CreateDevice(const VARIANT* settings, IDeviceItem** devic
 }
 
 HRESULT TModelPluItem::RemoveDevice(const GUID* id, std::int32_t* result) {
+    const auto guard = Use();
     return SafeCall([&] {
         Require(result);
         *result = RequireOwner().CloseDevice(*Require(id));
@@ -213,6 +230,7 @@ HRESULT TModelPluItem::RemoveDevice(const GUID* id, std::int32_t* result) {
 }
 
 HRESULT TModelPluItem::SetSettings(const VARIANT* settings) {
+    const auto guard = Use();
     return SafeCall([&] {
         const VARIANT* v = Require(settings);
         if (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) v = v->pvarVal;
@@ -236,6 +254,7 @@ HRESULT TModelPluItem::SetSettings(const VARIANT* settings) {
 }
 
 HRESULT TModelPluItem::FindDevice(const VARIANT* settings, IDeviceItem** device) {
+    const auto guard = Use();
     return SafeCall([&] {
         *Require(device) = nullptr;
         RequireOwner().FindDevice(*Require(settings), device);
@@ -243,6 +262,7 @@ HRESULT TModelPluItem::FindDevice(const VARIANT* settings, IDeviceItem** device)
 }
 
 HRESULT TModelPluItem::AddDevice(const VARIANT* settings, IDeviceItem** device) {
+    const auto guard = Use();
     return SafeCall([&] {
         *Require(device) = nullptr;
         RequireOwner().InsertDevice(*Require(settings), device);

@@ -10,7 +10,13 @@
 // Interface operations never throw: failures become failure results with the message as error
 // description. Requests for the driver object and for devices go to the list's owner (the device
 // list); without one they fail with the coded error 20058. The GUID changes only through the list,
-// which keeps its lookup index in step. Single-threaded but for AddRef and Release.
+// which keeps its lookup index in step.
+//
+// Threads: a host may call the interface from any thread. Each operation takes the lock of the
+// owner the model was made under (model_list_owner.h), the one that also guards the device list
+// and the keyboard capture, so a model and the devices it reaches never change under another
+// thread. A model made without an owner has no lock and is single-threaded but for AddRef and
+// Release.
 #pragma once
 
 #include "infra/root/collection_item_interface.h"
@@ -20,6 +26,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace quill::registry {
@@ -92,6 +99,11 @@ class TModelPluItem : public infra::TCollectionItemInterface, public IPluModel {
     std::unique_ptr<TPropList> FProperties;
     // Where the list last saw this item: makes finding its position cheap.
     mutable int FPositionHint = -1;
+    // The owner's lock, taken when the model was made (nil without an owner).
+    std::shared_ptr<std::recursive_mutex> FUseLock;
+    [[nodiscard]] std::unique_lock<std::recursive_mutex> Use() const {
+        return FUseLock ? std::unique_lock(*FUseLock) : std::unique_lock<std::recursive_mutex>();
+    }
 };
 
 // Reads the late-bound text property "XML" of a dispatch object (as the host's documents offer it).

@@ -138,9 +138,12 @@ TEST(DriverObject, SetEventSupportTakesOnlyAnEventSink) {
     EXPECT_EQ(driver.Devices->EventSink.Get(), static_cast<IEventSupport2*>(&sink));
     EXPECT_EQ(sink.Refs.load(), 2u);
 
-    EXPECT_NE(driver.SetEventSupport(&plain), com::S_OK);
-    EXPECT_FALSE(com::TakeErrorDescription().empty());
+    // An object that is no event sink fails the operation as its other failures do, and the sink
+    // it had stays.
+    EXPECT_EQ(driver.SetEventSupport(&plain), com::E_UNEXPECTED);
+    EXPECT_EQ(com::TakeErrorDescription(), u"Interface not supported");
     EXPECT_EQ(plain.Refs, 0u);
+    EXPECT_EQ(driver.EventSink.Get(), static_cast<IEventSupport2*>(&sink));
 
     ASSERT_EQ(driver.SetEventSupport(nullptr), com::S_OK);
     EXPECT_FALSE(driver.EventSink);

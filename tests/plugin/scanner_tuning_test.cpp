@@ -66,6 +66,19 @@ TEST(ScannerTuning, ReadsTheStartSectionOnly) {
     }
 }
 
+// A value is a whole integer or else no value: the default stands in for anything else.
+TEST(ScannerTuning, AValueThatIsNoIntegerGivesTheDefault) {
+    const std::pair<const char*, std::int32_t> rows[] = {
+        {"350", 350},  {" -5 ", -5}, {"0x10", 16},        {"12abc", 200},
+        {"fast", 200}, {"", 200},    {"4294967646", 200}, {"1.5", 200},
+    };
+    for (const auto& [value, expected] : rows) {
+        TuningFile file(std::string("[Start]\nKeyDriblingTime=") + value + "\n");
+        EXPECT_EQ(ReadTuningFrom("KeyDriblingTime", file.Name()), expected) << value;
+        EXPECT_EQ(ReadStartupTuningFrom(file.Name()).KeyDriblingTime, expected) << value;
+    }
+}
+
 TEST(ScannerTuning, AnUnknownKeyIsRefusedByName) {
     try {
         ReadTuningFrom("NoSuchKey", "/tmp/quill-no-such-tuning-file.ini");

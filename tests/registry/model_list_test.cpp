@@ -33,10 +33,12 @@ class TFakeOwner : public TModelListOwner {
     std::int32_t CloseDevice(const com::GUID& id) override { return id == com::GUID_NULL ? 0 : -1; }
     void SetSettingsText(std::u16string_view text) override { SettingsText = text; }
     void SetDriverInfo(const TDriverInfo& info) override { DriverName = info.Name; }
+    const std::shared_ptr<std::recursive_mutex>& UseLock() const override { return Lock; }
 
     int Calls = 0;
     std::u16string SettingsText = u"(none)";
     std::u16string DriverName;
+    std::shared_ptr<std::recursive_mutex> Lock = std::make_shared<std::recursive_mutex>();
 };
 
 void RegisterScanner(TModelPluList& list, const TDriverInfo* info = nullptr) {

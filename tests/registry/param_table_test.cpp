@@ -3,6 +3,7 @@
 #include "exchange/valuearray/value_array.h"
 #include "infra/codes/coded_exception.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/format_settings.h"
 #include "platform/rtl/convert.h"
 #include "registry/list/devices_list.h"
 
@@ -278,7 +279,36 @@ TEST(ParamTable, ReadBackStopsAtTheFirstRowThatIsNoNumber) {
     EXPECT_EQ(device->GetParamStr("HookTimeOut"), "65");   // not this one
     EXPECT_EQ(device->GetParamStr("MinDataLen"), "4");     // nor the rows after it
 
+    // The number check reads numbers as the process writes them, with its decimal separator only.
+    const char saved = kernel::ProcessFormatSettings().DecimalSeparator;
+    struct Row {
+        char Separator;
+        const char16_t* Value;
+        bool Number;
+    };
+    for (const Row& row :
+         {Row{',', u"1,5", true}, Row{',', u"1.5", false}, Row{',', u"12", true},
+          Row{',', u"-2,5E3", true}, Row{'.', u"1.5", true}, Row{'.', u"1,5", false}}) {
+        kernel::ProcessFormatSettings().DecimalSeparator = row.Separator;
+        array->SetValue(5, 4, OleVariant(row.Value));
+        array->SetValue(5, 5, OleVariant(0));
+        int code = 0;
+        std::string message;
+        try {
+            device->SetParamTable(table);
+        } catch (const infra::ECodedException& e) {
+            code = e.Code;
+            message = e.Message();
+        }
+        const std::string what = std::string(1, row.Separator) + " " + Ansi(row.Value);
+        EXPECT_EQ(code, row.Number ? 0 : 20029) << what;
+        if (!row.Number)
+            EXPECT_EQ(message, Ansi(u"Неверный тип свойства [Время ожидания]")) << what;
+    }
+    kernel::ProcessFormatSettings().DecimalSeparator = saved;
+
     // A read-only row is not checked, and its value is taken as it is.
+    array->SetValue(5, 4, OleVariant(u"много"));
     array->SetValue(5, 5, OleVariant(1));
     EXPECT_EQ(device->SetParamTable(table), 0);
     EXPECT_EQ(device->GetParamStr("HookTimeOut"), Ansi(u"много"));
