@@ -361,14 +361,19 @@ TRecordingParse ParseRecording(std::string_view text, std::int64_t firstLine) {
         bool ok = true;
         if (*format == TRecordingFormat::Evtest) {
             if (StartsWith(line, "Event:")) inEvents = true;
-            if (inEvents) ok = ParseEvtestEvent(line, number, times, result.Events);
+            if (inEvents) {
+                ok = ParseEvtestEvent(line, number, times, result.Events);
+                ++result.EventLines;
+            }
         } else if (StartsWith(line, "E:")) {
             ok = ParseEvemuEvent(line, number, result.Events);
+            ++result.EventLines;
         } else {
             ok = line.front() == '#' || IsEvemuDescription(line);
         }
         if (!ok) return Failure(number, "malformed line: " + std::string(line.substr(0, 80)));
     }
+    result.Lines = number - (firstLine - 1);
     result.Ok = true;
     return result;
 }

@@ -38,6 +38,9 @@ struct TRecordingParse {
     bool Ok = false;
     TRecordingFormat Format = TRecordingFormat::Evtest;
     std::vector<TKeyEvent> Events;
+    // What the text held: its lines, and the lines read as events of any type.
+    std::int64_t Lines = 0;
+    std::int64_t EventLines = 0;
     // When !Ok: the line at fault (0 for the whole text) and what is wrong.
     std::int64_t ErrorLine = 0;
     std::string Error;
