@@ -109,24 +109,9 @@ TEST_F(HostFiles, ARecordingWithoutKeyEventsSaysWhy) {
 }
 
 TEST_F(HostFiles, SettingsThatGiveNoDeviceSayWhy) {
-    std::string windows1251 = "<EquList>" + kDevice + "</EquList>";
-    // "Устройство" and the other Cyrillic names in Windows-1251 bytes.
-    {
-        std::string converted;
-        for (std::size_t i = 0; i < windows1251.size(); ++i) {
-            const auto c = static_cast<unsigned char>(windows1251[i]);
-            if (c == 0xD0 || c == 0xD1) {
-                const auto next = static_cast<unsigned char>(windows1251[++i]);
-                const int code = ((c & 0x1F) << 6) | (next & 0x3F); // U+0400..U+047F
-                converted.push_back(static_cast<char>(code == 0x401   ? 0xA8
-                                                      : code == 0x451 ? 0xB8
-                                                                      : code - 0x410 + 0xC0));
-            } else {
-                converted.push_back(static_cast<char>(c));
-            }
-        }
-        windows1251 = converted;
-    }
+    // A device element named in Windows-1251 bytes.
+    const std::string windows1251 =
+        "<EquList><\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE/></EquList>";
     const struct {
         std::string Text;
         std::string Why;
