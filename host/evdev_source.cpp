@@ -103,11 +103,11 @@ bool TEvdevSource::ReadDevice(std::vector<TKeyEvent>& keys) {
             // The kernel dropped events: libevdev hands over the differences to its state, the
             // keys pressed and released in the gap, before the normal stream goes on.
             flags = LIBEVDEV_READ_FLAG_SYNC;
-            FDecoder.Decode(event, keys);
+            if (!FDecoder.Decode(event, keys)) return Refused();
             continue;
         }
         if (rc == LIBEVDEV_READ_STATUS_SUCCESS) {
-            FDecoder.Decode(event, keys);
+            if (!FDecoder.Decode(event, keys)) return Refused();
             continue;
         }
         if (rc == -EAGAIN) {
@@ -133,8 +133,13 @@ bool TEvdevSource::ReadPipe(std::vector<TKeyEvent>& keys) {
                 (FDecoder.PendingBytes() ? " in the middle of an event" : std::string()));
         return false;
     }
-    FDecoder.DecodeBytes(buffer, static_cast<std::size_t>(got), keys);
+    if (!FDecoder.DecodeBytes(buffer, static_cast<std::size_t>(got), keys)) return Refused();
     return true;
+}
+
+bool TEvdevSource::Refused() {
+    FReport("evdev: " + FName + ": " + FDecoder.Error());
+    return false;
 }
 
 void TEvdevSource::Feed(user::TKeyboardBridge& bridge, const TKeyEvent& key) {

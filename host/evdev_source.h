@@ -10,8 +10,8 @@
 // cannot be opened (the group to join), is no input device or no keyboard, or is grabbed already.
 //
 // A key code that no key of the US keyboard has is skipped, with one message per code. When the
-// device goes (unplugged) or the pipe ends, OnReadable reports it and the source ends; the host
-// goes on. On the host's UI thread.
+// device goes (unplugged), the pipe ends or its records are no input events (a time no clock
+// gives), OnReadable reports it and the source ends; the host goes on. On the host's UI thread.
 #pragma once
 
 #include "host/event_loop.h"
@@ -44,6 +44,8 @@ class TEvdevSource final : public IInputSource {
   private:
     bool ReadDevice(std::vector<TKeyEvent>& keys);
     bool ReadPipe(std::vector<TKeyEvent>& keys);
+    // Reports why the decoder refused the stream; false, as the source ends.
+    bool Refused();
     void Feed(user::TKeyboardBridge& bridge, const TKeyEvent& key);
 
     TReport FReport;

@@ -11,6 +11,11 @@
 // same decoding serves both. DecodeBytes takes a raw byte stream: whole records are decoded, a
 // record cut in two waits for its rest.
 //
+// A record whose timestamp no clock gives (seconds below 0 or so far ahead that the time in
+// microseconds leaves 64 bits, microseconds outside 0 to 999999) means the stream is not what it
+// claims to be: decoding stops there, Error() names the record (counted from 1) and what is
+// wrong, and every later record is ignored. The key events decoded before it stay in `out`.
+//
 // Not thread-safe; one decoder per stream.
 #pragma once
 
@@ -26,15 +31,20 @@ namespace quill::host {
 
 class TInputEventDecoder {
   public:
-    void Decode(const input_event& event, std::vector<TKeyEvent>& out);
-    void DecodeBytes(const void* data, std::size_t size, std::vector<TKeyEvent>& out);
+    // Both false once the stream has failed (Error() is then not empty).
+    bool Decode(const input_event& event, std::vector<TKeyEvent>& out);
+    bool DecodeBytes(const void* data, std::size_t size, std::vector<TKeyEvent>& out);
     // Bytes of a record cut in two that wait for the rest.
     std::size_t PendingBytes() const { return FPartial.size(); }
+    // Why decoding stopped; empty while the stream is sound.
+    const std::string& Error() const { return FError; }
 
   private:
     std::vector<std::uint16_t> FDown; // keys pressed and not yet released, in press order
     bool FDropping = false;
     std::string FPartial;
+    std::uint64_t FRecords = 0; // records seen, the failing one included
+    std::string FError;
 };
 
 } // namespace quill::host

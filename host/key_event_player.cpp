@@ -6,6 +6,8 @@
 #include "platform/user/keyboard_input.h"
 #include "platform/user/message_queue.h"
 
+#include <algorithm>
+
 namespace quill::host {
 
 TKeyEventPlayer::TKeyEventPlayer(TypedHandler typed, WarningHandler warning)
@@ -21,14 +23,17 @@ void TKeyEventPlayer::Pump() {
 }
 
 void TKeyEventPlayer::PumpUntil(std::uint64_t targetMs) {
+    // The platform's wait takes a 32-bit count whose largest value means "for ever": a longer
+    // pause (recordings made weeks apart and joined) is waited in steps below that.
+    constexpr std::uint64_t longestWait = kernel::INFINITE - 1;
     for (;;) {
         const std::uint64_t now = user::GetTickCount64();
         if (now >= targetMs) return;
+        const auto wait = static_cast<user::DWORD>(std::min(targetMs - now, longestWait));
         // The wait ends at the deadline with nothing to do, or earlier for a message (a timer
         // due, a key the plug-in typed).
-        if (user::MsgWaitForMultipleObjects(0, nullptr, user::FALSE,
-                                            static_cast<user::DWORD>(targetMs - now),
-                                            user::QS_ALLINPUT) == kernel::WAIT_OBJECT_0)
+        if (user::MsgWaitForMultipleObjects(0, nullptr, user::FALSE, wait, user::QS_ALLINPUT) ==
+            kernel::WAIT_OBJECT_0)
             Pump();
     }
 }

@@ -4,6 +4,7 @@
 // plug-in's keyboard hook runs there, scans arrive as external events, and the keys that pass
 // reach this "application" and are echoed.
 #include "host/console.h"
+#include "host/empty_input.h"
 #include "host/event_loop.h"
 #include "host/evdev_source.h"
 #include "host/event_sink.h"
@@ -14,6 +15,7 @@
 #include "host/session.h"
 #include "host/window_host.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/named_file_read.h"
 #include "platform/user/keyboard_bridge.h"
 #include "platform/user/clock.h"
 #include "platform/user/key_state.h"
@@ -22,9 +24,7 @@
 
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -59,14 +59,11 @@ OleVariant ArgumentValue(const std::string& text) {
     return OleVariant(kernel::Utf8ToWide(text));
 }
 
-bool ReadFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream content;
-    content << in.rdbuf();
-    text = content.str();
-    return true;
-}
+// The files a user names are read under the plug-in's file rules: a regular file only (a FIFO
+// would hang the host, a link to a device would fill its memory), and no more than a limit far
+// above any real one.
+constexpr std::size_t kSettingsLimitBytes = std::size_t{64} << 20;
+constexpr std::size_t kRecordingLimitBytes = std::size_t{256} << 20;
 
 // Sets the command line's parameters of the current device through a parameter table, as a
 // host sets parameters with "SetProps": one row per parameter, name in column 0, value in 4.
@@ -116,18 +113,26 @@ void ShowDialog(host::TQuillSession& session, const OleVariant& settings, host::
                                  : "The settings dialog: cancelled");
 }
 
+int DeviceCount(host::TQuillSession& session) {
+    const auto count = session.Call(u"DevicesQuantity", host::TCallKind::Read);
+    return count.Failed ? 0 : std::stoi("0" + host::DisplayText(count.Result));
+}
+
 // Creates the devices; false when none could be made.
 bool CreateDevices(host::TQuillSession& session, const host::THostOptions& options,
                    host::TConsole& console) {
     if (!options.SettingsFile.empty()) {
-        std::string text;
-        if (!ReadFile(options.SettingsFile, text)) {
-            console.Line("quill-host: cannot read " + options.SettingsFile);
+        std::string text, why;
+        if (!kernel::ReadNamedFile(options.SettingsFile, kSettingsLimitBytes, text, why)) {
+            console.Line("quill-host: cannot read " + options.SettingsFile + ": " + why);
             return false;
         }
         const auto outcome = session.Call(u"SettingDevices", host::TCallKind::Method,
                                           {OleVariant(kernel::Utf8ToWide(text))});
         console.Line("SettingDevices " + options.SettingsFile + ": " + Describe(outcome));
+        if (!outcome.Failed && DeviceCount(session) == 0)
+            console.Line("SettingDevices " + options.SettingsFile +
+                         ": no device came of it: " + host::WhyNoDevice(text));
         return !outcome.Failed;
     }
     // A new device with the driver's defaults and its proposed name.
@@ -145,8 +150,7 @@ bool CreateDevices(host::TQuillSession& session, const host::THostOptions& optio
 }
 
 void SwitchOnAll(host::TQuillSession& session, host::TConsole& console) {
-    const auto count = session.Call(u"DevicesQuantity", host::TCallKind::Read);
-    const int devices = count.Failed ? 0 : std::stoi("0" + host::DisplayText(count.Result));
+    const int devices = DeviceCount(session);
     for (int n = 1; n <= devices; ++n) {
         session.Call(u"ChoiceDevice", host::TCallKind::Method, {OleVariant(n)});
         const auto name = session.Call(u"DeviceName", host::TCallKind::Read);
@@ -238,9 +242,10 @@ int main(int argc, char** argv) {
     user::TVirtualClock replayClock;
     std::unique_ptr<host::TReplaySession> replay;
     if (!options.ReplayFile.empty()) {
-        std::string text;
-        if (!ReadFile(options.ReplayFile, text)) {
-            std::fprintf(stderr, "quill-host: cannot read %s\n", options.ReplayFile.c_str());
+        std::string text, why;
+        if (!kernel::ReadNamedFile(options.ReplayFile, kRecordingLimitBytes, text, why)) {
+            std::fprintf(stderr, "quill-host: cannot read %s: %s\n", options.ReplayFile.c_str(),
+                         why.c_str());
             return 1;
         }
         recording = host::ParseRecording(text);
@@ -249,6 +254,11 @@ int main(int argc, char** argv) {
                          recording.ErrorLine ? (":" + std::to_string(recording.ErrorLine)).c_str()
                                              : "",
                          recording.Error.c_str());
+            return 1;
+        }
+        if (recording.Events.empty()) {
+            std::fprintf(stderr, "quill-host: %s: no key events to replay: %s\n",
+                         options.ReplayFile.c_str(), host::WhyNoKeyEvents(text, recording).c_str());
             return 1;
         }
         user::SetClock(&replayClock);

@@ -206,11 +206,13 @@ bool Take(std::string_view text, std::size_t& at, const char (&literal)[N]) {
 // the general reader's cost, and with the same result.
 bool ReadPrintedFields(std::string_view text, TEvtestFields& fields) {
     std::size_t at = 0;
+    // Digits beyond the ninth are not accumulated: a hostile line may carry any number of them,
+    // and such a line is the general reader's to judge anyway.
     auto number = [&](std::int64_t& value) {
         const std::size_t first = at;
         value = 0;
         for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
-            value = value * 10 + (text[at] - '0');
+            if (at - first < 9) value = value * 10 + (text[at] - '0');
         return at > first && at - first <= 9;
     };
     auto name = [&](std::string_view& inside) {
@@ -249,7 +251,7 @@ bool ReadFields(std::string_view text, TEvtestFields& fields) {
 // "Event: time 1733600000.002000, type 1 (EV_KEY), code 30 (KEY_A), value 1", or the same time
 // followed by a "---- SYN_REPORT ----" separator. An event of another type may print its value in
 // hexadecimal (MSC_SCAN does), so only a key event's value must be a decimal number.
-bool ParseEvtestEvent(std::string_view line, int number, TEvtestTimes& times,
+bool ParseEvtestEvent(std::string_view line, std::int64_t number, TEvtestTimes& times,
                       std::vector<TKeyEvent>& events) {
     constexpr char head[] = "Event: time ";
     constexpr std::size_t headSize = sizeof head - 1;
@@ -278,7 +280,7 @@ bool ParseEvtestEvent(std::string_view line, int number, TEvtestTimes& times,
 
 // "E: 0.001000 0001 001e 0001\t# EV_KEY / KEY_A  1": time, then type, code (hexadecimal) and
 // value (decimal), then an optional comment that names the event.
-bool ParseEvemuEvent(std::string_view line, int number, std::vector<TKeyEvent>& events) {
+bool ParseEvemuEvent(std::string_view line, std::int64_t number, std::vector<TKeyEvent>& events) {
     std::string_view comment;
     if (const std::size_t hash = line.find('#'); hash != std::string_view::npos) {
         comment = line.substr(hash + 1);
@@ -325,7 +327,7 @@ std::optional<TRecordingFormat> DetectFormat(std::string_view text) {
     return std::nullopt;
 }
 
-TRecordingParse Failure(int line, std::string message) {
+TRecordingParse Failure(std::int64_t line, std::string message) {
     TRecordingParse result;
     result.ErrorLine = line;
     result.Error = std::move(message);
@@ -334,7 +336,7 @@ TRecordingParse Failure(int line, std::string message) {
 
 } // namespace
 
-TRecordingParse ParseRecording(std::string_view text) {
+TRecordingParse ParseRecording(std::string_view text, std::int64_t firstLine) {
     if (Trim(text).empty() || text.find_first_not_of(" \t\r\n") == std::string_view::npos)
         return Failure(0, "the recording is empty");
     const auto format = DetectFormat(text);
@@ -347,7 +349,7 @@ TRecordingParse ParseRecording(std::string_view text) {
     // line is an event.
     bool inEvents = false;
     TEvtestTimes times;
-    int number = 0;
+    std::int64_t number = firstLine - 1;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -359,14 +361,19 @@ TRecordingParse ParseRecording(std::string_view text) {
         bool ok = true;
         if (*format == TRecordingFormat::Evtest) {
             if (StartsWith(line, "Event:")) inEvents = true;
-            if (inEvents) ok = ParseEvtestEvent(line, number, times, result.Events);
+            if (inEvents) {
+                ok = ParseEvtestEvent(line, number, times, result.Events);
+                ++result.EventLines;
+            }
         } else if (StartsWith(line, "E:")) {
             ok = ParseEvemuEvent(line, number, result.Events);
+            ++result.EventLines;
         } else {
             ok = line.front() == '#' || IsEvemuDescription(line);
         }
         if (!ok) return Failure(number, "malformed line: " + std::string(line.substr(0, 80)));
     }
+    result.Lines = number - (firstLine - 1);
     result.Ok = true;
     return result;
 }

@@ -25,7 +25,9 @@ struct TKeyEvent {
     std::int64_t TimeUs = 0;
     std::uint16_t Code = 0; // evdev key code (KEY_*)
     std::int32_t Value = 0; // 0 release, 1 press, 2 auto-repeat
-    int Line = 0;           // line of the recording, counted from 1; 0 for a live event
+    // Line of the recording, counted from 1; 0 for a live event. 64 bits: a recording of more
+    // than 2^31 lines is only a large file.
+    std::int64_t Line = 0;
     // The name the recording gave the code ("KEY_A"), empty when it gave none.
     std::string Name;
 };
@@ -36,11 +38,16 @@ struct TRecordingParse {
     bool Ok = false;
     TRecordingFormat Format = TRecordingFormat::Evtest;
     std::vector<TKeyEvent> Events;
+    // What the text held: its lines, and the lines read as events of any type.
+    std::int64_t Lines = 0;
+    std::int64_t EventLines = 0;
     // When !Ok: the line at fault (0 for the whole text) and what is wrong.
-    int ErrorLine = 0;
+    std::int64_t ErrorLine = 0;
     std::string Error;
 };
 
-TRecordingParse ParseRecording(std::string_view text);
+// `firstLine` is the number of the text's first line: 1 for a whole recording, more for a part
+// of a longer one.
+TRecordingParse ParseRecording(std::string_view text, std::int64_t firstLine = 1);
 
 } // namespace quill::host

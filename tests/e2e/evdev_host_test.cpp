@@ -135,6 +135,31 @@ TEST(EvdevHost, ASourceThatEndsLeavesTheOthersRunning) {
     EXPECT_TRUE(out.Has("Bye")) << out.Text;
 }
 
+// A record whose time no clock gives (tv_sec near 2^62): the stream ends there with the record's
+// number, what came before it was typed, and the host ends normally.
+TEST(EvdevHost, ARecordWithAnImpossibleTimeEndsTheStreamNamingIt) {
+    TEventWriter device;
+    device.Type("ok");
+    std::string bytes = device.Bytes();
+    input_event bad{};
+    bad.input_event_sec = std::int64_t{1} << 62;
+    bad.type = EV_KEY;
+    bad.code = KEY_X;
+    bad.value = 1;
+    bytes.append(reinterpret_cast<const char*>(&bad), sizeof bad);
+    TEventWriter after(9000000);
+    after.Type("zz");
+    bytes += after.Bytes();
+    const TCommandOutput out = RunHost("--evdev -", bytes);
+    EXPECT_EQ(out.Status, 0) << out.Text;
+    EXPECT_TRUE(out.Has("typed: ok\n")) << out.Text;
+    EXPECT_TRUE(out.Has("evdev: standard input: record 13: the time 4611686018427387904 s 0 us is "
+                        "no time of an input event; the stream ends here"))
+        << out.Text;
+    EXPECT_FALSE(out.Has("zz")) << out.Text;
+    EXPECT_TRUE(out.Has("Bye")) << out.Text;
+}
+
 TEST(EvdevHost, DevicesThatCannotBeReadAreRefusedWithTheReason) {
     const TCommandOutput missing = RunHost("--evdev /dev/input/by-id/no-such-scanner-event-kbd", "");
     EXPECT_EQ(missing.Status, 1) << missing.Text;

@@ -29,13 +29,25 @@ inline TCommandOutput RunCommand(const std::string& command) {
     return out;
 }
 
+// The exit code of a command that `timeout` stopped.
+constexpr int kTimedOut = 124;
+
+// quill-host with `arguments`, stopped after `seconds` (Status kTimedOut) so that a host that
+// hangs fails its test instead of stopping the suite.
+inline TCommandOutput RunHostWithin(int seconds, const std::string& arguments,
+                                    const std::string& language = "ru_RU.UTF-8",
+                                    const std::string& inputPath = "/dev/null") {
+    return RunCommand("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=" + language + " timeout -k 5 " +
+                      std::to_string(seconds) + " '" + QUILL_HOST_PATH + "' " + arguments + " <'" +
+                      inputPath + "' 2>&1");
+}
+
 // quill-host with `arguments` in the language `language`, its data folder in /tmp, standard input
 // from `inputPath` and its errors in Text.
 inline TCommandOutput RunHost(const std::string& arguments,
                               const std::string& language = "ru_RU.UTF-8",
                               const std::string& inputPath = "/dev/null") {
-    return RunCommand("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=" + language + " '" +
-                      QUILL_HOST_PATH + "' " + arguments + " <'" + inputPath + "' 2>&1");
+    return RunHostWithin(300, arguments, language, inputPath);
 }
 
 } // namespace quill::test

@@ -255,4 +255,34 @@ TEST(BadRecording, ControlCharactersPrintEscapedAndRunsRepeat) {
     EXPECT_EQ(RunHost("--replay " + path + " --prefix '#'").Text, first.Text);
 }
 
+// Two captures made weeks apart and joined: the pause between them is waited on the virtual clock
+// however long it is (past the 32-bit millisecond counts of the platform's waits and ticks), the
+// time-out of keys held before it still runs in it, and the replay ends within seconds.
+TEST(LongPause, IsWaitedOnTheVirtualClockWhateverItsLength) {
+    const std::uint64_t pauses[] = {(std::uint64_t{1} << 32) - 1, std::uint64_t{1} << 32,
+                                    (std::uint64_t{1} << 32) + 1, std::uint64_t{1} << 40};
+    for (const std::uint64_t pauseMs : pauses) {
+        const std::uint64_t at = 10 + pauseMs; // ms
+        const std::string seconds = std::to_string(at / 1000) + "." +
+                                    std::string(3 - std::to_string(at % 1000).size(), '0') +
+                                    std::to_string(at % 1000);
+        // "a", then "#" (held as a prefix, typed again after the time-out), then "b".
+        const std::string path = Scratch("pause.evemu", "E: 0.000000 0001 001e 0001\n"
+                                                        "E: 0.001000 0001 001e 0000\n"
+                                                        "E: 0.002000 0001 002a 0001\n"
+                                                        "E: 0.003000 0001 0004 0001\n"
+                                                        "E: 0.004000 0001 0004 0000\n"
+                                                        "E: 0.005000 0001 002a 0000\n"
+                                                        "E: " +
+                                                            seconds +
+                                                            " 0001 0030 0001\n"
+                                                            "E: " +
+                                                            seconds + " 0001 0030 0000\n");
+        const TRun run = test::RunHostWithin(60, "--replay " + path + " --prefix '#'");
+        EXPECT_EQ(run.Status, 0) << pauseMs << "\n" << run.Text;
+        EXPECT_EQ(Transcript(run.Text).Typed, "a#b") << pauseMs << "\n" << run.Text;
+        EXPECT_TRUE(run.Has("[" + seconds + "] typed: b")) << pauseMs << "\n" << run.Text;
+    }
+}
+
 } // namespace

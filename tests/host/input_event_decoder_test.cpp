@@ -21,7 +21,7 @@ input_event Event(std::int64_t us, std::uint16_t type, std::uint16_t code, std::
 
 // Writes `events` into a pipe and decodes what comes out, `chunk` bytes per read.
 std::vector<TKeyEvent> ThroughPipe(const std::vector<input_event>& events, std::size_t chunk,
-                                         std::size_t* pending = nullptr) {
+                                   std::size_t* pending = nullptr) {
     int fds[2];
     EXPECT_EQ(pipe(fds), 0);
     const std::size_t bytes = events.size() * sizeof(input_event);
@@ -89,6 +89,54 @@ TEST(InputEventDecoder, DroppedEventsReleaseTheHeldKeysAndSkipToTheNextReport) {
         Event(41, EV_KEY, KEY_Y, 0),         Event(42, EV_KEY, KEY_Z, 0)}; // pressed before
     const auto keys = ThroughPipe(events, 4096);
     EXPECT_EQ(Describe(keys), "10:42=1 10:13=1 20:13=0 20:42=0 40:21=1 41:21=0 42:44=0 ");
+}
+
+// Times no clock gives (a hostile stream over ssh, a stream of another format) end the stream
+// with the record's number; the key events before it are kept, nothing after it is read.
+TEST(InputEventDecoder, HostileTimesEndTheStreamNamingTheRecord) {
+    struct Case {
+        std::int64_t Seconds;
+        std::int64_t Micro;
+    };
+    const Case cases[] = {{std::int64_t{1} << 62, 0},
+                          {INT64_MAX, 999999},
+                          {(INT64_MAX - 999999) / 1000000 + 1, 0},
+                          {-1, 0},
+                          {INT64_MIN, 0},
+                          {5, 1000000},
+                          {5, -1}};
+    for (const Case& c : cases) {
+        std::vector<input_event> events = {Event(10, EV_KEY, KEY_A, 1), Event(10, EV_SYN, 0, 0),
+                                           Event(0, EV_KEY, KEY_A, 0), Event(20, EV_KEY, KEY_B, 1)};
+        events[2].input_event_sec = c.Seconds;
+        events[2].input_event_usec = c.Micro;
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        const std::size_t bytes = events.size() * sizeof(input_event);
+        ASSERT_EQ(write(fds[1], events.data(), bytes), static_cast<ssize_t>(bytes));
+        close(fds[1]);
+        std::vector<char> buffer(bytes);
+        ASSERT_EQ(read(fds[0], buffer.data(), bytes), static_cast<ssize_t>(bytes));
+        close(fds[0]);
+        TInputEventDecoder decoder;
+        std::vector<TKeyEvent> keys;
+        EXPECT_FALSE(decoder.DecodeBytes(buffer.data(), bytes, keys)) << c.Seconds;
+        EXPECT_EQ(Describe(keys), "10:30=1 ") << c.Seconds;
+        EXPECT_EQ(
+            decoder.Error().rfind("record 3: the time " + std::to_string(c.Seconds) + " s", 0), 0u)
+            << decoder.Error();
+        EXPECT_FALSE(decoder.DecodeBytes(buffer.data(), bytes, keys));
+        EXPECT_EQ(keys.size(), 1u);
+    }
+    // The largest time that fits is a time.
+    TInputEventDecoder decoder;
+    std::vector<TKeyEvent> keys;
+    input_event last = Event(0, EV_KEY, KEY_A, 1);
+    last.input_event_sec = (INT64_MAX - 999999) / 1000000;
+    last.input_event_usec = 999999;
+    EXPECT_TRUE(decoder.Decode(last, keys));
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].TimeUs, last.input_event_sec * 1000000 + 999999);
 }
 
 } // namespace

@@ -116,6 +116,54 @@ TEST(Recording, NumbersKeepTheirValues) {
     EXPECT_EQ(Keys(evtest), (std::vector<K>{{12345678, 65535, INT32_MIN, 1}}));
 }
 
+// Numbers of any length where the tools print a few digits: each line is refused by its number,
+// and none is read into a value that does not hold it (the sanitizer build checks the arithmetic).
+TEST(Recording, HostileNumbersAreRefusedWithTheirLine) {
+    const std::string key = "Event: time 1.0, type 1 (EV_KEY), code 30 (KEY_A), value 1\n";
+    const std::string twenty = "99999999999999999999";
+    const std::string fifty(50, '9');
+    const std::string lines[] = {
+        "Event: time 1.0, type 1 (EV_KEY), code " + twenty + " (KEY_A), value 1",
+        "Event: time 1.0, type " + twenty + " (EV_KEY), code 30 (KEY_A), value 1",
+        "Event: time 1.0, type 1 (EV_KEY), code " + fifty + " (KEY_A), value 1",
+        "Event: time 1.0, type 1 (EV_KEY), code 30 (KEY_A), value " + twenty,
+        "Event: time 1.0, type 1 (EV_KEY), code 30 (KEY_A), value -" + twenty,
+        "Event: time " + twenty + ".0, type 1 (EV_KEY), code 30 (KEY_A), value 1",
+        "Event: time 1." + fifty + "x, type 1 (EV_KEY), code 30 (KEY_A), value 1",
+        "Event: time " + twenty + ", -------------- SYN_REPORT ------------",
+        "Event: time 1.0, type 4 (EV_MSC), code " + twenty + " (MSC_SCAN), value 7001e",
+    };
+    for (const std::string& line : lines) {
+        const auto parse = ParseRecording(key + line + "\n");
+        EXPECT_FALSE(parse.Ok) << line;
+        EXPECT_EQ(parse.ErrorLine, 2) << line;
+        EXPECT_EQ(parse.Error.rfind("malformed line", 0), 0u) << line << " -> " << parse.Error;
+    }
+    const std::string evemu[] = {
+        "E: " + twenty + ".0 0001 001e 0001", "E: 0.0 " + twenty + " 001e 0001",
+        "E: 0.0 0001 ffffffffffffffffffff 0001", "E: 0.0 0001 001e -" + fifty};
+    for (const std::string& line : evemu) {
+        const auto parse = ParseRecording("E: 0.0 0001 001e 0001\n" + line + "\n");
+        EXPECT_FALSE(parse.Ok) << line;
+        EXPECT_EQ(parse.ErrorLine, 2) << line;
+    }
+}
+
+// Line numbers past 2^31 (a recording of a few hundred gigabytes) stay positive, for the events
+// and for the error alike; the parse is started at a high line instead of writing such a file.
+TEST(Recording, LineNumbersBeyond32BitsStayRight) {
+    constexpr std::int64_t first = std::int64_t{1} << 31;
+    const auto parse = ParseRecording("E: 0.0 0001 001e 0001\nE: 0.1 0001 001e 0000\n", first);
+    ASSERT_TRUE(parse.Ok) << parse.Error;
+    ASSERT_EQ(parse.Events.size(), 2u);
+    EXPECT_EQ(parse.Events[0].Line, first);
+    EXPECT_EQ(parse.Events[1].Line, first + 1);
+    const auto bad =
+        ParseRecording("E: 0.0 0001 001e 0001\n\nE: 0.1 0001\n", (std::int64_t{1} << 32) - 1);
+    EXPECT_FALSE(bad.Ok);
+    EXPECT_EQ(bad.ErrorLine, (std::int64_t{1} << 32) + 1);
+}
+
 // Lines spaced otherwise than evtest prints them, or with long numbers, mean what they say.
 TEST(Recording, EvtestLinesNeedNotBeSpacedAsPrinted) {
     const auto parse = ParseRecording(
