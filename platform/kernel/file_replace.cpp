@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <string>
@@ -106,24 +105,14 @@ TFileHandle NewFile(int folder, const std::string& base, mode_t mode, std::strin
 // hidden name. The next save of the same file removes such copies of processes that are gone,
 // so an interrupted save costs at most one stale copy until the file is saved again.
 void RemoveCopiesOfDeadSaves(int folder, const std::string& base) {
-    const int listing = fcntl(folder, F_DUPFD_CLOEXEC, 0);
-    if (listing < 0) return;
-    DIR* dir = fdopendir(listing);
-    if (!dir) {
-        close(listing);
-        return;
-    }
+    std::vector<std::string> names;
+    if (!ListFolder(folder, names)) return;
     const std::string prefix = "." + base + ".";
-    std::vector<std::string> stale;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view entryName = entry->d_name;
-        if (!entryName.starts_with(prefix) || !entryName.ends_with(".tmp")) continue;
-        const int pid = CopyOwnerPid(entryName.substr(prefix.size()));
-        if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH) stale.emplace_back(entryName);
+    for (const std::string& name : names) {
+        if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
+        const int pid = CopyOwnerPid(std::string_view(name).substr(prefix.size()));
+        if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH) sys::UnlinkAt(folder, name.c_str(), 0);
     }
-    closedir(dir);
-    for (const std::string& name : stale)
-        sys::UnlinkAt(folder, name.c_str(), 0);
 }
 
 } // namespace
