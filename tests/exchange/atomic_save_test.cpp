@@ -150,10 +150,20 @@ TEST_F(AtomicSave, OccupiedTemporaryNamesNeverBlockASave) {
             ASSERT_TRUE(test::GiveToOtherUser(name));
         }
     }
+    // Copies that dead saves left, named as earlier releases and as this one name them, go.
+    const pid_t gone = fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0) _exit(0);
+    ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+    const std::string stale = Path("shared/.table.dat." + std::to_string(gone) + ".");
+    std::ofstream(stale + "7.tmp") << "stale";
+    std::ofstream(stale + "00c0ffee12345678.tmp") << "stale";
     ASSERT_EQ(SaveTable(Path("shared/table.dat")), com::S_OK)
         << kernel::WideToUtf8(com::TakeErrorDescription());
     ASSERT_EQ(SaveTable(Path("shared/table.dat")), com::S_OK);
     EXPECT_EQ(Read(prefix + "0.tmp"), "occupied");
+    EXPECT_FALSE(fs::exists(stale + "7.tmp"));
+    EXPECT_FALSE(fs::exists(stale + "00c0ffee12345678.tmp"));
     EXPECT_EQ(std::distance(fs::directory_iterator(Path("shared")), fs::directory_iterator()), 1101)
         << "the save left a copy of its own behind";
 }
