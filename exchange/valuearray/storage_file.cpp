@@ -29,6 +29,8 @@ constexpr std::uint64_t kMaxInflateRatio = 1032;
 // less, and from level 10 on it is smaller but twice as slow. The stream's header declares
 // maximum compression at any of these levels.
 constexpr int kCompressionLevel = 8;
+// The thorough setting, for data that the fast one does not shrink.
+constexpr int kThoroughLevel = 12;
 
 struct TCompressorDeleter {
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
@@ -39,6 +41,22 @@ struct TDecompressorDeleter {
 
 [[noreturn]] void Fail(const char16_t* message) {
     throw rtl::Exception(kernel::WideToAnsi(message));
+}
+
+// Compresses `size` bytes at `level` into `image` after room for the header; the stream's length.
+// The compressor is given the room its worst case needs: with less it gives up even on streams
+// that end up shorter than the area (it wants a few bytes of slack, and on a small table that is
+// all the room there is), so only the finished length tells whether the data shrank.
+std::size_t Compress(int level, const void* data, std::size_t size, std::string& image) {
+    const std::unique_ptr<libdeflate_compressor, TCompressorDeleter> compressor(
+        libdeflate_alloc_compressor(level));
+    if (!compressor) throw std::bad_alloc();
+    image.assign(StorageHeaderSize + libdeflate_zlib_compress_bound(compressor.get(), size), '\0');
+    const std::size_t packed = libdeflate_zlib_compress(
+        compressor.get(), data, size, &image[StorageHeaderSize], image.size() - StorageHeaderSize);
+    // With the bound's room the compressor always finishes; 0 would be a broken promise.
+    if (packed == 0) Fail(u"Ошибка при упаковке");
+    return packed;
 }
 
 void PutU32(std::string& s, std::size_t at, std::uint32_t v) {
@@ -73,15 +91,12 @@ double LocalDateTimeNow() {
 std::string BuildStorageImage(const void* data, std::size_t size, double savedAt) {
     if (size > std::numeric_limits<std::uint32_t>::max() - StorageHeaderSize)
         Fail(u"Ошибка при упаковке");
-    std::string image(StorageHeaderSize + size, '\0');
-    const std::unique_ptr<libdeflate_compressor, TCompressorDeleter> compressor(
-        libdeflate_alloc_compressor(kCompressionLevel));
-    if (!compressor) throw std::bad_alloc();
-    // The output area is exactly as large as the input: data that does not shrink is refused
-    // (the compressor answers 0 when its stream does not fit).
-    const std::size_t packed =
-        libdeflate_zlib_compress(compressor.get(), data, size, &image[StorageHeaderSize], size);
-    if (packed == 0) Fail(u"Ошибка при упаковке");
+    std::string image;
+    std::size_t packed = Compress(kCompressionLevel, data, size, image);
+    // On a few dozen bytes the fast setting may not shrink what a thorough search does (zlib's
+    // level 9 included); such data is small, so the second try costs next to nothing.
+    if (packed > size) packed = Compress(kThoroughLevel, data, size, image);
+    if (packed > size) Fail(u"Ошибка при упаковке");
     image.resize(StorageHeaderSize + packed);
 
     image[0] = 9;

@@ -26,8 +26,10 @@ constexpr char StorageSignature[] = "SaFeArRaY";
 // The CRC of the stored data as the header keeps it.
 std::uint32_t StorageChecksum(const void* data, std::size_t size);
 
-// The whole file image for `size` bytes of value stream. The compressed data must be smaller
-// than the value stream, else "Ошибка при упаковке".
+// The whole file image for `size` bytes of value stream. The compressed data may not be longer
+// than the value stream, else "Ошибка при упаковке". Data that the fast setting does not shrink
+// is tried again at the thorough one, so that small tables pack as tightly as zlib's level 9
+// packs them.
 std::string BuildStorageImage(const void* data, std::size_t size, double savedAt);
 
 // Verifies `image` (size, signature, version, checksum, in that order, each with its message)

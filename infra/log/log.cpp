@@ -126,7 +126,7 @@ bool TLog::FlushLocked() {
     if (folder) {
         const kernel::TFileHandle file =
             kernel::OpenFileAt(folder.Get(), LogFileDate(FClock()) + ".log", O_WRONLY | O_APPEND,
-                               kernel::TCreation::OrCreate, 0644, true);
+                               kernel::TCreation::Renew, 0644, true);
         if (file) {
             // Lines dropped while nothing could be written are counted in a line of their own,
             // written first, where they are missing.

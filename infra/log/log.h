@@ -10,7 +10,10 @@
 // The base folder and the daily files belong to the user who writes them: the folder is made with
 // its parents (mode 0755), the files with mode 0644, by the folder and file rules of the platform
 // (no link followed, no FIFO or device opened). A folder or file of another user is not written
-// to: the write fails like any other.
+// to: the write fails like any other. A day file of the writer's that others could write (group or
+// other write permission, or a second name planted while an older release left the folder open to
+// all) is never appended to: a fresh file takes its place. A process folder that others could
+// write into is narrowed together with what it holds.
 //
 // A write that fails (the folder cannot be made or used, the file cannot be opened or written)
 // never raises: it returns false and its lines stay queued for the next successful write, so a log

@@ -60,6 +60,9 @@ int LstatAt(int folder, const char* name, struct stat* info) {
 int Fchmod(int fd, mode_t mode) {
     return ::fchmod(fd, mode);
 }
+int FchmodAt(int folder, const char* name, mode_t mode) {
+    return ::fchmodat(folder, name, mode, 0);
+}
 int Fchown(int fd, uid_t owner, gid_t group) {
     return ::fchown(fd, owner, group);
 }

@@ -24,6 +24,8 @@ int Fstat(int fd, struct stat* info);
 // fstatat without following a final link.
 int LstatAt(int folder, const char* name, struct stat* info);
 int Fchmod(int fd, mode_t mode);
+// fchmodat following a final link: callers make sure the name is no link first.
+int FchmodAt(int folder, const char* name, mode_t mode);
 int Fchown(int fd, uid_t owner, gid_t group);
 int Ftruncate(int fd, off_t size);
 int MkdirAt(int folder, const char* name, mode_t mode);

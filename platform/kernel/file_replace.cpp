@@ -5,26 +5,85 @@
 #include "platform/kernel/folders.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
-#include <dirent.h>
-#include <signal.h>
-#include <vector>
+#include <ctime>
 #include <fcntl.h>
+#include <signal.h>
 #include <string>
+#include <string_view>
+#include <sys/random.h>
 #include <unistd.h>
+#include <vector>
 
 namespace quill::kernel {
 
 namespace {
 
-std::atomic<unsigned> gTempCounter{0};
+constexpr int kNameAttempts = 16;
 
+std::atomic<std::uint64_t> gTempCounter{0};
+
+// 64 bits that nobody else can predict: a name made of them cannot be taken in advance. Should
+// the kernel's generator fail, a mix of the clock, the process and a counter still differs from
+// every name that was in the folder when the save began.
+std::uint64_t UnguessableNumber() {
+    std::uint64_t value = 0;
+    if (getrandom(&value, sizeof value, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof value))
+        return value;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    value =
+        static_cast<std::uint64_t>(now.tv_nsec) ^ (static_cast<std::uint64_t>(now.tv_sec) << 30);
+    value ^= (static_cast<std::uint64_t>(getpid()) << 40) ^ gTempCounter.fetch_add(1);
+    return value * 0x9E3779B97F4A7C15ull;
+}
+
+// ".<name>.<pid>.<16 hex digits>.tmp": the process id lets a later save tell a dead save's copy
+// from a live one's; the rest is unguessable, so that no name can be occupied before the save.
 std::string TempName(const std::string& base) {
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".%d.%u.tmp", static_cast<int>(getpid()),
-                  gTempCounter.fetch_add(1));
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, ".%d.%016llx.tmp", static_cast<int>(getpid()),
+                  static_cast<unsigned long long>(UnguessableNumber()));
     return "." + base + suffix;
+}
+
+// The process id in the name of a save's copy ("<pid>.<digits>.tmp" after the prefix), or 0.
+// Copies named by earlier releases (a decimal counter for the digits) are recognised too.
+int CopyOwnerPid(std::string_view rest) {
+    int pid = 0;
+    std::size_t at = 0;
+    while (at < rest.size() && rest[at] >= '0' && rest[at] <= '9' && pid < 100000000)
+        pid = pid * 10 + (rest[at++] - '0');
+    if (at == 0 || at >= rest.size() || rest[at] != '.') return 0;
+    const std::string_view tail = rest.substr(at + 1);
+    if (!tail.ends_with(".tmp") || tail.size() == 4) return 0;
+    for (const char c : tail.substr(0, tail.size() - 4))
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return 0;
+    return pid;
+}
+
+// Whether `folder` is a world-writable folder with the sticky bit (as the system's temporary
+// folder), where any user may have put what stands under a name; its owner in `owner`.
+bool IsGuardedFolder(int folder, uid_t& owner) {
+    struct stat info {};
+    if (sys::Fstat(folder, &info) != 0) return false;
+    owner = info.st_uid;
+    return (info.st_mode & S_ISVTX) && (info.st_mode & S_IWOTH);
+}
+
+// In such a folder the kernel refuses to open a file of someone who is neither the caller nor
+// the folder's owner for creation, and so does a save: replacing it would give that user the
+// caller's data, and its owner and mode would be copied onto the caller's file. A file with a
+// second name may be a link to a file that others can write (or one the caller keeps elsewhere),
+// whose mode the save would copy: it is refused as well.
+bool MayReplaceIn(int folder, const struct stat& old) {
+    uid_t owner = 0;
+    if (!IsGuardedFolder(folder, owner)) return true;
+    if (old.st_uid != geteuid() && old.st_uid != owner) return false;
+    return !S_ISREG(old.st_mode) || old.st_nlink == 1;
 }
 
 // A file to write the new contents into: unnamed when the file system allows, else under a
@@ -32,7 +91,7 @@ std::string TempName(const std::string& base) {
 TFileHandle NewFile(int folder, const std::string& base, mode_t mode, std::string& named) {
     TFileHandle file(sys::OpenAt(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
     if (file || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return file;
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         named = TempName(base);
         file.Reset(sys::OpenAt(folder, named.c_str(),
                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
@@ -46,27 +105,14 @@ TFileHandle NewFile(int folder, const std::string& base, mode_t mode, std::strin
 // hidden name. The next save of the same file removes such copies of processes that are gone,
 // so an interrupted save costs at most one stale copy until the file is saved again.
 void RemoveCopiesOfDeadSaves(int folder, const std::string& base) {
-    const int listing = fcntl(folder, F_DUPFD_CLOEXEC, 0);
-    if (listing < 0) return;
-    DIR* dir = fdopendir(listing);
-    if (!dir) {
-        close(listing);
-        return;
-    }
+    std::vector<std::string> names;
+    if (!ListFolder(folder, names)) return;
     const std::string prefix = "." + base + ".";
-    std::vector<std::string> stale;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view entryName = entry->d_name;
-        if (!entryName.starts_with(prefix) || !entryName.ends_with(".tmp")) continue;
-        int pid = 0;
-        unsigned counter = 0;
-        char end = 0;
-        const std::string rest(entryName.substr(prefix.size()));
-        if (std::sscanf(rest.c_str(), "%d.%u.tm%c", &pid, &counter, &end) != 3 || pid <= 0) continue;
-        if (kill(pid, 0) != 0 && errno == ESRCH) stale.emplace_back(entryName);
+    for (const std::string& name : names) {
+        if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
+        const int pid = CopyOwnerPid(std::string_view(name).substr(prefix.size()));
+        if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH) sys::UnlinkAt(folder, name.c_str(), 0);
     }
-    closedir(dir);
-    for (const std::string& name : stale) sys::UnlinkAt(folder, name.c_str(), 0);
 }
 
 } // namespace
@@ -91,7 +137,9 @@ int ReplaceFileContents(std::string_view path, std::span<const TFilePiece> piece
     const char* name = where.Name.c_str();
 
     struct stat old {};
-    const bool replacing = sys::LstatAt(folder, name, &old) == 0 && S_ISREG(old.st_mode);
+    const bool exists = sys::LstatAt(folder, name, &old) == 0;
+    if (exists && !MayReplaceIn(folder, old)) return EACCES;
+    const bool replacing = exists && S_ISREG(old.st_mode);
     const mode_t mode = replacing ? (old.st_mode & 07777) : (0666 & ~CurrentUmask());
 
     RemoveCopiesOfDeadSaves(folder, where.Name);
@@ -113,7 +161,7 @@ int ReplaceFileContents(std::string_view path, std::span<const TFilePiece> piece
     if (!error && named.empty()) {
         // Name the finished file; a kill from here to the rename is the only moment a copy can
         // stay behind under its hidden name.
-        for (int attempt = 0; attempt < 100; ++attempt) {
+        for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
             named = TempName(where.Name);
             if (sys::LinkUnnamed(file.Get(), folder, named.c_str()) == 0) break;
             const int failed = errno;

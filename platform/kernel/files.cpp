@@ -15,17 +15,31 @@ namespace {
 
 constexpr int kFileFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
+// Whether users other than the owner may write the file: by its mode, or through another name.
+bool OthersMayWrite(const struct stat& info) {
+    return (info.st_mode & 022) != 0 || info.st_nlink > 1;
+}
+
 // Refuses what is not a regular file of an acceptable owner.
 bool Acceptable(const struct stat& info, bool callerOnly) {
     if (S_ISLNK(info.st_mode)) {
         errno = ELOOP;
         return false;
     }
-    if (!S_ISREG(info.st_mode) || (callerOnly && info.st_uid != geteuid())) {
+    if (!S_ISREG(info.st_mode) ||
+        (callerOnly && (info.st_uid != geteuid() || OthersMayWrite(info)))) {
         errno = EACCES;
         return false;
     }
     return true;
+}
+
+// Whether the file `info` at `name` may be removed to be made anew (TCreation::Renew): the
+// caller's own, refused only because others may write it, in a folder nobody else writes into.
+bool Renewable(int folder, const struct stat& info) {
+    struct stat place {};
+    return S_ISREG(info.st_mode) && info.st_uid == geteuid() && OthersMayWrite(info) &&
+           sys::Fstat(folder, &place) == 0 && FolderFits(place, TFolderUse::Private);
 }
 
 // Checks the opened file and lets later reads and writes block again.
@@ -52,6 +66,12 @@ TFileHandle OpenFileAt(int folder, std::string_view name, int access, TCreation 
         // A new file goes straight to the exclusive creation: whatever holds the name is not ours.
         if (creation != TCreation::New) {
             if (sys::LstatAt(folder, file.c_str(), &info) == 0) {
+                // A file that others could write into never takes the caller's data: a fresh one
+                // does.
+                if (creation == TCreation::Renew && callerOnly && Renewable(folder, info)) {
+                    if (sys::UnlinkAt(folder, file.c_str(), 0) != 0 && errno != ENOENT) return {};
+                    continue;
+                }
                 // Seen before opening: a FIFO or a device is never opened at all.
                 if (!Acceptable(info, callerOnly)) return {};
                 TFileHandle opened(sys::OpenAt(folder, file.c_str(), access | kFileFlags));

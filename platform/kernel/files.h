@@ -4,9 +4,13 @@
 //
 // An existing file is opened without O_CREAT and a missing one is created with O_EXCL, so a file
 // of another user in a shared sticky folder is never taken over by creation. A file made here
-// gets its mode exactly (past the umask). With `callerOnly`, a file of another user is refused.
-// Failures return an invalid handle (or false) with errno set: ELOOP for a link, EACCES for
-// another user's file or anything that is not a regular file. Thread-safe.
+// gets its mode exactly (past the umask). With `callerOnly`, only a file that the caller alone may
+// write is used: a file of another user is refused, and so is one of the caller's that others may
+// write, directly (group or other write permission) or through a second name (more than one link:
+// the other name may be open to all). Such a file is made with a mode that lets only its owner
+// write. Failures return an invalid handle (or false) with errno set: ELOOP for a link, EACCES for
+// another user's file, a file others may write, or anything that is not a regular file.
+// Thread-safe.
 #pragma once
 
 #include "platform/kernel/file_handle.h"
@@ -22,6 +26,10 @@ enum class TCreation {
     Existing, // only an existing file
     OrCreate, // existing, or made when missing
     New,      // made here; EEXIST when the name is taken
+    // As OrCreate, with `callerOnly`: a file of the caller's that others may write is removed and
+    // made anew, empty. Only in a private folder (folders.h), where nobody else can put another
+    // file under the name meanwhile; elsewhere such a file is refused.
+    Renew,
 };
 
 // `access`: O_RDONLY, O_WRONLY, O_RDWR, optionally with O_APPEND.

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <deque>
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@ namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 constexpr int kMaxLinks = 40;
+constexpr int kMaxNarrowDepth = 16;
 
 bool OwnedByRootOrCaller(const struct stat& info) {
     return info.st_uid == 0 || info.st_uid == geteuid();
@@ -46,6 +48,27 @@ bool Fits(int fd, TFolderUse use) {
     return true;
 }
 
+// Takes group and other write permission from what the just narrowed `folder` holds. Nobody else
+// can add, remove or rename entries any more, so an entry seen here not to be a link stays so.
+// A file with a second name is left as it is: its mode is also another name's, and the file
+// rules never write through it. Folders inside are narrowed down to `depth` levels.
+void NarrowEntries(int folder, int depth) {
+    std::vector<std::string> names;
+    if (!ListFolder(folder, names)) return;
+    for (const std::string& name : names) {
+        struct stat info {};
+        if (sys::LstatAt(folder, name.c_str(), &info) != 0 || info.st_uid != geteuid()) continue;
+        const bool file = S_ISREG(info.st_mode) && info.st_nlink == 1;
+        if (!file && !S_ISDIR(info.st_mode)) continue;
+        if ((info.st_mode & 022) != 0)
+            sys::FchmodAt(folder, name.c_str(), static_cast<mode_t>(info.st_mode & 07755));
+        if (S_ISDIR(info.st_mode) && depth > 0) {
+            const TFileHandle inner(sys::OpenAt(folder, name.c_str(), kFolderFlags));
+            if (inner) NarrowEntries(inner.Get(), depth - 1);
+        }
+    }
+}
+
 // Opens `name` in `parent` as a folder, making it with `mode` when `make` and it is missing.
 TFileHandle Step(int parent, const std::string& name, bool make, unsigned mode, TFolderUse use) {
     if (name == "." || name == "..") {
@@ -73,13 +96,18 @@ TFileHandle Step(int parent, const std::string& name, bool make, unsigned mode, 
     struct stat info {};
     if (sys::Fstat(folder.Get(), &info) != 0) return {};
     const bool mine = info.st_uid == geteuid();
-    const mode_t wanted = static_cast<mode_t>(mode & 07777);
     // A folder made here gets its mode past the umask; a private folder of the caller's that
-    // others could write into (an older release made them so) is narrowed.
-    if (mine && (made || (use == TFolderUse::Private && (info.st_mode & 022) != 0)) &&
-        (info.st_mode & 07777) != wanted) {
+    // others could write into (an older release made them so) is narrowed: to the mode asked
+    // for, or, when only opened (no mode asked), to its own mode without the others' rights.
+    const bool narrowing = !made && use == TFolderUse::Private && (info.st_mode & 022) != 0;
+    const mode_t wanted = static_cast<mode_t>(
+        narrowing && (mode & 07777) == 0 ? (info.st_mode & 0755) : (mode & 07777));
+    if (mine && (made || narrowing) && (info.st_mode & 07777) != wanted) {
         if (sys::Fchmod(folder.Get(), wanted) != 0) return {};
         info.st_mode = (info.st_mode & ~07777) | wanted;
+        // What others could write into while the folder was open to them stays theirs to write
+        // unless it is narrowed too.
+        if (narrowing && (wanted & 022) == 0) NarrowEntries(folder.Get(), kMaxNarrowDepth);
     }
     if (!FolderFits(info, use)) {
         errno = EACCES;
@@ -133,6 +161,27 @@ bool FolderFits(const struct stat& info, TFolderUse use) {
         return info.st_uid == geteuid() && (info.st_mode & 022) == 0;
     }
     return false;
+}
+
+bool ListFolder(int fd, std::vector<std::string>& names) {
+    names.clear();
+    const int listing = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (listing < 0) return false;
+    DIR* dir = fdopendir(listing);
+    if (!dir) {
+        const int error = errno;
+        close(listing);
+        errno = error;
+        return false;
+    }
+    // A duplicate shares its position with `fd`: start from the beginning whatever was read.
+    rewinddir(dir);
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    closedir(dir);
+    return true;
 }
 
 bool IsSharedFolder(int fd) {

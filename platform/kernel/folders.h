@@ -13,7 +13,10 @@
 //   - Private: a folder only the caller writes into (a process's log folder, anything inside the
 //     user's home): owned by the caller and writable by nobody else.
 // A folder made here gets its mode exactly (past the umask); a private folder of the caller's
-// whose mode lets others write is narrowed to the mode asked for.
+// whose mode lets others write is narrowed to the mode asked for, and so is what it holds: the
+// caller's files (those with a single name) and folders inside lose their group and other write
+// permission, folders all the way down. Links and other users' entries are left alone; the file
+// rules (files.h) refuse to write through what others may still write.
 //
 // Paths that a host chooses (where it saves or reads a file) are resolved by ResolvePath, which
 // follows links as the kernel does when it protects world-writable sticky folders: a link in such
@@ -27,6 +30,7 @@
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <vector>
 
 namespace quill::kernel {
 
@@ -41,6 +45,10 @@ bool FolderFits(const struct stat& info, TFolderUse use);
 
 // Whether the open folder `fd` is a shared folder (Shared above) for the calling user.
 bool IsSharedFolder(int fd);
+
+// The names in the open folder `fd` ("." and ".." left out); false with errno when it cannot be
+// read.
+bool ListFolder(int fd, std::vector<std::string>& names);
 
 // Opens the folder `path` (absolute, or relative to the working folder) without following links.
 TFileHandle OpenFolder(std::string_view path, TFolderUse use);

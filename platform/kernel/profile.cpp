@@ -3,7 +3,6 @@
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/files.h"
 
-#include <sstream>
 #include <optional>
 
 namespace quill::kernel {
@@ -19,17 +18,30 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-std::optional<std::string> FindValue(std::string_view section, std::string_view key,
-                                     const std::string& fileName) {
-    // Read by the file rules: a FIFO or device planted under the name never blocks the read.
-    std::string contents;
-    if (!ReadFileAt(fileName, contents)) return std::nullopt;
-    std::istringstream file(contents);
-    std::string line;
+int DigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 99;
+}
+
+} // namespace
+
+TProfileFile::TProfileFile(const std::string& fileName) {
+    FLoaded = ReadFileAt(fileName, FText, kMaxProfileSize);
+    if (!FLoaded) FText.clear();
+}
+
+std::optional<std::string> TProfileFile::FindValue(std::string_view section,
+                                                   std::string_view key) const {
+    if (!FLoaded) return std::nullopt;
+    std::string_view rest = FText;
     bool inSection = false;
     bool sectionSeen = false;
-    while (std::getline(file, line)) {
-        const std::string_view text = Trim(line);
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view text = Trim(rest.substr(0, end));
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
         if (text.empty() || text.front() == ';') continue;
         if (text.front() == '[') {
             const auto close = text.find(']');
@@ -49,18 +61,9 @@ std::optional<std::string> FindValue(std::string_view section, std::string_view 
     return std::nullopt;
 }
 
-int DigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 99;
-}
-
-} // namespace
-
-std::int32_t GetPrivateProfileIntA(std::string_view section, std::string_view key,
-                                   std::int32_t defaultValue, const std::string& fileName) {
-    const auto value = FindValue(section, key, fileName);
+std::int32_t TProfileFile::GetInt(std::string_view section, std::string_view key,
+                                  std::int32_t defaultValue) const {
+    const auto value = FindValue(section, key);
     if (!value) return defaultValue;
     std::string_view text = *value;
     bool negative = false;
@@ -87,15 +90,25 @@ std::int32_t GetPrivateProfileIntA(std::string_view section, std::string_view ke
     return static_cast<std::int32_t>(result);
 }
 
-std::string GetPrivateProfileStringA(std::string_view section, std::string_view key,
-                                     std::string_view defaultValue, const std::string& fileName) {
-    const auto value = FindValue(section, key, fileName);
+std::string TProfileFile::GetString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue) const {
+    const auto value = FindValue(section, key);
     if (!value) return std::string(defaultValue);
     std::string text = *value;
     if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
         text.back() == text.front())
         text = text.substr(1, text.size() - 2);
     return text;
+}
+
+std::int32_t GetPrivateProfileIntA(std::string_view section, std::string_view key,
+                                   std::int32_t defaultValue, const std::string& fileName) {
+    return TProfileFile(fileName).GetInt(section, key, defaultValue);
+}
+
+std::string GetPrivateProfileStringA(std::string_view section, std::string_view key,
+                                     std::string_view defaultValue, const std::string& fileName) {
+    return TProfileFile(fileName).GetString(section, key, defaultValue);
 }
 
 } // namespace quill::kernel

@@ -3,7 +3,6 @@
 #include "infra/root/module_path.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/compare_string.h"
-#include "platform/kernel/files.h"
 #include "platform/kernel/profile.h"
 #include "platform/rtl/convert.h"
 #include "platform/rtl/exception.h"
@@ -36,10 +35,6 @@ const TTuningKey& FindKey(std::string_view key) {
     throw rtl::Exception(opening + std::string(key) + "]");
 }
 
-bool FileExists(const std::string& fileName) {
-    return kernel::RegularFileExists(fileName);
-}
-
 // A value of the file: a whole 32-bit integer, or else the default. The platform's integer read
 // would take the leading digits of "12abc" and wrap values beyond 32 bits.
 std::int32_t TuningValue(std::string_view text, std::int32_t defaultValue) {
@@ -70,10 +65,14 @@ std::string TuningFileName() {
     return TuningFileNameFor(infra::ModuleFileName(false));
 }
 
-std::int32_t ReadTuningFrom(std::string_view key, const std::string& fileName) {
+std::int32_t ReadTuningFrom(std::string_view key, const kernel::TProfileFile& file) {
     const TTuningKey& entry = FindKey(key);
-    if (!FileExists(fileName)) return entry.Default;
-    return TuningValue(kernel::GetPrivateProfileStringA("Start", key, "", fileName), entry.Default);
+    return TuningValue(file.GetString("Start", key, ""), entry.Default);
+}
+
+std::int32_t ReadTuningFrom(std::string_view key, const std::string& fileName) {
+    FindKey(key); // an unknown name is refused before the file is touched
+    return ReadTuningFrom(key, kernel::TProfileFile(fileName));
 }
 
 std::int32_t ReadTuning(std::string_view key) {
@@ -81,14 +80,16 @@ std::int32_t ReadTuning(std::string_view key) {
 }
 
 TStartupTuning ReadStartupTuningFrom(const std::string& fileName) {
+    // One reading of the file for all seven values.
+    const kernel::TProfileFile file(fileName);
     TStartupTuning values{};
-    values.ReleaseQueueLag = ReadTuningFrom("ReleaseQueueLag", fileName);
-    values.KeyDriblingTime = ReadTuningFrom("KeyDriblingTime", fileName);
-    values.SynchronizerLag = ReadTuningFrom("SynchronizerLag", fileName);
-    values.DeleteHookedMsg = ReadTuningFrom("DeleteHookedMsg", fileName);
-    values.DoNotClearTasks = ReadTuningFrom("DoNotClearTasks", fileName);
-    values.QueueToOrvixMsgInt = ReadTuningFrom("QueueToOrvixMsgInt", fileName);
-    values.TasksCheckTimer = ReadTuningFrom("TasksCheckTimer", fileName);
+    values.ReleaseQueueLag = ReadTuningFrom("ReleaseQueueLag", file);
+    values.KeyDriblingTime = ReadTuningFrom("KeyDriblingTime", file);
+    values.SynchronizerLag = ReadTuningFrom("SynchronizerLag", file);
+    values.DeleteHookedMsg = ReadTuningFrom("DeleteHookedMsg", file);
+    values.DoNotClearTasks = ReadTuningFrom("DoNotClearTasks", file);
+    values.QueueToOrvixMsgInt = ReadTuningFrom("QueueToOrvixMsgInt", file);
+    values.TasksCheckTimer = ReadTuningFrom("TasksCheckTimer", file);
     return values;
 }
 

@@ -6,12 +6,17 @@
 // or the key's default when the file or the key is missing or the value is no whole 32-bit integer
 // ("12abc" and "1.5" give the default, not their leading digits); an unknown name is a
 // programming error and raises rtl::Exception "Неизвестный параметр запуска [<name>]". The file is
-// read anew on each call; the start-up values are read once per load by ReadStartupTuning (the
-// library's start-up, before the driver object exists) and only read afterwards.
+// read by the platform's profile rules (kernel/profile.h): a regular file of at most
+// kernel::kMaxProfileSize bytes, anything else counting as missing. ReadTuning reads it anew on
+// each call; the start-up values come from one reading of it, once per load, by
+// ReadStartupTuning (the library's start-up, before the driver object exists) and are only read
+// afterwards.
 //
 // ReleaseModifierKeys sends the key-up of both Shift, Control and Alt keys, so that no modifier is
 // left logically down after the capture swallowed keystrokes; the library's shut-down calls it.
 #pragma once
+
+#include "platform/kernel/profile.h"
 
 #include <array>
 #include <cstdint>
@@ -34,8 +39,9 @@ std::string TuningFileName();
 std::string TuningFileNameFor(std::string_view libraryPath);
 
 std::int32_t ReadTuning(std::string_view key);
-// The same from a given file (tests, and the start-up reading all keys from one file).
+// The same from a given file (tests), or from a file already read (the start-up).
 std::int32_t ReadTuningFrom(std::string_view key, const std::string& fileName);
+std::int32_t ReadTuningFrom(std::string_view key, const kernel::TProfileFile& file);
 
 // The seven values read at start-up, named after their keys.
 struct TStartupTuning {

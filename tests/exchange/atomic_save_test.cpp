@@ -91,6 +91,83 @@ TEST_F(AtomicSave, AReplacedFileStaysItsOwnersWithItsMode) {
     EXPECT_NE(Read(Path("theirs.dat")), "old");
 }
 
+// In a folder where every user may create files, what stands at the target may be a plant: a
+// file of another user (root's save would hand them its data, and its next load their content)
+// or a second name of a file that others may write (the save would copy its mode).
+TEST_F(AtomicSave, AStickyFolderNeverHandsRootsSaveToAnotherUser) {
+    fs::create_directory(Path("shared"));
+    chmod(Path("shared").c_str(), 01777);
+    std::ofstream(Path("open-lock")) << "";
+    chmod(Path("open-lock").c_str(), 0666);
+    ASSERT_EQ(link(Path("open-lock").c_str(), Path("shared/linked.dat").c_str()), 0);
+    EXPECT_EQ(SaveTable(Path("shared/linked.dat")), kAccessDenied);
+    com::TakeErrorDescription();
+    EXPECT_EQ(Read(Path("open-lock")), "");
+    struct stat st {};
+    ASSERT_EQ(stat(Path("shared/linked.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 2u) << "the planted link stays as it was";
+    // The caller's own file there, with one name, is replaced and keeps its mode.
+    std::ofstream(Path("shared/own.dat")) << "old";
+    chmod(Path("shared/own.dat").c_str(), 0640);
+    ASSERT_EQ(SaveTable(Path("shared/own.dat")), com::S_OK);
+    ASSERT_EQ(stat(Path("shared/own.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_uid, geteuid());
+
+    QUILL_SKIP_WITHOUT_OTHER_USER();
+    std::ofstream(Path("shared/data.dat")) << "theirs";
+    chmod(Path("shared/data.dat").c_str(), 0666);
+    ASSERT_TRUE(test::GiveToOtherUser(Path("shared/data.dat")));
+    EXPECT_EQ(SaveTable(Path("shared/data.dat")), kAccessDenied);
+    EXPECT_NE(com::TakeErrorDescription(), u"");
+    EXPECT_EQ(Read(Path("shared/data.dat")), "theirs");
+    ASSERT_EQ(stat(Path("shared/data.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, test::kOtherUser);
+    // In a sticky folder of that user's own, their file is theirs to have replaced, as the kernel
+    // lets its owner's files be opened there; it stays theirs.
+    fs::create_directory(Path("theirs"));
+    chmod(Path("theirs").c_str(), 01777);
+    std::ofstream(Path("theirs/data.dat")) << "theirs";
+    chmod(Path("theirs/data.dat").c_str(), 0644);
+    ASSERT_TRUE(test::GiveToOtherUser(Path("theirs/data.dat")));
+    ASSERT_TRUE(test::GiveToOtherUser(Path("theirs")));
+    ASSERT_EQ(SaveTable(Path("theirs/data.dat")), com::S_OK);
+    ASSERT_EQ(stat(Path("theirs/data.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, test::kOtherUser);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+// Names another user can guess are names they can take first: hidden copies named after this
+// process, every one of them occupied, must not stop the save.
+TEST_F(AtomicSave, OccupiedTemporaryNamesNeverBlockASave) {
+    fs::create_directory(Path("shared"));
+    chmod(Path("shared").c_str(), 01777);
+    const std::string prefix = Path("shared/.table.dat." + std::to_string(getpid()) + ".");
+    for (int n = 0; n < 1100; ++n) {
+        const std::string name = prefix + std::to_string(n) + ".tmp";
+        std::ofstream(name) << "occupied";
+        if (test::CanPlantAsOtherUser()) {
+            ASSERT_TRUE(test::GiveToOtherUser(name));
+        }
+    }
+    // Copies that dead saves left, named as earlier releases and as this one name them, go.
+    const pid_t gone = fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0) _exit(0);
+    ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+    const std::string stale = Path("shared/.table.dat." + std::to_string(gone) + ".");
+    std::ofstream(stale + "7.tmp") << "stale";
+    std::ofstream(stale + "00c0ffee12345678.tmp") << "stale";
+    ASSERT_EQ(SaveTable(Path("shared/table.dat")), com::S_OK)
+        << kernel::WideToUtf8(com::TakeErrorDescription());
+    ASSERT_EQ(SaveTable(Path("shared/table.dat")), com::S_OK);
+    EXPECT_EQ(Read(prefix + "0.tmp"), "occupied");
+    EXPECT_FALSE(fs::exists(stale + "7.tmp"));
+    EXPECT_FALSE(fs::exists(stale + "00c0ffee12345678.tmp"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(Path("shared")), fs::directory_iterator()), 1101)
+        << "the save left a copy of its own behind";
+}
+
 TEST_F(AtomicSave, AKilledSaveLeavesNoFileBehind) {
     std::ofstream(Path("table.dat")) << "previous";
     const std::string big(8 << 20, 'q');
@@ -122,7 +199,8 @@ TEST_F(AtomicSave, AKilledSaveLeavesNoFileBehind) {
         names.clear();
         for (const auto& entry : fs::directory_iterator(FRoot))
             names.push_back(entry.path().filename().string());
-        ASSERT_EQ(names, std::vector<std::string>{"table.dat"}) << "round " << round << ": a copy stayed";
+        ASSERT_EQ(names, std::vector<std::string>{"table.dat"})
+            << "round " << round << ": a copy stayed";
     }
 }
 

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -323,6 +324,76 @@ TEST_F(LogTest, FoldersAndFilesBelongToTheirWriter) {
     module.Write("Again", "x");
     ASSERT_EQ(stat(module.Log()->BaseFolder().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0755u);
+}
+
+// Runs `plant` in a child process as the other user; whether it succeeded.
+bool PlantAsOtherUser(const std::function<bool()>& plant) {
+    const pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        const bool ok = setgid(test::kOtherUser) == 0 && setuid(test::kOtherUser) == 0 && plant();
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// What an older release left open to all: a process folder of mode 1777 with a day log of 0666,
+// and whatever another user put there meanwhile. Once the folder is narrowed, nothing in it may
+// stay writable by others, and the log never appends to a file that someone else can write.
+TEST_F(LogTest, ALogFileThatOthersCanWriteIsNeverAppendedTo) {
+    TLogModule module("/m/Quill.plu");
+    module.Startup();
+    TLog* log = module.Log();
+    ASSERT_NE(log, nullptr);
+    const fs::path folder = log->BaseFolder();
+    const fs::path today = log->TodayFileName();
+    ASSERT_TRUE(log->AddLine("first"));
+    const auto modeOf = [](const fs::path& path) {
+        struct stat st {};
+        EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+        return st.st_mode & 07777;
+    };
+
+    // Narrowing the folder narrows the day log in it.
+    chmod(folder.c_str(), 01777);
+    chmod(today.c_str(), 0666);
+    std::ofstream(folder / "2020-01-01.log") << "old\r\n";
+    chmod((folder / "2020-01-01.log").c_str(), 0666);
+    ASSERT_TRUE(log->AddLine("second"));
+    EXPECT_EQ(modeOf(folder), 0755u);
+    EXPECT_EQ(modeOf(today), 0644u);
+    EXPECT_EQ(modeOf(folder / "2020-01-01.log"), 0644u);
+    EXPECT_EQ(ReadLines(today).back(), "second");
+
+    // A day log left writable by others in a folder already narrowed is not appended to: a fresh
+    // file takes its place.
+    chmod(today.c_str(), 0666);
+    ASSERT_TRUE(log->AddLine("third"));
+    EXPECT_EQ(modeOf(today), 0644u);
+    EXPECT_EQ(ReadLines(today), std::vector<std::string>{"third"});
+
+    // A second name of a file that everyone may write, planted at the day's name while the folder
+    // was open: neither that file nor its mode is ever written through it.
+    const fs::path open = FRoot / "open-to-all";
+    std::ofstream(open) << "";
+    chmod(open.c_str(), 0666);
+    fs::remove(today);
+    chmod(folder.c_str(), 01777);
+    chmod(FRoot.c_str(), 0755);
+    if (test::CanPlantAsOtherUser()) {
+        ASSERT_TRUE(PlantAsOtherUser([&] { return link(open.c_str(), today.c_str()) == 0; }));
+    } else {
+        ASSERT_EQ(link(open.c_str(), today.c_str()), 0);
+    }
+    ASSERT_TRUE(log->AddLine("fourth"));
+    EXPECT_EQ(fs::file_size(open), 0u);
+    EXPECT_EQ(modeOf(open), 0666u);
+    struct stat st {};
+    ASSERT_EQ(stat(today.c_str(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 1u);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    EXPECT_EQ(ReadLines(today), std::vector<std::string>{"fourth"});
 }
 
 TEST_F(LogTest, AFileThatCannotBeOpenedKeepsItsLinesForTheNextWrite) {

@@ -152,6 +152,66 @@ TEST_F(FileRules, FilesOfAnotherUserAreRefusedWhereOnlyOursWillDo) {
     EXPECT_EQ(Read(Path("theirs")), "x");
 }
 
+TEST_F(FileRules, FilesOthersMayWriteAreRefusedWhereOnlyOursWillDoAndRenewedWhenPrivate) {
+    TFileHandle folder = OpenFolder(FRoot.string(), TFolderUse::Private);
+    ASSERT_TRUE(folder.Valid());
+    std::ofstream(Path("open")) << "written by anyone";
+    chmod(Path("open").c_str(), 0662);
+    std::ofstream(Path("elsewhere")) << "keep";
+    chmod(Path("elsewhere").c_str(), 0644);
+    ASSERT_EQ(link(Path("elsewhere").c_str(), Path("second-name").c_str()), 0);
+    for (const char* name : {"open", "second-name"}) {
+        errno = 0;
+        EXPECT_FALSE(
+            OpenFileAt(folder.Get(), name, O_WRONLY | O_APPEND, TCreation::OrCreate, 0644, true)
+                .Valid())
+            << name;
+        EXPECT_EQ(errno, EACCES) << name;
+        TFileHandle fresh =
+            OpenFileAt(folder.Get(), name, O_WRONLY | O_APPEND, TCreation::Renew, 0644, true);
+        ASSERT_TRUE(fresh.Valid()) << name;
+        EXPECT_EQ(WriteAll(fresh.Get(), "new", 3), 3u);
+        EXPECT_EQ(Read(Path(name)), "new");
+        EXPECT_EQ(ModeOf(Path(name)), 0644u);
+    }
+    EXPECT_EQ(Read(Path("elsewhere")), "keep");
+    EXPECT_EQ(ModeOf(Path("elsewhere")), 0644u);
+
+    // Where others may create files, a name once removed may be theirs the next moment: refused.
+    fs::create_directory(Path("shared"));
+    chmod(Path("shared").c_str(), 01777);
+    TFileHandle shared = OpenFolder(Path("shared"), TFolderUse::Shared);
+    ASSERT_TRUE(shared.Valid());
+    std::ofstream(Path("shared/open")) << "x";
+    chmod(Path("shared/open").c_str(), 0666);
+    errno = 0;
+    EXPECT_FALSE(OpenFileAt(shared.Get(), "open", O_WRONLY, TCreation::Renew, 0644, true).Valid());
+    EXPECT_EQ(errno, EACCES);
+    EXPECT_EQ(Read(Path("shared/open")), "x");
+}
+
+// A private folder that was open to all is narrowed with what it holds, all the way down; what
+// has a second name or is no file or folder of the caller's keeps its mode.
+TEST_F(FileRules, NarrowingAFolderNarrowsWhatItHolds) {
+    fs::create_directories(Path("mine/inner"));
+    std::ofstream(Path("mine/log")) << "x";
+    std::ofstream(Path("mine/inner/deep")) << "x";
+    std::ofstream(Path("open-to-all")) << "x";
+    ASSERT_EQ(link(Path("open-to-all").c_str(), Path("mine/linked").c_str()), 0);
+    fs::create_symlink(Path("open-to-all"), Path("mine/symlink"));
+    for (const char* name : {"mine/log", "mine/inner/deep", "open-to-all"})
+        chmod(Path(name).c_str(), 0666);
+    chmod(Path("mine/inner").c_str(), 0777);
+    chmod(Path("mine").c_str(), 01777);
+    ASSERT_TRUE(OpenFolder(Path("mine"), TFolderUse::Private).Valid());
+    EXPECT_EQ(ModeOf(Path("mine")), 0755u);
+    EXPECT_EQ(ModeOf(Path("mine/log")), 0644u);
+    EXPECT_EQ(ModeOf(Path("mine/inner")), 0755u);
+    EXPECT_EQ(ModeOf(Path("mine/inner/deep")), 0644u);
+    EXPECT_EQ(ModeOf(Path("open-to-all")), 0666u)
+        << "neither its second name nor a link narrows it";
+}
+
 TEST_F(FileRules, AHeldLockCostsABoundedWaitAndNeverTheFileItsContent) {
     TFileHandle folder = OpenFolder(FRoot.string(), TFolderUse::Private);
     const mode_t saved = umask(0);

@@ -1,13 +1,18 @@
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/fault_injection.h"
 #include "platform/rtl/exception.h"
 #include "platform/user/keyboard_input.h"
 #include "platform/user/us_layout.h"
 #include "plugin/scanner/tuning.h"
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace quill;
@@ -77,6 +82,39 @@ TEST(ScannerTuning, AValueThatIsNoIntegerGivesTheDefault) {
         EXPECT_EQ(ReadTuningFrom("KeyDriblingTime", file.Name()), expected) << value;
         EXPECT_EQ(ReadStartupTuningFrom(file.Name()).KeyDriblingTime, expected) << value;
     }
+}
+
+// The start-up reads all its values from one reading of the file, and a file that is no regular
+// file or far larger than any tuning file is never read: its keys keep their defaults.
+TEST(ScannerTuning, TheStartupReadsTheFileOnceWithinALimitAndOnlyARegularFile) {
+    TuningFile file("[Start]\nKeyDriblingTime=350\nTasksCheckTimer=7\n");
+    const auto opensFor = [](const std::function<void()>& read) {
+        kernel::ArmFault(kernel::TFaultKind::Open, std::numeric_limits<std::uint64_t>::max(), 0);
+        read();
+        const std::uint64_t opens = kernel::FaultsCounted(kernel::TFaultKind::Open);
+        kernel::DisarmFaults();
+        return opens;
+    };
+    const std::uint64_t oneKey = opensFor([&] { ReadTuningFrom("KeyDriblingTime", file.Name()); });
+    TStartupTuning values{};
+    const std::uint64_t startup = opensFor([&] { values = ReadStartupTuningFrom(file.Name()); });
+    EXPECT_GT(oneKey, 0u);
+    EXPECT_LE(startup, oneKey) << "the start-up opens what one key's read opens, once";
+    EXPECT_EQ(values.KeyDriblingTime, 350);
+    EXPECT_EQ(values.TasksCheckTimer, 7);
+
+    // 300 MB, almost all of it a hole, with a valid section at its start.
+    ASSERT_EQ(truncate(file.Name().c_str(), 300ll << 20), 0);
+    const auto start = std::chrono::steady_clock::now();
+    values = ReadStartupTuningFrom(file.Name());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(values.KeyDriblingTime, 200);
+    EXPECT_EQ(ReadTuningFrom("TasksCheckTimer", file.Name()), 0);
+
+    std::remove(file.Name().c_str());
+    ASSERT_EQ(mkfifo(file.Name().c_str(), 0600), 0);
+    values = ReadStartupTuningFrom(file.Name());
+    EXPECT_EQ(values.KeyDriblingTime, 200);
 }
 
 TEST(ScannerTuning, AnUnknownKeyIsRefusedByName) {
