@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <zlib.h>
 
 namespace quill::exchange {
 
@@ -59,6 +60,18 @@ std::size_t Compress(int level, const void* data, std::size_t size, std::string&
     return packed;
 }
 
+// zlib's level 9 into an area of the data's own size after the header: the stream's length, or
+// a failure when the stream does not fit, which is when the data does not shrink.
+std::size_t CompressWithZlib(const void* data, std::size_t size, std::string& image) {
+    image.assign(StorageHeaderSize + size, '\0');
+    uLongf packed = static_cast<uLongf>(size);
+    const int result = compress2(reinterpret_cast<Bytef*>(&image[StorageHeaderSize]), &packed,
+                                 static_cast<const Bytef*>(data), static_cast<uLong>(size), 9);
+    if (result == Z_MEM_ERROR) throw std::bad_alloc();
+    if (result != Z_OK) Fail(u"Ошибка при упаковке");
+    return packed;
+}
+
 void PutU32(std::string& s, std::size_t at, std::uint32_t v) {
     std::memcpy(&s[at], &v, 4);
 }
@@ -96,7 +109,9 @@ std::string BuildStorageImage(const void* data, std::size_t size, double savedAt
     // On a few dozen bytes the fast setting may not shrink what a thorough search does (zlib's
     // level 9 included); such data is small, so the second try costs next to nothing.
     if (packed > size) packed = Compress(kThoroughLevel, data, size, image);
-    if (packed > size) Fail(u"Ошибка при упаковке");
+    // Whatever zlib's level 9 fits into the table's own size must be stored: no search of
+    // another compressor promises to match it on every input, so zlib itself has the last word.
+    if (packed > size) packed = CompressWithZlib(data, size, image);
     image.resize(StorageHeaderSize + packed);
 
     image[0] = 9;
