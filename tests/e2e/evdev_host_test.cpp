@@ -161,7 +161,8 @@ TEST(EvdevHost, ARecordWithAnImpossibleTimeEndsTheStreamNamingIt) {
 }
 
 TEST(EvdevHost, DevicesThatCannotBeReadAreRefusedWithTheReason) {
-    const TCommandOutput missing = RunHost("--evdev /dev/input/by-id/no-such-scanner-event-kbd", "");
+    const TCommandOutput missing =
+        RunHost("--evdev /dev/input/by-id/no-such-scanner-event-kbd", "");
     EXPECT_EQ(missing.Status, 1) << missing.Text;
     EXPECT_TRUE(missing.Has("/dev/input/by-id/no-such-scanner-event-kbd: no such device"))
         << missing.Text;

@@ -185,7 +185,6 @@ std::string Scratch(const std::string& name, const std::string& text) {
     return path;
 }
 
-
 constexpr const char* kKeyA = "E: 0.000000 0001 001e 0001\nE: 0.001000 0001 001e 0000\n";
 
 TEST(BadRecording, EmptyTextAndOtherFilesAreRefusedWithTheirNames) {
@@ -234,8 +233,7 @@ TEST(BadRecording, OddEventsHaveDefinedResults) {
     EXPECT_EQ(Transcript(run.Text).Typed, "aaab") << run.Text;
     EXPECT_TRUE(run.Has(path + ": line 2: release of key 48 (KEY_B), which is not down, skipped"))
         << run.Text;
-    EXPECT_TRUE(run.Has(path + ": line 3: unknown key code 240 (KEY_UNKNOWN) skipped"))
-        << run.Text;
+    EXPECT_TRUE(run.Has(path + ": line 3: unknown key code 240 (KEY_UNKNOWN) skipped")) << run.Text;
     EXPECT_TRUE(run.Has(path + ": line 8: the time goes back; the event is entered at once"))
         << run.Text;
     EXPECT_TRUE(run.Has(path + ": line 10: value 3 of key 32 skipped")) << run.Text;
