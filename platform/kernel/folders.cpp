@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <deque>
 #include <dirent.h>
+#include <memory>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -167,7 +168,8 @@ bool ListFolder(int fd, std::vector<std::string>& names) {
     names.clear();
     const int listing = fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (listing < 0) return false;
-    DIR* dir = fdopendir(listing);
+    // The listing is closed however the loop ends: a name that cannot be stored throws.
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(fdopendir(listing), closedir);
     if (!dir) {
         const int error = errno;
         close(listing);
@@ -175,12 +177,11 @@ bool ListFolder(int fd, std::vector<std::string>& names) {
         return false;
     }
     // A duplicate shares its position with `fd`: start from the beginning whatever was read.
-    rewinddir(dir);
-    while (const dirent* entry = readdir(dir)) {
+    rewinddir(dir.get());
+    while (const dirent* entry = readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         if (name != "." && name != "..") names.emplace_back(name);
     }
-    closedir(dir);
     return true;
 }
 
