@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <fcntl.h>
 
 namespace quill::infra {
 
@@ -53,7 +52,7 @@ TLog::TLog(std::string folder, std::string modulePath, bool isHost, TLogClock cl
     if (!FClock) FClock = [] { return std::chrono::system_clock::now(); };
     if (FBaseFolder.empty() || FBaseFolder.back() != '/') FBaseFolder += '/';
     if (kernel::TFileHandle area = OpenLogLockArea()) {
-        FFileMutex = std::make_unique<kernel::TFileLock>(area.Get(), kFileMutexName);
+        FFileMutex = std::make_unique<kernel::TFileLock>(area, kFileMutexName);
         if (!FFileMutex->Valid()) FFileMutex.reset();
     }
     if (!FWriteBanners) return;
@@ -125,7 +124,7 @@ bool TLog::FlushLocked() {
         kernel::MakeFolders(FBaseFolder, 0755, kernel::TFolderUse::Private);
     if (folder) {
         const kernel::TFileHandle file =
-            kernel::OpenFileAt(folder.Get(), LogFileDate(FClock()) + ".log", O_WRONLY | O_APPEND,
+            kernel::OpenFileAt(folder, LogFileDate(FClock()) + ".log", kernel::TFileAccess::Append,
                                kernel::TCreation::Renew, 0644, true);
         if (file) {
             // Lines dropped while nothing could be written are counted in a line of their own,
@@ -145,7 +144,7 @@ bool TLog::FlushLocked() {
                 }
                 return end;
             };
-            const std::size_t done = kernel::AppendWhole(file.Get(), data, wholeUpTo);
+            const std::size_t done = kernel::AppendWhole(file, data, wholeUpTo);
             written = done == data.size();
             // Lines that went out whole are not written again.
             if (done >= notice) {
