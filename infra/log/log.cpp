@@ -4,6 +4,7 @@
 #include "infra/log/log_name.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/folders.h"
+#include "platform/kernel/local_time.h"
 #include "platform/user/message_queue.h"
 
 #include <atomic>
@@ -49,7 +50,9 @@ std::string LostLinesText(std::uint64_t count) {
 TLog::TLog(std::string folder, std::string modulePath, bool isHost, TLogClock clock)
     : FBaseFolder(std::move(folder)), FModulePath(std::move(modulePath)),
       FModuleName(ModuleBaseName(FModulePath)), FIsHost(isHost), FClock(std::move(clock)) {
-    if (!FClock) FClock = [] { return std::chrono::system_clock::now(); };
+    // The platform clock's wall time: a test's virtual clock dates the lines and files.
+    if (!FClock)
+        FClock = [] { return TLogTime(std::chrono::milliseconds(kernel::GetSystemTimeMs())); };
     if (FBaseFolder.empty() || FBaseFolder.back() != '/') FBaseFolder += '/';
     if (kernel::TFileHandle area = OpenLogLockArea()) {
         FFileMutex = std::make_unique<kernel::TFileLock>(area, kFileMutexName);
