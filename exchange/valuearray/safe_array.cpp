@@ -7,13 +7,13 @@
 #include "exchange/valuearray/value_array.h"
 #include "platform/com/safearray.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/file_error.h"
 #include "platform/rtl/convert.h"
 #include "platform/rtl/exception.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/safecall.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -287,7 +287,9 @@ bool TSafeArray::DoLoadFromFile(const std::string& fileName) {
         if (!ReadWholeFile(fileName, image, kLargestStorage)) return false;
     } catch (const rtl::EOleSysError& e) {
         // Too large to be a storage file: the first check of a load, made before the read.
-        if (e.ErrorCode() == HResultFromErrno(EFBIG)) RaiseStorageSizeError();
+        if (e.ErrorCode() ==
+            kernel::HResultFromFileError(kernel::TFileError::Of(kernel::TFileError::TooLarge)))
+            RaiseStorageSizeError();
         throw;
     }
     TMyMemoryStream stream;

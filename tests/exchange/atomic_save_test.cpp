@@ -5,6 +5,7 @@
 #include "platform/com/bstr.h"
 #include "platform/com/errorinfo.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/file_error.h"
 #include "platform/rtl/exception.h"
 #include "support/other_user.h"
 
@@ -205,6 +206,9 @@ TEST_F(AtomicSave, AKilledSaveLeavesNoFileBehind) {
 }
 
 TEST_F(AtomicSave, SystemErrorsKeepTheirOwnCodes) {
+    const auto HResultFromErrno = [](int error) {
+        return kernel::HResultFromFileError(kernel::TFileError::FromSystem(error));
+    };
     EXPECT_EQ(HResultFromErrno(EACCES), kAccessDenied);
     EXPECT_EQ(HResultFromErrno(EPERM), kAccessDenied);
     EXPECT_EQ(HResultFromErrno(ENOSPC), static_cast<com::HRESULT>(0x80070070));

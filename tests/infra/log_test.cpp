@@ -6,6 +6,7 @@
 #include "infra/log/log_name.h"
 #include "infra/log/log_time.h"
 #include "platform/kernel/codepage.h"
+#include "platform/user/clock.h"
 #include "support/other_user.h"
 
 #include <gtest/gtest.h>
@@ -303,6 +304,29 @@ TEST_F(LogTest, AWriteAfterMidnightStartsTheNextDaysFile) {
     EXPECT_EQ(Fields(before[3])[4], "Late");
     ASSERT_EQ(after.size(), 1u);
     EXPECT_EQ(Fields(after[0])[0], "01 00:00:00:100");
+}
+
+TEST_F(LogTest, WithoutAClockOfItsOwnTheLogKeepsThePlatformsTime) {
+    user::TVirtualClock clock(1000);
+    clock.SetSystemTime(std::chrono::duration_cast<milliseconds>(
+                            LocalTime(2031, 5, 17, 23, 59, 58, 250).time_since_epoch())
+                            .count());
+    user::TClock* const previous = user::SetClock(&clock);
+    {
+        TLogModule module("/m/Quill.plu");
+        module.Startup();
+        module.Write("Before", "x");
+        clock.Advance(2000);
+        module.Write("After", "y");
+        const fs::path folder = fs::path(module.Log()->BaseFolder());
+        const auto before = ReadLines(folder / "2031-05-17.log");
+        const auto after = ReadLines(folder / "2031-05-18.log");
+        ASSERT_FALSE(before.empty());
+        EXPECT_EQ(Fields(before.back())[0], "17 23:59:58:250");
+        ASSERT_EQ(after.size(), 1u);
+        EXPECT_EQ(Fields(after[0])[0], "18 00:00:00:250");
+    }
+    user::SetClock(previous);
 }
 
 TEST_F(LogTest, FoldersAndFilesBelongToTheirWriter) {
