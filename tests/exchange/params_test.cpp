@@ -171,6 +171,7 @@ TEST(TParams, RaiseOperationsThrowCodedErrors) {
     TParams block;
     try {
         block.RaiseErrorText("message");
+        FAIL() << "RaiseErrorText returned without raising";
     } catch (const infra::ECodedException& e) {
         EXPECT_EQ(e.Code, 20000);
         EXPECT_EQ(e.Message(), "message");

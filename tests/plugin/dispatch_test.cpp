@@ -653,6 +653,7 @@ TEST(DispatchContexts, GetBaseDllRefusesUnsuitableContexts) {
     EXPECT_THROW(TBaseDllObj::GetBaseDll(&wrong), rtl::EInvalidCast);
     try {
         TBaseDllObj::GetBaseDll(nullptr);
+        FAIL() << "a nil context was accepted";
     } catch (const rtl::Exception& e) {
         EXPECT_EQ(e.Message(), Ansi(u"Вызов метода GetBaseDll с очень плохим параметром!"));
     }
