@@ -1,6 +1,6 @@
 #include "exchange/stream/value_stream.h"
 
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "platform/com/bstr_arena.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"

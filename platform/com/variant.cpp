@@ -1,7 +1,7 @@
 #include "platform/com/variant.h"
 
+#include "platform/com/com_safearray.h"
 #include "platform/com/dispatch.h"
-#include "platform/com/safearray.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/number_text.h"
 

@@ -1,7 +1,7 @@
 #include "plugin/scanner/method_set.h"
 
 #include "exchange/autoobject/late_bound_call.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "infra/codes/coded_exception.h"
 #include "infra/root/guid_text.h"
 #include "infra/root/variant_kind.h"

@@ -2,7 +2,7 @@
 
 #include "exchange/xml/text_utils.h"
 #include "infra/root/guid_text.h"
-#include "platform/com/safearray.h"
+#include "platform/com/com_safearray.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/format_settings.h"
 #include "platform/user/message_queue.h"
