@@ -102,7 +102,7 @@ std::int32_t AddWithDialog(TBaseDllObj& driver, Args& args, bool showDialog) {
     OleVariant settings(Deref(args[0]));
     const std::int32_t code = list.AddDeviceWithDialog(settings, showDialog);
     list.RemoveThreadDevices();
-    if (code == 0) args[0] = std::move(settings);
+    if (code == results::Success) args[0] = std::move(settings);
     return code;
 }
 
