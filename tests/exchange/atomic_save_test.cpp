@@ -1,7 +1,7 @@
 // Saving a file where other users can reach: links they plant are not followed, a replaced file
 // stays its owner's, a killed save leaves nothing behind, and system errors keep their codes.
 #include "exchange/stream/atomic_file.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "platform/com/bstr.h"
 #include "platform/com/errorinfo.h"
 #include "platform/kernel/codepage.h"

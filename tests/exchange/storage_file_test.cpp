@@ -1,9 +1,9 @@
 // The storage file and the plain byte file of the value array: header bytes, every check of
 // loading in its order, and saving that never damages the previous file.
 #include "exchange/stream/value_stream.h"
-#include "exchange/valuearray/safe_array.h"
 #include "exchange/valuearray/storage_file.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
+#include "exchange/valuearray/value_array_object.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/errorinfo.h"
 #include "platform/kernel/codepage.h"

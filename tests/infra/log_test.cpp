@@ -6,7 +6,9 @@
 #include "infra/log/log_name.h"
 #include "infra/log/log_time.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/locale.h"
 #include "platform/user/clock.h"
+#include "support/language.h"
 #include "support/other_user.h"
 
 #include <gtest/gtest.h>
@@ -516,6 +518,18 @@ TEST(LogTime, BannerAndLineTimes) {
     EXPECT_EQ(LogLineTime(when), "07 09:05:03:004");
     EXPECT_EQ(LogFileDate(when), "2026-12-07");
     EXPECT_EQ(FormatLogTime("'lit:'yy/M/d h:m:s z", when, false), "lit:26.12.7 9:5:3 4");
+}
+
+TEST(LogTime, BannerIsRussianForEveryRussianLanguageOnly) {
+    const TLogTime when = LocalTime(2026, 12, 7, 9, 5, 3, 4);
+    for (const kernel::TLanguageCode& entry : kernel::kKnownLanguages) {
+        const std::string setting = std::string(entry.Code) + ".UTF-8";
+        test::ScopedLanguage language(setting.c_str());
+        const bool russian = std::string_view(entry.Code).starts_with("ru");
+        EXPECT_EQ(kernel::AnsiToUtf8(LogBannerTime(when)),
+                  russian ? "7 декабря 2026 г. 09:05:03" : "Monday, December 7, 2026 09:05:03")
+            << setting;
+    }
 }
 
 } // namespace
