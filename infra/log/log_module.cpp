@@ -1,6 +1,7 @@
 #include "infra/log/log_module.h"
 
 #include "infra/log/log_folder.h"
+#include "infra/log/log_line.h"
 #include "infra/log/log_name.h"
 #include "platform/kernel/module.h"
 #include "platform/kernel/system_info.h"
@@ -57,6 +58,18 @@ void TLogModule::Write(std::string_view subject, std::string_view text, int inde
     if (indentDelta > 0) FLogIndent += indentDelta;
 }
 
+void TLogModule::WriteError(std::string_view step, std::string_view reason) noexcept {
+    if (!FLog) return;
+    try {
+        std::string text(step);
+        text += ": ";
+        text += reason;
+        Write(kErrorSubject, text, 0);
+    } catch (...) {
+        // Out of memory: the line is lost, the caller carries on.
+    }
+}
+
 namespace {
 
 // The module's log state: made at the first use, freed by LogShutdown. A plain pointer, so that
@@ -96,6 +109,13 @@ void LogShutdown() noexcept {
 void LogWrite(std::string_view subject, std::string_view text, int indentDelta) noexcept {
     try {
         ThisModule().Write(subject, text, indentDelta);
+    } catch (...) {
+    }
+}
+
+void LogError(std::string_view step, std::string_view reason) noexcept {
+    try {
+        ThisModule().WriteError(step, reason);
     } catch (...) {
     }
 }

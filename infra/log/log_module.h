@@ -40,6 +40,8 @@ class TLogModule {
     // One line, with the indent applied: a negative delta before the line, a positive one after.
     // Does nothing when the module has no log.
     void Write(std::string_view subject, std::string_view text, int indentDelta = 0) noexcept;
+    // An error line (log_line.h): `step` failed for `reason`, and the module carried on.
+    void WriteError(std::string_view step, std::string_view reason) noexcept;
 
     bool IsHost() const { return FHost != nullptr; }
     // The log name (at most kMaxLogName characters); empty when the module has no log.
@@ -60,5 +62,6 @@ class TLogModule {
 void LogStartup() noexcept;
 void LogShutdown() noexcept;
 void LogWrite(std::string_view subject, std::string_view text, int indentDelta = 0) noexcept;
+void LogError(std::string_view step, std::string_view reason) noexcept;
 
 } // namespace quill::infra

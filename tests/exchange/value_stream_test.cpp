@@ -420,6 +420,8 @@ TEST(MemoryStream, DumpsOfFailedReadsAreBoundedInSizeAndNumber) {
     namespace fs = std::filesystem;
     const fs::path root = fs::temp_directory_path() / ("quill-dumps-" + std::to_string(getpid()));
     fs::create_directories(root);
+    const char* previous = std::getenv("QUILL_DATA_DIR");
+    const std::string saved = previous ? previous : "";
     setenv("QUILL_DATA_DIR", root.c_str(), 1);
 
     // A stream as large as a small file inflates to: every dump must stay within 64 KiB.
@@ -464,7 +466,10 @@ TEST(MemoryStream, DumpsOfFailedReadsAreBoundedInSizeAndNumber) {
     EXPECT_GT(middle.Offset + middle.Size, static_cast<std::size_t>(kSize / 2));
     EXPECT_EQ(DumpWindow(100, 50).Size, 100u) << "a small stream is dumped whole";
 
-    unsetenv("QUILL_DATA_DIR");
+    if (previous)
+        setenv("QUILL_DATA_DIR", saved.c_str(), 1);
+    else
+        unsetenv("QUILL_DATA_DIR");
     fs::remove_all(root);
 }
 

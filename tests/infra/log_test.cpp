@@ -2,6 +2,7 @@
 // locking across processes, and a log that cannot write.
 #include "infra/log/log_folder.h"
 #include "infra/log/log_host.h"
+#include "infra/log/log_line.h"
 #include "infra/log/log_module.h"
 #include "infra/log/log_name.h"
 #include "infra/log/log_time.h"
@@ -76,11 +77,16 @@ class LogTest : public ::testing::Test {
         char pattern[] = "/tmp/quill-log-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         FRoot = pattern;
+        if (const char* previous = std::getenv("QUILL_DATA_DIR")) FPreviousRoot = previous;
         setenv("QUILL_DATA_DIR", FRoot.c_str(), 1);
         FLogs = FRoot / "OrvixEquipment" / "LOGs";
     }
     void TearDown() override {
-        unsetenv("QUILL_DATA_DIR");
+        // The program's own log folder comes back: the listener of support/log_errors.h reads it.
+        if (FPreviousRoot.empty())
+            unsetenv("QUILL_DATA_DIR");
+        else
+            setenv("QUILL_DATA_DIR", FPreviousRoot.c_str(), 1);
         std::error_code ignored;
         fs::remove_all(FRoot, ignored);
     }
@@ -89,6 +95,7 @@ class LogTest : public ::testing::Test {
     }
 
     fs::path FRoot;
+    std::string FPreviousRoot;
     fs::path FLogs;
 };
 
@@ -287,6 +294,27 @@ TEST_F(LogTest, IndentDeltasAndUnregisteredThreads) {
     EXPECT_EQ(Fields(lines[6]).size(), 6u);
     EXPECT_EQ(Fields(lines[7])[2], "...") << "a thread never registered";
     EXPECT_NE(Fields(lines[7])[1], ThreadIdText(CurrentThreadId()));
+}
+
+// Error lines are told apart by their subject alone, at any indent; banners, other subjects and a
+// text that merely holds the word are not error lines.
+TEST_F(LogTest, ErrorLinesAreThoseWithTheErrorSubject) {
+    TLogModule module("/m/Quill.plu");
+    module.Startup();
+    module.Write("Open", "Error\tin the text", 2);
+    module.WriteError("Load: tuning", "no such section");
+    module.Write("Errors", "x", -2);
+    module.Write("", "Error");
+    const TLog* log = module.Log();
+    ASSERT_NE(log, nullptr);
+    const auto lines = ReadLines(log->TodayFileName());
+    ASSERT_EQ(lines.size(), 7u);
+    std::vector<bool> errors;
+    for (const std::string& line : lines)
+        errors.push_back(IsErrorLine(line));
+    EXPECT_EQ(errors, (std::vector<bool>{false, false, false, false, true, false, false}));
+    EXPECT_EQ(Fields(lines[4]).back(), "Load: tuning: no such section");
+    EXPECT_TRUE(IsErrorLine(lines[4] + "\r")) << "a line read with its carriage return";
 }
 
 TEST_F(LogTest, AWriteAfterMidnightStartsTheNextDaysFile) {
