@@ -8,8 +8,8 @@
 
 namespace quill::infra {
 
-TLogModule::TLogModule(std::string modulePath, TLogClock clock)
-    : FModulePath(std::move(modulePath)), FClock(std::move(clock)) {}
+TLogModule::TLogModule(std::string modulePath, TLogClock clock, unsigned lockWait)
+    : FModulePath(std::move(modulePath)), FClock(std::move(clock)), FLockWait(lockWait) {}
 
 TLogModule::~TLogModule() {
     Shutdown();
@@ -32,7 +32,8 @@ void TLogModule::Startup() noexcept {
             if (FLogName.empty()) FLogName = OwnLogName();
         }
         if (FLogName.empty()) return;
-        FLog = std::make_unique<TLog>(WithoutExtension(FLogName), FModulePath, IsHost(), FClock);
+        FLog = std::make_unique<TLog>(WithoutExtension(FLogName), FModulePath, IsHost(), FClock,
+                                      FLockWait);
         if (CurrentThreadId() == kernel::GetCurrentProcessId())
             FLog->RegisterThread(CurrentThreadId(), "MainThread");
     } catch (...) {

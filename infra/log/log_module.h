@@ -29,8 +29,10 @@ namespace quill::infra {
 
 class TLogModule {
   public:
-    // `modulePath`: the module's full file path; `clock`: the wall clock (system clock if empty).
-    explicit TLogModule(std::string modulePath, TLogClock clock = {});
+    // `modulePath`: the module's full file path; `clock`: the wall clock (system clock if empty);
+    // `lockWait`: the log's longest wait for the file lock, in milliseconds.
+    explicit TLogModule(std::string modulePath, TLogClock clock = {},
+                        unsigned lockWait = kLogLockWait);
     ~TLogModule();
     TLogModule(const TLogModule&) = delete;
     TLogModule& operator=(const TLogModule&) = delete;
@@ -52,6 +54,7 @@ class TLogModule {
   private:
     std::string FModulePath;
     TLogClock FClock;
+    unsigned FLockWait;
     int FLogIndent = 0;
     std::unique_ptr<TLog> FLog;
     std::string FLogName;

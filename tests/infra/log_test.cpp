@@ -30,6 +30,9 @@ namespace {
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 
+// The lock wait of the tests that hold the file lock against the log: short, as they wait it out.
+constexpr unsigned kShortLockWait = 20;
+
 // A local time as a clock value.
 TLogTime LocalTime(int year, int month, int day, int hour, int minute, int second, int millis) {
     std::tm tm{};
@@ -190,7 +193,6 @@ TEST_F(LogTest, NothingPlantedUnderTheHostNamesDecidesTheHostOrTheName) {
 
 TEST_F(LogTest, AnotherUsersPlantsNeitherHangNorRedirectTheLog) {
     QUILL_SKIP_WITHOUT_OTHER_USER();
-    SetLogLockWait(20);
     // The process folder made in advance by another user, open to all: nothing is written there.
     const fs::path folder = FLogs / ProcessFolderName("Quill");
     fs::create_directories(folder);
@@ -198,7 +200,7 @@ TEST_F(LogTest, AnotherUsersPlantsNeitherHangNorRedirectTheLog) {
     chmod(FLogs.c_str(), 01777);
     ASSERT_TRUE(test::GiveToOtherUser(folder.string()));
     {
-        TLogModule module("/m/Quill.plu");
+        TLogModule module("/m/Quill.plu", {}, kShortLockWait);
         module.Startup();
         ASSERT_NE(module.Log(), nullptr);
         module.Write("Refused", "x");
@@ -208,7 +210,7 @@ TEST_F(LogTest, AnotherUsersPlantsNeitherHangNorRedirectTheLog) {
     fs::remove_all(folder);
     // A FIFO at the day's file never blocks: the write fails at once and the lines stay queued.
     fs::create_directories(folder);
-    TLogModule module("/m/Quill.plu");
+    TLogModule module("/m/Quill.plu", {}, kShortLockWait);
     module.Startup();
     ASSERT_NE(module.Log(), nullptr);
     const fs::path day = module.Log()->TodayFileName();
@@ -237,12 +239,10 @@ TEST_F(LogTest, AnotherUsersPlantsNeitherHangNorRedirectTheLog) {
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[lines.size() - 4], "queued");
     EXPECT_EQ(lines.back(), "and again");
-    SetLogLockWait(500);
 }
 
 TEST_F(LogTest, SharedFoldersPlantedByAnotherUserAreNeverUsed) {
     QUILL_SKIP_WITHOUT_OTHER_USER();
-    SetLogLockWait(20);
     // The lock area as a link to a folder of the other user's choosing: not followed, and the
     // log still writes its lines (only unordered against other writers).
     fs::create_directories(FLogs);
@@ -251,7 +251,7 @@ TEST_F(LogTest, SharedFoldersPlantedByAnotherUserAreNeverUsed) {
     fs::create_directory_symlink(FRoot / "chosen", FLogs / ".locks");
     ASSERT_TRUE(test::GiveToOtherUser((FLogs / ".locks").string()));
     {
-        TLogModule module("/m/Quill.plu");
+        TLogModule module("/m/Quill.plu", {}, kShortLockWait);
         module.Startup();
         ASSERT_NE(module.Log(), nullptr);
         module.Write("Unordered", "x");
@@ -265,11 +265,10 @@ TEST_F(LogTest, SharedFoldersPlantedByAnotherUserAreNeverUsed) {
     chmod(FLogs.c_str(), 01777);
     ASSERT_TRUE(test::GiveToOtherUser(FLogs.string()));
     EXPECT_EQ(LogFolder(), "");
-    TLogModule module("/m/Quill.plu");
+    TLogModule module("/m/Quill.plu", {}, kShortLockWait);
     module.Startup();
     EXPECT_EQ(module.Log(), nullptr);
     EXPECT_TRUE(fs::is_empty(FLogs));
-    SetLogLockWait(500);
 }
 
 TEST_F(LogTest, IndentDeltasAndUnregisteredThreads) {
