@@ -2,7 +2,7 @@
 #include "capture/framer_simulation.h"
 
 #include "platform/kernel/codepage.h"
-#include "platform/ui/scripted_backend.h"
+#include "support/scripted_backend.h"
 #include "platform/user/key_state.h"
 #include "platform/user/keyboard_input.h"
 #include "platform/user/message_queue.h"
@@ -292,7 +292,7 @@ TEST(ScannerList, DestroyingTheListInsideTheEventCallIsSafe) {
 TEST(ScannerList, SettingsDialogWritesBackOnOkOnly) {
     TCaptureHarness h;
     TManagerQuill* d = h.AddDevice();
-    ui::TScriptedBackend user;
+    test::TScriptedBackend user;
     ui::SetFormBackend(&user);
     user.Type("edIdentif", "Till 1")
         .Type("edPref", "<")

@@ -2,7 +2,7 @@
 #include "capture/settings_dialog/kb_settings.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/exception.h"
-#include "platform/ui/scripted_backend.h"
+#include "support/scripted_backend.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ class SettingsDialogTest : public ::testing::Test {
             texts.push_back(message.Text);
         return texts;
     }
-    ui::TScriptedBackend User;
+    test::TScriptedBackend User;
 };
 
 TEST_F(SettingsDialogTest, LayoutFollowsTheDesign) {
@@ -225,7 +225,7 @@ TEST_F(SettingsDialogTest, WithoutABackendTheDialogIsCancelled) {
     EXPECT_EQ(choice.TimeOut, 7);
 
     // A user who leaves without closing the dialog cancels it too.
-    ui::TScriptedBackend silent;
+    test::TScriptedBackend silent;
     ui::SetFormBackend(&silent);
     silent.Type("edIdentif", "changed");
     EXPECT_EQ(ShowKBSettings(Device(), choice), -1);

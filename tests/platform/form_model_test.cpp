@@ -1,7 +1,7 @@
 // The form model: track bar range and steps, tab order, the modal show with its close query, and
 // the choice of backend.
 #include "platform/ui/form_backend.h"
-#include "platform/ui/scripted_backend.h"
+#include "support/scripted_backend.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,8 @@
 
 namespace quill::ui {
 namespace {
+
+using test::TScriptedBackend;
 
 // A small dialog: an edit, a group with an edit and a track bar, OK and Cancel.
 struct TSample {

@@ -9,7 +9,7 @@
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
 #include "platform/ui/form_backend.h"
-#include "platform/ui/scripted_backend.h"
+#include "support/scripted_backend.h"
 #include "platform/user/beep.h"
 #include "plugin/control/call_entry.h"
 #include "plugin/scanner/base_dll_scanner.h"
@@ -299,7 +299,7 @@ TEST_F(ScannerMethods, SettingsInAndOut) {
 }
 
 TEST_F(ScannerMethods, DialogMethodsFollowTheUsersChoice) {
-    ui::TScriptedBackend backend;
+    test::TScriptedBackend backend;
     ui::TFormBackend* previous = ui::SetFormBackend(&backend);
     backend.Cancel();
     const Outcome cancelled = Method(u"AddDeviceEx", {OleVariant(NewDeviceText())});
