@@ -17,10 +17,10 @@ capture::TManagerQuillList* DriverScannerList() {
 
 } // namespace
 
-TDllQuill::TDllQuill()
+TDllQuill::TDllQuill(user::TToneFunction tone)
     : TBaseDllScanner(ScannerMethodTableA(), ScannerMethodTableB(), ScannerPropertyTable1(),
                       rtl::ItemClassOf<capture::TManagerQuill>,
-                      ListClassOf<capture::TManagerQuillList>, &CallEntry) {
+                      ListClassOf<capture::TManagerQuillList>, &CallEntry, tone) {
     capture::SetScannerListAccessor(&DriverScannerList);
 }
 

@@ -14,7 +14,8 @@ namespace quill::plugin {
 
 class TDllQuill : public TBaseDllScanner {
   public:
-    TDllQuill();
+    // `tone`: the tone function of the method set's "Beep" (the platform's unless given).
+    explicit TDllQuill(user::TToneFunction tone = &user::Beep);
     ~TDllQuill() override;
     std::string_view ClassName() const override { return "TDllQuill"; }
 };
