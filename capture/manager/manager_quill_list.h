@@ -36,6 +36,7 @@
 
 #include "capture/framing/scan_framer.h"
 #include "capture/manager/manager_quill.h"
+#include "platform/ui/form_backend.h"
 #include "platform/user/alt_code.h"
 #include "platform/user/keyboard_hook.h"
 #include "platform/user/to_ascii.h"
@@ -56,7 +57,10 @@ class TManagerQuillList : public registry::TDevicesList,
                           private IFramingDevices,
                           private IFramingOutput {
   public:
-    explicit TManagerQuillList(rtl::TCollectionItemClass itemClass);
+    // `forms`: the backend that shows the devices' settings dialogs (borrowed; null: the current
+    // one when a dialog is shown).
+    explicit TManagerQuillList(rtl::TCollectionItemClass itemClass,
+                               ui::TFormBackend* forms = nullptr);
     ~TManagerQuillList() override;
     std::string_view ClassName() const override { return "TManagerQuillList"; }
 
@@ -79,6 +83,7 @@ class TManagerQuillList : public registry::TDevicesList,
     user::HHOOK HookHandle() const { return FHookHandle; }
     bool TimerRunning() const { return FTimerRunning; }
     TManagerQuill* Scanner(int index) const { return static_cast<TManagerQuill*>(GetItem(index)); }
+    ui::TFormBackend* Forms() const { return FForms; }
 
   private:
     // IFramingDevices
@@ -104,6 +109,7 @@ class TManagerQuillList : public registry::TDevicesList,
                                          user::LPARAM lParam);
 
     TScanFramer FFramer;
+    ui::TFormBackend* FForms;
     user::HHOOK FHookHandle = nullptr;
     // The Alt code the user is typing, and whether its Alt is the right-hand key.
     user::TAltCodeEntry FAltCode;

@@ -290,10 +290,9 @@ TEST(ScannerList, DestroyingTheListInsideTheEventCallIsSafe) {
 }
 
 TEST(ScannerList, SettingsDialogWritesBackOnOkOnly) {
-    TCaptureHarness h;
-    TManagerQuill* d = h.AddDevice();
     test::TScriptedBackend user;
-    ui::SetFormBackend(&user);
+    TCaptureHarness h(&user);
+    TManagerQuill* d = h.AddDevice();
     user.Type("edIdentif", "Till 1")
         .Type("edPref", "<")
         .Type("edPost", ">")
@@ -314,7 +313,6 @@ TEST(ScannerList, SettingsDialogWritesBackOnOkOnly) {
     user.Cancel();
     EXPECT_EQ(static_cast<IDeviceItem*>(d)->Setup(&setup), com::S_OK);
     EXPECT_EQ(setup, -1);
-    ui::SetFormBackend(nullptr);
 }
 
 // Through the real hook: for random key streams - main-block keys, keypad digits under Num Lock,

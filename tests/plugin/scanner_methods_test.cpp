@@ -50,7 +50,7 @@ class ScannerMethods : public ::testing::Test {
     void SetUp() override {
         gTones.clear();
         FSaved = DllObject;
-        FDriver = std::make_unique<TDllQuill>(&RecordTone);
+        FDriver = std::make_unique<TDllQuill>(&RecordTone, &User);
         DllObject = FDriver.get();
     }
     void TearDown() override {
@@ -82,6 +82,8 @@ class ScannerMethods : public ::testing::Test {
         ASSERT_FALSE(Method(u"ChoiceDevice", {OleVariant(Devices())}).Failed);
     }
 
+    // The user of the settings dialogs; outlives the driver that borrows it.
+    test::TScriptedBackend User;
     std::unique_ptr<TDllQuill> FDriver;
     TBaseDllObj* FSaved = nullptr;
 };
@@ -309,8 +311,7 @@ TEST_F(ScannerMethods, SettingsInAndOut) {
 }
 
 TEST_F(ScannerMethods, DialogMethodsFollowTheUsersChoice) {
-    test::TScriptedBackend backend;
-    ui::TFormBackend* previous = ui::SetFormBackend(&backend);
+    test::TScriptedBackend& backend = User;
     backend.Cancel();
     const Outcome cancelled = Method(u"AddDeviceEx", {OleVariant(NewDeviceText())});
     EXPECT_TRUE(cancelled.Failed);
@@ -335,7 +336,6 @@ TEST_F(ScannerMethods, DialogMethodsFollowTheUsersChoice) {
     backend.Cancel();
     EXPECT_EQ(Method(u"SettingsDeviceEx", {OleVariant(guid), accepted.Args[0]}).Code, -1);
     EXPECT_EQ(Method(u"SettingsDeviceEx", {OleVariant(u"no guid"), accepted.Args[0]}).Code, -1);
-    ui::SetFormBackend(previous);
 }
 
 TEST_F(ScannerMethods, SmallMethods) {
