@@ -6,6 +6,7 @@
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 namespace quill::kernel {
@@ -174,13 +175,15 @@ bool ListFolder(int fd, std::vector<std::string>& names) {
         errno = error;
         return false;
     }
+    // Closed also when a name cannot be stored (out of memory): the listing's descriptor and
+    // buffer would otherwise be lost.
+    const std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, &closedir);
     // A duplicate shares its position with `fd`: start from the beginning whatever was read.
     rewinddir(dir);
     while (const dirent* entry = readdir(dir)) {
         const std::string_view name = entry->d_name;
         if (name != "." && name != "..") names.emplace_back(name);
     }
-    closedir(dir);
     return true;
 }
 
