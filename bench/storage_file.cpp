@@ -12,9 +12,9 @@
 #include "summary_reporter.h"
 #include "exchange/stream/atomic_file.h"
 #include "exchange/stream/value_stream.h"
-#include "exchange/valuearray/safe_array.h"
+#include "exchange/valuearray/value_array_object.h"
 #include "exchange/valuearray/storage_file.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "platform/kernel/codepage.h"
 
 #include <benchmark/benchmark.h>

@@ -8,7 +8,7 @@
 // also into a reused stream; decoding reads back into a new value-array object.
 #include "summary_reporter.h"
 #include "exchange/stream/value_stream.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 
 #include <benchmark/benchmark.h>
 

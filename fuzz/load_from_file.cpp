@@ -6,7 +6,7 @@
 // last two, almost every input would stop at the checksum. Loading may refuse the file, but must
 // never read outside a buffer, leak or crash, and a refused load leaves the table unchanged.
 #include "exchange/valuearray/storage_file.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "platform/com/errorinfo.h"
 
 #include <cstdint>

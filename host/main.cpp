@@ -24,6 +24,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -211,8 +212,73 @@ bool ReadDevices(const host::THostOptions& options, user::TKeyboardBridge& bridg
     return true;
 }
 
+// Reads and parses a recording whole before anything runs, so that a malformed one feeds nothing;
+// false, with the reason on the error stream, when it cannot be replayed.
+bool ReadRecording(const std::string& path, host::TRecordingParse& recording) {
+    std::string text, why;
+    if (!kernel::ReadNamedFile(path, kRecordingLimitBytes, text, why)) {
+        std::fprintf(stderr, "quill-host: cannot read %s: %s\n", path.c_str(), why.c_str());
+        return false;
+    }
+    recording = host::ParseRecording(text);
+    if (!recording.Ok) {
+        std::fprintf(stderr, "quill-host: %s%s: %s\n", path.c_str(),
+                     recording.ErrorLine ? (":" + std::to_string(recording.ErrorLine)).c_str() : "",
+                     recording.Error.c_str());
+        return false;
+    }
+    if (recording.Events.empty()) {
+        std::fprintf(stderr, "quill-host: %s: no key events to replay: %s\n", path.c_str(),
+                     host::WhyNoKeyEvents(text, recording).c_str());
+        return false;
+    }
+    return true;
+}
+
+// Hands the plug-in an event sink on the UI thread: a replay checks each event against the
+// recording; otherwise it is printed and, once the window is open, shown there.
+bool HandOverEventSink(host::TQuillSession& session, user::DWORD uiThread, host::TConsole& console,
+                       host::TReplaySession* replay, host::THostWindow* const& window) {
+    auto* sink = new host::THostEventSink(uiThread, [&console, replay,
+                                                     &window](const host::THostEvent& e) {
+        if (replay) return replay->Event(Utf8(e.Source), Utf8(e.Name), Utf8(e.Data));
+        console.Line("event: source=" + Utf8(e.Source) + " name=" + Utf8(e.Name) +
+                     " data=" + Utf8(e.Data));
+        if (window)
+            window->AddScan({host::TimeOfDay(), Utf8(e.Name), host::EscapeControls(Utf8(e.Data))});
+    });
+    const auto handed = session.HandOverEventSink(sink);
+    sink->Release(); // the plug-in holds its own reference now
+    if (handed.Failed) console.Line("quill-host: the event sink was refused: " + Describe(handed));
+    return !handed.Failed;
+}
+
+// A person types at the terminal until Ctrl+C or Escape twice.
+void ReadTerminal(user::TKeyboardBridge& bridge, host::TConsole& console) {
+    host::TRawTerminal raw;
+    console.SetRawMode(raw.Active());
+    console.Line("Type a scan (prefix, data, suffix in quick succession, e.g. +++12345+++) or "
+                 "any text. Quit: Ctrl+C or Escape twice.");
+    host::TTerminalSource terminal;
+    std::vector<host::IInputSource*> sources{&terminal};
+    host::RunEventLoop(bridge, sources);
+    console.EndEcho();
+    console.SetRawMode(false);
+}
+
+// What the window held at the end, for scripts and tests.
+void ReportWindow(const host::THostWindow& window, host::TConsole& console) {
+    console.Line("window field: " + host::EscapeControls(window.FieldText()));
+    for (const host::TScanView& scan : window.Scans())
+        console.Line("window scan: " + scan.Device + " " + scan.Data);
+}
+
 // Longer than the longest time-out a device accepts.
 constexpr user::DWORD kFinishLimitMs = 2000;
+
+// Exit statuses: a failure on the way, and a command line that cannot be used.
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
 
 } // namespace
 
@@ -222,11 +288,11 @@ int main(int argc, char** argv) {
     std::string error;
     if (!host::ParseOptions(argc, argv, options, error)) {
         std::fprintf(stderr, "quill-host: %s\n", error.c_str());
-        return 2;
+        return kExitUsage;
     }
     if (options.Help) {
         std::fputs(host::HelpText, stdout);
-        return 0;
+        return EXIT_SUCCESS;
     }
 
     host::TConsole console;
@@ -237,30 +303,11 @@ int main(int argc, char** argv) {
             console.Echo(static_cast<char>(key.Character));
         if (window) window->Deliver(key);
     });
-    // A recording is read whole before anything runs: a malformed one feeds nothing.
     host::TRecordingParse recording;
     user::TVirtualClock replayClock;
     std::unique_ptr<host::TReplaySession> replay;
     if (!options.ReplayFile.empty()) {
-        std::string text, why;
-        if (!kernel::ReadNamedFile(options.ReplayFile, kRecordingLimitBytes, text, why)) {
-            std::fprintf(stderr, "quill-host: cannot read %s: %s\n", options.ReplayFile.c_str(),
-                         why.c_str());
-            return 1;
-        }
-        recording = host::ParseRecording(text);
-        if (!recording.Ok) {
-            std::fprintf(stderr, "quill-host: %s%s: %s\n", options.ReplayFile.c_str(),
-                         recording.ErrorLine ? (":" + std::to_string(recording.ErrorLine)).c_str()
-                                             : "",
-                         recording.Error.c_str());
-            return 1;
-        }
-        if (recording.Events.empty()) {
-            std::fprintf(stderr, "quill-host: %s: no key events to replay: %s\n",
-                         options.ReplayFile.c_str(), host::WhyNoKeyEvents(text, recording).c_str());
-            return 1;
-        }
+        if (!ReadRecording(options.ReplayFile, recording)) return kExitFailure;
         user::SetClock(&replayClock);
         replay = std::make_unique<host::TReplaySession>(console, options.ReplayFile);
     }
@@ -272,36 +319,21 @@ int main(int argc, char** argv) {
     host::TQuillSession session;
     if (!session.Open(options.PluginPath)) {
         std::fprintf(stderr, "quill-host: %s\n", session.Error().c_str());
-        return 1;
+        return kExitFailure;
     }
     console.Line("Loaded " + options.PluginPath);
+    if (!HandOverEventSink(session, uiThread, console, replay.get(), window)) return kExitFailure;
 
-    auto* sink = new host::THostEventSink(uiThread, [&console, &replay,
-                                                     &window](const host::THostEvent& e) {
-        if (replay) return replay->Event(Utf8(e.Source), Utf8(e.Name), Utf8(e.Data));
-        console.Line("event: source=" + Utf8(e.Source) + " name=" + Utf8(e.Name) +
-                     " data=" + Utf8(e.Data));
-        if (window)
-            window->AddScan({host::TimeOfDay(), Utf8(e.Name), host::EscapeControls(Utf8(e.Data))});
-    });
-    const auto handed = session.HandOverEventSink(sink);
-    sink->Release(); // the plug-in holds its own reference now
-    if (handed.Failed) {
-        console.Line("quill-host: the event sink was refused: " + Describe(handed));
-        return 1;
-    }
-
-    if (!CreateDevices(session, options, console)) return 1;
+    if (!CreateDevices(session, options, console)) return kExitFailure;
     SwitchOnAll(session, console);
     RunCalls(session, options, console);
 
-    std::vector<host::IInputSource*> sources;
     host::TWindowHost windowHost(session, bridge, console);
     if (options.Gui) {
         std::string error;
         if (!windowHost.Open(error)) {
             std::fprintf(stderr, "quill-host: %s\n", error.c_str());
-            return 1;
+            return kExitFailure;
         }
         window = windowHost.Window();
         console.Line("The window is open; closing it quits.");
@@ -309,34 +341,22 @@ int main(int argc, char** argv) {
     } else if (replay) {
         replay->Run(recording.Events, options.SettleMs);
     } else if (!options.EvdevDevices.empty()) {
-        if (!ReadDevices(options, bridge, console)) return 1;
+        if (!ReadDevices(options, bridge, console)) return kExitFailure;
     } else if (options.HasKeys) {
         host::TScriptedKeys keys(options.Keys, options.IntervalMs, options.SettleMs, uiThread,
                                  user::WM_QUIT);
-        host::RunEventLoop(bridge, sources);
+        std::vector<host::IInputSource*> noSources;
+        host::RunEventLoop(bridge, noSources);
     } else if (options.Calls.empty() || options.Capture) {
-        host::TRawTerminal raw;
-        console.SetRawMode(raw.Active());
-        console.Line("Type a scan (prefix, data, suffix in quick succession, e.g. +++12345+++) or "
-                     "any text. Quit: Ctrl+C or Escape twice.");
-        host::TTerminalSource terminal;
-        sources.push_back(&terminal);
-        host::RunEventLoop(bridge, sources);
-        console.EndEcho();
-        console.SetRawMode(false);
+        ReadTerminal(bridge, console);
     }
     // Keys the capture still holds are typed again (or claimed) once before the devices go.
     bridge.Finish(kFinishLimitMs);
     console.EndEcho();
-    if (window) {
-        // What the window held at the end, for scripts and tests.
-        console.Line("window field: " + host::EscapeControls(window->FieldText()));
-        for (const host::TScanView& scan : window->Scans())
-            console.Line("window scan: " + scan.Device + " " + scan.Data);
-        window = nullptr;
-    }
+    if (window) ReportWindow(*window, console);
+    window = nullptr;
     session.Close();
     if (replay) user::SetClock(nullptr);
     console.Line("Bye");
-    return 0;
+    return EXIT_SUCCESS;
 }

@@ -1,10 +1,9 @@
 #include "host/window_host.h"
 
 #include "host/device_views.h"
+#include "platform/kernel/local_time.h"
 
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -58,15 +57,11 @@ void TWindowHost::OpenSettings(std::size_t index) {
 }
 
 std::string TimeOfDay() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
+    kernel::SYSTEMTIME local{};
+    kernel::GetLocalTime(&local);
     char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
-                  local.tm_sec, static_cast<int>(ms.count()));
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.wHour, local.wMinute,
+                  local.wSecond, local.wMilliseconds);
     return text;
 }
 

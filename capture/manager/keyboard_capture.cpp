@@ -1,5 +1,4 @@
-// The keyboard hook of the scanner list: installing and removing it, examining each key-down,
-// raising completed scans to the host and typing unclaimed keys again.
+#include "capture/manager/keyboard_capture.h"
 #include "capture/manager/manager_quill_list.h"
 
 #include "platform/kernel/codepage.h"
@@ -49,7 +48,7 @@ user::LRESULT TManagerQuillList::KeyboardHookProc(int code, user::WPARAM key, us
             } else {
                 try {
                     if (list->FCapturing() && list->Examine(key, flags) == KeyDecision::Hold)
-                        return 2;
+                        return HookKeyHeld;
                 } catch (...) {
                     // A failure while examining a key never swallows it.
                 }
@@ -81,15 +80,6 @@ bool RightOnly(int left, int right) {
 }
 
 } // namespace
-
-// The same two questions of a copy of the thread's key state, taken once for all of a key's
-// questions: nothing changes that state while the hook examines the key.
-struct TKeyboardSnapshot {
-    TKeyboardSnapshot() { user::GetKeyboardState(State); }
-    bool Down(int key) const { return (State[key & 0xFF] & 0x80) != 0; }
-    bool RightOnly(int left, int right) const { return Down(right) && !Down(left); }
-    user::BYTE State[256];
-};
 
 void TManagerQuillList::NoteKeyReachingApplication(user::WPARAM wParam, user::LPARAM lParam) {
     const auto key = static_cast<std::uint16_t>(wParam & 0xFFFF);

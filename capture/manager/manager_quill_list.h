@@ -14,16 +14,7 @@
 // with SetScannerListAccessor (the scanner driver installs one that returns the list of the one
 // driver object; tests install their own).
 //
-// Keys that the framing does not judge pass at once: modifiers, lock keys (held and replayed they
-// would toggle twice) and key-ups. Keypad digits typed while Alt is held are an Alt code: held
-// until Alt is released, then judged as the one character they enter; another key abandons the
-// code and carries its digits, which reach the application just before it. The one key-up that
-// may be held back is Alt's, when every key typed since Alt went down was held: passed, it would
-// be a lone Alt tap, which opens a window's menu bar. A replay is one batch of the input path
-// (SendInput): each modifier pressed on its own side, and afterwards down exactly when the user
-// holds it; Caps Lock and Num Lock tapped where a key's character needs the state it was typed
-// with, and back as the user had them at the end; keys typed meanwhile come after the whole
-// batch.
+// The hook procedure, the examination of keys and the replay: keyboard_capture.h.
 //
 // Threads: the list is made and configured on the host's thread that calls the driver; the hook,
 // the framing and the time-out timer run on the thread the event sink names for the hook, which
@@ -35,6 +26,7 @@
 #pragma once
 
 #include "capture/framing/scan_framer.h"
+#include "capture/manager/keyboard_capture.h"
 #include "capture/manager/manager_quill.h"
 #include "platform/ui/form_backend.h"
 #include "platform/user/alt_code.h"
@@ -46,12 +38,6 @@
 #include <memory>
 
 namespace quill::capture {
-
-// The extra-information word of the keystrokes that the capture types again.
-constexpr user::ULONG_PTR ReplayMarker = 0x51554C4C; // "QULL"
-
-// The thread's key state as the hook reads it for one key (keyboard_capture.cpp).
-struct TKeyboardSnapshot;
 
 class TManagerQuillList : public registry::TDevicesList,
                           private IFramingDevices,

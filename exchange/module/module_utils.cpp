@@ -1,6 +1,6 @@
 #include "exchange/module/module_utils.h"
 
-#include "platform/com/safearray.h"
+#include "platform/com/com_safearray.h"
 
 #include <cstring>
 #include <new>

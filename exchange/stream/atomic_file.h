@@ -5,11 +5,11 @@
 // another user planted in a world-writable sticky folder is refused rather than followed; a
 // replaced file keeps its owner and mode where the caller may set them, a new one gets 0666 less
 // the umask. Reads open only regular files (a FIFO or device under the name never blocks them).
-// Failures raise rtl::EOleSysError with the system's message and the HRESULT of the system error
-// (E_ACCESSDENIED for EACCES, the disk-full code for ENOSPC, and so on). Thread-safe.
+// Failures raise rtl::EOleSysError with the system's message and the HRESULT of the file error
+// (kernel::HResultFromFileError: E_ACCESSDENIED for access denied, the disk-full code for a full
+// disk, and so on). Thread-safe.
 #pragma once
 
-#include "platform/com/com_types.h"
 #include "platform/kernel/file_replace.h"
 
 #include <cstddef>
@@ -24,14 +24,11 @@ using kernel::TFilePiece;
 void ReplaceFileContents(const std::string& path, std::initializer_list<TFilePiece> pieces);
 
 // Reads a whole file; false when it does not exist. Other failures raise like the writer; a file
-// of more than `limit` bytes is one of them (EFBIG), found by its size before it is read.
+// of more than `limit` bytes is one of them (TooLarge), found by its size before it is read.
 bool ReadWholeFile(const std::string& path, std::string& contents,
                    std::size_t limit = static_cast<std::size_t>(-1));
 
 // Whether `path` names an existing regular file (links followed as a save would follow them).
 bool FileExists(const std::string& path);
-
-// The HRESULT of a system error number.
-com::HRESULT HResultFromErrno(int error);
 
 } // namespace quill::exchange

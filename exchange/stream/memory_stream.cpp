@@ -11,10 +11,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <limits>
 #include <new>
 
@@ -68,13 +66,17 @@ std::string TReadDumps::Write(const std::string& prefix, const void* data, std::
         if (window.Offset != 0 || window.Size != size)
             name += "_at" + std::to_string(window.Offset);
         name += ".txt";
-        const kernel::TFileHandle file =
-            kernel::OpenFileAt(folder.Get(), name, O_WRONLY, kernel::TCreation::New, 0600, true);
+        const kernel::TFileHandle file = kernel::OpenFileAt(
+            folder, name, kernel::TFileAccess::Write, kernel::TCreation::New, 0600, true);
         if (!file) {
-            if (errno == EEXIST || errno == EACCES || errno == ELOOP) continue;
+            // Taken, or planted by someone else: try the next name.
+            const kernel::TFileError why = file.Error();
+            if (why.Is(kernel::TFileError::Exists) || why.Is(kernel::TFileError::AccessDenied) ||
+                why.Is(kernel::TFileError::Link))
+                continue;
             return {};
         }
-        const bool ok = kernel::WriteAll(file.Get(), bytes, window.Size) == window.Size;
+        const bool ok = kernel::WriteAll(file, bytes, window.Size).Ok();
         return ok ? path + name : std::string();
     }
     return {};

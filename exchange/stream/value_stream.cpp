@@ -1,6 +1,6 @@
 #include "exchange/stream/value_stream.h"
 
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "platform/com/bstr_arena.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
@@ -433,6 +433,41 @@ void ReadVariantCells(TMyMemoryStream& stream, SAFEARRAY* array, int depth, TBSt
     stream.Position = static_cast<std::int32_t>(p - base);
 }
 
+// An array's dimensions as the stream gives them: lower and upper bounds, dimension 1 first.
+struct TArrayShape {
+    std::vector<SAFEARRAYBOUND> Bounds;
+    std::int64_t Total = 0; // the number of elements, when not Beyond
+    bool Beyond = false;    // more elements than bytes left: they cannot all be in the stream
+};
+
+TArrayShape ReadArrayShape(TMyMemoryStream& stream, std::uint32_t dims) {
+    stream.CheckReadable(static_cast<std::int64_t>(dims) * 8);
+    std::vector<std::int32_t> bounds(2 * static_cast<std::size_t>(dims));
+    stream.Read(bounds.data(), static_cast<std::int32_t>(dims * 8));
+
+    TArrayShape shape;
+    shape.Bounds.resize(dims);
+    shape.Total = 1;
+    const std::int64_t available = static_cast<std::int64_t>(stream.Size) - stream.Position;
+    bool empty = false;
+    for (std::uint32_t k = 0; k < dims; ++k) {
+        const std::int64_t count = static_cast<std::int64_t>(bounds[dims + k]) - bounds[k] + 1;
+        if (count < 0) RaiseUnsupportedOnRead();
+        shape.Bounds[k] = SAFEARRAYBOUND{static_cast<ULONG>(count), bounds[k]};
+        if (count == 0)
+            empty = true;
+        else if (!shape.Beyond && shape.Total > available / count)
+            shape.Beyond = true;
+        else if (!shape.Beyond)
+            shape.Total *= count;
+    }
+    if (empty) {
+        shape.Total = 0;
+        shape.Beyond = false;
+    }
+    return shape;
+}
+
 void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT& out,
                  TBStrArena& texts) {
     if (depth > MaxNesting) RaiseUnsupportedOnRead();
@@ -442,30 +477,11 @@ void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT
     const auto elementType = static_cast<VARTYPE>(element);
     const std::uint32_t dims = ReadU32(stream);
     if (dims == 0 || dims > 0xFFFF) RaiseUnsupportedOnRead();
-    stream.CheckReadable(static_cast<std::int64_t>(dims) * 8);
-    std::vector<std::int32_t> bounds(2 * static_cast<std::size_t>(dims));
-    stream.Read(bounds.data(), static_cast<std::int32_t>(dims * 8));
-
-    std::vector<SAFEARRAYBOUND> shape(dims);
+    const TArrayShape arrayShape = ReadArrayShape(stream, dims);
+    const std::vector<SAFEARRAYBOUND>& shape = arrayShape.Bounds;
+    const std::int64_t total = arrayShape.Total;
+    const bool beyond = arrayShape.Beyond;
     const std::int64_t available = static_cast<std::int64_t>(stream.Size) - stream.Position;
-    std::int64_t total = 1;
-    bool empty = false;
-    bool beyond = false; // more elements than bytes left: they cannot all be in the stream
-    for (std::uint32_t k = 0; k < dims; ++k) {
-        const std::int64_t count = static_cast<std::int64_t>(bounds[dims + k]) - bounds[k] + 1;
-        if (count < 0) RaiseUnsupportedOnRead();
-        shape[k] = SAFEARRAYBOUND{static_cast<ULONG>(count), bounds[k]};
-        if (count == 0)
-            empty = true;
-        else if (!beyond && total > available / count)
-            beyond = true;
-        else if (!beyond)
-            total *= count;
-    }
-    if (empty) {
-        total = 0;
-        beyond = false;
-    }
 
     ArrayHolder array;
     if (IsRawBlockType(elementType)) {

@@ -19,7 +19,7 @@
 #pragma once
 
 #include "exchange/stream/memory_stream.h"
-#include "platform/com/safearray.h"
+#include "platform/com/com_safearray.h"
 
 #include <cstdint>
 #include <string>

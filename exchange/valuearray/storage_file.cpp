@@ -1,11 +1,11 @@
 #include "exchange/valuearray/storage_file.h"
 
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/local_time.h"
 #include "platform/kernel/number_text.h"
 #include "platform/rtl/exception.h"
 
 #include <cstring>
-#include <ctime>
 #include <libdeflate.h>
 #include <limits>
 #include <memory>
@@ -91,14 +91,11 @@ std::uint32_t StorageChecksum(const void* data, std::size_t size) {
 }
 
 double LocalDateTimeNow() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    tm local{};
-    localtime_r(&now.tv_sec, &local);
-    const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec +
-                           static_cast<double>(now.tv_nsec / 1000000) / 1000.0;
-    return kernel::EncodeDate(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
-                              static_cast<unsigned>(local.tm_mday), seconds);
+    kernel::SYSTEMTIME local{};
+    kernel::GetLocalTime(&local);
+    const double seconds =
+        local.wHour * 3600.0 + local.wMinute * 60.0 + local.wSecond + local.wMilliseconds / 1000.0;
+    return kernel::EncodeDate(local.wYear, local.wMonth, local.wDay, seconds);
 }
 
 std::string BuildStorageImage(const void* data, std::size_t size, double savedAt) {

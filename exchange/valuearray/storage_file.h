@@ -41,7 +41,7 @@ void OpenStorageImage(const std::string& image, TMyMemoryStream& stream);
 // the file is read.
 [[noreturn]] void RaiseStorageSizeError();
 
-// Now, as the local date and time of the platform (days since 30 December 1899).
+// Now, as the local date and time of the platform clock (days since 30 December 1899).
 double LocalDateTimeNow();
 
 } // namespace quill::exchange

@@ -12,8 +12,8 @@
 // shared with hosts and never change.
 #pragma once
 
+#include "platform/com/com_safearray.h"
 #include "platform/com/dispatch.h"
-#include "platform/com/safearray.h"
 #include "platform/rtl/object.h"
 #include "quill/coded_exception.h"
 #include "quill/params.h"

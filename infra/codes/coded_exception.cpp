@@ -14,7 +14,7 @@ EHardwareEquipmentException::~EHardwareEquipmentException() = default;
 
 void RaiseCodedError(std::int32_t code, const rtl::FormatArgs& arguments) {
     std::string message;
-    if (code >= 20000 && code <= 21999) {
+    if (code >= codes::FirstFramework && code <= codes::LastFramework) {
         bool known = false;
         RussianText(code, known);
         // A framework code missing from the table gets the unknown-code text, numbered with the

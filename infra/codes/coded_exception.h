@@ -25,6 +25,9 @@ constexpr std::int32_t BadPropertyType = 20029;
 constexpr std::int32_t MemberNotFound = 20036;
 constexpr std::int32_t NoDriverObject = 20058;
 constexpr std::int32_t FreeTextAlt = 21000;
+// The framework's range: these codes take their texts from the message table.
+constexpr std::int32_t FirstFramework = 20000;
+constexpr std::int32_t LastFramework = 21999;
 } // namespace codes
 
 [[noreturn]] void RaiseCodedError(std::int32_t code, const rtl::FormatArgs& arguments);

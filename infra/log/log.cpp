@@ -4,10 +4,10 @@
 #include "infra/log/log_name.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/folders.h"
+#include "platform/kernel/local_time.h"
 #include "platform/user/message_queue.h"
 
 #include <cstdio>
-#include <fcntl.h>
 
 namespace quill::infra {
 
@@ -41,10 +41,12 @@ TLog::TLog(std::string folder, std::string modulePath, bool isHost, TLogClock cl
     : FBaseFolder(std::move(folder)), FModulePath(std::move(modulePath)),
       FModuleName(ModuleBaseName(FModulePath)), FIsHost(isHost), FClock(std::move(clock)),
       FLockWait(lockWait) {
-    if (!FClock) FClock = [] { return std::chrono::system_clock::now(); };
+    // The platform clock's wall time: a test's virtual clock dates the lines and files.
+    if (!FClock)
+        FClock = [] { return TLogTime(std::chrono::milliseconds(kernel::GetSystemTimeMs())); };
     if (FBaseFolder.empty() || FBaseFolder.back() != '/') FBaseFolder += '/';
     if (kernel::TFileHandle area = OpenLogLockArea()) {
-        FFileMutex = std::make_unique<kernel::TFileLock>(area.Get(), kFileMutexName);
+        FFileMutex = std::make_unique<kernel::TFileLock>(area, kFileMutexName);
         if (!FFileMutex->Valid()) FFileMutex.reset();
     }
     if (!FWriteBanners) return;
@@ -116,7 +118,7 @@ bool TLog::FlushLocked() {
         kernel::MakeFolders(FBaseFolder, 0755, kernel::TFolderUse::Private);
     if (folder) {
         const kernel::TFileHandle file =
-            kernel::OpenFileAt(folder.Get(), LogFileDate(FClock()) + ".log", O_WRONLY | O_APPEND,
+            kernel::OpenFileAt(folder, LogFileDate(FClock()) + ".log", kernel::TFileAccess::Append,
                                kernel::TCreation::Renew, 0644, true);
         if (file) {
             // Lines dropped while nothing could be written are counted in a line of their own,
@@ -136,7 +138,7 @@ bool TLog::FlushLocked() {
                 }
                 return end;
             };
-            const std::size_t done = kernel::AppendWhole(file.Get(), data, wholeUpTo);
+            const std::size_t done = kernel::AppendWhole(file, data, wholeUpTo);
             written = done == data.size();
             // Lines that went out whole are not written again.
             if (done >= notice) {

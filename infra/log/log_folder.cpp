@@ -21,7 +21,7 @@ TLogPlace MakeLogFolder(int csidl, kernel::TFolderUse use) {
         use == kernel::TFolderUse::Shared ? kernel::TFolderUse::Walk : kernel::TFolderUse::Private);
     if (!equipment) return {};
     const unsigned mode = use == kernel::TFolderUse::Shared ? 01777 : 0755;
-    kernel::TFileHandle logs = kernel::MakeFolderAt(equipment.Get(), "LOGs", mode, use);
+    kernel::TFileHandle logs = kernel::MakeFolderAt(equipment, "LOGs", mode, use);
     if (!logs) return {};
     return {base + "/OrvixEquipment/LOGs/", std::move(logs)};
 }
@@ -45,8 +45,8 @@ kernel::TFileHandle OpenLogFolder() {
 kernel::TFileHandle OpenLogLockArea() {
     kernel::TFileHandle logs = OpenLogFolder();
     if (!logs) return {};
-    const bool shared = kernel::IsSharedFolder(logs.Get());
-    return kernel::MakeFolderAt(logs.Get(), ".locks", shared ? 01777 : 0755,
+    const bool shared = kernel::IsSharedFolder(logs);
+    return kernel::MakeFolderAt(logs, ".locks", shared ? 01777 : 0755,
                                 shared ? kernel::TFolderUse::Shared : kernel::TFolderUse::Private);
 }
 

@@ -2,35 +2,20 @@
 
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/format_settings.h"
+#include "platform/kernel/local_time.h"
 #include "platform/kernel/locale.h"
 
 #include <array>
 #include <cstdio>
-#include <ctime>
 
 namespace quill::infra {
 
 namespace {
 
-struct TLocalTime {
-    std::tm Tm{};
-    int Millis = 0;
-};
-
-TLocalTime ToLocal(TLogTime when) {
+kernel::SYSTEMTIME ToLocal(TLogTime when) {
     using namespace std::chrono;
-    const auto since = when.time_since_epoch();
-    auto secs = duration_cast<seconds>(since);
-    auto millis = duration_cast<milliseconds>(since - secs).count();
-    if (millis < 0) { // before the epoch: borrow a second
-        millis += 1000;
-        secs -= seconds(1);
-    }
-    TLocalTime local;
-    const std::time_t t = static_cast<std::time_t>(secs.count());
-    localtime_r(&t, &local.Tm);
-    local.Millis = static_cast<int>(millis);
-    return local;
+    // Whole milliseconds towards the past, as the clock's own reading would give them.
+    return kernel::LocalTimeOf(floor<milliseconds>(when.time_since_epoch()).count());
 }
 
 std::string Digits(int value, int width) {
@@ -75,8 +60,7 @@ bool UserIsRussian() {
 } // namespace
 
 std::string FormatLogTime(std::string_view pattern, TLogTime when, bool russian) {
-    const TLocalTime local = ToLocal(when);
-    const std::tm& tm = local.Tm;
+    const kernel::SYSTEMTIME local = ToLocal(when);
     const kernel::FormatSettings& settings = kernel::ProcessFormatSettings();
     std::string out;
     std::size_t i = 0;
@@ -96,31 +80,31 @@ std::string FormatLogTime(std::string_view pattern, TLogTime when, bool russian)
         }
         case 'd':
             if (run >= 3)
-                out += DayNames(russian)[static_cast<std::size_t>(tm.tm_wday)];
+                out += DayNames(russian)[local.wDayOfWeek];
             else
-                out += Digits(tm.tm_mday, static_cast<int>(run));
+                out += Digits(local.wDay, static_cast<int>(run));
             break;
         case 'M':
             if (run >= 3)
-                out += MonthNames(russian)[static_cast<std::size_t>(tm.tm_mon)];
+                out += MonthNames(russian)[local.wMonth - 1u];
             else
-                out += Digits(tm.tm_mon + 1, static_cast<int>(run));
+                out += Digits(local.wMonth, static_cast<int>(run));
             break;
         case 'y':
-            out += run <= 2 ? Digits(tm.tm_year % 100, 2) : Digits(tm.tm_year + 1900, 4);
+            out += run <= 2 ? Digits(local.wYear % 100, 2) : Digits(local.wYear, 4);
             break;
         case 'h':
         case 'H':
-            out += Digits(tm.tm_hour, run >= 2 ? 2 : 1);
+            out += Digits(local.wHour, run >= 2 ? 2 : 1);
             break;
         case 'm':
-            out += Digits(tm.tm_min, run >= 2 ? 2 : 1);
+            out += Digits(local.wMinute, run >= 2 ? 2 : 1);
             break;
         case 's':
-            out += Digits(tm.tm_sec, run >= 2 ? 2 : 1);
+            out += Digits(local.wSecond, run >= 2 ? 2 : 1);
             break;
         case 'z':
-            out += Digits(local.Millis, run >= 3 ? 3 : 1);
+            out += Digits(local.wMilliseconds, run >= 3 ? 3 : 1);
             break;
         case ':':
             out.append(run, settings.TimeSeparator);
@@ -142,9 +126,8 @@ std::string LogLineTime(TLogTime when) {
 }
 
 std::string LogFileDate(TLogTime when) {
-    const std::tm tm = ToLocal(when).Tm;
-    return Digits(tm.tm_year + 1900, 4) + "-" + Digits(tm.tm_mon + 1, 2) + "-" +
-           Digits(tm.tm_mday, 2);
+    const kernel::SYSTEMTIME local = ToLocal(when);
+    return Digits(local.wYear, 4) + "-" + Digits(local.wMonth, 2) + "-" + Digits(local.wDay, 2);
 }
 
 std::string LogBannerTime(TLogTime when) {

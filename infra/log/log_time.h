@@ -1,5 +1,5 @@
 // The log's texts of time: the time stamp of a line, the name of a daily file and the date and time
-// of a banner. All take a point of the wall clock and use local time.
+// of a banner. All take a point of the wall clock and use local time (kernel/local_time.h).
 //
 // The banner's date and time follow the user's long date format (from the user's language: Russian
 // "d MMMM yyyy 'г.'", otherwise "dddd, MMMM d, yyyy"), a blank, and the process's long time

@@ -9,7 +9,7 @@
 // Thread-safe on distinct values.
 #pragma once
 
-#include "platform/com/safearray.h"
+#include "platform/com/com_safearray.h"
 
 #include <initializer_list>
 #include <span>

@@ -1,7 +1,7 @@
 #include "platform/com/variant.h"
 
+#include "platform/com/com_safearray.h"
 #include "platform/com/dispatch.h"
-#include "platform/com/safearray.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/number_text.h"
 
@@ -306,26 +306,12 @@ HRESULT ValueOfObject(const Scalar& s, Scalar& value) {
     return S_OK;
 }
 
-HRESULT Convert(const Scalar& source, WORD flags, VARTYPE vt, VARIANT& out) {
-    if (source.kind == Scalar::Object && vt != VT_UNKNOWN && vt != VT_DISPATCH && vt != VT_EMPTY) {
-        Scalar value;
-        if (HRESULT hr = ValueOfObject(source, value); FAILED(hr)) return hr;
-        return Convert(value, flags, vt, out);
-    }
-    if (source.kind == Scalar::Null && vt != VT_NULL && vt != VT_EMPTY && vt != VT_BSTR)
-        return DISP_E_TYPEMISMATCH;
-    if (source.kind == Scalar::Error && vt != VT_ERROR && vt != VT_I4) return DISP_E_TYPEMISMATCH;
-    VariantInit(&out);
+// The integer types: the value rounded half to even, DISP_E_OVERFLOW outside the type's range.
+HRESULT ConvertInteger(const Scalar& source, VARTYPE vt, VARIANT& out) {
     LONGLONG i = 0;
     ULONGLONG u = 0;
-    double d = 0;
     HRESULT hr = S_OK;
     switch (vt) {
-    case VT_EMPTY:
-        return S_OK;
-    case VT_NULL:
-        out.vt = VT_NULL;
-        return S_OK;
     case VT_I1:
         hr = ToSigned(source, INT8_MIN, INT8_MAX, i);
         out.cVal = static_cast<CHAR>(i);
@@ -366,6 +352,17 @@ HRESULT Convert(const Scalar& source, WORD flags, VARTYPE vt, VARIANT& out) {
         hr = ToUnsigned(source, UINT64_MAX, u);
         out.ullVal = u;
         break;
+    default:
+        return DISP_E_BADVARTYPE;
+    }
+    return hr;
+}
+
+// The floating types, currency and dates; a text converts to a date by the date format first.
+HRESULT ConvertReal(const Scalar& source, VARTYPE vt, VARIANT& out) {
+    double d = 0;
+    HRESULT hr = S_OK;
+    switch (vt) {
     case VT_R4:
         hr = ToDouble(source, d);
         if (SUCCEEDED(hr) && std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max())
@@ -398,6 +395,73 @@ HRESULT Convert(const Scalar& source, WORD flags, VARTYPE vt, VARIANT& out) {
         hr = ToDouble(source, d);
         out.date = d;
         break;
+    default:
+        return DISP_E_BADVARTYPE;
+    }
+    return hr;
+}
+
+HRESULT ConvertText(const Scalar& source, WORD flags, VARIANT& out) {
+    if (source.kind == Scalar::Null) return DISP_E_TYPEMISMATCH;
+    std::u16string text;
+    const HRESULT hr = ToText(source, flags, text);
+    if (FAILED(hr)) return hr;
+    out.bstrVal = BStrFromText(text);
+    return !out.bstrVal && !text.empty() ? E_OUTOFMEMORY : S_OK;
+}
+
+// VT_UNKNOWN or VT_DISPATCH from an object, by asking it for that interface; sets out.vt itself.
+HRESULT ConvertInterface(const Scalar& source, VARTYPE vt, VARIANT& out) {
+    if (source.kind != Scalar::Object) return DISP_E_TYPEMISMATCH;
+    if (!source.object) {
+        out.vt = vt;
+        out.punkVal = nullptr;
+        return S_OK;
+    }
+    void* p = nullptr;
+    const HRESULT hr =
+        source.object->QueryInterface(vt == VT_DISPATCH ? IDispatch::Guid : IUnknown::Guid, &p);
+    if (FAILED(hr)) return DISP_E_TYPEMISMATCH;
+    out.vt = vt;
+    out.punkVal = static_cast<IUnknown*>(p);
+    return S_OK;
+}
+
+HRESULT Convert(const Scalar& source, WORD flags, VARTYPE vt, VARIANT& out) {
+    if (source.kind == Scalar::Object && vt != VT_UNKNOWN && vt != VT_DISPATCH && vt != VT_EMPTY) {
+        Scalar value;
+        if (HRESULT hr = ValueOfObject(source, value); FAILED(hr)) return hr;
+        return Convert(value, flags, vt, out);
+    }
+    if (source.kind == Scalar::Null && vt != VT_NULL && vt != VT_EMPTY && vt != VT_BSTR)
+        return DISP_E_TYPEMISMATCH;
+    if (source.kind == Scalar::Error && vt != VT_ERROR && vt != VT_I4) return DISP_E_TYPEMISMATCH;
+    VariantInit(&out);
+    HRESULT hr = S_OK;
+    switch (vt) {
+    case VT_EMPTY:
+        return S_OK;
+    case VT_NULL:
+        out.vt = VT_NULL;
+        return S_OK;
+    case VT_I1:
+    case VT_I2:
+    case VT_I4:
+    case VT_INT:
+    case VT_I8:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_UINT:
+    case VT_UI8:
+        hr = ConvertInteger(source, vt, out);
+        break;
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+        hr = ConvertReal(source, vt, out);
+        break;
     case VT_BOOL: {
         bool b = false;
         hr = ToBool(source, b);
@@ -409,32 +473,12 @@ HRESULT Convert(const Scalar& source, WORD flags, VARTYPE vt, VARIANT& out) {
             return DISP_E_TYPEMISMATCH;
         out.scode = static_cast<SCODE>(source.i);
         break;
-    case VT_BSTR: {
-        if (source.kind == Scalar::Null) return DISP_E_TYPEMISMATCH;
-        std::u16string text;
-        hr = ToText(source, flags, text);
-        if (SUCCEEDED(hr)) {
-            out.bstrVal = BStrFromText(text);
-            if (!out.bstrVal && !text.empty()) hr = E_OUTOFMEMORY;
-        }
+    case VT_BSTR:
+        hr = ConvertText(source, flags, out);
         break;
-    }
     case VT_UNKNOWN:
-    case VT_DISPATCH: {
-        if (source.kind != Scalar::Object) return DISP_E_TYPEMISMATCH;
-        if (!source.object) {
-            out.vt = vt;
-            out.punkVal = nullptr;
-            return S_OK;
-        }
-        void* p = nullptr;
-        hr =
-            source.object->QueryInterface(vt == VT_DISPATCH ? IDispatch::Guid : IUnknown::Guid, &p);
-        if (FAILED(hr)) return DISP_E_TYPEMISMATCH;
-        out.vt = vt;
-        out.punkVal = static_cast<IUnknown*>(p);
-        return S_OK;
-    }
+    case VT_DISPATCH:
+        return ConvertInterface(source, vt, out);
     default:
         return DISP_E_BADVARTYPE;
     }

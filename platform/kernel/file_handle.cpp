@@ -13,6 +13,7 @@ void TFileHandle::Reset(int fd) {
         errno = saved;
     }
     FFd = fd;
+    FError = {};
 }
 
 } // namespace quill::kernel

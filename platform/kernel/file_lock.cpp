@@ -6,14 +6,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <fcntl.h>
 #include <sys/file.h>
 #include <thread>
 
 namespace quill::kernel {
 
-TFileLock::TFileLock(int folder, std::string_view name) {
-    FFile = OpenFileAt(folder, name, O_RDONLY, TCreation::OrCreate, 0644, false);
+TFileLock::TFileLock(const TFileHandle& folder, std::string_view name) {
+    FFile = OpenFileAt(folder, name, TFileAccess::Read, TCreation::OrCreate, 0644, false);
 }
 
 TFileLock::~TFileLock() {

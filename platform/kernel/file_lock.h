@@ -21,7 +21,7 @@ namespace quill::kernel {
 class TFileLock {
   public:
     // Opens, creating it when missing, the lock file `name` in the open folder `folder`.
-    TFileLock(int folder, std::string_view name);
+    TFileLock(const TFileHandle& folder, std::string_view name);
     ~TFileLock();
     TFileLock(const TFileLock&) = delete;
     TFileLock& operator=(const TFileLock&) = delete;

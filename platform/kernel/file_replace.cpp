@@ -1,6 +1,7 @@
 #include "platform/kernel/file_replace.h"
 
 #include "platform/kernel/file_calls.h"
+#include "platform/kernel/file_rules_impl.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/folders.h"
 
@@ -106,7 +107,7 @@ TFileHandle NewFile(int folder, const std::string& base, mode_t mode, std::strin
 // so an interrupted save costs at most one stale copy until the file is saved again.
 void RemoveCopiesOfDeadSaves(int folder, const std::string& base) {
     std::vector<std::string> names;
-    if (!ListFolder(folder, names)) return;
+    if (!ListFolderNames(folder, names)) return;
     const std::string prefix = "." + base + ".";
     for (const std::string& name : names) {
         if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
@@ -121,7 +122,7 @@ unsigned CurrentUmask() {
     // The kernel reports the mask in the process status; umask() itself would change it.
     TFileHandle status(sys::OpenAt(AT_FDCWD, "/proc/self/status", O_RDONLY | O_CLOEXEC));
     std::string text;
-    if (status && ReadAll(status.Get(), text)) {
+    if (status && ReadAll(status, text).Ok()) {
         const std::size_t at = text.find("Umask:");
         unsigned mask = 0;
         if (at != std::string::npos && std::sscanf(text.c_str() + at, "Umask: %o", &mask) == 1)
@@ -130,9 +131,13 @@ unsigned CurrentUmask() {
     return 022;
 }
 
-int ReplaceFileContents(std::string_view path, std::span<const TFilePiece> pieces) {
+namespace {
+
+// Replaces as ReplaceFileContents does; 0 or the errno of the step that failed.
+int Replace(std::string_view path, std::span<const TFilePiece> pieces) {
     TResolvedPath where;
-    if (!ResolvePath(path, where)) return errno;
+    if (const TFileError failed = ResolvePath(path, where); failed.Failed())
+        return failed.SystemCode();
     const int folder = where.Folder.Get();
     const char* name = where.Name.c_str();
 
@@ -154,7 +159,8 @@ int ReplaceFileContents(std::string_view path, std::span<const TFilePiece> piece
     if (sys::Fchmod(file.Get(), mode) != 0) error = errno;
     for (const TFilePiece& piece : pieces) {
         if (error) break;
-        if (WriteAll(file.Get(), piece.Data, piece.Size) != piece.Size) error = errno;
+        if (const TFileError failed = WriteAll(file, piece.Data, piece.Size); failed.Failed())
+            error = failed.SystemCode();
     }
     if (!error && sys::Fsync(file.Get()) != 0) error = errno;
 
@@ -180,6 +186,12 @@ int ReplaceFileContents(std::string_view path, std::span<const TFilePiece> piece
     file.Reset();
     if (!named.empty()) sys::UnlinkAt(folder, named.c_str(), 0);
     return error;
+}
+
+} // namespace
+
+TFileError ReplaceFileContents(std::string_view path, std::span<const TFilePiece> pieces) {
+    return TFileError::FromSystem(Replace(path, pieces));
 }
 
 } // namespace quill::kernel

@@ -9,15 +9,18 @@
 //
 // The target is a host's path, resolved as ResolvePath does (folders.h): a link is followed only
 // where the kernel's protection of world-writable sticky folders would follow it, so a link that
-// another user planted in such a folder is refused (EACCES) instead of replacing the file it
+// another user planted in such a folder is refused (AccessDenied) instead of replacing the file it
 // points to. In such a folder a file is replaced only when it belongs to the caller or to the
-// folder's owner and has no second name (EACCES otherwise): a plant of another user, or a hard
-// link to a file that others may write, never lends the saved file its owner or mode. The new
+// folder's owner and has no second name (AccessDenied otherwise): a plant of another user, or a
+// hard link to a file that others may write, never lends the saved file its owner or mode. The new
 // file keeps the old one's owner, group and mode where the caller may set them (root keeps
 // another user's file that user's); a new file gets 0666 less the umask.
 //
-// Returns 0, or the errno of the step that failed. Thread-safe (each call has its own file).
+// Returns success, or the error of the step that failed. Thread-safe (each call has its own
+// file).
 #pragma once
+
+#include "platform/kernel/file_error.h"
 
 #include <cstddef>
 #include <span>
@@ -30,7 +33,7 @@ struct TFilePiece {
     std::size_t Size;
 };
 
-int ReplaceFileContents(std::string_view path, std::span<const TFilePiece> pieces);
+TFileError ReplaceFileContents(std::string_view path, std::span<const TFilePiece> pieces);
 
 // The process's file mode creation mask, read without changing it.
 unsigned CurrentUmask();

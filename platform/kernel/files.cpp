@@ -1,6 +1,7 @@
 #include "platform/kernel/files.h"
 
 #include "platform/kernel/file_calls.h"
+#include "platform/kernel/file_rules_impl.h"
 #include "platform/kernel/folders.h"
 
 #include <algorithm>
@@ -51,10 +52,22 @@ TFileHandle Finish(TFileHandle file, bool callerOnly) {
     return file;
 }
 
-} // namespace
+int AccessFlags(TFileAccess access) {
+    switch (access) {
+    case TFileAccess::Read:
+        return O_RDONLY;
+    case TFileAccess::Write:
+        return O_WRONLY;
+    case TFileAccess::ReadWrite:
+        return O_RDWR;
+    case TFileAccess::Append:
+        return O_WRONLY | O_APPEND;
+    }
+    return O_RDONLY;
+}
 
-TFileHandle OpenFileAt(int folder, std::string_view name, int access, TCreation creation,
-                       unsigned mode, bool callerOnly) {
+TFileHandle Open(int folder, std::string_view name, int access, TCreation creation, unsigned mode,
+                 bool callerOnly) {
     const std::string file(name);
     if (file.empty() || file.find('/') != std::string::npos || file == "." || file == "..") {
         errno = EINVAL;
@@ -93,7 +106,8 @@ TFileHandle OpenFileAt(int folder, std::string_view name, int access, TCreation 
     return {};
 }
 
-std::size_t WriteAll(int fd, const void* data, std::size_t size) {
+// Writes all `size` bytes; returns how many went out (all, or fewer with errno set).
+std::size_t WriteSome(int fd, const void* data, std::size_t size) {
     const char* p = static_cast<const char*>(data);
     std::size_t done = 0;
     while (done < size) {
@@ -109,26 +123,8 @@ std::size_t WriteAll(int fd, const void* data, std::size_t size) {
     return done;
 }
 
-std::size_t AppendWhole(int fd, std::string_view data,
-                        const std::function<std::size_t(std::size_t)>& wholeUpTo) {
-    struct stat before {};
-    const bool sized = sys::Fstat(fd, &before) == 0;
-    const std::size_t done = WriteAll(fd, data.data(), data.size());
-    if (done == data.size()) return done;
-    const int error = errno;
-    const std::size_t whole = std::min(wholeUpTo(done), done);
-    struct stat after {};
-    if (whole < done && sized && sys::Fstat(fd, &after) == 0 &&
-        after.st_size == before.st_size + static_cast<off_t>(done) &&
-        sys::Ftruncate(fd, before.st_size + static_cast<off_t>(whole)) == 0) {
-        errno = error;
-        return whole;
-    }
-    errno = error;
-    return done;
-}
-
-bool ReadAll(int fd, std::string& contents, std::size_t limit) {
+// Reads as ReadAll does; false with errno.
+bool ReadToEnd(int fd, std::string& contents, std::size_t limit) {
     contents.clear();
     // The file's size as a hint: read straight into a block of that size instead of growing the
     // text chunk by chunk. A file that changes meanwhile is still read to its real end. A file
@@ -166,17 +162,54 @@ bool ReadAll(int fd, std::string& contents, std::size_t limit) {
     }
 }
 
-bool ReadFileAt(std::string_view path, std::string& contents, std::size_t limit) {
+} // namespace
+
+TFileHandle OpenFileAt(const TFileHandle& folder, std::string_view name, TFileAccess access,
+                       TCreation creation, unsigned mode, bool callerOnly) {
+    return WithError(Open(folder.Get(), name, AccessFlags(access), creation, mode, callerOnly));
+}
+
+TFileError WriteAll(const TFileHandle& file, const void* data, std::size_t size) {
+    if (WriteSome(file.Get(), data, size) == size) return {};
+    return LastFileError();
+}
+
+std::size_t AppendWhole(const TFileHandle& file, std::string_view data,
+                        const std::function<std::size_t(std::size_t)>& wholeUpTo, TFileError* why) {
+    const int fd = file.Get();
+    struct stat before {};
+    const bool sized = sys::Fstat(fd, &before) == 0;
+    const std::size_t done = WriteSome(fd, data.data(), data.size());
+    if (done == data.size()) return done;
+    const TFileError error = LastFileError();
+    if (why) *why = error;
+    const std::size_t whole = std::min(wholeUpTo(done), done);
+    struct stat after {};
+    if (whole < done && sized && sys::Fstat(fd, &after) == 0 &&
+        after.st_size == before.st_size + static_cast<off_t>(done) &&
+        sys::Ftruncate(fd, before.st_size + static_cast<off_t>(whole)) == 0) {
+        return whole;
+    }
+    return done;
+}
+
+TFileError ReadAll(const TFileHandle& file, std::string& contents, std::size_t limit) {
+    if (ReadToEnd(file.Get(), contents, limit)) return {};
+    return LastFileError();
+}
+
+TFileError ReadFileAt(std::string_view path, std::string& contents, std::size_t limit) {
     TResolvedPath where;
-    if (!ResolvePath(path, where)) return false;
-    TFileHandle file =
-        OpenFileAt(where.Folder.Get(), where.Name, O_RDONLY, TCreation::Existing, 0, false);
-    return file && ReadAll(file.Get(), contents, limit);
+    if (const TFileError error = ResolvePath(path, where); error.Failed()) return error;
+    const TFileHandle file =
+        OpenFileAt(where.Folder, where.Name, TFileAccess::Read, TCreation::Existing, 0, false);
+    if (!file) return file.Error();
+    return ReadAll(file, contents, limit);
 }
 
 bool RegularFileExists(std::string_view path) {
     TResolvedPath where;
-    if (!ResolvePath(path, where)) return false;
+    if (ResolvePath(path, where).Failed()) return false;
     struct stat info {};
     return sys::LstatAt(where.Folder.Get(), where.Name.c_str(), &info) == 0 &&
            S_ISREG(info.st_mode);

@@ -1,6 +1,7 @@
 #include "platform/kernel/folders.h"
 
 #include "platform/kernel/file_calls.h"
+#include "platform/kernel/file_rules_impl.h"
 
 #include <cerrno>
 #include <deque>
@@ -55,7 +56,7 @@ bool Fits(int fd, TFolderUse use) {
 // rules never write through it. Folders inside are narrowed down to `depth` levels.
 void NarrowEntries(int folder, int depth) {
     std::vector<std::string> names;
-    if (!ListFolder(folder, names)) return;
+    if (!ListFolderNames(folder, names)) return;
     for (const std::string& name : names) {
         struct stat info {};
         if (sys::LstatAt(folder, name.c_str(), &info) != 0 || info.st_uid != geteuid()) continue;
@@ -144,71 +145,8 @@ bool MayFollow(int folder, const struct stat& link) {
     return !guarded || link.st_uid == geteuid() || link.st_uid == info.st_uid;
 }
 
-} // namespace
-
-bool FolderFits(const struct stat& info, TFolderUse use) {
-    if (!S_ISDIR(info.st_mode)) return false;
-    const bool sticky = (info.st_mode & S_ISVTX) != 0;
-    switch (use) {
-    case TFolderUse::Walk: {
-        // A folder writable by the caller's own group (a user's private group) is as safe.
-        const bool othersWrite =
-            (info.st_mode & S_IWOTH) || ((info.st_mode & S_IWGRP) && info.st_gid != getegid());
-        return OwnedByRootOrCaller(info) && (!othersWrite || sticky);
-    }
-    case TFolderUse::Shared:
-        return OwnedByRootOrCaller(info) && sticky;
-    case TFolderUse::Private:
-        return info.st_uid == geteuid() && (info.st_mode & 022) == 0;
-    }
-    return false;
-}
-
-bool ListFolder(int fd, std::vector<std::string>& names) {
-    names.clear();
-    const int listing = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (listing < 0) return false;
-    DIR* dir = fdopendir(listing);
-    if (!dir) {
-        const int error = errno;
-        close(listing);
-        errno = error;
-        return false;
-    }
-    // Closed also when a name cannot be stored (out of memory): the listing's descriptor and
-    // buffer would otherwise be lost.
-    const std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, &closedir);
-    // A duplicate shares its position with `fd`: start from the beginning whatever was read.
-    rewinddir(dir);
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..") names.emplace_back(name);
-    }
-    return true;
-}
-
-bool IsSharedFolder(int fd) {
-    struct stat info {};
-    return sys::Fstat(fd, &info) == 0 && FolderFits(info, TFolderUse::Shared);
-}
-
-TFileHandle OpenFolder(std::string_view path, TFolderUse use) {
-    return Walk(path, false, 0, use);
-}
-
-TFileHandle MakeFolders(std::string_view path, unsigned mode, TFolderUse use) {
-    return Walk(path, true, mode, use);
-}
-
-TFileHandle OpenFolderAt(int parent, std::string_view name, TFolderUse use) {
-    return Step(parent, std::string(name), false, 0, use);
-}
-
-TFileHandle MakeFolderAt(int parent, std::string_view name, unsigned mode, TFolderUse use) {
-    return Step(parent, std::string(name), true, mode, use);
-}
-
-bool ResolvePath(std::string_view path, TResolvedPath& out) {
+// Resolves as ResolvePath does; false with errno.
+bool Resolve(std::string_view path, TResolvedPath& out) {
     if (path.empty() || path.back() == '/') {
         errno = EISDIR;
         return false;
@@ -269,6 +207,79 @@ bool ResolvePath(std::string_view path, TResolvedPath& out) {
     }
     errno = EISDIR;
     return false;
+}
+
+} // namespace
+
+bool FolderFits(const struct stat& info, TFolderUse use) {
+    if (!S_ISDIR(info.st_mode)) return false;
+    const bool sticky = (info.st_mode & S_ISVTX) != 0;
+    switch (use) {
+    case TFolderUse::Walk: {
+        // A folder writable by the caller's own group (a user's private group) is as safe.
+        const bool othersWrite =
+            (info.st_mode & S_IWOTH) || ((info.st_mode & S_IWGRP) && info.st_gid != getegid());
+        return OwnedByRootOrCaller(info) && (!othersWrite || sticky);
+    }
+    case TFolderUse::Shared:
+        return OwnedByRootOrCaller(info) && sticky;
+    case TFolderUse::Private:
+        return info.st_uid == geteuid() && (info.st_mode & 022) == 0;
+    }
+    return false;
+}
+
+bool ListFolderNames(int fd, std::vector<std::string>& names) {
+    names.clear();
+    const int listing = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (listing < 0) return false;
+    // The listing is closed however the loop ends: a name that cannot be stored throws.
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(fdopendir(listing), closedir);
+    if (!dir) {
+        const int error = errno;
+        close(listing);
+        errno = error;
+        return false;
+    }
+    // A duplicate shares its position with `fd`: start from the beginning whatever was read.
+    rewinddir(dir.get());
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    return true;
+}
+
+TFileError ListFolder(const TFileHandle& folder, std::vector<std::string>& names) {
+    if (ListFolderNames(folder.Get(), names)) return {};
+    return LastFileError();
+}
+
+bool IsSharedFolder(const TFileHandle& folder) {
+    struct stat info {};
+    return sys::Fstat(folder.Get(), &info) == 0 && FolderFits(info, TFolderUse::Shared);
+}
+
+TFileHandle OpenFolder(std::string_view path, TFolderUse use) {
+    return WithError(Walk(path, false, 0, use));
+}
+
+TFileHandle MakeFolders(std::string_view path, unsigned mode, TFolderUse use) {
+    return WithError(Walk(path, true, mode, use));
+}
+
+TFileHandle OpenFolderAt(const TFileHandle& parent, std::string_view name, TFolderUse use) {
+    return WithError(Step(parent.Get(), std::string(name), false, 0, use));
+}
+
+TFileHandle MakeFolderAt(const TFileHandle& parent, std::string_view name, unsigned mode,
+                         TFolderUse use) {
+    return WithError(Step(parent.Get(), std::string(name), true, mode, use));
+}
+
+TFileError ResolvePath(std::string_view path, TResolvedPath& out) {
+    if (Resolve(path, out)) return {};
+    return LastFileError();
 }
 
 } // namespace quill::kernel

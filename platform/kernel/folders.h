@@ -2,11 +2,10 @@
 // handle already checked, so that nobody can swap a folder on the way or plant a link there.
 //
 // The library's own folders (the log's, the lock area) never follow a link: a link fails with
-// ELOOP (the path is split here, so a trailing "/" cannot make the kernel follow one). Every folder
+// Link (the path is split here, so a trailing "/" cannot make the kernel follow one). Every folder
 // on the way must belong to root or the caller and, when others than the caller's own group may
-// write into it, carry the sticky bit (else another user could rename entries under us): EACCES
-// otherwise. The last folder must
-// also meet its use:
+// write into it, carry the sticky bit (else another user could rename entries under us):
+// AccessDenied otherwise. The last folder must also meet its use:
 //   - Shared: a folder every user writes into (the common log folder, the lock area): owned by
 //     root or the caller, with the sticky bit, so that no user can remove or replace another's
 //     files;
@@ -22,14 +21,14 @@
 // follows links as the kernel does when it protects world-writable sticky folders: a link in such
 // a folder is followed only when it belongs to the caller or to the folder's owner.
 //
-// Failures return an invalid handle (or false) with errno set; nothing raises. Thread-safe.
+// Failures return an empty handle that tells why (TFileHandle::Error), or the error itself: Link
+// for a link, AccessDenied for a folder that does not meet its use; nothing raises. Thread-safe.
 #pragma once
 
 #include "platform/kernel/file_handle.h"
 
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 #include <vector>
 
 namespace quill::kernel {
@@ -40,32 +39,29 @@ enum class TFolderUse {
     Private, // only the caller writes
 };
 
-// Whether a folder with `info` may serve as `use` for the calling user.
-bool FolderFits(const struct stat& info, TFolderUse use);
+// Whether the open `folder` is a shared folder (Shared above) for the calling user.
+bool IsSharedFolder(const TFileHandle& folder);
 
-// Whether the open folder `fd` is a shared folder (Shared above) for the calling user.
-bool IsSharedFolder(int fd);
-
-// The names in the open folder `fd` ("." and ".." left out); false with errno when it cannot be
-// read.
-bool ListFolder(int fd, std::vector<std::string>& names);
+// The names in the open `folder` ("." and ".." left out), or why it cannot be read.
+TFileError ListFolder(const TFileHandle& folder, std::vector<std::string>& names);
 
 // Opens the folder `path` (absolute, or relative to the working folder) without following links.
 TFileHandle OpenFolder(std::string_view path, TFolderUse use);
 // The same, making missing folders: parents with mode 0755, the last one with `mode`.
 TFileHandle MakeFolders(std::string_view path, unsigned mode, TFolderUse use);
 // One step inside an open folder: the folder `name` (a single component).
-TFileHandle OpenFolderAt(int parent, std::string_view name, TFolderUse use);
-TFileHandle MakeFolderAt(int parent, std::string_view name, unsigned mode, TFolderUse use);
+TFileHandle OpenFolderAt(const TFileHandle& parent, std::string_view name, TFolderUse use);
+TFileHandle MakeFolderAt(const TFileHandle& parent, std::string_view name, unsigned mode,
+                         TFolderUse use);
 
 // The folder and the last name that a host's `path` stands for, following links as described
-// above (also a link in the last name, whose target need not exist). EISDIR when the path names
-// no file ("", ".", "..", a trailing "/"), EACCES for a link that may not be followed, ELOOP
-// after 40 links.
+// above (also a link in the last name, whose target need not exist). IsFolder when the path
+// names no file ("", ".", "..", a trailing "/"), AccessDenied for a link that may not be
+// followed, Link after 40 links.
 struct TResolvedPath {
     TFileHandle Folder;
     std::string Name;
 };
-bool ResolvePath(std::string_view path, TResolvedPath& out);
+TFileError ResolvePath(std::string_view path, TResolvedPath& out);
 
 } // namespace quill::kernel

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace quill::kernel {
@@ -46,8 +45,8 @@ bool ReadNamedFile(std::string_view path, std::size_t limit, std::string& conten
     contents.clear();
     why.clear();
     TResolvedPath where;
-    if (!ResolvePath(path, where)) {
-        why = Describe(errno, limit);
+    if (const TFileError error = ResolvePath(path, where); error.Failed()) {
+        why = Describe(error.SystemCode(), limit);
         return false;
     }
     // What the name holds is told before anything is opened: opening a FIFO for reading waits
@@ -56,16 +55,14 @@ bool ReadNamedFile(std::string_view path, std::size_t limit, std::string& conten
     if (sys::LstatAt(where.Folder.Get(), where.Name.c_str(), &info) == 0 &&
         !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
         why = "is " + KindOf(info.st_mode) + ", not a regular file";
-        errno = EACCES;
         return false;
     }
-    TFileHandle file =
-        OpenFileAt(where.Folder.Get(), where.Name, O_RDONLY, TCreation::Existing, 0, false);
-    if (file && ReadAll(file.Get(), contents, limit)) return true;
-    const int error = errno;
+    const TFileHandle file =
+        OpenFileAt(where.Folder, where.Name, TFileAccess::Read, TCreation::Existing, 0, false);
+    const TFileError error = file ? ReadAll(file, contents, limit) : file.Error();
+    if (error.Ok()) return true;
     contents.clear();
-    why = Describe(error, limit);
-    errno = error;
+    why = Describe(error.SystemCode(), limit);
     return false;
 }
 

@@ -6,7 +6,7 @@
 //
 // On failure `why` says in a few words what is wrong with the file, for a message that already
 // names the path ("is a FIFO, not a regular file", "is larger than the limit of 67108864 bytes",
-// "no such file"); errno is set as ReadFileAt sets it. Thread-safe.
+// "no such file"). Thread-safe.
 #pragma once
 
 #include <cstddef>

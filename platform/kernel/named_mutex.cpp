@@ -201,7 +201,7 @@ int OpenLockFile(const std::string& fileName, bool create, const SECURITY_ATTRIB
     const TFileHandle folder = SafeFolder();
     if (!folder) return -1;
     // The mode is set past the umask: everyone, or the creator and readers.
-    TFileHandle file = OpenFileAt(folder.Get(), fileName, O_RDWR,
+    TFileHandle file = OpenFileAt(folder, fileName, TFileAccess::ReadWrite,
                                   create ? TCreation::OrCreate : TCreation::Existing,
                                   GrantsEveryone(attributes) ? 0666 : 0644, false);
     if (!file) {

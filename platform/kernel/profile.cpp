@@ -28,7 +28,7 @@ int DigitValue(char c) {
 } // namespace
 
 TProfileFile::TProfileFile(const std::string& fileName) {
-    FLoaded = ReadFileAt(fileName, FText, kMaxProfileSize);
+    FLoaded = ReadFileAt(fileName, FText, kMaxProfileSize).Ok();
     if (!FLoaded) FText.clear();
 }
 

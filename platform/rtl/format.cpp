@@ -41,6 +41,51 @@ std::string FloatText(double value, char type, int precision) {
     return text;
 }
 
+// The text of one argument for the directive `type` ("d", "u", "x", "s", "f", "e", "g", "n"),
+// before padding; EConvertError when the argument is of another kind or the type is unknown.
+std::string ArgumentText(std::string_view pattern, char type, int precision, const FormatArg& arg) {
+    std::string text;
+    switch (type) {
+    case 'd':
+    case 'u': {
+        if (arg.GetKind() != FormatArg::Kind::Integer) Invalid(pattern);
+        std::int64_t v = arg.Integer();
+        if (type == 'u' && v < 0) v = static_cast<std::uint32_t>(v);
+        text = std::to_string(v < 0 ? -v : v);
+        if (precision > 0 && static_cast<int>(text.size()) < precision)
+            text.insert(0, static_cast<std::size_t>(precision) - text.size(), '0');
+        if (v < 0) text.insert(0, 1, '-');
+        break;
+    }
+    case 'x': {
+        if (arg.GetKind() != FormatArg::Kind::Integer) Invalid(pattern);
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%llX",
+                      static_cast<unsigned long long>(static_cast<std::uint64_t>(arg.Integer())));
+        text = buffer;
+        if (precision > 0 && static_cast<int>(text.size()) < precision)
+            text.insert(0, static_cast<std::size_t>(precision) - text.size(), '0');
+        break;
+    }
+    case 's':
+        if (arg.GetKind() != FormatArg::Kind::Text) Invalid(pattern);
+        text = arg.Text();
+        if (precision >= 0 && static_cast<std::size_t>(precision) < text.size())
+            text.resize(static_cast<std::size_t>(precision));
+        break;
+    case 'f':
+    case 'e':
+    case 'g':
+    case 'n':
+        if (arg.GetKind() != FormatArg::Kind::Float) Invalid(pattern);
+        text = FloatText(arg.Float(), type, precision);
+        break;
+    default:
+        Invalid(pattern);
+    }
+    return text;
+}
+
 } // namespace
 
 std::string Format(std::string_view pattern, const FormatArgs& args) {
@@ -92,48 +137,7 @@ std::string Format(std::string_view pattern, const FormatArgs& args) {
         char type = pattern[i++];
         if (type >= 'A' && type <= 'Z') type = static_cast<char>(type + 32);
         if (next >= args.size()) Missing(pattern);
-        const FormatArg& arg = args[next++];
-        std::string text;
-        switch (type) {
-        case 'd':
-        case 'u': {
-            if (arg.GetKind() != FormatArg::Kind::Integer) Invalid(pattern);
-            std::int64_t v = arg.Integer();
-            if (type == 'u' && v < 0) v = static_cast<std::uint32_t>(v);
-            text = std::to_string(v < 0 ? -v : v);
-            if (precision > 0 && static_cast<int>(text.size()) < precision)
-                text.insert(0, static_cast<std::size_t>(precision) - text.size(), '0');
-            if (v < 0) text.insert(0, 1, '-');
-            break;
-        }
-        case 'x': {
-            if (arg.GetKind() != FormatArg::Kind::Integer) Invalid(pattern);
-            char buffer[32];
-            std::snprintf(
-                buffer, sizeof buffer, "%llX",
-                static_cast<unsigned long long>(static_cast<std::uint64_t>(arg.Integer())));
-            text = buffer;
-            if (precision > 0 && static_cast<int>(text.size()) < precision)
-                text.insert(0, static_cast<std::size_t>(precision) - text.size(), '0');
-            break;
-        }
-        case 's':
-            if (arg.GetKind() != FormatArg::Kind::Text) Invalid(pattern);
-            text = arg.Text();
-            if (precision >= 0 && static_cast<std::size_t>(precision) < text.size())
-                text.resize(static_cast<std::size_t>(precision));
-            break;
-        case 'f':
-        case 'e':
-        case 'g':
-        case 'n':
-            if (arg.GetKind() != FormatArg::Kind::Float) Invalid(pattern);
-            text = FloatText(arg.Float(), type, precision);
-            break;
-        default:
-            Invalid(pattern);
-        }
-        out += Pad(std::move(text), width, left);
+        out += Pad(ArgumentText(pattern, type, precision, args[next++]), width, left);
     }
     return out;
 }

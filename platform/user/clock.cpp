@@ -43,6 +43,15 @@ void TMonotonicClock::Sleep(DWORD ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+std::int64_t TMonotonicClock::SystemTimeMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+TVirtualClock::TVirtualClock(std::uint64_t startMs)
+    : FNow(startMs), FSystemBase(Monotonic().SystemTimeMs() - static_cast<std::int64_t>(startMs)) {}
+
 std::uint64_t TVirtualClock::NowMs() {
     return FNow.load();
 }
@@ -60,6 +69,14 @@ void TVirtualClock::WaitUntil(std::condition_variable& wake, std::unique_lock<st
 
 void TVirtualClock::Sleep(DWORD ms) {
     Advance(ms);
+}
+
+std::int64_t TVirtualClock::SystemTimeMs() {
+    return FSystemBase.load() + static_cast<std::int64_t>(FNow.load());
+}
+
+void TVirtualClock::SetSystemTime(std::int64_t unixMs) {
+    FSystemBase.store(unixMs - static_cast<std::int64_t>(FNow.load()));
 }
 
 void TVirtualClock::Advance(std::uint64_t ms) {

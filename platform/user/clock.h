@@ -1,5 +1,6 @@
 // The clock of the user services: time in milliseconds for message times, timers, GetTickCount
-// and Sleep.
+// and Sleep, and the wall-clock time behind the local time of log lines and saved files
+// (kernel/local_time.h).
 //
 // The process uses one clock at a time. Normally it is the monotonic clock. Tests install a
 // TVirtualClock and advance it by hand, so no test waits for real time: while the virtual clock is
@@ -33,6 +34,9 @@ class TClock {
                            std::uint64_t deadlineMs) = 0;
     // Lets `ms` milliseconds pass on the calling thread.
     virtual void Sleep(DWORD ms) = 0;
+    // Wall-clock time: milliseconds since 1970-01-01 00:00 UTC. May step (the system's time is
+    // set); moves with NowMs otherwise.
+    virtual std::int64_t SystemTimeMs() = 0;
 };
 
 class TMonotonicClock : public TClock {
@@ -41,24 +45,33 @@ class TMonotonicClock : public TClock {
     void WaitUntil(std::condition_variable& wake, std::unique_lock<std::mutex>& lock,
                    std::uint64_t deadlineMs) override;
     void Sleep(DWORD ms) override;
+    std::int64_t SystemTimeMs() override;
 };
 
 // A clock that moves only when told: by Advance/SetNow, or when a waiter with a deadline jumps to
-// it. Starts at `startMs`.
+// it. Starts at `startMs`. Its wall-clock time moves with it from the real time of its making,
+// so a test that does not care still dates its files today; SetSystemTime puts it at a chosen
+// moment.
 class TVirtualClock : public TClock {
   public:
-    explicit TVirtualClock(std::uint64_t startMs = 0) : FNow(startMs) {}
+    explicit TVirtualClock(std::uint64_t startMs = 0);
     std::uint64_t NowMs() override;
     void WaitUntil(std::condition_variable& wake, std::unique_lock<std::mutex>& lock,
                    std::uint64_t deadlineMs) override;
     void Sleep(DWORD ms) override;
+    std::int64_t SystemTimeMs() override;
     void Advance(std::uint64_t ms);
     // Moves to `ms` if that is later than now; the clock never goes back.
     void SetNow(std::uint64_t ms);
+    // Makes the wall-clock time `unixMs` (milliseconds since 1970-01-01 UTC) now; it moves on
+    // with the clock.
+    void SetSystemTime(std::int64_t unixMs);
 
   private:
     // Read on every message and timer check: an atomic, not a lock.
     std::atomic<std::uint64_t> FNow;
+    // The wall-clock time at NowMs() == 0.
+    std::atomic<std::int64_t> FSystemBase;
 };
 
 // The installed clock (the monotonic clock unless a test installed another).

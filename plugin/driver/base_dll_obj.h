@@ -121,6 +121,8 @@ class TBaseDllObj : public infra::TRootObject, public IDllObject, public IDllMem
     void CallMethod(exchange::TParams& block, rtl::TObject* context, const MethodRecord& method,
                     std::u16string_view name);
     void HandleEventSupport(exchange::TParams& block);
+    // The requests with two leading underscores; false for any other name.
+    bool HandleSpecialRequest(std::string_view request, exchange::TParams& block);
     std::int32_t ModelPropertyIndex(const std::string& ansiName) const;
 
     TMemberIndex FIndex;

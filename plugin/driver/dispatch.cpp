@@ -122,30 +122,32 @@ void TBaseDllObj::HandleEventSupport(TParams& block) {
         if (PropertyTable1[i].NameRu == u"УстройствоВключено") FMadeReadOnly[i] = true;
 }
 
-void TBaseDllObj::DispatchBlock(TParams& block, rtl::TObject*& context, bool& stop) {
-    FLastResult = false;
-    const std::string_view request = block.MethodName.View();
+bool TBaseDllObj::HandleSpecialRequest(std::string_view request, TParams& block) {
     if (request == "__FRee") {
         ReleaseEventSink();
         // The list lets go of the host's sink too: after this request nothing of the library
         // holds it.
         Devices->EventSink = nullptr;
         Devices->ClearAll();
-        stop = true;
-        return;
+        return true;
     }
-    if (request == "__Load") {
-        stop = true;
-        return;
-    }
+    if (request == "__Load") return true;
     if (request == "__@@EventSupport") {
         HandleEventSupport(block);
-        stop = true;
-        return;
+        return true;
     }
     if (request == "__@@SwitchOff") {
         for (int i = 0; i < Devices->Count(); ++i)
             Devices->GetItem(i)->SetState(0);
+        return true;
+    }
+    return false;
+}
+
+void TBaseDllObj::DispatchBlock(TParams& block, rtl::TObject*& context, bool& stop) {
+    FLastResult = false;
+    const std::string_view request = block.MethodName.View();
+    if (request.starts_with("__") && HandleSpecialRequest(request, block)) {
         stop = true;
         return;
     }

@@ -10,7 +10,7 @@
 // keyboard hook, plug-in control object and mutex), the timer windows' class, the release of the
 // modifier keys, the value-array class registration, and last the log.
 #include "capture/manager/manager_quill_list.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "exchange/xml/xml_module.h"
 #include "infra/log/log_module.h"
 #include "plugin/control/library_steps.h"

@@ -1,7 +1,7 @@
 #include "plugin/scanner/method_set.h"
 
 #include "exchange/autoobject/late_bound_call.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "infra/codes/coded_exception.h"
 #include "infra/root/guid_text.h"
 #include "infra/root/variant_kind.h"
@@ -103,7 +103,7 @@ std::int32_t AddWithDialog(TBaseDllObj& driver, Args& args, bool showDialog) {
     OleVariant settings(Deref(args[0]));
     const std::int32_t code = list.AddDeviceWithDialog(settings, showDialog);
     list.RemoveThreadDevices();
-    if (code == 0) args[0] = std::move(settings);
+    if (code == results::Success) args[0] = std::move(settings);
     return code;
 }
 

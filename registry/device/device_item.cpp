@@ -2,7 +2,7 @@
 
 #include "exchange/xml/text_utils.h"
 #include "infra/root/guid_text.h"
-#include "platform/com/safearray.h"
+#include "platform/com/com_safearray.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/format_settings.h"
 #include "platform/user/message_queue.h"
@@ -72,7 +72,7 @@ HRESULT TDeviceItem::GetEnabled(std::int16_t* enabled) {
     const auto guard = Use();
     return SafeCall([&] {
         if (!enabled) throw rtl::EOleSysError("Nil out parameter", E_POINTER);
-        *enabled = GetState() == 1 ? -1 : 0;
+        *enabled = GetState() == 1 ? VARIANT_TRUE : VARIANT_FALSE;
     });
 }
 
@@ -115,10 +115,10 @@ std::string TDeviceItem::ParamNameOf(const TParamDefRow& row) const {
 }
 
 std::int32_t TDeviceItem::AfterLoad() {
-    return 0;
+    return results::Success;
 }
 std::int32_t TDeviceItem::ShowSettings() {
-    return 0;
+    return results::Success;
 }
 bool TDeviceItem::DoOpen() {
     return true;
@@ -142,9 +142,9 @@ std::int32_t TDeviceItem::GetState() const {
 }
 
 void TDeviceItem::SetState(std::int32_t on) {
-    SetError(0);
+    SetError(results::Success);
     if (on == GetState()) return;
-    SetError(0);
+    SetError(results::Success);
     if (on == 1) {
         bool ok = false;
         try {
@@ -158,9 +158,9 @@ void TDeviceItem::SetState(std::int32_t on) {
         SetError(code);
         if (!ok && FErrorCode == results::Success) SetError(results::DeviceNotFound);
     } else {
-        if (DoClose()) SetError(0);
+        if (DoClose()) SetError(results::Success);
     }
-    FState = FErrorCode == 0 && on != 0;
+    FState = FErrorCode == results::Success && on != 0;
 }
 
 std::int32_t TDeviceItem::CheckOpened() {
@@ -172,7 +172,7 @@ std::int32_t TDeviceItem::CheckOpened() {
 bool TDeviceItem::CheckOpenedCode(std::int32_t& code) {
     code = CheckOpened();
     SetError(code);
-    return code == 0;
+    return code == results::Success;
 }
 
 std::string TDeviceItem::GetErrorText(std::int32_t code) const {

@@ -7,6 +7,7 @@
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
 #include "registry/device/device_item.h"
+#include "registry/device/result_codes.h"
 #include "registry/list/devices_list.h"
 
 #include <unordered_map>
@@ -106,13 +107,13 @@ std::int32_t TDeviceItem::LoadDeviceSettings(const VARIANT& settings) {
         if (element && element->NodeType() == xml::TXmlNodeType::Document)
             element = static_cast<xml::TXmlDocument*>(element.Get())->DocumentElement();
     } else {
-        return 0;
+        return results::Success;
     }
-    if (!element) return 0;
+    if (!element) return results::Success;
     const std::u16string deviceName(exchange::NodeName(exchange::node::Device));
     if (!kernel::WideSameText(element->NodeName(), deviceName)) {
         element = exchange::SelectSingleNodeByNumber(element, exchange::node::AnyDevice);
-        if (!element) return 0;
+        if (!element) return results::Success;
     }
 
     return LoadDeviceElement(element, IsOlderLayout(element));

@@ -2,7 +2,7 @@
 // type, value, read-only flag, default; row 0 shows the device identifier. Texts are UTF-16, the
 // read-only flag an integer 0 or 1 (a host reads it as a number: a Boolean true would read -1),
 // value and default typed by the row's type name.
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "exchange/xml/text_utils.h"
 #include "infra/codes/coded_exception.h"
 #include "infra/root/variant_kind.h"

@@ -370,12 +370,12 @@ std::int32_t TDevicesList::AddDeviceWithDialog(OleVariant& settings, bool showDi
     FModelList->LoadModels(settings);
     TDeviceItem* device = NewDevice(-1);
     LoadNewDevice(device, settings);
-    std::int32_t result = 0;
+    std::int32_t result = results::Success;
     try {
         // The dialog is the new device's own: looking it up by its GUID would find an older
         // device that carries the same code and edit that one instead.
         if (showDialog) result = device->ShowSettings();
-        if (result != 0) {
+        if (result != results::Success) {
             device->CloseItem();
             return result;
         }
@@ -478,14 +478,14 @@ std::int32_t TDevicesList::GetDeviceSettings(std::string_view key, OleVariant& r
     // An 8-bit key is a GUID text (the empty text included) or else an identifier.
     if (infra::IsGuidText(OleVariant(kernel::AnsiToWide(key)))) {
         TDeviceItem* device = FindByGuid(infra::GuidFromText(key));
-        if (!device) return 3;
+        if (!device) return results::DeviceNotFound;
         result = device->BuildSettingsDocument();
-        return 0;
+        return results::Success;
     }
     TDeviceItem* device = FindByIdentifier(key);
-    if (!device) return 3;
+    if (!device) return results::DeviceNotFound;
     result = device->BuildSettingsDocument();
-    return 0;
+    return results::Success;
 }
 
 namespace {
@@ -529,7 +529,7 @@ std::int32_t TDevicesList::AllDeviceSettings(OleVariant& result) const {
         }
     }
     result = xml::NodeToVariant(XmlNode(list.Get()));
-    return 0;
+    return results::Success;
 }
 
 void TDevicesList::LoadModelList(const VARIANT& settings) {

@@ -84,11 +84,11 @@ class TDevicesList : public infra::TRootCollection, public TModelListOwner {
     std::int32_t AddDeviceWithDialog(com::OleVariant& settings, bool showDialog);
     std::int32_t ShowDeviceSettings(const com::GUID& guid);
     void LoadList(const com::VARIANT& settings);
-    // `key`: a UTF-16 GUID text gives that device's settings document (3 when there is none);
-    // any other key gives the "EquList" document of every device.
+    // `key`: a UTF-16 GUID text gives that device's settings document (results::DeviceNotFound
+    // when there is none); any other key gives the "EquList" document of every device.
     std::int32_t GetDeviceSettings(const com::VARIANT& key, com::OleVariant& result);
     // The same for an 8-bit key: a GUID text (the empty text is the null GUID) or else a device
-    // identifier; 3 when no device matches.
+    // identifier; DeviceNotFound when no device matches.
     std::int32_t GetDeviceSettings(std::string_view key, com::OleVariant& result);
     void LoadModelList(const com::VARIANT& settings);
     void ReadColours(const com::VARIANT& settings);

@@ -1,6 +1,6 @@
 #include "capture/capture_harness.h"
 
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "platform/kernel/codepage.h"
 #include "platform/user/keyboard_input.h"
 #include "platform/user/message_queue.h"

@@ -1,10 +1,11 @@
 // Saving a file where other users can reach: links they plant are not followed, a replaced file
 // stays its owner's, a killed save leaves nothing behind, and system errors keep their codes.
 #include "exchange/stream/atomic_file.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "platform/com/bstr.h"
 #include "platform/com/errorinfo.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/file_error.h"
 #include "platform/rtl/exception.h"
 #include "support/other_user.h"
 
@@ -205,6 +206,9 @@ TEST_F(AtomicSave, AKilledSaveLeavesNoFileBehind) {
 }
 
 TEST_F(AtomicSave, SystemErrorsKeepTheirOwnCodes) {
+    const auto HResultFromErrno = [](int error) {
+        return kernel::HResultFromFileError(kernel::TFileError::FromSystem(error));
+    };
     EXPECT_EQ(HResultFromErrno(EACCES), kAccessDenied);
     EXPECT_EQ(HResultFromErrno(EPERM), kAccessDenied);
     EXPECT_EQ(HResultFromErrno(ENOSPC), static_cast<com::HRESULT>(0x80070070));

@@ -1,7 +1,7 @@
 #include "exchange/module/module_utils.h"
 #include "quill/params.h"
 #include "infra/codes/coded_exception.h"
-#include "platform/com/safearray.h"
+#include "platform/com/com_safearray.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
 
@@ -171,6 +171,7 @@ TEST(TParams, RaiseOperationsThrowCodedErrors) {
     TParams block;
     try {
         block.RaiseErrorText("message");
+        FAIL() << "RaiseErrorText returned without raising";
     } catch (const infra::ECodedException& e) {
         EXPECT_EQ(e.Code, 20000);
         EXPECT_EQ(e.Message(), "message");

@@ -1,18 +1,21 @@
 // The storage file and the plain byte file of the value array: header bytes, every check of
 // loading in its order, and saving that never damages the previous file.
 #include "exchange/stream/value_stream.h"
-#include "exchange/valuearray/safe_array.h"
 #include "exchange/valuearray/storage_file.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
+#include "exchange/valuearray/value_array_object.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/errorinfo.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/number_text.h"
+#include "platform/user/clock.h"
 #include "platform/rtl/convert.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -212,6 +215,27 @@ TEST_F(StorageFile, HeaderBytesDescribeTheCompressedValueStream) {
               Z_OK);
     EXPECT_EQ(raw, std::string(reinterpret_cast<char*>(expected.Memory), expected.Size));
     EXPECT_EQ(FilesInFolder(), 1u); // no temporary file left behind
+}
+
+TEST_F(StorageFile, TheSaveTimeIsTheLocalTimeOfThePlatformsClock) {
+    std::tm local{};
+    local.tm_year = 2031 - 1900;
+    local.tm_mon = 4;
+    local.tm_mday = 17;
+    local.tm_hour = 12;
+    local.tm_min = 34;
+    local.tm_sec = 56;
+    local.tm_isdst = -1;
+    user::TVirtualClock clock(1000);
+    clock.SetSystemTime(static_cast<std::int64_t>(std::mktime(&local)) * 1000 + 789);
+    user::TClock* const previous = user::SetClock(&clock);
+    const std::string path = PathOf("dated.dat");
+    const std::int16_t saved = Save(MixedTable().Get(), path);
+    user::SetClock(previous);
+    ASSERT_EQ(saved, VARIANT_TRUE);
+    double stamp;
+    std::memcpy(&stamp, Read(path).data() + 11, 8);
+    EXPECT_DOUBLE_EQ(stamp, kernel::EncodeDate(2031, 5, 17, 12 * 3600 + 34 * 60 + 56.789));
 }
 
 TEST_F(StorageFile, ATableRoundTrips) {

@@ -1,7 +1,7 @@
 // The value stream: golden bytes, round trips of every type, and refusal of bad input.
 #include "exchange/stream/value_stream.h"
-#include "exchange/valuearray/safe_array.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
+#include "exchange/valuearray/value_array_object.h"
 #include "infra/log/log_folder.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"

@@ -4,7 +4,7 @@
 // reports its error and leaves the table as it was; every completed run gives the new file or
 // the saved table.
 #include "exchange/stream/value_stream.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "fault_walk.h"
 #include "platform/com/errorinfo.h"
 #include "platform/kernel/codepage.h"

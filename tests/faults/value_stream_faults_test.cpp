@@ -3,9 +3,9 @@
 // out-of-memory error, leave the input as it was and leak nothing (the sanitizer build checks
 // the leaks); every run that completes must produce the same bytes or the same value.
 #include "exchange/stream/value_stream.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "fault_walk.h"
-#include "platform/com/safearray.h"
+#include "platform/com/com_safearray.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,13 @@
 #include "infra/codes/coded_exception.h"
 #include "infra/codes/message_table.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/locale.h"
 #include "support/language.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
 
 using namespace quill;
 using infra::ECodedException;
@@ -48,6 +52,15 @@ TEST(MessageTable, LanguageFollowsTheLowByteOfTheUserLanguage) {
     {
         ScopedLanguage none(nullptr);
         EXPECT_EQ(ErrorText(1002), u"Unknown method");
+    }
+    // Every language the platform tells apart, Russian regions included: only Russian is Russian.
+    for (const kernel::TLanguageCode& entry : kernel::kKnownLanguages) {
+        const std::string setting = std::string(entry.Code) + ".UTF-8";
+        ScopedLanguage language(setting.c_str());
+        const bool russian = std::string_view(entry.Code).starts_with("ru");
+        EXPECT_EQ(ErrorText(1110), russian ? u"Работа с сервером не поддерживается"
+                                           : u"Unknown error (Code = 1110)!")
+            << setting;
     }
 }
 

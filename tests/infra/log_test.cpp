@@ -7,6 +7,9 @@
 #include "infra/log/log_name.h"
 #include "infra/log/log_time.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/locale.h"
+#include "platform/user/clock.h"
+#include "support/language.h"
 #include "support/other_user.h"
 
 #include <gtest/gtest.h>
@@ -332,6 +335,29 @@ TEST_F(LogTest, AWriteAfterMidnightStartsTheNextDaysFile) {
     EXPECT_EQ(Fields(after[0])[0], "01 00:00:00:100");
 }
 
+TEST_F(LogTest, WithoutAClockOfItsOwnTheLogKeepsThePlatformsTime) {
+    user::TVirtualClock clock(1000);
+    clock.SetSystemTime(std::chrono::duration_cast<milliseconds>(
+                            LocalTime(2031, 5, 17, 23, 59, 58, 250).time_since_epoch())
+                            .count());
+    user::TClock* const previous = user::SetClock(&clock);
+    {
+        TLogModule module("/m/Quill.plu");
+        module.Startup();
+        module.Write("Before", "x");
+        clock.Advance(2000);
+        module.Write("After", "y");
+        const fs::path folder = fs::path(module.Log()->BaseFolder());
+        const auto before = ReadLines(folder / "2031-05-17.log");
+        const auto after = ReadLines(folder / "2031-05-18.log");
+        ASSERT_FALSE(before.empty());
+        EXPECT_EQ(Fields(before.back())[0], "17 23:59:58:250");
+        ASSERT_EQ(after.size(), 1u);
+        EXPECT_EQ(Fields(after[0])[0], "18 00:00:00:250");
+    }
+    user::SetClock(previous);
+}
+
 TEST_F(LogTest, FoldersAndFilesBelongToTheirWriter) {
     const mode_t saved = umask(0);
     TLogModule module("/m/Quill.plu");
@@ -519,6 +545,18 @@ TEST(LogTime, BannerAndLineTimes) {
     EXPECT_EQ(LogLineTime(when), "07 09:05:03:004");
     EXPECT_EQ(LogFileDate(when), "2026-12-07");
     EXPECT_EQ(FormatLogTime("'lit:'yy/M/d h:m:s z", when, false), "lit:26.12.7 9:5:3 4");
+}
+
+TEST(LogTime, BannerIsRussianForEveryRussianLanguageOnly) {
+    const TLogTime when = LocalTime(2026, 12, 7, 9, 5, 3, 4);
+    for (const kernel::TLanguageCode& entry : kernel::kKnownLanguages) {
+        const std::string setting = std::string(entry.Code) + ".UTF-8";
+        test::ScopedLanguage language(setting.c_str());
+        const bool russian = std::string_view(entry.Code).starts_with("ru");
+        EXPECT_EQ(kernel::AnsiToUtf8(LogBannerTime(when)),
+                  russian ? "7 декабря 2026 г. 09:05:03" : "Monday, December 7, 2026 09:05:03")
+            << setting;
+    }
 }
 
 } // namespace

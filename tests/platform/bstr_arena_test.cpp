@@ -2,7 +2,7 @@
 // any thread, each block returned with its last text (the sanitiser build reports a leak, a double
 // free or a use of a freed text), and every text and block an allocation step that can fail.
 #include "platform/com/bstr_arena.h"
-#include "platform/com/safearray.h"
+#include "platform/com/com_safearray.h"
 #include "platform/kernel/fault_injection.h"
 
 #include <gtest/gtest.h>

@@ -100,6 +100,7 @@ TEST(Collection, BadIndexRaisesAndChangesNothing) {
     EXPECT_EQ(c.Count(), 1);
     try {
         c.Items(7);
+        FAIL() << "index 7 of one item was accepted";
     } catch (const EListError& e) {
         EXPECT_STREQ(e.what(), "List index out of bounds (7)");
     }

@@ -55,15 +55,13 @@ TEST_F(FileRules, FoldersAreWalkedWithoutLinksAndMadeWithTheirExactMode) {
     const mode_t saved = umask(077);
     TFileHandle made = MakeFolders(Path("a/b/shared"), 01777, TFolderUse::Shared);
     umask(saved);
-    ASSERT_TRUE(made.Valid()) << std::strerror(errno);
+    ASSERT_TRUE(made.Valid()) << made.Error().Text();
     EXPECT_EQ(ModeOf(Path("a")), 0755u) << "parents past the umask";
     EXPECT_EQ(ModeOf(Path("a/b/shared")), 01777u);
 
     fs::create_directory(Path("real"));
     fs::create_directory_symlink(Path("real"), Path("link"));
-    errno = 0;
-    EXPECT_FALSE(OpenFolder(Path("link"), TFolderUse::Walk).Valid());
-    EXPECT_EQ(errno, ELOOP);
+    EXPECT_TRUE(OpenFolder(Path("link"), TFolderUse::Walk).Error().Is(TFileError::Link));
     EXPECT_FALSE(OpenFolder(Path("link") + "/", TFolderUse::Walk).Valid())
         << "a trailing slash never makes a link followed";
     EXPECT_FALSE(MakeFolders(Path("link/inner"), 0755, TFolderUse::Private).Valid());
@@ -72,9 +70,9 @@ TEST_F(FileRules, FoldersAreWalkedWithoutLinksAndMadeWithTheirExactMode) {
     // Others may write into a folder on the way without the sticky bit: refused.
     fs::create_directory(Path("open"));
     chmod(Path("open").c_str(), 0777);
-    errno = 0;
-    EXPECT_FALSE(MakeFolders(Path("open/x"), 0755, TFolderUse::Private).Valid());
-    EXPECT_EQ(errno, EACCES);
+    EXPECT_TRUE(MakeFolders(Path("open/x"), 0755, TFolderUse::Private)
+                    .Error()
+                    .Is(TFileError::AccessDenied));
     // Writable by the caller's own group only: trusted on the way.
     fs::create_directory(Path("group"));
     chmod(Path("group").c_str(), 0775);
@@ -109,33 +107,32 @@ TEST_F(FileRules, OnlyRegularFilesAreOpenedAndFifosNeverBlock) {
     ASSERT_TRUE(folder.Valid());
     ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0666), 0);
     const auto start = std::chrono::steady_clock::now();
-    errno = 0;
+    EXPECT_TRUE(OpenFileAt(folder, "fifo", TFileAccess::Append, TCreation::OrCreate, 0644, true)
+                    .Error()
+                    .Is(TFileError::AccessDenied));
     EXPECT_FALSE(
-        OpenFileAt(folder.Get(), "fifo", O_WRONLY | O_APPEND, TCreation::OrCreate, 0644, true)
-            .Valid());
-    EXPECT_EQ(errno, EACCES);
-    EXPECT_FALSE(OpenFileAt(folder.Get(), "fifo", O_RDONLY, TCreation::Existing, 0, false).Valid());
+        OpenFileAt(folder, "fifo", TFileAccess::Read, TCreation::Existing, 0, false).Valid());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 
     std::ofstream(Path("target")) << "keep";
     fs::create_symlink(Path("target"), Path("link"));
-    errno = 0;
+    EXPECT_TRUE(OpenFileAt(folder, "link", TFileAccess::Write, TCreation::OrCreate, 0644, false)
+                    .Error()
+                    .Is(TFileError::Link));
     EXPECT_FALSE(
-        OpenFileAt(folder.Get(), "link", O_WRONLY, TCreation::OrCreate, 0644, false).Valid());
-    EXPECT_EQ(errno, ELOOP);
-    EXPECT_FALSE(
-        OpenFileAt(folder.Get(), "../x", O_WRONLY, TCreation::OrCreate, 0644, false).Valid());
+        OpenFileAt(folder, "../x", TFileAccess::Write, TCreation::OrCreate, 0644, false).Valid());
 
     const mode_t saved = umask(077);
-    TFileHandle made = OpenFileAt(folder.Get(), "new", O_WRONLY, TCreation::OrCreate, 0644, true);
+    TFileHandle made =
+        OpenFileAt(folder, "new", TFileAccess::Write, TCreation::OrCreate, 0644, true);
     umask(saved);
     ASSERT_TRUE(made.Valid());
-    EXPECT_EQ(WriteAll(made.Get(), "abc", 3), 3u);
+    EXPECT_TRUE(WriteAll(made, "abc", 3).Ok());
     EXPECT_EQ(ModeOf(Path("new")), 0644u);
     std::string back;
-    TFileHandle again = OpenFileAt(folder.Get(), "new", O_RDONLY, TCreation::Existing, 0, true);
+    TFileHandle again = OpenFileAt(folder, "new", TFileAccess::Read, TCreation::Existing, 0, true);
     ASSERT_TRUE(again.Valid());
-    ASSERT_TRUE(ReadAll(again.Get(), back));
+    ASSERT_TRUE(ReadAll(again, back).Ok());
     EXPECT_EQ(back, "abc");
 }
 
@@ -145,10 +142,9 @@ TEST_F(FileRules, FilesOfAnotherUserAreRefusedWhereOnlyOursWillDo) {
     std::ofstream(Path("theirs")) << "x";
     ASSERT_TRUE(test::GiveToOtherUser(Path("theirs")));
     EXPECT_FALSE(
-        OpenFileAt(folder.Get(), "theirs", O_WRONLY | O_APPEND, TCreation::OrCreate, 0644, true)
-            .Valid());
+        OpenFileAt(folder, "theirs", TFileAccess::Append, TCreation::OrCreate, 0644, true).Valid());
     EXPECT_TRUE(
-        OpenFileAt(folder.Get(), "theirs", O_RDONLY, TCreation::Existing, 0, false).Valid());
+        OpenFileAt(folder, "theirs", TFileAccess::Read, TCreation::Existing, 0, false).Valid());
     EXPECT_EQ(Read(Path("theirs")), "x");
 }
 
@@ -161,16 +157,14 @@ TEST_F(FileRules, FilesOthersMayWriteAreRefusedWhereOnlyOursWillDoAndRenewedWhen
     chmod(Path("elsewhere").c_str(), 0644);
     ASSERT_EQ(link(Path("elsewhere").c_str(), Path("second-name").c_str()), 0);
     for (const char* name : {"open", "second-name"}) {
-        errno = 0;
-        EXPECT_FALSE(
-            OpenFileAt(folder.Get(), name, O_WRONLY | O_APPEND, TCreation::OrCreate, 0644, true)
-                .Valid())
+        EXPECT_TRUE(OpenFileAt(folder, name, TFileAccess::Append, TCreation::OrCreate, 0644, true)
+                        .Error()
+                        .Is(TFileError::AccessDenied))
             << name;
-        EXPECT_EQ(errno, EACCES) << name;
         TFileHandle fresh =
-            OpenFileAt(folder.Get(), name, O_WRONLY | O_APPEND, TCreation::Renew, 0644, true);
+            OpenFileAt(folder, name, TFileAccess::Append, TCreation::Renew, 0644, true);
         ASSERT_TRUE(fresh.Valid()) << name;
-        EXPECT_EQ(WriteAll(fresh.Get(), "new", 3), 3u);
+        EXPECT_TRUE(WriteAll(fresh, "new", 3).Ok());
         EXPECT_EQ(Read(Path(name)), "new");
         EXPECT_EQ(ModeOf(Path(name)), 0644u);
     }
@@ -184,9 +178,9 @@ TEST_F(FileRules, FilesOthersMayWriteAreRefusedWhereOnlyOursWillDoAndRenewedWhen
     ASSERT_TRUE(shared.Valid());
     std::ofstream(Path("shared/open")) << "x";
     chmod(Path("shared/open").c_str(), 0666);
-    errno = 0;
-    EXPECT_FALSE(OpenFileAt(shared.Get(), "open", O_WRONLY, TCreation::Renew, 0644, true).Valid());
-    EXPECT_EQ(errno, EACCES);
+    EXPECT_TRUE(OpenFileAt(shared, "open", TFileAccess::Write, TCreation::Renew, 0644, true)
+                    .Error()
+                    .Is(TFileError::AccessDenied));
     EXPECT_EQ(Read(Path("shared/open")), "x");
 }
 
@@ -215,12 +209,12 @@ TEST_F(FileRules, NarrowingAFolderNarrowsWhatItHolds) {
 TEST_F(FileRules, AHeldLockCostsABoundedWaitAndNeverTheFileItsContent) {
     TFileHandle folder = OpenFolder(FRoot.string(), TFolderUse::Private);
     const mode_t saved = umask(0);
-    TFileLock holder(folder.Get(), "lock");
+    TFileLock holder(folder, "lock");
     umask(saved);
     ASSERT_TRUE(holder.Valid());
     EXPECT_EQ(ModeOf(Path("lock")), 0644u) << "nobody but its maker may write the lock file";
     ASSERT_TRUE(holder.Lock(0));
-    TFileLock waiter(folder.Get(), "lock");
+    TFileLock waiter(folder, "lock");
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(waiter.Lock(20));
     const auto waited = std::chrono::steady_clock::now() - start;
@@ -230,7 +224,7 @@ TEST_F(FileRules, AHeldLockCostsABoundedWaitAndNeverTheFileItsContent) {
     EXPECT_TRUE(waiter.Lock(20));
     // A FIFO in place of the lock file is never opened; the lock is simply not available.
     ASSERT_EQ(mkfifo(Path("fifo-lock").c_str(), 0666), 0);
-    TFileLock planted(folder.Get(), "fifo-lock");
+    TFileLock planted(folder, "fifo-lock");
     EXPECT_FALSE(planted.Valid());
     EXPECT_FALSE(planted.Lock(5));
 }
@@ -240,15 +234,11 @@ TEST_F(FileRules, ResolvingAHostsPathFollowsOnlyLinksTheKernelWouldTrust) {
     std::ofstream(Path("sub/file")) << "x";
     fs::create_symlink("sub/file", Path("relative"));
     TResolvedPath where;
-    ASSERT_TRUE(ResolvePath(Path("relative"), where));
+    ASSERT_TRUE(ResolvePath(Path("relative"), where).Ok());
     EXPECT_EQ(where.Name, "file");
-    errno = 0;
-    EXPECT_FALSE(ResolvePath(Path("sub/"), where));
-    EXPECT_EQ(errno, EISDIR);
+    EXPECT_TRUE(ResolvePath(Path("sub/"), where).Is(TFileError::IsFolder));
     fs::create_symlink("loop", Path("loop"));
-    errno = 0;
-    EXPECT_FALSE(ResolvePath(Path("loop"), where));
-    EXPECT_EQ(errno, ELOOP);
+    EXPECT_TRUE(ResolvePath(Path("loop"), where).Is(TFileError::Link));
 }
 
 TEST_F(FileRules, ALinkOfAnotherUserInAStickyWorldWritableFolderIsNotFollowed) {
@@ -260,16 +250,15 @@ TEST_F(FileRules, ALinkOfAnotherUserInAStickyWorldWritableFolderIsNotFollowed) {
     fs::create_symlink(Path("protected"), Path("tmp/table.dat"));
     ASSERT_TRUE(test::GiveToOtherUser(Path("tmp/table.dat")));
     TResolvedPath where;
-    errno = 0;
-    EXPECT_FALSE(ResolvePath(Path("tmp/table.dat"), where));
-    EXPECT_EQ(errno, EACCES);
+    EXPECT_TRUE(ResolvePath(Path("tmp/table.dat"), where).Is(TFileError::AccessDenied));
     const TFilePiece piece{"evil", 4};
-    EXPECT_EQ(ReplaceFileContents(Path("tmp/table.dat"), {&piece, 1}), EACCES);
+    EXPECT_TRUE(
+        ReplaceFileContents(Path("tmp/table.dat"), {&piece, 1}).Is(TFileError::AccessDenied));
     EXPECT_EQ(Read(Path("protected")), "root only");
     // The caller's own link there is followed, as the kernel would.
     fs::remove(Path("tmp/table.dat"));
     fs::create_symlink(Path("protected"), Path("tmp/table.dat"));
-    EXPECT_EQ(ReplaceFileContents(Path("tmp/table.dat"), {&piece, 1}), 0);
+    EXPECT_TRUE(ReplaceFileContents(Path("tmp/table.dat"), {&piece, 1}).Ok());
     EXPECT_EQ(Read(Path("protected")), "evil");
     EXPECT_TRUE(fs::is_symlink(Path("tmp/table.dat")));
 }
@@ -279,7 +268,7 @@ TEST_F(FileRules, AReplacedFileKeepsItsOwnerAndModeAndNothingElseStays) {
     chmod(Path("kept").c_str(), 0640);
     if (test::CanPlantAsOtherUser()) ASSERT_TRUE(test::GiveToOtherUser(Path("kept")));
     const TFilePiece pieces[] = {{"ne", 2}, {"w", 1}};
-    ASSERT_EQ(ReplaceFileContents(Path("kept"), pieces), 0);
+    ASSERT_TRUE(ReplaceFileContents(Path("kept"), pieces).Ok());
     EXPECT_EQ(Read(Path("kept")), "new");
     struct stat st {};
     ASSERT_EQ(stat(Path("kept").c_str(), &st), 0);
@@ -287,15 +276,15 @@ TEST_F(FileRules, AReplacedFileKeepsItsOwnerAndModeAndNothingElseStays) {
     if (test::CanPlantAsOtherUser()) EXPECT_EQ(st.st_uid, test::kOtherUser);
     // A new file gets 0666 less the umask.
     const mode_t saved = umask(027);
-    ASSERT_EQ(ReplaceFileContents(Path("fresh"), pieces), 0);
+    ASSERT_TRUE(ReplaceFileContents(Path("fresh"), pieces).Ok());
     umask(saved);
     EXPECT_EQ(ModeOf(Path("fresh")), 0640u);
     EXPECT_EQ(std::distance(fs::directory_iterator(FRoot), fs::directory_iterator()), 2)
         << "no temporary file stays behind";
     // A folder in the way is an error of its own kind.
     fs::create_directory(Path("dir"));
-    EXPECT_NE(ReplaceFileContents(Path("dir"), pieces), 0);
-    EXPECT_NE(ReplaceFileContents(Path("missing/file"), pieces), 0);
+    EXPECT_TRUE(ReplaceFileContents(Path("dir"), pieces).Failed());
+    EXPECT_TRUE(ReplaceFileContents(Path("missing/file"), pieces).Failed());
 }
 
 // A named mutex's lock file held by someone else: creating the mutex with initial ownership
@@ -334,6 +323,33 @@ TEST_F(FileRules, AHeldMutexFileNeverStopsItsCreator) {
     close(ready[0]);
     close(ready[1]);
     unsetenv("QUILL_RUNTIME_DIR");
+}
+
+TEST_F(FileRules, FailuresComeBackAsNamedErrorsThatKeepTheSystemsCode) {
+    std::string text;
+    EXPECT_TRUE(ReadFileAt(Path("missing"), text).Is(TFileError::NotFound));
+    std::ofstream(Path("plain")) << "12345";
+    EXPECT_TRUE(ReadFileAt(Path("plain/inner"), text).Is(TFileError::NotFound))
+        << "a file where a folder should be";
+    EXPECT_TRUE(ReadFileAt(Path("plain"), text, 4).Is(TFileError::TooLarge));
+    ASSERT_TRUE(ReadFileAt(Path("plain"), text, 5).Ok());
+    EXPECT_EQ(text, "12345");
+
+    // The reason travels with the empty handle, through moves too.
+    TFileHandle missing = OpenFolder(Path("none"), TFolderUse::Walk);
+    TFileHandle moved = std::move(missing);
+    EXPECT_TRUE(moved.Error().Is(TFileError::NotFound));
+    TFileHandle assigned = OpenFolder(FRoot.string(), TFolderUse::Private);
+    assigned = std::move(moved);
+    EXPECT_TRUE(assigned.Error().Is(TFileError::NotFound));
+    EXPECT_TRUE(OpenFolder(FRoot.string(), TFolderUse::Private).Error().Ok());
+
+    // A failure reported to a COM caller keeps the system's own code.
+    EXPECT_EQ(HResultFromFileError(TFileError::Of(TFileError::TooLarge)),
+              static_cast<com::HRESULT>(0x800700DF));
+    EXPECT_EQ(HResultFromFileError(TFileError::Of(TFileError::OutOfMemory)), com::E_OUTOFMEMORY);
+    EXPECT_EQ(HResultFromFileError(TFileError::FromSystem(EROFS)),
+              static_cast<com::HRESULT>(0x80070013));
 }
 
 } // namespace

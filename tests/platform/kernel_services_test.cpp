@@ -1,9 +1,11 @@
 #include "platform/kernel/critical_section.h"
 #include "platform/kernel/last_error.h"
+#include "platform/kernel/locale.h"
 #include "platform/kernel/named_mutex.h"
 #include "platform/kernel/profile.h"
 #include "platform/kernel/security.h"
 #include "platform/kernel/system_info.h"
+#include "support/language.h"
 
 #include <gtest/gtest.h>
 
@@ -206,6 +208,33 @@ TEST(SystemInfo, NameSessionAndPlatform) {
     ASSERT_TRUE(GetVersionExA(&info));
     EXPECT_EQ(info.dwPlatformId, VER_PLATFORM_WIN32_NT);
     EXPECT_GE(info.dwMajorVersion, 3u);
+}
+
+TEST(UserLanguage, EverySettingGivesItsIdentifier) {
+    for (const TLanguageCode& entry : kKnownLanguages) {
+        const std::string setting = std::string(entry.Code) + ".UTF-8";
+        test::ScopedLanguage language(setting.c_str());
+        EXPECT_EQ(GetUserDefaultLangID(), entry.Id) << setting;
+    }
+    // A region without an identifier of its own is its language; a region's own beats its language.
+    const std::pair<const char*, LANGID> cases[] = {
+        {"ru_RU.UTF-8", 0x0419}, {"ru_UA", 0x0419}, {"ru_MD.UTF-8@euro", 0x0819},
+        {"ru_MD", 0x0819},       {"en_GB", 0x0809}, {"en_US.UTF-8", 0x0409},
+        {"uk_UA.UTF-8", 0x0422}, {"C", 0x0409},     {"POSIX", 0x0409},
+        {"C.UTF-8", 0x0409},     {"xx_YY", 0x0409}, {"rus", 0x0409},
+        {"r", 0x0409},           {"_MD", 0x0409},   {nullptr, 0x0409}};
+    for (const auto& [setting, id] : cases) {
+        test::ScopedLanguage language(setting);
+        EXPECT_EQ(GetUserDefaultLangID(), id) << (setting ? setting : "(unset)");
+    }
+    // The first non-empty of LC_ALL, LC_MESSAGES and LANG decides.
+    test::ScopedLanguage language("de_DE.UTF-8");
+    setenv("LC_MESSAGES", "", 1);
+    EXPECT_EQ(GetUserDefaultLangID(), 0x0407);
+    setenv("LC_MESSAGES", "ru_RU.UTF-8", 1);
+    EXPECT_EQ(GetUserDefaultLangID(), 0x0419);
+    setenv("LC_ALL", "pl_PL.UTF-8", 1);
+    EXPECT_EQ(GetUserDefaultLangID(), 0x0415);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
+#include "platform/com/com_safearray.h"
 #include "platform/com/dispatch.h"
-#include "platform/com/safearray.h"
 #include "platform/kernel/format_settings.h"
 #include "platform/rtl/convert.h"
 

@@ -1,7 +1,7 @@
 // The call dispatch of the driver object, driven through the guarded call entry as a host drives
 // it: special requests, ordinary calls by name, value-array arguments, chains, result codes, host
 // task objects as contexts, and every failure as the block's error fields.
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
 #include "plugin/control/call_entry.h"
@@ -653,6 +653,7 @@ TEST(DispatchContexts, GetBaseDllRefusesUnsuitableContexts) {
     EXPECT_THROW(TBaseDllObj::GetBaseDll(&wrong), rtl::EInvalidCast);
     try {
         TBaseDllObj::GetBaseDll(nullptr);
+        FAIL() << "a nil context was accepted";
     } catch (const rtl::Exception& e) {
         EXPECT_EQ(e.Message(), Ansi(u"Вызов метода GetBaseDll с очень плохим параметром!"));
     }

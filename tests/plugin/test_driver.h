@@ -4,7 +4,7 @@
 #pragma once
 
 #include "support/call_block.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "infra/codes/coded_exception.h"
 #include "platform/rtl/convert.h"
 #include "plugin/control/call_entry.h"

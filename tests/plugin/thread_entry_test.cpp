@@ -3,7 +3,7 @@
 // the hook and every typed key reaches the application once or belongs to exactly one scan.
 #include "support/call_block.h"
 #include "capture/manager/manager_quill_list.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "infra/root/guid_text.h"
 #include "plugin/control/call_entry.h"
 #include "plugin/scanner/dll_quill.h"

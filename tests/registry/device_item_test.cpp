@@ -1,7 +1,7 @@
 #include "registry/device_fixture.h"
 
 #include "exchange/xml/settings_xml.h"
-#include "platform/com/safearray.h"
+#include "platform/com/com_safearray.h"
 #include "platform/xml/dom.h"
 
 #include <gtest/gtest.h>

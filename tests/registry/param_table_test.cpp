@@ -1,6 +1,6 @@
 // A device's parameters as a seven-column value array: the table a host reads, and reading it
 // back with its number check.
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 #include "infra/codes/coded_exception.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/format_settings.h"

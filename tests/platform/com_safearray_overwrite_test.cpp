@@ -1,6 +1,6 @@
 // Arrays created for overwriting: the same descriptor as SafeArrayCreate, and elements that own
 // something still start out empty, so that destroying a partly filled array is safe.
-#include "platform/com/safearray.h"
+#include "platform/com/com_safearray.h"
 
 #include <gtest/gtest.h>
 

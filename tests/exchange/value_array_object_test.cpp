@@ -1,6 +1,6 @@
 // The value array through ISafeArray and through its late-bound names.
-#include "exchange/valuearray/safe_array.h"
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
+#include "exchange/valuearray/value_array_object.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/dispatch_invoke.h"
 #include "platform/com/errorinfo.h"

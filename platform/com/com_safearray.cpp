@@ -1,4 +1,4 @@
-#include "platform/com/safearray.h"
+#include "platform/com/com_safearray.h"
 
 #include "platform/com/bstr_layout.h"
 #include "platform/com/dispatch.h"

@@ -1,19 +1,19 @@
-#include "exchange/valuearray/safe_array.h"
+#include "exchange/valuearray/value_array_object.h"
 
 #include "exchange/autoobject/late_bound_call.h"
 #include "exchange/stream/atomic_file.h"
 #include "exchange/stream/value_stream.h"
 #include "exchange/valuearray/storage_file.h"
-#include "exchange/valuearray/value_array.h"
-#include "platform/com/safearray.h"
+#include "exchange/valuearray/value_array_class.h"
+#include "platform/com/com_safearray.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/file_error.h"
 #include "platform/rtl/convert.h"
 #include "platform/rtl/exception.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/safecall.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -287,7 +287,9 @@ bool TSafeArray::DoLoadFromFile(const std::string& fileName) {
         if (!ReadWholeFile(fileName, image, kLargestStorage)) return false;
     } catch (const rtl::EOleSysError& e) {
         // Too large to be a storage file: the first check of a load, made before the read.
-        if (e.ErrorCode() == HResultFromErrno(EFBIG)) RaiseStorageSizeError();
+        if (e.ErrorCode() ==
+            kernel::HResultFromFileError(kernel::TFileError::Of(kernel::TFileError::TooLarge)))
+            RaiseStorageSizeError();
         throw;
     }
     TMyMemoryStream stream;

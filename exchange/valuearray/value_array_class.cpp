@@ -1,7 +1,7 @@
-#include "exchange/valuearray/value_array.h"
+#include "exchange/valuearray/value_array_class.h"
 
-#include "exchange/valuearray/safe_array.h"
 #include "exchange/valuearray/type_library.h"
+#include "exchange/valuearray/value_array_object.h"
 #include "platform/com/class_registry.h"
 #include "platform/rtl/exception.h"
 

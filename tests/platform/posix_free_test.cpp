@@ -1,0 +1,50 @@
+// Code above platform/ reaches the operating system only through the platform's names: no POSIX
+// header, errno, stat structure or C-library clock in its sources, so that the same code builds on
+// the Windows services and every file rule and time stamp stays in one place.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The host is left out: it reads device nodes and the terminal as a Linux program of its own.
+constexpr const char* kAbovePlatform[] = {"infra", "exchange", "registry", "capture", "plugin"};
+
+TEST(PosixFree, NoSourceAbovePlatformUsesPosixFilesErrnoOrTheCLibraryClock) {
+    const std::regex forbidden(R"(<fcntl\.h>|<sys/stat\.h>|<unistd\.h>|<cerrno>|<errno\.h>|)"
+                               R"(\berrno\b|\bstruct stat\b|\bclock_gettime\b|\blocaltime_r\b)");
+    const fs::path root = fs::path(QUILL_TEST_SOURCE).parent_path();
+    std::vector<std::string> found;
+    std::size_t scanned = 0;
+    for (const char* folder : kAbovePlatform) {
+        ASSERT_TRUE(fs::is_directory(root / folder)) << root / folder;
+        for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
+            const std::string extension = entry.path().extension().string();
+            if (extension != ".cpp" && extension != ".h") continue;
+            ++scanned;
+            std::ifstream in(entry.path());
+            std::string line;
+            for (int number = 1; std::getline(in, line); ++number) {
+                std::smatch match;
+                if (std::regex_search(line, match, forbidden))
+                    found.push_back(fs::relative(entry.path(), root).string() + ":" +
+                                    std::to_string(number) + ": " + match.str());
+            }
+        }
+    }
+    EXPECT_GT(scanned, 100u) << "the source tree was not found";
+    EXPECT_TRUE(found.empty()) << [&] {
+        std::string all;
+        for (const std::string& hit : found)
+            all += "\n  " + hit;
+        return all;
+    }();
+}
+
+} // namespace
