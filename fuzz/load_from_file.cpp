@@ -44,9 +44,12 @@ std::string Wrap(const std::string& packed, std::uint8_t version, std::uint32_t 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    exchange::SetReadDumpsEnabled(false);
     const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
     gPath = std::string(folder) + "/quill-fuzz-load-" + std::to_string(getpid()) + ".dat";
+    // The dumps of the loads that fail to read (the process's share, a few files) go to a
+    // scratch folder of the run's own, not the user's log folder.
+    const std::string data = std::string(folder) + "/quill-fuzz-data-" + std::to_string(getpid());
+    setenv("QUILL_DATA_DIR", data.c_str(), 0);
     gWidePath.assign(gPath.begin(), gPath.end());
     return 0;
 }

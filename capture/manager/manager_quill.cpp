@@ -77,7 +77,9 @@ std::int32_t TManagerQuill::ShowSettings() {
     values.HookPost = GetParamStr("HookPost");
     values.ReadHookTimeOut = [this] { return GetParamInt("HookTimeOut"); };
     TKBSettingsChoice choice;
-    if (ShowKBSettings(values, choice) != 0) return registry::results::Cancelled;
+    const TManagerQuillList* list = QuillList();
+    if (ShowKBSettings(values, choice, list ? list->Forms() : nullptr) != 0)
+        return registry::results::Cancelled;
     SetParamStr("HookPref", choice.Prefix);
     SetParamStr("HookPost", choice.Suffix);
     SetParamInt("HookTimeOut", choice.TimeOut);

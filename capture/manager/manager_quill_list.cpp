@@ -76,8 +76,8 @@ void UnregisterTimerWindowClass() {
     user::UnregisterClassA(kTimerClass);
 }
 
-TManagerQuillList::TManagerQuillList(rtl::TCollectionItemClass itemClass)
-    : registry::TDevicesList(itemClass), FFramer(*this, *this) {
+TManagerQuillList::TManagerQuillList(rtl::TCollectionItemClass itemClass, ui::TFormBackend* forms)
+    : registry::TDevicesList(itemClass), FFramer(*this, *this), FForms(forms) {
     const registry::TDriverInfo info = ScannerDriverInfo();
     ModelList().RegisterBaseModel(ScannerModelGuid, u"Сканер штрихкодов клавиатурный", 1, 1, 1, 1,
                                   0, u"", u"СканерКлавиатурный", u"Сканер",

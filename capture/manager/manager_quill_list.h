@@ -28,6 +28,7 @@
 #include "capture/framing/scan_framer.h"
 #include "capture/manager/keyboard_capture.h"
 #include "capture/manager/manager_quill.h"
+#include "platform/ui/form_backend.h"
 #include "platform/user/alt_code.h"
 #include "platform/user/keyboard_hook.h"
 #include "platform/user/to_ascii.h"
@@ -42,7 +43,10 @@ class TManagerQuillList : public registry::TDevicesList,
                           private IFramingDevices,
                           private IFramingOutput {
   public:
-    explicit TManagerQuillList(rtl::TCollectionItemClass itemClass);
+    // `forms`: the backend that shows the devices' settings dialogs (borrowed; null: the current
+    // one when a dialog is shown).
+    explicit TManagerQuillList(rtl::TCollectionItemClass itemClass,
+                               ui::TFormBackend* forms = nullptr);
     ~TManagerQuillList() override;
     std::string_view ClassName() const override { return "TManagerQuillList"; }
 
@@ -65,6 +69,7 @@ class TManagerQuillList : public registry::TDevicesList,
     user::HHOOK HookHandle() const { return FHookHandle; }
     bool TimerRunning() const { return FTimerRunning; }
     TManagerQuill* Scanner(int index) const { return static_cast<TManagerQuill*>(GetItem(index)); }
+    ui::TFormBackend* Forms() const { return FForms; }
 
   private:
     // IFramingDevices
@@ -90,6 +95,7 @@ class TManagerQuillList : public registry::TDevicesList,
                                          user::LPARAM lParam);
 
     TScanFramer FFramer;
+    ui::TFormBackend* FForms;
     user::HHOOK FHookHandle = nullptr;
     // The Alt code the user is typing, and whether its Alt is the right-hand key.
     user::TAltCodeEntry FAltCode;

@@ -159,9 +159,10 @@ void TfmKBSettings::FormCloseQuery(bool& canClose) {
     }
 }
 
-int ShowKBSettings(const TKBSettingsValues& values, TKBSettingsChoice& choice) {
+int ShowKBSettings(const TKBSettingsValues& values, TKBSettingsChoice& choice,
+                   ui::TFormBackend* forms) {
     auto dialog = std::make_unique<TfmKBSettings>(values);
-    if (dialog->ShowModal() != ui::mrOk) return registry::results::Cancelled;
+    if (dialog->ShowModal(forms) != ui::mrOk) return registry::results::Cancelled;
     choice.Identifier = dialog->Identifier();
     choice.Prefix = dialog->Prefix();
     choice.Suffix = dialog->Suffix();

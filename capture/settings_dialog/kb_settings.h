@@ -75,7 +75,8 @@ struct TKBSettingsChoice {
 
 // Creates the dialog for `values`, shows it modally and frees it. Returns 0 and fills `choice` when
 // it closed with OK; returns -1 and leaves `choice` alone otherwise (also when no backend can show
-// it).
-int ShowKBSettings(const TKBSettingsValues& values, TKBSettingsChoice& choice);
+// it). `forms`: the backend that shows it (borrowed; null: the current one).
+int ShowKBSettings(const TKBSettingsValues& values, TKBSettingsChoice& choice,
+                   ui::TFormBackend* forms = nullptr);
 
 } // namespace quill::capture

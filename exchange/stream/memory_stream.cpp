@@ -20,9 +20,8 @@ namespace quill::exchange {
 
 namespace {
 
-std::atomic<bool> gDumpsEnabled{true};
+// Numbers the dump files of the process, whichever TReadDumps writes them.
 std::atomic<unsigned> gDumpCounter{0};
-std::atomic<unsigned> gDumpsWritten{0};
 
 const std::string& ReadErrorText() {
     static const std::string text = kernel::WideToAnsi(u"Ошибка чтения потока. ");
@@ -36,11 +35,9 @@ const std::string& TooLargeText() {
 
 } // namespace
 
-void SetReadDumpsEnabled(bool enabled) {
-    gDumpsEnabled.store(enabled);
-}
-bool ReadDumpsEnabled() {
-    return gDumpsEnabled.load();
+TReadDumps& TReadDumps::Process() {
+    static TReadDumps dumps;
+    return dumps;
 }
 
 TDumpWindow DumpWindow(std::size_t size, std::size_t position) {
@@ -52,10 +49,10 @@ TDumpWindow DumpWindow(std::size_t size, std::size_t position) {
     return {offset, kMaxDumpBytes};
 }
 
-std::string WriteDiagnosticDump(const std::string& prefix, const void* data, std::size_t size,
-                                std::size_t position) {
+std::string TReadDumps::Write(const std::string& prefix, const void* data, std::size_t size,
+                              std::size_t position) {
     // Claimed before writing, so that threads dumping at once stay within the bound too.
-    if (gDumpsWritten.fetch_add(1) >= kMaxDumpsPerProcess) return {};
+    if (FWritten.fetch_add(1) >= kMaxDumpsPerProcess) return {};
     const kernel::TFileHandle folder = infra::OpenLogFolder();
     const std::string path = infra::LogFolder();
     if (!folder || path.empty()) return {};
@@ -83,6 +80,12 @@ std::string WriteDiagnosticDump(const std::string& prefix, const void* data, std
         return ok ? path + name : std::string();
     }
     return {};
+}
+
+void TMyMemoryStream::DumpContent(const std::string& prefix) const {
+    if (!FDumps) return;
+    FDumps->Write(prefix, Memory, static_cast<std::size_t>(std::max(Size, 0)),
+                  static_cast<std::size_t>(std::max(Position, 0)));
 }
 
 TMyMemoryStream::~TMyMemoryStream() {
@@ -131,9 +134,7 @@ std::int32_t TMyMemoryStream::WriteGrowing(const void* data, std::int32_t count)
 std::int32_t TMyMemoryStream::ReadChecked(void* data, std::int32_t count) {
     if (Position < 0 || count < 1) return 0;
     if (static_cast<std::int64_t>(Position) + count > Size) {
-        if (ReadDumpsEnabled())
-            WriteDiagnosticDump("Buffer" + std::to_string(Position), Memory,
-                                static_cast<std::size_t>(Size), static_cast<std::size_t>(Position));
+        DumpContent("Buffer" + std::to_string(Position));
         RaiseReadError(count);
     }
     std::memcpy(data, Memory + Position, static_cast<std::size_t>(count));
@@ -144,10 +145,7 @@ std::int32_t TMyMemoryStream::ReadChecked(void* data, std::int32_t count) {
 void TMyMemoryStream::CheckReadable(std::int64_t count) {
     if (count <= 0) return;
     if (Position >= 0 && static_cast<std::int64_t>(Position) + count <= Size) return;
-    if (ReadDumpsEnabled())
-        WriteDiagnosticDump("Buffer" + std::to_string(Position), Memory,
-                            static_cast<std::size_t>(Size),
-                            static_cast<std::size_t>(std::max(Position, 0)));
+    DumpContent("Buffer" + std::to_string(Position));
     RaiseReadError(static_cast<std::int32_t>(
         std::min<std::int64_t>(count, std::numeric_limits<std::int32_t>::max())));
 }

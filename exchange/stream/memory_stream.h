@@ -5,11 +5,12 @@
 // that encoding a large table does not reallocate per value. Reading past the content raises
 // "Ошибка чтения потока. Pos=%d Size=%d Count=%d" (a plain rtl::Exception) and leaves the stream
 // unchanged; before that, the whole content is dumped into a uniquely named file in the log folder
-// for diagnosis (see ReadDumpsEnabled). Positions and sizes are signed 32-bit as in the stored
+// for diagnosis (see TReadDumps). Positions and sizes are signed 32-bit as in the stored
 // formats: content that would pass 2 GB raises instead of wrapping. The stream owns its block. It
 // locks nothing: one thread at a time.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -17,11 +18,49 @@
 
 namespace quill::exchange {
 
+// Dumps of failed reads are bounded, so that a crafted stream cannot fill the disk of the shared
+// log folder: a dump holds at most kMaxDumpBytes around the failing position, and one TReadDumps
+// writes at most kMaxDumpsPerProcess dumps.
+constexpr std::size_t kMaxDumpBytes = 64 * 1024;
+constexpr unsigned kMaxDumpsPerProcess = 16;
+
+// The part of a stream of `size` bytes that a dump for a failure at `position` holds.
+struct TDumpWindow {
+    std::size_t Offset;
+    std::size_t Size;
+};
+TDumpWindow DumpWindow(std::size_t size, std::size_t position);
+
+// Where the content of a stream whose read failed is dumped for diagnosis: the log folder, within
+// a share of kMaxDumpsPerProcess dumps. A stream is given its TReadDumps when it is made: the
+// process's own (Process) unless told otherwise, or none (no dumps; fuzzing and tests that provoke
+// read errors by the thousand), or one of a test's own with a fresh share. Thread-safe.
+class TReadDumps {
+  public:
+    TReadDumps() = default;
+    TReadDumps(const TReadDumps&) = delete;
+    TReadDumps& operator=(const TReadDumps&) = delete;
+
+    // The dumps of the process: one share for all its streams.
+    static TReadDumps& Process();
+
+    // Writes the dump window of `data` (`size` bytes, failing at `position`) to a new file
+    // "<prefix>_<process>_<unique>[_at<offset>].txt" in the log folder, created exclusively, never
+    // through a link, mode 0600. Returns the path, or empty when nothing was written (also once
+    // the share is used up).
+    std::string Write(const std::string& prefix, const void* data, std::size_t size,
+                      std::size_t position);
+
+  private:
+    std::atomic<unsigned> FWritten{0};
+};
+
 class TMyMemoryStream {
   public:
     static constexpr std::int32_t GrowthStep = 500000;
 
-    TMyMemoryStream() = default;
+    // `dumps`: where a failed read dumps the content (borrowed; null: nowhere).
+    explicit TMyMemoryStream(TReadDumps* dumps = &TReadDumps::Process()) : FDumps(dumps) {}
     TMyMemoryStream(const TMyMemoryStream&) = delete;
     TMyMemoryStream& operator=(const TMyMemoryStream&) = delete;
     ~TMyMemoryStream();
@@ -55,6 +94,9 @@ class TMyMemoryStream {
     // Raises the read error (as Read would) unless `count` more bytes of content follow the
     // position; lets a decoder check a stored length before it allocates anything for it.
     void CheckReadable(std::int64_t count);
+    // Dumps the content for a read that failed at the position (see TReadDumps); does nothing
+    // when the stream has no dumps.
+    void DumpContent(const std::string& prefix) const;
     // Writes the content to `fileName` (UTF-8 path), replacing the file only once it is complete.
     void SaveToFile(const std::string& fileName) const;
 
@@ -64,34 +106,11 @@ class TMyMemoryStream {
     unsigned char* Memory = nullptr;
 
   private:
+    TReadDumps* FDumps;
+
     std::int32_t WriteGrowing(const void* data, std::int32_t count);
     std::int32_t ReadChecked(void* data, std::int32_t count);
     [[noreturn]] void RaiseReadError(std::int32_t count) const;
 };
-
-// Read-past-end dumps are on by default; fuzzing and fault tests that provoke thousands of read
-// errors switch them off. Process-wide.
-void SetReadDumpsEnabled(bool enabled);
-bool ReadDumpsEnabled();
-
-// Dumps of failed reads are bounded, so that a crafted stream cannot fill the disk of the shared
-// log folder: a dump holds at most kMaxDumpBytes around the failing position, and a process writes
-// at most kMaxDumpsPerProcess dumps.
-constexpr std::size_t kMaxDumpBytes = 64 * 1024;
-constexpr unsigned kMaxDumpsPerProcess = 16;
-
-// The part of a stream of `size` bytes that a dump for a failure at `position` holds.
-struct TDumpWindow {
-    std::size_t Offset;
-    std::size_t Size;
-};
-TDumpWindow DumpWindow(std::size_t size, std::size_t position);
-
-// Writes the dump window of `data` (`size` bytes, failing at `position`) to a new file
-// "<prefix>_<process>_<unique>[_at<offset>].txt" in the log folder, created exclusively, never
-// through a link, mode 0600. Returns the path, or empty when nothing was written (also once the
-// process has written its share of dumps).
-std::string WriteDiagnosticDump(const std::string& prefix, const void* data, std::size_t size,
-                                std::size_t position);
 
 } // namespace quill::exchange

@@ -514,10 +514,8 @@ void ReadArrayAt(TMyMemoryStream& stream, std::uint32_t type, int depth, VARIANT
                 std::memset(static_cast<void*>(&decoded), 0, sizeof decoded);
                 ReadValueInto(stream, decoded, depth + 1, texts);
                 if (!StoreElement(data + offset * size, elementType, decoded)) {
-                    WriteDiagnosticDump(std::to_string(stream.Position) + "_" +
-                                            std::to_string(stream.Size),
-                                        stream.Memory, static_cast<std::size_t>(stream.Size),
-                                        static_cast<std::size_t>(stream.Position));
+                    stream.DumpContent(std::to_string(stream.Position) + "_" +
+                                       std::to_string(stream.Size));
                     RaiseUnsupportedOnRead();
                 }
             });

@@ -7,7 +7,6 @@
 #include "platform/kernel/local_time.h"
 #include "platform/user/message_queue.h"
 
-#include <atomic>
 #include <cstdio>
 
 namespace quill::infra {
@@ -21,17 +20,7 @@ constexpr std::string_view kHyphens =
     "----------------------------------------------------------------";
 static_assert(kHyphens.size() == 64);
 
-std::atomic<unsigned> gLockWaitMs{500};
-
 } // namespace
-
-unsigned LogLockWait() {
-    return gLockWaitMs.load();
-}
-
-void SetLogLockWait(unsigned milliseconds) {
-    gLockWaitMs.store(milliseconds);
-}
 
 std::uint32_t CurrentThreadId() {
     return user::GetCurrentThreadId();
@@ -47,9 +36,11 @@ std::string LostLinesText(std::uint64_t count) {
     return std::to_string(count) + " lines could not be written and were dropped";
 }
 
-TLog::TLog(std::string folder, std::string modulePath, bool isHost, TLogClock clock)
+TLog::TLog(std::string folder, std::string modulePath, bool isHost, TLogClock clock,
+           unsigned lockWait)
     : FBaseFolder(std::move(folder)), FModulePath(std::move(modulePath)),
-      FModuleName(ModuleBaseName(FModulePath)), FIsHost(isHost), FClock(std::move(clock)) {
+      FModuleName(ModuleBaseName(FModulePath)), FIsHost(isHost), FClock(std::move(clock)),
+      FLockWait(lockWait) {
     // The platform clock's wall time: a test's virtual clock dates the lines and files.
     if (!FClock)
         FClock = [] { return TLogTime(std::chrono::milliseconds(kernel::GetSystemTimeMs())); };
@@ -120,7 +111,7 @@ std::string TLog::TodayFileName() const {
 bool TLog::FlushLocked() {
     if (FPending.empty() && FLostLines == 0) return true;
     // Without a lock the lines are still written, only unordered against other writers.
-    const bool locked = FFileMutex && FFileMutex->Lock(FFileMutexContended ? 0 : LogLockWait());
+    const bool locked = FFileMutex && FFileMutex->Lock(FFileMutexContended ? 0 : FLockWait);
     if (FFileMutex) FFileMutexContended = !locked;
     bool written = false;
     const kernel::TFileHandle folder =

@@ -3,7 +3,7 @@
 // Lines are queued and written at once; a write takes the log's lock, then the machine-wide file
 // lock "_com.pellam.baselog.mutex" in the log's lock area (always in that order), so lines of all
 // modules and processes never interleave within a line. The file lock is a file that anyone may
-// hold, so its wait is bounded (LogLockWait): a lock held too long costs the lines their ordering
+// hold, so its wait is bounded (kLogLockWait): a lock held too long costs the lines their ordering
 // against other writers, never a hang; after one such timeout the log stops waiting until it gets
 // the lock again. A new file starts with the first write of each calendar day; old files stay.
 //
@@ -48,10 +48,9 @@ using TLogClock = std::function<TLogTime()>;
 
 constexpr std::size_t kMaxPendingLines = 10000;
 
-// The longest wait for the machine-wide file lock, in milliseconds (process-wide; tests shorten
-// it).
-unsigned LogLockWait();
-void SetLogLockWait(unsigned milliseconds);
+// The longest wait for the machine-wide file lock, in milliseconds, unless the log is given
+// another.
+constexpr unsigned kLogLockWait = 500;
 
 // The id of the calling thread (gettid).
 std::uint32_t CurrentThreadId();
@@ -65,8 +64,10 @@ class TLog : public rtl::TObject {
   public:
     // `folder`: the base folder ("/" is added when missing). `modulePath`: the owning module's
     // full path. `isHost`: whether the module is the log host of its process (banners differ).
-    // `clock`: the wall clock (the system clock when empty).
-    TLog(std::string folder, std::string modulePath, bool isHost, TLogClock clock = {});
+    // `clock`: the wall clock (the system clock when empty). `lockWait`: the longest wait for the
+    // file lock, in milliseconds.
+    TLog(std::string folder, std::string modulePath, bool isHost, TLogClock clock = {},
+         unsigned lockWait = kLogLockWait);
     // Writes what is queued, then the stop banner.
     ~TLog() override;
     TLog(const TLog&) = delete;
@@ -113,6 +114,7 @@ class TLog : public rtl::TObject {
     std::string FModuleName;
     bool FIsHost;
     TLogClock FClock;
+    unsigned FLockWait;
 };
 
 } // namespace quill::infra

@@ -1,14 +1,15 @@
 #include "infra/log/log_module.h"
 
 #include "infra/log/log_folder.h"
+#include "infra/log/log_line.h"
 #include "infra/log/log_name.h"
 #include "platform/kernel/module.h"
 #include "platform/kernel/system_info.h"
 
 namespace quill::infra {
 
-TLogModule::TLogModule(std::string modulePath, TLogClock clock)
-    : FModulePath(std::move(modulePath)), FClock(std::move(clock)) {}
+TLogModule::TLogModule(std::string modulePath, TLogClock clock, unsigned lockWait)
+    : FModulePath(std::move(modulePath)), FClock(std::move(clock)), FLockWait(lockWait) {}
 
 TLogModule::~TLogModule() {
     Shutdown();
@@ -31,7 +32,8 @@ void TLogModule::Startup() noexcept {
             if (FLogName.empty()) FLogName = OwnLogName();
         }
         if (FLogName.empty()) return;
-        FLog = std::make_unique<TLog>(WithoutExtension(FLogName), FModulePath, IsHost(), FClock);
+        FLog = std::make_unique<TLog>(WithoutExtension(FLogName), FModulePath, IsHost(), FClock,
+                                      FLockWait);
         if (CurrentThreadId() == kernel::GetCurrentProcessId())
             FLog->RegisterThread(CurrentThreadId(), "MainThread");
     } catch (...) {
@@ -55,6 +57,18 @@ void TLogModule::Write(std::string_view subject, std::string_view text, int inde
         // A line that cannot even be built is lost; the caller carries on.
     }
     if (indentDelta > 0) FLogIndent += indentDelta;
+}
+
+void TLogModule::WriteError(std::string_view step, std::string_view reason) noexcept {
+    if (!FLog) return;
+    try {
+        std::string text(step);
+        text += ": ";
+        text += reason;
+        Write(kErrorSubject, text, 0);
+    } catch (...) {
+        // Out of memory: the line is lost, the caller carries on.
+    }
 }
 
 namespace {
@@ -96,6 +110,13 @@ void LogShutdown() noexcept {
 void LogWrite(std::string_view subject, std::string_view text, int indentDelta) noexcept {
     try {
         ThisModule().Write(subject, text, indentDelta);
+    } catch (...) {
+    }
+}
+
+void LogError(std::string_view step, std::string_view reason) noexcept {
+    try {
+        ThisModule().WriteError(step, reason);
     } catch (...) {
     }
 }

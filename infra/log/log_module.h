@@ -29,8 +29,10 @@ namespace quill::infra {
 
 class TLogModule {
   public:
-    // `modulePath`: the module's full file path; `clock`: the wall clock (system clock if empty).
-    explicit TLogModule(std::string modulePath, TLogClock clock = {});
+    // `modulePath`: the module's full file path; `clock`: the wall clock (system clock if empty);
+    // `lockWait`: the log's longest wait for the file lock, in milliseconds.
+    explicit TLogModule(std::string modulePath, TLogClock clock = {},
+                        unsigned lockWait = kLogLockWait);
     ~TLogModule();
     TLogModule(const TLogModule&) = delete;
     TLogModule& operator=(const TLogModule&) = delete;
@@ -40,6 +42,8 @@ class TLogModule {
     // One line, with the indent applied: a negative delta before the line, a positive one after.
     // Does nothing when the module has no log.
     void Write(std::string_view subject, std::string_view text, int indentDelta = 0) noexcept;
+    // An error line (log_line.h): `step` failed for `reason`, and the module carried on.
+    void WriteError(std::string_view step, std::string_view reason) noexcept;
 
     bool IsHost() const { return FHost != nullptr; }
     // The log name (at most kMaxLogName characters); empty when the module has no log.
@@ -50,6 +54,7 @@ class TLogModule {
   private:
     std::string FModulePath;
     TLogClock FClock;
+    unsigned FLockWait;
     int FLogIndent = 0;
     std::unique_ptr<TLog> FLog;
     std::string FLogName;
@@ -60,5 +65,6 @@ class TLogModule {
 void LogStartup() noexcept;
 void LogShutdown() noexcept;
 void LogWrite(std::string_view subject, std::string_view text, int indentDelta = 0) noexcept;
+void LogError(std::string_view step, std::string_view reason) noexcept;
 
 } // namespace quill::infra

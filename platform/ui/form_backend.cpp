@@ -13,8 +13,6 @@ namespace quill::ui {
 
 namespace {
 
-TFormBackend* gInstalled = nullptr;
-
 bool DisplaySet() {
     const char* display = std::getenv("DISPLAY");
     return display && *display;
@@ -52,16 +50,9 @@ TFormBackend* TerminalFormBackend() {
 }
 
 TFormBackend* CurrentFormBackend() {
-    if (gInstalled) return gInstalled;
     if (TFormBackend* fltk = FltkFormBackend()) return fltk;
     if (isatty(STDIN_FILENO)) return TerminalFormBackend();
     return nullptr;
-}
-
-TFormBackend* SetFormBackend(TFormBackend* backend) {
-    TFormBackend* previous = gInstalled;
-    gInstalled = backend;
-    return previous;
 }
 
 } // namespace quill::ui

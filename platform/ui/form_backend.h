@@ -1,9 +1,9 @@
 // Form backends: what draws a form model and lets a user work it, and which one is used.
 //
 // A backend shows one form modally (RunModal returns when the form's modal result has been
-// accepted, or the user could not be reached) and shows message boxes. The current backend is
-// chosen on every show: one installed with SetFormBackend (tests, hosts with their own UI); else
-// the FLTK window module when DISPLAY is set and the module "quill-fltk.so" beside this run-time
+// accepted, or the user could not be reached) and shows message boxes. A show uses the backend
+// it is given (tests give a scripted one); without one, the backend is chosen on every show: the
+// FLTK window module when DISPLAY is set and the module "quill-fltk.so" beside this run-time
 // loads and reaches the display; else the terminal form when standard input is a terminal; else
 // none, and a modal show counts as cancelled. The FLTK module is loaded on demand, so a host
 // without a display never needs the X libraries; once loaded it stays loaded.
@@ -28,10 +28,8 @@ class TFormBackend {
                            unsigned flags) = 0;
 };
 
-// The backend a show would use now; null when there is none.
+// The backend that a show given none would use now; null when there is none.
 TFormBackend* CurrentFormBackend();
-// Installs `backend` (borrowed; null restores the automatic choice); returns the previous one.
-TFormBackend* SetFormBackend(TFormBackend* backend);
 
 // The FLTK backend, loading its module from `modulePath` (empty: beside this run-time) on first
 // use; null when DISPLAY is not set, the module cannot be loaded or the display cannot be opened.

@@ -139,10 +139,10 @@ TControl* TForm::NextTabStop(bool backwards) const {
     return stops[backwards ? (index + n - 1) % n : (index + 1) % n];
 }
 
-TModalResult TForm::ShowModal() {
+TModalResult TForm::ShowModal(TFormBackend* given) {
     ModalResult = mrNone;
     FClosed = false;
-    TFormBackend* backend = CurrentFormBackend();
+    TFormBackend* backend = given ? given : CurrentFormBackend();
     if (!backend) {
         ModalResult = mrCancel;
         FClosed = true;

@@ -173,9 +173,9 @@ class TForm : public TControl {
     // Asked before the form closes; setting the flag to false keeps it open.
     std::function<void(bool& canClose)> OnCloseQuery;
 
-    // Shows the form modally through the current backend and returns the modal result (Cancel
-    // when there is no backend).
-    TModalResult ShowModal();
+    // Shows the form modally through `backend` (borrowed; null: the current backend, see
+    // form_backend.h) and returns the modal result (Cancel when there is no backend).
+    TModalResult ShowModal(TFormBackend* backend = nullptr);
     bool Showing() const { return FBackend != nullptr; }
     // Set once a modal show has ended (the result was accepted).
     bool Closed() const { return FClosed; }

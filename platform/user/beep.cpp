@@ -1,22 +1,10 @@
 #include "platform/user/beep.h"
 
-#include <mutex>
 #include <unistd.h>
 
 namespace quill::user {
 
-namespace {
-std::mutex gLock;
-TBeepRecord gRecord;
-} // namespace
-
-BOOL Beep(DWORD frequency, DWORD duration) {
-    {
-        std::lock_guard guard(gLock);
-        ++gRecord.Count;
-        gRecord.Frequency = frequency;
-        gRecord.Duration = duration;
-    }
+BOOL Beep(DWORD, DWORD) {
     const int fd = isatty(STDERR_FILENO)   ? STDERR_FILENO
                    : isatty(STDOUT_FILENO) ? STDOUT_FILENO
                                            : -1;
@@ -25,11 +13,6 @@ BOOL Beep(DWORD frequency, DWORD duration) {
         [[maybe_unused]] const ssize_t written = write(fd, "\a", 1);
     }
     return TRUE;
-}
-
-TBeepRecord GetBeepRecord() {
-    std::lock_guard guard(gLock);
-    return gRecord;
 }
 
 } // namespace quill::user

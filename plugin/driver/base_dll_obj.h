@@ -29,6 +29,7 @@
 #include "registry/list/devices_list.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -36,8 +37,9 @@
 
 namespace quill::plugin {
 
-// Creates the device list of a driver: (device item class) -> new list.
-using DevicesListClass = registry::TDevicesList* (*)(rtl::TCollectionItemClass itemClass);
+// Creates the device list of a driver: (device item class) -> new list. A function object, so that
+// a driver can hand its list what it was itself given (the settings dialogs' form backend).
+using DevicesListClass = std::function<registry::TDevicesList*(rtl::TCollectionItemClass)>;
 
 template <class T> registry::TDevicesList* ListClassOf(rtl::TCollectionItemClass itemClass) {
     return new T(itemClass);

@@ -4,14 +4,16 @@
 //
 // Start-up: the log, the settings-XML module's formats, the value-array class, the tuning values,
 // then the driver object.
-// A step that fails never stops the loading: the steps after it still run, and a driver object
-// that cannot be built stays nil (the host is then told that there is none). Shut-down: the driver
-// object (its device list and keyboard hook, plug-in control object and mutex), the timer windows'
-// class, the release of the modifier keys, the value-array class registration, and last the log.
+// A step that fails never stops the loading: it leaves an error line in the log naming the step
+// and why, the steps after it still run, and a driver object that cannot be built stays nil (the
+// host is then told that there is none). Shut-down: the driver object (its device list and
+// keyboard hook, plug-in control object and mutex), the timer windows' class, the release of the
+// modifier keys, the value-array class registration, and last the log.
 #include "capture/manager/manager_quill_list.h"
 #include "exchange/valuearray/value_array_class.h"
 #include "exchange/xml/xml_module.h"
 #include "infra/log/log_module.h"
+#include "plugin/control/library_steps.h"
 #include "plugin/scanner/dll_quill.h"
 #include "plugin/scanner/tuning.h"
 
@@ -20,46 +22,29 @@
 namespace quill::plugin {
 namespace {
 
+constexpr TLibraryStep kLoadSteps[] = {
+    {"settings XML formats", [] { exchange::InitialiseSettingsXml(); }},
+    // The value-array class is served from load on: a host's event sink creates value arrays
+    // through the class registry before the library itself may have made one.
+    {"value-array class", [] { exchange::CreateValueArray(); }},
+    {"tuning file", [] { ReadStartupTuning(); }},
+    {"driver object", [] { DllObject = new TDllQuill(); }},
+};
+
+constexpr TLibraryStep kUnloadSteps[] = {
+    {"driver object", [] { delete std::exchange(DllObject, nullptr); }},
+    {"timer window class", [] { capture::UnregisterTimerWindowClass(); }},
+    {"modifier keys", [] { ReleaseModifierKeys(); }},
+    {"value-array class", [] { exchange::RevokeValueArrayClass(); }},
+};
+
 __attribute__((constructor)) void LoadLibrary() {
     infra::LogStartup();
-    try {
-        exchange::InitialiseSettingsXml();
-    } catch (...) {
-    }
-    try {
-        // The value-array class is served from load on: a host's event sink creates value arrays
-        // through the class registry before the library itself may have made one.
-        exchange::CreateValueArray();
-    } catch (...) {
-    }
-    try {
-        ReadStartupTuning();
-    } catch (...) {
-    }
-    try {
-        DllObject = new TDllQuill();
-    } catch (...) {
-        DllObject = nullptr;
-    }
+    RunLibrarySteps("Load", kLoadSteps);
 }
 
 __attribute__((destructor)) void UnloadLibrary() {
-    try {
-        delete std::exchange(DllObject, nullptr);
-    } catch (...) {
-    }
-    try {
-        capture::UnregisterTimerWindowClass();
-    } catch (...) {
-    }
-    try {
-        ReleaseModifierKeys();
-    } catch (...) {
-    }
-    try {
-        exchange::RevokeValueArrayClass();
-    } catch (...) {
-    }
+    RunLibrarySteps("Unload", kUnloadSteps);
     infra::LogShutdown();
 }
 

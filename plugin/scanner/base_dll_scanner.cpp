@@ -44,8 +44,10 @@ TBaseDllScanner::TBaseDllScanner(std::span<const MethodRecord> tableA,
                                  std::span<const MethodRecord> tableB,
                                  std::span<const PropertyRecord> table1,
                                  rtl::TCollectionItemClass deviceItemClass,
-                                 DevicesListClass deviceListClass, CallEntryFunc callEntry)
-    : TBaseDllObj(tableA, tableB, table1, deviceItemClass, deviceListClass, callEntry) {
+                                 DevicesListClass deviceListClass, CallEntryFunc callEntry,
+                                 user::TToneFunction tone)
+    : TBaseDllObj(tableA, tableB, table1, deviceItemClass, deviceListClass, callEntry),
+      FTone(tone ? tone : &user::Beep) {
     SetPropertyTable2(kPropertyTable2);
 }
 

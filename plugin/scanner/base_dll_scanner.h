@@ -7,8 +7,12 @@
 // value as text in the device's parameter of that name; a read gives the typed value of the
 // device's property of that name, or the parameter's text. Like the driver object, not
 // thread-safe: it runs on the thread of the host's call.
+//
+// The driver sounds the method set's tones through the tone function it was made with (the
+// platform's Beep unless given another).
 #pragma once
 
+#include "platform/user/beep.h"
 #include "plugin/driver/base_dll_obj.h"
 
 #include <span>
@@ -27,8 +31,14 @@ class TBaseDllScanner : public TBaseDllObj {
     TBaseDllScanner(std::span<const MethodRecord> tableA, std::span<const MethodRecord> tableB,
                     std::span<const PropertyRecord> table1,
                     rtl::TCollectionItemClass deviceItemClass, DevicesListClass deviceListClass,
-                    CallEntryFunc callEntry);
+                    CallEntryFunc callEntry, user::TToneFunction tone = &user::Beep);
     std::string_view ClassName() const override { return "TBaseDllScanner"; }
+
+    // Sounds a tone through the driver's tone function.
+    void Tone(user::DWORD frequency, user::DWORD duration) const { FTone(frequency, duration); }
+
+  private:
+    user::TToneFunction FTone;
 };
 
 } // namespace quill::plugin

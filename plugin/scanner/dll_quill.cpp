@@ -17,10 +17,14 @@ capture::TManagerQuillList* DriverScannerList() {
 
 } // namespace
 
-TDllQuill::TDllQuill()
-    : TBaseDllScanner(ScannerMethodTableA(), ScannerMethodTableB(), ScannerPropertyTable1(),
-                      rtl::ItemClassOf<capture::TManagerQuill>,
-                      ListClassOf<capture::TManagerQuillList>, &CallEntry) {
+TDllQuill::TDllQuill(user::TToneFunction tone, ui::TFormBackend* forms)
+    : TBaseDllScanner(
+          ScannerMethodTableA(), ScannerMethodTableB(), ScannerPropertyTable1(),
+          rtl::ItemClassOf<capture::TManagerQuill>,
+          [forms](rtl::TCollectionItemClass itemClass) -> registry::TDevicesList* {
+              return new capture::TManagerQuillList(itemClass, forms);
+          },
+          &CallEntry, tone) {
     capture::SetScannerListAccessor(&DriverScannerList);
 }
 

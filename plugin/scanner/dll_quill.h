@@ -8,13 +8,16 @@
 // this object's device list (the hook has no context of its own); destruction withdraws it.
 #pragma once
 
+#include "platform/ui/form_backend.h"
 #include "plugin/scanner/base_dll_scanner.h"
 
 namespace quill::plugin {
 
 class TDllQuill : public TBaseDllScanner {
   public:
-    TDllQuill();
+    // `tone`: the tone function of the method set's "Beep" (the platform's unless given);
+    // `forms`: the backend of the devices' settings dialogs (borrowed; null: the current one).
+    explicit TDllQuill(user::TToneFunction tone = &user::Beep, ui::TFormBackend* forms = nullptr);
     ~TDllQuill() override;
     std::string_view ClassName() const override { return "TDllQuill"; }
 };

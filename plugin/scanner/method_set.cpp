@@ -11,6 +11,7 @@
 #include "platform/user/beep.h"
 #include "platform/xml/dom.h"
 #include "plugin/driver/base_dll_obj.h"
+#include "plugin/scanner/base_dll_scanner.h"
 #include "registry/device/device_item.h"
 #include "registry/device/result_codes.h"
 #include "registry/list/devices_list.h"
@@ -259,7 +260,7 @@ void CreateComSafeArray(TBaseDllObj&, rtl::TObject*, Args& args, OleVariant& res
     result = OleVariant(static_cast<com::IDispatch*>(array.Get()));
 }
 
-void Beep(TBaseDllObj&, rtl::TObject*, Args& args, OleVariant& result) {
+void Beep(TBaseDllObj& driver, rtl::TObject*, Args& args, OleVariant& result) {
     const VARTYPE f = infra::DerefType(args[0]), d = infra::DerefType(args[1]);
     const auto isInteger = [](VARTYPE t) { return t == com::VT_I2 || t == com::VT_I4; };
     if (!isInteger(f) || !isInteger(d)) {
@@ -273,7 +274,13 @@ void Beep(TBaseDllObj&, rtl::TObject*, Args& args, OleVariant& result) {
     // days, for which the system's tone function waits. It is not sounded; the call succeeds as
     // any other tone does.
     if (frequency < 0 || duration < 0) return;
-    user::Beep(static_cast<user::DWORD>(frequency), static_cast<user::DWORD>(duration));
+    const auto tone = static_cast<user::DWORD>(frequency);
+    const auto length = static_cast<user::DWORD>(duration);
+    // The scanner drivers sound it through their own tone function.
+    if (const auto* scanner = dynamic_cast<const TBaseDllScanner*>(&driver))
+        scanner->Tone(tone, length);
+    else
+        user::Beep(tone, length);
 }
 
 bool PropertyPageEnabled(rtl::TObject* context, bool write, OleVariant& value, const std::string&) {

@@ -47,11 +47,13 @@ HRESULT TRecordingSink::GetHookThreadId(std::uint32_t* threadId) {
     return S_OK;
 }
 
-TCaptureHarness::TCaptureHarness() : FPreviousClock(user::SetClock(&FClock)) {
+TCaptureHarness::TCaptureHarness(ui::TFormBackend* forms)
+    : FPreviousClock(user::SetClock(&FClock)) {
     Pump(); // makes the thread's queue
     user::SetFocusThread(user::GetCurrentThreadId());
     Sink.HookThread = user::GetCurrentThreadId();
-    List = std::make_unique<capture::TManagerQuillList>(rtl::ItemClassOf<capture::TManagerQuill>);
+    List = std::make_unique<capture::TManagerQuillList>(rtl::ItemClassOf<capture::TManagerQuill>,
+                                                        forms);
     List->EventSink = ComPtr<IEventSupport2>(&Sink);
     gList = List.get();
     capture::SetScannerListAccessor(&CurrentList);

@@ -39,7 +39,8 @@ class TRecordingSink final : public TEventSupportBase {
 
 class TCaptureHarness {
   public:
-    TCaptureHarness();
+    // `forms`: the backend of the devices' settings dialogs (null: the current one).
+    explicit TCaptureHarness(ui::TFormBackend* forms = nullptr);
     ~TCaptureHarness();
     TCaptureHarness(const TCaptureHarness&) = delete;
     TCaptureHarness& operator=(const TCaptureHarness&) = delete;

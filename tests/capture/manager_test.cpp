@@ -2,7 +2,7 @@
 #include "capture/framer_simulation.h"
 
 #include "platform/kernel/codepage.h"
-#include "platform/ui/scripted_backend.h"
+#include "support/scripted_backend.h"
 #include "platform/user/key_state.h"
 #include "platform/user/keyboard_input.h"
 #include "platform/user/message_queue.h"
@@ -290,10 +290,9 @@ TEST(ScannerList, DestroyingTheListInsideTheEventCallIsSafe) {
 }
 
 TEST(ScannerList, SettingsDialogWritesBackOnOkOnly) {
-    TCaptureHarness h;
+    test::TScriptedBackend user;
+    TCaptureHarness h(&user);
     TManagerQuill* d = h.AddDevice();
-    ui::TScriptedBackend user;
-    ui::SetFormBackend(&user);
     user.Type("edIdentif", "Till 1")
         .Type("edPref", "<")
         .Type("edPost", ">")
@@ -314,7 +313,6 @@ TEST(ScannerList, SettingsDialogWritesBackOnOkOnly) {
     user.Cancel();
     EXPECT_EQ(static_cast<IDeviceItem*>(d)->Setup(&setup), com::S_OK);
     EXPECT_EQ(setup, -1);
-    ui::SetFormBackend(nullptr);
 }
 
 // Through the real hook: for random key streams - main-block keys, keypad digits under Num Lock,

@@ -2,7 +2,7 @@
 #include "capture/settings_dialog/kb_settings.h"
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/exception.h"
-#include "platform/ui/scripted_backend.h"
+#include "support/scripted_backend.h"
 
 #include <gtest/gtest.h>
 
@@ -26,9 +26,7 @@ TKBSettingsValues Device(std::string id = "Scanner1", std::string pref = "[",
 
 class SettingsDialogTest : public ::testing::Test {
   protected:
-    void SetUp() override { ui::SetFormBackend(&User); }
     void TearDown() override {
-        ui::SetFormBackend(nullptr);
         SetColorForm(kColorNotSet);
         SetColorBody(kColorNotSet);
         SetColorFont(kColorNotSet);
@@ -39,7 +37,7 @@ class SettingsDialogTest : public ::testing::Test {
             texts.push_back(message.Text);
         return texts;
     }
-    ui::TScriptedBackend User;
+    test::TScriptedBackend User;
 };
 
 TEST_F(SettingsDialogTest, LayoutFollowsTheDesign) {
@@ -138,7 +136,7 @@ TEST_F(SettingsDialogTest, OkReturnsEveryValueAndCancelNothing) {
         })
         .Click("btnOk");
     TKBSettingsChoice choice;
-    EXPECT_EQ(ShowKBSettings(Device(), choice), 0);
+    EXPECT_EQ(ShowKBSettings(Device(), choice, &User), 0);
     EXPECT_EQ(choice.Identifier, "Desk 7");
     EXPECT_EQ(choice.Prefix, "\x02");
     EXPECT_EQ(choice.Suffix, "\r\n");
@@ -148,7 +146,7 @@ TEST_F(SettingsDialogTest, OkReturnsEveryValueAndCancelNothing) {
     // Cancel with every field emptied: no message, and nothing comes back.
     TKBSettingsChoice untouched{"keep", "keep", "keep", 123};
     User.Type("edIdentif", "").Type("edPref", "").Type("edPost", "").Click("btnCancel");
-    EXPECT_EQ(ShowKBSettings(Device(), untouched), -1);
+    EXPECT_EQ(ShowKBSettings(Device(), untouched, &User), -1);
     EXPECT_TRUE(User.Messages.empty());
     EXPECT_EQ(untouched.Identifier, "keep");
     EXPECT_EQ(untouched.TimeOut, 123);
@@ -164,7 +162,7 @@ TEST_F(SettingsDialogTest, EmptyIdentifierOnOkShowsOneMessageAndStays) {
             [&](ui::TForm& form) { stillOpen = !form.Closed() && form.ModalResult == ui::mrNone; })
         .Cancel();
     TKBSettingsChoice choice;
-    EXPECT_EQ(ShowKBSettings(Device(), choice), -1);
+    EXPECT_EQ(ShowKBSettings(Device(), choice, &User), -1);
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{A(u"Идентификатор устройства пустой!")});
     EXPECT_EQ(User.Messages[0].Flags, ui::MB_OK | ui::MB_ICONERROR);
@@ -183,7 +181,7 @@ TEST_F(SettingsDialogTest, TheFirstEmptyFieldIsNamedAndFocused) {
         .Type("edPost", "S")
         .Click("btnOk");
     TKBSettingsChoice choice;
-    EXPECT_EQ(ShowKBSettings(Device(), choice), 0);
+    EXPECT_EQ(ShowKBSettings(Device(), choice, &User), 0);
     const std::vector<std::string> expected{A(u"Преффикс - не может быть пустым!"),
                                             A(u"Постфикс - не может быть пустым!")};
     EXPECT_EQ(MessageTexts(), expected) << "one message per refused OK, later empty fields silent";
@@ -195,19 +193,18 @@ TEST_F(SettingsDialogTest, TheFirstEmptyFieldIsNamedAndFocused) {
 TEST_F(SettingsDialogTest, EscapeAndTheCloseBoxSkipEveryCheck) {
     User.Type("edIdentif", "").Cancel();
     TKBSettingsChoice choice;
-    EXPECT_EQ(ShowKBSettings(Device(), choice), -1);
+    EXPECT_EQ(ShowKBSettings(Device(), choice, &User), -1);
     // A close request with a result other than Cancel is checked like OK.
     User.Type("edPost", "").Then([](ui::TForm& form) {
         form.ModalResult = ui::mrOk;
         form.UserFocus(*form.FindControl("edIdentif"));
     });
-    EXPECT_EQ(ShowKBSettings(Device(), choice), -1) << "refused, then the steps ran out";
+    EXPECT_EQ(ShowKBSettings(Device(), choice, &User), -1) << "refused, then the steps ran out";
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{A(u"Постфикс - не может быть пустым!")});
 }
 
 TEST_F(SettingsDialogTest, WithoutABackendTheDialogIsCancelled) {
-    // No installed backend, no display and no terminal on standard input.
-    ui::SetFormBackend(nullptr);
+    // No backend given, no display and no terminal on standard input.
     const char* display = std::getenv("DISPLAY");
     const std::string savedDisplay = display ? display : "";
     unsetenv("DISPLAY");
@@ -215,7 +212,7 @@ TEST_F(SettingsDialogTest, WithoutABackendTheDialogIsCancelled) {
     const int savedStdin = dup(STDIN_FILENO);
     dup2(null, STDIN_FILENO);
     TKBSettingsChoice choice{"keep", "", "", 7};
-    const int result = ShowKBSettings(Device(), choice);
+    const int result = ShowKBSettings(Device(), choice, nullptr);
     dup2(savedStdin, STDIN_FILENO);
     close(savedStdin);
     close(null);
@@ -225,10 +222,9 @@ TEST_F(SettingsDialogTest, WithoutABackendTheDialogIsCancelled) {
     EXPECT_EQ(choice.TimeOut, 7);
 
     // A user who leaves without closing the dialog cancels it too.
-    ui::TScriptedBackend silent;
-    ui::SetFormBackend(&silent);
+    test::TScriptedBackend silent;
     silent.Type("edIdentif", "changed");
-    EXPECT_EQ(ShowKBSettings(Device(), choice), -1);
+    EXPECT_EQ(ShowKBSettings(Device(), choice, &silent), -1);
     EXPECT_EQ(choice.Identifier, "keep");
 }
 

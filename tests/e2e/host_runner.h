@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <sys/wait.h>
 
@@ -37,7 +38,11 @@ constexpr int kTimedOut = 124;
 inline TCommandOutput RunHostWithin(int seconds, const std::string& arguments,
                                     const std::string& language = "ru_RU.UTF-8",
                                     const std::string& inputPath = "/dev/null") {
-    return RunCommand("QUILL_DATA_DIR=/tmp/quill-e2e-data LANG=" + language + " timeout -k 5 " +
+    // The host logs into the test program's log folder, so that an error line of its load fails
+    // the test as one of the program's own would (support/log_errors.h).
+    const char* data = std::getenv("QUILL_DATA_DIR");
+    const std::string folder = data && *data ? data : "/tmp/quill-e2e-data";
+    return RunCommand("QUILL_DATA_DIR='" + folder + "' LANG=" + language + " timeout -k 5 " +
                       std::to_string(seconds) + " '" + QUILL_HOST_PATH + "' " + arguments + " <'" +
                       inputPath + "' 2>&1");
 }

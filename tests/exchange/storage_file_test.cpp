@@ -35,16 +35,12 @@ namespace {
 class StorageFile : public testing::Test {
   protected:
     void SetUp() override {
-        SetReadDumpsEnabled(false);
         FFolder = fs::temp_directory_path() /
                   ("quill-storage-" + std::to_string(getpid()) + "-" +
                    testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(FFolder);
     }
-    void TearDown() override {
-        fs::remove_all(FFolder);
-        SetReadDumpsEnabled(true);
-    }
+    void TearDown() override { fs::remove_all(FFolder); }
     std::string PathOf(const char* name) const { return (FFolder / name).string(); }
     static std::string Read(const std::string& path) {
         std::ifstream in(path, std::ios::binary);

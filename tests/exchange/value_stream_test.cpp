@@ -89,12 +89,9 @@ std::u16string ErrorText(const std::exception& e) {
 const std::u16string kReadUnsupported =
     u"Неподдерживаемый тип данных.\r\nТип данных=10\r\nПредставление: (Неопределено)";
 
-// Fault tests provoke read errors by the thousand: no dump files for them.
-class ValueStream : public testing::Test {
-  protected:
-    void SetUp() override { SetReadDumpsEnabled(false); }
-    void TearDown() override { SetReadDumpsEnabled(true); }
-};
+// The read errors these tests provoke dump into the program's scratch log folder, within the
+// process's share of dumps.
+class ValueStream : public testing::Test {};
 
 } // namespace
 
@@ -388,7 +385,9 @@ TEST(MemoryStream, AReadPastTheEndDumpsTheContentIntoTheLogFolder) {
     const std::string saved = previous ? previous : "";
     setenv("QUILL_DATA_DIR", root.c_str(), 1);
 
-    TMyMemoryStream stream;
+    // A share of dumps of the test's own: the process's may be used up by earlier tests.
+    TReadDumps share;
+    TMyMemoryStream stream(&share);
     stream.Write("abc", 3);
     stream.Position = 1;
     char out[8];
@@ -420,11 +419,14 @@ TEST(MemoryStream, DumpsOfFailedReadsAreBoundedInSizeAndNumber) {
     namespace fs = std::filesystem;
     const fs::path root = fs::temp_directory_path() / ("quill-dumps-" + std::to_string(getpid()));
     fs::create_directories(root);
+    const char* previous = std::getenv("QUILL_DATA_DIR");
+    const std::string saved = previous ? previous : "";
     setenv("QUILL_DATA_DIR", root.c_str(), 1);
 
     // A stream as large as a small file inflates to: every dump must stay within 64 KiB.
     constexpr std::int32_t kSize = 24 * 1024 * 1024;
-    TMyMemoryStream stream;
+    TReadDumps dumps;
+    TMyMemoryStream stream(&dumps);
     stream.SetSize(kSize);
     for (std::int32_t i = 0; i < kSize; i += 4096)
         stream.Memory[i] = static_cast<unsigned char>(i / 4096);
@@ -464,7 +466,10 @@ TEST(MemoryStream, DumpsOfFailedReadsAreBoundedInSizeAndNumber) {
     EXPECT_GT(middle.Offset + middle.Size, static_cast<std::size_t>(kSize / 2));
     EXPECT_EQ(DumpWindow(100, 50).Size, 100u) << "a small stream is dumped whole";
 
-    unsetenv("QUILL_DATA_DIR");
+    if (previous)
+        setenv("QUILL_DATA_DIR", saved.c_str(), 1);
+    else
+        unsetenv("QUILL_DATA_DIR");
     fs::remove_all(root);
 }
 

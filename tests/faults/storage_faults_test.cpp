@@ -61,16 +61,12 @@ void Check(HRESULT hr, VARIANT_BOOL ok, bool mustSucceed) {
 class StorageFaults : public testing::Test {
   protected:
     void SetUp() override {
-        SetReadDumpsEnabled(false);
         FFolder = fs::temp_directory_path() / ("quill-storage-faults-" + std::to_string(getpid()));
         fs::create_directories(FFolder);
         FPath = (FFolder / "table.sa").string();
         FWidePath = kernel::Utf8ToWide(FPath);
     }
-    void TearDown() override {
-        fs::remove_all(FFolder);
-        SetReadDumpsEnabled(true);
-    }
+    void TearDown() override { fs::remove_all(FFolder); }
     std::string FileBytes() const {
         std::ifstream in(FPath, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});

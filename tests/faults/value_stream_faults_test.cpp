@@ -41,11 +41,7 @@ OleVariant SampleTable() {
     return OleVariant(static_cast<IDispatch*>(table.Get()));
 }
 
-class ValueStreamFaults : public testing::Test {
-  protected:
-    void SetUp() override { SetReadDumpsEnabled(false); }
-    void TearDown() override { SetReadDumpsEnabled(true); }
-};
+class ValueStreamFaults : public testing::Test {};
 
 TEST_F(ValueStreamFaults, EncodingFailsWholeOrProducesTheSameBytes) {
     const OleVariant value = SampleTable();

@@ -2,6 +2,7 @@
 // locking across processes, and a log that cannot write.
 #include "infra/log/log_folder.h"
 #include "infra/log/log_host.h"
+#include "infra/log/log_line.h"
 #include "infra/log/log_module.h"
 #include "infra/log/log_name.h"
 #include "infra/log/log_time.h"
@@ -31,6 +32,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
+
+// The lock wait of the tests that hold the file lock against the log: short, as they wait it out.
+constexpr unsigned kShortLockWait = 20;
 
 // A local time as a clock value.
 TLogTime LocalTime(int year, int month, int day, int hour, int minute, int second, int millis) {
@@ -79,11 +83,16 @@ class LogTest : public ::testing::Test {
         char pattern[] = "/tmp/quill-log-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         FRoot = pattern;
+        if (const char* previous = std::getenv("QUILL_DATA_DIR")) FPreviousRoot = previous;
         setenv("QUILL_DATA_DIR", FRoot.c_str(), 1);
         FLogs = FRoot / "OrvixEquipment" / "LOGs";
     }
     void TearDown() override {
-        unsetenv("QUILL_DATA_DIR");
+        // The program's own log folder comes back: the listener of support/log_errors.h reads it.
+        if (FPreviousRoot.empty())
+            unsetenv("QUILL_DATA_DIR");
+        else
+            setenv("QUILL_DATA_DIR", FPreviousRoot.c_str(), 1);
         std::error_code ignored;
         fs::remove_all(FRoot, ignored);
     }
@@ -92,6 +101,7 @@ class LogTest : public ::testing::Test {
     }
 
     fs::path FRoot;
+    std::string FPreviousRoot;
     fs::path FLogs;
 };
 
@@ -186,7 +196,6 @@ TEST_F(LogTest, NothingPlantedUnderTheHostNamesDecidesTheHostOrTheName) {
 
 TEST_F(LogTest, AnotherUsersPlantsNeitherHangNorRedirectTheLog) {
     QUILL_SKIP_WITHOUT_OTHER_USER();
-    SetLogLockWait(20);
     // The process folder made in advance by another user, open to all: nothing is written there.
     const fs::path folder = FLogs / ProcessFolderName("Quill");
     fs::create_directories(folder);
@@ -194,7 +203,7 @@ TEST_F(LogTest, AnotherUsersPlantsNeitherHangNorRedirectTheLog) {
     chmod(FLogs.c_str(), 01777);
     ASSERT_TRUE(test::GiveToOtherUser(folder.string()));
     {
-        TLogModule module("/m/Quill.plu");
+        TLogModule module("/m/Quill.plu", {}, kShortLockWait);
         module.Startup();
         ASSERT_NE(module.Log(), nullptr);
         module.Write("Refused", "x");
@@ -204,7 +213,7 @@ TEST_F(LogTest, AnotherUsersPlantsNeitherHangNorRedirectTheLog) {
     fs::remove_all(folder);
     // A FIFO at the day's file never blocks: the write fails at once and the lines stay queued.
     fs::create_directories(folder);
-    TLogModule module("/m/Quill.plu");
+    TLogModule module("/m/Quill.plu", {}, kShortLockWait);
     module.Startup();
     ASSERT_NE(module.Log(), nullptr);
     const fs::path day = module.Log()->TodayFileName();
@@ -233,12 +242,10 @@ TEST_F(LogTest, AnotherUsersPlantsNeitherHangNorRedirectTheLog) {
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[lines.size() - 4], "queued");
     EXPECT_EQ(lines.back(), "and again");
-    SetLogLockWait(500);
 }
 
 TEST_F(LogTest, SharedFoldersPlantedByAnotherUserAreNeverUsed) {
     QUILL_SKIP_WITHOUT_OTHER_USER();
-    SetLogLockWait(20);
     // The lock area as a link to a folder of the other user's choosing: not followed, and the
     // log still writes its lines (only unordered against other writers).
     fs::create_directories(FLogs);
@@ -247,7 +254,7 @@ TEST_F(LogTest, SharedFoldersPlantedByAnotherUserAreNeverUsed) {
     fs::create_directory_symlink(FRoot / "chosen", FLogs / ".locks");
     ASSERT_TRUE(test::GiveToOtherUser((FLogs / ".locks").string()));
     {
-        TLogModule module("/m/Quill.plu");
+        TLogModule module("/m/Quill.plu", {}, kShortLockWait);
         module.Startup();
         ASSERT_NE(module.Log(), nullptr);
         module.Write("Unordered", "x");
@@ -261,11 +268,10 @@ TEST_F(LogTest, SharedFoldersPlantedByAnotherUserAreNeverUsed) {
     chmod(FLogs.c_str(), 01777);
     ASSERT_TRUE(test::GiveToOtherUser(FLogs.string()));
     EXPECT_EQ(LogFolder(), "");
-    TLogModule module("/m/Quill.plu");
+    TLogModule module("/m/Quill.plu", {}, kShortLockWait);
     module.Startup();
     EXPECT_EQ(module.Log(), nullptr);
     EXPECT_TRUE(fs::is_empty(FLogs));
-    SetLogLockWait(500);
 }
 
 TEST_F(LogTest, IndentDeltasAndUnregisteredThreads) {
@@ -290,6 +296,27 @@ TEST_F(LogTest, IndentDeltasAndUnregisteredThreads) {
     EXPECT_EQ(Fields(lines[6]).size(), 6u);
     EXPECT_EQ(Fields(lines[7])[2], "...") << "a thread never registered";
     EXPECT_NE(Fields(lines[7])[1], ThreadIdText(CurrentThreadId()));
+}
+
+// Error lines are told apart by their subject alone, at any indent; banners, other subjects and a
+// text that merely holds the word are not error lines.
+TEST_F(LogTest, ErrorLinesAreThoseWithTheErrorSubject) {
+    TLogModule module("/m/Quill.plu");
+    module.Startup();
+    module.Write("Open", "Error\tin the text", 2);
+    module.WriteError("Load: tuning", "no such section");
+    module.Write("Errors", "x", -2);
+    module.Write("", "Error");
+    const TLog* log = module.Log();
+    ASSERT_NE(log, nullptr);
+    const auto lines = ReadLines(log->TodayFileName());
+    ASSERT_EQ(lines.size(), 7u);
+    std::vector<bool> errors;
+    for (const std::string& line : lines)
+        errors.push_back(IsErrorLine(line));
+    EXPECT_EQ(errors, (std::vector<bool>{false, false, false, false, true, false, false}));
+    EXPECT_EQ(Fields(lines[4]).back(), "Load: tuning: no such section");
+    EXPECT_TRUE(IsErrorLine(lines[4] + "\r")) << "a line read with its carriage return";
 }
 
 TEST_F(LogTest, AWriteAfterMidnightStartsTheNextDaysFile) {

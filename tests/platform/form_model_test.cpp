@@ -1,7 +1,7 @@
 // The form model: track bar range and steps, tab order, the modal show with its close query, and
 // the choice of backend.
 #include "platform/ui/form_backend.h"
-#include "platform/ui/scripted_backend.h"
+#include "support/scripted_backend.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,8 @@
 
 namespace quill::ui {
 namespace {
+
+using test::TScriptedBackend;
 
 // A small dialog: an edit, a group with an edit and a track bar, OK and Cancel.
 struct TSample {
@@ -42,12 +44,6 @@ struct TSample {
         Cancel->ModalResult = mrCancel;
         Cancel->TabOrder = 3;
     }
-};
-
-// Installs a backend for one test and restores the automatic choice afterwards.
-struct TInstalled {
-    explicit TInstalled(TFormBackend* backend) { SetFormBackend(backend); }
-    ~TInstalled() { SetFormBackend(nullptr); }
 };
 
 TEST(TrackBar, ClampsToItsRangeAndReportsOnlyRealMoves) {
@@ -97,7 +93,6 @@ TEST(FormModel, TreePositionsFontsAndTabOrder) {
 TEST(FormModel, ModalShowAcceptsAResultOnlyWhenTheCloseQueryAgrees) {
     TSample s;
     TScriptedBackend user;
-    TInstalled installed(&user);
     int queries = 0;
     bool allow = false;
     s.Form.OnCloseQuery = [&](bool& canClose) {
@@ -114,7 +109,7 @@ TEST(FormModel, ModalShowAcceptsAResultOnlyWhenTheCloseQueryAgrees) {
             allow = true;
         })
         .Click("Ok");
-    EXPECT_EQ(s.Form.ShowModal(), mrOk);
+    EXPECT_EQ(s.Form.ShowModal(&user), mrOk);
     EXPECT_EQ(focusAtStart, s.Cancel);
     EXPECT_EQ(queries, 2);
     EXPECT_EQ(user.StepsLeft(), 0u);
@@ -124,35 +119,33 @@ TEST(FormModel, ModalShowAcceptsAResultOnlyWhenTheCloseQueryAgrees) {
 TEST(FormModel, EscapeEnterAndAUserWhoWalksAway) {
     TSample s;
     TScriptedBackend user;
-    TInstalled installed(&user);
     user.Cancel();
-    EXPECT_EQ(s.Form.ShowModal(), mrCancel);
+    EXPECT_EQ(s.Form.ShowModal(&user), mrCancel);
 
     // Enter clicks the focused button, else the default one.
     s.Ok->Default = true;
     user.Then([&](TForm& form) { form.UserFocus(*s.Name); }).Then([](TForm& form) {
         form.UserEnter();
     });
-    EXPECT_EQ(s.Form.ShowModal(), mrOk);
+    EXPECT_EQ(s.Form.ShowModal(&user), mrOk);
     s.Form.ActiveControl = s.Cancel;
     user.Then([](TForm& form) { form.UserEnter(); });
-    EXPECT_EQ(s.Form.ShowModal(), mrCancel);
+    EXPECT_EQ(s.Form.ShowModal(&user), mrCancel);
 
     // Steps that run out without closing: cancelled, never a stale OK.
     user.Type("Name", "typed");
-    EXPECT_EQ(s.Form.ShowModal(), mrCancel);
+    EXPECT_EQ(s.Form.ShowModal(&user), mrCancel);
     EXPECT_EQ(s.Name->Text, "typed");
 }
 
 TEST(FormModel, MessagesGoToTheBackendThatShowsTheForm) {
     TSample s;
     TScriptedBackend user;
-    TInstalled installed(&user);
     s.Ok->OnClick = [&] {
         EXPECT_EQ(s.Form.MessageBox("text", "caption", MB_OK | MB_ICONERROR), IDOK);
     };
     user.Click("Ok");
-    s.Form.ShowModal();
+    s.Form.ShowModal(&user);
     ASSERT_EQ(user.Messages.size(), 1u);
     EXPECT_EQ(user.Messages[0].Text, "text");
     EXPECT_EQ(user.Messages[0].Caption, "caption");
@@ -199,8 +192,10 @@ TEST(FormBackendChoice, ATerminalOnStandardInputGetsTheTerminalForm) {
         ASSERT_NE(CurrentFormBackend(), nullptr);
         EXPECT_STREQ(CurrentFormBackend()->Name(), "terminal");
         TScriptedBackend user;
-        TInstalled installed(&user);
-        EXPECT_EQ(CurrentFormBackend(), &user) << "an installed backend comes first";
+        TSample s;
+        user.Click("Ok");
+        EXPECT_EQ(s.Form.ShowModal(&user), mrOk) << "a given backend comes first";
+        EXPECT_EQ(user.Shows, 1);
     });
     close(slave);
     close(master);

@@ -1,7 +1,6 @@
 #include "keyboard_test_support.h"
 
 #include "platform/kernel/last_error.h"
-#include "platform/user/beep.h"
 #include "platform/user/key_state.h"
 #include "platform/user/keyboard_hook.h"
 #include "platform/user/us_layout.h"
@@ -353,15 +352,6 @@ TEST_F(KeyboardHook, AHookThatThrowsLeavesTheChainUsable) {
         Release('F');
         Drain();
     });
-}
-
-TEST_F(KeyboardHook, BeepIsRecorded) {
-    const unsigned before = GetBeepRecord().Count;
-    EXPECT_TRUE(Beep(750, 120));
-    const TBeepRecord record = GetBeepRecord();
-    EXPECT_EQ(record.Count, before + 1);
-    EXPECT_EQ(record.Frequency, 750u);
-    EXPECT_EQ(record.Duration, 120u);
 }
 
 } // namespace

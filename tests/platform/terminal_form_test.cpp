@@ -25,10 +25,7 @@ class TerminalFormTest : public ::testing::Test {
         In.str(input);
         In.clear();
         Out.str("");
-        SetFormBackend(&Terminal);
-        const int result = ShowKBSettings(Device(), choice);
-        SetFormBackend(nullptr);
-        return result;
+        return ShowKBSettings(Device(), choice, &Terminal);
     }
     std::istringstream In;
     std::ostringstream Out;

@@ -9,7 +9,7 @@
 #include "platform/kernel/codepage.h"
 #include "platform/rtl/convert.h"
 #include "platform/ui/form_backend.h"
-#include "platform/ui/scripted_backend.h"
+#include "support/scripted_backend.h"
 #include "platform/user/beep.h"
 #include "plugin/control/call_entry.h"
 #include "plugin/scanner/base_dll_scanner.h"
@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace quill;
@@ -36,11 +37,20 @@ struct Outcome {
     std::vector<OleVariant> Args;
 };
 
+// The tones the driver was asked for, through the tone function the fixture gives it.
+std::vector<std::pair<user::DWORD, user::DWORD>> gTones;
+
+user::BOOL RecordTone(user::DWORD frequency, user::DWORD duration) {
+    gTones.emplace_back(frequency, duration);
+    return user::TRUE;
+}
+
 class ScannerMethods : public ::testing::Test {
   protected:
     void SetUp() override {
+        gTones.clear();
         FSaved = DllObject;
-        FDriver = std::make_unique<TDllQuill>();
+        FDriver = std::make_unique<TDllQuill>(&RecordTone, &User);
         DllObject = FDriver.get();
     }
     void TearDown() override {
@@ -72,6 +82,8 @@ class ScannerMethods : public ::testing::Test {
         ASSERT_FALSE(Method(u"ChoiceDevice", {OleVariant(Devices())}).Failed);
     }
 
+    // The user of the settings dialogs; outlives the driver that borrows it.
+    test::TScriptedBackend User;
     std::unique_ptr<TDllQuill> FDriver;
     TBaseDllObj* FSaved = nullptr;
 };
@@ -299,8 +311,7 @@ TEST_F(ScannerMethods, SettingsInAndOut) {
 }
 
 TEST_F(ScannerMethods, DialogMethodsFollowTheUsersChoice) {
-    ui::TScriptedBackend backend;
-    ui::TFormBackend* previous = ui::SetFormBackend(&backend);
+    test::TScriptedBackend& backend = User;
     backend.Cancel();
     const Outcome cancelled = Method(u"AddDeviceEx", {OleVariant(NewDeviceText())});
     EXPECT_TRUE(cancelled.Failed);
@@ -325,7 +336,6 @@ TEST_F(ScannerMethods, DialogMethodsFollowTheUsersChoice) {
     backend.Cancel();
     EXPECT_EQ(Method(u"SettingsDeviceEx", {OleVariant(guid), accepted.Args[0]}).Code, -1);
     EXPECT_EQ(Method(u"SettingsDeviceEx", {OleVariant(u"no guid"), accepted.Args[0]}).Code, -1);
-    ui::SetFormBackend(previous);
 }
 
 TEST_F(ScannerMethods, SmallMethods) {
@@ -336,7 +346,6 @@ TEST_F(ScannerMethods, SmallMethods) {
     }
     EXPECT_FALSE(Method(u"ShowPropertyPage", {OleVariant(u"x")}).Failed);
 
-    const unsigned beeps = user::GetBeepRecord().Count;
     EXPECT_EQ(Method(u"Beep", {OleVariant(440.5), OleVariant(100)}).Code, 4);
     // A negative tone succeeds as any tone does, but is not handed to the tone function, where
     // it would become a tone of some 49 days.
@@ -345,10 +354,10 @@ TEST_F(ScannerMethods, SmallMethods) {
         EXPECT_FALSE(negative.Failed) << frequency << " " << duration;
         EXPECT_EQ(rtl::VarToInt(negative.Result), 0);
     }
-    EXPECT_EQ(user::GetBeepRecord().Count, beeps);
+    EXPECT_TRUE(gTones.empty());
     EXPECT_FALSE(Method(u"Beep", {OleVariant::FromShort(880), OleVariant(50)}).Failed);
-    EXPECT_EQ(user::GetBeepRecord().Count, beeps + 1);
-    EXPECT_EQ(user::GetBeepRecord().Frequency, 880u);
+    using Tones = std::vector<std::pair<user::DWORD, user::DWORD>>;
+    EXPECT_EQ(gTones, (Tones{{880u, 50u}}));
 
     const Outcome made = Method(u"CreateComSafeArray", {OleVariant(u"x"), OleVariant(2)});
     ASSERT_EQ(made.Result.vt, com::VT_DISPATCH);

@@ -2,14 +2,27 @@
 // when the user's language is Russian; the language is set here, before any test runs, so that a
 // program passes when it is run directly under any LANG, LC_ALL or LC_MESSAGES, not only under
 // CTest. Tests that need another language set it for themselves (support/language.h).
+//
+// The library's log goes to a scratch folder of the program's own, and an error line in it that a
+// test did not announce fails that test (support/log_errors.h).
+#include "support/log_errors.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 int main(int argc, char** argv) {
     unsetenv("LC_ALL");
     unsetenv("LC_MESSAGES");
     setenv("LANG", "ru_RU.UTF-8", 1);
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const std::string scratch = quill::test::WatchLogErrors();
+    const int result = RUN_ALL_TESTS();
+    if (!scratch.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(scratch, ignored);
+    }
+    return result;
 }

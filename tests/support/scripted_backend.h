@@ -1,6 +1,6 @@
-// A backend without a screen, driven by a script: each step is one thing a user does to the shown
-// form (through the form's User* operations). Tests of dialog logic run on it, and a host can use
-// it to automate a dialog.
+// A form backend without a screen, driven by a script: each step is one thing a user does to the
+// shown form (through the form's User* operations). Tests of dialog logic run on it; it is test
+// support, not part of the run-time.
 //
 // Steps run in order, one per turn, while the form is open; a show ends when the form closes or
 // the steps run out (the form then counts as cancelled, as when a user walks away). Steps left over
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace quill::ui {
+namespace quill::test {
 
 struct TShownMessage {
     std::string Text;
@@ -24,13 +24,13 @@ struct TShownMessage {
     std::string FocusedName; // the control with the focus when the box came up
 };
 
-class TScriptedBackend : public TFormBackend {
+class TScriptedBackend : public ui::TFormBackend {
   public:
-    using TStep = std::function<void(TForm&)>;
+    using TStep = std::function<void(ui::TForm&)>;
 
     const char* Name() const override { return "scripted"; }
-    TModalResult RunModal(TForm& form) override;
-    int MessageBox(TForm* owner, const std::string& text, const std::string& caption,
+    ui::TModalResult RunModal(ui::TForm& form) override;
+    int MessageBox(ui::TForm* owner, const std::string& text, const std::string& caption,
                    unsigned flags) override;
 
     // Appends a step.
@@ -48,4 +48,4 @@ class TScriptedBackend : public TFormBackend {
     std::deque<TStep> FSteps;
 };
 
-} // namespace quill::ui
+} // namespace quill::test

@@ -1,8 +1,10 @@
-#include "platform/ui/scripted_backend.h"
+#include "support/scripted_backend.h"
 
 #include <stdexcept>
 
-namespace quill::ui {
+namespace quill::test {
+
+using namespace ui;
 
 namespace {
 
@@ -54,4 +56,4 @@ TScriptedBackend& TScriptedBackend::Cancel() {
     return Then([](TForm& form) { form.UserCancel(); });
 }
 
-} // namespace quill::ui
+} // namespace quill::test
