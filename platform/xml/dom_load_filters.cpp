@@ -122,7 +122,8 @@ bool IsBlank(const xmlChar* text) {
 // Whether some stretch of text from one "<" to the next holds more than `limit` "=" signs. A
 // start tag holds no "<" (values may not), so it lies within one such stretch, and its
 // attributes are no more than the stretch's "=" signs: when no stretch has too many, no element
-// has.
+// has. Counting bytes is about four times faster than the exact walk over tags, quotes and
+// comments, which then runs only on a text that may be refused.
 bool MayHoldCrowdedElement(std::string_view utf8, std::size_t limit) {
     const char* p = utf8.data();
     const char* const end = p + utf8.size();
