@@ -1,0 +1,75 @@
+# The 32-bit Windows build (cmake/toolchain-i686-w64-mingw32.cmake): Quill.plu as a PE library on
+# the real Win32, COM and XML services, and the test programs that run under Wine.
+#
+# The platform contract's names are the system's own here. The Linux stand-ins behind them (listed
+# below) are not built; each has a Windows side in a win32/ folder beside it. Everything is linked
+# statically, C++ run-time included, so that Quill.plu imports only system libraries.
+
+# The Linux stand-ins: what they do, the system does on Windows.
+set(QUILL_STAND_INS
+  platform/com/guid.cpp
+  platform/kernel/file_calls.cpp platform/kernel/file_error.cpp platform/kernel/file_handle.cpp
+  platform/kernel/file_lock.cpp platform/kernel/file_replace.cpp platform/kernel/file_version.cpp
+  platform/kernel/files.cpp platform/kernel/folders.cpp platform/kernel/last_error.cpp
+  platform/kernel/local_time.cpp platform/kernel/long_path.cpp platform/kernel/module.cpp
+  platform/kernel/named_file_read.cpp platform/kernel/named_mutex.cpp
+  platform/kernel/special_folders.cpp platform/kernel/system_info.cpp
+  platform/user/evdev_keymap.cpp platform/user/keysym_keys.cpp platform/user/keyboard_bridge.cpp
+  platform/user/queue_wait.cpp platform/user/user_state.cpp
+  platform/ui/form_backend.cpp platform/ui/terminal/terminal_form.cpp
+  platform/xml/dom_document.cpp platform/xml/dom_load_filters.cpp platform/xml/dom_node.cpp
+  platform/xml/dom_serialise.cpp platform/xml/dom_tree.cpp
+  platform/runtime_lifecycle.cpp)
+list(TRANSFORM QUILL_STAND_INS PREPEND ${CMAKE_SOURCE_DIR}/)
+
+add_compile_options(-Wall -Wextra -Wno-missing-field-initializers -Wno-restrict)
+# Windows 7 is the oldest system the library's services are asked of.
+add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
+# One copy of the C and C++ run-times inside every module: nothing to ship beside it.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+find_package(Threads REQUIRED)
+set(ZLIB_USE_STATIC_LIBS ON)
+find_package(ZLIB REQUIRED)
+
+# The run-time: the platform contract over the system's services, and the classes that cross the
+# module boundary. A static library here: each module carries its own copy.
+quill_glob(RT_SOURCES platform platform/com platform/kernel platform/rtl platform/user platform/xml platform/ui
+                      infra/codes exchange/params)
+list(REMOVE_ITEM RT_SOURCES ${QUILL_STAND_INS})
+quill_glob_recurse(RT_WIN32_SOURCES platform)
+list(FILTER RT_WIN32_SOURCES INCLUDE REGEX "/win32/[^/]*\\.cpp$")
+add_library(quillrt STATIC ${RT_SOURCES} ${RT_WIN32_SOURCES})
+target_include_directories(quillrt PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
+target_link_libraries(quillrt PUBLIC Threads::Threads ole32 oleaut32 uuid user32 kernel32 advapi32
+                                     shell32 comctl32 version)
+
+# Everything else of the plug-in.
+quill_glob_recurse(CORE_SOURCES infra exchange registry capture plugin)
+list(FILTER CORE_SOURCES EXCLUDE REGEX "/(infra/codes|exchange/params|plugin/entry)/")
+# The storage file's compressor: zlib here (libdeflate has no Windows package), the same stream.
+list(FILTER CORE_SOURCES EXCLUDE REGEX "/libdeflate/")
+# The version block is a resource here (plugin/entry/version.rc.in), not an ELF section.
+list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/infra/version/own_version_block.cpp)
+add_library(quillcore STATIC ${CORE_SOURCES})
+target_link_libraries(quillcore PUBLIC quillrt ZLIB::ZLIB)
+target_compile_definitions(quillcore PUBLIC
+  QUILL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} QUILL_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+  QUILL_VERSION_PATCH=${PROJECT_VERSION_PATCH} QUILL_VERSION_TWEAK=${PROJECT_VERSION_TWEAK})
+
+# The plug-in: exactly three undecorated exports, named by the .def file.
+quill_glob(ENTRY_SOURCES plugin/entry)
+configure_file(${CMAKE_SOURCE_DIR}/plugin/entry/version.rc.in ${CMAKE_BINARY_DIR}/version.rc @ONLY)
+add_library(Quill SHARED ${ENTRY_SOURCES} ${CMAKE_SOURCE_DIR}/plugin/entry/Quill.def
+                         ${CMAKE_BINARY_DIR}/version.rc)
+set_target_properties(Quill PROPERTIES PREFIX "" SUFFIX ".plu" OUTPUT_NAME "Quill")
+target_link_libraries(Quill PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,quillcore>" quillrt)
+target_link_options(Quill PRIVATE -Wl,--enable-stdcall-fixup -Wl,--no-undefined)
+
+# GoogleTest from Debian's sources, built with the same compiler.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+enable_testing()
+add_subdirectory(tests)

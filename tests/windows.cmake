@@ -1,0 +1,39 @@
+# The test programs of the Windows build, run under Wine by CTest (the toolchain's emulator).
+#
+# Each folder's program is built from the folder's tests minus those that exist to check a Linux
+# stand-in's own machinery or that drive Linux-only programs; what stays checks the library over
+# the system's own services. Tests of the Windows side of platform/ live in win32/.
+set(QUILL_WINDOWS_TEST_FOLDERS infra exchange registry plugin capture faults win32)
+
+# Linux-only tests, each for the reason given.
+set(QUILL_LINUX_ONLY_TESTS
+  # the fault walks swap libdeflate and operator new in a shared run-time
+  faults/failing_libdeflate.cpp
+  # the emulated input path and its virtual clock drive these; the real hook is tested apart
+  capture/keyboard_bridge_test.cpp
+)
+list(TRANSFORM QUILL_LINUX_ONLY_TESTS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+
+file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/*.cpp)
+list(FILTER support_sources EXCLUDE REGEX "/(x_session|screenshot)\\.cpp$")
+foreach(folder ${QUILL_WINDOWS_TEST_FOLDERS})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  if(sources)
+    list(REMOVE_ITEM sources ${QUILL_LINUX_ONLY_TESTS})
+  endif()
+  if(NOT sources)
+    continue()
+  endif()
+  string(REPLACE "/" "-" name ${folder})
+  set(target quill-tests-${name})
+  add_executable(${target} ${sources} ${support_sources})
+  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${target} PRIVATE quillcore GTest::gtest GTest::gmock)
+  target_compile_definitions(${target} PRIVATE
+    QUILL_PLU_PATH="$<TARGET_FILE:Quill>"
+    QUILL_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
+    QUILL_TEST_SOURCE="${CMAKE_CURRENT_SOURCE_DIR}"
+    QUILL_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  add_dependencies(${target} Quill)
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+endforeach()
