@@ -14,12 +14,21 @@ set(QUILL_LINUX_ONLY_TESTS
 )
 list(TRANSFORM QUILL_LINUX_ONLY_TESTS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
 
+# The DOM over the system's XML component: the DOM's own tests and those of its Windows side, in a
+# program of their own that needs only the run-time.
+set(QUILL_XML_TESTS platform/xml_dom_test.cpp win32/xml_component_test.cpp)
+list(TRANSFORM QUILL_XML_TESTS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+add_executable(quill-tests-xml ${QUILL_XML_TESTS})
+target_include_directories(quill-tests-xml PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(quill-tests-xml PRIVATE quillrt GTest::gtest GTest::gtest_main)
+gtest_discover_tests(quill-tests-xml DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+
 file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/*.cpp)
 list(FILTER support_sources EXCLUDE REGEX "/(x_session|screenshot)\\.cpp$")
 foreach(folder ${QUILL_WINDOWS_TEST_FOLDERS})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
   if(sources)
-    list(REMOVE_ITEM sources ${QUILL_LINUX_ONLY_TESTS})
+    list(REMOVE_ITEM sources ${QUILL_LINUX_ONLY_TESTS} ${QUILL_XML_TESTS})
   endif()
   if(NOT sources)
     continue()
