@@ -252,6 +252,14 @@ std::optional<std::size_t> FindTooDeepElement(std::string_view utf8, std::size_t
     return {};
 }
 
+std::optional<std::size_t> FindForbiddenCharacter(std::u16string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') return i;
+    }
+    return {};
+}
+
 std::optional<std::size_t> FindDoctype(std::string_view utf8) {
     static constexpr std::string_view kDoctype = "<!DOCTYPE";
     std::size_t i = 0;

@@ -44,6 +44,11 @@ std::optional<std::size_t> FindTooDeepElement(std::string_view utf8, std::size_t
 // processing instructions, or nothing.
 std::optional<std::size_t> FindDoctype(std::string_view utf8);
 
+// Where the first character that XML 1.0 cannot carry raw stands in `text` (U+0000 and the
+// controls U+0001..U+001F but tab, line feed and carriage return; in markup or out of it), or
+// nothing.
+std::optional<std::size_t> FindForbiddenCharacter(std::u16string_view text);
+
 // The line and column (from 1; the column counts bytes) of the byte offset `at` of `utf8`.
 std::pair<int, int> LineAndColumnOf(std::string_view utf8, std::size_t at);
 

@@ -148,6 +148,22 @@ TEST(XmlDom, AFailedLoadKeepsThePreviousContent) {
     EXPECT_THROW(Load(u"<a/><b/>"), EXmlParseError);
 }
 
+// A control character that XML cannot carry raw is refused where it stands, on every system
+// (the component itself would not say where).
+TEST(XmlDom, RawControlCharactersAreRefusedWhereTheyStand) {
+    for (const std::u16string_view text :
+         {u"<a>\n x\x01</a>", u"<a>\n<b v=\"\x1F\"/></a>", u"<a>\r\n<!-- \x02 --></a>"}) {
+        try {
+            Load(text);
+            ADD_FAILURE() << "a raw control character loaded";
+        } catch (const EXmlParseError& e) {
+            EXPECT_EQ(e.Line(), 2) << e.Message();
+            EXPECT_FALSE(e.Reason().empty());
+        }
+    }
+    EXPECT_THROW(Load(std::u16string(u"<a>\0</a>", 8)), EXmlParseError);
+}
+
 // Nesting is bounded alike on every system, and refused where the first element too deep starts.
 TEST(XmlDom, DeepNestingIsRefusedAtTheSameDepthEverywhere) {
     auto nested = [](std::size_t depth) {

@@ -4,6 +4,7 @@
 #include "platform/xml/win32/dom_com.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <new>
 
 namespace quill::xml {
@@ -43,6 +44,15 @@ std::size_t DeclarationEnd(std::u16string_view text) {
 // text is UTF-16 whatever it says). Blanks keep every line and column where it was.
 std::u16string PrepareText(std::u16string_view text, bool& controlsHidden) {
     CheckDocumentSize(text);
+    if (const auto at = detail::FindForbiddenCharacter(text)) {
+        // Where it stands: the component would not say.
+        const std::string before = kernel::WideToUtf8(text.substr(0, *at));
+        const auto [line, column] = detail::LineAndColumnOf(before, before.size());
+        char code[8];
+        std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(text[*at]));
+        throw EXmlParseError(std::string("Invalid character U+") + code + " in the text", line,
+                             column);
+    }
     std::string utf8 = kernel::WideToUtf8(text);
     detail::RefuseCrowdedElement(utf8);
     if (const auto at = detail::FindDoctype(utf8))
