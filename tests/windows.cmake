@@ -11,8 +11,9 @@ set(QUILL_LINUX_ONLY_TESTS
   faults/failing_libdeflate.cpp
   # the emulated input path and its virtual clock drive these; the real hook is tested apart
   capture/keyboard_bridge_test.cpp
-  # a child with its address space limited (setrlimit) reads a sparse file of 3 GB
-  exchange/storage_file_limits_test.cpp
+  # a save through a symbolic link; a child with its address space limited (setrlimit) reads a
+  # sparse file of 3 GB
+  exchange/storage_file_linux_test.cpp
   # the Linux file rules: links planted by another user, owners and modes, sticky folders, saves
   # killed in a forked child
   exchange/atomic_save_test.cpp

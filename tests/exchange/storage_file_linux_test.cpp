@@ -1,5 +1,6 @@
-// The storage file's refusal of a file too large to be one, checked with the child's address space
-// limited (setrlimit) so that reading it would fail: Linux-only.
+// What the storage file does that only Linux shows: a save through a symbolic link, and the
+// refusal of a file too large to be one, checked with a child's address space limited (setrlimit)
+// so that reading it would fail.
 #include "exchange/valuearray/value_array_class.h"
 #include "exchange/valuearray/value_array_object.h"
 #include "platform/com/errorinfo.h"
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -21,11 +23,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class StorageFileLimits : public testing::Test {
+class StorageFileLinux : public testing::Test {
   protected:
     void SetUp() override {
         FFolder = fs::temp_directory_path() /
-                  ("quill-storage-limits-" + std::to_string(getpid()) + "-" +
+                  ("quill-storage-linux-" + std::to_string(getpid()) + "-" +
                    testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(FFolder);
     }
@@ -35,6 +37,19 @@ class StorageFileLimits : public testing::Test {
     fs::path FFolder;
 };
 
+std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+ComPtr<ISafeArray> SmallTable() {
+    ComPtr<ISafeArray> table = CreateValueArray();
+    table->SetBounds(2, 2);
+    table->SetValue(0, 0, OleVariant(1));
+    table->SetValue(1, 1, OleVariant(u"строка"));
+    return table;
+}
+
 std::pair<HRESULT, std::u16string> Load(ISafeArray* table, const std::string& path,
                                         std::int16_t* ok) {
     const HRESULT hr = table->LoadFromFile(BStr(kernel::Utf8ToWide(path)).Get(), ok);
@@ -43,9 +58,20 @@ std::pair<HRESULT, std::u16string> Load(ISafeArray* table, const std::string& pa
 
 } // namespace
 
+TEST_F(StorageFileLinux, SavingThroughALinkReplacesTheLinkedFile) {
+    const std::string real = PathOf("real.dat"), link = PathOf("link.dat");
+    { std::ofstream(real, std::ios::binary) << "old"; }
+    fs::create_symlink(real, link);
+    std::int16_t ok = 0;
+    ASSERT_EQ(SmallTable()->SaveToFile(BStr(kernel::Utf8ToWide(link)).Get(), &ok), S_OK);
+    ASSERT_EQ(ok, VARIANT_TRUE);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Read(real).substr(1, 9), "SaFeArRaY");
+}
+
 // A file larger than any storage file (header and the longest value stream) is refused by its
 // size before it is read: the child below may not even map that much memory.
-TEST_F(StorageFileLimits, AFileTooLargeForAStorageIsRefusedBeforeItIsRead) {
+TEST_F(StorageFileLinux, AFileTooLargeForAStorageIsRefusedBeforeItIsRead) {
     const std::string path = PathOf("huge.dat");
     { std::ofstream(path, std::ios::binary) << "x"; }
     ASSERT_EQ(truncate(path.c_str(), 3LL << 30), 0); // 3 GB, sparse

@@ -513,15 +513,6 @@ TEST_F(StorageFile, AFailedSaveLeavesThePreviousFileWhole) {
     EXPECT_EQ(FilesInFolder(), 1u);
 }
 
-TEST_F(StorageFile, SavingThroughALinkReplacesTheLinkedFile) {
-    const std::string real = PathOf("real.dat"), link = PathOf("link.dat");
-    Write(real, "old");
-    fs::create_symlink(real, link);
-    ASSERT_EQ(Save(MixedTable().Get(), link), VARIANT_TRUE);
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(Read(real).substr(1, 9), "SaFeArRaY");
-}
-
 TEST_F(StorageFile, ThePlainByteFileRoundTripsBytesOnly) {
     const std::string in = PathOf("bytes.bin"), out = PathOf("copy.bin");
     Write(in, std::string("0123456789", 10));
