@@ -113,7 +113,7 @@ void TXmlDocument::LoadXml(std::u16string_view text) {
     TSysString source(prepared);
     VARIANT_BOOL loaded = VARIANT_FALSE;
     const HRESULT hr = doc->loadXML(source.Get(), &loaded);
-    if (FAILED(hr) && hr != S_FALSE) detail::RaiseComError(hr, "The XML component failed to load");
+    if (FAILED(hr)) detail::RaiseComError(hr, "The XML component failed to load");
     if (loaded != VARIANT_TRUE) RaiseParseError(doc);
     detail::DropBlankText(doc, false);
     if (controlsHidden) detail::RestoreControlCharacters(doc);
