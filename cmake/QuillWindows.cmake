@@ -16,6 +16,10 @@ set(QUILL_STAND_INS
   platform/kernel/special_folders.cpp platform/kernel/system_info.cpp
   platform/user/evdev_keymap.cpp platform/user/keysym_keys.cpp platform/user/keyboard_bridge.cpp
   platform/user/queue_wait.cpp platform/user/user_state.cpp
+  platform/user/beep.cpp platform/user/clock.cpp platform/user/key_state.cpp
+  platform/user/keyboard_hook.cpp platform/user/keyboard_input.cpp
+  platform/user/keyboard_wiring.cpp platform/user/message_queue.cpp platform/user/timer.cpp
+  platform/user/to_ascii.cpp platform/user/window.cpp
   platform/ui/form_backend.cpp platform/ui/terminal/terminal_form.cpp
   platform/xml/dom_document.cpp platform/xml/dom_load_filters.cpp platform/xml/dom_node.cpp
   platform/xml/dom_serialise.cpp platform/xml/dom_tree.cpp

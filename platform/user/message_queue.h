@@ -66,7 +66,10 @@ BOOL TranslateMessage(const MSG* msg);
 ULONG_PTR GetMessageExtraInfo();
 LONG GetMessageTime();
 
+#ifndef _WIN32
 // ---- Stages for the input path ----
+// The stand-in's own machinery: on Windows the system's input thread, its keyboard hooks and its
+// TranslateMessage do this work, and these are not offered.
 
 // Called for each message about to be returned; `removing` tells whether the retrieval removes it.
 // Returns true to discard the message.
@@ -91,5 +94,6 @@ KeyTranslator SetKeyTranslator(KeyTranslator translator);
 // (the input path's keystrokes go here, behind posted messages). FALSE when the thread has no
 // queue.
 BOOL PostInputMessage(DWORD threadId, const MSG& msg);
+#endif
 
 } // namespace quill::user

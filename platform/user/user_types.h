@@ -5,9 +5,26 @@
 // its window was destroyed is recognised as invalid rather than reaching another window. MSG
 // carries, beside the platform's fields, the extra-information word of the message (the input path
 // marks keystrokes with it); GetMessageExtraInfo gives that of the last message retrieved.
+//
+// On Windows these are the system's own services (user32) and its rules: handles may be reused
+// after a long time, a window procedure must hand the messages it does not handle to
+// DefWindowProcA (window creation fails when WM_NCCREATE is answered with 0), and no exception may
+// leave a window, timer or hook procedure, as the system's own frames lie between it and the
+// caller of the retrieval.
 #pragma once
 
 #include <cstdint>
+
+// Window, timer and hook procedures are called by the system: on 32-bit Windows with its stdcall
+// convention. The definition is the system headers' own (and com/com_types.h's), guarded so that
+// either may come first; elsewhere there is one convention and the name is empty.
+#ifndef CALLBACK
+#if defined(_WIN32)
+#define CALLBACK __stdcall
+#else
+#define CALLBACK
+#endif
+#endif
 
 namespace quill::user {
 
@@ -42,8 +59,8 @@ struct MSG {
     ULONG_PTR extraInfo;
 };
 
-using WNDPROC = LRESULT (*)(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-using TIMERPROC = void (*)(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
+typedef LRESULT(CALLBACK* WNDPROC)(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+typedef void(CALLBACK* TIMERPROC)(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
 
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;
