@@ -1,0 +1,45 @@
+// A shown window of the test thread that holds the keyboard focus. On Windows the keystrokes that
+// keybd_event and SendInput enter go to the thread of the foreground window: the tests of the
+// keyboard services are that thread, and this window is where their keys arrive.
+//
+// The window is made with the system's own calls (the contract's windows are message targets
+// only); everything the tests check goes through the contract. One per thread at a time.
+#pragma once
+
+#include "platform/user/user_types.h"
+
+#include <functional>
+#include <vector>
+
+namespace quill::test {
+
+class TFocusWindow {
+  public:
+    // Shows the window and waits (up to two seconds) until it has the focus; Ready() tells.
+    TFocusWindow();
+    ~TFocusWindow();
+    TFocusWindow(const TFocusWindow&) = delete;
+    TFocusWindow& operator=(const TFocusWindow&) = delete;
+
+    // The program's one window, made on first use and kept until the process ends: under Wine,
+    // destroying the foreground window waits for the display to move the focus elsewhere.
+    static TFocusWindow& OfThisProgram();
+
+    bool Ready() const { return FReady; }
+    user::HWND Handle() const { return FHandle; }
+
+    // Retrieves, translates and dispatches the thread's messages until `done` holds or
+    // `timeoutMs` of the system's time have passed; returns whether `done` held.
+    bool PumpUntil(const std::function<bool()>& done, user::DWORD timeoutMs = 2000);
+    // Retrieves and dispatches every message the thread's queue holds now.
+    void Drain();
+
+    // The key and character messages that reached the window, in order.
+    std::vector<user::MSG> Received;
+
+  private:
+    user::HWND FHandle = nullptr;
+    bool FReady = false;
+};
+
+} // namespace quill::test
