@@ -46,7 +46,7 @@ list(FILTER RT_WIN32_SOURCES INCLUDE REGEX "/win32/[^/]*\\.cpp$")
 add_library(quillrt STATIC ${RT_SOURCES} ${RT_WIN32_SOURCES})
 target_include_directories(quillrt PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
 target_link_libraries(quillrt PUBLIC Threads::Threads ole32 oleaut32 uuid user32 kernel32 advapi32
-                                     shell32 comctl32 version)
+                                     shell32 comctl32 gdi32 version)
 
 # Everything else of the plug-in.
 quill_glob_recurse(CORE_SOURCES infra exchange registry capture plugin)

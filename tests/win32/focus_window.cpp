@@ -92,4 +92,22 @@ void TFocusWindow::Drain() {
     }
 }
 
+user::HWND ActiveWindow() {
+    return reinterpret_cast<user::HWND>(::GetActiveWindow());
+}
+
+std::vector<std::u16string> WindowTexts(user::HWND window) {
+    std::vector<std::u16string> texts;
+    auto textOf = [](::HWND hwnd) {
+        wchar_t buffer[512] = {};
+        const int n = ::GetWindowTextW(hwnd, buffer, 512);
+        return std::u16string(buffer, buffer + n);
+    };
+    const auto hwnd = reinterpret_cast<::HWND>(window);
+    texts.push_back(textOf(hwnd));
+    for (::HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        texts.push_back(textOf(child));
+    return texts;
+}
+
 } // namespace quill::test

@@ -9,6 +9,7 @@
 #include "platform/user/user_types.h"
 
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace quill::test {
@@ -41,5 +42,10 @@ class TFocusWindow {
     user::HWND FHandle = nullptr;
     bool FReady = false;
 };
+
+// The calling thread's active window (a form being shown, a message box), nil when none.
+user::HWND ActiveWindow();
+// The window's own text and those of its children, in creation order.
+std::vector<std::u16string> WindowTexts(user::HWND window);
 
 } // namespace quill::test
