@@ -26,8 +26,8 @@
 // installed for it; the chain's end hands the key to the system's next hook. Inside the chain,
 // GetMessageExtraInfo gives the word that keybd_event or SendInput entered the key with (0 for a
 // key this process did not enter) and the key state includes the key, on every system. An
-// exception must not leave a procedure there (the system's frames lie between it and the
-// retrieval): that the library's own procedures catch everything is what keeps the promise.
+// exception cannot reach the retrieval's caller there (the system's frames lie between it and the
+// retrieval): one that escapes is stopped at the chain's entry, and the key passes on.
 #pragma once
 
 #include "platform/user/user_types.h"

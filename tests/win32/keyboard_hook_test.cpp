@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace quill::user::testing {
@@ -141,6 +143,52 @@ TEST_F(Win32Keyboard, UnhookedTheHookIsNoLongerCalledAndItsHandleIsGone) {
     ASSERT_TRUE(PumpUntilReleased('X'));
     EXPECT_TRUE(gCalls.empty());
     EXPECT_EQ(ReceivedOf('X', WM_KEYDOWN).size(), 1u);
+}
+
+// A second chain for the order of calls: the newest hook first, CallNextHookEx onwards.
+std::string gOrder;
+HHOOK gOlder = nullptr, gNewer = nullptr;
+bool gNewerUnhooksItself = false;
+bool gNewerThrows = false;
+
+LRESULT CALLBACK OlderHook(int code, WPARAM key, LPARAM flags) {
+    if (code == HC_ACTION && !IsRelease(flags)) gOrder += 'O';
+    return CallNextHookEx(gOlder, code, key, flags);
+}
+
+LRESULT CALLBACK NewerHook(int code, WPARAM key, LPARAM flags) {
+    if (code == HC_ACTION && !IsRelease(flags)) {
+        gOrder += 'N';
+        if (gNewerUnhooksItself) UnhookWindowsHookEx(gNewer);
+        if (gNewerThrows) throw std::runtime_error("hook failed");
+    }
+    return CallNextHookEx(gNewer, code, key, flags);
+}
+
+TEST_F(Win32Keyboard, TheNewestHookRunsFirstAndMayRemoveItselfOrFailWithoutLosingTheKey) {
+    gOrder.clear();
+    gNewerUnhooksItself = gNewerThrows = false;
+    gOlder = SetWindowsHookExA(WH_KEYBOARD, &OlderHook, nullptr, GetCurrentThreadId());
+    gNewer = SetWindowsHookExA(WH_KEYBOARD, &NewerHook, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(gOlder && gNewer);
+    Tap('A');
+    ASSERT_TRUE(PumpUntilReleased('A'));
+    EXPECT_EQ(gOrder, "NO");
+
+    gNewerThrows = true;
+    Tap('B');
+    ASSERT_TRUE(PumpUntilReleased('B'));
+    EXPECT_EQ(gOrder, "NON") << "the failing hook stops the chain";
+    EXPECT_EQ(ReceivedOf('B', WM_KEYDOWN).size(), 1u) << "and the key passes on";
+
+    gNewerThrows = false;
+    gNewerUnhooksItself = true;
+    Tap('C');
+    Tap('D');
+    ASSERT_TRUE(PumpUntilReleased('D'));
+    EXPECT_EQ(gOrder, "NONNOO") << "the running call goes on; the removed hook is not called again";
+    EXPECT_FALSE(UnhookWindowsHookEx(gNewer));
+    EXPECT_TRUE(UnhookWindowsHookEx(gOlder));
 }
 
 TEST_F(Win32Keyboard, OnlyThreadKeyboardHooksAreInstalled) {

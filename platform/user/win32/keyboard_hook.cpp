@@ -124,7 +124,13 @@ LRESULT CallFrom(TChainCall& call, std::size_t from, int code, WPARAM wParam, LP
         ~TRestore() { tCall = Saved; }
     } restore{tCall};
     tCall = &call;
-    return CallFrom(call, 0, code, wParam, lParam);
+    try {
+        return CallFrom(call, 0, code, wParam, lParam);
+    } catch (...) {
+        // It must not cross the system's frames, which would end the process: a procedure that
+        // fails passes the key on.
+        return ::CallNextHookEx(system, code, wParam, lParam);
+    }
 }
 
 } // namespace
