@@ -6,11 +6,12 @@
 // carries, beside the platform's fields, the extra-information word of the message (the input path
 // marks keystrokes with it); GetMessageExtraInfo gives that of the last message retrieved.
 //
-// On Windows these are the system's own services (user32) and its rules: handles may be reused
-// after a long time, a window procedure must hand the messages it does not handle to
-// DefWindowProcA (window creation fails when WM_NCCREATE is answered with 0), and no exception may
-// leave a window, timer or hook procedure, as the system's own frames lie between it and the
-// caller of the retrieval.
+// On Windows these are the system's own services (user32) and its rules, with this layer between
+// the system and the procedures: a window procedure receives the messages named here and those
+// from WM_USER up (the system's own window management is handled for it), and an exception from a
+// window or hook procedure is held at the system's boundary and raised again where the contract
+// says (window.h, keyboard_hook.h). A timer procedure must not raise there. Handles may be reused
+// after a long time.
 #pragma once
 
 #include <cstdint>

@@ -8,7 +8,11 @@
 // registry is thread-safe; failures return 0/FALSE and set the last error (kernel/last_error.h).
 // Geometry, painting and parent-child trees are not part of this layer: the library's windows are
 // message targets only. On Windows a window made without a parent is a message-only window, so it
-// is never shown and takes no broadcasts; classes belong to the module that holds this layer.
+// is never shown and takes no broadcasts; classes belong to the module that holds this layer. Its
+// procedure sees the messages user_types.h names and those from WM_USER up, the rest going to the
+// system's default handling, and an exception it raises reaches the caller of DispatchMessageA,
+// SendMessageA, CreateWindowExA or DestroyWindow of this layer; under any other loop (the host's
+// own) it is dropped and the message's result is 0.
 #pragma once
 
 #include "platform/user/user_types.h"

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -142,6 +144,53 @@ TEST_F(Win32Window, AThreadTimerCallsItsProcedureThroughDispatch) {
     }
     EXPECT_GE(gTimerProcCalls, 1);
     EXPECT_TRUE(KillTimer(nullptr, id));
+}
+
+int gForeign = 0;
+LRESULT CALLBACK ContractOnlyProc(HWND, UINT message, WPARAM, LPARAM) {
+    // Answers 0 to everything it does not know, as a procedure written to the contract may.
+    if (message == WM_USER + 5) throw std::runtime_error("handler failed");
+    if (message != WM_CREATE && message != WM_DESTROY && message != WM_NCDESTROY &&
+        message < WM_USER)
+        ++gForeign;
+    return 0;
+}
+
+TEST(Win32WindowEntry, AProcedureSeesTheContractsMessagesAndItsFailuresReachTheCaller) {
+    const WNDCLASSA windowClass{0, &ContractOnlyProc, "QuillWin32EntryTest"};
+    ASSERT_NE(RegisterClassA(&windowClass), 0);
+    gForeign = 0;
+    const HWND hwnd = CreateWindowExA(0, "QuillWin32EntryTest", "", 0, nullptr, nullptr);
+    ASSERT_NE(hwnd, nullptr) << "the system's window management is not the procedure's to answer";
+    EXPECT_EQ(gForeign, 0);
+
+    ASSERT_TRUE(PostMessageA(hwnd, WM_USER + 5, 0, 0));
+    MSG msg{};
+    ASSERT_EQ(GetMessageA(&msg, hwnd, 0, 0), TRUE);
+    EXPECT_THROW(DispatchMessageA(&msg), std::runtime_error);
+    EXPECT_THROW(SendMessageA(hwnd, WM_USER + 5, 0, 0), std::runtime_error);
+
+    // From another thread the sender gets 0, and the retrieval that ran the procedure goes on.
+    std::atomic<bool> done{false};
+    LRESULT result = -1;
+    std::thread sender([&] {
+        result = SendMessageA(hwnd, WM_USER + 5, 0, 0);
+        done = true;
+    });
+    while (!done) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        EXPECT_NO_THROW(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    }
+    sender.join();
+    EXPECT_EQ(result, 0);
+
+    // A window's own procedure replaces the class's for that window.
+    EXPECT_EQ(GetWindowLongPtrA(hwnd, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&ContractOnlyProc));
+    EXPECT_EQ(SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingProc)),
+              reinterpret_cast<LONG_PTR>(&ContractOnlyProc));
+    EXPECT_EQ(SendMessageA(hwnd, WM_USER + 1, 0, 0), 42);
+    EXPECT_TRUE(DestroyWindow(hwnd));
+    EXPECT_TRUE(UnregisterClassA("QuillWin32EntryTest"));
 }
 
 TEST(Win32Clock, TicksAreTheSystemsAndAnInstalledClockGivesOnlyTheTimeOfDay) {

@@ -4,6 +4,7 @@
 
 #include "platform/user/win32/hooked_key.h"
 #include "platform/user/win32/user_system.h"
+#include "platform/user/win32/window_entry.h"
 
 namespace quill::user {
 
@@ -26,7 +27,7 @@ BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    return ::SendMessageA(Sys(hwnd), message, wParam, lParam);
+    return win32::Raising([&] { return ::SendMessageA(Sys(hwnd), message, wParam, lParam); });
 }
 
 void PostQuitMessage(int exitCode) {
@@ -39,6 +40,7 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
         return FALSE;
     }
     ::MSG system{};
+    const win32::TFailureScope dropping(false); // a sender on another thread gets 0
     if (!::PeekMessageA(&system, Sys(hwnd), filterMin, filterMax, removeMsg)) return FALSE;
     *msg = Ours(system);
     return TRUE;
@@ -50,6 +52,7 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
         return -1;
     }
     ::MSG system{};
+    const win32::TFailureScope dropping(false); // a sender on another thread gets 0
     const BOOL result = ::GetMessageA(&system, Sys(hwnd), filterMin, filterMax);
     if (result != -1) *msg = Ours(system);
     return result;
@@ -68,7 +71,7 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const void* handles, BOOL waitAll, 
 LRESULT DispatchMessageA(const MSG* msg) {
     if (!msg) return 0;
     const ::MSG system = Sys(*msg);
-    return ::DispatchMessageA(&system);
+    return win32::Raising([&] { return ::DispatchMessageA(&system); });
 }
 
 BOOL TranslateMessage(const MSG* msg) {
