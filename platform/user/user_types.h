@@ -9,9 +9,8 @@
 // On Windows these are the system's own services (user32) and its rules, with this layer between
 // the system and the procedures: a window procedure receives the messages named here and those
 // from WM_USER up (the system's own window management is handled for it), and an exception from a
-// window or hook procedure is held at the system's boundary and raised again where the contract
-// says (window.h, keyboard_hook.h). A timer procedure must not raise there. Handles may be reused
-// after a long time.
+// window, timer or hook procedure is held at the system's boundary and raised again where the
+// contract says (window.h, timer.h, keyboard_hook.h). Handles may be reused after a long time.
 #pragma once
 
 #include <cstdint>

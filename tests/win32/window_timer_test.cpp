@@ -193,6 +193,19 @@ TEST(Win32WindowEntry, AProcedureSeesTheContractsMessagesAndItsFailuresReachTheC
     EXPECT_TRUE(UnregisterClassA("QuillWin32EntryTest"));
 }
 
+void CALLBACK ThrowingTimerProc(HWND, UINT, UINT_PTR, DWORD) {
+    throw std::runtime_error("timer handler failed");
+}
+
+TEST_F(Win32Window, ATimerProceduresFailureReachesTheDispatcher) {
+    const UINT_PTR id = SetTimer(nullptr, 0, 10, &ThrowingTimerProc);
+    ASSERT_NE(id, 0u);
+    MSG msg{};
+    ASSERT_EQ(GetMessageA(&msg, nullptr, WM_TIMER, WM_TIMER), TRUE);
+    EXPECT_THROW(DispatchMessageA(&msg), std::runtime_error);
+    EXPECT_TRUE(KillTimer(nullptr, id));
+}
+
 TEST(Win32Clock, TicksAreTheSystemsAndAnInstalledClockGivesOnlyTheTimeOfDay) {
     const DWORD before = GetTickCount();
     TVirtualClock clock(5);
