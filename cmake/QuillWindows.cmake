@@ -80,3 +80,20 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 enable_testing()
 add_subdirectory(tests)
+
+# Two benchmark programs, on Google Benchmark built from Debian's source package (there is no MinGW
+# package of it): scripts/setup_windows.sh fetches it and names it here.
+set(QUILL_BENCHMARK_SOURCE "" CACHE PATH "Google Benchmark's sources, for the Windows benchmarks")
+if(QUILL_BENCH AND QUILL_BENCHMARK_SOURCE)
+  set(BENCHMARK_ENABLE_TESTING OFF CACHE BOOL "" FORCE)
+  set(BENCHMARK_ENABLE_GTEST_TESTS OFF CACHE BOOL "" FORCE)
+  set(BENCHMARK_ENABLE_INSTALL OFF CACHE BOOL "" FORCE)
+  set(BENCHMARK_ENABLE_WERROR OFF CACHE BOOL "" FORCE)
+  # Debian's source reads its version from no git tags: "0.0.0" makes it take project()'s.
+  set(GIT_VERSION "0.0.0")
+  add_subdirectory(${QUILL_BENCHMARK_SOURCE} ${CMAKE_BINARY_DIR}/benchmark EXCLUDE_FROM_ALL)
+  foreach(name storage_file dispatch)
+    add_executable(bench-${name} ${CMAKE_SOURCE_DIR}/bench/${name}.cpp)
+    target_link_libraries(bench-${name} PRIVATE quillcore benchmark::benchmark)
+  endforeach()
+endif()

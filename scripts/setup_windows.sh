@@ -15,7 +15,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo_cmd apt-get update -qq
 fi
 packages=(
-  cmake ninja-build ccache
+  cmake ninja-build ccache dpkg-dev
   g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev googletest
   wine wine32 wine64 libwine-dev
   xvfb xdotool locales
@@ -40,5 +40,29 @@ done
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:?build directory}"
 shift
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" "$@" >/dev/null
+mkdir -p "$build"
+build="$(cd "$build" && pwd)"
+
+# Google Benchmark has no MinGW package: its Debian source package is built with the rest.
+if [ ! -f "$build/benchmark-source/CMakeLists.txt" ]; then
+  if ! apt-get source --print-uris -qq benchmark >/dev/null 2>&1; then
+    $sudo_cmd tee /etc/apt/sources.list.d/quill-deb-src.sources >/dev/null <<'SOURCES'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+    $sudo_cmd apt-get update -qq
+  fi
+  rm -rf "$build/benchmark-fetch"
+  mkdir -p "$build/benchmark-fetch"
+  (cd "$build/benchmark-fetch" && apt-get source -qq benchmark >/dev/null 2>&1)
+  rm -rf "$build/benchmark-source"
+  mv "$build/benchmark-fetch"/benchmark-*/ "$build/benchmark-source"
+  rm -rf "$build/benchmark-fetch"
+fi
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \
+      -DQUILL_BENCHMARK_SOURCE="$build/benchmark-source" "$@" >/dev/null
 cmake --build "$build" -j "$(nproc)"
