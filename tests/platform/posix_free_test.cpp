@@ -1,6 +1,7 @@
 // Code above platform/ reaches the operating system only through the platform's names: no POSIX
-// header, errno, stat structure or C-library clock in its sources, so that the same code builds on
-// the Windows services and every file rule and time stamp stays in one place.
+// header, errno, stat structure, C-library clock, terminal call or standard-input descriptor in
+// its sources (the reference host included), so that the same code builds on the Windows services
+// and every file rule, time stamp and input wait stays in one place.
 #include <gtest/gtest.h>
 
 #include <filesystem>
