@@ -16,6 +16,8 @@ set(QUILL_STAND_INS
   platform/kernel/special_folders.cpp platform/kernel/system_info.cpp
   platform/user/evdev_keymap.cpp platform/user/keysym_keys.cpp platform/user/keyboard_bridge.cpp
   platform/user/queue_wait.cpp platform/user/user_state.cpp
+  platform/user/handle_wait.cpp platform/user/input_device.cpp
+  platform/kernel/console.cpp platform/kernel/wait_handle.cpp
   platform/user/beep.cpp platform/user/clock.cpp platform/user/key_state.cpp
   platform/user/keyboard_hook.cpp platform/user/keyboard_input.cpp
   platform/user/keyboard_wiring.cpp platform/user/message_queue.cpp platform/user/timer.cpp

@@ -57,6 +57,7 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
 // This wait is in real time (a virtual clock does not move during it). Messages the thread
 // placed in its own queue count as there. WAIT_FAILED with ERROR_INVALID_HANDLE for a handle of
 // another kind (or closed), with ERROR_INVALID_PARAMETER for `count` above 63 or nil `handles`.
+// On Windows this is the system's wait, and the handles are the system's.
 DWORD MsgWaitForMultipleObjects(DWORD count, const kernel::HANDLE* handles, BOOL waitAll,
                                 DWORD milliseconds, DWORD wakeMask);
 constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;

@@ -58,14 +58,16 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     return result;
 }
 
-DWORD MsgWaitForMultipleObjects(DWORD count, const void* handles, BOOL waitAll, DWORD milliseconds,
-                                DWORD wakeMask) {
-    // Only the wait for messages is offered, on every system.
-    if (count != 0 || handles) {
+DWORD MsgWaitForMultipleObjects(DWORD count, const kernel::HANDLE* handles, BOOL waitAll,
+                                DWORD milliseconds, DWORD wakeMask) {
+    // The system's wait: the handles are the system's own.
+    if (count > 0 && !handles) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;
     }
-    return ::MsgWaitForMultipleObjects(0, nullptr, waitAll, milliseconds, wakeMask);
+    return ::MsgWaitForMultipleObjects(count,
+                                       count ? reinterpret_cast<const ::HANDLE*>(handles) : nullptr,
+                                       waitAll, milliseconds, wakeMask);
 }
 
 LRESULT DispatchMessageA(const MSG* msg) {
