@@ -110,4 +110,14 @@ std::vector<std::u16string> WindowTexts(user::HWND window) {
     return texts;
 }
 
+std::uint32_t PixelAt(user::HWND window, int x, int y) {
+    const auto hwnd = reinterpret_cast<::HWND>(window);
+    ::RedrawWindow(hwnd, nullptr, nullptr,
+                   RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_ERASENOW);
+    const HDC dc = ::GetDC(hwnd);
+    const COLORREF colour = ::GetPixel(dc, x, y);
+    ::ReleaseDC(hwnd, dc);
+    return colour;
+}
+
 } // namespace quill::test

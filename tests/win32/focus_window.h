@@ -8,6 +8,7 @@
 
 #include "platform/user/user_types.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -47,5 +48,9 @@ class TFocusWindow {
 user::HWND ActiveWindow();
 // The window's own text and those of its children, in creation order.
 std::vector<std::u16string> WindowTexts(user::HWND window);
+
+// The colour (0x00BBGGRR) of the pixel at (x, y) of the window's client area once it has been
+// painted anew.
+std::uint32_t PixelAt(user::HWND window, int x, int y);
 
 } // namespace quill::test

@@ -176,6 +176,28 @@ TEST_F(Win32Forms, AHandlersFailureTakesTheFormDownAndReachesTheCaller) {
     EXPECT_FALSE(Shows(f.Form.Text));
 }
 
+TEST_F(Win32Forms, ColoursTheModelSetsArePaintedAndSystemColoursStayTheSystems) {
+    TSettingsForm f;
+    f.Form.Color = 0x0000C000;   // green
+    f.Group->Color = 0x00C00000; // blue
+    std::uint32_t form = 0, group = 0, systemForm = 0;
+    gSteps = {
+        [&] {
+            form = test::PixelAt(test::ActiveWindow(), 300, 190);  // below the buttons
+            group = test::PixelAt(test::ActiveWindow(), 304, 120); // inside the frame
+        },
+        [&] {
+            f.Form.Color = clBtnFace;
+            systemForm = test::PixelAt(test::ActiveWindow(), 300, 190);
+        },
+        [] { Tap(user::VK_ESCAPE); },
+    };
+    f.Form.ShowModal(Win32FormBackend());
+    EXPECT_EQ(form, 0x0000C000u);
+    EXPECT_EQ(group, 0x00C00000u);
+    EXPECT_NE(systemForm, 0x0000C000u);
+}
+
 TEST_F(Win32Forms, AMessageBoxShowsItsTextsAndAnswersOk) {
     TForm form;
     bool shown = false;

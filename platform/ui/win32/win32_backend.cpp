@@ -3,12 +3,14 @@
 //
 // Every control is a child of the form's window at its position in the form (group boxes are
 // frames drawn behind their children). Texts are Windows-1251 in the model and UTF-16 on screen;
-// fonts are the model's name and height. The track bar is the common controls' one, with the
-// model's range, steps and tick frequency, so its keys move it as the model would. Tab follows
-// the model's tab order, Enter and Escape are the model's (UserEnter, UserCancel), as is the
-// close box. After every user action the controls are brought up to date from the model (texts
-// that handlers rewrote, the focus a handler moved); the window goes when the model has accepted
-// a modal result. The owner (the thread's active window) is disabled while the form is shown.
+// fonts are the model's name and height. Colours that the model sets (form, control and text
+// colours) are painted; system colours stay the system's own. The track bar is the common controls'
+// one, with the model's range, steps and tick frequency, so its keys move it as the model would.
+// Tab follows the model's tab order, Enter and Escape are the model's (UserEnter, UserCancel), as
+// is the close box. After every user action the controls are brought up to date from the model
+// (texts that handlers rewrote, the focus a handler moved); the window goes when the model has
+// accepted a modal result. The owner (the thread's active window) is disabled while the form is
+// shown.
 //
 // An exception from the model's handlers is caught inside the window procedure (it must not cross
 // the system's frames), the form is taken down, and it is raised again from RunModal. A quit
@@ -23,6 +25,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The system's headers name MessageBox as a macro for MessageBoxA.
@@ -65,6 +68,8 @@ class TWin32Form {
         if (FWindow) ::DestroyWindow(FWindow);
         for (HFONT font : FFonts)
             ::DeleteObject(font);
+        for (const auto& brush : FBrushes)
+            ::DeleteObject(brush.second);
     }
     TWin32Form(const TWin32Form&) = delete;
     TWin32Form& operator=(const TWin32Form&) = delete;
@@ -72,6 +77,12 @@ class TWin32Form {
     bool Create(HWND owner);
     TModalResult Run(HWND owner);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // The brush and text colour of a control (WM_CTLCOLOR...) or of the form (WM_ERASEBKGND);
+    // nil when the system's own are to be used.
+    HBRUSH Paint(HDC dc, HWND control);
+    // Paints the form's background and that of its group boxes where the model colours them;
+    // false when the system's own background is to be drawn.
+    bool EraseBackground(HDC dc);
 
   private:
     struct TEntry {
@@ -101,11 +112,13 @@ class TWin32Form {
     }
     bool FormKey(const MSG& msg);
     void NoteFocus();
+    HBRUSH BrushOf(TColor color);
 
     TForm& FForm;
     HWND FWindow = nullptr;
     std::vector<TEntry> FEntries;
     std::vector<HFONT> FFonts;
+    std::vector<std::pair<TColor, HBRUSH>> FBrushes;
     bool FSyncing = false;
     std::exception_ptr FFailure;
 };
@@ -119,6 +132,13 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     auto* form = reinterpret_cast<TWin32Form*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (form && (message == WM_COMMAND || message == WM_HSCROLL || message == WM_CLOSE))
         return form->Handle(message, wParam, lParam);
+    if (form &&
+        (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLOREDIT || message == WM_CTLCOLORBTN))
+        if (HBRUSH brush =
+                form->Paint(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
+            return reinterpret_cast<LRESULT>(brush);
+    if (form && message == WM_ERASEBKGND && form->EraseBackground(reinterpret_cast<HDC>(wParam)))
+        return 1;
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -257,6 +277,63 @@ void TWin32Form::Sync() {
         }
     }
     FSyncing = false;
+}
+
+HBRUSH TWin32Form::BrushOf(TColor color) {
+    for (const auto& brush : FBrushes)
+        if (brush.first == color) return brush.second;
+    HBRUSH brush = ::CreateSolidBrush(static_cast<COLORREF>(color));
+    if (brush) FBrushes.emplace_back(color, brush);
+    return brush;
+}
+
+HBRUSH TWin32Form::Paint(HDC dc, HWND hwnd) {
+    const TControl* control = &FForm;
+    if (hwnd != FWindow) {
+        const TEntry* entry = EntryOf(hwnd);
+        if (!entry) return nullptr;
+        control = entry->Control;
+    }
+    const bool ownText = !IsSystemColor(control->Font.Color);
+    const bool ownBack = !IsSystemColor(control->Color);
+    if (!ownText && !ownBack) return nullptr;
+    if (dc && ownText) ::SetTextColor(dc, static_cast<COLORREF>(control->Font.Color));
+    // A control without a colour of its own shows its parent's background.
+    const TColor back = ownBack             ? control->Color
+                        : control->Parent() ? control->Parent()->Color
+                                            : control->Color;
+    if (IsSystemColor(back)) {
+        if (dc)
+            ::SetBkColor(dc, ::GetSysColor(control->Kind() == TControlKind::Edit ? COLOR_WINDOW
+                                                                                 : COLOR_BTNFACE));
+        return control->Kind() == TControlKind::Edit ? ::GetSysColorBrush(COLOR_WINDOW)
+                                                     : ::GetSysColorBrush(COLOR_BTNFACE);
+    }
+    if (dc) ::SetBkColor(dc, static_cast<COLORREF>(back));
+    return BrushOf(back);
+}
+
+bool TWin32Form::EraseBackground(HDC dc) {
+    bool painted = false;
+    if (HBRUSH brush = Paint(nullptr, FWindow)) {
+        RECT client;
+        ::GetClientRect(FWindow, &client);
+        ::FillRect(dc, &client, brush);
+        painted = true;
+    }
+    // A group box draws only its frame: the colour of its inside is painted here, behind it.
+    for (const TEntry& entry : FEntries) {
+        const TControl& control = *entry.Control;
+        if (control.Kind() != TControlKind::GroupBox || IsSystemColor(control.Color)) continue;
+        if (!painted) {
+            ::DefWindowProcW(FWindow, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+            painted = true;
+        }
+        const RECT area{control.FormLeft(), control.FormTop(), control.FormLeft() + control.Width,
+                        control.FormTop() + control.Height};
+        ::FillRect(dc, &area, BrushOf(control.Color));
+    }
+    return painted;
 }
 
 LRESULT TWin32Form::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
