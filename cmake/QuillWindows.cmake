@@ -16,6 +16,12 @@ set(QUILL_STAND_INS
   platform/kernel/special_folders.cpp platform/kernel/system_info.cpp
   platform/user/evdev_keymap.cpp platform/user/keysym_keys.cpp platform/user/keyboard_bridge.cpp
   platform/user/queue_wait.cpp platform/user/user_state.cpp
+  platform/user/handle_wait.cpp platform/user/input_device.cpp
+  platform/kernel/console.cpp platform/kernel/wait_handle.cpp
+  platform/user/beep.cpp platform/user/clock.cpp platform/user/key_state.cpp
+  platform/user/keyboard_hook.cpp platform/user/keyboard_input.cpp
+  platform/user/keyboard_wiring.cpp platform/user/message_queue.cpp platform/user/timer.cpp
+  platform/user/to_ascii.cpp platform/user/window.cpp
   platform/ui/form_backend.cpp platform/ui/terminal/terminal_form.cpp
   platform/xml/dom_document.cpp platform/xml/dom_load_filters.cpp platform/xml/dom_node.cpp
   platform/xml/dom_serialise.cpp platform/xml/dom_tree.cpp
@@ -42,7 +48,7 @@ list(FILTER RT_WIN32_SOURCES INCLUDE REGEX "/win32/[^/]*\\.cpp$")
 add_library(quillrt STATIC ${RT_SOURCES} ${RT_WIN32_SOURCES})
 target_include_directories(quillrt PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
 target_link_libraries(quillrt PUBLIC Threads::Threads ole32 oleaut32 uuid user32 kernel32 advapi32
-                                     shell32 comctl32 version)
+                                     shell32 comctl32 gdi32 version)
 
 # Everything else of the plug-in.
 quill_glob_recurse(CORE_SOURCES infra exchange registry capture plugin)

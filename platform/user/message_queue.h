@@ -57,6 +57,7 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
 // This wait is in real time (a virtual clock does not move during it). Messages the thread
 // placed in its own queue count as there. WAIT_FAILED with ERROR_INVALID_HANDLE for a handle of
 // another kind (or closed), with ERROR_INVALID_PARAMETER for `count` above 63 or nil `handles`.
+// On Windows this is the system's wait, and the handles are the system's.
 DWORD MsgWaitForMultipleObjects(DWORD count, const kernel::HANDLE* handles, BOOL waitAll,
                                 DWORD milliseconds, DWORD wakeMask);
 constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
@@ -75,7 +76,10 @@ BOOL TranslateMessage(const MSG* msg);
 ULONG_PTR GetMessageExtraInfo();
 LONG GetMessageTime();
 
+#ifndef _WIN32
 // ---- Stages for the input path ----
+// The stand-in's own machinery: on Windows the system's input thread, its keyboard hooks and its
+// TranslateMessage do this work, and these are not offered.
 
 // Called for each message about to be returned; `removing` tells whether the retrieval removes it.
 // Returns true to discard the message.
@@ -100,5 +104,6 @@ KeyTranslator SetKeyTranslator(KeyTranslator translator);
 // (the input path's keystrokes go here, behind posted messages). FALSE when the thread has no
 // queue.
 BOOL PostInputMessage(DWORD threadId, const MSG& msg);
+#endif
 
 } // namespace quill::user

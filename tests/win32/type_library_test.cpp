@@ -1,6 +1,7 @@
 // The type library resource of Quill.plu, read back through the system's type-library loader: the
 // names, identifiers and methods that hosts browsing type information see must be those the library
-// states in exchange/valuearray/type_library.h (the IDL that widl compiles is kept by hand beside it).
+// states in exchange/valuearray/type_library.h (the IDL that widl compiles is kept by hand beside
+// it).
 #include "exchange/valuearray/type_library.h"
 
 #include <gtest/gtest.h>
@@ -50,7 +51,8 @@ class TypeLibrary : public testing::Test {
             const std::u16string docText = Text(doc);
             if (Text(found) != name) continue;
             ITypeInfo* info = nullptr;
-            EXPECT_EQ(FLibrary->GetTypeInfoOfGuid(SystemGuid(id), &info), S_OK) << "wrong identifier";
+            EXPECT_EQ(FLibrary->GetTypeInfoOfGuid(SystemGuid(id), &info), S_OK)
+                << "wrong identifier";
             if (help) *help = docText;
             return info;
         }
@@ -73,7 +75,8 @@ TEST_F(TypeLibrary, NamesTheLibraryWithItsIdentifierAndHelpString) {
 }
 
 TEST_F(TypeLibrary, DeclaresBothDualInterfacesWithTheirTestMethod) {
-    for (const typelib::TInterface* described : {&typelib::CallerInterface, &typelib::SafeArrayInterface}) {
+    for (const typelib::TInterface* described :
+         {&typelib::CallerInterface, &typelib::SafeArrayInterface}) {
         SCOPED_TRACE(std::string(described->Name.begin(), described->Name.end()));
         ITypeInfo* info = Find(described->Name, described->Id, nullptr);
         ASSERT_NE(info, nullptr);
@@ -86,7 +89,8 @@ TEST_F(TypeLibrary, DeclaresBothDualInterfacesWithTheirTestMethod) {
         // A dual interface's own methods come after IDispatch's seven.
         ITypeInfo* interfaceInfo = info;
         HREFTYPE dualPart = 0;
-        if (info->GetRefTypeOfImplType(-1, &dualPart) == S_OK) info->GetRefTypeInfo(dualPart, &interfaceInfo);
+        if (info->GetRefTypeOfImplType(-1, &dualPart) == S_OK)
+            info->GetRefTypeInfo(dualPart, &interfaceInfo);
         MEMBERID id = 0;
         LPOLESTR name = const_cast<LPOLESTR>(L"Test");
         ASSERT_EQ(interfaceInfo->GetIDsOfNames(&name, 1, &id), S_OK);
