@@ -150,7 +150,7 @@ TEST(Crc32, PublishedCheckValueAndMissingData) {
 }
 
 int gHandled = 0;
-user::LRESULT ThrowingProc(user::HWND, user::UINT message, user::WPARAM, user::LPARAM) {
+user::LRESULT CALLBACK ThrowingProc(user::HWND, user::UINT message, user::WPARAM, user::LPARAM) {
     if (message == user::WM_USER) {
         ++gHandled;
         throw std::runtime_error("handler failed");
