@@ -37,3 +37,11 @@ foreach(folder ${QUILL_WINDOWS_TEST_FOLDERS})
   add_dependencies(${target} Quill)
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endforeach()
+
+# The kernel services of the Windows side alone, over the run-time only: links and runs before the
+# rest of the Windows side exists (the same tests are part of quill-tests-win32 too).
+file(GLOB kernel_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/win32/kernel_*_test.cpp)
+add_executable(quill-tests-win32-kernel ${kernel_tests})
+target_include_directories(quill-tests-win32-kernel PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(quill-tests-win32-kernel PRIVATE quillrt GTest::gtest_main)
+gtest_discover_tests(quill-tests-win32-kernel DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
