@@ -104,6 +104,7 @@ TEST(Win32NamedMutex, WhileAnotherProcessHoldsItWaitsTimeOutAndItsEndAbandonsIt)
 TEST(Win32Security, ANilAccessListOpensAMutexToEveryone) {
     SECURITY_DESCRIPTOR descriptor{};
     EXPECT_FALSE(InitializeSecurityDescriptor(&descriptor, 2));
+    EXPECT_EQ(GetLastError(), ERROR_REVISION_MISMATCH);
     EXPECT_FALSE(InitializeSecurityDescriptor(nullptr, 1));
     ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
     SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, 0};

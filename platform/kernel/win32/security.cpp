@@ -18,6 +18,11 @@ BOOL InitializeSecurityDescriptor(SECURITY_DESCRIPTOR* descriptor, DWORD revisio
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
+    // The contract's error for a wrong revision, which the system words differently.
+    if (revision != SECURITY_DESCRIPTOR_REVISION) {
+        ::SetLastError(ERROR_REVISION_MISMATCH);
+        return 0;
+    }
     return ::InitializeSecurityDescriptor(descriptor, revision);
 }
 
