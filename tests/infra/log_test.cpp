@@ -147,7 +147,7 @@ TEST_F(LogTest, WithoutAClockOfItsOwnTheLogKeepsThePlatformsTime) {
 TEST_F(LogTest, NoUsableLogFolderNeverStopsTheModule) {
     const fs::path file = FRoot / "plain-file";
     std::ofstream(file) << "x";
-    setenv("QUILL_DATA_DIR", (file / "below").c_str(), 1);
+    setenv("QUILL_DATA_DIR", (file / "below").generic_string().c_str(), 1);
     TLogModule module("/m/Quill.plu");
     module.Startup();
     EXPECT_EQ(module.Log(), nullptr);

@@ -5,6 +5,7 @@
 #include "platform/kernel/fault_injection.h"
 #include "platform/kernel/heap.h"
 #include "platform/kernel/last_error.h"
+#include "platform/kernel/local_time.h"
 #include "platform/kernel/long_path.h"
 #include "platform/kernel/module.h"
 #include "platform/kernel/special_folders.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace quill::kernel {
@@ -73,6 +75,27 @@ TEST(Win32Paths, LongPathsOfExistingPathsOnly) {
     EXPECT_FALSE(GetLongPathNameA(scratch.Path("missing/inner"), &longPath));
     EXPECT_TRUE(GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
     EXPECT_EQ(longPath, "unchanged");
+}
+
+TEST(Win32LocalTime, TheSystemsZoneShiftsWholeMinutesOnly) {
+    // 2026-12-07 09:05:03.004 UTC, a Monday; and a moment before 1970.
+    const std::int64_t moments[] = {1796634303004LL, -86400000LL * 365 - 1};
+    for (const std::int64_t unixMs : moments) {
+        const SYSTEMTIME local = LocalTimeOf(unixMs);
+        const std::int64_t millis = ((unixMs % 1000) + 1000) % 1000;
+        const std::int64_t seconds = (((unixMs - millis) / 1000) % 60 + 60) % 60;
+        EXPECT_EQ(local.wMilliseconds, millis) << unixMs;
+        EXPECT_EQ(local.wSecond, seconds) << unixMs;
+        EXPECT_GE(local.wYear, unixMs > 0 ? 2026 : 1968) << unixMs;
+        EXPECT_LE(local.wDayOfWeek, 6) << unixMs;
+    }
+    const SYSTEMTIME monday = LocalTimeOf(1796634303004LL);
+    EXPECT_EQ(monday.wYear, 2026);
+    EXPECT_EQ(monday.wMonth, 12);
+    // Whatever the zone, the 7th at 09:05 UTC is still the 6th, 7th or 8th locally.
+    EXPECT_LE(std::abs(monday.wDay - 7), 1);
+    // The week day goes with the day: December 2026's 7th is a Monday (1).
+    EXPECT_EQ((monday.wDayOfWeek + 7 - monday.wDay % 7) % 7, 1);
 }
 
 TEST(Win32Heap, BlocksComeFromTheProcessHeapAndCanBeRefused) {
