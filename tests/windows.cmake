@@ -26,6 +26,11 @@ foreach(sample sample plain)
 endforeach()
 target_compile_definitions(quill-version-sample PRIVATE QUILL_SAMPLE_FILE_VERSION_TEXT)
 
+# A second module with its own copy of the run-time, for the names shared by the modules of one
+# process.
+add_library(quill-process-names-peer SHARED process_names_peer.cpp)
+target_link_libraries(quill-process-names-peer PRIVATE quillrt)
+
 # Tests of platform/ that mean the same on Windows run with the Windows side's own (win32/). The
 # rest of tests/platform checks the Linux stand-ins: the lock files of named mutexes, the language
 # from the environment, the file rules, codepage_test's comparison with iconv (win32/
@@ -65,6 +70,11 @@ foreach(folder ${QUILL_WINDOWS_TEST_FOLDERS})
       QUILL_VERSION_PLAIN="$<TARGET_FILE:quill-version-plain>")
     add_dependencies(${target} quill-version-sample quill-version-plain)
   endif()
+  if(folder STREQUAL "win32")
+    target_compile_definitions(${target} PRIVATE
+      QUILL_PROCESS_NAMES_PEER="$<TARGET_FILE:quill-process-names-peer>")
+    add_dependencies(${target} quill-process-names-peer)
+  endif()
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endforeach()
 
@@ -74,4 +84,7 @@ file(GLOB kernel_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/win32/kerne
 add_executable(quill-tests-win32-kernel ${kernel_tests} ${QUILL_WINDOWS_PLATFORM_TESTS})
 target_include_directories(quill-tests-win32-kernel PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(quill-tests-win32-kernel PRIVATE quillrt GTest::gtest_main)
+target_compile_definitions(quill-tests-win32-kernel PRIVATE
+  QUILL_PROCESS_NAMES_PEER="$<TARGET_FILE:quill-process-names-peer>")
+add_dependencies(quill-tests-win32-kernel quill-process-names-peer)
 gtest_discover_tests(quill-tests-win32-kernel DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
