@@ -166,17 +166,13 @@ TEST(LogName, NamesSessionsAndLimits) {
 }
 
 TEST(LogTime, BannerAndLineTimes) {
-    const char* saved = std::getenv("LANG");
-    const std::string savedLang = saved ? saved : "";
     const TLogTime when = LocalTime(2026, 12, 7, 9, 5, 3, 4);
-    setenv("LANG", "ru_RU.UTF-8", 1);
-    EXPECT_EQ(kernel::AnsiToUtf8(LogBannerTime(when)), "7 декабря 2026 г. 09:05:03");
-    setenv("LANG", "en_US.UTF-8", 1);
-    EXPECT_EQ(LogBannerTime(when), "Monday, December 7, 2026 09:05:03");
-    if (saved)
-        setenv("LANG", savedLang.c_str(), 1);
-    else
-        unsetenv("LANG");
+    QUILL_IN_LANGUAGE("ru_RU.UTF-8") {
+        EXPECT_EQ(kernel::AnsiToUtf8(LogBannerTime(when)), "7 декабря 2026 г. 09:05:03");
+    }
+    QUILL_IN_LANGUAGE("en_US.UTF-8") {
+        EXPECT_EQ(LogBannerTime(when), "Monday, December 7, 2026 09:05:03");
+    }
     EXPECT_EQ(LogLineTime(when), "07 09:05:03:004");
     EXPECT_EQ(LogFileDate(when), "2026-12-07");
     EXPECT_EQ(FormatLogTime("'lit:'yy/M/d h:m:s z", when, false), "lit:26.12.7 9:5:3 4");

@@ -10,6 +10,10 @@ namespace quill::kernel {
 
 namespace {
 
+// Which thread loads the module is known only while it loads: the run-time's static data is set up
+// then, on that thread, before anything of the module runs.
+const ::DWORD gLoaderThread = ::GetCurrentThreadId();
+
 std::string FileNameOf(HMODULE module) {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
@@ -23,6 +27,10 @@ std::string FileNameOf(HMODULE module) {
 }
 
 } // namespace
+
+std::uint32_t MainThreadId() {
+    return gLoaderThread;
+}
 
 std::string ProgramFileName() {
     return FileNameOf(nullptr);
