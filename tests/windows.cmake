@@ -15,6 +15,7 @@ set(QUILL_LINUX_ONLY_TESTS
   # made by fork; win32/kernel_files_test.cpp checks what the Windows side does instead
   infra/log_files_linux_test.cpp
   exchange/atomic_save_test.cpp
+  plugin/scanner_tuning_linux_test.cpp
 )
 list(TRANSFORM QUILL_LINUX_ONLY_TESTS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
 
