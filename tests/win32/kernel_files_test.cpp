@@ -119,7 +119,7 @@ TEST(Win32FileErrors, AShortAppendKeepsOnlyWholeRecords) {
     const TFileHandle file =
         OpenFileAt(folder, "log.txt", TFileAccess::Append, TCreation::OrCreate, 0644, false);
     ASSERT_TRUE(WriteAll(file, "kept\n", 5).Ok());
-    ArmFault(TFaultKind::Write, 1, ENOSPC);
+    ArmFault(TFaultKind::Write, 1, ENOSPC, true);
     TFileError why;
     // Half of the 12 bytes go out before the disk is full; of them, the one whole record stays.
     const std::size_t stayed = AppendWhole(
@@ -147,14 +147,14 @@ TEST(Win32ReplaceWhole, ANewFileOrTheOldOneWholeAndNoCopyLeftBehind) {
                                                    {TFaultKind::Fsync, EIO},
                                                    {TFaultKind::Rename, EXDEV}};
     for (const auto& [kind, error] : failures) {
-        ArmFault(kind, 1, error);
+        ArmFault(kind, 1, error, true);
         const TFileError failed = Replace(target, "never saved");
         DisarmFaults();
         EXPECT_TRUE(failed.Failed()) << static_cast<int>(kind);
         EXPECT_EQ(ReadText(scratch.Native() / "table.dat"), "second") << static_cast<int>(kind);
         EXPECT_EQ(Names(scratch), std::vector<std::string>{"table.dat"}) << static_cast<int>(kind);
     }
-    ArmFault(TFaultKind::Write, 1, ENOSPC);
+    ArmFault(TFaultKind::Write, 1, ENOSPC, true);
     EXPECT_TRUE(Replace(target, "never saved").Is(TFileError::NoSpace));
     DisarmFaults();
 

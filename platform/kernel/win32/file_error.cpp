@@ -4,6 +4,8 @@
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/win32/win_calls.h"
 
+#include <memory>
+
 namespace quill::kernel {
 
 namespace {
@@ -93,8 +95,8 @@ std::string TFileError::Text() const {
     if (n == 0)
         n = ::FormatMessageW(flags, nullptr, static_cast<::DWORD>(FCode), 0,
                              reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const std::unique_ptr<wchar_t, HLOCAL(WINAPI*)(HLOCAL)> freer(text, ::LocalFree);
     std::u16string message(text, text + n);
-    ::LocalFree(text);
     while (!message.empty() && (message.back() == u'\n' || message.back() == u'\r' ||
                                 message.back() == u' ' || message.back() == u'.'))
         message.pop_back();

@@ -98,14 +98,18 @@ TFileHandle Open(const TFileHandle& folder, std::string_view name, TFileAccess a
     const std::string path = Inside(folder, name);
     const ::DWORD rights = AccessRights(access) | (callerOnly ? READ_CONTROL : 0);
     const ::DWORD flags = follow ? FILE_ATTRIBUTE_NORMAL : kFileFlags;
+    const std::wstring wide = WidePath(path);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const HANDLE handle = win32::Open(WidePath(path), rights, Disposition(creation), flags);
+        // What may fail for want of memory comes before the open, so that the handle the system
+        // hands out is owned at once.
+        std::string kept(path);
+        const HANDLE handle = win32::Open(wide, rights, Disposition(creation), flags);
         if (handle == INVALID_HANDLE_VALUE) {
             if (::GetLastError() == ERROR_FILE_EXISTS && creation != TCreation::New)
                 ::SetLastError(ERROR_ACCESS_DENIED);
             return {};
         }
-        TFileHandle file(handle, path);
+        TFileHandle file(handle, std::move(kept));
         const bool made =
             ::GetLastError() != ERROR_ALREADY_EXISTS && creation != TCreation::Existing;
         const ::DWORD why = Refusal(handle, callerOnly, follow);
@@ -115,7 +119,7 @@ TFileHandle Open(const TFileHandle& folder, std::string_view name, TFileAccess a
         if (creation == TCreation::Renew && callerOnly && !made && why == ERROR_ACCESS_DENIED &&
             OpenFolder(folder.Path(), TFolderUse::Private).Valid()) {
             file.Reset();
-            if (!::DeleteFileW(WidePath(path).c_str())) return {};
+            if (!::DeleteFileW(wide.c_str())) return {};
             continue;
         }
         ::SetLastError(why);

@@ -14,6 +14,7 @@
 
 #include <sddl.h>
 
+#include <memory>
 #include <vector>
 
 namespace quill::kernel {
@@ -64,10 +65,13 @@ bool Fits(HANDLE folder, TFolderUse use) {
 // Opens the folder `path` that must exist; a reparse point is refused (Link) unless `follow`.
 TFileHandle OpenOne(const std::string& path, TFolderUse use, bool follow) {
     const ::DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    TFileHandle folder;
-    const HANDLE handle = Open(WidePath(path), kFolderAccess, OPEN_EXISTING, flags);
+    // Everything that may fail for want of memory comes before the open: once the system hands a
+    // handle out, the handle object owns it at once.
+    std::string kept(path);
+    const std::wstring wide = WidePath(path);
+    const HANDLE handle = Open(wide, kFolderAccess, OPEN_EXISTING, flags);
     if (handle == INVALID_HANDLE_VALUE) return {};
-    folder = TFileHandle(handle, path);
+    TFileHandle folder(handle, std::move(kept));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(handle, &info)) return {};
     if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
@@ -164,12 +168,13 @@ TFileError ListFolder(const TFileHandle& folder, std::vector<std::string>& names
         if (::GetLastError() == ERROR_FILE_NOT_FOUND) return {};
         return LastFileError();
     }
+    // Closed however the listing ends, a failed allocation included.
+    const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> closer(search, ::FindClose);
     do {
         const std::wstring_view name = found.cFileName;
         if (name != L"." && name != L"..") names.push_back(Utf8Path(name));
     } while (::FindNextFileW(search, &found));
     const ::DWORD error = ::GetLastError();
-    ::FindClose(search);
     if (error != ERROR_NO_MORE_FILES) return TFileError::FromSystem(static_cast<int>(error));
     return {};
 }

@@ -70,8 +70,10 @@ HANDLE Open(const std::wstring& path, ::DWORD access, ::DWORD disposition, ::DWO
 BOOL Write(HANDLE file, const void* data, ::DWORD size, ::DWORD* written) {
     *written = 0;
     if (const ::DWORD code = Injected(TFaultKind::Write)) {
-        if (code == ERROR_DISK_FULL && size > 1)
-            ::WriteFile(file, data, size / 2, written, nullptr);
+        // A disk that fills up takes the first part of a write and refuses the rest: the first
+        // injected "no space" writes half and reports it, as the system does.
+        if (code == ERROR_DISK_FULL && size > 1 && FaultsFired(TFaultKind::Write) == 1)
+            return ::WriteFile(file, data, size / 2, written, nullptr);
         ::SetLastError(code);
         return FALSE;
     }
