@@ -6,6 +6,7 @@
 #include "platform/kernel/file_replace.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/folders.h"
+#include "platform/kernel/named_file_read.h"
 #include "win32/scratch_folder.h"
 
 #include <aclapi.h>
@@ -111,6 +112,19 @@ TEST(Win32FileErrors, ReadsRefuseTooLargeFilesAndAppendsGoToTheEnd) {
     EXPECT_TRUE(RegularFileExists(scratch.Path("log.txt")));
     EXPECT_FALSE(RegularFileExists(scratch.Path("")));
     EXPECT_FALSE(RegularFileExists(scratch.Path("NUL")));
+
+    // A file a user names: read whole, or refused in words that say what is wrong with it.
+    std::string why;
+    EXPECT_TRUE(ReadNamedFile(scratch.Path("log.txt"), 100, contents, why));
+    EXPECT_EQ(contents, "one\ntwo\nthree\n");
+    EXPECT_FALSE(ReadNamedFile(scratch.Path("log.txt"), 13, contents, why));
+    EXPECT_EQ(why, "is larger than the limit of 13 bytes");
+    EXPECT_TRUE(contents.empty());
+    EXPECT_FALSE(ReadNamedFile(scratch.Path("missing.txt"), 100, contents, why));
+    EXPECT_EQ(why, "no such file");
+    fs::create_directory(scratch.Native() / "folder");
+    EXPECT_FALSE(ReadNamedFile(scratch.Path("folder"), 100, contents, why));
+    EXPECT_EQ(why, "is a folder, not a regular file");
 }
 
 TEST(Win32FileErrors, AShortAppendKeepsOnlyWholeRecords) {
