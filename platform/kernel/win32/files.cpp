@@ -96,7 +96,10 @@ TFileHandle Open(const TFileHandle& folder, std::string_view name, TFileAccess a
         return {};
     }
     const std::string path = Inside(folder, name);
-    const ::DWORD rights = AccessRights(access) | (callerOnly ? READ_CONTROL : 0);
+    // The file's kind and size are read from every handle; whoever may list the folder may read
+    // them.
+    const ::DWORD rights =
+        AccessRights(access) | FILE_READ_ATTRIBUTES | (callerOnly ? READ_CONTROL : 0);
     const ::DWORD flags = follow ? FILE_ATTRIBUTE_NORMAL : kFileFlags;
     const std::wstring wide = WidePath(path);
     for (int attempt = 0; attempt < 2; ++attempt) {

@@ -92,6 +92,7 @@ TFileHandle OpenOne(const std::string& path, TFolderUse use, bool follow) {
 // Makes the folder `path` when missing: a shared one (mode 01777) with the shared access list,
 // any other with what it inherits.
 bool MakeOne(const std::string& path, unsigned mode) {
+    const std::wstring wide = WidePath(path);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
     if ((mode & 01777) == 01777) {
@@ -100,12 +101,15 @@ bool MakeOne(const std::string& path, unsigned mode) {
             return false;
         attributes.lpSecurityDescriptor = descriptor;
     }
-    const bool made =
-        ::CreateDirectoryW(WidePath(path).c_str(), descriptor ? &attributes : nullptr);
+    const bool made = ::CreateDirectoryW(wide.c_str(), descriptor ? &attributes : nullptr);
     const ::DWORD error = ::GetLastError();
     if (descriptor) ::LocalFree(descriptor);
+    if (made || error == ERROR_ALREADY_EXISTS) return true;
+    // A folder that exists may still answer "access denied" to a caller who may not add to its
+    // parent (a system folder on the way): it is there all the same.
+    const ::DWORD kind = ::GetFileAttributesW(wide.c_str());
     ::SetLastError(error);
-    return made || error == ERROR_ALREADY_EXISTS;
+    return kind != INVALID_FILE_ATTRIBUTES && (kind & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool ValidName(std::string_view name) {
