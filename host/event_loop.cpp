@@ -1,32 +1,36 @@
 #include "host/event_loop.h"
 
-#include <cerrno>
-#include <poll.h>
+#include "platform/user/message_queue.h"
 
 namespace quill::host {
 
 void RunEventLoop(user::TKeyboardBridge& bridge, std::vector<IInputSource*>& sources) {
-    std::vector<pollfd> fds;
+    std::vector<IInputSource*> order;
+    std::vector<kernel::HANDLE> handles;
+    std::size_t first = 0; // the source asked first this round
     while (bridge.Dispatch()) {
-        fds.clear();
-        fds.push_back({bridge.WaitDescriptor(), POLLIN, 0});
-        for (IInputSource* source : sources)
-            fds.push_back({source->Descriptor(), POLLIN, 0});
-        // The descriptor carries the timers too; only without one does the loop need a deadline.
-        const int timeout = bridge.WaitDescriptor() >= 0 ? -1 : bridge.WaitTimeoutMs();
-        if (::poll(fds.data(), fds.size(), timeout) < 0) {
-            if (errno == EINTR) continue;
-            break;
+        // The wait names the first ready handle only: starting each round after the source served
+        // last keeps a source that never runs dry from shutting out the others (Ctrl+C among them).
+        order.clear();
+        handles.clear();
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            order.push_back(sources[(first + i) % sources.size()]);
+            handles.push_back(order.back()->WaitHandle());
         }
-        // Sources whose descriptors were polled, in the same order; ended ones leave.
-        std::vector<IInputSource*> polled = sources;
-        for (std::size_t i = 0; i < polled.size(); ++i) {
-            if (!(fds[i + 1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) continue;
-            if (!polled[i]->OnReadable(bridge)) {
-                std::erase(sources, polled[i]);
-                // Nothing can arrive any more.
-                if (sources.empty()) return;
-            }
+        const auto count = static_cast<user::DWORD>(handles.size());
+        // The wait ends for messages of other threads and for the thread's timers too.
+        const user::DWORD woken =
+            user::MsgWaitForMultipleObjects(count, count ? handles.data() : nullptr, user::FALSE,
+                                            kernel::INFINITE, user::QS_ALLINPUT);
+        if (woken == user::WAIT_FAILED) break;
+        if (woken >= kernel::WAIT_OBJECT_0 + count) continue; // messages: dispatched above
+        const std::size_t index = woken - kernel::WAIT_OBJECT_0;
+        IInputSource* const ready = order[index];
+        first = (first + index + 1) % sources.size();
+        if (!ready->OnReadable(bridge)) {
+            std::erase(sources, ready);
+            // Nothing can arrive any more.
+            if (sources.empty()) return;
         }
     }
 }

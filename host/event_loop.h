@@ -1,12 +1,14 @@
-// The terminal host's event loop: one thread waits, without polling, on the keyboard bridge's
-// descriptor (messages and timers of the UI thread) and on its input sources (the terminal, input
-// devices), and hands each what is ready. The loop ends when the bridge retrieves WM_QUIT.
+// The terminal host's event loop: one thread waits, without polling, for the messages and timers
+// of the UI thread and for its input sources (the terminal, input devices) at once
+// (MsgWaitForMultipleObjects over the sources' wait handles), and hands each what is ready. The
+// loop ends when the bridge retrieves WM_QUIT.
 //
 // A source that ends (end of input, a device unplugged) leaves the loop; the others and the host
 // go on. When the last source ends the loop ends too: nothing can arrive any more. Everything
 // runs on the bridge's thread.
 #pragma once
 
+#include "platform/kernel/named_mutex.h"
 #include "platform/user/keyboard_bridge.h"
 
 #include <vector>
@@ -15,7 +17,8 @@ namespace quill::host {
 
 class IInputSource {
   public:
-    virtual int Descriptor() const = 0;
+    // Signalled when the source has something to read, its end or an error; the source owns it.
+    virtual kernel::HANDLE WaitHandle() const = 0;
     // Reads what is ready and feeds its keys to `bridge`; false when the source has ended.
     virtual bool OnReadable(user::TKeyboardBridge& bridge) = 0;
 

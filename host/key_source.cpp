@@ -1,15 +1,11 @@
 #include "host/key_source.h"
 
+#include "platform/kernel/console.h"
 #include "platform/user/keyboard_input.h"
 #include "platform/user/message_queue.h"
 #include "platform/user/us_layout.h"
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace quill::host {
 
@@ -114,41 +110,33 @@ bool TQuitDetector::Feed(unsigned char byte) {
     return false;
 }
 
-static_assert(sizeof(termios) <= 128);
+bool InputIsTerminal() {
+    kernel::DWORD mode = 0;
+    return kernel::GetConsoleMode(kernel::GetStdHandle(kernel::STD_INPUT_HANDLE), &mode) != 0;
+}
 
 TRawTerminal::TRawTerminal() {
-    if (!::isatty(STDIN_FILENO)) return;
-    termios saved{};
-    if (::tcgetattr(STDIN_FILENO, &saved) != 0) return;
-    std::memcpy(FSaved, &saved, sizeof saved);
-    termios raw = saved;
-    ::cfmakeraw(&raw);
-    raw.c_oflag |= OPOST; // keep "\n" -> "\r\n" for messages written by libraries
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    FActive = ::tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+    const kernel::HANDLE input = kernel::GetStdHandle(kernel::STD_INPUT_HANDLE);
+    if (!kernel::GetConsoleMode(input, &FSavedMode)) return;
+    FActive = kernel::SetConsoleMode(input, 0) != 0;
 }
 
 TRawTerminal::~TRawTerminal() {
-    if (!FActive) return;
-    termios saved{};
-    std::memcpy(&saved, FSaved, sizeof saved);
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    if (FActive) kernel::SetConsoleMode(kernel::GetStdHandle(kernel::STD_INPUT_HANDLE), FSavedMode);
 }
 
-int TTerminalSource::Descriptor() const {
-    return STDIN_FILENO;
+kernel::HANDLE TTerminalSource::WaitHandle() const {
+    return kernel::GetStdHandle(kernel::STD_INPUT_HANDLE);
 }
 
 bool TTerminalSource::OnReadable(user::TKeyboardBridge& bridge) {
     unsigned char buffer[256];
-    const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) return true;
-    if (got <= 0) {
+    kernel::DWORD got = 0;
+    if (!kernel::ReadFile(WaitHandle(), buffer, sizeof buffer, &got, nullptr) || got == 0) {
         if (FQuitAtEnd) user::PostQuitMessage(0);
         return false;
     }
-    for (ssize_t i = 0; i < got; ++i) {
+    for (kernel::DWORD i = 0; i < got; ++i) {
         const bool wasHolding = FQuit.Holding();
         if (FQuit.Feed(buffer[i])) {
             user::PostQuitMessage(0);

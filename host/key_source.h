@@ -38,8 +38,12 @@ class TQuitDetector {
     bool FPendingEscape = false;
 };
 
+// True when standard input is a terminal, where a person types.
+bool InputIsTerminal();
+
 // Raw mode of the terminal on standard input for the life of the object (no echo, no line
-// buffering, no signals, so Ctrl+C arrives as a byte); restored at destruction.
+// buffering, no signals, so Ctrl+C arrives as a byte); restored at destruction. Inactive when
+// standard input is no terminal.
 class TRawTerminal {
   public:
     TRawTerminal();
@@ -50,7 +54,7 @@ class TRawTerminal {
 
   private:
     bool FActive = false;
-    unsigned char FSaved[128] = {};
+    kernel::DWORD FSavedMode = 0;
 };
 
 // Standard input as a source of the event loop: types each byte as it arrives (real timing).
@@ -59,7 +63,7 @@ class TRawTerminal {
 class TTerminalSource final : public IInputSource {
   public:
     explicit TTerminalSource(bool quitAtEnd = true) : FQuitAtEnd(quitAtEnd) {}
-    int Descriptor() const override;
+    kernel::HANDLE WaitHandle() const override;
     bool OnReadable(user::TKeyboardBridge& bridge) override;
 
   private:

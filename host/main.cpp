@@ -27,7 +27,6 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 // The window's font library keeps its font patterns for the life of the process; the leak
@@ -200,7 +199,7 @@ bool ReadDevices(const host::THostOptions& options, user::TKeyboardBridge& bridg
     // A person at the terminal quits with Ctrl+C or Escape twice; its keys are typed as well.
     std::unique_ptr<host::TRawTerminal> raw;
     host::TTerminalSource terminal;
-    if (!stdinTaken && isatty(STDIN_FILENO)) {
+    if (!stdinTaken && host::InputIsTerminal()) {
         raw = std::make_unique<host::TRawTerminal>();
         console.SetRawMode(raw->Active());
         console.Line("Quit: Ctrl+C or Escape twice.");

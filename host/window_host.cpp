@@ -2,21 +2,19 @@
 
 #include "host/device_views.h"
 #include "platform/kernel/local_time.h"
+#include "platform/kernel/module.h"
 
 #include <cstdio>
 #include <dlfcn.h>
-#include <unistd.h>
 
 namespace quill::host {
 
 namespace {
 
 std::string ExecutableFolder() {
-    char path[4096];
-    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return "./";
-    const std::string text(path, static_cast<std::size_t>(length));
-    return text.substr(0, text.rfind('/') + 1);
+    const std::string program = kernel::ProgramFileName();
+    if (program.empty()) return "./";
+    return program.substr(0, program.rfind('/') + 1);
 }
 
 } // namespace

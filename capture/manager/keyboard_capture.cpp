@@ -35,7 +35,8 @@ void TManagerQuillList::RemoveHook() {
     FHookHandle = nullptr;
 }
 
-user::LRESULT TManagerQuillList::KeyboardHookProc(int code, user::WPARAM key, user::LPARAM flags) {
+user::LRESULT CALLBACK TManagerQuillList::KeyboardHookProc(int code, user::WPARAM key,
+                                                           user::LPARAM flags) {
     if (code == user::HC_ACTION) {
         TManagerQuillList* list = ScannerList();
         // Keys the capture typed itself pass unexamined: examining them again would hold a lone

@@ -131,8 +131,9 @@ std::string TManagerQuillList::GetErrorText(std::int32_t code) const {
 
 // ---- the timer ----
 
-user::LRESULT TManagerQuillList::TimerWindowProc(user::HWND hwnd, user::UINT message,
-                                                 user::WPARAM wParam, user::LPARAM lParam) {
+user::LRESULT CALLBACK TManagerQuillList::TimerWindowProc(user::HWND hwnd, user::UINT message,
+                                                          user::WPARAM wParam,
+                                                          user::LPARAM lParam) {
     if (message == user::WM_TIMER && wParam == kTimerId) {
         auto* list = reinterpret_cast<TManagerQuillList*>(
             user::GetWindowLongPtrA(hwnd, user::GWLP_USERDATA));

@@ -58,7 +58,7 @@ class TManagerQuillList : public registry::TDevicesList,
     void InstallHook();
     void RemoveHook();
     void OnTimeout();
-    static user::LRESULT KeyboardHookProc(int code, user::WPARAM key, user::LPARAM flags);
+    static user::LRESULT CALLBACK KeyboardHookProc(int code, user::WPARAM key, user::LPARAM flags);
 
     bool FCapturing() const { return FFramer.Capturing(); }
     // 1 while the time-out handler runs (the timer's busy tag), else 0.
@@ -91,8 +91,8 @@ class TManagerQuillList : public registry::TDevicesList,
     // The timer window of the calling thread, made when the hook first runs on a thread other
     // than the list's; nil when none can be made.
     user::HWND TimerWindowOfThisThread();
-    static user::LRESULT TimerWindowProc(user::HWND hwnd, user::UINT message, user::WPARAM wParam,
-                                         user::LPARAM lParam);
+    static user::LRESULT CALLBACK TimerWindowProc(user::HWND hwnd, user::UINT message,
+                                                  user::WPARAM wParam, user::LPARAM lParam);
 
     TScanFramer FFramer;
     ui::TFormBackend* FForms;

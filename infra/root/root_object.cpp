@@ -83,8 +83,8 @@ user::HWND TRootObject::Handle() {
     return FHandle;
 }
 
-user::LRESULT TRootObject::WindowProcedure(user::HWND hwnd, user::UINT message, user::WPARAM wParam,
-                                           user::LPARAM lParam) {
+user::LRESULT CALLBACK TRootObject::WindowProcedure(user::HWND hwnd, user::UINT message,
+                                                    user::WPARAM wParam, user::LPARAM lParam) {
     if (message == user::WM_CREATE) {
         const auto* create = reinterpret_cast<const user::CREATESTRUCTA*>(lParam);
         user::SetWindowLongPtrA(hwnd, user::GWLP_USERDATA,

@@ -89,8 +89,8 @@ class TRootObject : public rtl::TObject, public IRootObject {
     void InitSecurity();
 
   private:
-    static user::LRESULT WindowProcedure(user::HWND hwnd, user::UINT message, user::WPARAM wParam,
-                                         user::LPARAM lParam);
+    static user::LRESULT CALLBACK WindowProcedure(user::HWND hwnd, user::UINT message,
+                                                  user::WPARAM wParam, user::LPARAM lParam);
     void RegisterInRunningObjectTable();
 
     rtl::TObject* FOwner;

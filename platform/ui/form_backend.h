@@ -8,6 +8,9 @@
 // none, and a modal show counts as cancelled. The FLTK module is loaded on demand, so a host
 // without a display never needs the X libraries; once loaded it stays loaded.
 //
+// On Windows the backend is the system's own: the form in native controls (Win32FormBackend),
+// always at hand; the FLTK and terminal backends are not built there.
+//
 // Backends run on the thread that shows the form.
 #pragma once
 
@@ -31,6 +34,11 @@ class TFormBackend {
 // The backend that a show given none would use now; null when there is none.
 TFormBackend* CurrentFormBackend();
 
+#ifdef _WIN32
+// The form as a modal window of native controls (labels, edits, group boxes, the common
+// controls' track bar, buttons) and the system's message boxes.
+TFormBackend* Win32FormBackend();
+#else
 // The FLTK backend, loading its module from `modulePath` (empty: beside this run-time) on first
 // use; null when DISPLAY is not set, the module cannot be loaded or the display cannot be opened.
 TFormBackend* FltkFormBackend(const std::string& modulePath = {});
@@ -39,5 +47,6 @@ TFormBackend* TerminalFormBackend();
 
 // The name of the FLTK module's factory: extern "C" TFormBackend* QuillCreateFltkBackend().
 constexpr const char* kFltkFactoryName = "QuillCreateFltkBackend";
+#endif
 
 } // namespace quill::ui

@@ -1,5 +1,6 @@
 // The tone function: Beep rings the terminal bell when standard error or standard output is a
-// terminal and does nothing audible otherwise; it does not wait for the tone's duration.
+// terminal and does nothing audible otherwise (on Windows it plays the system's default sound); it
+// does not wait for the tone's duration.
 // Thread-safe. An object that sounds tones is given its tone function (TToneFunction) when it is
 // made, so that a test can hand it one that records the tones asked for.
 #pragma once

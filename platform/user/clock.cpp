@@ -1,3 +1,5 @@
+// The process's clock on Linux (the C++ steady and system clocks) and the slot of the installed
+// clock, which every user service asks for the time.
 #include "platform/user/clock.h"
 
 #include <atomic>
@@ -23,8 +25,6 @@ TMonotonicClock& Monotonic() {
 std::atomic<TClock*> gClock{nullptr};
 } // namespace
 
-TClock::~TClock() = default;
-
 std::uint64_t TMonotonicClock::NowMs() {
     return static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - Epoch()).count());
@@ -47,46 +47,6 @@ std::int64_t TMonotonicClock::SystemTimeMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
-}
-
-TVirtualClock::TVirtualClock(std::uint64_t startMs)
-    : FNow(startMs), FSystemBase(Monotonic().SystemTimeMs() - static_cast<std::int64_t>(startMs)) {}
-
-std::uint64_t TVirtualClock::NowMs() {
-    return FNow.load();
-}
-
-void TVirtualClock::WaitUntil(std::condition_variable& wake, std::unique_lock<std::mutex>& lock,
-                              std::uint64_t deadlineMs) {
-    if (deadlineMs == std::numeric_limits<std::uint64_t>::max()) {
-        wake.wait(lock);
-        return;
-    }
-    // Nothing can happen before the deadline but what another thread posts, and tests drive
-    // time by hand: jump.
-    SetNow(deadlineMs);
-}
-
-void TVirtualClock::Sleep(DWORD ms) {
-    Advance(ms);
-}
-
-std::int64_t TVirtualClock::SystemTimeMs() {
-    return FSystemBase.load() + static_cast<std::int64_t>(FNow.load());
-}
-
-void TVirtualClock::SetSystemTime(std::int64_t unixMs) {
-    FSystemBase.store(unixMs - static_cast<std::int64_t>(FNow.load()));
-}
-
-void TVirtualClock::Advance(std::uint64_t ms) {
-    FNow.fetch_add(ms);
-}
-
-void TVirtualClock::SetNow(std::uint64_t ms) {
-    std::uint64_t now = FNow.load();
-    while (ms > now && !FNow.compare_exchange_weak(now, ms)) {
-    }
 }
 
 TClock& GetClock() {

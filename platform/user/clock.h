@@ -8,6 +8,12 @@
 // Sleep) moves the clock forward to that deadline instead of waiting. Waiting without a deadline
 // (for a message another thread will post) blocks for real in both clocks.
 //
+// On Windows the user services' time is the system's: message times, timers, waits, GetTickCount,
+// GetTickCount64 and Sleep never consult the installed clock (the system's timers could not follow
+// it). The default clock there reads the system's tick count and GetSystemTimeAsFileTime; an
+// installed clock still supplies the wall-clock time behind local time, so a test can date what
+// the library writes, but a virtual clock does not move timers or message waits.
+//
 // SetClock is meant for test set-up, with no message retrieval running on other threads; the
 // caller keeps the installed clock alive until it installs another (nil restores the monotonic
 // clock). Everything else is thread-safe.

@@ -10,6 +10,9 @@
 // right keys is; the sided keys (VK_LSHIFT...) are kept too.
 //
 // Thread-safe; a thread's state is its own and starts all up.
+//
+// On Windows the state is the system's. Inside a keyboard hook procedure the key it is called for
+// is applied to it by this layer, as not every system (Wine) has applied it yet at that point.
 #pragma once
 
 #include "platform/user/user_types.h"

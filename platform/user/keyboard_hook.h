@@ -21,6 +21,13 @@
 // running call is unaffected, and a removed hook is not called again). Hooks of a thread that has
 // ended are never called again. An exception thrown by a procedure propagates to the caller of
 // the retrieval, and the message is lost. Installation and removal are thread-safe.
+//
+// On Windows one system thread hook per hooked thread runs this layer's chain of the procedures
+// installed for it; the chain's end hands the key to the system's next hook. Inside the chain,
+// GetMessageExtraInfo gives the word that keybd_event or SendInput entered the key with (0 for a
+// key this process did not enter) and the key state includes the key, on every system. An
+// exception cannot reach the retrieval's caller there (the system's frames lie between it and the
+// retrieval): one that escapes is stopped at the chain's entry, and the key passes on.
 #pragma once
 
 #include "platform/user/user_types.h"
@@ -30,7 +37,7 @@ namespace quill::user {
 struct HHOOK__;
 using HHOOK = HHOOK__*;
 using HINSTANCE = void*;
-using HOOKPROC = LRESULT (*)(int code, WPARAM wParam, LPARAM lParam);
+typedef LRESULT(CALLBACK* HOOKPROC)(int code, WPARAM wParam, LPARAM lParam);
 
 constexpr int WH_KEYBOARD = 2;
 constexpr int HC_ACTION = 0;

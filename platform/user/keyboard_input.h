@@ -18,6 +18,11 @@
 //
 // Thread-safe: events from several threads are taken one at a time, so the asynchronous state and
 // the order of the messages agree.
+//
+// On Windows these are the system's input: keybd_event and SendInput enter its input stream, whose
+// key messages go to the thread of the foreground window (to its focus window), and SetFocus and
+// GetFocus are the system's, for windows of the calling thread. The scan code and the extended
+// flag are completed as described above before the event is entered.
 #pragma once
 
 #include "platform/user/user_types.h"
@@ -61,11 +66,14 @@ UINT SendInput(UINT count, const INPUT* inputs, int size);
 // outside 0..255).
 SHORT GetAsyncKeyState(int virtualKey);
 
+#ifndef _WIN32
 // Makes `threadId` the focus thread (0: back to the default) and clears the focus window.
-// Returns the previous focus thread as set (0 when it was the default).
+// Returns the previous focus thread as set (0 when it was the default). The stand-in's own: on
+// Windows the system gives keyboard input to the thread of the foreground window.
 DWORD SetFocusThread(DWORD threadId);
 // The thread that receives keyboard input now; 0 when there is none.
 DWORD GetFocusThread();
+#endif
 // Makes `hwnd` the focus window: its thread becomes the focus thread and key messages are
 // addressed to it. Nil clears the focus window and keeps the focus thread. Returns the previous
 // focus window; nil and ERROR_INVALID_WINDOW_HANDLE when `hwnd` is no window.

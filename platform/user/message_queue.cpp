@@ -285,11 +285,9 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
-DWORD MsgWaitForMultipleObjects(DWORD count, const void* handles, BOOL, DWORD milliseconds, DWORD) {
-    if (count != 0 || handles) {
-        kernel::SetLastError(ERROR_INVALID_PARAMETER);
-        return WAIT_FAILED;
-    }
+DWORD MsgWaitForMultipleObjects(DWORD count, const kernel::HANDLE* handles, BOOL,
+                                DWORD milliseconds, DWORD) {
+    if (count != 0 || handles) return WaitForMessagesOrHandles(count, handles, milliseconds);
     TMessageQueue* const queue = &ThisQueue();
     std::unique_lock lock(queue->Lock);
     const std::uint64_t deadline =

@@ -25,6 +25,7 @@
 // message sent from another thread they are swallowed (the sender gets 0).
 #pragma once
 
+#include "platform/kernel/named_mutex.h"
 #include "platform/user/user_types.h"
 
 namespace quill::user {
@@ -42,14 +43,23 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
 // 0 for WM_QUIT, -1 for a nil `msg` or a window filter that is no window, otherwise nonzero.
 BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
 // Waits until the calling thread has a message to retrieve - sent, posted, input, a quit request
-// or a due timer - or `milliseconds` have passed (kernel::INFINITE: no limit). Only the wait for
-// messages is offered: `count` must be 0 and `handles` nil, and `waitAll` and `wakeMask` are not
-// consulted. Returns kernel::WAIT_OBJECT_0 when a message is there, kernel::WAIT_TIMEOUT when the
-// time has passed, and WAIT_FAILED (last error ERROR_INVALID_PARAMETER) for handles. With the
-// virtual clock (clock.h) the wait moves the clock to the deadline or to the next timer's expiry,
+// or a due timer - or `milliseconds` have passed (kernel::INFINITE: no limit). Returns
+// kernel::WAIT_OBJECT_0 + `count` when a message is there, kernel::WAIT_TIMEOUT when the time has
+// passed. `waitAll` and `wakeMask` are not consulted.
+//
+// Without handles (`count` 0, `handles` nil) the wait follows the installed clock: with the
+// virtual clock (clock.h) it moves the clock to the deadline or to the next timer's expiry,
 // whichever comes first, so a caller can step an event loop through virtual time.
-DWORD MsgWaitForMultipleObjects(DWORD count, const void* handles, BOOL waitAll, DWORD milliseconds,
-                                DWORD wakeMask);
+//
+// With handles, they are wait handles of the input services (the standard input of console.h, an
+// input device of input_device.h): the wait also ends when one of them has input, its end or an
+// error, and returns kernel::WAIT_OBJECT_0 + the index of the first such handle, before messages.
+// This wait is in real time (a virtual clock does not move during it). Messages the thread
+// placed in its own queue count as there. WAIT_FAILED with ERROR_INVALID_HANDLE for a handle of
+// another kind (or closed), with ERROR_INVALID_PARAMETER for `count` above 63 or nil `handles`.
+// On Windows this is the system's wait, and the handles are the system's.
+DWORD MsgWaitForMultipleObjects(DWORD count, const kernel::HANDLE* handles, BOOL waitAll,
+                                DWORD milliseconds, DWORD wakeMask);
 constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
 constexpr DWORD QS_ALLINPUT = 0x04FF;
 
@@ -66,7 +76,10 @@ BOOL TranslateMessage(const MSG* msg);
 ULONG_PTR GetMessageExtraInfo();
 LONG GetMessageTime();
 
+#ifndef _WIN32
 // ---- Stages for the input path ----
+// The stand-in's own machinery: on Windows the system's input thread, its keyboard hooks and its
+// TranslateMessage do this work, and these are not offered.
 
 // Called for each message about to be returned; `removing` tells whether the retrieval removes it.
 // Returns true to discard the message.
@@ -91,5 +104,6 @@ KeyTranslator SetKeyTranslator(KeyTranslator translator);
 // (the input path's keystrokes go here, behind posted messages). FALSE when the thread has no
 // queue.
 BOOL PostInputMessage(DWORD threadId, const MSG& msg);
+#endif
 
 } // namespace quill::user

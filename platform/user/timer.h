@@ -8,6 +8,9 @@
 // messages and the timer is due, and the next expiry is then one interval later. DispatchMessage
 // calls the timer procedure when there is one, else the window procedure. KillTimer removes the
 // timer and any expiry not yet retrieved. Thread-safe; failures return 0 and set the last error.
+//
+// On Windows the timers are the system's; an exception from a timer procedure reaches the caller
+// of this layer's DispatchMessageA, as one from a window procedure does (window.h).
 #pragma once
 
 #include "platform/user/user_types.h"

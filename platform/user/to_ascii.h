@@ -8,6 +8,10 @@
 // change it, except that a keypad digit with Alt is part of an Alt code (alt_code.h) and makes
 // none; Control with Alt (the layout has no AltGr characters) makes none. Pure apart from the
 // layout handle.
+//
+// On Windows these are the system's layouts and conversion: it knows every installed layout, and
+// KLF_ACTIVATE makes the layout the calling thread's active one. A nil layout is the calling
+// thread's active layout there too.
 #pragma once
 
 #include "platform/user/user_types.h"

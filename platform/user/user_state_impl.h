@@ -128,6 +128,8 @@ std::shared_ptr<TMessageQueue> QueueOfThread(DWORD threadId);
 std::shared_ptr<TMessageQueue> QueueOfWindow(HWND hwnd, WNDPROC* proc = nullptr);
 // Removes queued messages and timers of `hwnd` from `queue`.
 void ForgetWindow(TMessageQueue& queue, HWND hwnd);
+// MsgWaitForMultipleObjects with wait handles (handle_wait.cpp).
+DWORD WaitForMessagesOrHandles(DWORD count, const kernel::HANDLE* handles, DWORD milliseconds);
 // Hands the result of a sent message to its waiting sender.
 void CompleteSent(TSentMessage& sent, LRESULT result);
 

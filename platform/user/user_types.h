@@ -5,9 +5,26 @@
 // its window was destroyed is recognised as invalid rather than reaching another window. MSG
 // carries, beside the platform's fields, the extra-information word of the message (the input path
 // marks keystrokes with it); GetMessageExtraInfo gives that of the last message retrieved.
+//
+// On Windows these are the system's own services (user32) and its rules, with this layer between
+// the system and the procedures: a window procedure receives the messages named here and those
+// from WM_USER up (the system's own window management is handled for it), and an exception from a
+// window, timer or hook procedure is held at the system's boundary and raised again where the
+// contract says (window.h, timer.h, keyboard_hook.h). Handles may be reused after a long time.
 #pragma once
 
 #include <cstdint>
+
+// Window, timer and hook procedures are called by the system: on 32-bit Windows with its stdcall
+// convention. The definition is the system headers' own (and com/com_types.h's), guarded so that
+// either may come first; elsewhere there is one convention and the name is empty.
+#ifndef CALLBACK
+#if defined(_WIN32)
+#define CALLBACK __stdcall
+#else
+#define CALLBACK
+#endif
+#endif
 
 namespace quill::user {
 
@@ -42,8 +59,8 @@ struct MSG {
     ULONG_PTR extraInfo;
 };
 
-using WNDPROC = LRESULT (*)(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-using TIMERPROC = void (*)(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
+typedef LRESULT(CALLBACK* WNDPROC)(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+typedef void(CALLBACK* TIMERPROC)(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
 
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;

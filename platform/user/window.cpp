@@ -76,7 +76,13 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
         record.ExStyle = exStyle;
         state.Windows.emplace(hwnd, std::move(record));
     }
-    CREATESTRUCTA create{param, parent, style, windowName, className, exStyle};
+    CREATESTRUCTA create{};
+    create.lpCreateParams = param;
+    create.hwndParent = parent;
+    create.style = static_cast<LONG>(style);
+    create.lpszName = windowName;
+    create.lpszClass = className;
+    create.dwExStyle = exStyle;
     LRESULT result = -1;
     try {
         result = proc(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create));

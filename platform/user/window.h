@@ -7,7 +7,12 @@
 // thread ends, its windows are removed without messages (their owners are gone). The window
 // registry is thread-safe; failures return 0/FALSE and set the last error (kernel/last_error.h).
 // Geometry, painting and parent-child trees are not part of this layer: the library's windows are
-// message targets only.
+// message targets only. On Windows a window made without a parent is a message-only window, so it
+// is never shown and takes no broadcasts; classes belong to the module that holds this layer. Its
+// procedure sees the messages user_types.h names and those from WM_USER up, the rest going to the
+// system's default handling, and an exception it raises reaches the caller of DispatchMessageA,
+// SendMessageA, CreateWindowExA or DestroyWindow of this layer; under any other loop (the host's
+// own) it is dropped and the message's result is 0.
 #pragma once
 
 #include "platform/user/user_types.h"
@@ -20,10 +25,18 @@ struct WNDCLASSA {
     const char* lpszClassName;
 };
 
+// The system's layout, so that on Windows WM_CREATE's lParam is read as it is given; the module
+// and menu handles and the geometry are 0 here.
 struct CREATESTRUCTA {
     void* lpCreateParams;
+    void* hInstance;
+    void* hMenu;
     HWND hwndParent;
-    DWORD style;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
     const char* lpszName;
     const char* lpszClass;
     DWORD dwExStyle;

@@ -65,7 +65,8 @@ TCaptureHarness::TCaptureHarness(ui::TFormBackend* forms)
 
 // The first replayed key that reaches the application: the replay has entered its keys, and the
 // live keys come in now.
-user::LRESULT TCaptureHarness::LiveKeysHook(int code, user::WPARAM key, user::LPARAM flags) {
+user::LRESULT CALLBACK TCaptureHarness::LiveKeysHook(int code, user::WPARAM key,
+                                                     user::LPARAM flags) {
     if (code == user::HC_ACTION && user::GetMessageExtraInfo() == capture::ReplayMarker && gHarness)
         gHarness->TypeLiveKeys();
     return user::CallNextHookEx(nullptr, code, key, flags);

@@ -72,7 +72,7 @@ class TCaptureHarness {
     // The key events that type `c`, not yet pumped.
     static void EnterChar(char c);
     void TypeLiveKeys();
-    static user::LRESULT LiveKeysHook(int code, user::WPARAM key, user::LPARAM flags);
+    static user::LRESULT CALLBACK LiveKeysHook(int code, user::WPARAM key, user::LPARAM flags);
 
     // A virtual clock on which the live keys are typed if anything pauses meanwhile.
     class TClock final : public user::TVirtualClock {

@@ -93,8 +93,8 @@ TEST_F(InputBatch, MessageWaitEndsAtTheNextTimerOrTheDeadline) {
         EXPECT_EQ(GetTickCount64(), start + 80);
         Release('A');
         Drain();
-        int handle = 0;
-        EXPECT_EQ(MsgWaitForMultipleObjects(1, &handle, FALSE, 10, QS_ALLINPUT), WAIT_FAILED);
+        const kernel::HANDLE unknown = reinterpret_cast<kernel::HANDLE>(0x1234);
+        EXPECT_EQ(MsgWaitForMultipleObjects(1, &unknown, FALSE, 10, QS_ALLINPUT), WAIT_FAILED);
     });
 }
 

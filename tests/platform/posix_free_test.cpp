@@ -1,6 +1,7 @@
 // Code above platform/ reaches the operating system only through the platform's names: no POSIX
-// header, errno, stat structure or C-library clock in its sources, so that the same code builds on
-// the Windows services and every file rule and time stamp stays in one place.
+// header, errno, stat structure, C-library clock, terminal call or standard-input descriptor in
+// its sources (the reference host included), so that the same code builds on the Windows services
+// and every file rule, time stamp and input wait stays in one place.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,12 +14,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The host is left out: it reads device nodes and the terminal as a Linux program of its own.
-constexpr const char* kAbovePlatform[] = {"infra", "exchange", "registry", "capture", "plugin"};
+constexpr const char* kAbovePlatform[] = {"infra",   "exchange", "registry",
+                                          "capture", "plugin",   "host"};
 
 TEST(PosixFree, NoSourceAbovePlatformUsesPosixFilesErrnoOrTheCLibraryClock) {
     const std::regex forbidden(R"(<fcntl\.h>|<sys/stat\.h>|<unistd\.h>|<cerrno>|<errno\.h>|)"
-                               R"(\berrno\b|\bstruct stat\b|\bclock_gettime\b|\blocaltime_r\b)");
+                               R"(\berrno\b|\bstruct stat\b|\bclock_gettime\b|\blocaltime_r\b|)"
+                               R"(<poll\.h>|<termios\.h>|<grp\.h>|<sys/[a-z_]+\.h>|)"
+                               R"(\bisatty\b|\breadlink\b|\bSTDIN_FILENO\b)");
     const fs::path root = fs::path(QUILL_TEST_SOURCE).parent_path();
     std::vector<std::string> found;
     std::size_t scanned = 0;
