@@ -14,6 +14,8 @@ set(QUILL_STAND_INS
   platform/kernel/local_time.cpp platform/kernel/long_path.cpp platform/kernel/module.cpp
   platform/kernel/named_file_read.cpp platform/kernel/named_mutex.cpp
   platform/kernel/special_folders.cpp platform/kernel/system_info.cpp
+  platform/kernel/heap.cpp platform/kernel/locale.cpp platform/kernel/security.cpp
+  platform/kernel/process_names.cpp
   platform/user/evdev_keymap.cpp platform/user/keysym_keys.cpp platform/user/keyboard_bridge.cpp
   platform/user/queue_wait.cpp platform/user/user_state.cpp
   platform/user/handle_wait.cpp platform/user/input_device.cpp

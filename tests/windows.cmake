@@ -14,9 +14,11 @@ set(QUILL_LINUX_ONLY_TESTS
   # a save through a symbolic link; a child with its address space limited (setrlimit) reads a
   # sparse file of 3 GB
   exchange/storage_file_linux_test.cpp
-  # the Linux file rules: links planted by another user, owners and modes, sticky folders, saves
-  # killed in a forked child
+  # the Linux file rules: modes, sticky folders, other users' plants, FIFOs, links and processes
+  # made by fork; win32/kernel_files_test.cpp checks what the Windows side does instead
+  infra/log_files_linux_test.cpp
   exchange/atomic_save_test.cpp
+  plugin/scanner_tuning_linux_test.cpp
   # the scanner list through the emulated input path (keys given to a chosen focus thread) on the
   # virtual clock, whose time-outs the system's timers cannot follow; the framer's own state
   # machine (framer_test.cpp, every key script) runs on Windows, and the hook, timers and
@@ -42,12 +44,34 @@ target_link_libraries(quill-tests-xml PRIVATE quillrt GTest::gtest GTest::gtest_
 # One CTest test for the program, as for the folders' programs below.
 add_test(NAME quill-tests-xml COMMAND quill-tests-xml)
 
+# Two small libraries with version 1.2.3.4 for the version-information tests, as DLLs with a
+# version resource: one with a "FileVersion" text, one with the fixed version only.
+foreach(sample sample plain)
+  add_library(quill-version-${sample} SHARED version_sample_library.cpp version_sample.rc)
+  target_include_directories(quill-version-${sample} PRIVATE ${CMAKE_SOURCE_DIR})
+endforeach()
+target_compile_definitions(quill-version-sample PRIVATE QUILL_SAMPLE_FILE_VERSION_TEXT)
+
+# A second module with its own copy of the run-time, for the names shared by the modules of one
+# process.
+add_library(quill-process-names-peer SHARED process_names_peer.cpp)
+target_link_libraries(quill-process-names-peer PRIVATE quillrt)
+
+# Tests of platform/ that mean the same on Windows run with the Windows side's own (win32/). The
+# rest of tests/platform checks the Linux stand-ins: the lock files of named mutexes, the language
+# from the environment, the file rules, codepage_test's comparison with iconv (win32/
+# kernel_system_test.cpp compares with the system's code pages instead).
+set(QUILL_WINDOWS_PLATFORM_TESTS ${CMAKE_CURRENT_SOURCE_DIR}/platform/kernel_services_test.cpp)
+
 file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/*.cpp)
 list(FILTER support_sources EXCLUDE REGEX "/(x_session|screenshot)\\.cpp$")
 foreach(folder ${QUILL_WINDOWS_TEST_FOLDERS})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
   if(sources)
     list(REMOVE_ITEM sources ${QUILL_LINUX_ONLY_TESTS} ${QUILL_XML_TESTS})
+  endif()
+  if(folder STREQUAL "win32")
+    list(APPEND sources ${QUILL_WINDOWS_PLATFORM_TESTS})
   endif()
   if(NOT sources)
     continue()
@@ -56,8 +80,10 @@ foreach(folder ${QUILL_WINDOWS_TEST_FOLDERS})
   set(target quill-tests-${name})
   add_executable(${target} ${sources} ${support_sources})
   target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_compile_options(${target} PRIVATE -include ${CMAKE_CURRENT_SOURCE_DIR}/support/posix_compat.h)
   target_link_libraries(${target} PRIVATE quillcore GTest::gtest GTest::gmock)
+  # The tests set their environment with setenv and unsetenv, as on Linux.
+  target_compile_options(${target} PRIVATE
+    -include ${CMAKE_CURRENT_SOURCE_DIR}/support/environment_win32.h)
   # Paths as the programs see them under Wine, whose drive Z: is the Linux root.
   target_compile_definitions(${target} PRIVATE
     QUILL_PLU_PATH="Z:$<TARGET_FILE:Quill>"
@@ -66,6 +92,28 @@ foreach(folder ${QUILL_WINDOWS_TEST_FOLDERS})
     QUILL_TEST_SOURCE="Z:${CMAKE_CURRENT_SOURCE_DIR}"
     QUILL_BINARY_DIR="Z:${CMAKE_BINARY_DIR}")
   add_dependencies(${target} Quill)
+  if(folder STREQUAL "infra")
+    target_compile_definitions(${target} PRIVATE
+      QUILL_VERSION_SAMPLE="Z:$<TARGET_FILE:quill-version-sample>"
+      QUILL_VERSION_PLAIN="Z:$<TARGET_FILE:quill-version-plain>")
+    add_dependencies(${target} quill-version-sample quill-version-plain)
+  endif()
+  if(folder STREQUAL "win32")
+    target_compile_definitions(${target} PRIVATE
+      QUILL_PROCESS_NAMES_PEER="Z:$<TARGET_FILE:quill-process-names-peer>")
+    add_dependencies(${target} quill-process-names-peer)
+  endif()
   # One CTest test per program: every start of a program under Wine costs a fraction of a second.
   add_test(NAME ${target} COMMAND ${target})
 endforeach()
+
+# The kernel services of the Windows side alone, over the run-time only: links and runs before the
+# rest of the Windows side exists (the same tests are part of quill-tests-win32 too).
+file(GLOB kernel_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/win32/kernel_*_test.cpp)
+add_executable(quill-tests-win32-kernel ${kernel_tests} ${QUILL_WINDOWS_PLATFORM_TESTS})
+target_include_directories(quill-tests-win32-kernel PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(quill-tests-win32-kernel PRIVATE quillrt GTest::gtest_main)
+target_compile_definitions(quill-tests-win32-kernel PRIVATE
+  QUILL_PROCESS_NAMES_PEER="Z:$<TARGET_FILE:quill-process-names-peer>")
+add_dependencies(quill-tests-win32-kernel quill-process-names-peer)
+add_test(NAME quill-tests-win32-kernel COMMAND quill-tests-win32-kernel)

@@ -34,7 +34,7 @@ void TLogModule::Startup() noexcept {
         if (FLogName.empty()) return;
         FLog = std::make_unique<TLog>(WithoutExtension(FLogName), FModulePath, IsHost(), FClock,
                                       FLockWait);
-        if (CurrentThreadId() == kernel::GetCurrentProcessId())
+        if (CurrentThreadId() == kernel::MainThreadId())
             FLog->RegisterThread(CurrentThreadId(), "MainThread");
     } catch (...) {
         // Out of memory at load: the module runs without a log.

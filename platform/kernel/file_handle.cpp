@@ -6,7 +6,7 @@
 
 namespace quill::kernel {
 
-void TFileHandle::Reset(int fd) {
+void TFileHandle::Reset(TNative fd) {
     if (FFd >= 0) {
         const int saved = errno;
         sys::Close(FFd);
@@ -14,6 +14,7 @@ void TFileHandle::Reset(int fd) {
     }
     FFd = fd;
     FError = {};
+    FPath.clear();
 }
 
 } // namespace quill::kernel

@@ -14,6 +14,10 @@ std::string ProgramFileName() {
     return std::string(buffer, static_cast<std::size_t>(n));
 }
 
+std::uint32_t MainThreadId() {
+    return static_cast<std::uint32_t>(getpid());
+}
+
 std::string ModuleFileNameOf(const void* address) {
     Dl_info info{};
     if (!dladdr(address, &info) || !info.dli_fname || !*info.dli_fname) return ProgramFileName();

@@ -48,7 +48,10 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL ReleaseMutex(HANDLE handle);
 BOOL CloseHandle(HANDLE handle);
 
-// The folder of the lock files, read from the environment on every call.
+#ifndef _WIN32
+// The folder of the lock files, read from the environment on every call (Linux only: the system's
+// own mutexes on Windows need none).
 std::string KernelObjectFolder();
+#endif
 
 } // namespace quill::kernel

@@ -1,7 +1,9 @@
 // Names that the modules of one process share, and nothing outside the process sees.
 //
-// The run-time library is one copy per process, so what is registered here is common to every
-// module loaded into the process and lives in no file that another user could write or plant.
+// What is registered here is common to every module loaded into the process (on Linux the run-time
+// library is one copy per process; on Windows each module has its own copy, and the names live in
+// the system's per-process registrations) and lives in no file that another user could write or
+// plant.
 // It stands in for the process-global registrations that modules of one process use to find each
 // other (a global window class that carries the address of a shared buffer). The first caller to
 // claim a name holds it until it lets it go; the holder may publish a text under it, which the

@@ -383,7 +383,7 @@ TEST(MemoryStream, AReadPastTheEndDumpsTheContentIntoTheLogFolder) {
     fs::create_directories(root);
     const char* previous = std::getenv("QUILL_DATA_DIR");
     const std::string saved = previous ? previous : "";
-    setenv("QUILL_DATA_DIR", root.string().c_str(), 1);
+    setenv("QUILL_DATA_DIR", root.generic_string().c_str(), 1);
 
     // A share of dumps of the test's own: the process's may be used up by earlier tests.
     TReadDumps share;
@@ -404,7 +404,7 @@ TEST(MemoryStream, AReadPastTheEndDumpsTheContentIntoTheLogFolder) {
             dumps.push_back(entry.path());
     ASSERT_EQ(dumps.size(), 1u);
     {
-        // Closed before the folder is removed: Windows removes no open file.
+        // Closed before the folder goes: Windows removes no file that is open.
         std::ifstream in(dumps[0], std::ios::binary);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "abc");
     }
@@ -424,7 +424,7 @@ TEST(MemoryStream, DumpsOfFailedReadsAreBoundedInSizeAndNumber) {
     fs::create_directories(root);
     const char* previous = std::getenv("QUILL_DATA_DIR");
     const std::string saved = previous ? previous : "";
-    setenv("QUILL_DATA_DIR", root.string().c_str(), 1);
+    setenv("QUILL_DATA_DIR", root.generic_string().c_str(), 1);
 
     // A stream as large as a small file inflates to: every dump must stay within 64 KiB.
     constexpr std::int32_t kSize = 24 * 1024 * 1024;

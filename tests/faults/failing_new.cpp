@@ -3,6 +3,7 @@
 // library's containers and objects as well as the platform's own heap blocks.
 #include "platform/kernel/fault_injection.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -13,10 +14,21 @@ void* Allocate(std::size_t size) {
     return std::malloc(size ? size : 1);
 }
 
+// Over-aligned blocks are carved out of a plain one, whose start is kept just before the block: not
+// every C library has aligned_alloc (Windows' does not), and all of them free a plain block alike.
 void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
     if (quill::kernel::FaultInjected(quill::kernel::TFaultKind::Allocation)) return nullptr;
     const auto align = static_cast<std::size_t>(alignment);
-    return std::aligned_alloc(align, (size + align - 1) / align * align);
+    void* raw = std::malloc(size + align + sizeof(void*));
+    if (!raw) return nullptr;
+    const auto start = reinterpret_cast<std::uintptr_t>(raw) + sizeof(void*);
+    void* block = reinterpret_cast<void*>((start + align - 1) / align * align);
+    static_cast<void**>(block)[-1] = raw;
+    return block;
+}
+
+void FreeAligned(void* block) {
+    if (block) std::free(static_cast<void**>(block)[-1]);
 }
 
 } // namespace
@@ -56,14 +68,14 @@ void operator delete[](void* p, std::size_t) noexcept {
     std::free(p);
 }
 void operator delete(void* p, std::align_val_t) noexcept {
-    std::free(p);
+    FreeAligned(p);
 }
 void operator delete[](void* p, std::align_val_t) noexcept {
-    std::free(p);
+    FreeAligned(p);
 }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
+    FreeAligned(p);
 }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
+    FreeAligned(p);
 }

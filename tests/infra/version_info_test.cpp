@@ -6,7 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
+#include <random>
 #include <vector>
 
 namespace quill::infra {
@@ -54,7 +54,11 @@ TEST(VersionInfo, ThePlugInCarriesTheProjectVersion) {
 }
 
 TEST(VersionInfo, FilesWithoutABlockGiveEmptyTextsAndZeros) {
-    for (const std::string& path : {std::string("/no/such/file"), std::string(QUILL_HOST_PATH),
+    // The test program is not the plug-in: its own module has no block.
+    const auto own = TVersionInfo::ForOwnModule();
+    EXPECT_EQ(fs::path(own->FileName()).stem(), "quill-tests-infra");
+    EXPECT_FALSE(own->Valid());
+    for (const std::string& path : {std::string("/no/such/file"), own->FileName(),
                                     std::string("/proc/self/status"), std::string("/tmp")}) {
         TVersionInfo info(path);
         EXPECT_FALSE(info.Valid()) << path;
@@ -64,10 +68,6 @@ TEST(VersionInfo, FilesWithoutABlockGiveEmptyTextsAndZeros) {
         EXPECT_EQ(info.VersionNumbers().High, 0u);
         EXPECT_EQ(info.VersionNumbers().Low, 0u);
     }
-    // The test program is not the plug-in: its own module has no block.
-    const auto own = TVersionInfo::ForOwnModule();
-    EXPECT_EQ(fs::path(own->FileName()).filename(), "quill-tests-infra");
-    EXPECT_FALSE(own->Valid());
 }
 
 // Truncated and damaged copies of a real library: never a read outside the file, never a block
@@ -75,7 +75,8 @@ TEST(VersionInfo, FilesWithoutABlockGiveEmptyTextsAndZeros) {
 TEST(VersionInfo, TruncatedOrDamagedFilesAreReadSafely) {
     const std::vector<char> original = ReadAll(QUILL_VERSION_SAMPLE);
     ASSERT_GT(original.size(), 1000u);
-    const fs::path copy = fs::temp_directory_path() / ("quill-version-" + std::to_string(getpid()));
+    const fs::path copy =
+        fs::temp_directory_path() / ("quill-version-" + std::to_string(std::random_device()()));
     for (std::size_t length = 0; length < original.size(); length += 127) {
         WriteAll(copy, std::vector<char>(original.begin(),
                                          original.begin() + static_cast<std::ptrdiff_t>(length)));
@@ -84,13 +85,19 @@ TEST(VersionInfo, TruncatedOrDamagedFilesAreReadSafely) {
             EXPECT_EQ(info.VersionNumbers().Low, 0x00030004u);
         }
     }
-    // Every byte of the ELF header and of the section headers, set to 0xFF in turn.
+    // Every byte of the ELF header and of the section headers, or every other byte of a Windows
+    // library's headers and section table (its first 1 KiB), set to 0xFF in turn.
     std::vector<std::size_t> places;
-    for (std::size_t i = 0; i < 64; ++i)
-        places.push_back(i);
-    const std::uint64_t shoff = *reinterpret_cast<const std::uint64_t*>(&original[0x28]);
-    for (std::size_t i = shoff; i < original.size(); i += 7)
-        places.push_back(i);
+    if (original[0] == 'M' && original[1] == 'Z') {
+        for (std::size_t i = 0; i < 0x400; i += 2)
+            places.push_back(i);
+    } else {
+        for (std::size_t i = 0; i < 64; ++i)
+            places.push_back(i);
+        const std::uint64_t shoff = *reinterpret_cast<const std::uint64_t*>(&original[0x28]);
+        for (std::size_t i = shoff; i < original.size(); i += 7)
+            places.push_back(i);
+    }
     // And every byte of the version block itself, found by its key.
     const std::u16string key = u"VS_VERSION_INFO";
     const std::string keyBytes(reinterpret_cast<const char*>(key.data()), key.size() * 2);

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
+#include <string>
 
 using namespace quill;
 using namespace quill::plugin;
@@ -45,11 +47,13 @@ class TPlainObject : public com::IUnknown {
 } // namespace
 
 TEST(DriverObject, ConstructionSetsUpListControlAndMutexForItsLifetime) {
-    // Mutexes are machine-wide: a folder of this test's own keeps other test processes' drivers
-    // out of the picture.
-    char folder[] = "/tmp/quill-mutex-test-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    setenv("QUILL_RUNTIME_DIR", folder, 1);
+    // Mutexes are machine-wide: on Linux a folder of this test's own keeps other test processes'
+    // drivers out of the picture (on Windows the name is the system's, shared by every process).
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        ("quill-mutex-test-" + std::to_string(std::random_device()()));
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    setenv("QUILL_RUNTIME_DIR", folder.string().c_str(), 1);
     EXPECT_FALSE(MutexExists("Global\\Quill.TestDriver"));
     {
         test::TTestDriver driver;

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <system_error>
 
 namespace quill::test {
@@ -14,6 +16,23 @@ namespace quill::test {
 namespace fs = std::filesystem;
 
 namespace {
+
+// A new folder of this program's own under the temporary folder, by a name nobody guessed in
+// advance; empty when none could be made.
+std::string MakeScratchFolder() {
+    std::random_device random;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "quill-tests-%08x%08x", random(), random());
+        std::error_code error;
+        const fs::path folder = fs::temp_directory_path(error) / name;
+        if (!error && fs::create_directory(folder, error) && !error) {
+            fs::permissions(folder, fs::perms::owner_all, error);
+            return folder.generic_string();
+        }
+    }
+    return {};
+}
 
 std::string CurrentRoot() {
     const char* root = std::getenv("QUILL_DATA_DIR");
@@ -105,11 +124,8 @@ TExpectLogError::~TExpectLogError() {
 std::string WatchLogErrors() {
     std::string scratch;
     if (CurrentRoot().empty()) {
-        std::string pattern = (fs::temp_directory_path() / "quill-tests-XXXXXX").string();
-        if (mkdtemp(pattern.data())) {
-            scratch = pattern;
-            setenv("QUILL_DATA_DIR", scratch.c_str(), 1);
-        }
+        scratch = MakeScratchFolder();
+        if (!scratch.empty()) setenv("QUILL_DATA_DIR", scratch.c_str(), 1);
     }
     testing::UnitTest::GetInstance()->listeners().Append(new TLogErrorListener);
     return scratch;

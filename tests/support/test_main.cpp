@@ -1,7 +1,9 @@
 // The entry point of every test program. The programs check Russian texts, which the library gives
 // when the user's language is Russian; the language is set here, before any test runs, so that a
 // program passes when it is run directly under any LANG, LC_ALL or LC_MESSAGES, not only under
-// CTest. Tests that need another language set it for themselves (support/language.h).
+// CTest. Tests that need another language set it for themselves (support/language.h). On Windows
+// the language is the system's, fixed when the program starts: there the suite runs once in
+// Russian and once in English, and each test's language checks run in the run of their language.
 //
 // The library's log goes to a scratch folder of the program's own, and an error line in it that a
 // test did not announce fails that test (support/log_errors.h).
