@@ -4,8 +4,8 @@
 // saving (local time as days since 30 December 1899, an IEEE double), the CRC-32 of the compressed
 // bytes (reflected polynomial 0xEDB88320, start 0, no final inversion), the total file size and
 // the length of the uncompressed value stream. The data is an ordinary zlib stream, within 1% of
-// the size of zlib's level 9, that any zlib reader inflates; libdeflate writes and reads it whole,
-// as the header gives both sizes.
+// the size of zlib's level 9, that any zlib reader inflates; the compressor (storage_codec.h)
+// writes and reads it whole, as the header gives both sizes.
 // The image functions work on memory only; the value array does the file input and output.
 // Failures raise rtl::Exception with the format's messages, std::bad_alloc when memory runs out.
 // Thread-safe.

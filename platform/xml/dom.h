@@ -1,4 +1,5 @@
-// The XML DOM: documents and nodes over libxml2, with the handful of operations the settings code
+// The XML DOM: documents and nodes over libxml2 (on Windows over the system's XML component through
+// COM, platform/xml/win32), with the handful of operations the settings code
 // calls (create by programmatic identifier, the selection-language property, the asynchronous-load
 // switch, load from text, document element, create element and processing instruction, insert
 // before and append, parent, select nodes, select a single node, get and set an attribute, node
@@ -15,16 +16,19 @@
 // blanks (indentation), except under xml:space="preserve", so a compact file and the same file
 // indented by hand give the same tree; other text is kept exactly. Control characters that XML
 // 1.0 cannot carry are written as character references and read back from them (a strict outside
-// parser refuses such text); U+0000 cannot be held at all. XPath is libxml2's XPath 1.0; every
-// step that names a non-ASCII element is given its axis ("child::Name"), because libxml2 2.9
-// rejects such a name after a leading "/".
+// parser refuses such text); U+0000 cannot be held at all. XPath is XPath 1.0 (libxml2's, or the
+// component's); every step that names a non-ASCII element is given its axis ("child::Name"),
+// because libxml2 2.9 rejects such a name after a leading "/", and Wine's component fails such a
+// first step when a predicate follows it. On both systems the XML text is written by our own
+// serialiser, so a document gives the same text on either.
 //
 // Ownership: a node keeps its document's tree alive; nodes created but never inserted, and nodes
 // displaced from the tree, are freed with the tree. Loading new text gives the document a new tree
 // while node references into the old tree stay valid. Errors raise EXmlError (EXmlParseError for
 // text that is not well-formed, with the parser's message, line and column); nothing else is
 // thrown but std::bad_alloc. A document and its nodes are used on one thread at a time; distinct
-// documents may be used on distinct threads.
+// documents may be used on distinct threads. On Windows a thread that has not initialised COM has
+// it initialised (multithreaded apartment) by its first document, for the rest of its life.
 #pragma once
 
 #include "platform/com/dispatch.h"
@@ -38,7 +42,11 @@
 #include <string_view>
 #include <vector>
 
+#ifdef _WIN32
+struct IXMLDOMNode;
+#else
 struct _xmlNode;
+#endif
 
 namespace quill::xml {
 
@@ -71,6 +79,10 @@ constexpr std::size_t MaxDocumentBytes = 0x7FFFFFFF;
 // with every one before it, so an element with a huge number of them would take minutes to load.
 // A text with an element beyond the limit is refused with EXmlParseError before it is parsed.
 constexpr std::size_t MaxAttributesPerElement = 256;
+// The deepest nesting of elements a document may have (the root is at depth 1): what libxml2
+// takes without its "huge" option. A deeper text is refused with EXmlParseError ("Excessive
+// depth in document") at the first start tag beyond the limit.
+constexpr std::size_t MaxElementDepth = 257;
 // Bytes of the UTF-8 form of `text`, counted without converting it.
 std::size_t Utf8Length(std::u16string_view text);
 // Raises EXmlParseError "Document too large" for a text beyond MaxDocumentBytes; callers check a
@@ -82,7 +94,13 @@ void CheckDocumentSize(std::u16string_view text);
 // node classes hold it.
 namespace detail {
 struct TTree;
-}
+// The parser's own node that a node object stands for (on Windows a counted reference to it).
+#ifdef _WIN32
+using TNativeNode = ::IXMLDOMNode;
+#else
+using TNativeNode = ::_xmlNode;
+#endif
+} // namespace detail
 
 class TXmlNode;
 class TXmlDocument;
@@ -111,7 +129,12 @@ class TXmlNodeList {
   private:
     friend class TXmlNode;
     std::shared_ptr<detail::TTree> FTree;
+#ifdef _WIN32
+    // The component hands out a new object for a node each time: the list keeps the ones it made.
+    std::vector<XmlNode> FNodes;
+#else
     std::vector<_xmlNode*> FNodes;
+#endif
 };
 
 class TXmlNode : public com::IDispatch {
@@ -169,13 +192,15 @@ class TXmlNode : public com::IDispatch {
     XmlNode SelectSingleNode(std::u16string_view xpath) const;
 
   protected:
-    [[gnu::visibility("hidden")]] TXmlNode(std::shared_ptr<detail::TTree> tree, _xmlNode* node);
+    // Takes over the caller's reference to `node` on Windows.
+    [[gnu::visibility("hidden")]] TXmlNode(std::shared_ptr<detail::TTree> tree,
+                                           detail::TNativeNode* node);
     virtual ~TXmlNode();
     friend class TXmlNodeList;
     friend class TXmlDocument;
 
     std::shared_ptr<detail::TTree> FTree;
-    _xmlNode* FNode;
+    detail::TNativeNode* FNode;
 
   private:
     std::atomic<com::ULONG> FRefCount{1};

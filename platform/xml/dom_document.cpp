@@ -4,6 +4,7 @@
 
 #include "platform/kernel/codepage.h"
 #include "platform/xml/dom_load_filters.h"
+#include "platform/xml/dom_text_filters.h"
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -66,15 +67,7 @@ xmlDocPtr ParseText(std::u16string_view text) {
     detail::EnsureLibxml();
     CheckDocumentSize(text);
     std::string utf8 = ToUtf8(text);
-    if (const auto at = detail::FindCrowdedElement(utf8, MaxAttributesPerElement)) {
-        const std::string_view before = std::string_view(utf8).substr(0, *at);
-        const std::size_t lineStart = before.rfind('\n');
-        const auto line = 1 + std::count(before.begin(), before.end(), '\n');
-        const auto column = lineStart == std::string_view::npos ? *at + 1 : *at - lineStart;
-        throw EXmlParseError("An element has too many attributes (more than " +
-                                 std::to_string(MaxAttributesPerElement) + ")",
-                             static_cast<int>(line), static_cast<int>(column));
-    }
+    detail::RefuseCrowdedElement(utf8);
     const bool controlsHidden = detail::HideControlReferences(utf8);
     xmlParserCtxtPtr parser = xmlNewParserCtxt();
     if (!parser) throw std::bad_alloc();
@@ -111,32 +104,6 @@ xmlDocPtr ParseText(std::u16string_view text) {
 
 } // namespace
 
-std::size_t Utf8Length(std::u16string_view text) {
-    std::size_t bytes = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c < 0x80)
-            bytes += 1;
-        else if (c < 0x800)
-            bytes += 2;
-        else if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-                 text[i + 1] < 0xE000) {
-            bytes += 4;
-            ++i;
-        } else {
-            bytes += 3;
-        }
-    }
-    return bytes;
-}
-
-void CheckDocumentSize(std::u16string_view text) {
-    // Most texts are far from the limit: only one that could reach it is measured.
-    if (text.size() * 3 <= MaxDocumentBytes) return;
-    if (text.size() > MaxDocumentBytes || Utf8Length(text) > MaxDocumentBytes)
-        throw EXmlParseError("Document too large", 1, 1);
-}
-
 TXmlDocument::TXmlDocument(std::shared_ptr<detail::TTree> tree)
     : TXmlNode(tree, reinterpret_cast<xmlNodePtr>(tree->Doc)) {}
 
@@ -144,15 +111,6 @@ TXmlDocument::~TXmlDocument() = default;
 
 XmlDocument TXmlDocument::Create() {
     return XmlDocument::Adopt(new TXmlDocument(NewTree()));
-}
-
-HRESULT TXmlDocument::QueryInterface(REFIID iid, void** object) {
-    if (object && iid == TXmlDocument::Guid) {
-        *object = this;
-        AddRef();
-        return S_OK;
-    }
-    return TXmlNode::QueryInterface(iid, object);
 }
 
 void TXmlDocument::LoadXml(std::u16string_view text) {
@@ -262,27 +220,6 @@ XmlNode TXmlDocument::ImportNode(const XmlNode& node, bool deep) {
     if (!copy) throw std::bad_alloc();
     FTree->KeepLoose(copy);
     return XmlNode::Adopt(new TXmlNode(FTree, copy));
-}
-
-void TXmlDocument::SetProperty(std::u16string_view name, std::u16string_view value) {
-    if (name != u"SelectionLanguage")
-        throw EXmlError("Unknown property '" + kernel::WideToAnsi(name) + "'", E_INVALIDARG);
-    if (value != u"XPath")
-        throw EXmlError("Unsupported selection language '" + kernel::WideToAnsi(value) + "'",
-                        E_INVALIDARG);
-}
-
-std::u16string TXmlDocument::GetProperty(std::u16string_view name) const {
-    if (name != u"SelectionLanguage")
-        throw EXmlError("Unknown property '" + kernel::WideToAnsi(name) + "'", E_INVALIDARG);
-    return u"XPath";
-}
-
-XmlDocument CreateDomObject(std::u16string_view progId) {
-    if (kernel::WideSameText(progId, u"Msxml2.DOMDocument") ||
-        kernel::WideSameText(progId, u"MSXML.DOMDocument"))
-        return TXmlDocument::Create();
-    throw rtl::EOleSysError("Invalid class string", CO_E_CLASSSTRING);
 }
 
 } // namespace quill::xml

@@ -25,69 +25,6 @@ TXmlNode::TXmlNode(std::shared_ptr<detail::TTree> tree, _xmlNode* node)
 
 TXmlNode::~TXmlNode() = default;
 
-HRESULT TXmlNode::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (iid == IUnknown::Guid || iid == IDispatch::Guid || iid == TXmlNode::Guid) {
-        *object = static_cast<TXmlNode*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG TXmlNode::AddRef() {
-    return FRefCount.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-ULONG TXmlNode::Release() {
-    const ULONG count = FRefCount.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (count == 0) delete this;
-    return count;
-}
-
-HRESULT TXmlNode::GetTypeInfoCount(UINT* count) {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT TXmlNode::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
-}
-
-HRESULT TXmlNode::GetIDsOfNames(REFIID, OLECHAR** names, UINT count, LCID, DISPID* ids) {
-    if (!names || !ids) return E_POINTER;
-    for (UINT i = 0; i < count; ++i)
-        ids[i] = DISPID_UNKNOWN;
-    if (count == 0) return S_OK;
-    if (!names[0] || !kernel::WideSameText(names[0], u"xml")) return DISP_E_UNKNOWNNAME;
-    ids[0] = DispIdXml;
-    // The property has no arguments, so any named argument is unknown.
-    return count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
-}
-
-HRESULT TXmlNode::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                         EXCEPINFO*, UINT*) {
-    if (id != DispIdXml || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
-    if (params && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
-    try {
-        std::u16string text = Xml();
-        if (result) {
-            VariantClear(result);
-            result->bstrVal = BStrFromText(text);
-            if (!result->bstrVal) return E_OUTOFMEMORY;
-            result->vt = VT_BSTR;
-        }
-        return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
-}
-
 TXmlNodeType TXmlNode::NodeType() const {
     switch (FNode->type) {
     case XML_ELEMENT_NODE:
@@ -176,21 +113,6 @@ void TXmlNode::SetAttribute(std::u16string_view name, std::u16string_view value)
         throw std::bad_alloc();
 }
 
-void TXmlNode::SetAttribute(std::u16string_view name, const VARIANT& value) {
-    const VARIANT* v = &value;
-    if (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) v = v->pvarVal;
-    if ((v->vt & ~VT_BYREF) == VT_BOOL) {
-        const VARIANT_BOOL b = (v->vt & VT_BYREF) ? *v->pboolVal : v->boolVal;
-        SetAttribute(name, std::u16string_view(b ? u"1" : u"0"));
-        return;
-    }
-    OleVariant text;
-    const HRESULT hr = VariantChangeType(&text, v, 0, VT_BSTR);
-    if (FAILED(hr)) throw EXmlError("The attribute value has no text form", hr);
-    SetAttribute(
-        name, std::u16string_view(text.bstrVal ? text.bstrVal : u"", SysStringLen(text.bstrVal)));
-}
-
 namespace {
 
 bool IsAncestorOrSelf(xmlNodePtr candidate, xmlNodePtr node) {
@@ -234,72 +156,6 @@ XmlNode TXmlNode::InsertBefore(const XmlNode& newChild, const XmlNode& refChild)
     return newChild;
 }
 
-namespace {
-
-// libxml2 2.9 starts a step after a leading "/" only at an ASCII letter: "/Система" is read as
-// the root alone and the rest is refused. A name test with its axis spelt out parses anywhere,
-// and "child::" is what a bare name test means, so every name test that starts with a non-ASCII
-// letter is given it.
-bool StartsName(char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c >= 0x80;
-}
-
-bool ContinuesName(char16_t c) {
-    return StartsName(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
-}
-
-bool IsBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
-}
-
-} // namespace
-
-std::u16string RewriteXPath(std::u16string_view xpath) {
-    std::u16string out;
-    out.reserve(xpath.size() + 16);
-    // The last character written that is not a blank: it tells a name test from an attribute
-    // name ("@"), a variable ("$") or a name that already follows its axis or prefix (":").
-    char16_t previous = 0;
-    std::size_t i = 0;
-    while (i < xpath.size()) {
-        const char16_t c = xpath[i];
-        if (c == u'"' || c == u'\'') {
-            const std::size_t close = xpath.find(c, i + 1);
-            const std::size_t end = close == std::u16string_view::npos ? xpath.size() : close + 1;
-            out.append(xpath.substr(i, end - i));
-            previous = c;
-            i = end;
-            continue;
-        }
-        if (c >= u'0' && c <= u'9') {
-            // A number: its digits are no name, whatever follows.
-            std::size_t end = i;
-            while (end < xpath.size() &&
-                   ((xpath[end] >= u'0' && xpath[end] <= u'9') || xpath[end] == u'.'))
-                ++end;
-            out.append(xpath.substr(i, end - i));
-            previous = xpath[end - 1];
-            i = end;
-            continue;
-        }
-        if (StartsName(c)) {
-            std::size_t end = i + 1;
-            while (end < xpath.size() && ContinuesName(xpath[end]))
-                ++end;
-            if (c >= 0x80 && previous != u'@' && previous != u'$' && previous != u':')
-                out += u"child::";
-            out.append(xpath.substr(i, end - i));
-            previous = xpath[end - 1];
-            i = end;
-            continue;
-        }
-        out += c;
-        if (!IsBlank(c)) previous = c;
-        ++i;
-    }
-    return out;
-}
-
 TXmlNodeList TXmlNode::SelectNodes(std::u16string_view xpath) const {
     const std::string expression = ToUtf8(RewriteXPath(xpath));
     xmlXPathContextPtr context = FTree->XPathContext();
@@ -336,34 +192,6 @@ TXmlNodeList TXmlNode::SelectNodes(std::u16string_view xpath) const {
 XmlNode TXmlNode::SelectSingleNode(std::u16string_view xpath) const {
     TXmlNodeList list = SelectNodes(xpath);
     return list.Item(0);
-}
-
-XmlNode NodeFromVariant(const VARIANT& value) {
-    const VARIANT* v = &value;
-    if (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) v = v->pvarVal;
-    IUnknown* object = nullptr;
-    switch (v->vt) {
-    case VT_DISPATCH:
-        object = v->pdispVal;
-        break;
-    case VT_UNKNOWN:
-        object = v->punkVal;
-        break;
-    case VT_BYREF | VT_DISPATCH:
-        object = v->ppdispVal ? *v->ppdispVal : nullptr;
-        break;
-    case VT_BYREF | VT_UNKNOWN:
-        object = v->ppunkVal ? *v->ppunkVal : nullptr;
-        break;
-    default:
-        return nullptr;
-    }
-    return XmlNode::QueryFrom(object);
-}
-
-OleVariant NodeToVariant(const XmlNode& node) {
-    if (!node) return OleVariant();
-    return OleVariant(static_cast<IDispatch*>(node.Get()));
 }
 
 } // namespace quill::xml

@@ -12,16 +12,6 @@
 
 namespace quill::xml {
 
-EXmlError::EXmlError(std::string message, com::HRESULT code)
-    : rtl::EOleSysError(std::move(message), code) {}
-EXmlError::~EXmlError() = default;
-
-EXmlParseError::EXmlParseError(std::string reason, int line, int column)
-    : EXmlError("XML parse error at line " + std::to_string(line) + ", column " +
-                std::to_string(column) + ": " + reason),
-      FReason(std::move(reason)), FLine(line), FColumn(column) {}
-EXmlParseError::~EXmlParseError() = default;
-
 namespace [[gnu::visibility("hidden")]] detail {
 
 namespace {

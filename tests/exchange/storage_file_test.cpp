@@ -21,7 +21,6 @@
 #include <iterator>
 #include <random>
 #include <vector>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -514,15 +513,6 @@ TEST_F(StorageFile, AFailedSaveLeavesThePreviousFileWhole) {
     EXPECT_EQ(FilesInFolder(), 1u);
 }
 
-TEST_F(StorageFile, SavingThroughALinkReplacesTheLinkedFile) {
-    const std::string real = PathOf("real.dat"), link = PathOf("link.dat");
-    Write(real, "old");
-    fs::create_symlink(real, link);
-    ASSERT_EQ(Save(MixedTable().Get(), link), VARIANT_TRUE);
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(Read(real).substr(1, 9), "SaFeArRaY");
-}
-
 TEST_F(StorageFile, ThePlainByteFileRoundTripsBytesOnly) {
     const std::string in = PathOf("bytes.bin"), out = PathOf("copy.bin");
     Write(in, std::string("0123456789", 10));
@@ -603,35 +593,4 @@ TEST_F(StorageFile, LoadingCopiesTheArrayOfAValueArrayItDidNotMake) {
     ASSERT_EQ(target->GetValue(2, 1, &cell), S_OK);
     EXPECT_EQ(rtl::VarToWide(cell), u"строка c");
     RevokeValueArrayClass();
-}
-
-// A file larger than any storage file (header and the longest value stream) is refused by its
-// size before it is read: the child below may not even map that much memory.
-TEST_F(StorageFile, AFileTooLargeForAStorageIsRefusedBeforeItIsRead) {
-    const std::string path = PathOf("huge.dat");
-    { std::ofstream(path, std::ios::binary) << "x"; }
-    ASSERT_EQ(truncate(path.c_str(), 3LL << 30), 0); // 3 GB, sparse
-    auto load = [&] {
-        ComPtr<ISafeArray> target = CreateValueArray();
-        target->SetBounds(1, 1);
-        target->SetValue(0, 0, OleVariant(u"keep"));
-        std::int16_t ok = 1;
-        auto [hr, text] = Load(target.Get(), path, &ok);
-        OleVariant cell;
-        target->GetValue(0, 0, &cell);
-        return FAILED(hr) && ok == VARIANT_FALSE &&
-               text == u"Хранилище повреждено - неверный размер файла" &&
-               rtl::VarToWide(cell) == u"keep";
-    };
-#if defined(__SANITIZE_ADDRESS__)
-    EXPECT_TRUE(load()); // the sanitizer needs its address space: no limit here
-#else
-    auto loadWithLittleMemory = [&] {
-        rlimit limit{};
-        limit.rlim_cur = limit.rlim_max = 1ull << 30;
-        setrlimit(RLIMIT_AS, &limit);
-        std::exit(load() ? 0 : 1);
-    };
-    EXPECT_EXIT(loadWithLittleMemory(), testing::ExitedWithCode(0), "");
-#endif
 }

@@ -1,11 +1,11 @@
-// The DOM over libxml2: loading and its hardening, the XML text, XPath with Cyrillic names, node
-// lifetime, insertion rules and the late-bound "xml" property.
+// The DOM (over libxml2, or over the system's XML component on Windows): loading and its hardening,
+// the XML text, XPath with Cyrillic names, node lifetime, insertion rules and the late-bound "xml"
+// property. What only the libxml2 side can show is in xml_dom_libxml_test.cpp.
 #include "platform/xml/dom.h"
 
 #include "platform/com/bstr.h"
 
 #include <gtest/gtest.h>
-#include <libxml/xmlerror.h>
 
 #include <chrono>
 #include <fstream>
@@ -131,33 +131,58 @@ TEST(XmlDom, ControlCharactersSurviveTheTextRoundTrip) {
     EXPECT_EQ(Load(u"<a v=\"\uFDD1\"/>")->DocumentElement()->GetAttribute(u"v"), u"\uFDD1");
 }
 
-TEST(XmlDom, ParseFailureCarriesMessageLineAndColumn) {
+TEST(XmlDom, AFailedLoadKeepsThePreviousContent) {
     XmlDocument doc = Load(u"<ok/>");
     try {
         doc->LoadXml(u"<a>\n  <b></a>");
         FAIL() << "malformed text loaded";
     } catch (const EXmlParseError& e) {
-        EXPECT_EQ(e.Line(), 2);
+        EXPECT_GT(e.Line(), 0);
         EXPECT_GT(e.Column(), 0);
         EXPECT_FALSE(e.Reason().empty());
-        EXPECT_NE(e.Message().find("line 2"), std::string::npos) << e.Message();
         EXPECT_NE(e.Message().find(e.Reason()), std::string::npos);
     }
-    // A failed load leaves the previous content in place.
     EXPECT_EQ(doc->DocumentElement()->NodeName(), u"ok");
     EXPECT_THROW(Load(u""), EXmlParseError);
     EXPECT_THROW(Load(u"<a>&undefined;</a>"), EXmlParseError);
     EXPECT_THROW(Load(u"<a/><b/>"), EXmlParseError);
 }
 
-// The error a caller gets is the library's own; libxml2's per-thread copy of it, which quotes the
-// refused text, must not stay behind in the thread until some later error replaces it.
-TEST(XmlDom, RefusedTextsAndExpressionsLeaveNothingInTheThreadsErrorSlot) {
-    xmlResetLastError();
-    EXPECT_THROW(Load(u"<a><card-4111111111111111></a>"), EXmlParseError);
-    EXPECT_EQ(xmlGetLastError(), nullptr);
-    EXPECT_THROW(Load(u"<a>x</a>")->SelectNodes(u"//b["), EXmlError);
-    EXPECT_EQ(xmlGetLastError(), nullptr);
+// A control character that XML cannot carry raw is refused where it stands, on every system
+// (the component itself would not say where).
+TEST(XmlDom, RawControlCharactersAreRefusedWhereTheyStand) {
+    for (const std::u16string_view text :
+         {u"<a>\n x\x01</a>", u"<a>\n<b v=\"\x1F\"/></a>", u"<a>\r\n<!-- \x02 --></a>"}) {
+        try {
+            Load(text);
+            ADD_FAILURE() << "a raw control character loaded";
+        } catch (const EXmlParseError& e) {
+            EXPECT_EQ(e.Line(), 2) << e.Message();
+            EXPECT_FALSE(e.Reason().empty());
+        }
+    }
+    EXPECT_THROW(Load(std::u16string(u"<a>\0</a>", 8)), EXmlParseError);
+}
+
+// Nesting is bounded alike on every system, and refused where the first element too deep starts.
+TEST(XmlDom, DeepNestingIsRefusedAtTheSameDepthEverywhere) {
+    auto nested = [](std::size_t depth) {
+        std::u16string text;
+        for (std::size_t i = 0; i < depth; ++i)
+            text += u"<d>";
+        for (std::size_t i = 0; i < depth; ++i)
+            text += u"</d>";
+        return text;
+    };
+    EXPECT_NO_THROW(Load(nested(MaxElementDepth)));
+    try {
+        Load(nested(MaxElementDepth + 1));
+        FAIL() << "nesting beyond the limit loaded";
+    } catch (const EXmlParseError& e) {
+        EXPECT_NE(e.Reason().find("Excessive depth in document"), std::string::npos) << e.Message();
+        EXPECT_EQ(e.Line(), 1);
+        EXPECT_EQ(e.Column(), static_cast<int>(MaxElementDepth * 3 + 1));
+    }
 }
 
 // libxml2 checks each attribute of a start tag against all before it: an element with a huge
@@ -238,6 +263,19 @@ TEST(XmlDom, XPathTakesCyrillicNamesAnywhere) {
     // translate() maps Cyrillic letters, not bytes.
     EXPECT_EQ(doc->SelectNodes(u"//Параметр[translate(@Идентификатор,\"П\",\"п\")=\"п\"]").Length(),
               1u);
+}
+
+// An absolute path whose first step is a non-ASCII name followed, further on, by a predicate: the
+// XML component under Wine fails it as written, libxml2 2.9 fails any such first step; the
+// rewrite to "child::" steps makes both select it.
+TEST(XmlDom, AbsoluteCyrillicPathsWithPredicatesSelect) {
+    XmlDocument doc = Load(u"<Система><Оборудование><Устройство Код=\"7\"><П Имя=\"x\"/>"
+                           u"</Устройство><Устройство Код=\"8\"/></Оборудование></Система>");
+    XmlNode found = doc->SelectSingleNode(u"/Система/Оборудование/Устройство[@Код='7']/П");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->GetAttribute(u"Имя"), u"x");
+    EXPECT_EQ(doc->SelectNodes(u"/Система/Оборудование/Устройство[@Код='8']").Length(), 1u);
+    EXPECT_EQ(doc->SelectNodes(u"/Система[Оборудование]/Оборудование/Устройство").Length(), 2u);
 }
 
 // A non-ASCII step stands anywhere an expression allows a step; names in literals, attribute names
