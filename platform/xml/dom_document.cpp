@@ -146,7 +146,7 @@ XmlDocument TXmlDocument::Create() {
     return XmlDocument::Adopt(new TXmlDocument(NewTree()));
 }
 
-HRESULT TXmlDocument::QueryInterface(REFIID iid, void** object) {
+HRESULT STDMETHODCALLTYPE TXmlDocument::QueryInterface(REFIID iid, void** object) {
     if (object && iid == TXmlDocument::Guid) {
         *object = this;
         AddRef();

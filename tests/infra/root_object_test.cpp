@@ -18,14 +18,14 @@ namespace {
 // An object that answers the running-object interface, with a real reference count.
 class TActiveThing : public com::IUnknown {
   public:
-    com::HRESULT QueryInterface(com::REFIID iid, void** out) override {
+    com::HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** out) override {
         if (iid != com::IUnknown::Guid && iid != RootObjectInterfaceId) return com::E_NOINTERFACE;
         *out = this;
         AddRef();
         return com::S_OK;
     }
-    com::ULONG AddRef() override { return ++Refs; }
-    com::ULONG Release() override { return --Refs; }
+    com::ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
+    com::ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
     com::ULONG Refs = 0;
 };
 
