@@ -59,6 +59,10 @@ inline CallEntryFunc GuardedCallEntryFromQuery(QueryFunc query) {
     return reinterpret_cast<CallEntryFunc>(address);
 }
 
+// With 32-bit code addresses the locator holds the whole distance; with 64-bit ones it holds it
+// while the two functions lie within 2 GiB of each other, as they do inside one module.
+static_assert(sizeof(void*) == 8 || sizeof(QueryFunc) == sizeof(std::uint32_t));
+
 // ---- Fixed identifiers chosen for this driver ----
 
 // The keyboard-scanner model of this driver.
