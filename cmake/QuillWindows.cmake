@@ -51,7 +51,7 @@ quill_glob_recurse(CORE_SOURCES infra exchange registry capture plugin)
 list(FILTER CORE_SOURCES EXCLUDE REGEX "/(infra/codes|exchange/params|plugin/entry)/")
 # The storage file's compressor: zlib here (libdeflate has no Windows package), the same stream.
 list(FILTER CORE_SOURCES EXCLUDE REGEX "/libdeflate/")
-# The version block is a resource here (plugin/entry/version.rc.in), not an ELF section.
+# The version block is a resource here (plugin/entry/resources.rc.in), not an ELF section.
 list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/infra/version/own_version_block.cpp)
 add_library(quillcore STATIC ${CORE_SOURCES})
 target_link_libraries(quillcore PUBLIC quillrt ZLIB::ZLIB)
@@ -61,9 +61,16 @@ target_compile_definitions(quillcore PUBLIC
 
 # The plug-in: exactly three undecorated exports, named by the .def file.
 quill_glob(ENTRY_SOURCES plugin/entry)
-configure_file(${CMAKE_SOURCE_DIR}/plugin/entry/version.rc.in ${CMAKE_BINARY_DIR}/version.rc @ONLY)
+# The type library resource, compiled from its IDL with widl against Wine's system IDL files.
+set(QUILL_TYPE_LIBRARY ${CMAKE_BINARY_DIR}/Quill.tlb)
+add_custom_command(OUTPUT ${QUILL_TYPE_LIBRARY}
+  COMMAND ${QUILL_WIDL} -I/usr/include/wine/wine/windows -L/usr/lib/i386-linux-gnu/wine/i386-windows
+          -t -o ${QUILL_TYPE_LIBRARY} ${CMAKE_SOURCE_DIR}/exchange/valuearray/type_library.idl
+  DEPENDS ${CMAKE_SOURCE_DIR}/exchange/valuearray/type_library.idl VERBATIM)
+configure_file(${CMAKE_SOURCE_DIR}/plugin/entry/resources.rc.in ${CMAKE_BINARY_DIR}/resources.rc @ONLY)
+set_source_files_properties(${CMAKE_BINARY_DIR}/resources.rc PROPERTIES OBJECT_DEPENDS ${QUILL_TYPE_LIBRARY})
 add_library(Quill SHARED ${ENTRY_SOURCES} ${CMAKE_SOURCE_DIR}/plugin/entry/Quill.def
-                         ${CMAKE_BINARY_DIR}/version.rc)
+                         ${CMAKE_BINARY_DIR}/resources.rc)
 set_target_properties(Quill PROPERTIES PREFIX "" SUFFIX ".plu" OUTPUT_NAME "Quill")
 target_link_libraries(Quill PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,quillcore>" quillrt)
 target_link_options(Quill PRIVATE -Wl,--enable-stdcall-fixup -Wl,--no-undefined)
@@ -75,3 +82,20 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 enable_testing()
 add_subdirectory(tests)
+
+# Two benchmark programs, on Google Benchmark built from Debian's source package (there is no MinGW
+# package of it): scripts/setup_windows.sh fetches it and names it here.
+set(QUILL_BENCHMARK_SOURCE "" CACHE PATH "Google Benchmark's sources, for the Windows benchmarks")
+if(QUILL_BENCH AND QUILL_BENCHMARK_SOURCE)
+  set(BENCHMARK_ENABLE_TESTING OFF CACHE BOOL "" FORCE)
+  set(BENCHMARK_ENABLE_GTEST_TESTS OFF CACHE BOOL "" FORCE)
+  set(BENCHMARK_ENABLE_INSTALL OFF CACHE BOOL "" FORCE)
+  set(BENCHMARK_ENABLE_WERROR OFF CACHE BOOL "" FORCE)
+  # Debian's source reads its version from no git tags: "0.0.0" makes it take project()'s.
+  set(GIT_VERSION "0.0.0")
+  add_subdirectory(${QUILL_BENCHMARK_SOURCE} ${CMAKE_BINARY_DIR}/benchmark EXCLUDE_FROM_ALL)
+  foreach(name storage_file dispatch)
+    add_executable(bench-${name} ${CMAKE_SOURCE_DIR}/bench/${name}.cpp)
+    target_link_libraries(bench-${name} PRIVATE quillcore benchmark::benchmark)
+  endforeach()
+endif()

@@ -24,11 +24,10 @@ template <class T> T Export(HMODULE module, const char* name) {
     return reinterpret_cast<T>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
 
-// The build's path of the library as Windows names it: Wine shows the root of the build machine's
-// file system as drive Z.
+// The build's path of the library (on drive Z:, Wine's view of the build machine's root) with the
+// separators a Windows path has.
 std::string LibraryPath() {
     std::string path = QUILL_PLU_PATH;
-    if (!path.empty() && path.front() == '/') path = "Z:" + path;
     for (char& c : path)
         if (c == '/') c = '\\';
     return path;
