@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <set>
 #include <string>
 
@@ -49,6 +50,32 @@ std::set<std::string> ExportedNames(HMODULE module) {
         names.insert(reinterpret_cast<const char*>(base + nameTable[i]));
     EXPECT_EQ(directory->NumberOfFunctions, directory->NumberOfNames) << "exports by ordinal only";
     return names;
+}
+
+// Calls `function` with two 32-bit arguments as a stdcall caller does and returns how many bytes
+// of them the callee left on the stack: 0 when it removed them itself (stdcall), 8 when it left
+// them to the caller (cdecl). A mismatch goes unnoticed in most calls and corrupts the caller's
+// stack in the rest, so it is measured here rather than waited for.
+std::uint32_t BytesLeftOnStack(const void* function, std::uint32_t first, std::uint32_t second) {
+    std::uint32_t left;
+    // The second argument is pushed first, before the stack pointer moves, so it may be any
+    // operand; the others are in registers that both conventions preserve across the call.
+    asm volatile("movl %%esp, %%esi\n\t"
+                 "pushl %3\n\t"
+                 "pushl %2\n\t"
+                 "call *%1\n\t"
+                 "movl %%esi, %%eax\n\t"
+                 "subl %%esp, %%eax\n\t"
+                 "movl %%esi, %%esp"
+                 : "=a"(left)
+                 : "b"(function), "D"(first), "g"(second)
+                 : "ecx", "edx", "esi", "memory", "cc");
+    return left;
+}
+
+// The slot `index` of the method table of interface `object`.
+const void* Method(const void* object, int index) {
+    return (*reinterpret_cast<const void* const* const*>(object))[index];
 }
 
 class LoadedLibrary : public ::testing::Test {
@@ -107,6 +134,27 @@ TEST_F(LoadedLibrary, QueryLeadsToTheGuardedCallEntry) {
     EXPECT_TRUE(guarded(&count, nullptr));
     EXPECT_FALSE(count.Error) << kernel::WideToUtf8(rtl::VarToWide(count.ErrorDescription));
     EXPECT_EQ(rtl::VarToInt(count.Get(0)), 0);
+}
+
+TEST_F(LoadedLibrary, EntryPointsAndInterfaceMethodsRemoveTheirOwnArguments) {
+    // PluginControl(&control), with a second word the callee must not touch.
+    IPluginControl* control = nullptr;
+    EXPECT_EQ(BytesLeftOnStack(reinterpret_cast<const void*>(FPluginControl),
+                               reinterpret_cast<std::uintptr_t>(&control), 0),
+              4u);
+    ASSERT_NE(control, nullptr);
+    // GuardedCallEntry(block, context).
+    exchange::TParams block;
+    test::CallBlock(block, u"DevicesQuantity", 2);
+    const CallEntryFunc guarded = GuardedCallEntryFromQuery(FQuery);
+    EXPECT_EQ(BytesLeftOnStack(reinterpret_cast<const void*>(guarded),
+                               reinterpret_cast<std::uintptr_t>(&block), 0),
+              0u);
+    EXPECT_FALSE(block.Error);
+    // IPluginControl::Reserved1(this, 5), the fourth slot.
+    EXPECT_EQ(BytesLeftOnStack(Method(control, 3), reinterpret_cast<std::uintptr_t>(control), 5),
+              0u);
+    control->Release();
 }
 
 TEST_F(LoadedLibrary, PluginControlAndTheDriverObjectAnswerThroughTheirInterfaces) {
