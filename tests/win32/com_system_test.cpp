@@ -9,6 +9,7 @@
 #include "platform/com/guid.h"
 #include "platform/com/running_object_table.h"
 #include "platform/com/variant.h"
+#include "platform/kernel/codepage.h"
 #include "platform/kernel/fault_injection.h"
 #include "platform/kernel/format_settings.h"
 #include "platform/kernel/number_text.h"
@@ -117,6 +118,17 @@ TEST(SystemVariant, ConversionsAreTheSystems) {
     OleVariant yes(true);
     ASSERT_EQ(VariantChangeType(&out, &yes, VARIANT_ALPHABOOL, VT_BSTR), S_OK);
     EXPECT_EQ(TextFromBStr(out.bstrVal), u"True");
+    // Flags read from settings texts, under any user's locale.
+    for (const char16_t* text : {u"True", u"true", u"-1", u"1"}) {
+        OleVariant flag(text);
+        ASSERT_EQ(VariantChangeType(&out, &flag, 0, VT_BOOL), S_OK) << kernel::WideToUtf8(text);
+        EXPECT_EQ(out.boolVal, VARIANT_TRUE);
+    }
+    for (const char16_t* text : {u"False", u"0"}) {
+        OleVariant flag(text);
+        ASSERT_EQ(VariantChangeType(&out, &flag, 0, VT_BOOL), S_OK) << kernel::WideToUtf8(text);
+        EXPECT_EQ(out.boolVal, VARIANT_FALSE);
+    }
     OleVariant word(u"word");
     OleVariant keep(5);
     EXPECT_EQ(VariantChangeType(&keep, &word, 0, VT_I4), DISP_E_TYPEMISMATCH);
