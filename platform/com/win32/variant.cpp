@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace quill::com {
@@ -150,12 +151,16 @@ HRESULT VariantChangeType(VARIANT* dest, const VARIANT* src, WORD flags, VARTYPE
     const VARIANT* value = Deref(src);
     const auto from = static_cast<VARTYPE>(value->vt & ~VT_BYREF);
     const bool byRef = (value->vt & VT_BYREF) != 0;
-    if (vt == VT_BSTR && IsReal(from)) return RealToText(dest, value, from, byRef);
-    if (from == VT_BSTR && IsNumber(vt)) {
-        OleVariant number;
-        const BSTR text = byRef ? *value->pbstrVal : value->bstrVal;
-        if (HRESULT hr = NumberFromText(TextFromBStr(text), vt, number); FAILED(hr)) return hr;
-        return ::VariantChangeType(System(dest), System(&number), flags, vt);
+    try {
+        if (vt == VT_BSTR && IsReal(from)) return RealToText(dest, value, from, byRef);
+        if (from == VT_BSTR && IsNumber(vt)) {
+            OleVariant number;
+            const BSTR text = byRef ? *value->pbstrVal : value->bstrVal;
+            if (HRESULT hr = NumberFromText(TextFromBStr(text), vt, number); FAILED(hr)) return hr;
+            return ::VariantChangeType(System(dest), System(&number), flags, vt);
+        }
+    } catch (const std::bad_alloc&) { // the texts on the way
+        return E_OUTOFMEMORY;
     }
     return ::VariantChangeType(System(dest), System(src), flags, vt);
 }
