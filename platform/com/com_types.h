@@ -1,8 +1,13 @@
 // COM base types: the fixed-width integer names, HRESULT and its codes, GUID.
 //
-// This is the stand-in for the Windows COM headers. Names follow the platform so that the library
-// reads like its description; sizes are those of the platform (LONG and ULONG are 32 bits).
-// Everything here is a plain value type and is safe to use from any thread.
+// On Linux this stands in for the Windows COM headers. Names follow the platform so that the
+// library reads like its description; sizes are those of the platform (LONG and ULONG are 32
+// bits). Everything here is a plain value type and is safe to use from any thread.
+//
+// On Windows the same names have the system's values and sizes. A file of the Windows side that
+// also includes the system's headers includes ours first: the system's headers define S_OK,
+// FAILED, the DISP_E_ codes and more as macros, which would break our declarations of the same
+// names if they came first (after them, they expand to the same values).
 #pragma once
 
 #include <cstddef>
