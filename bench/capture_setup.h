@@ -14,7 +14,7 @@ namespace quill::bench {
 class TSilentSink final : public TEventSupportBase {
   public:
     int Scans = 0;
-    HRESULT QueryInterface(com::REFIID iid, void** object) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override {
         if (iid == IUnknown::Guid || iid == IEventSupport::Guid || iid == IEventSupport2::Guid) {
             *object = static_cast<IEventSupport2*>(this);
             return com::S_OK;
@@ -22,14 +22,14 @@ class TSilentSink final : public TEventSupportBase {
         *object = nullptr;
         return com::E_NOINTERFACE;
     }
-    com::ULONG AddRef() override { return 1; }
-    com::ULONG Release() override { return 1; }
-    HRESULT ExternalEvent(BSTR, BSTR, BSTR, GUID*) override {
+    com::ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    com::ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE ExternalEvent(BSTR, BSTR, BSTR, GUID*) override {
         ++Scans;
         return com::S_OK;
     }
-    HRESULT CreateValueArray(IDispatch**) override { return com::E_NOTIMPL; }
-    HRESULT GetHookThreadId(std::uint32_t* thread) override {
+    HRESULT STDMETHODCALLTYPE CreateValueArray(IDispatch**) override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetHookThreadId(std::uint32_t* thread) override {
         *thread = user::GetCurrentThreadId();
         return com::S_OK;
     }

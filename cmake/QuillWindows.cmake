@@ -7,7 +7,9 @@
 
 # The Linux stand-ins: what they do, the system does on Windows.
 set(QUILL_STAND_INS
-  platform/com/guid.cpp
+  platform/com/apartment.cpp platform/com/bstr.cpp platform/com/bstr_arena.cpp
+  platform/com/com_safearray.cpp platform/com/errorinfo.cpp platform/com/guid.cpp
+  platform/com/running_object_table.cpp platform/com/variant.cpp
   platform/kernel/file_calls.cpp platform/kernel/file_error.cpp platform/kernel/file_handle.cpp
   platform/kernel/file_lock.cpp platform/kernel/file_replace.cpp platform/kernel/file_version.cpp
   platform/kernel/files.cpp platform/kernel/folders.cpp platform/kernel/last_error.cpp

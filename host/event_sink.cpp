@@ -8,7 +8,7 @@ namespace quill::host {
 THostEventSink::THostEventSink(std::uint32_t uiThreadId, Callback callback)
     : FUiThread(uiThreadId), FCallback(std::move(callback)) {}
 
-HRESULT THostEventSink::QueryInterface(com::REFIID iid, void** object) {
+HRESULT STDMETHODCALLTYPE THostEventSink::QueryInterface(com::REFIID iid, void** object) {
     if (!object) return com::E_POINTER;
     if (iid == IUnknown::Guid || iid == IEventSupport::Guid || iid == IEventSupport2::Guid) {
         *object = static_cast<IEventSupport2*>(this);
@@ -19,13 +19,14 @@ HRESULT THostEventSink::QueryInterface(com::REFIID iid, void** object) {
     return com::E_NOINTERFACE;
 }
 
-com::ULONG THostEventSink::Release() {
+com::ULONG STDMETHODCALLTYPE THostEventSink::Release() {
     const com::ULONG left = --FRefCount;
     if (left == 0) delete this;
     return left;
 }
 
-HRESULT THostEventSink::ExternalEvent(BSTR source, BSTR event, BSTR data, GUID* deviceGuid) {
+HRESULT STDMETHODCALLTYPE THostEventSink::ExternalEvent(BSTR source, BSTR event, BSTR data,
+                                                        GUID* deviceGuid) {
     try {
         THostEvent e{com::TextFromBStr(source), com::TextFromBStr(event), com::TextFromBStr(data),
                      deviceGuid ? *deviceGuid : GUID{}};
@@ -36,14 +37,14 @@ HRESULT THostEventSink::ExternalEvent(BSTR source, BSTR event, BSTR data, GUID* 
     }
 }
 
-HRESULT THostEventSink::CreateValueArray(IDispatch** array) {
+HRESULT STDMETHODCALLTYPE THostEventSink::CreateValueArray(IDispatch** array) {
     if (!array) return com::E_POINTER;
     *array = nullptr;
     return com::CoCreateInstance(ValueArrayClassGuid, nullptr, IDispatch::Guid,
                                  reinterpret_cast<void**>(array));
 }
 
-HRESULT THostEventSink::GetHookThreadId(std::uint32_t* threadId) {
+HRESULT STDMETHODCALLTYPE THostEventSink::GetHookThreadId(std::uint32_t* threadId) {
     if (!threadId) return com::E_POINTER;
     *threadId = FUiThread;
     return com::S_OK;

@@ -28,13 +28,14 @@ class THostEventSink : public TEventSupportBase {
     using Callback = std::function<void(const THostEvent&)>;
     THostEventSink(std::uint32_t uiThreadId, Callback callback);
 
-    HRESULT QueryInterface(com::REFIID iid, void** object) override;
-    com::ULONG AddRef() override { return ++FRefCount; }
-    com::ULONG Release() override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override;
+    com::ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefCount; }
+    com::ULONG STDMETHODCALLTYPE Release() override;
 
-    HRESULT ExternalEvent(BSTR source, BSTR event, BSTR data, GUID* deviceGuid) override;
-    HRESULT CreateValueArray(IDispatch** array) override;
-    HRESULT GetHookThreadId(std::uint32_t* threadId) override;
+    HRESULT STDMETHODCALLTYPE ExternalEvent(BSTR source, BSTR event, BSTR data,
+                                            GUID* deviceGuid) override;
+    HRESULT STDMETHODCALLTYPE CreateValueArray(IDispatch** array) override;
+    HRESULT STDMETHODCALLTYPE GetHookThreadId(std::uint32_t* threadId) override;
 
   private:
     virtual ~THostEventSink() = default;

@@ -164,7 +164,8 @@ void TBaseAutoObject::SetArg(TAutoArgs& args, std::int32_t index, const VARIANT&
     if (!rtl::WriteThroughReference(slot, value)) throw rtl::Exception(UnsupportedParamText());
 }
 
-HRESULT TBaseAutoObject::GetIDsOfNames(REFIID, OLECHAR** names, UINT count, LCID, DISPID* ids) {
+HRESULT STDMETHODCALLTYPE TBaseAutoObject::GetIDsOfNames(REFIID, OLECHAR** names, UINT count, LCID,
+                                                         DISPID* ids) {
     if (!names || !ids || count == 0 || !names[0]) return E_INVALIDARG;
     try {
         const std::string name = kernel::WideToAnsi(names[0]);
@@ -191,8 +192,9 @@ HRESULT TBaseAutoObject::GetIDsOfNames(REFIID, OLECHAR** names, UINT count, LCID
     }
 }
 
-HRESULT TBaseAutoObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                VARIANT* result, EXCEPINFO* exception, UINT*) {
+HRESULT STDMETHODCALLTYPE TBaseAutoObject::Invoke(DISPID id, REFIID, LCID, WORD flags,
+                                                  DISPPARAMS* params, VARIANT* result,
+                                                  EXCEPINFO* exception, UINT*) {
     try {
         if (FUseNameTable) return InvokeNameTable(id, flags, params, result);
         return InvokeList(id, flags, params, result, exception);

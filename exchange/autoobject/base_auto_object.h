@@ -61,11 +61,13 @@ class TBaseAutoObject : public com::TAutoObject, public rtl::TObject {
     // Name list, entry count 0, the mode from UseNameTable, then RegisterNames.
     void Initialize() override;
 
-    com::HRESULT GetIDsOfNames(com::REFIID iid, com::OLECHAR** names, com::UINT count,
-                               com::LCID locale, com::DISPID* ids) override;
-    com::HRESULT Invoke(com::DISPID id, com::REFIID iid, com::LCID locale, com::WORD flags,
-                        com::DISPPARAMS* params, com::VARIANT* result, com::EXCEPINFO* exception,
-                        com::UINT* argumentError) override;
+    com::HRESULT STDMETHODCALLTYPE GetIDsOfNames(com::REFIID iid, com::OLECHAR** names,
+                                                 com::UINT count, com::LCID locale,
+                                                 com::DISPID* ids) override;
+    com::HRESULT STDMETHODCALLTYPE Invoke(com::DISPID id, com::REFIID iid, com::LCID locale,
+                                          com::WORD flags, com::DISPPARAMS* params,
+                                          com::VARIANT* result, com::EXCEPINFO* exception,
+                                          com::UINT* argumentError) override;
 
     // List-mode dispatch of `block` (name upper-cased, own storage, the caller's result slot).
     virtual void DispatchByName(TParams& block);

@@ -30,6 +30,9 @@ static_assert(offsetof(TParams, Context) == (kWide ? 96 : 60));
 static_assert(offsetof(TParams, Next) == (kWide ? 104 : 64));
 static_assert(offsetof(TParams, OwnsStorage) == (kWide ? 112 : 68));
 static_assert(sizeof(TParams) == (kWide ? 120 : 72));
+// A text field is one reference to the text, a variant 16 bytes with 32-bit pointers.
+static_assert(sizeof(rtl::AnsiString) == sizeof(void*));
+static_assert(sizeof(com::OleVariant) == (kWide ? 24 : 16));
 } // namespace layout
 #pragma GCC diagnostic pop
 

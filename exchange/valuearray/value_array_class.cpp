@@ -17,7 +17,7 @@ namespace {
 // The factory that the class registry holds for the value-array class.
 class TSafeArrayFactory : public IClassFactory {
   public:
-    HRESULT QueryInterface(REFIID iid, void** object) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
         if (iid == IUnknown::Guid || iid == IClassFactory::Guid) {
             *object = static_cast<IClassFactory*>(this);
@@ -27,13 +27,13 @@ class TSafeArrayFactory : public IClassFactory {
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG AddRef() override { return ++FRefCount; }
-    ULONG Release() override {
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefCount; }
+    ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --FRefCount;
         if (left == 0) delete this;
         return left;
     }
-    HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
         if (!object) return E_POINTER;
         *object = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
@@ -44,7 +44,7 @@ class TSafeArrayFactory : public IClassFactory {
             return E_OUTOFMEMORY;
         }
     }
-    HRESULT LockServer(bool) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE LockServer(bool) override { return S_OK; }
 
   private:
     virtual ~TSafeArrayFactory() = default;

@@ -114,7 +114,7 @@ TSafeArray::~TSafeArray() = default;
 
 // ---- Interface plumbing ----
 
-HRESULT TSafeArray::QueryInterface(REFIID iid, void** object) {
+HRESULT STDMETHODCALLTYPE TSafeArray::QueryInterface(REFIID iid, void** object) {
     return TBaseAutoObject::QueryInterface(iid, object);
 }
 
@@ -128,21 +128,22 @@ bool TSafeArray::QueryOwnInterface(REFIID iid, void** object) {
     return true;
 }
 
-HRESULT TSafeArray::GetTypeInfoCount(UINT* count) {
+HRESULT STDMETHODCALLTYPE TSafeArray::GetTypeInfoCount(UINT* count) {
     return TBaseAutoObject::GetTypeInfoCount(count);
 }
 
-HRESULT TSafeArray::GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) {
+HRESULT STDMETHODCALLTYPE TSafeArray::GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) {
     return TBaseAutoObject::GetTypeInfo(index, locale, info);
 }
 
-HRESULT TSafeArray::GetIDsOfNames(REFIID iid, OLECHAR** names, UINT count, LCID locale,
-                                  DISPID* ids) {
+HRESULT STDMETHODCALLTYPE TSafeArray::GetIDsOfNames(REFIID iid, OLECHAR** names, UINT count,
+                                                    LCID locale, DISPID* ids) {
     return TBaseAutoObject::GetIDsOfNames(iid, names, count, locale, ids);
 }
 
-HRESULT TSafeArray::Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
-                           VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+HRESULT STDMETHODCALLTYPE TSafeArray::Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
+                                             DISPPARAMS* params, VARIANT* result,
+                                             EXCEPINFO* exception, UINT* argumentError) {
     return TBaseAutoObject::Invoke(id, iid, locale, flags, params, result, exception,
                                    argumentError);
 }
@@ -349,42 +350,43 @@ bool TSafeArray::DoLoadFromFileAsStream(const std::string& fileName) {
 
 // ---- ISafeArray ----
 
-HRESULT TSafeArray::SetBounds(std::int32_t rows, std::int32_t columns) {
+HRESULT STDMETHODCALLTYPE TSafeArray::SetBounds(std::int32_t rows, std::int32_t columns) {
     return rtl::SafeCall([&] { DoSetBounds(rows, columns); });
 }
 
-HRESULT TSafeArray::SetValue(std::int32_t row, std::int32_t column, VARIANT value) {
+HRESULT STDMETHODCALLTYPE TSafeArray::SetValue(std::int32_t row, std::int32_t column,
+                                               VARIANT value) {
     return rtl::SafeCall([&] { DoSetValue(row, column, value); });
 }
 
-HRESULT TSafeArray::GetPSA(SAFEARRAY** array) {
+HRESULT STDMETHODCALLTYPE TSafeArray::GetPSA(SAFEARRAY** array) {
     return rtl::SafeCall([&] {
         CheckOut(array);
         *array = FTable.parray;
     });
 }
 
-HRESULT TSafeArray::ElementType(std::int32_t* type) {
+HRESULT STDMETHODCALLTYPE TSafeArray::ElementType(std::int32_t* type) {
     return rtl::SafeCall([&] {
         CheckOut(type);
         *type = TableElementType();
     });
 }
 
-HRESULT TSafeArray::Empty(std::int32_t* empty) {
+HRESULT STDMETHODCALLTYPE TSafeArray::Empty(std::int32_t* empty) {
     return rtl::SafeCall([&] {
         CheckOut(empty);
         *empty = IsEmpty() ? 1 : 0;
     });
 }
 
-HRESULT TSafeArray::SetPSA(SAFEARRAY* array) {
+HRESULT STDMETHODCALLTYPE TSafeArray::SetPSA(SAFEARRAY* array) {
     return rtl::SafeCall([&] {
         if (array) Adopt(array);
     });
 }
 
-HRESULT TSafeArray::SetPSAOfType(SAFEARRAY* array, std::int32_t) {
+HRESULT STDMETHODCALLTYPE TSafeArray::SetPSAOfType(SAFEARRAY* array, std::int32_t) {
     // The array's own element type is kept whatever the label says: a wrong label would make
     // every cell read as something it is not.
     return rtl::SafeCall([&] {
@@ -392,7 +394,7 @@ HRESULT TSafeArray::SetPSAOfType(SAFEARRAY* array, std::int32_t) {
     });
 }
 
-HRESULT TSafeArray::GetBounds(std::int32_t* rows, std::int32_t* columns) {
+HRESULT STDMETHODCALLTYPE TSafeArray::GetBounds(std::int32_t* rows, std::int32_t* columns) {
     return rtl::SafeCall([&] {
         CheckOut(rows);
         CheckOut(columns);
@@ -401,7 +403,7 @@ HRESULT TSafeArray::GetBounds(std::int32_t* rows, std::int32_t* columns) {
     });
 }
 
-HRESULT TSafeArray::SaveToFile(BSTR fileName, std::int16_t* ok) {
+HRESULT STDMETHODCALLTYPE TSafeArray::SaveToFile(BSTR fileName, std::int16_t* ok) {
     if (ok) *ok = VARIANT_FALSE;
     return rtl::SafeCall([&] {
         DoSaveToFile(PathOf(fileName));
@@ -409,7 +411,7 @@ HRESULT TSafeArray::SaveToFile(BSTR fileName, std::int16_t* ok) {
     });
 }
 
-HRESULT TSafeArray::LoadFromFile(BSTR fileName, std::int16_t* ok) {
+HRESULT STDMETHODCALLTYPE TSafeArray::LoadFromFile(BSTR fileName, std::int16_t* ok) {
     if (ok) *ok = VARIANT_FALSE;
     return rtl::SafeCall([&] {
         const bool loaded = DoLoadFromFile(PathOf(fileName));
@@ -417,7 +419,7 @@ HRESULT TSafeArray::LoadFromFile(BSTR fileName, std::int16_t* ok) {
     });
 }
 
-HRESULT TSafeArray::LoadFromFileAsStream(BSTR fileName, std::int16_t* ok) {
+HRESULT STDMETHODCALLTYPE TSafeArray::LoadFromFileAsStream(BSTR fileName, std::int16_t* ok) {
     if (ok) *ok = VARIANT_FALSE;
     return rtl::SafeCall([&] {
         const bool loaded = DoLoadFromFileAsStream(PathOf(fileName));
@@ -425,7 +427,7 @@ HRESULT TSafeArray::LoadFromFileAsStream(BSTR fileName, std::int16_t* ok) {
     });
 }
 
-HRESULT TSafeArray::SaveToFileAsStream(BSTR fileName, std::int16_t* ok) {
+HRESULT STDMETHODCALLTYPE TSafeArray::SaveToFileAsStream(BSTR fileName, std::int16_t* ok) {
     if (ok) *ok = VARIANT_FALSE;
     return rtl::SafeCall([&] {
         const bool saved = DoSaveToFileAsStream(PathOf(fileName));
@@ -433,7 +435,8 @@ HRESULT TSafeArray::SaveToFileAsStream(BSTR fileName, std::int16_t* ok) {
     });
 }
 
-HRESULT TSafeArray::GetValue(std::int32_t row, std::int32_t column, VARIANT* value) {
+HRESULT STDMETHODCALLTYPE TSafeArray::GetValue(std::int32_t row, std::int32_t column,
+                                               VARIANT* value) {
     return rtl::SafeCall([&] {
         CheckOut(value);
         OleVariant cell = DoGetValue(row, column);

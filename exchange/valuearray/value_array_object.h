@@ -35,29 +35,36 @@ class TSafeArray : public TBaseAutoObject, public ISafeArray {
     std::string_view ClassName() const override { return "TSafeArray"; }
 
     // ISafeArray (and its IUnknown and IDispatch, answered by the base object)
-    com::HRESULT QueryInterface(com::REFIID iid, void** object) override;
-    com::ULONG AddRef() override { return TBaseAutoObject::AddRef(); }
-    com::ULONG Release() override { return TBaseAutoObject::Release(); }
-    com::HRESULT GetTypeInfoCount(com::UINT* count) override;
-    com::HRESULT GetTypeInfo(com::UINT index, com::LCID locale, com::ITypeInfo** info) override;
-    com::HRESULT GetIDsOfNames(com::REFIID iid, com::OLECHAR** names, com::UINT count,
-                               com::LCID locale, com::DISPID* ids) override;
-    com::HRESULT Invoke(com::DISPID id, com::REFIID iid, com::LCID locale, com::WORD flags,
-                        com::DISPPARAMS* params, com::VARIANT* result, com::EXCEPINFO* exception,
-                        com::UINT* argumentError) override;
-    com::HRESULT SetBounds(std::int32_t rows, std::int32_t columns) override;
-    com::HRESULT SetValue(std::int32_t row, std::int32_t column, com::VARIANT value) override;
-    com::HRESULT GetPSA(com::SAFEARRAY** array) override;
-    com::HRESULT ElementType(std::int32_t* type) override;
-    com::HRESULT Empty(std::int32_t* empty) override;
-    com::HRESULT SetPSA(com::SAFEARRAY* array) override;
-    com::HRESULT SetPSAOfType(com::SAFEARRAY* array, std::int32_t elementType) override;
-    com::HRESULT GetBounds(std::int32_t* rows, std::int32_t* columns) override;
-    com::HRESULT SaveToFile(BSTR fileName, std::int16_t* ok) override;
-    com::HRESULT LoadFromFile(BSTR fileName, std::int16_t* ok) override;
-    com::HRESULT LoadFromFileAsStream(BSTR fileName, std::int16_t* ok) override;
-    com::HRESULT SaveToFileAsStream(BSTR fileName, std::int16_t* ok) override;
-    com::HRESULT GetValue(std::int32_t row, std::int32_t column, com::VARIANT* value) override;
+    com::HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override;
+    com::ULONG STDMETHODCALLTYPE AddRef() override { return TBaseAutoObject::AddRef(); }
+    com::ULONG STDMETHODCALLTYPE Release() override { return TBaseAutoObject::Release(); }
+    com::HRESULT STDMETHODCALLTYPE GetTypeInfoCount(com::UINT* count) override;
+    com::HRESULT STDMETHODCALLTYPE GetTypeInfo(com::UINT index, com::LCID locale,
+                                               com::ITypeInfo** info) override;
+    com::HRESULT STDMETHODCALLTYPE STDMETHODCALLTYPE GetIDsOfNames(com::REFIID iid,
+                                                                   com::OLECHAR** names,
+                                                                   com::UINT count,
+                                                                   com::LCID locale,
+                                                                   com::DISPID* ids) override;
+    com::HRESULT STDMETHODCALLTYPE STDMETHODCALLTYPE Invoke(
+        com::DISPID id, com::REFIID iid, com::LCID locale, com::WORD flags, com::DISPPARAMS* params,
+        com::VARIANT* result, com::EXCEPINFO* exception, com::UINT* argumentError) override;
+    com::HRESULT STDMETHODCALLTYPE SetBounds(std::int32_t rows, std::int32_t columns) override;
+    com::HRESULT STDMETHODCALLTYPE SetValue(std::int32_t row, std::int32_t column,
+                                            com::VARIANT value) override;
+    com::HRESULT STDMETHODCALLTYPE GetPSA(com::SAFEARRAY** array) override;
+    com::HRESULT STDMETHODCALLTYPE ElementType(std::int32_t* type) override;
+    com::HRESULT STDMETHODCALLTYPE Empty(std::int32_t* empty) override;
+    com::HRESULT STDMETHODCALLTYPE SetPSA(com::SAFEARRAY* array) override;
+    com::HRESULT STDMETHODCALLTYPE SetPSAOfType(com::SAFEARRAY* array,
+                                                std::int32_t elementType) override;
+    com::HRESULT STDMETHODCALLTYPE GetBounds(std::int32_t* rows, std::int32_t* columns) override;
+    com::HRESULT STDMETHODCALLTYPE SaveToFile(BSTR fileName, std::int16_t* ok) override;
+    com::HRESULT STDMETHODCALLTYPE LoadFromFile(BSTR fileName, std::int16_t* ok) override;
+    com::HRESULT STDMETHODCALLTYPE LoadFromFileAsStream(BSTR fileName, std::int16_t* ok) override;
+    com::HRESULT STDMETHODCALLTYPE SaveToFileAsStream(BSTR fileName, std::int16_t* ok) override;
+    com::HRESULT STDMETHODCALLTYPE GetValue(std::int32_t row, std::int32_t column,
+                                            com::VARIANT* value) override;
 
     // The operations behind the interface; they raise their failures.
     void DoSetBounds(std::int32_t x, std::int32_t y);

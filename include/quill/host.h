@@ -35,15 +35,17 @@ using exchange::TParams;
 
 // ---- Exports ----
 
-// The call entry and its guarded form: (parameter block, context object) -> result flag.
-using CallEntryFunc = bool (*)(TParams* params, rtl::TObject* context);
+// The exports, the call entry and its guarded form use the system's calling convention (WINAPI:
+// stdcall on 32-bit Windows, as the host calls them). The call entry: (parameter block, context
+// object) -> result flag.
+using CallEntryFunc = bool(WINAPI*)(TParams* params, rtl::TObject* context);
 
 class IPluginControl;
 
 extern "C" {
-using QueryFunc = std::uint32_t (*)();
-using PluginControlFunc = void (*)(IPluginControl** control);
-using BeforeFreeLibraryFunc = void (*)();
+using QueryFunc = std::uint32_t(WINAPI*)();
+using PluginControlFunc = void(WINAPI*)(IPluginControl** control);
+using BeforeFreeLibraryFunc = void(WINAPI*)();
 }
 
 // The 32-bit mask that Query combines with the distance to the guarded call entry.
@@ -56,6 +58,10 @@ inline CallEntryFunc GuardedCallEntryFromQuery(QueryFunc query) {
     const auto address = reinterpret_cast<std::intptr_t>(query) - distance;
     return reinterpret_cast<CallEntryFunc>(address);
 }
+
+// With 32-bit code addresses the locator holds the whole distance; with 64-bit ones it holds it
+// while the two functions lie within 2 GiB of each other, as they do inside one module.
+static_assert(sizeof(void*) == 8 || sizeof(QueryFunc) == sizeof(std::uint32_t));
 
 // ---- Fixed identifiers chosen for this driver ----
 
@@ -74,11 +80,11 @@ class IDeviceItem;
 class IPluginControl : public IUnknown {
   public:
     static constexpr GUID Guid = MakeGuid("5840E4CB-F596-489A-BCD0-66F4D4311253");
-    virtual HRESULT Reserved1(std::int32_t value) = 0;
-    virtual HRESULT Reserved2(std::int32_t value) = 0;
-    virtual HRESULT GetCallEntry(CallEntryFunc* entry) = 0;
-    virtual HRESULT GetDllInterface(IDllObject** object) = 0;
-    virtual HRESULT SetApplication(std::int32_t ignored) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved1(std::int32_t value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved2(std::int32_t value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCallEntry(CallEntryFunc* entry) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDllInterface(IDllObject** object) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetApplication(std::int32_t ignored) = 0;
 
   protected:
     ~IPluginControl() = default;
@@ -87,17 +93,17 @@ class IPluginControl : public IUnknown {
 class IDllObject : public IUnknown {
   public:
     static constexpr GUID Guid = MakeGuid("07573EC1-327D-47C7-8B5F-13C6298FBC2F");
-    virtual HRESULT GetLibraryPath(BSTR* path) = 0;
-    virtual HRESULT GetVersion(BSTR* version) = 0;
-    virtual HRESULT GetBuild(std::uint16_t* build) = 0;
-    virtual HRESULT GetDriverKind(std::int32_t* kind) = 0;
-    virtual HRESULT GetInterfaceLevel(std::int32_t* level) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetLibraryPath(BSTR* path) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetVersion(BSTR* version) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetBuild(std::uint16_t* build) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDriverKind(std::int32_t* kind) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetInterfaceLevel(std::int32_t* level) = 0;
     // The model at `index` as IPluModel2, or nil with success past the last model.
-    virtual HRESULT GetModel(std::int32_t index, IPluModel** model) = 0;
-    virtual HRESULT SetOption(std::int32_t option) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetModel(std::int32_t index, IPluModel** model) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetOption(std::int32_t option) = 0;
     // The host's event sink (queried for IEventSupport2); nil drops it.
-    virtual HRESULT SetEventSupport(IUnknown* sink) = 0;
-    virtual HRESULT GetMemberCheck(IDllMemberCheck** check) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetEventSupport(IUnknown* sink) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetMemberCheck(IDllMemberCheck** check) = 0;
 
   protected:
     ~IDllObject() = default;
@@ -106,11 +112,11 @@ class IDllObject : public IUnknown {
 class IDllMemberCheck : public IUnknown {
   public:
     static constexpr GUID Guid = MakeGuid("BAB8C117-CADF-4C73-9B2D-B042D637A748");
-    virtual bool IsProperty(BSTR name) = 0;
-    virtual bool IsMethod(BSTR name) = 0;
-    virtual bool IsStandardMethod(BSTR name) = 0;
-    virtual bool IsSwitchOn(BSTR name) = 0;
-    virtual bool IsSwitchOff(BSTR name) = 0;
+    virtual bool STDMETHODCALLTYPE IsProperty(BSTR name) = 0;
+    virtual bool STDMETHODCALLTYPE IsMethod(BSTR name) = 0;
+    virtual bool STDMETHODCALLTYPE IsStandardMethod(BSTR name) = 0;
+    virtual bool STDMETHODCALLTYPE IsSwitchOn(BSTR name) = 0;
+    virtual bool STDMETHODCALLTYPE IsSwitchOff(BSTR name) = 0;
 
   protected:
     ~IDllMemberCheck() = default;
@@ -121,31 +127,32 @@ class IDllMemberCheck : public IUnknown {
 class IEventSupport : public IUnknown {
   public:
     static constexpr GUID Guid = MakeGuid("761D2911-3335-478B-A481-81BC22AA963F");
-    virtual HRESULT Reserved01() = 0;
-    virtual HRESULT Reserved02() = 0;
-    virtual HRESULT Reserved03() = 0;
-    virtual HRESULT Reserved04() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved01() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved02() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved03() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved04() = 0;
     // 5: raise an external event (source, event name, data) for the device `deviceGuid`.
-    virtual HRESULT ExternalEvent(BSTR source, BSTR event, BSTR data, GUID* deviceGuid) = 0;
-    virtual HRESULT Reserved06() = 0;
-    virtual HRESULT Reserved07() = 0;
-    virtual HRESULT Reserved08() = 0;
-    virtual HRESULT Reserved09() = 0;
-    virtual HRESULT Reserved10() = 0;
-    virtual HRESULT Reserved11() = 0;
-    virtual HRESULT Reserved12() = 0;
-    virtual HRESULT Reserved13() = 0;
-    virtual HRESULT Reserved14() = 0;
-    virtual HRESULT Reserved15() = 0;
-    virtual HRESULT Reserved16() = 0;
-    virtual HRESULT Reserved17() = 0;
-    virtual HRESULT Reserved18() = 0;
-    virtual HRESULT Reserved19() = 0;
-    virtual HRESULT Reserved20() = 0;
+    virtual HRESULT STDMETHODCALLTYPE ExternalEvent(BSTR source, BSTR event, BSTR data,
+                                                    GUID* deviceGuid) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved06() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved07() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved08() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved09() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved10() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved11() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved12() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved13() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved14() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved15() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved16() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved17() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved18() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved19() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved20() = 0;
     // 21: a new value-array object (answers the late-bound calls of the value array).
-    virtual HRESULT CreateValueArray(IDispatch** array) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateValueArray(IDispatch** array) = 0;
     // 22: the id of the host thread on which the keyboard hook is installed.
-    virtual HRESULT GetHookThreadId(std::uint32_t* threadId) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetHookThreadId(std::uint32_t* threadId) = 0;
 
   protected:
     ~IEventSupport() = default;
@@ -163,25 +170,25 @@ class IEventSupport2 : public IEventSupport {
 // the host implements IUnknown and operations 5, 21 and 22.
 class TEventSupportBase : public IEventSupport2 {
   public:
-    HRESULT Reserved01() override { return com::E_NOTIMPL; }
-    HRESULT Reserved02() override { return com::E_NOTIMPL; }
-    HRESULT Reserved03() override { return com::E_NOTIMPL; }
-    HRESULT Reserved04() override { return com::E_NOTIMPL; }
-    HRESULT Reserved06() override { return com::E_NOTIMPL; }
-    HRESULT Reserved07() override { return com::E_NOTIMPL; }
-    HRESULT Reserved08() override { return com::E_NOTIMPL; }
-    HRESULT Reserved09() override { return com::E_NOTIMPL; }
-    HRESULT Reserved10() override { return com::E_NOTIMPL; }
-    HRESULT Reserved11() override { return com::E_NOTIMPL; }
-    HRESULT Reserved12() override { return com::E_NOTIMPL; }
-    HRESULT Reserved13() override { return com::E_NOTIMPL; }
-    HRESULT Reserved14() override { return com::E_NOTIMPL; }
-    HRESULT Reserved15() override { return com::E_NOTIMPL; }
-    HRESULT Reserved16() override { return com::E_NOTIMPL; }
-    HRESULT Reserved17() override { return com::E_NOTIMPL; }
-    HRESULT Reserved18() override { return com::E_NOTIMPL; }
-    HRESULT Reserved19() override { return com::E_NOTIMPL; }
-    HRESULT Reserved20() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved01() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved02() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved03() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved04() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved06() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved07() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved08() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved09() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved10() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved11() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved12() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved13() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved14() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved15() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved16() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved17() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved18() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved19() override { return com::E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved20() override { return com::E_NOTIMPL; }
 
   protected:
     ~TEventSupportBase() = default;
@@ -192,13 +199,13 @@ class IDeviceItem : public IUnknown {
   public:
     static constexpr GUID Guid = MakeGuid("6B1F0C52-3A57-4E8B-9C1D-2F4A7E5B9D31");
     // -1 when the device is switched on, else 0.
-    virtual HRESULT GetEnabled(std::int16_t* enabled) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetEnabled(std::int16_t* enabled) = 0;
     // The settings dialog: 0 accepted, -1 cancelled.
-    virtual HRESULT Setup(std::int32_t* result) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Setup(std::int32_t* result) = 0;
     // The device's settings document (VT_DISPATCH).
-    virtual HRESULT GetSettings(VARIANT* settings) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetSettings(VARIANT* settings) = 0;
     // Detaches the device from its list; it is freed when the host releases it.
-    virtual HRESULT Close(std::int32_t* result) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Close(std::int32_t* result) = 0;
 
   protected:
     ~IDeviceItem() = default;
@@ -208,28 +215,30 @@ class IDeviceItem : public IUnknown {
 class IPluModel : public IUnknown {
   public:
     static constexpr GUID Guid = MakeGuid("70231714-9996-413C-BFBB-F504227138B8");
-    virtual HRESULT GetId(GUID* id) = 0;
-    virtual HRESULT GetIdentifier(BSTR* identifier) = 0;
-    virtual HRESULT GetName(BSTR* name) = 0;
-    virtual HRESULT GetEquipmentClass(BSTR* equipmentClass) = 0;
-    virtual HRESULT GetEquipmentClassName(BSTR* name) = 0;
-    virtual HRESULT GetNumber1(std::int32_t* value) = 0;
-    virtual HRESULT GetNumber2(std::int32_t* value) = 0;
-    virtual HRESULT GetNumber3(std::int32_t* value) = 0;
-    virtual HRESULT GetNumber4(std::int32_t* value) = 0;
-    virtual HRESULT GetUsesPlatform(std::int32_t* value) = 0;
-    virtual HRESULT GetParametersText(BSTR* text) = 0;
-    virtual HRESULT GetReservedNumber(std::int32_t* value) = 0;
-    virtual HRESULT GetReservedInterface(std::int32_t ignored, IUnknown** object) = 0;
-    virtual HRESULT NoOp1() = 0;
-    virtual HRESULT NoOp2() = 0;
-    virtual HRESULT GetDllInterface(IDllObject** object) = 0;
-    virtual HRESULT GetModelDocument(VARIANT* document) = 0;
-    virtual HRESULT CreateDevice(const VARIANT* settings, IDeviceItem** device) = 0;
-    virtual HRESULT RemoveDevice(const GUID* id, std::int32_t* result) = 0;
-    virtual HRESULT SetSettings(const VARIANT* settings) = 0;
-    virtual HRESULT FindDevice(const VARIANT* settings, IDeviceItem** device) = 0;
-    virtual HRESULT AddDevice(const VARIANT* settings, IDeviceItem** device) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetId(GUID* id) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetIdentifier(BSTR* identifier) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetName(BSTR* name) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetEquipmentClass(BSTR* equipmentClass) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetEquipmentClassName(BSTR* name) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetNumber1(std::int32_t* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetNumber2(std::int32_t* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetNumber3(std::int32_t* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetNumber4(std::int32_t* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetUsesPlatform(std::int32_t* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetParametersText(BSTR* text) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetReservedNumber(std::int32_t* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetReservedInterface(std::int32_t ignored,
+                                                           IUnknown** object) = 0;
+    virtual HRESULT STDMETHODCALLTYPE NoOp1() = 0;
+    virtual HRESULT STDMETHODCALLTYPE NoOp2() = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDllInterface(IDllObject** object) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetModelDocument(VARIANT* document) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateDevice(const VARIANT* settings,
+                                                   IDeviceItem** device) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RemoveDevice(const GUID* id, std::int32_t* result) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetSettings(const VARIANT* settings) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindDevice(const VARIANT* settings, IDeviceItem** device) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddDevice(const VARIANT* settings, IDeviceItem** device) = 0;
 
   protected:
     ~IPluModel() = default;
@@ -240,19 +249,21 @@ constexpr GUID IID_IPluModel2 = MakeGuid("D8EB2570-D5AB-4357-86E6-6064DBDD7523")
 class ISafeArray : public IDispatch {
   public:
     static constexpr GUID Guid = MakeGuid("C71ED758-08C7-4ACB-9497-120FDBCFDD21");
-    virtual HRESULT SetBounds(std::int32_t rows, std::int32_t columns) = 0;
-    virtual HRESULT SetValue(std::int32_t row, std::int32_t column, VARIANT value) = 0;
-    virtual HRESULT GetPSA(SAFEARRAY** array) = 0;
-    virtual HRESULT ElementType(std::int32_t* type) = 0;
-    virtual HRESULT Empty(std::int32_t* empty) = 0;
-    virtual HRESULT SetPSA(SAFEARRAY* array) = 0;
-    virtual HRESULT SetPSAOfType(SAFEARRAY* array, std::int32_t elementType) = 0;
-    virtual HRESULT GetBounds(std::int32_t* rows, std::int32_t* columns) = 0;
-    virtual HRESULT SaveToFile(BSTR fileName, std::int16_t* ok) = 0;
-    virtual HRESULT LoadFromFile(BSTR fileName, std::int16_t* ok) = 0;
-    virtual HRESULT LoadFromFileAsStream(BSTR fileName, std::int16_t* ok) = 0;
-    virtual HRESULT SaveToFileAsStream(BSTR fileName, std::int16_t* ok) = 0;
-    virtual HRESULT GetValue(std::int32_t row, std::int32_t column, VARIANT* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetBounds(std::int32_t rows, std::int32_t columns) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetValue(std::int32_t row, std::int32_t column,
+                                               VARIANT value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetPSA(SAFEARRAY** array) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ElementType(std::int32_t* type) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Empty(std::int32_t* empty) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetPSA(SAFEARRAY* array) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetPSAOfType(SAFEARRAY* array, std::int32_t elementType) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetBounds(std::int32_t* rows, std::int32_t* columns) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SaveToFile(BSTR fileName, std::int16_t* ok) = 0;
+    virtual HRESULT STDMETHODCALLTYPE LoadFromFile(BSTR fileName, std::int16_t* ok) = 0;
+    virtual HRESULT STDMETHODCALLTYPE LoadFromFileAsStream(BSTR fileName, std::int16_t* ok) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SaveToFileAsStream(BSTR fileName, std::int16_t* ok) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetValue(std::int32_t row, std::int32_t column,
+                                               VARIANT* value) = 0;
 
   protected:
     ~ISafeArray() = default;

@@ -16,7 +16,8 @@ void* TCollectionItemInterface::GetInterface(com::REFIID iid) {
     return nullptr;
 }
 
-com::HRESULT TCollectionItemInterface::QueryInterface(com::REFIID iid, void** object) {
+com::HRESULT STDMETHODCALLTYPE TCollectionItemInterface::QueryInterface(com::REFIID iid,
+                                                                        void** object) {
     if (!object) return com::E_POINTER;
     *object = GetInterface(iid);
     if (!*object) return com::E_NOINTERFACE;
@@ -24,11 +25,11 @@ com::HRESULT TCollectionItemInterface::QueryInterface(com::REFIID iid, void** ob
     return com::S_OK;
 }
 
-com::ULONG TCollectionItemInterface::AddRef() {
+com::ULONG STDMETHODCALLTYPE TCollectionItemInterface::AddRef() {
     return static_cast<com::ULONG>(++FRefCount);
 }
 
-com::ULONG TCollectionItemInterface::Release() {
+com::ULONG STDMETHODCALLTYPE TCollectionItemInterface::Release() {
     const com::LONG count = --FRefCount;
     if (count == 0) delete this;
     return static_cast<com::ULONG>(count);

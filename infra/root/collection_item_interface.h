@@ -30,9 +30,9 @@ class TCollectionItemInterface : public rtl::TCollectionItem, public com::IUnkno
     ~TCollectionItemInterface() override;
     std::string_view ClassName() const override;
 
-    com::HRESULT QueryInterface(com::REFIID iid, void** object) override;
-    com::ULONG AddRef() override;
-    com::ULONG Release() override;
+    com::HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override;
+    com::ULONG STDMETHODCALLTYPE AddRef() override;
+    com::ULONG STDMETHODCALLTYPE Release() override;
 
     // Leaves the collection and drops its reference; only the first call has an effect.
     void Detach();
@@ -61,12 +61,13 @@ class TCollectionItemInterface : public rtl::TCollectionItem, public com::IUnkno
 // Inside a descendant that also derives from further interfaces: routes their IUnknown slots to
 // the item's own implementation.
 #define QUILL_FORWARD_IUNKNOWN(Base)                                                               \
-    ::quill::com::HRESULT QueryInterface(::quill::com::REFIID iid, void** object) override {       \
+    ::quill::com::HRESULT STDMETHODCALLTYPE QueryInterface(::quill::com::REFIID iid,               \
+                                                           void** object) override {               \
         return Base::QueryInterface(iid, object);                                                  \
     }                                                                                              \
-    ::quill::com::ULONG AddRef() override {                                                        \
+    ::quill::com::ULONG STDMETHODCALLTYPE AddRef() override {                                      \
         return Base::AddRef();                                                                     \
     }                                                                                              \
-    ::quill::com::ULONG Release() override {                                                       \
+    ::quill::com::ULONG STDMETHODCALLTYPE Release() override {                                     \
         return Base::Release();                                                                    \
     }

@@ -125,7 +125,7 @@ void* TRootObject::GetInterface(com::REFIID iid) {
     return nullptr;
 }
 
-com::HRESULT TRootObject::QueryInterface(com::REFIID iid, void** object) {
+com::HRESULT STDMETHODCALLTYPE TRootObject::QueryInterface(com::REFIID iid, void** object) {
     if (!object) return com::E_POINTER;
     *object = GetInterface(iid);
     if (!*object) return com::E_NOINTERFACE;
@@ -134,14 +134,14 @@ com::HRESULT TRootObject::QueryInterface(com::REFIID iid, void** object) {
 }
 
 // The owner frees the object; references only mark use.
-com::ULONG TRootObject::AddRef() {
+com::ULONG STDMETHODCALLTYPE TRootObject::AddRef() {
     return 1;
 }
-com::ULONG TRootObject::Release() {
+com::ULONG STDMETHODCALLTYPE TRootObject::Release() {
     return 1;
 }
 
-com::HRESULT TRootObject::GetObjectInterface(com::IUnknown** object) {
+com::HRESULT STDMETHODCALLTYPE TRootObject::GetObjectInterface(com::IUnknown** object) {
     if (!object) return com::E_POINTER;
     const com::HRESULT hr = QueryInterface(RootObjectInterfaceId, reinterpret_cast<void**>(object));
     if (com::FAILED(hr)) {

@@ -38,7 +38,7 @@ class IRootObject : public com::IUnknown {
     static constexpr com::GUID Guid = com::MakeGuid("7C2F5833-8F25-4298-B7DE-C8CBAFB80F53");
     // The object's RootObjectInterfaceId interface, or E_NOINTERFACE (with the error description
     // "Interface not supported") when it has none.
-    virtual com::HRESULT GetObjectInterface(com::IUnknown** object) = 0;
+    virtual com::HRESULT STDMETHODCALLTYPE GetObjectInterface(com::IUnknown** object) = 0;
 
   protected:
     ~IRootObject() = default;
@@ -59,10 +59,10 @@ class TRootObject : public rtl::TObject, public IRootObject {
     user::HWND Handle();
     bool HandleAllocated() const { return FHandle != nullptr; }
 
-    com::HRESULT QueryInterface(com::REFIID iid, void** object) override;
-    com::ULONG AddRef() override;
-    com::ULONG Release() override;
-    com::HRESULT GetObjectInterface(com::IUnknown** object) override;
+    com::HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override;
+    com::ULONG STDMETHODCALLTYPE AddRef() override;
+    com::ULONG STDMETHODCALLTYPE Release() override;
+    com::HRESULT STDMETHODCALLTYPE GetObjectInterface(com::IUnknown** object) override;
 
     [[noreturn]] void RaiseError(std::int32_t code, const rtl::FormatArgs& arguments);
     [[noreturn]] void RaiseErrorText(const std::string& text);

@@ -4,7 +4,7 @@ namespace quill::com {
 
 TAutoObject::~TAutoObject() = default;
 
-HRESULT TAutoObject::QueryInterface(REFIID iid, void** object) {
+HRESULT STDMETHODCALLTYPE TAutoObject::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (iid == IUnknown::Guid || iid == IDispatch::Guid) {
@@ -17,35 +17,37 @@ HRESULT TAutoObject::QueryInterface(REFIID iid, void** object) {
     return S_OK;
 }
 
-ULONG TAutoObject::AddRef() {
+ULONG STDMETHODCALLTYPE TAutoObject::AddRef() {
     return FRefCount.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
-ULONG TAutoObject::Release() {
+ULONG STDMETHODCALLTYPE TAutoObject::Release() {
     const ULONG left = FRefCount.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (left == 0) delete this;
     return left;
 }
 
-HRESULT TAutoObject::GetTypeInfoCount(UINT* count) {
+HRESULT STDMETHODCALLTYPE TAutoObject::GetTypeInfoCount(UINT* count) {
     if (!count) return E_POINTER;
     *count = 0;
     return S_OK;
 }
 
-HRESULT TAutoObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+HRESULT STDMETHODCALLTYPE TAutoObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
     if (info) *info = nullptr;
     return E_NOTIMPL;
 }
 
-HRESULT TAutoObject::GetIDsOfNames(REFIID, OLECHAR**, UINT count, LCID, DISPID* ids) {
+HRESULT STDMETHODCALLTYPE TAutoObject::GetIDsOfNames(REFIID, OLECHAR**, UINT count, LCID,
+                                                     DISPID* ids) {
     if (ids)
         for (UINT i = 0; i < count; ++i)
             ids[i] = DISPID_UNKNOWN;
     return DISP_E_UNKNOWNNAME;
 }
 
-HRESULT TAutoObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
+HRESULT STDMETHODCALLTYPE TAutoObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                              EXCEPINFO*, UINT*) {
     return DISP_E_MEMBERNOTFOUND;
 }
 

@@ -1,8 +1,9 @@
 // BSTR: length-prefixed, zero-terminated UTF-16 text with one allocator per process.
 //
 // A BSTR points at its first character; the 32-bit byte length lies in the four bytes before it.
-// The host and the library allocate and free BSTRs through this one allocator (it lives in the
-// shared run-time), so either side may free what the other allocated. A nil BSTR is the empty
+// The host and the library allocate and free BSTRs through this one allocator (on Linux it lives
+// in the shared run-time, on Windows it is the system's), so either side may free what the other
+// allocated. A nil BSTR is the empty
 // text. Texts come from one heap block each, or many from a shared block (bstr_arena.h); every
 // function here takes both alike. All functions are thread-safe.
 #pragma once

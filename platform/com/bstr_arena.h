@@ -15,7 +15,33 @@
 //
 // Errors: AllocateByteLen returns nil when memory is exhausted, as SysAllocStringByteLen does, and
 // the arena stays usable. An arena belongs to one thread at a time.
+//
+// On Windows every text must be the system's own allocation (the host frees them with the
+// system's SysFreeString), so none can be carved out of a shared block: there the arena allocates
+// each text with SysAllocStringByteLen behind the same interface.
 #pragma once
+
+#include "platform/com/bstr.h"
+
+#if defined(_WIN32)
+
+namespace quill::com {
+
+class TBStrArena {
+  public:
+    TBStrArena() = default;
+    TBStrArena(const TBStrArena&) = delete;
+    TBStrArena& operator=(const TBStrArena&) = delete;
+
+    // As SysAllocStringByteLen (which it is here).
+    BSTR AllocateByteLen(const char* bytes, UINT length) {
+        return SysAllocStringByteLen(bytes, length);
+    }
+};
+
+} // namespace quill::com
+
+#else
 
 #include "platform/com/bstr_layout.h"
 #include "platform/kernel/fault_injection.h"
@@ -97,3 +123,5 @@ class TBStrArena {
 };
 
 } // namespace quill::com
+
+#endif

@@ -20,8 +20,9 @@ namespace quill::com {
 class IClassFactory : public IUnknown {
   public:
     static constexpr GUID Guid = MakeGuid("00000001-0000-0000-C000-000000000046");
-    virtual HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) = 0;
-    virtual HRESULT LockServer(bool lock) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
+                                                     void** object) = 0;
+    virtual HRESULT STDMETHODCALLTYPE LockServer(bool lock) = 0;
 
   protected:
     ~IClassFactory() = default;

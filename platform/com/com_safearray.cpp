@@ -404,12 +404,4 @@ HRESULT SafeArrayRedim(SAFEARRAY* array, const SAFEARRAYBOUND* lastDimension) {
     return S_OK;
 }
 
-ULONGLONG SafeArrayElementCount(const SAFEARRAY* array) {
-    if (!array) return 0;
-    ULONGLONG count = 1;
-    for (UINT d = 0; d < array->cDims; ++d)
-        count *= array->rgsabound[d].cElements;
-    return count;
-}
-
 } // namespace quill::com

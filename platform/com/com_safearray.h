@@ -79,7 +79,13 @@ HRESULT SafeArrayRedim(SAFEARRAY* array, const SAFEARRAYBOUND* lastDimension);
 inline const SAFEARRAYBOUND& SafeArrayBound(const SAFEARRAY* array, UINT dim) {
     return array->rgsabound[array->cDims - dim];
 }
-// Number of elements over all dimensions.
-ULONGLONG SafeArrayElementCount(const SAFEARRAY* array);
+// Number of elements over all dimensions (0 for nil).
+inline ULONGLONG SafeArrayElementCount(const SAFEARRAY* array) {
+    if (!array) return 0;
+    ULONGLONG count = 1;
+    for (UINT d = 0; d < array->cDims; ++d)
+        count *= array->rgsabound[d].cElements;
+    return count;
+}
 
 } // namespace quill::com

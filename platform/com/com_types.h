@@ -1,14 +1,61 @@
 // COM base types: the fixed-width integer names, HRESULT and its codes, GUID.
 //
-// This is the stand-in for the Windows COM headers. Names follow the platform so that the library
-// reads like its description; sizes are those of the platform (LONG and ULONG are 32 bits).
-// Everything here is a plain value type and is safe to use from any thread.
+// On Linux this stands in for the Windows COM headers. Names follow the platform so that the
+// library reads like its description; sizes are those of the platform (LONG and ULONG are 32
+// bits). Everything here is a plain value type and is safe to use from any thread.
+//
+// On Windows the same names have the system's values and sizes. A file of the Windows side that
+// also includes the system's headers includes ours first: the system's headers define S_OK,
+// FAILED, the DISP_E_ codes and more as macros, which would break our declarations of the same
+// names if they came first (after them, they expand to the same values).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+// Calling conventions. Interface methods, exported functions and callbacks that the system or the
+// host calls must use the convention the other side compiles with: on 32-bit Windows that is
+// stdcall for all three, so that our interfaces have the same method tables as the system's and
+// the host's. Elsewhere there is only one convention and the names are empty. The definitions are
+// those of the system's headers, guarded so that either may come first; because the system's
+// headers define the companion names only in the same guarded block, they are defined here too.
+#if defined(_WIN32)
+#ifndef WINAPI
+#define WINAPI __stdcall
+#endif
+#ifndef CALLBACK
+#define CALLBACK __stdcall
+#endif
+#ifndef STDMETHODCALLTYPE
+#define STDMETHODCALLTYPE WINAPI
+#define STDMETHODVCALLTYPE __cdecl
+#define STDAPICALLTYPE WINAPI
+#define STDAPIVCALLTYPE __cdecl
+#define STDAPI EXTERN_C HRESULT STDAPICALLTYPE
+#define STDAPI_(type) EXTERN_C type STDAPICALLTYPE
+#define STDMETHODIMP HRESULT STDMETHODCALLTYPE
+#define STDMETHODIMP_(type) type STDMETHODCALLTYPE
+#define STDAPIV EXTERN_C HRESULT STDAPIVCALLTYPE
+#define STDAPIV_(type) EXTERN_C type STDAPIVCALLTYPE
+#define STDMETHODIMPV HRESULT STDMETHODVCALLTYPE
+#define STDMETHODIMPV_(type) type STDMETHODVCALLTYPE
+#endif
+#else
+#define WINAPI
+#define CALLBACK
+#define STDMETHODCALLTYPE
+#endif
+
+// A function that a module exports to its loader. On Windows the module definition file names the
+// exports (undecorated, though stdcall); elsewhere the symbol is made visible here and the
+// module's version script hides everything else.
+#if defined(_WIN32)
+#define QUILL_EXPORT extern "C"
+#else
+#define QUILL_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace quill::com {
 

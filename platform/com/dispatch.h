@@ -24,7 +24,7 @@ struct EXCEPINFO {
     BSTR bstrHelpFile;
     DWORD dwHelpContext;
     void* pvReserved;
-    HRESULT (*pfnDeferredFillIn)(EXCEPINFO*);
+    HRESULT(STDMETHODCALLTYPE* pfnDeferredFillIn)(EXCEPINFO*);
     SCODE scode;
 };
 
@@ -41,12 +41,13 @@ class ITypeInfo;
 class IDispatch : public IUnknown {
   public:
     static constexpr GUID Guid = MakeGuid("00020400-0000-0000-C000-000000000046");
-    virtual HRESULT GetTypeInfoCount(UINT* count) = 0;
-    virtual HRESULT GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) = 0;
-    virtual HRESULT GetIDsOfNames(REFIID iid, OLECHAR** names, UINT count, LCID locale,
-                                  DISPID* ids) = 0;
-    virtual HRESULT Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
-                           VARIANT* result, EXCEPINFO* exception, UINT* argumentError) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, OLECHAR** names, UINT count,
+                                                    LCID locale, DISPID* ids) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
+                                             DISPPARAMS* params, VARIANT* result,
+                                             EXCEPINFO* exception, UINT* argumentError) = 0;
 
   protected:
     ~IDispatch() = default;

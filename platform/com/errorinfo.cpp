@@ -9,7 +9,7 @@ namespace {
 
 class TErrorInfo final : public IErrorInfo, public ICreateErrorInfo {
   public:
-    HRESULT QueryInterface(REFIID iid, void** object) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
         if (iid == IUnknown::Guid || iid == IErrorInfo::Guid)
             *object = static_cast<IErrorInfo*>(this);
@@ -22,36 +22,36 @@ class TErrorInfo final : public IErrorInfo, public ICreateErrorInfo {
         AddRef();
         return S_OK;
     }
-    ULONG AddRef() override { return ++FCount; }
-    ULONG Release() override {
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++FCount; }
+    ULONG STDMETHODCALLTYPE Release() override {
         const ULONG n = --FCount;
         if (n == 0) delete this;
         return n;
     }
 
-    HRESULT GetGUID(GUID* guid) override { return Out(guid, FGuid); }
-    HRESULT GetSource(BSTR* v) override { return OutText(v, FSource); }
-    HRESULT GetDescription(BSTR* v) override { return OutText(v, FDescription); }
-    HRESULT GetHelpFile(BSTR* v) override { return OutText(v, FHelpFile); }
-    HRESULT GetHelpContext(DWORD* v) override { return Out(v, FHelpContext); }
+    HRESULT STDMETHODCALLTYPE GetGUID(GUID* guid) override { return Out(guid, FGuid); }
+    HRESULT STDMETHODCALLTYPE GetSource(BSTR* v) override { return OutText(v, FSource); }
+    HRESULT STDMETHODCALLTYPE GetDescription(BSTR* v) override { return OutText(v, FDescription); }
+    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* v) override { return OutText(v, FHelpFile); }
+    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* v) override { return Out(v, FHelpContext); }
 
-    HRESULT SetGUID(REFIID guid) override {
+    HRESULT STDMETHODCALLTYPE SetGUID(REFIID guid) override {
         FGuid = guid;
         return S_OK;
     }
-    HRESULT SetSource(const OLECHAR* v) override {
+    HRESULT STDMETHODCALLTYPE SetSource(const OLECHAR* v) override {
         FSource = v ? v : u"";
         return S_OK;
     }
-    HRESULT SetDescription(const OLECHAR* v) override {
+    HRESULT STDMETHODCALLTYPE SetDescription(const OLECHAR* v) override {
         FDescription = v ? v : u"";
         return S_OK;
     }
-    HRESULT SetHelpFile(const OLECHAR* v) override {
+    HRESULT STDMETHODCALLTYPE SetHelpFile(const OLECHAR* v) override {
         FHelpFile = v ? v : u"";
         return S_OK;
     }
-    HRESULT SetHelpContext(DWORD v) override {
+    HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD v) override {
         FHelpContext = v;
         return S_OK;
     }
@@ -106,30 +106,6 @@ HRESULT GetErrorInfo(ULONG, IErrorInfo** info) {
     *info = tSlot.info;
     tSlot.info = nullptr;
     return *info ? S_OK : S_FALSE;
-}
-
-void SetErrorDescription(std::u16string_view description) {
-    ICreateErrorInfo* create = nullptr;
-    if (FAILED(CreateErrorInfo(&create))) return;
-    create->SetGUID(GUID_NULL);
-    const std::u16string text(description);
-    create->SetDescription(text.c_str());
-    IErrorInfo* info = nullptr;
-    create->QueryInterface(IErrorInfo::Guid, reinterpret_cast<void**>(&info));
-    SetErrorInfo(0, info);
-    if (info) info->Release();
-    create->Release();
-}
-
-std::u16string TakeErrorDescription() {
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK) return {};
-    BSTR description = nullptr;
-    info->GetDescription(&description);
-    std::u16string text = TextFromBStr(description);
-    SysFreeString(description);
-    info->Release();
-    return text;
 }
 
 } // namespace quill::com

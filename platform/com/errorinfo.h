@@ -14,11 +14,11 @@ namespace quill::com {
 class IErrorInfo : public IUnknown {
   public:
     static constexpr GUID Guid = MakeGuid("1CF2B120-547D-101B-8E65-08002B2BD119");
-    virtual HRESULT GetGUID(GUID* guid) = 0;
-    virtual HRESULT GetSource(BSTR* source) = 0;
-    virtual HRESULT GetDescription(BSTR* description) = 0;
-    virtual HRESULT GetHelpFile(BSTR* helpFile) = 0;
-    virtual HRESULT GetHelpContext(DWORD* helpContext) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetGUID(GUID* guid) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetSource(BSTR* source) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDescription(BSTR* description) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* helpFile) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* helpContext) = 0;
 
   protected:
     ~IErrorInfo() = default;
@@ -27,11 +27,11 @@ class IErrorInfo : public IUnknown {
 class ICreateErrorInfo : public IUnknown {
   public:
     static constexpr GUID Guid = MakeGuid("22F03340-547D-101B-8E65-08002B2BD119");
-    virtual HRESULT SetGUID(REFIID guid) = 0;
-    virtual HRESULT SetSource(const OLECHAR* source) = 0;
-    virtual HRESULT SetDescription(const OLECHAR* description) = 0;
-    virtual HRESULT SetHelpFile(const OLECHAR* helpFile) = 0;
-    virtual HRESULT SetHelpContext(DWORD helpContext) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetGUID(REFIID guid) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetSource(const OLECHAR* source) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetDescription(const OLECHAR* description) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetHelpFile(const OLECHAR* helpFile) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD helpContext) = 0;
 
   protected:
     ~ICreateErrorInfo() = default;

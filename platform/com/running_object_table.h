@@ -1,11 +1,13 @@
 // The running-object table: objects registered under a class identifier so that others in the
 // process can find the running instance (RegisterActiveObject / GetActiveObject).
 //
-// The table is the process's own (one copy in the shared run-time): an object is found by any
-// module of the process. A strong registration holds a reference until it is revoked; a weak one
-// holds none, so its owner must revoke it before the object goes. Several registrations of one
-// class may coexist; GetActiveObject gives the earliest still registered. Thread-safe; references
-// are released outside the table's lock.
+// On Linux the table is the process's own (one copy in the shared run-time): an object is found by
+// any module of the process. A strong registration holds a reference until it is revoked; a weak
+// one holds none, so its owner must revoke it before the object goes. Several registrations of
+// one class may coexist; GetActiveObject gives the earliest still registered. Thread-safe;
+// references are released outside the table's lock. On Windows it is the system's table, which
+// every program of the session sees: how many references it holds is the system's business, and
+// the calling thread must have joined COM first (apartment.h).
 #pragma once
 
 #include "platform/com/unknown.h"

@@ -17,9 +17,9 @@ namespace quill::com {
 class IUnknown {
   public:
     static constexpr GUID Guid = MakeGuid("00000000-0000-0000-C000-000000000046");
-    virtual HRESULT QueryInterface(REFIID iid, void** object) = 0;
-    virtual ULONG AddRef() = 0;
-    virtual ULONG Release() = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) = 0;
+    virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
+    virtual ULONG STDMETHODCALLTYPE Release() = 0;
 
   protected:
     ~IUnknown() = default;

@@ -147,17 +147,20 @@ class TXmlNode : public com::IDispatch {
     TXmlNode& operator=(const TXmlNode&) = delete;
 
     // IUnknown: answers IUnknown, IDispatch and TXmlNode::Guid (TXmlDocument::Guid for documents).
-    com::HRESULT QueryInterface(com::REFIID iid, void** object) override;
-    com::ULONG AddRef() override;
-    com::ULONG Release() override;
+    com::HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override;
+    com::ULONG STDMETHODCALLTYPE AddRef() override;
+    com::ULONG STDMETHODCALLTYPE Release() override;
     // IDispatch: GetIDsOfNames knows "xml"; Invoke reads it as a property (VT_BSTR).
-    com::HRESULT GetTypeInfoCount(com::UINT* count) override;
-    com::HRESULT GetTypeInfo(com::UINT index, com::LCID locale, com::ITypeInfo** info) override;
-    com::HRESULT GetIDsOfNames(com::REFIID iid, com::OLECHAR** names, com::UINT count,
-                               com::LCID locale, com::DISPID* ids) override;
-    com::HRESULT Invoke(com::DISPID id, com::REFIID iid, com::LCID locale, com::WORD flags,
-                        com::DISPPARAMS* params, com::VARIANT* result, com::EXCEPINFO* exception,
-                        com::UINT* argumentError) override;
+    com::HRESULT STDMETHODCALLTYPE GetTypeInfoCount(com::UINT* count) override;
+    com::HRESULT STDMETHODCALLTYPE GetTypeInfo(com::UINT index, com::LCID locale,
+                                               com::ITypeInfo** info) override;
+    com::HRESULT STDMETHODCALLTYPE GetIDsOfNames(com::REFIID iid, com::OLECHAR** names,
+                                                 com::UINT count, com::LCID locale,
+                                                 com::DISPID* ids) override;
+    com::HRESULT STDMETHODCALLTYPE Invoke(com::DISPID id, com::REFIID iid, com::LCID locale,
+                                          com::WORD flags, com::DISPPARAMS* params,
+                                          com::VARIANT* result, com::EXCEPINFO* exception,
+                                          com::UINT* argumentError) override;
 
     TXmlNodeType NodeType() const;
     // The element, attribute or processing-instruction target name; "#document", "#text",
@@ -213,7 +216,7 @@ class TXmlDocument : public TXmlNode {
     // An empty document (no children), asynchronous loading on, selection language "XPath".
     static XmlDocument Create();
 
-    com::HRESULT QueryInterface(com::REFIID iid, void** object) override;
+    com::HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override;
 
     // Parses `text` and replaces the document's content with it. On failure the document keeps
     // its previous content and EXmlParseError is raised. A declaration in the text becomes the

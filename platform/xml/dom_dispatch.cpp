@@ -12,7 +12,7 @@ namespace quill::xml {
 
 using namespace com;
 
-HRESULT TXmlNode::QueryInterface(REFIID iid, void** object) {
+HRESULT STDMETHODCALLTYPE TXmlNode::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
     if (iid == IUnknown::Guid || iid == IDispatch::Guid || iid == TXmlNode::Guid) {
         *object = static_cast<TXmlNode*>(this);
@@ -23,28 +23,28 @@ HRESULT TXmlNode::QueryInterface(REFIID iid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG TXmlNode::AddRef() {
+ULONG STDMETHODCALLTYPE TXmlNode::AddRef() {
     return FRefCount.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
-ULONG TXmlNode::Release() {
+ULONG STDMETHODCALLTYPE TXmlNode::Release() {
     const ULONG count = FRefCount.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (count == 0) delete this;
     return count;
 }
 
-HRESULT TXmlNode::GetTypeInfoCount(UINT* count) {
+HRESULT STDMETHODCALLTYPE TXmlNode::GetTypeInfoCount(UINT* count) {
     if (!count) return E_POINTER;
     *count = 0;
     return S_OK;
 }
 
-HRESULT TXmlNode::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+HRESULT STDMETHODCALLTYPE TXmlNode::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
     if (info) *info = nullptr;
     return E_NOTIMPL;
 }
 
-HRESULT TXmlNode::GetIDsOfNames(REFIID, OLECHAR** names, UINT count, LCID, DISPID* ids) {
+HRESULT STDMETHODCALLTYPE TXmlNode::GetIDsOfNames(REFIID, OLECHAR** names, UINT count, LCID, DISPID* ids) {
     if (!names || !ids) return E_POINTER;
     for (UINT i = 0; i < count; ++i)
         ids[i] = DISPID_UNKNOWN;
@@ -55,7 +55,7 @@ HRESULT TXmlNode::GetIDsOfNames(REFIID, OLECHAR** names, UINT count, LCID, DISPI
     return count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
 }
 
-HRESULT TXmlNode::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+HRESULT STDMETHODCALLTYPE TXmlNode::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                          EXCEPINFO*, UINT*) {
     if (id != DispIdXml || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
     if (params && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
@@ -75,7 +75,7 @@ HRESULT TXmlNode::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params
     }
 }
 
-HRESULT TXmlDocument::QueryInterface(REFIID iid, void** object) {
+HRESULT STDMETHODCALLTYPE TXmlDocument::QueryInterface(REFIID iid, void** object) {
     if (object && iid == TXmlDocument::Guid) {
         *object = this;
         AddRef();

@@ -5,12 +5,12 @@
 
 namespace quill::plugin {
 
-bool CallEntry(exchange::TParams* params, rtl::TObject* context) {
+bool WINAPI CallEntry(exchange::TParams* params, rtl::TObject* context) {
     if (!DllObject) infra::RaiseCodedError(infra::codes::NoDriverObject);
     return DllObject->Dispatch(params, context);
 }
 
-bool GuardedCallEntry(exchange::TParams* params, rtl::TObject* context) noexcept {
+bool WINAPI GuardedCallEntry(exchange::TParams* params, rtl::TObject* context) noexcept {
     if (!params) return false;
     params->Error = false;
     try {

@@ -6,12 +6,14 @@
 // on the caller's thread and lock nothing.
 #pragma once
 
-#include "quill/params.h"
+#include "platform/com/com_types.h"
 #include "platform/rtl/object.h"
+#include "quill/params.h"
 
 namespace quill::plugin {
 
-bool CallEntry(exchange::TParams* params, rtl::TObject* context);
-bool GuardedCallEntry(exchange::TParams* params, rtl::TObject* context) noexcept;
+// Both have the host's calling convention (CallEntryFunc in the public host header).
+bool WINAPI CallEntry(exchange::TParams* params, rtl::TObject* context);
+bool WINAPI GuardedCallEntry(exchange::TParams* params, rtl::TObject* context) noexcept;
 
 } // namespace quill::plugin

@@ -36,7 +36,7 @@ TBaseDllObj* TPluginControl::GetDllObject() {
     return *DllObjectRef;
 }
 
-HRESULT TPluginControl::QueryInterface(com::REFIID iid, void** object) {
+HRESULT STDMETHODCALLTYPE TPluginControl::QueryInterface(com::REFIID iid, void** object) {
     if (!object) return com::E_POINTER;
     if (iid == IUnknown::Guid || iid == IPluginControl::Guid) {
         *object = static_cast<IPluginControl*>(this);
@@ -46,22 +46,22 @@ HRESULT TPluginControl::QueryInterface(com::REFIID iid, void** object) {
     return com::E_NOINTERFACE;
 }
 
-HRESULT TPluginControl::Reserved1(std::int32_t value) {
+HRESULT STDMETHODCALLTYPE TPluginControl::Reserved1(std::int32_t value) {
     return rtl::SafeCall([&] { DoReserved1(value); });
 }
 
-HRESULT TPluginControl::Reserved2(std::int32_t value) {
+HRESULT STDMETHODCALLTYPE TPluginControl::Reserved2(std::int32_t value) {
     return rtl::SafeCall([&] { DoReserved2(value); });
 }
 
-HRESULT TPluginControl::GetCallEntry(CallEntryFunc* entry) {
+HRESULT STDMETHODCALLTYPE TPluginControl::GetCallEntry(CallEntryFunc* entry) {
     return rtl::SafeCall([&] {
         if (!entry) throw rtl::EOleSysError("Nil out parameter", com::E_POINTER);
         *entry = CallEntry;
     });
 }
 
-HRESULT TPluginControl::GetDllInterface(IDllObject** object) {
+HRESULT STDMETHODCALLTYPE TPluginControl::GetDllInterface(IDllObject** object) {
     return rtl::SafeCall([&] {
         if (!object) throw rtl::EOleSysError("Nil out parameter", com::E_POINTER);
         *object = nullptr;
@@ -73,7 +73,7 @@ HRESULT TPluginControl::GetDllInterface(IDllObject** object) {
     });
 }
 
-HRESULT TPluginControl::SetApplication(std::int32_t) {
+HRESULT STDMETHODCALLTYPE TPluginControl::SetApplication(std::int32_t) {
     return rtl::SafeCall([&] {
         if (ApplicationRef == -1) ApplicationRef = ApplicationObject();
     });

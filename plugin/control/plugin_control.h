@@ -32,16 +32,16 @@ class TPluginControl : public IPluginControl {
     virtual void DoReserved2(std::int32_t) {}
 
     // IUnknown: a component's own counting; the object's life is its owner's.
-    HRESULT QueryInterface(com::REFIID iid, void** object) override;
-    com::ULONG AddRef() override { return 1; }
-    com::ULONG Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override;
+    com::ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    com::ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
     // IPluginControl
-    HRESULT Reserved1(std::int32_t value) override;
-    HRESULT Reserved2(std::int32_t value) override;
-    HRESULT GetCallEntry(CallEntryFunc* entry) override;
-    HRESULT GetDllInterface(IDllObject** object) override;
-    HRESULT SetApplication(std::int32_t ignored) override;
+    HRESULT STDMETHODCALLTYPE Reserved1(std::int32_t value) override;
+    HRESULT STDMETHODCALLTYPE Reserved2(std::int32_t value) override;
+    HRESULT STDMETHODCALLTYPE GetCallEntry(CallEntryFunc* entry) override;
+    HRESULT STDMETHODCALLTYPE GetDllInterface(IDllObject** object) override;
+    HRESULT STDMETHODCALLTYPE SetApplication(std::int32_t ignored) override;
 
     TBaseDllObj** DllObjectRef;
     CallEntryFunc CallEntry;

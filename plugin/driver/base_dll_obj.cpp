@@ -129,7 +129,7 @@ void* TBaseDllObj::GetInterface(REFIID iid) {
     return infra::TRootObject::GetInterface(iid);
 }
 
-HRESULT TBaseDllObj::QueryInterface(REFIID iid, void** object) {
+HRESULT STDMETHODCALLTYPE TBaseDllObj::QueryInterface(REFIID iid, void** object) {
     return infra::TRootObject::QueryInterface(iid, object);
 }
 
@@ -139,42 +139,42 @@ template <class T> void CheckOut(T* out) {
 }
 } // namespace
 
-HRESULT TBaseDllObj::GetLibraryPath(BSTR* path) {
+HRESULT STDMETHODCALLTYPE TBaseDllObj::GetLibraryPath(BSTR* path) {
     return rtl::SafeCall([&] {
         CheckOut(path);
         *path = BStrFromText(LibraryPath);
     });
 }
 
-HRESULT TBaseDllObj::GetVersion(BSTR* version) {
+HRESULT STDMETHODCALLTYPE TBaseDllObj::GetVersion(BSTR* version) {
     return rtl::SafeCall([&] {
         CheckOut(version);
         *version = BStrFromText(VersionText);
     });
 }
 
-HRESULT TBaseDllObj::GetBuild(std::uint16_t* build) {
+HRESULT STDMETHODCALLTYPE TBaseDllObj::GetBuild(std::uint16_t* build) {
     return rtl::SafeCall([&] {
         CheckOut(build);
         *build = Build;
     });
 }
 
-HRESULT TBaseDllObj::GetDriverKind(std::int32_t* kind) {
+HRESULT STDMETHODCALLTYPE TBaseDllObj::GetDriverKind(std::int32_t* kind) {
     return rtl::SafeCall([&] {
         CheckOut(kind);
         *kind = DriverKind();
     });
 }
 
-HRESULT TBaseDllObj::GetInterfaceLevel(std::int32_t* level) {
+HRESULT STDMETHODCALLTYPE TBaseDllObj::GetInterfaceLevel(std::int32_t* level) {
     return rtl::SafeCall([&] {
         CheckOut(level);
         *level = 1;
     });
 }
 
-HRESULT TBaseDllObj::GetModel(std::int32_t index, IPluModel** model) {
+HRESULT STDMETHODCALLTYPE TBaseDllObj::GetModel(std::int32_t index, IPluModel** model) {
     const auto guard = Devices->Use();
     return rtl::SafeCall([&] {
         CheckOut(model);
@@ -189,11 +189,11 @@ HRESULT TBaseDllObj::GetModel(std::int32_t index, IPluModel** model) {
     });
 }
 
-HRESULT TBaseDllObj::SetOption(std::int32_t option) {
+HRESULT STDMETHODCALLTYPE TBaseDllObj::SetOption(std::int32_t option) {
     return rtl::SafeCall([&] { Option = option; });
 }
 
-HRESULT TBaseDllObj::SetEventSupport(IUnknown* sink) {
+HRESULT STDMETHODCALLTYPE TBaseDllObj::SetEventSupport(IUnknown* sink) {
     const auto guard = Devices->Use();
     return rtl::SafeCall([&] {
         ComPtr<IEventSupport2> support;
@@ -208,7 +208,7 @@ HRESULT TBaseDllObj::SetEventSupport(IUnknown* sink) {
     });
 }
 
-HRESULT TBaseDllObj::GetMemberCheck(IDllMemberCheck** check) {
+HRESULT STDMETHODCALLTYPE TBaseDllObj::GetMemberCheck(IDllMemberCheck** check) {
     if (!check) return E_POINTER;
     *check = nullptr;
     return QueryInterface(IDllMemberCheck::Guid, reinterpret_cast<void**>(check));
@@ -222,7 +222,7 @@ std::int32_t TBaseDllObj::ModelPropertyIndex(const std::string& ansiName) const 
     return item ? item->Index() : -1;
 }
 
-bool TBaseDllObj::IsProperty(BSTR name) {
+bool STDMETHODCALLTYPE TBaseDllObj::IsProperty(BSTR name) {
     try {
         const auto guard = Devices->Use(); // the model's properties belong to the list
         const std::string ansi = kernel::WideToAnsi(TextFromBStr(name));
@@ -232,7 +232,7 @@ bool TBaseDllObj::IsProperty(BSTR name) {
     }
 }
 
-bool TBaseDllObj::IsMethod(BSTR name) {
+bool STDMETHODCALLTYPE TBaseDllObj::IsMethod(BSTR name) {
     try {
         return FindMethod(TextFromBStr(name)) != nullptr;
     } catch (...) {
@@ -240,7 +240,7 @@ bool TBaseDllObj::IsMethod(BSTR name) {
     }
 }
 
-bool TBaseDllObj::IsStandardMethod(BSTR name) {
+bool STDMETHODCALLTYPE TBaseDllObj::IsStandardMethod(BSTR name) {
     try {
         const std::u16string text = TextFromBStr(name);
         for (const auto& record : MethodTableB)
@@ -253,7 +253,7 @@ bool TBaseDllObj::IsStandardMethod(BSTR name) {
     }
 }
 
-bool TBaseDllObj::IsSwitchOn(BSTR name) {
+bool STDMETHODCALLTYPE TBaseDllObj::IsSwitchOn(BSTR name) {
     try {
         const std::u16string text = TextFromBStr(name);
         return kernel::WideSameText(text, u"Включить") || kernel::WideSameText(text, u"SwitchOn");
@@ -262,7 +262,7 @@ bool TBaseDllObj::IsSwitchOn(BSTR name) {
     }
 }
 
-bool TBaseDllObj::IsSwitchOff(BSTR name) {
+bool STDMETHODCALLTYPE TBaseDllObj::IsSwitchOff(BSTR name) {
     try {
         const std::u16string text = TextFromBStr(name);
         return kernel::WideSameText(text, u"Выключить") || kernel::WideSameText(text, u"SwitchOff");

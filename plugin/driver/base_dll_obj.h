@@ -54,27 +54,27 @@ class TBaseDllObj : public infra::TRootObject, public IDllObject, public IDllMem
     std::string_view ClassName() const override { return "TBaseDllObj"; }
 
     // IUnknown for all three interfaces: the component's own counting (the owner frees it).
-    HRESULT QueryInterface(com::REFIID iid, void** object) override;
-    com::ULONG AddRef() override { return infra::TRootObject::AddRef(); }
-    com::ULONG Release() override { return infra::TRootObject::Release(); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override;
+    com::ULONG STDMETHODCALLTYPE AddRef() override { return infra::TRootObject::AddRef(); }
+    com::ULONG STDMETHODCALLTYPE Release() override { return infra::TRootObject::Release(); }
 
     // IDllObject
-    HRESULT GetLibraryPath(BSTR* path) override;
-    HRESULT GetVersion(BSTR* version) override;
-    HRESULT GetBuild(std::uint16_t* build) override;
-    HRESULT GetDriverKind(std::int32_t* kind) override;
-    HRESULT GetInterfaceLevel(std::int32_t* level) override;
-    HRESULT GetModel(std::int32_t index, IPluModel** model) override;
-    HRESULT SetOption(std::int32_t option) override;
-    HRESULT SetEventSupport(IUnknown* sink) override;
-    HRESULT GetMemberCheck(IDllMemberCheck** check) override;
+    HRESULT STDMETHODCALLTYPE GetLibraryPath(BSTR* path) override;
+    HRESULT STDMETHODCALLTYPE GetVersion(BSTR* version) override;
+    HRESULT STDMETHODCALLTYPE GetBuild(std::uint16_t* build) override;
+    HRESULT STDMETHODCALLTYPE GetDriverKind(std::int32_t* kind) override;
+    HRESULT STDMETHODCALLTYPE GetInterfaceLevel(std::int32_t* level) override;
+    HRESULT STDMETHODCALLTYPE GetModel(std::int32_t index, IPluModel** model) override;
+    HRESULT STDMETHODCALLTYPE SetOption(std::int32_t option) override;
+    HRESULT STDMETHODCALLTYPE SetEventSupport(IUnknown* sink) override;
+    HRESULT STDMETHODCALLTYPE GetMemberCheck(IDllMemberCheck** check) override;
 
     // IDllMemberCheck
-    bool IsProperty(BSTR name) override;
-    bool IsMethod(BSTR name) override;
-    bool IsStandardMethod(BSTR name) override;
-    bool IsSwitchOn(BSTR name) override;
-    bool IsSwitchOff(BSTR name) override;
+    bool STDMETHODCALLTYPE IsProperty(BSTR name) override;
+    bool STDMETHODCALLTYPE IsMethod(BSTR name) override;
+    bool STDMETHODCALLTYPE IsStandardMethod(BSTR name) override;
+    bool STDMETHODCALLTYPE IsSwitchOn(BSTR name) override;
+    bool STDMETHODCALLTYPE IsSwitchOff(BSTR name) override;
 
     // The request entry: processes the chain that starts at `params`.
     bool Dispatch(exchange::TParams* params, rtl::TObject* context);

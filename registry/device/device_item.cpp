@@ -68,7 +68,7 @@ void TDeviceItem::AfterDriverInfo() {}
 
 // ---- host-facing interface ----
 
-HRESULT TDeviceItem::GetEnabled(std::int16_t* enabled) {
+HRESULT STDMETHODCALLTYPE TDeviceItem::GetEnabled(std::int16_t* enabled) {
     const auto guard = Use();
     return SafeCall([&] {
         if (!enabled) throw rtl::EOleSysError("Nil out parameter", E_POINTER);
@@ -76,7 +76,7 @@ HRESULT TDeviceItem::GetEnabled(std::int16_t* enabled) {
     });
 }
 
-HRESULT TDeviceItem::Setup(std::int32_t* result) {
+HRESULT STDMETHODCALLTYPE TDeviceItem::Setup(std::int32_t* result) {
     const auto guard = Use();
     return SafeCall([&] {
         if (!result) throw rtl::EOleSysError("Nil out parameter", E_POINTER);
@@ -84,7 +84,7 @@ HRESULT TDeviceItem::Setup(std::int32_t* result) {
     });
 }
 
-HRESULT TDeviceItem::GetSettings(VARIANT* settings) {
+HRESULT STDMETHODCALLTYPE TDeviceItem::GetSettings(VARIANT* settings) {
     const auto guard = Use();
     return SafeCall([&] {
         if (!settings) throw rtl::EOleSysError("Nil out parameter", E_POINTER);
@@ -94,7 +94,7 @@ HRESULT TDeviceItem::GetSettings(VARIANT* settings) {
     });
 }
 
-HRESULT TDeviceItem::Close(std::int32_t* result) {
+HRESULT STDMETHODCALLTYPE TDeviceItem::Close(std::int32_t* result) {
     const auto guard = Use();
     return SafeCall([&] {
         CloseItem();

@@ -44,10 +44,10 @@ class TDeviceItem : public infra::TRootCollectionItem, public IDeviceItem {
     QUILL_FORWARD_IUNKNOWN(infra::TRootCollectionItem)
 
     // IDeviceItem: a host may call from any thread; each takes the list's lock (devices_list.h).
-    HRESULT GetEnabled(std::int16_t* enabled) override;
-    HRESULT Setup(std::int32_t* result) override;
-    HRESULT GetSettings(VARIANT* settings) override;
-    HRESULT Close(std::int32_t* result) override;
+    HRESULT STDMETHODCALLTYPE GetEnabled(std::int16_t* enabled) override;
+    HRESULT STDMETHODCALLTYPE Setup(std::int32_t* result) override;
+    HRESULT STDMETHODCALLTYPE GetSettings(VARIANT* settings) override;
+    HRESULT STDMETHODCALLTYPE Close(std::int32_t* result) override;
 
     // Virtual operations, in slot order.
     virtual std::string ParamNameOf(const TParamDefRow& row) const;

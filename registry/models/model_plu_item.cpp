@@ -121,57 +121,57 @@ std::u16string ReadXmlProperty(IDispatch* object) {
 
 // ---- IPluModel ----
 
-HRESULT TModelPluItem::GetId(GUID* id) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetId(GUID* id) {
     const auto guard = Use();
     return SafeCall([&] { *Require(id) = FId; });
 }
 
-HRESULT TModelPluItem::GetIdentifier(BSTR* identifier) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetIdentifier(BSTR* identifier) {
     const auto guard = Use();
     return SafeCall([&] { PutText(identifier, Identifier); });
 }
 
-HRESULT TModelPluItem::GetName(BSTR* name) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetName(BSTR* name) {
     const auto guard = Use();
     return SafeCall([&] { PutText(name, Name); });
 }
 
-HRESULT TModelPluItem::GetEquipmentClass(BSTR* equipmentClass) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetEquipmentClass(BSTR* equipmentClass) {
     const auto guard = Use();
     return SafeCall([&] { PutText(equipmentClass, EquipmentClass); });
 }
 
-HRESULT TModelPluItem::GetEquipmentClassName(BSTR* name) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetEquipmentClassName(BSTR* name) {
     const auto guard = Use();
     return SafeCall([&] { PutText(name, EquipmentClassName); });
 }
 
-HRESULT TModelPluItem::GetNumber1(std::int32_t* value) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetNumber1(std::int32_t* value) {
     const auto guard = Use();
     return SafeCall([&] { *Require(value) = Number1; });
 }
 
-HRESULT TModelPluItem::GetNumber2(std::int32_t* value) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetNumber2(std::int32_t* value) {
     const auto guard = Use();
     return SafeCall([&] { *Require(value) = Number2; });
 }
 
-HRESULT TModelPluItem::GetNumber3(std::int32_t* value) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetNumber3(std::int32_t* value) {
     const auto guard = Use();
     return SafeCall([&] { *Require(value) = Number3; });
 }
 
-HRESULT TModelPluItem::GetNumber4(std::int32_t* value) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetNumber4(std::int32_t* value) {
     const auto guard = Use();
     return SafeCall([&] { *Require(value) = Number4; });
 }
 
-HRESULT TModelPluItem::GetUsesPlatform(std::int32_t* value) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetUsesPlatform(std::int32_t* value) {
     const auto guard = Use();
     return SafeCall([&] { *Require(value) = UsesPlatform; });
 }
 
-HRESULT TModelPluItem::GetParametersText(BSTR* text) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetParametersText(BSTR* text) {
     const auto guard = Use();
     return SafeCall([&] {
         Require(text);
@@ -179,23 +179,23 @@ HRESULT TModelPluItem::GetParametersText(BSTR* text) {
     });
 }
 
-HRESULT TModelPluItem::GetReservedNumber(std::int32_t* value) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetReservedNumber(std::int32_t* value) {
     return SafeCall([&] { *Require(value) = -1; });
 }
 
-HRESULT TModelPluItem::GetReservedInterface(std::int32_t, IUnknown** object) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetReservedInterface(std::int32_t, IUnknown** object) {
     return SafeCall([&] { *Require(object) = nullptr; });
 }
 
-HRESULT TModelPluItem::NoOp1() {
+HRESULT STDMETHODCALLTYPE TModelPluItem::NoOp1() {
     return S_OK;
 }
 
-HRESULT TModelPluItem::NoOp2() {
+HRESULT STDMETHODCALLTYPE TModelPluItem::NoOp2() {
     return S_OK;
 }
 
-HRESULT TModelPluItem::GetDllInterface(IDllObject** object) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetDllInterface(IDllObject** object) {
     const auto guard = Use();
     return SafeCall([&] {
         *Require(object) = nullptr;
@@ -203,7 +203,7 @@ HRESULT TModelPluItem::GetDllInterface(IDllObject** object) {
     });
 }
 
-HRESULT TModelPluItem::GetModelDocument(VARIANT* document) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::GetModelDocument(VARIANT* document) {
     const auto guard = Use();
     return SafeCall([&] {
         Require(document);
@@ -213,7 +213,8 @@ HRESULT TModelPluItem::GetModelDocument(VARIANT* document) {
     });
 }
 
-HRESULT TModelPluItem::CreateDevice(const VARIANT* settings, IDeviceItem** device) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::CreateDevice(const VARIANT* settings,
+                                                      IDeviceItem** device) {
     const auto guard = Use();
     return SafeCall([&] {
         *Require(device) = nullptr;
@@ -221,7 +222,7 @@ HRESULT TModelPluItem::CreateDevice(const VARIANT* settings, IDeviceItem** devic
     });
 }
 
-HRESULT TModelPluItem::RemoveDevice(const GUID* id, std::int32_t* result) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::RemoveDevice(const GUID* id, std::int32_t* result) {
     const auto guard = Use();
     return SafeCall([&] {
         Require(result);
@@ -229,7 +230,7 @@ HRESULT TModelPluItem::RemoveDevice(const GUID* id, std::int32_t* result) {
     });
 }
 
-HRESULT TModelPluItem::SetSettings(const VARIANT* settings) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::SetSettings(const VARIANT* settings) {
     const auto guard = Use();
     return SafeCall([&] {
         const VARIANT* v = Require(settings);
@@ -253,7 +254,7 @@ HRESULT TModelPluItem::SetSettings(const VARIANT* settings) {
     });
 }
 
-HRESULT TModelPluItem::FindDevice(const VARIANT* settings, IDeviceItem** device) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::FindDevice(const VARIANT* settings, IDeviceItem** device) {
     const auto guard = Use();
     return SafeCall([&] {
         *Require(device) = nullptr;
@@ -261,7 +262,7 @@ HRESULT TModelPluItem::FindDevice(const VARIANT* settings, IDeviceItem** device)
     });
 }
 
-HRESULT TModelPluItem::AddDevice(const VARIANT* settings, IDeviceItem** device) {
+HRESULT STDMETHODCALLTYPE TModelPluItem::AddDevice(const VARIANT* settings, IDeviceItem** device) {
     const auto guard = Use();
     return SafeCall([&] {
         *Require(device) = nullptr;

@@ -64,28 +64,29 @@ class TModelPluItem : public infra::TCollectionItemInterface, public IPluModel {
     std::u16string EquipmentClassName;
 
     // IPluModel / IPluModel2
-    HRESULT GetId(GUID* id) override;
-    HRESULT GetIdentifier(BSTR* identifier) override;
-    HRESULT GetName(BSTR* name) override;
-    HRESULT GetEquipmentClass(BSTR* equipmentClass) override;
-    HRESULT GetEquipmentClassName(BSTR* name) override;
-    HRESULT GetNumber1(std::int32_t* value) override;
-    HRESULT GetNumber2(std::int32_t* value) override;
-    HRESULT GetNumber3(std::int32_t* value) override;
-    HRESULT GetNumber4(std::int32_t* value) override;
-    HRESULT GetUsesPlatform(std::int32_t* value) override;
-    HRESULT GetParametersText(BSTR* text) override;
-    HRESULT GetReservedNumber(std::int32_t* value) override;
-    HRESULT GetReservedInterface(std::int32_t ignored, IUnknown** object) override;
-    HRESULT NoOp1() override;
-    HRESULT NoOp2() override;
-    HRESULT GetDllInterface(IDllObject** object) override;
-    HRESULT GetModelDocument(VARIANT* document) override;
-    HRESULT CreateDevice(const VARIANT* settings, IDeviceItem** device) override;
-    HRESULT RemoveDevice(const GUID* id, std::int32_t* result) override;
-    HRESULT SetSettings(const VARIANT* settings) override;
-    HRESULT FindDevice(const VARIANT* settings, IDeviceItem** device) override;
-    HRESULT AddDevice(const VARIANT* settings, IDeviceItem** device) override;
+    HRESULT STDMETHODCALLTYPE GetId(GUID* id) override;
+    HRESULT STDMETHODCALLTYPE GetIdentifier(BSTR* identifier) override;
+    HRESULT STDMETHODCALLTYPE GetName(BSTR* name) override;
+    HRESULT STDMETHODCALLTYPE GetEquipmentClass(BSTR* equipmentClass) override;
+    HRESULT STDMETHODCALLTYPE GetEquipmentClassName(BSTR* name) override;
+    HRESULT STDMETHODCALLTYPE GetNumber1(std::int32_t* value) override;
+    HRESULT STDMETHODCALLTYPE GetNumber2(std::int32_t* value) override;
+    HRESULT STDMETHODCALLTYPE GetNumber3(std::int32_t* value) override;
+    HRESULT STDMETHODCALLTYPE GetNumber4(std::int32_t* value) override;
+    HRESULT STDMETHODCALLTYPE GetUsesPlatform(std::int32_t* value) override;
+    HRESULT STDMETHODCALLTYPE GetParametersText(BSTR* text) override;
+    HRESULT STDMETHODCALLTYPE GetReservedNumber(std::int32_t* value) override;
+    HRESULT STDMETHODCALLTYPE GetReservedInterface(std::int32_t ignored,
+                                                   IUnknown** object) override;
+    HRESULT STDMETHODCALLTYPE NoOp1() override;
+    HRESULT STDMETHODCALLTYPE NoOp2() override;
+    HRESULT STDMETHODCALLTYPE GetDllInterface(IDllObject** object) override;
+    HRESULT STDMETHODCALLTYPE GetModelDocument(VARIANT* document) override;
+    HRESULT STDMETHODCALLTYPE CreateDevice(const VARIANT* settings, IDeviceItem** device) override;
+    HRESULT STDMETHODCALLTYPE RemoveDevice(const GUID* id, std::int32_t* result) override;
+    HRESULT STDMETHODCALLTYPE SetSettings(const VARIANT* settings) override;
+    HRESULT STDMETHODCALLTYPE FindDevice(const VARIANT* settings, IDeviceItem** device) override;
+    HRESULT STDMETHODCALLTYPE AddDevice(const VARIANT* settings, IDeviceItem** device) override;
 
   protected:
     void* GetInterface(com::REFIID iid) override;

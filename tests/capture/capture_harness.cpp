@@ -20,7 +20,7 @@ capture::TManagerQuillList* CurrentList() {
 }
 } // namespace
 
-HRESULT TRecordingSink::QueryInterface(REFIID iid, void** object) {
+HRESULT STDMETHODCALLTYPE TRecordingSink::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
     if (iid == IUnknown::Guid || iid == IEventSupport::Guid || iid == IEventSupport2::Guid) {
         *object = static_cast<IEventSupport2*>(this);
@@ -30,19 +30,20 @@ HRESULT TRecordingSink::QueryInterface(REFIID iid, void** object) {
     return E_NOINTERFACE;
 }
 
-HRESULT TRecordingSink::ExternalEvent(BSTR source, BSTR event, BSTR data, GUID* device) {
+HRESULT STDMETHODCALLTYPE TRecordingSink::ExternalEvent(BSTR source, BSTR event, BSTR data,
+                                                        GUID* device) {
     Events.push_back({TextFromBStr(source), TextFromBStr(event), TextFromBStr(data),
                       device ? *device : GUID_NULL});
     if (OnEvent) OnEvent();
     return S_OK;
 }
 
-HRESULT TRecordingSink::CreateValueArray(IDispatch** array) {
+HRESULT STDMETHODCALLTYPE TRecordingSink::CreateValueArray(IDispatch** array) {
     *array = static_cast<IDispatch*>(exchange::CreateValueArray().Detach());
     return S_OK;
 }
 
-HRESULT TRecordingSink::GetHookThreadId(std::uint32_t* threadId) {
+HRESULT STDMETHODCALLTYPE TRecordingSink::GetHookThreadId(std::uint32_t* threadId) {
     *threadId = HookThread;
     return S_OK;
 }

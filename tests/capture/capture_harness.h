@@ -29,12 +29,13 @@ class TRecordingSink final : public TEventSupportBase {
     std::function<void()> OnEvent; // runs inside the event call
     std::uint32_t HookThread = 0;
 
-    HRESULT QueryInterface(com::REFIID iid, void** object) override;
-    com::ULONG AddRef() override { return 1; }
-    com::ULONG Release() override { return 1; }
-    HRESULT ExternalEvent(BSTR source, BSTR event, BSTR data, GUID* device) override;
-    HRESULT CreateValueArray(IDispatch** array) override;
-    HRESULT GetHookThreadId(std::uint32_t* threadId) override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override;
+    com::ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    com::ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE ExternalEvent(BSTR source, BSTR event, BSTR data,
+                                            GUID* device) override;
+    HRESULT STDMETHODCALLTYPE CreateValueArray(IDispatch** array) override;
+    HRESULT STDMETHODCALLTYPE GetHookThreadId(std::uint32_t* threadId) override;
 };
 
 class TCaptureHarness {

@@ -39,7 +39,7 @@ class TE2ESink final : public TEventSupportBase {
     std::vector<Event> Events;
     std::uint32_t HookThread = 0;
 
-    HRESULT QueryInterface(com::REFIID iid, void** object) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override {
         if (!object) return com::E_POINTER;
         if (iid == IUnknown::Guid || iid == IEventSupport::Guid || iid == IEventSupport2::Guid) {
             *object = static_cast<IEventSupport2*>(this);
@@ -49,20 +49,21 @@ class TE2ESink final : public TEventSupportBase {
         return com::E_NOINTERFACE;
     }
     // Lives as long as the harness, which outlives the plug-in's references.
-    com::ULONG AddRef() override { return 2; }
-    com::ULONG Release() override { return 1; }
-    HRESULT ExternalEvent(BSTR source, BSTR event, BSTR data, GUID* device) override {
+    com::ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    com::ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE ExternalEvent(BSTR source, BSTR event, BSTR data,
+                                            GUID* device) override {
         Events.push_back({com::TextFromBStr(source), com::TextFromBStr(event),
                           com::TextFromBStr(data), device ? *device : GUID{}});
         return com::S_OK;
     }
-    HRESULT CreateValueArray(IDispatch** array) override {
+    HRESULT STDMETHODCALLTYPE CreateValueArray(IDispatch** array) override {
         if (!array) return com::E_POINTER;
         *array = nullptr;
         return com::CoCreateInstance(ValueArrayClassGuid, nullptr, IDispatch::Guid,
                                      reinterpret_cast<void**>(array));
     }
-    HRESULT GetHookThreadId(std::uint32_t* threadId) override {
+    HRESULT STDMETHODCALLTYPE GetHookThreadId(std::uint32_t* threadId) override {
         if (!threadId) return com::E_POINTER;
         *threadId = HookThread;
         return com::S_OK;

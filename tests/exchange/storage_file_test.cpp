@@ -559,18 +559,18 @@ class TForeignTable : public TSafeArray {
 
 class TForeignFactory : public IClassFactory {
   public:
-    HRESULT QueryInterface(REFIID iid, void** object) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (iid != IUnknown::Guid && iid != IClassFactory::Guid) return E_NOINTERFACE;
         *object = this;
         return S_OK;
     }
-    ULONG AddRef() override { return 1; }
-    ULONG Release() override { return 1; }
-    HRESULT CreateInstance(IUnknown*, REFIID iid, void** object) override {
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** object) override {
         ++Created;
         return CreateComObject<TForeignTable>()->QueryInterface(iid, object);
     }
-    HRESULT LockServer(bool) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE LockServer(bool) override { return S_OK; }
     int Created = 0;
 };
 

@@ -17,7 +17,7 @@ int gAlive = 0;
 class IProbe : public com::IUnknown {
   public:
     static constexpr com::GUID Guid = com::MakeGuid("3C0D5E8A-1111-4222-8333-944455556666");
-    virtual com::HRESULT Fail() = 0;
+    virtual com::HRESULT STDMETHODCALLTYPE Fail() = 0;
 
   protected:
     ~IProbe() = default;
@@ -28,7 +28,7 @@ class TProbeItem : public TRootCollectionItem, public IProbe {
     explicit TProbeItem(rtl::TCollection* c) : TRootCollectionItem(c) { ++gAlive; }
     ~TProbeItem() override { --gAlive; }
     QUILL_FORWARD_IUNKNOWN(TRootCollectionItem)
-    com::HRESULT Fail() override {
+    com::HRESULT STDMETHODCALLTYPE Fail() override {
         return SafeCall([] { throw rtl::Exception("broken"); });
     }
 
@@ -42,12 +42,16 @@ class TProbeItem : public TRootCollectionItem, public IProbe {
 // An event sink that only counts its references.
 class CountingSink : public TEventSupportBase {
   public:
-    com::HRESULT QueryInterface(com::REFIID, void**) override { return com::E_NOINTERFACE; }
-    com::ULONG AddRef() override { return ++Refs; }
-    com::ULONG Release() override { return --Refs; }
-    com::HRESULT ExternalEvent(BSTR, BSTR, BSTR, GUID*) override { return 0; }
-    com::HRESULT CreateValueArray(IDispatch**) override { return com::E_NOTIMPL; }
-    com::HRESULT GetHookThreadId(std::uint32_t*) override { return com::E_NOTIMPL; }
+    com::HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID, void**) override {
+        return com::E_NOINTERFACE;
+    }
+    com::ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
+    com::ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
+    com::HRESULT STDMETHODCALLTYPE ExternalEvent(BSTR, BSTR, BSTR, GUID*) override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE CreateValueArray(IDispatch**) override { return com::E_NOTIMPL; }
+    com::HRESULT STDMETHODCALLTYPE GetHookThreadId(std::uint32_t*) override {
+        return com::E_NOTIMPL;
+    }
     com::ULONG Refs = 0;
 };
 

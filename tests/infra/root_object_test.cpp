@@ -1,6 +1,7 @@
 #include "infra/root/root_object.h"
 
 #include "infra/codes/coded_exception.h"
+#include "platform/com/apartment.h"
 #include "platform/com/errorinfo.h"
 #include "platform/com/running_object_table.h"
 #include "platform/kernel/security.h"
@@ -18,14 +19,14 @@ namespace {
 // An object that answers the running-object interface, with a real reference count.
 class TActiveThing : public com::IUnknown {
   public:
-    com::HRESULT QueryInterface(com::REFIID iid, void** out) override {
+    com::HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** out) override {
         if (iid != com::IUnknown::Guid && iid != RootObjectInterfaceId) return com::E_NOINTERFACE;
         *out = this;
         AddRef();
         return com::S_OK;
     }
-    com::ULONG AddRef() override { return ++Refs; }
-    com::ULONG Release() override { return --Refs; }
+    com::ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
+    com::ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
     com::ULONG Refs = 0;
 };
 
@@ -67,8 +68,16 @@ TEST(RootObject, PreparesRecordsOpenToEveryoneAndATopLevelWindow) {
     }).join();
 }
 
+// The running-object table is the system's on Windows: a thread joins COM before it uses it, as
+// the host's threads do.
+struct TComThread {
+    TComThread() { com::CoInitializeEx(nullptr, com::COINIT_APARTMENTTHREADED); }
+    ~TComThread() { com::CoUninitialize(); }
+};
+
 TEST(RootObject, WithoutTheInterfaceNothingIsRegistered) {
     std::thread([] {
+        TComThread joined;
         TRootObject root(nullptr);
         user::SendMessageA(root.Handle(), user::WM_GETOBJECT, 0, 0);
         com::IUnknown* found = nullptr;
@@ -87,6 +96,7 @@ TEST(RootObject, WithoutTheInterfaceNothingIsRegistered) {
 TEST(RootObject, MessageRegistersTheInterfaceUntilTheObjectGoes) {
     TActiveThing thing;
     std::thread([&] {
+        TComThread joined;
         {
             TPublishedRoot root(thing);
             user::PostMessageA(root.Handle(), user::WM_GETOBJECT, 0, 0);
@@ -97,7 +107,7 @@ TEST(RootObject, MessageRegistersTheInterfaceUntilTheObjectGoes) {
             ASSERT_EQ(com::GetActiveObject(RootObjectInterfaceId, nullptr, &found), com::S_OK);
             EXPECT_EQ(found, &thing);
             found->Release();
-            EXPECT_EQ(thing.Refs, 1u); // the table's strong reference
+            EXPECT_GE(thing.Refs, 1u); // the table's strong reference (the system's may hold more)
             com::IUnknown* direct = nullptr;
             EXPECT_EQ(root.GetObjectInterface(&direct), com::S_OK);
             direct->Release();

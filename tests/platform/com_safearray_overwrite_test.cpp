@@ -59,7 +59,10 @@ TEST(SafeArrayForOverwrite, RefusesWhatTheZeroedCreationRefuses) {
     EXPECT_EQ(SafeArrayCreateForOverwrite(VT_DECIMAL, 1, &one), nullptr);
     EXPECT_EQ(SafeArrayCreateForOverwrite(VT_R8, 0, &one), nullptr);
     EXPECT_EQ(SafeArrayCreateForOverwrite(VT_R8, 1, nullptr), nullptr);
-    // No elements: no data block, as for the zeroed creation.
+}
+
+TEST(SafeArrayForOverwrite, NoElementsMeansNoDataBlock) {
+    // As for the zeroed creation.
     const SAFEARRAYBOUND none[2] = {{0, 0}, {5, 1}};
     SAFEARRAY* empty = SafeArrayCreateForOverwrite(VT_R8, 2, none);
     ASSERT_NE(empty, nullptr);

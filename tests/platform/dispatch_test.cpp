@@ -15,13 +15,14 @@ namespace {
 // Records what Invoke received.
 class TRecorder : public TAutoObject {
   public:
-    HRESULT GetIDsOfNames(REFIID, OLECHAR** names, UINT, LCID, DISPID* ids) override {
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, OLECHAR** names, UINT, LCID,
+                                            DISPID* ids) override {
         if (std::u16string(names[0]) != u"Member") return DISP_E_UNKNOWNNAME;
         ids[0] = 17;
         return S_OK;
     }
-    HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                   EXCEPINFO* exception, UINT*) override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception, UINT*) override {
         Id = id;
         Flags = flags;
         Values.clear();
@@ -56,20 +57,20 @@ VARIANT Int(int v) {
 
 class TFactory : public IClassFactory {
   public:
-    HRESULT QueryInterface(REFIID iid, void** object) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (iid != IUnknown::Guid && iid != IClassFactory::Guid) return E_NOINTERFACE;
         *object = this;
         AddRef();
         return S_OK;
     }
-    ULONG AddRef() override { return ++Refs; }
-    ULONG Release() override { return --Refs; }
-    HRESULT CreateInstance(IUnknown*, REFIID iid, void** object) override {
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** object) override {
         ++Created;
         auto made = CreateComObject<TRecorder>();
         return made->QueryInterface(iid, object);
     }
-    HRESULT LockServer(bool) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE LockServer(bool) override { return S_OK; }
     ULONG Refs = 1;
     int Created = 0;
 };

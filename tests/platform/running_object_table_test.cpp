@@ -7,9 +7,9 @@ namespace {
 
 class TCounted : public IUnknown {
   public:
-    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG AddRef() override { return ++Refs; }
-    ULONG Release() override { return --Refs; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
     ULONG Refs = 0;
 };
 

@@ -125,9 +125,9 @@ TEST(SafeArray, VariantElementsAreOwnedAndCopiedDeeply) {
 namespace {
 class TCountedObject : public IUnknown {
   public:
-    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG AddRef() override { return ++Refs; }
-    ULONG Release() override { return --Refs; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
     ULONG Refs = 0;
 };
 } // namespace

@@ -30,7 +30,7 @@ bool MutexExists(const char* name) {
 // An object of the host's that offers IUnknown only.
 class TPlainObject : public com::IUnknown {
   public:
-    com::HRESULT QueryInterface(com::REFIID iid, void** object) override {
+    com::HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override {
         if (iid == com::IUnknown::Guid) {
             *object = this;
             AddRef();
@@ -39,8 +39,8 @@ class TPlainObject : public com::IUnknown {
         *object = nullptr;
         return com::E_NOINTERFACE;
     }
-    com::ULONG AddRef() override { return ++Refs; }
-    com::ULONG Release() override { return --Refs; }
+    com::ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
+    com::ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
     com::ULONG Refs = 0;
 };
 
@@ -173,7 +173,7 @@ TEST(DriverObject, GetMemberCheckHandsOutTheSameObject) {
 
 TEST(DriverObject, MemberCheckAnswersAboutNames) {
     test::TTestDriver driver;
-    auto is = [&](bool (IDllMemberCheck::*question)(BSTR), std::u16string_view name) {
+    auto is = [&](auto question, std::u16string_view name) {
         BStr text(name);
         return (static_cast<IDllMemberCheck&>(driver).*question)(text.Get());
     };

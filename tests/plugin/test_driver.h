@@ -177,7 +177,7 @@ class ScopedTestDriver {
 // the library's own.
 class TTestEventSink : public TEventSupportBase {
   public:
-    com::HRESULT QueryInterface(com::REFIID iid, void** object) override {
+    com::HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override {
         if (!object) return com::E_POINTER;
         if (iid == com::IUnknown::Guid || iid == IEventSupport::Guid ||
             iid == IEventSupport2::Guid) {
@@ -188,16 +188,16 @@ class TTestEventSink : public TEventSupportBase {
         *object = nullptr;
         return com::E_NOINTERFACE;
     }
-    com::ULONG AddRef() override { return ++Refs; }
-    com::ULONG Release() override { return --Refs; }
-    com::HRESULT ExternalEvent(BSTR, BSTR, BSTR, GUID*) override { return 0; }
-    com::HRESULT CreateValueArray(IDispatch** array) override {
+    com::ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
+    com::ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
+    com::HRESULT STDMETHODCALLTYPE ExternalEvent(BSTR, BSTR, BSTR, GUID*) override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE CreateValueArray(IDispatch** array) override {
         if (!array) return com::E_POINTER;
         ++ArraysMade;
         *array = exchange::CreateValueArray().Detach();
         return com::S_OK;
     }
-    com::HRESULT GetHookThreadId(std::uint32_t* threadId) override {
+    com::HRESULT STDMETHODCALLTYPE GetHookThreadId(std::uint32_t* threadId) override {
         if (!threadId) return com::E_POINTER;
         *threadId = 0;
         return com::S_OK;

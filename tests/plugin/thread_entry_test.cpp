@@ -31,7 +31,7 @@ namespace {
 
 class TScanSink final : public TEventSupportBase {
   public:
-    HRESULT QueryInterface(com::REFIID iid, void** object) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override {
         if (!object) return com::E_POINTER;
         if (iid == IUnknown::Guid || iid == IEventSupport::Guid || iid == IEventSupport2::Guid) {
             *object = static_cast<IEventSupport2*>(this);
@@ -40,18 +40,18 @@ class TScanSink final : public TEventSupportBase {
         *object = nullptr;
         return com::E_NOINTERFACE;
     }
-    com::ULONG AddRef() override { return 1; }
-    com::ULONG Release() override { return 1; }
-    HRESULT ExternalEvent(BSTR, BSTR, BSTR data, GUID*) override {
+    com::ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    com::ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE ExternalEvent(BSTR, BSTR, BSTR data, GUID*) override {
         std::lock_guard guard(FLock);
         Data.push_back(com::TextFromBStr(data));
         return com::S_OK;
     }
-    HRESULT CreateValueArray(IDispatch** array) override {
+    HRESULT STDMETHODCALLTYPE CreateValueArray(IDispatch** array) override {
         *array = static_cast<IDispatch*>(exchange::CreateValueArray().Detach());
         return com::S_OK;
     }
-    HRESULT GetHookThreadId(std::uint32_t* threadId) override {
+    HRESULT STDMETHODCALLTYPE GetHookThreadId(std::uint32_t* threadId) override {
         *threadId = HookThread;
         return com::S_OK;
     }

@@ -47,7 +47,7 @@ class TScannerLikeList : public registry::TDevicesList {
 // A host's event sink that makes the library's value arrays and counts them.
 class TArraySink : public IEventSupport2 {
   public:
-    com::HRESULT QueryInterface(com::REFIID iid, void** object) override {
+    com::HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override {
         if (iid == com::IUnknown::Guid || iid == IEventSupport::Guid ||
             iid == IEventSupport2::Guid) {
             *object = static_cast<IEventSupport2*>(this);
@@ -57,34 +57,34 @@ class TArraySink : public IEventSupport2 {
         *object = nullptr;
         return com::E_NOINTERFACE;
     }
-    com::ULONG AddRef() override { return ++Refs; }
-    com::ULONG Release() override { return --Refs; }
-    com::HRESULT Reserved01() override { return 0; }
-    com::HRESULT Reserved02() override { return 0; }
-    com::HRESULT Reserved03() override { return 0; }
-    com::HRESULT Reserved04() override { return 0; }
-    com::HRESULT ExternalEvent(BSTR, BSTR, BSTR, GUID*) override { return 0; }
-    com::HRESULT Reserved06() override { return 0; }
-    com::HRESULT Reserved07() override { return 0; }
-    com::HRESULT Reserved08() override { return 0; }
-    com::HRESULT Reserved09() override { return 0; }
-    com::HRESULT Reserved10() override { return 0; }
-    com::HRESULT Reserved11() override { return 0; }
-    com::HRESULT Reserved12() override { return 0; }
-    com::HRESULT Reserved13() override { return 0; }
-    com::HRESULT Reserved14() override { return 0; }
-    com::HRESULT Reserved15() override { return 0; }
-    com::HRESULT Reserved16() override { return 0; }
-    com::HRESULT Reserved17() override { return 0; }
-    com::HRESULT Reserved18() override { return 0; }
-    com::HRESULT Reserved19() override { return 0; }
-    com::HRESULT Reserved20() override { return 0; }
-    com::HRESULT CreateValueArray(IDispatch** array) override {
+    com::ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
+    com::ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
+    com::HRESULT STDMETHODCALLTYPE Reserved01() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved02() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved03() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved04() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE ExternalEvent(BSTR, BSTR, BSTR, GUID*) override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved06() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved07() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved08() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved09() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved10() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved11() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved12() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved13() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved14() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved15() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved16() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved17() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved18() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved19() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE Reserved20() override { return 0; }
+    com::HRESULT STDMETHODCALLTYPE CreateValueArray(IDispatch** array) override {
         ++Made;
         *array = exchange::CreateValueArray().Detach();
         return com::S_OK;
     }
-    com::HRESULT GetHookThreadId(std::uint32_t* id) override {
+    com::HRESULT STDMETHODCALLTYPE GetHookThreadId(std::uint32_t* id) override {
         *id = 0;
         return com::S_OK;
     }

@@ -7,6 +7,7 @@
 //
 // The library's log goes to a scratch folder of the program's own, and an error line in it that a
 // test did not announce fails that test (support/log_errors.h).
+#include "platform/com/apartment.h"
 #include "support/log_errors.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,9 @@ int main(int argc, char** argv) {
     unsetenv("LC_ALL");
     unsetenv("LC_MESSAGES");
     setenv("LANG", "ru_RU.UTF-8", 1);
+    // The main thread joins COM, as a host's threads do: the system's running-object table and
+    // XML component need it (where there is no COM, this does nothing).
+    quill::com::CoInitializeEx(nullptr, quill::com::COINIT_APARTMENTTHREADED);
     testing::InitGoogleTest(&argc, argv);
     const std::string scratch = quill::test::WatchLogErrors();
     const int result = RUN_ALL_TESTS();
