@@ -72,6 +72,10 @@ list(TRANSFORM QUILL_WINDOWS_PLATFORM_TESTS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/
 set(QUILL_WINDOWS_TEST_FILTER_win32
   # the stand-in's arrays of no elements have no data block; the system's have one
   -SafeArrayForOverwrite.NoElementsMeansNoDataBlock)
+set(QUILL_WINDOWS_TEST_FILTER_plugin
+  # the system's asynchronous key state follows injected keys only once it has delivered them to
+  # a focused thread's queue; the real input path is tested with the hook on Windows
+  -ScannerTuning.ReleaseModifierKeysLeavesNoModifierDown)
 
 file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/*.cpp)
 list(FILTER support_sources EXCLUDE REGEX "/(x_session|screenshot)\\.cpp$")
@@ -102,6 +106,10 @@ foreach(folder ${QUILL_WINDOWS_TEST_FOLDERS})
     QUILL_TEST_SOURCE="Z:${CMAKE_CURRENT_SOURCE_DIR}"
     QUILL_BINARY_DIR="Z:${CMAKE_BINARY_DIR}")
   add_dependencies(${target} Quill)
+  if(folder STREQUAL "plugin")
+    # The driver object's identity is read from the program's own version resource.
+    target_sources(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/plugin/test_version.rc)
+  endif()
   if(folder STREQUAL "infra")
     target_compile_definitions(${target} PRIVATE
       QUILL_VERSION_SAMPLE="Z:$<TARGET_FILE:quill-version-sample>"

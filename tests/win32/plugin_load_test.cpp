@@ -205,3 +205,25 @@ TEST_F(LoadedLibrary, PluginControlAndTheDriverObjectAnswerThroughTheirInterface
 
 } // namespace
 } // namespace quill
+
+namespace quill {
+namespace {
+
+// FreeLibrary must really unload the library, so that its unload steps run then (the driver object
+// freed, the log closed) and a host may load it again; nothing inside may pin it to the process.
+TEST(LibraryUnload, FreeLibraryUnloadsTheLibraryAfterItsWindowsWereUsed) {
+    for (int round = 0; round < 2; ++round) {
+        HMODULE module = ::LoadLibraryA(LibraryPath().c_str());
+        ASSERT_NE(module, nullptr) << ::GetLastError();
+        auto control = reinterpret_cast<PluginControlFunc>(::GetProcAddress(module, "PluginControl"));
+        IPluginControl* plugin = nullptr;
+        control(&plugin);
+        ASSERT_NE(plugin, nullptr);
+        plugin->Release();
+        ASSERT_TRUE(::FreeLibrary(module));
+        EXPECT_EQ(::GetModuleHandleA(LibraryPath().c_str()), nullptr) << "round " << round;
+    }
+}
+
+} // namespace
+} // namespace quill

@@ -83,14 +83,17 @@ TEST_F(TypeLibrary, DeclaresBothDualInterfacesWithTheirTestMethod) {
         TYPEATTR* attributes = nullptr;
         ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
         EXPECT_TRUE(attributes->wTypeFlags & TYPEFLAG_FDUAL);
-        EXPECT_TRUE(attributes->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
         info->ReleaseTypeAttr(attributes);
 
-        // A dual interface's own methods come after IDispatch's seven.
+        // The identifier names the dispatch side of a dual interface; its table-of-methods side,
+        // reached through the reference -1, carries the automation flag and the methods.
         ITypeInfo* interfaceInfo = info;
         HREFTYPE dualPart = 0;
         if (info->GetRefTypeOfImplType(-1, &dualPart) == S_OK)
             info->GetRefTypeInfo(dualPart, &interfaceInfo);
+        ASSERT_EQ(interfaceInfo->GetTypeAttr(&attributes), S_OK);
+        EXPECT_TRUE(attributes->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
+        interfaceInfo->ReleaseTypeAttr(attributes);
         MEMBERID id = 0;
         LPOLESTR name = const_cast<LPOLESTR>(L"Test");
         ASSERT_EQ(interfaceInfo->GetIDsOfNames(&name, 1, &id), S_OK);

@@ -35,28 +35,25 @@ static_assert(offsetof(CREATESTRUCTA, dwExStyle) == offsetof(::CREATESTRUCTA, dw
 namespace win32 {
 
 namespace {
-thread_local bool tRaising = false;
-thread_local std::exception_ptr tFailure;
+thread_local TFailureScope* tScope = nullptr;
 } // namespace
 
 bool KeepFailure(std::exception_ptr failure) {
-    if (!tRaising) return false;
-    if (!tFailure) tFailure = std::move(failure); // the first failure is the one to report
+    if (!tScope || !tScope->FRaising) return false;
+    if (!tScope->FFailure) tScope->FFailure = std::move(failure); // the first one is reported
     return true;
 }
 
-TFailureScope::TFailureScope(bool raising)
-    : FSavedRaising(tRaising), FSavedFailure(std::exchange(tFailure, nullptr)) {
-    tRaising = raising;
+TFailureScope::TFailureScope(bool raising) : FOuter(tScope), FRaising(raising) {
+    tScope = this;
 }
 
 TFailureScope::~TFailureScope() {
-    tRaising = FSavedRaising;
-    tFailure = std::move(FSavedFailure);
+    tScope = FOuter;
 }
 
 void TFailureScope::RaiseKept() {
-    if (tFailure) std::rethrow_exception(std::exchange(tFailure, nullptr));
+    if (FFailure) std::rethrow_exception(std::exchange(FFailure, nullptr));
 }
 
 } // namespace win32

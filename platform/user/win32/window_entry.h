@@ -29,8 +29,13 @@ class TFailureScope {
     void RaiseKept();
 
   private:
-    bool FSavedRaising;
-    std::exception_ptr FSavedFailure;
+    friend bool KeepFailure(std::exception_ptr failure);
+    // The scopes of one thread form a chain through a plain per-thread pointer: a thread-local
+    // with a destructor would make the C++ run-time pin the whole library until the thread ends,
+    // so that FreeLibrary could never unload it.
+    TFailureScope* FOuter;
+    bool FRaising;
+    std::exception_ptr FFailure;
 };
 
 // Runs `call` (a system call that may run window procedures) within a raising scope.
