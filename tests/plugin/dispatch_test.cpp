@@ -6,6 +6,7 @@
 #include "platform/rtl/convert.h"
 #include "plugin/control/call_entry.h"
 #include "plugin/test_driver.h"
+#include "support/language.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +85,9 @@ struct FailureRow {
 };
 
 TEST(DispatchFailures, EveryRowBecomesTheBlocksErrorFields) {
+    // The messages checked here are the Russian ones.
+    test::ScopedLanguage russian("ru_RU.UTF-8");
+    QUILL_SKIP_UNLESS_LANGUAGE(russian);
     test::ScopedTestDriver installed;
     auto check = [](TParams& block, const FailureRow& row, rtl::TObject* context = nullptr) {
         block.Error = false;
@@ -361,6 +365,9 @@ TEST(DispatchArguments, ExtraArgumentsForAMethodWithoutAny) {
 }
 
 TEST(DispatchArguments, NameAndKindInOtherFormsAreConverted) {
+    // The messages checked here are the Russian ones.
+    test::ScopedLanguage russian("ru_RU.UTF-8");
+    QUILL_SKIP_UNLESS_LANGUAGE(russian);
     test::ScopedTestDriver installed;
     {
         TParams block;

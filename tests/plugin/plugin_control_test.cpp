@@ -5,6 +5,7 @@
 #include "plugin/control/call_entry.h"
 #include "plugin/control/plugin_control.h"
 #include "plugin/test_driver.h"
+#include "support/language.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,9 @@ TEST(PluginControl, SetApplicationRecordsOnlyTheFirstTime) {
 }
 
 TEST(PluginControl, GetDllInterfaceReportsEachMissingPiece) {
+    // The messages checked here are the Russian ones.
+    test::ScopedLanguage russian("ru_RU.UTF-8");
+    QUILL_SKIP_UNLESS_LANGUAGE(russian);
     IDllObject* out = reinterpret_cast<IDllObject*>(0x1);
     {
         TPluginControl control(nullptr, &CallEntry);

@@ -6,6 +6,7 @@
 #include "platform/kernel/format_settings.h"
 #include "platform/rtl/convert.h"
 #include "registry/list/devices_list.h"
+#include "support/language.h"
 
 #include <gtest/gtest.h>
 
@@ -259,6 +260,9 @@ TEST(ParamTable, ReadBackSetsValuesButNotTheIdentifier) {
 }
 
 TEST(ParamTable, ReadBackStopsAtTheFirstRowThatIsNoNumber) {
+    // The messages checked here are the Russian ones.
+    test::ScopedLanguage russian("ru_RU.UTF-8");
+    QUILL_SKIP_UNLESS_LANGUAGE(russian);
     TScannerLikeList list;
     auto* device = static_cast<TDeviceItem*>(list.Add());
     OleVariant table;
