@@ -11,7 +11,7 @@ set(QUILL_STAND_INS
   platform/com/com_safearray.cpp platform/com/errorinfo.cpp platform/com/guid.cpp
   platform/com/running_object_table.cpp platform/com/variant.cpp
   platform/kernel/file_calls.cpp platform/kernel/file_error.cpp platform/kernel/file_handle.cpp
-  platform/kernel/file_lock.cpp platform/kernel/file_replace.cpp platform/kernel/file_version.cpp
+  platform/kernel/file_lock_flock.cpp platform/kernel/file_replace.cpp platform/kernel/file_version.cpp
   platform/kernel/files.cpp platform/kernel/folders.cpp platform/kernel/last_error.cpp
   platform/kernel/local_time.cpp platform/kernel/long_path.cpp platform/kernel/module.cpp
   platform/kernel/named_file_read.cpp platform/kernel/named_mutex.cpp

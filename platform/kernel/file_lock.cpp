@@ -1,12 +1,11 @@
+// The bounded wait for a file lock, the same on every system; one try and the release are the
+// system's (file_lock_flock.cpp, win32/file_lock.cpp).
 #include "platform/kernel/file_lock.h"
 
-#include "platform/kernel/file_calls.h"
 #include "platform/kernel/files.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <sys/file.h>
 #include <thread>
 
 namespace quill::kernel {
@@ -25,11 +24,15 @@ bool TFileLock::Lock(unsigned waitMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
     auto pause = std::chrono::microseconds(50);
     for (;;) {
-        if (sys::Flock(FFile.Get(), LOCK_EX | LOCK_NB) == 0) {
+        switch (TryLock(FFile)) {
+        case TTry::Taken:
             FHeld = true;
             return true;
+        case TTry::Failed:
+            return false;
+        case TTry::Busy:
+            break;
         }
-        if (errno != EWOULDBLOCK && errno != EINTR) return false;
         const auto now = Clock::now();
         if (now >= deadline) return false;
         std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
@@ -38,7 +41,7 @@ bool TFileLock::Lock(unsigned waitMs) {
 }
 
 void TFileLock::Unlock() {
-    if (FHeld && FFile) sys::Flock(FFile.Get(), LOCK_UN);
+    if (FHeld && FFile) Release(FFile);
     FHeld = false;
 }
 

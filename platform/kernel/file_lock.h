@@ -1,5 +1,6 @@
-// TFileLock: a machine-wide lock that every user's processes share, as an advisory flock() on a
-// file in a shared folder.
+// TFileLock: a machine-wide lock that every user's processes share, as a lock on a file in a
+// shared folder: an advisory flock() on Linux (file_lock_flock.cpp), LockFileEx on the file's first
+// byte on Windows (win32/file_lock.cpp). The bounded wait around one try is the same on both.
 //
 // The file carries no data and nobody trusts its content. It is opened by the file rules
 // (files.h): never a link, never a FIFO or device, a regular file only. A file made here gets mode
@@ -34,6 +35,11 @@ class TFileLock {
     bool Held() const { return FHeld; }
 
   private:
+    // One try, as the system offers it: taken, held by someone else, or failed for another reason.
+    enum class TTry { Taken, Busy, Failed };
+    static TTry TryLock(const TFileHandle& file);
+    static void Release(const TFileHandle& file);
+
     TFileHandle FFile;
     bool FHeld = false;
 };

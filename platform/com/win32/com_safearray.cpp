@@ -36,34 +36,10 @@ SAFEARRAY* Ours(::SAFEARRAY* array) {
     return reinterpret_cast<SAFEARRAY*>(array);
 }
 
-// The element types of the contract; the system knows more (records, decimals), which no caller
-// here is prepared for.
+// The element types of the contract are those whose size the contract knows; the system knows
+// more (records, decimals), which no caller here is prepared for.
 bool Supported(VARTYPE vt) {
-    switch (vt) {
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_BOOL:
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_R4:
-    case VT_ERROR:
-    case VT_I8:
-    case VT_UI8:
-    case VT_R8:
-    case VT_CY:
-    case VT_DATE:
-    case VT_BSTR:
-    case VT_UNKNOWN:
-    case VT_DISPATCH:
-    case VT_VARIANT:
-        return true;
-    default:
-        return false;
-    }
+    return VarTypeSize(vt) != 0;
 }
 
 // Whether the data block fits in memory. The system multiplies the counts in 32 bits and hands
