@@ -7,6 +7,15 @@
 
 namespace quill::com {
 
+bool SysReAllocString(BSTR* target, const OLECHAR* text) {
+    if (!target) return false;
+    BSTR copy = text ? SysAllocString(text) : nullptr;
+    if (text && !copy) return false;
+    SysFreeString(*target);
+    *target = copy;
+    return true;
+}
+
 BSTR BStrFromText(std::u16string_view text) {
     if (text.size() > std::numeric_limits<UINT>::max() / sizeof(OLECHAR)) return nullptr;
     return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));

@@ -54,15 +54,6 @@ BSTR SysAllocStringByteLen(const char* bytes, UINT length) {
     return result;
 }
 
-bool SysReAllocString(BSTR* target, const OLECHAR* text) {
-    if (!target) return false;
-    BSTR copy = text ? SysAllocString(text) : nullptr;
-    if (text && !copy) return false;
-    SysFreeString(*target);
-    *target = copy;
-    return true;
-}
-
 void SysFreeString(BSTR text) {
     ::SysFreeString(reinterpret_cast<::BSTR>(text));
 }

@@ -86,6 +86,21 @@ template <class F> void ForEachChild(IXMLDOMNode* node, F visit) {
     }
 }
 
+// Calls `visit` for each attribute of the element `node`, in order.
+template <class F> void ForEachAttribute(IXMLDOMNode* node, F visit) {
+    TRef<IXMLDOMNamedNodeMap> attributes;
+    Check(node->get_attributes(attributes.ReleaseAndGetAddressOf()),
+          "The XML component gave no attributes");
+    long count = 0;
+    if (attributes) Check(attributes->get_length(&count), "The XML component gave no attributes");
+    for (long i = 0; i < count; ++i) {
+        TRef<IXMLDOMNode> attribute;
+        Check(attributes->get_item(i, attribute.ReleaseAndGetAddressOf()),
+              "The XML component gave no attribute");
+        if (attribute) visit(attribute.Get());
+    }
+}
+
 // Whether `text` is an XML name (the component itself takes any name).
 bool IsXmlName(std::u16string_view text);
 

@@ -218,26 +218,16 @@ TRef<IXMLDOMNode> CopyNode(IXMLDOMDocument2* doc, IXMLDOMNode* source, bool deep
         TRef<IXMLDOMElement> element;
         Check(doc->createElement(tag.Get(), element.ReleaseAndGetAddressOf()),
               "The XML component could not create an element");
-        TRef<IXMLDOMNamedNodeMap> attributes;
-        Check(source->get_attributes(attributes.ReleaseAndGetAddressOf()),
-              "The XML component gave no attributes");
-        long count = 0;
-        if (attributes)
-            Check(attributes->get_length(&count), "The XML component gave no attributes");
-        for (long i = 0; i < count; ++i) {
-            TRef<IXMLDOMNode> attribute;
-            Check(attributes->get_item(i, attribute.ReleaseAndGetAddressOf()),
-                  "The XML component gave no attribute");
-            if (!attribute) continue;
-            TSysString attributeName(detail::NodeNameOf(attribute.Get()));
-            TSysString value(detail::NodeValueOf(attribute.Get()));
+        detail::ForEachAttribute(source, [&](IXMLDOMNode* attribute) {
+            TSysString attributeName(detail::NodeNameOf(attribute));
+            TSysString value(detail::NodeValueOf(attribute));
             ::VARIANT holder;
             ::VariantInit(&holder);
             holder.vt = VT_BSTR;
             holder.bstrVal = value.Get();
             Check(element->setAttribute(attributeName.Get(), holder),
                   "The XML component could not set an attribute");
-        }
+        });
         copy = TRef<IXMLDOMNode>::Adopt(element.Detach());
         if (!deep) return copy;
         TRef<IXMLDOMNode> child;

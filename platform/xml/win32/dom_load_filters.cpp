@@ -36,18 +36,7 @@ void RestoreControlCharacters(IXMLDOMNode* node) {
         return;
     }
     case NODE_ELEMENT: {
-        TRef<IXMLDOMNamedNodeMap> attributes;
-        Check(node->get_attributes(attributes.ReleaseAndGetAddressOf()),
-              "The XML component gave no attributes");
-        long count = 0;
-        if (attributes)
-            Check(attributes->get_length(&count), "The XML component gave no attributes");
-        for (long i = 0; i < count; ++i) {
-            TRef<IXMLDOMNode> attribute;
-            Check(attributes->get_item(i, attribute.ReleaseAndGetAddressOf()),
-                  "The XML component gave no attribute");
-            if (attribute) RestoreControlCharacters(attribute.Get());
-        }
+        ForEachAttribute(node, [](IXMLDOMNode* attribute) { RestoreControlCharacters(attribute); });
         ForEachChild(node, [](IXMLDOMNode* child) { RestoreControlCharacters(child); });
         return;
     }

@@ -58,19 +58,10 @@ void SerialiseElement(IXMLDOMNode* node, std::u16string& out) {
     const std::u16string name = NodeNameOf(node);
     out += u'<';
     out += name;
-    TRef<IXMLDOMNamedNodeMap> attributes;
-    Check(node->get_attributes(attributes.ReleaseAndGetAddressOf()),
-          "The XML component gave no attributes");
-    long count = 0;
-    if (attributes) Check(attributes->get_length(&count), "The XML component gave no attributes");
-    for (long i = 0; i < count; ++i) {
-        TRef<IXMLDOMNode> attribute;
-        Check(attributes->get_item(i, attribute.ReleaseAndGetAddressOf()),
-              "The XML component gave no attribute");
-        if (!attribute) continue;
+    ForEachAttribute(node, [&](IXMLDOMNode* attribute) {
         out += u' ';
-        AppendAttribute(out, attribute.Get());
-    }
+        AppendAttribute(out, attribute);
+    });
     VARIANT_BOOL hasChildren = VARIANT_FALSE;
     Check(node->hasChildNodes(&hasChildren), "The XML component gave no children");
     if (!hasChildren) {
