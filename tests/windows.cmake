@@ -44,6 +44,11 @@ target_link_libraries(quill-tests-xml PRIVATE quillrt GTest::gtest GTest::gtest_
 # One CTest test for the program, as for the folders' programs below.
 add_test(NAME quill-tests-xml COMMAND quill-tests-xml)
 
+# The key scripts of capture/ through the real hook, in a program of their own: each script gets a
+# fresh window with the keyboard focus, which the win32 program's tests keep in one window of their
+# own, and the scripts run on the system's clock for about a minute.
+set(QUILL_KEY_SCRIPT_TESTS win32/key_script_runner.cpp win32/key_script_test.cpp)
+list(TRANSFORM QUILL_KEY_SCRIPT_TESTS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
 # Two small libraries with version 1.2.3.4 for the version-information tests, as DLLs with a
 # version resource: one with a "FileVersion" text, one with the fixed version only.
 foreach(sample sample plain)
@@ -79,10 +84,23 @@ set(QUILL_WINDOWS_TEST_FILTER_plugin
 
 file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/*.cpp)
 list(FILTER support_sources EXCLUDE REGEX "/(x_session|screenshot)\\.cpp$")
+# The program of the key scripts (listed above), with the pieces it shares with the Linux harness
+# and the win32 program.
+set(shared win32/focus_window.cpp capture/key_script.cpp capture/scanner_list_script.cpp)
+list(TRANSFORM shared PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+add_executable(quill-tests-key-scripts ${QUILL_KEY_SCRIPT_TESTS} ${shared} ${support_sources})
+target_include_directories(quill-tests-key-scripts PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(quill-tests-key-scripts PRIVATE quillcore GTest::gtest GTest::gmock)
+target_compile_options(quill-tests-key-scripts PRIVATE
+  -include ${CMAKE_CURRENT_SOURCE_DIR}/support/environment_win32.h)
+target_compile_definitions(quill-tests-key-scripts PRIVATE
+                           QUILL_TEST_SOURCE="Z:${CMAKE_CURRENT_SOURCE_DIR}")
+add_test(NAME quill-tests-key-scripts COMMAND quill-tests-key-scripts)
+
 foreach(folder ${QUILL_WINDOWS_TEST_FOLDERS})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
   if(sources)
-    list(REMOVE_ITEM sources ${QUILL_LINUX_ONLY_TESTS} ${QUILL_XML_TESTS})
+    list(REMOVE_ITEM sources ${QUILL_LINUX_ONLY_TESTS} ${QUILL_XML_TESTS} ${QUILL_KEY_SCRIPT_TESTS})
   endif()
   if(folder STREQUAL "win32")
     list(APPEND sources ${QUILL_WINDOWS_PLATFORM_TESTS})
