@@ -44,9 +44,8 @@ target_link_libraries(quill-tests-xml PRIVATE quillrt GTest::gtest GTest::gtest_
 # One CTest test for the program, as for the folders' programs below.
 add_test(NAME quill-tests-xml COMMAND quill-tests-xml)
 
-# The key scripts of capture/ through the real hook, in a program of their own: each script gets a
-# fresh window with the keyboard focus, which the win32 program's tests keep in one window of their
-# own, and the scripts run on the system's clock for about a minute.
+# The key scripts of capture/ through the real hook, in a program of their own: they run on the
+# system's clock for a while, in a window that holds the keyboard focus throughout.
 set(QUILL_KEY_SCRIPT_TESTS win32/key_script_runner.cpp win32/key_script_test.cpp)
 list(TRANSFORM QUILL_KEY_SCRIPT_TESTS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
 # Two small libraries with version 1.2.3.4 for the version-information tests, as DLLs with a
@@ -96,6 +95,10 @@ target_compile_options(quill-tests-key-scripts PRIVATE
 target_compile_definitions(quill-tests-key-scripts PRIVATE
                            QUILL_TEST_SOURCE="Z:${CMAKE_CURRENT_SOURCE_DIR}")
 add_test(NAME quill-tests-key-scripts COMMAND quill-tests-key-scripts)
+# Keys that SendInput enters go to the desktop's focused window, whichever program of the Wine
+# prefix it belongs to: the programs that type into a focused window of their own run one at a
+# time (ctest -j would otherwise hand one program's keys to another's window).
+set(QUILL_WINDOWS_KEYBOARD_TESTS quill-tests-key-scripts quill-tests-win32 quill-tests-plugin)
 
 foreach(folder ${QUILL_WINDOWS_TEST_FOLDERS})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
@@ -146,4 +149,4 @@ foreach(folder ${QUILL_WINDOWS_TEST_FOLDERS})
   # One CTest test per program: every start of a program under Wine costs a fraction of a second.
   add_test(NAME ${target} COMMAND ${target} ${filter})
 endforeach()
-
+set_tests_properties(${QUILL_WINDOWS_KEYBOARD_TESTS} PROPERTIES RESOURCE_LOCK keyboard-focus)

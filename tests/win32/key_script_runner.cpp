@@ -21,26 +21,41 @@ unsigned ScanCodeOf(LPARAM flags) {
     return (static_cast<std::uint32_t>(flags) >> 16) & 0xFF;
 }
 
+// The keypad's scan codes, from VK_NUMPAD0 to VK_DIVIDE (the separator has none).
+constexpr BYTE kKeypadScanCodes[] = {0x52, 0x4F, 0x50, 0x51, 0x4B, 0x4C, 0x4D, 0x47,
+                                     0x48, 0x49, 0x37, 0x4E, 0x00, 0x4A, 0x53, 0x35};
+
 // The scan code of `key` as a keyboard sends it. The keypad's keys have one each whatever Num
 // Lock says; the system's layout names them only under the virtual key Num Lock gives them.
 WORD ScanCodeOfKey(BYTE key) {
-    constexpr BYTE kKeypad[] = {0x52, 0x4F, 0x50, 0x51, 0x4B, 0x4C, 0x4D, 0x47, 0x48, 0x49, // 0-9
-                                0x37, 0x4E, 0x00, 0x4A, 0x53, 0x35}; // * + separator - . /
-    if (key >= VK_NUMPAD0 && key <= VK_DIVIDE) return kKeypad[key - VK_NUMPAD0];
+    if (key >= VK_NUMPAD0 && key <= VK_DIVIDE) return kKeypadScanCodes[key - VK_NUMPAD0];
     return static_cast<WORD>(::MapVirtualKeyA(key, MAPVK_VK_TO_VSC) & 0xFF);
 }
 
 // One keystroke as a keyboard enters it: the key with its own scan code.
-INPUT Keystroke(BYTE key, bool up, bool extended) {
+INPUT Keystroke(BYTE key, bool up, bool extended, WORD scanCode = 0) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = key;
-    input.ki.wScan = ScanCodeOfKey(key);
+    input.ki.wScan = scanCode ? scanCode : ScanCodeOfKey(key);
     if (input.ki.wScan == 0)
         throw std::runtime_error("no scan code for key " + std::to_string(key) +
                                  ": it would pass for a replayed key");
     input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
     return input;
+}
+
+// A key of the script as the keyboard enters it now: with Num Lock off the keypad's digits and
+// point are the navigation keys printed beside them (same scan codes, not extended), as the
+// system's layout gives them.
+INPUT ScriptKeystroke(BYTE key, bool up, bool extended) {
+    constexpr BYTE kNavigation[] = {VK_INSERT, VK_END,   VK_DOWN, VK_NEXT, VK_LEFT,
+                                    VK_CLEAR,  VK_RIGHT, VK_HOME, VK_UP,   VK_PRIOR,
+                                    0,         0,        0,       0,       VK_DELETE};
+    const bool numLock = (::GetKeyState(VK_NUMLOCK) & 0x01) != 0;
+    if (!numLock && key >= VK_NUMPAD0 && key <= VK_DECIMAL && kNavigation[key - VK_NUMPAD0])
+        return Keystroke(kNavigation[key - VK_NUMPAD0], up, false, ScanCodeOfKey(key));
+    return Keystroke(key, up, extended);
 }
 
 void Send(std::vector<INPUT> inputs) {
@@ -109,7 +124,7 @@ class TAltCodeComposition {
             return;
         }
         if (!down) return;
-        const int digit = ((flags >> 24) & 1) ? -1 : KeypadDigit(ScanCodeOf(msg.lParam));
+        const int digit = KeypadDigit(msg.wParam, msg.lParam);
         if (digit < 0)
             FOpen = false;
         else if (FOpen)
@@ -117,11 +132,14 @@ class TAltCodeComposition {
     }
 
   private:
-    static int KeypadDigit(unsigned scanCode) {
-        constexpr unsigned kScanCodes[10] = {0x52, 0x4F, 0x50, 0x51, 0x4B,
-                                             0x4C, 0x4D, 0x47, 0x48, 0x49};
-        const auto* it = std::find(std::begin(kScanCodes), std::end(kScanCodes), scanCode);
-        return it == std::end(kScanCodes) ? -1 : static_cast<int>(it - std::begin(kScanCodes));
+    // The digit of a keypad key: its virtual key with Num Lock on, its scan code with Num Lock
+    // off (the navigation block's own keys are extended).
+    static int KeypadDigit(WPARAM key, LPARAM flags) {
+        if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) return static_cast<int>(key - VK_NUMPAD0);
+        if ((static_cast<std::uint32_t>(flags) >> 24) & 1) return -1;
+        const auto* begin = std::begin(kKeypadScanCodes);
+        const auto* it = std::find(begin, begin + 10, ScanCodeOf(flags));
+        return it == begin + 10 ? -1 : static_cast<int>(it - begin);
     }
     void Enter(std::string& app) const {
         const wchar_t wide = static_cast<wchar_t>(user::AltCodeCharacter(FDigits));
@@ -165,7 +183,7 @@ class TRealInputTarget final : public TScannerListScript {
         Pump();
     }
     void KeyEvent(std::uint8_t key, bool up, bool extended) override {
-        Send({Keystroke(key, up, extended)});
+        Send({ScriptKeystroke(key, up, extended)});
         Pump();
     }
     void TypeDuringNextReplay(const std::string& text) override { FLive += text; }
@@ -223,7 +241,9 @@ class TRealInputTarget final : public TScannerListScript {
     }
 
     TRealInputRun FRun;
-    TFocusWindow FWindow;
+    // The program's one window: under Wine destroying the foreground window waits about two
+    // seconds for the display, which a window per script would pay 37 times.
+    TFocusWindow& FWindow = TFocusWindow::OfThisProgram();
     TRecordingSink FSink;
     std::unique_ptr<capture::TManagerQuillList> FList;
     TApplicationKeys FApp;
@@ -240,9 +260,10 @@ std::string RunScriptOnRealInput(const KeyScript& script, const TRealInputRun& r
 }
 
 bool SystemComposesAltCodes() {
-    TFocusWindow window;
+    TFocusWindow& window = TFocusWindow::OfThisProgram();
     if (!window.Ready()) throw std::runtime_error("the probe's window got no keyboard focus");
     ResetKeyboard();
+    window.Received.clear();
     Send({Keystroke(VK_LMENU, false, false), Keystroke(VK_NUMPAD6, false, false),
           Keystroke(VK_NUMPAD6, true, false), Keystroke(VK_NUMPAD5, false, false),
           Keystroke(VK_NUMPAD5, true, false), Keystroke(VK_LMENU, true, false)});

@@ -1,9 +1,11 @@
 // The key scripts of tests/capture/scripts over the system's own input path: a scanner list made as
 // the scanner driver makes it, with the system's thread keyboard hook on the calling thread (which
 // plays the host's user-interface thread and the focused application), keys entered with SendInput
-// as a keyboard enters them (each with its real scan code) into a focused window of that thread,
-// messages retrieved and translated as an application does, and the time-out a window timer on
-// the system's clock.
+// as a keyboard enters them (each with its real scan code; the keypad's digits are navigation keys
+// while Num Lock is off) into the program's focused window (focus_window.h), messages retrieved
+// and translated as an application does, and the time-out a window timer on the system's clock.
+// Each script starts with a fresh scanner list and application, no modifier down and every lock
+// key off.
 //
 // Time: the script's milliseconds pass TimeScale times slower, and every time-out the devices get
 // is TimeScale times longer (scanner_list_script.h), so a key delayed by a loaded machine stays
@@ -15,9 +17,8 @@
 // is once the whole replay is in the input; a replayed key is one without a scan code, which no
 // key of the runner lacks.
 //
-// Threads: one script at a time, on the calling thread, which must have no window with the focus
-// of its own; errors in the script come back as its result, a window that cannot get the focus
-// throws std::runtime_error.
+// Threads: one script at a time, on the thread of the program's focus window; errors in the script
+// come back as its result, a window that cannot get the focus throws std::runtime_error.
 #pragma once
 
 #include "capture/key_script.h"
@@ -34,13 +35,13 @@ struct TRealInputRun {
     bool ComposeAltCodes = false;
 };
 
-// Runs `script` in a fresh window and scanner list of the calling thread; empty when every
-// expectation holds, else what went wrong.
+// Runs `script` with a fresh scanner list on the calling thread; empty when every expectation
+// holds, else what went wrong.
 std::string RunScriptOnRealInput(const KeyScript& script, const TRealInputRun& run);
 
 // Whether the system turns Alt held with keypad digits into the character of that code when the
 // Alt key goes up (Windows does; Wine 8 leaves the digits as system characters): types Alt+65
-// into a fresh window without a hook and looks for the "A".
+// into the program's window without a hook and looks for the "A".
 bool SystemComposesAltCodes();
 
 } // namespace quill::test
