@@ -25,7 +25,7 @@ set(QUILL_STAND_INS
   platform/user/beep.cpp platform/user/clock.cpp platform/user/key_state.cpp
   platform/user/keyboard_hook.cpp platform/user/keyboard_input.cpp
   platform/user/keyboard_wiring.cpp platform/user/message_queue.cpp platform/user/timer.cpp
-  platform/user/to_ascii.cpp platform/user/window.cpp
+  platform/user/to_ascii.cpp platform/user/window.cpp platform/user/virtual_key_scan.cpp
   platform/ui/form_backend.cpp platform/ui/terminal/terminal_form.cpp
   platform/xml/dom_document.cpp platform/xml/dom_load_filters.cpp platform/xml/dom_node.cpp
   platform/xml/dom_serialise.cpp platform/xml/dom_tree.cpp
