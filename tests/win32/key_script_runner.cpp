@@ -1,5 +1,6 @@
 #include "win32/key_script_runner.h"
 
+#include "capture/manager/keyboard_capture.h"
 #include "capture/scanner_list_script.h"
 #include "platform/user/alt_code.h"
 #include "platform/user/message_queue.h"
@@ -17,7 +18,7 @@ namespace quill::test {
 
 namespace {
 
-unsigned ScanCodeOf(LPARAM flags) {
+unsigned ScanCodeOfMessage(LPARAM flags) {
     return (static_cast<std::uint32_t>(flags) >> 16) & 0xFF;
 }
 
@@ -138,7 +139,7 @@ class TAltCodeComposition {
         if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) return static_cast<int>(key - VK_NUMPAD0);
         if ((static_cast<std::uint32_t>(flags) >> 24) & 1) return -1;
         const auto* begin = std::begin(kKeypadScanCodes);
-        const auto* it = std::find(begin, begin + 10, ScanCodeOf(flags));
+        const auto* it = std::find(begin, begin + 10, ScanCodeOfMessage(flags));
         return it == begin + 10 ? -1 : static_cast<int>(it - begin);
     }
     void Enter(std::string& app) const {
@@ -228,9 +229,9 @@ class TRealInputTarget final : public TScannerListScript {
         if (!inputs.empty()) Send(inputs);
     }
 
-    // A key without a scan code is the capture's replay: the whole batch is in the input now.
+    // The first replayed key that reaches the application: the whole batch is in the input now.
     static LRESULT CALLBACK LiveKeysHook(int code, WPARAM key, LPARAM flags) {
-        if (code == HC_ACTION && gTarget && ScanCodeOf(flags) == 0) {
+        if (code == HC_ACTION && gTarget && capture::IsReplayedKey(flags)) {
             try {
                 gTarget->TypeLiveKeys();
             } catch (...) {

@@ -14,8 +14,8 @@
 // pass with nothing to happen.
 //
 // Live keys (the script's "live"): typed at the first replayed key that the hook chain sees, that
-// is once the whole replay is in the input; a replayed key is one without a scan code, which no
-// key of the runner lacks.
+// is once the whole replay is in the input (a replayed key is one without a scan code, which no
+// key of the runner lacks: keyboard_capture.h).
 //
 // Threads: one script at a time, on the thread of the program's focus window; errors in the script
 // come back as its result, a window that cannot get the focus throws std::runtime_error.
