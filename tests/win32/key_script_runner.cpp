@@ -62,7 +62,7 @@ INPUT ScriptKeystroke(BYTE key, bool up, bool extended) {
 void Send(std::vector<INPUT> inputs) {
     if (::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) !=
         inputs.size())
-        throw std::runtime_error("SendInput entered no keys");
+        throw std::runtime_error("SendInput did not enter every key");
 }
 
 // The keystrokes that type `c` (with Shift or Control as needed).
@@ -162,14 +162,20 @@ class TRealInputTarget final : public TScannerListScript {
         : TScannerListScript(run.TimeScale), FRun(run) {
         if (!FWindow.Ready()) throw std::runtime_error("the script's window got no keyboard focus");
         ResetKeyboard();
-        FSink.HookThread = ::GetCurrentThreadId();
-        FList = MakeScannerList(FSink);
-        ServeScannerList(FList.get());
         // Installed before any device is switched on, so it runs after the capture's hook.
-        gTarget = this;
         FLiveHook =
             ::SetWindowsHookExA(WH_KEYBOARD, &LiveKeysHook, nullptr, ::GetCurrentThreadId());
         if (!FLiveHook) throw std::runtime_error("no hook for the live keys");
+        gTarget = this;
+        FSink.HookThread = ::GetCurrentThreadId();
+        try {
+            FList = MakeScannerList(FSink);
+        } catch (...) {
+            gTarget = nullptr;
+            ::UnhookWindowsHookEx(FLiveHook);
+            throw;
+        }
+        ServeScannerList(FList.get());
     }
     ~TRealInputTarget() {
         ::UnhookWindowsHookEx(FLiveHook);
@@ -265,13 +271,14 @@ bool SystemComposesAltCodes() {
     if (!window.Ready()) throw std::runtime_error("the probe's window got no keyboard focus");
     ResetKeyboard();
     window.Received.clear();
-    Send({Keystroke(VK_LMENU, false, false), Keystroke(VK_NUMPAD6, false, false),
-          Keystroke(VK_NUMPAD6, true, false), Keystroke(VK_NUMPAD5, false, false),
-          Keystroke(VK_NUMPAD5, true, false), Keystroke(VK_LMENU, true, false)});
+    Send({Keystroke(VK_LMENU, false, false), ScriptKeystroke(VK_NUMPAD6, false, false),
+          ScriptKeystroke(VK_NUMPAD6, true, false), ScriptKeystroke(VK_NUMPAD5, false, false),
+          ScriptKeystroke(VK_NUMPAD5, true, false), Keystroke(VK_LMENU, true, false)});
     std::string app;
     window.PumpUntil([&] {
         for (const user::MSG& m : window.Received)
-            if (m.message == WM_KEYUP && m.wParam == VK_MENU) return true;
+            if ((m.message == WM_KEYUP || m.message == WM_SYSKEYUP) && m.wParam == VK_MENU)
+                return true;
         return false;
     });
     window.Drain();
