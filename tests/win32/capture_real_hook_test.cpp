@@ -386,6 +386,41 @@ TEST_F(CaptureRealHook, AltCodesAreOneCharacterEachOfTheScan) {
     EXPECT_FALSE(Down(user::VK_MENU));
 }
 
+// An Alt code whose character opens no prefix reaches the application as that Alt code: its
+// digits once each, in order, with Alt down, then Alt released, and no Alt left down. (The user's
+// Alt went through at once; its release is held while the digits are, and the replay presses and
+// releases Alt around them.) The character the code makes is the system's to compose: Windows
+// does, Wine 8 gives the window the digits, so only the keys are checked.
+TEST_F(CaptureRealHook, AnAltCodeThatOpensNoPrefixReachesTheApplicationAsTyped) {
+    SwitchedOnDevice();
+    std::vector<user::INPUT> keys{KeyEvent(user::VK_LMENU, false)};
+    for (int digit : {6, 5})
+        for (bool up : {false, true})
+            keys.push_back(KeyEvent(static_cast<user::BYTE>(user::VK_NUMPAD0 + digit), up));
+    keys.push_back(KeyEvent(user::VK_LMENU, true));
+    Enter(keys);
+    // What arrived, as "d<key>" and "u<key>" for the Alt and digit keys.
+    auto arrived = [&] {
+        std::string keys;
+        for (const user::MSG& msg : FWindow.Received) {
+            const bool down = msg.message == user::WM_KEYDOWN || msg.message == user::WM_SYSKEYDOWN;
+            const bool up = msg.message == user::WM_KEYUP || msg.message == user::WM_SYSKEYUP;
+            if (msg.wParam == user::VK_MENU && (down || up)) keys += down ? "dA " : "uA ";
+            if (user::IsKeypadDigit(static_cast<user::BYTE>(msg.wParam)) && down)
+                keys += std::to_string(msg.wParam - user::VK_NUMPAD0) + " ";
+        }
+        return keys;
+    };
+    EXPECT_TRUE(FWindow.PumpUntil([&] { return arrived().ends_with("uA "); }, kPromptMs))
+        << arrived();
+    FWindow.Drain();
+    EXPECT_EQ(arrived(), "dA dA 6 5 uA ");
+    EXPECT_TRUE(List->FHeldKeys().empty());
+    EXPECT_FALSE(Down(user::VK_MENU));
+    EXPECT_EQ(user::GetAsyncKeyState(user::VK_MENU), 0);
+    EXPECT_TRUE(Sink.Data.empty());
+}
+
 // The last device goes off while a scan is half typed: the held keys reach the application
 // once, before anything typed afterwards, and no key is left down.
 TEST_F(CaptureRealHook, ADeviceSwitchedOffInTheMiddleOfAScanGivesItsKeysBackOnce) {
