@@ -23,8 +23,10 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace quill {
@@ -182,7 +184,7 @@ class CaptureRealHook : public ::testing::Test {
         bool heldAgain = false;
         const bool arrived = FWindow.PumpUntil(
             [&] {
-                if (List->FHeldKeys().empty())
+                if (gList->FHeldKeys().empty())
                     givenBack = true;
                 else if (givenBack)
                     heldAgain = true;
@@ -210,6 +212,60 @@ TEST_F(CaptureRealHook, AScanIsCutOutAndRaisedAndTheUsersKeysPass) {
     EXPECT_EQ(KeyDowns('4'), 0); // none of the scan's keys reached the window
     EXPECT_TRUE(List->FHeldKeys().empty());
     EXPECT_FALSE(List->TimerRunning());
+}
+
+TEST_F(CaptureRealHook, TheHookComesWithTheFirstSwitchedOnDeviceAndGoesWithTheLast) {
+    auto* first = static_cast<TManagerQuill*>(List->Add());
+    auto* second = static_cast<TManagerQuill*>(List->Add());
+    second->SetParamInt("HookTimeOut", kTimeoutMs);
+    EXPECT_EQ(List->HookHandle(), nullptr);
+    first->SetState(1);
+    const user::HHOOK hook = List->HookHandle();
+    ASSERT_NE(hook, nullptr);
+    second->SetState(1);
+    EXPECT_EQ(List->HookHandle(), hook);
+    first->SetState(0);
+    EXPECT_EQ(List->HookHandle(), hook);
+    Type("+");
+    EXPECT_EQ(Chars(), "") << "the second device still frames";
+    second->SetState(0);
+    EXPECT_EQ(List->HookHandle(), nullptr);
+    Type("+");
+    EXPECT_TRUE(WaitForChars("++", kPromptMs)) << Chars();
+    EXPECT_FALSE(List->TimerRunning());
+}
+
+// A host makes the list and switches its device on from a thread of its own; the hook and the
+// time-out belong to the thread the event sink names, where the keys arrive. The time-out is a
+// window timer of that thread: it fires there and gives the held keys back.
+TEST_F(CaptureRealHook, TheTimeOutIsAWindowTimerOfTheHooksThread) {
+    List.reset();
+    std::unique_ptr<TManagerQuillList> list;
+    std::promise<void> made;
+    std::promise<void> finished;
+    std::thread host([&] {
+        list = std::make_unique<TManagerQuillList>(rtl::ItemClassOf<TManagerQuill>);
+        list->EventSink = com::ComPtr<IEventSupport2>(&Sink);
+        gList = list.get();
+        auto* device = static_cast<TManagerQuill*>(list->Add());
+        device->SetParamInt("HookTimeOut", kTimeoutMs);
+        device->SetState(1);
+        made.set_value();
+        finished.get_future().wait();
+        list.reset();
+        gList = nullptr;
+    });
+    made.get_future().wait();
+    EXPECT_NE(list->HookHandle(), nullptr);
+    Type("+x");
+    EXPECT_EQ(Chars(), "");
+    EXPECT_EQ(list->FHeldKeys().size(), 2u);
+    EXPECT_TRUE(WaitForReplay("+x", kAfterTimeoutMs)) << Chars();
+    Type("+++1234+++");
+    EXPECT_TRUE(FWindow.PumpUntil([&] { return Sink.Data.size() == 1; }, kPromptMs));
+    EXPECT_EQ(Chars(), "+x");
+    finished.set_value();
+    host.join();
 }
 
 // Keys that no device claims come back once, after the time-out, and the capture does not take
@@ -328,6 +384,41 @@ TEST_F(CaptureRealHook, AltCodesAreOneCharacterEachOfTheScan) {
     for (int digit = 0; digit < 10; ++digit)
         EXPECT_EQ(KeyDowns(static_cast<user::WPARAM>(user::VK_NUMPAD0 + digit)), 0);
     EXPECT_FALSE(Down(user::VK_MENU));
+}
+
+// An Alt code whose character opens no prefix reaches the application as that Alt code: its
+// digits once each, in order, with Alt down, then Alt released, and no Alt left down. (The user's
+// Alt went through at once; its release is held while the digits are, and the replay presses and
+// releases Alt around them.) The character the code makes is the system's to compose: Windows
+// does, Wine 8 gives the window the digits, so only the keys are checked.
+TEST_F(CaptureRealHook, AnAltCodeThatOpensNoPrefixReachesTheApplicationAsTyped) {
+    SwitchedOnDevice();
+    std::vector<user::INPUT> keys{KeyEvent(user::VK_LMENU, false)};
+    for (int digit : {6, 5})
+        for (bool up : {false, true})
+            keys.push_back(KeyEvent(static_cast<user::BYTE>(user::VK_NUMPAD0 + digit), up));
+    keys.push_back(KeyEvent(user::VK_LMENU, true));
+    Enter(keys);
+    // What arrived, as "d<key>" and "u<key>" for the Alt and digit keys.
+    auto arrived = [&] {
+        std::string keys;
+        for (const user::MSG& msg : FWindow.Received) {
+            const bool down = msg.message == user::WM_KEYDOWN || msg.message == user::WM_SYSKEYDOWN;
+            const bool up = msg.message == user::WM_KEYUP || msg.message == user::WM_SYSKEYUP;
+            if (msg.wParam == user::VK_MENU && (down || up)) keys += down ? "dA " : "uA ";
+            if (user::IsKeypadDigit(static_cast<user::BYTE>(msg.wParam)) && down)
+                keys += std::to_string(msg.wParam - user::VK_NUMPAD0) + " ";
+        }
+        return keys;
+    };
+    EXPECT_TRUE(FWindow.PumpUntil([&] { return arrived().ends_with("uA "); }, kPromptMs))
+        << arrived();
+    FWindow.Drain();
+    EXPECT_EQ(arrived(), "dA dA 6 5 uA ");
+    EXPECT_TRUE(List->FHeldKeys().empty());
+    EXPECT_FALSE(Down(user::VK_MENU));
+    EXPECT_EQ(user::GetAsyncKeyState(user::VK_MENU), 0);
+    EXPECT_TRUE(Sink.Data.empty());
 }
 
 // The last device goes off while a scan is half typed: the held keys reach the application
