@@ -5,6 +5,7 @@
 #include "platform/user/alt_code.h"
 #include "platform/user/message_queue.h"
 #include "platform/user/us_layout.h"
+#include "support/keyboard_keys.h"
 #include "win32/focus_window.h"
 
 #include <windows.h>
@@ -22,23 +23,12 @@ unsigned ScanCodeOfMessage(LPARAM flags) {
     return (static_cast<std::uint32_t>(flags) >> 16) & 0xFF;
 }
 
-// The keypad's scan codes, from VK_NUMPAD0 to VK_DIVIDE (the separator has none).
-constexpr BYTE kKeypadScanCodes[] = {0x52, 0x4F, 0x50, 0x51, 0x4B, 0x4C, 0x4D, 0x47,
-                                     0x48, 0x49, 0x37, 0x4E, 0x00, 0x4A, 0x53, 0x35};
-
-// The scan code of `key` as a keyboard sends it. The keypad's keys have one each whatever Num
-// Lock says; the system's layout names them only under the virtual key Num Lock gives them.
-WORD ScanCodeOfKey(BYTE key) {
-    if (key >= VK_NUMPAD0 && key <= VK_DIVIDE) return kKeypadScanCodes[key - VK_NUMPAD0];
-    return static_cast<WORD>(::MapVirtualKeyA(key, MAPVK_VK_TO_VSC) & 0xFF);
-}
-
 // One keystroke as a keyboard enters it: the key with its own scan code.
 INPUT Keystroke(BYTE key, bool up, bool extended, WORD scanCode = 0) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = key;
-    input.ki.wScan = scanCode ? scanCode : ScanCodeOfKey(key);
+    input.ki.wScan = scanCode ? scanCode : ScanCodeOf(key);
     if (input.ki.wScan == 0)
         throw std::runtime_error("no scan code for key " + std::to_string(key) +
                                  ": it would pass for a replayed key");
@@ -55,7 +45,7 @@ INPUT ScriptKeystroke(BYTE key, bool up, bool extended) {
                                     0,         0,        0,       0,       VK_DELETE};
     const bool numLock = (::GetKeyState(VK_NUMLOCK) & 0x01) != 0;
     if (!numLock && key >= VK_NUMPAD0 && key <= VK_DECIMAL && kNavigation[key - VK_NUMPAD0])
-        return Keystroke(kNavigation[key - VK_NUMPAD0], up, false, ScanCodeOfKey(key));
+        return Keystroke(kNavigation[key - VK_NUMPAD0], up, false, ScanCodeOf(key));
     return Keystroke(key, up, extended);
 }
 
@@ -138,9 +128,10 @@ class TAltCodeComposition {
     static int KeypadDigit(WPARAM key, LPARAM flags) {
         if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) return static_cast<int>(key - VK_NUMPAD0);
         if ((static_cast<std::uint32_t>(flags) >> 24) & 1) return -1;
-        const auto* begin = std::begin(kKeypadScanCodes);
-        const auto* it = std::find(begin, begin + 10, ScanCodeOfMessage(flags));
-        return it == begin + 10 ? -1 : static_cast<int>(it - begin);
+        for (int digit = 0; digit < 10; ++digit)
+            if (ScanCodeOf(static_cast<BYTE>(VK_NUMPAD0 + digit)) == ScanCodeOfMessage(flags))
+                return digit;
+        return -1;
     }
     void Enter(std::string& app) const {
         const wchar_t wide = static_cast<wchar_t>(user::AltCodeCharacter(FDigits));
