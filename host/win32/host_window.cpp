@@ -17,6 +17,7 @@ constexpr int kWidth = 640, kHeight = 420;
 constexpr int kMargin = 10, kInner = kWidth - 2 * kMargin;
 constexpr int kButtonWidth = 120, kButtonHeight = 28;
 constexpr int kButtonTop = kHeight - kMargin - kButtonHeight;
+constexpr int kDeviceRowHeight = 20;
 
 enum : int { kFieldId = 100, kScansId, kDevicesId, kSettingsId, kCloseId };
 
@@ -211,6 +212,8 @@ bool TWin32HostWindow::Open(const std::string& title, THostWindowCalls calls, st
     y += 20;
     self.DeviceList = self.Child(L"LISTBOX", L"", WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT,
                                  kDevicesId, kMargin, y, kInner, kButtonTop - kMargin - y);
+    // Rows of a known height, so that a test (or a touch screen) can pick a device by position.
+    ::SendMessageW(self.DeviceList, LB_SETITEMHEIGHT, 0, kDeviceRowHeight);
     self.Child(L"BUTTON", L"Settings...", BS_PUSHBUTTON | WS_TABSTOP, kSettingsId, kMargin,
                kButtonTop, kButtonWidth, kButtonHeight);
     self.Child(L"BUTTON", L"Close", BS_PUSHBUTTON | WS_TABSTOP, kCloseId,
