@@ -110,6 +110,11 @@ run_host --settings 'Z:/nowhere/devices.xml' --call DevicesQuantity
 check "an unreadable settings file fails" 1 $?
 check "an unreadable settings file is named" 1 \
   "$(grep -ac 'cannot read Z:/nowhere/devices.xml' "$host_out")"
+printf '<EquList><Устройство' >"$scratch/broken.xml"
+run_host --settings "Z:$scratch/broken.xml" --call DevicesQuantity
+check "a broken settings file fails" 1 $?
+check "a broken settings file is named with the plug-in's reason" 1 \
+  "$(grep -ac "SettingDevices Z:$scratch/broken.xml: failed, code 20000: XML parse error" "$host_out")"
 run_host --evdev /dev/input/event0
 check "a Linux input device is refused" 2 $?
 

@@ -19,6 +19,7 @@ second_device=(100 295)
 # capture/settings_dialog/kb_settings.cpp).
 dialog_prefix=(200 70)
 dialog_ok=(201 170)
+dialog_cancel=(289 170)
 
 # A till's two devices. The time-outs (400 ms between a scanner's keys) leave room for a busy
 # machine, where Wine may deliver a scanner's keys late; a person's pauses before and after a scan
@@ -53,7 +54,8 @@ if start_host --settings "$devices_wine"; then
   pause
   type_text 90 " paid"
   pause
-  shot quill_host_exe_window
+  shot quill_host_exe_window "$host_window"
+  shot quill_host_exe_screen
   close_host "typing and scans"
   check "the field holds exactly the typed text" "Qty 2 x3 Milk paid" "$(lines_of 'window field: ')"
   check "both scans are listed" $'Till scanner 4006381333931\nCard reader CARD-7781' \
@@ -82,12 +84,7 @@ echo "== the settings dialog edits the selected device's prefix; the next scan u
 if start_host --settings "$devices_wine"; then
   click_at "$host_window" "${second_device[@]}"
   click_at "$host_window" "${settings_button[@]}"
-  dialog=""
-  for ((i = 0; i < 100; ++i)); do
-    dialog="$(xdotool search --onlyvisible --class 'quill-host.exe' | grep -vx "$host_window" | head -1)"
-    [ -n "$dialog" ] && break
-    sleep 0.1
-  done
+  dialog="$(wait_window "$host_window")"
   if [ -z "$dialog" ]; then
     fail "no settings dialog"
   else
@@ -113,6 +110,26 @@ if start_host --settings "$devices_wine"; then
   close_host "settings dialog"
   check "the field holds the typed text only" "ok" "$(lines_of 'window field: ')"
   check "the scan used the new prefix" "Card reader CARD-1" "$(lines_of 'window scan: ')"
+fi
+
+echo "== --dialog cancelled: the device keeps its settings, the window takes keys"
+launch_host --dialog
+dialog="$(wait_window)"
+if [ -z "$dialog" ]; then
+  fail "no settings dialog before the window"
+else
+  shot quill_host_exe_dialog_option
+  click_at "$dialog" "${dialog_cancel[@]}"
+  wait_output "The settings dialog: cancelled" 10 || fail "the dialog was not cancelled"
+  if open_window --dialog; then
+    type_text 90 "ok"
+    pause
+    type_text 3 "+++12345+++"
+    pause
+    close_host "--dialog"
+    check "the field holds the typed text" "ok" "$(lines_of 'window field: ')"
+    check "the scan used the default framing" "12345" "$(lines_of 'window scan: ' | sed 's/.* //')"
+  fi
 fi
 
 finish

@@ -59,13 +59,34 @@ wait_output() {
   return 1
 }
 
-# Starts the host with ARGS, waits for its window and gives it the keyboard focus (host_window).
-# The first start of a program in a prefix is slow: the window gets half a minute.
-start_host() {
+# Starts the host with ARGS and returns at once (host_pid, host_out).
+launch_host() {
   host_out="$scratch/host-$RANDOM.txt"
   : >"$host_out"
   wine "$HOST" "$@" >"$host_out" 2>&1 &
   host_pid=$!
+}
+
+# Waits up to 10 seconds for a visible window of the host other than EXCEPT; its id, or nothing.
+wait_window() {
+  local found
+  for ((i = 0; i < 100; ++i)); do
+    found="$(xdotool search --onlyvisible --class 'quill-host.exe' | grep -vx "${1:-none}" | head -1)"
+    [ -n "$found" ] && break
+    sleep 0.1
+  done
+  echo "$found"
+}
+
+# Starts the host with ARGS, waits for its window and gives it the keyboard focus (host_window).
+start_host() {
+  launch_host "$@"
+  open_window "$@"
+}
+
+# Waits for the host's window and gives it the keyboard focus (host_window). The first start of a
+# program in a prefix is slow: the window gets half a minute.
+open_window() {
   if ! wait_output "closing it quits" 30; then
     fail "the window did not open: quill-host.exe $*"
     cat "$host_out"
@@ -109,11 +130,14 @@ click_at() {
   xdotool mousemove --window "$1" "$2" "$3" click 1
 }
 
-# A screenshot of the whole screen as ARTIFACTS/NAME.png (skipped without netpbm's converters).
+# A screenshot as ARTIFACTS/NAME.png: of the window WINDOW when given, else of the whole screen
+# (skipped without netpbm's converters).
 shot() {
   mkdir -p "$ARTIFACTS"
+  local what=(-root)
+  [ -n "${2:-}" ] && what=(-id "$2")
   if command -v xwd >/dev/null && command -v xwdtopnm >/dev/null && command -v pnmtopng >/dev/null; then
-    xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$ARTIFACTS/$1.png" 2>/dev/null ||
+    xwd "${what[@]}" -silent | xwdtopnm 2>/dev/null | pnmtopng >"$ARTIFACTS/$1.png" 2>/dev/null ||
       fail "screenshot $1"
   else
     echo "note: no screenshot $1 (xwd, xwdtopnm, pnmtopng are needed)"
