@@ -16,10 +16,10 @@ std::string Utf8(std::u16string_view text) {
     return kernel::WideToUtf8(text);
 }
 
-std::string Describe(const host::TCallOutcome& outcome) {
+std::string Describe(const TCallOutcome& outcome) {
     if (outcome.Failed)
         return "failed, code " + std::to_string(outcome.ErrorCode) + ": " + Utf8(outcome.ErrorText);
-    return "result " + host::DisplayText(outcome.Result);
+    return "result " + DisplayText(outcome.Result);
 }
 
 namespace {
@@ -40,11 +40,10 @@ constexpr std::size_t kRecordingLimitBytes = std::size_t{256} << 20;
 
 // Sets the command line's parameters of the current device through a parameter table, as a
 // host sets parameters with "SetProps": one row per parameter, name in column 0, value in 4.
-bool SetParameters(host::TQuillSession& session, const host::THostOptions& options,
-                   host::TConsole& console) {
+bool SetParameters(TQuillSession& session, const THostOptions& options, TConsole& console) {
     const int rows = static_cast<int>(options.DeviceParams.size());
-    const auto made = session.Call(u"CreateComSafeArray", host::TCallKind::Method,
-                                   {OleVariant(rows), OleVariant(7)});
+    const auto made =
+        session.Call(u"CreateComSafeArray", TCallKind::Method, {OleVariant(rows), OleVariant(7)});
     if (made.Failed || made.Result.vt != com::VT_DISPATCH) {
         console.Line("CreateComSafeArray: " + Describe(made));
         return false;
@@ -59,10 +58,10 @@ bool SetParameters(host::TQuillSession& session, const host::THostOptions& optio
                                                     {5, OleVariant(0)},
                                                     {6, OleVariant(u"")}};
         for (const auto& [column, cell] : cells)
-            host::LateCall(made.Result.pdispVal, u"SetValue",
-                           {OleVariant(row), OleVariant(column), cell});
+            LateCall(made.Result.pdispVal, u"SetValue",
+                     {OleVariant(row), OleVariant(column), cell});
     }
-    const auto set = session.Call(u"SetProps", host::TCallKind::Method, {made.Result});
+    const auto set = session.Call(u"SetProps", TCallKind::Method, {made.Result});
     if (set.Failed) {
         console.Line("SetProps: " + Describe(set));
         return false;
@@ -72,7 +71,7 @@ bool SetParameters(host::TQuillSession& session, const host::THostOptions& optio
 
 // Opens the settings dialog of the device whose settings document is `settings`, through the
 // device's own host interface.
-void ShowDialog(host::TQuillSession& session, const OleVariant& settings, host::TConsole& console) {
+void ShowDialog(TQuillSession& session, const OleVariant& settings, TConsole& console) {
     IDeviceItem* device = session.FindDevice(settings);
     if (!device) {
         console.Line("The settings dialog: the device was not found");
@@ -86,56 +85,54 @@ void ShowDialog(host::TQuillSession& session, const OleVariant& settings, host::
                                  : "The settings dialog: cancelled");
 }
 
-int DeviceCount(host::TQuillSession& session) {
-    const auto count = session.Call(u"DevicesQuantity", host::TCallKind::Read);
-    return count.Failed ? 0 : std::stoi("0" + host::DisplayText(count.Result));
+int DeviceCount(TQuillSession& session) {
+    const auto count = session.Call(u"DevicesQuantity", TCallKind::Read);
+    return count.Failed ? 0 : std::stoi("0" + DisplayText(count.Result));
 }
 
 } // namespace
 
-bool CreateDevices(host::TQuillSession& session, const host::THostOptions& options,
-                   host::TConsole& console) {
+bool CreateDevices(TQuillSession& session, const THostOptions& options, TConsole& console) {
     if (!options.SettingsFile.empty()) {
         std::string text, why;
         if (!kernel::ReadNamedFile(options.SettingsFile, kSettingsLimitBytes, text, why)) {
             console.Line("quill-host: cannot read " + options.SettingsFile + ": " + why);
             return false;
         }
-        const auto outcome = session.Call(u"SettingDevices", host::TCallKind::Method,
+        const auto outcome = session.Call(u"SettingDevices", TCallKind::Method,
                                           {OleVariant(kernel::Utf8ToWide(text))});
         console.Line("SettingDevices " + options.SettingsFile + ": " + Describe(outcome));
         if (!outcome.Failed && DeviceCount(session) == 0)
             console.Line("SettingDevices " + options.SettingsFile +
-                         ": no device came of it: " + host::WhyNoDevice(text));
+                         ": no device came of it: " + WhyNoDevice(text));
         return !outcome.Failed;
     }
     // A new device with the driver's defaults and its proposed name.
-    auto added = session.Call(u"AddDevice", host::TCallKind::Method, {OleVariant()});
+    auto added = session.Call(u"AddDevice", TCallKind::Method, {OleVariant()});
     if (added.Failed) {
         console.Line("AddDevice: " + Describe(added));
         return false;
     }
-    const auto count = session.Call(u"DevicesQuantity", host::TCallKind::Read);
-    session.Call(u"ChoiceDevice", host::TCallKind::Method, {count.Result});
+    const auto count = session.Call(u"DevicesQuantity", TCallKind::Read);
+    session.Call(u"ChoiceDevice", TCallKind::Method, {count.Result});
     if (!options.DeviceParams.empty() && !SetParameters(session, options, console)) return false;
     console.Line("AddDevice: device added");
     if (options.Dialog && !added.Args.empty()) ShowDialog(session, added.Args[0], console);
     return true;
 }
 
-void SwitchOnAll(host::TQuillSession& session, host::TConsole& console) {
+void SwitchOnAll(TQuillSession& session, TConsole& console) {
     const int devices = DeviceCount(session);
     for (int n = 1; n <= devices; ++n) {
-        session.Call(u"ChoiceDevice", host::TCallKind::Method, {OleVariant(n)});
-        const auto name = session.Call(u"DeviceName", host::TCallKind::Read);
-        const auto on = session.Call(u"SwitchOn", host::TCallKind::Method, {OleVariant(0)});
-        console.Line("device " + std::to_string(n) + " \"" + host::DisplayText(name.Result) +
+        session.Call(u"ChoiceDevice", TCallKind::Method, {OleVariant(n)});
+        const auto name = session.Call(u"DeviceName", TCallKind::Read);
+        const auto on = session.Call(u"SwitchOn", TCallKind::Method, {OleVariant(0)});
+        console.Line("device " + std::to_string(n) + " \"" + DisplayText(name.Result) +
                      "\": " + (on.Failed ? "SwitchOn " + Describe(on) : "switched on"));
     }
 }
 
-void RunCalls(host::TQuillSession& session, const host::THostOptions& options,
-              host::TConsole& console) {
+void RunCalls(TQuillSession& session, const THostOptions& options, TConsole& console) {
     for (const auto& call : options.Calls) {
         std::vector<OleVariant> args;
         for (const auto& a : call.Args)
@@ -145,17 +142,17 @@ void RunCalls(host::TQuillSession& session, const host::THostOptions& options,
         if (!outcome.Failed)
             for (std::size_t i = 0; i < outcome.Args.size(); ++i)
                 console.Line("  argument " + std::to_string(i) + ": " +
-                             host::DisplayText(outcome.Args[i]));
+                             DisplayText(outcome.Args[i]));
     }
 }
 
-bool ReadRecording(const std::string& path, host::TRecordingParse& recording) {
+bool ReadRecording(const std::string& path, TRecordingParse& recording) {
     std::string text, why;
     if (!kernel::ReadNamedFile(path, kRecordingLimitBytes, text, why)) {
         std::fprintf(stderr, "quill-host: cannot read %s: %s\n", path.c_str(), why.c_str());
         return false;
     }
-    recording = host::ParseRecording(text);
+    recording = ParseRecording(text);
     if (!recording.Ok) {
         std::fprintf(stderr, "quill-host: %s%s: %s\n", path.c_str(),
                      recording.ErrorLine ? (":" + std::to_string(recording.ErrorLine)).c_str() : "",
@@ -164,7 +161,7 @@ bool ReadRecording(const std::string& path, host::TRecordingParse& recording) {
     }
     if (recording.Events.empty()) {
         std::fprintf(stderr, "quill-host: %s: no key events to replay: %s\n", path.c_str(),
-                     host::WhyNoKeyEvents(text, recording).c_str());
+                     WhyNoKeyEvents(text, recording).c_str());
         return false;
     }
     return true;
