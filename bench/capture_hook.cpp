@@ -1,6 +1,6 @@
 // The cost of the scanner capture's keyboard hook per key-down, with 1, 8 and 64 switched-on
 // devices, against a hook that only passes keys on, measured in the same run.
-#include "capture_setup.h"
+#include "capture_focus_setup.h"
 #include "keyboard_hook_anchor.h"
 #include "summary_reporter.h"
 #include "platform/user/clock.h"

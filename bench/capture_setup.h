@@ -41,12 +41,12 @@ inline capture::TManagerQuillList* CurrentList() {
 }
 
 // A scanner list with `devices` switched-on devices at their defaults, its hook on this thread.
-struct TCaptureSetup {
-    explicit TCaptureSetup(int devices, const char* prefix = nullptr,
-                           const char* suffix = nullptr) {
+// Where keys go is the caller's concern (TCaptureSetup below on Linux; a focused window on
+// Windows).
+struct TCaptureList {
+    explicit TCaptureList(int devices, const char* prefix = nullptr, const char* suffix = nullptr) {
         user::MSG msg{};
         user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_NOREMOVE);
-        previousFocus = user::SetFocusThread(user::GetCurrentThreadId());
         list =
             std::make_unique<capture::TManagerQuillList>(rtl::ItemClassOf<capture::TManagerQuill>);
         list->EventSink = com::ComPtr<IEventSupport2>(&sink);
@@ -59,15 +59,15 @@ struct TCaptureSetup {
             device->SetState(1);
         }
     }
-    ~TCaptureSetup() {
+    ~TCaptureList() {
         list.reset();
         gList = nullptr;
         capture::SetScannerListAccessor(nullptr);
-        user::SetFocusThread(previousFocus);
     }
+    TCaptureList(const TCaptureList&) = delete;
+    TCaptureList& operator=(const TCaptureList&) = delete;
     TSilentSink sink;
     std::unique_ptr<capture::TManagerQuillList> list;
-    user::DWORD previousFocus = 0;
 };
 
 } // namespace quill::bench

@@ -17,13 +17,15 @@ inline user::LRESULT PassingKeyboardHook(int code, user::WPARAM key, user::LPARA
     return user::CallNextHookEx(nullptr, code, key, flags);
 }
 
-// Types `key` once and retrieves its two messages; false when either did not arrive.
+// Types `key` once, as a keyboard does (with its scan code: the capture passes a key without one
+// unexamined), and retrieves its two messages; false when either did not arrive.
 inline bool DeliverKeystroke(user::BYTE key) {
     user::MSG msg{};
-    user::keybd_event(key, 0, 0, 0);
+    const auto scanCode = static_cast<user::BYTE>(user::MapVirtualKeyA(key, user::MAPVK_VK_TO_VSC));
+    user::keybd_event(key, scanCode, 0, 0);
     const bool down = user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_REMOVE) != 0;
     benchmark::DoNotOptimize(msg);
-    user::keybd_event(key, 0, user::KEYEVENTF_KEYUP, 0);
+    user::keybd_event(key, scanCode, user::KEYEVENTF_KEYUP, 0);
     const bool up = user::PeekMessageA(&msg, nullptr, 0, 0, user::PM_REMOVE) != 0;
     benchmark::DoNotOptimize(msg);
     return down && up;

@@ -5,7 +5,7 @@
 // as real scanners send them) and a person typing between the scans. The goal is at least
 // 1,000,000 recorded key events per CPU second; the passing hook's keystroke (two key events) is
 // the anchor, measured in the same run.
-#include "capture_setup.h"
+#include "capture_focus_setup.h"
 #include "host/key_event_player.h"
 #include "host/recording.h"
 #include "keyboard_hook_anchor.h"

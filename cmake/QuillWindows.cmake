@@ -25,7 +25,7 @@ set(QUILL_STAND_INS
   platform/user/beep.cpp platform/user/clock.cpp platform/user/key_state.cpp
   platform/user/keyboard_hook.cpp platform/user/keyboard_input.cpp
   platform/user/keyboard_wiring.cpp platform/user/message_queue.cpp platform/user/timer.cpp
-  platform/user/to_ascii.cpp platform/user/window.cpp
+  platform/user/to_ascii.cpp platform/user/window.cpp platform/user/virtual_key_scan.cpp
   platform/ui/form_backend.cpp platform/ui/terminal/terminal_form.cpp
   platform/xml/dom_document.cpp platform/xml/dom_load_filters.cpp platform/xml/dom_node.cpp
   platform/xml/dom_serialise.cpp platform/xml/dom_tree.cpp
@@ -115,7 +115,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 enable_testing()
 add_subdirectory(tests)
 
-# Two benchmark programs, on Google Benchmark built from Debian's source package (there is no MinGW
+# Benchmark programs, on Google Benchmark built from Debian's source package (there is no MinGW
 # package of it): scripts/setup_windows.sh fetches it and names it here.
 set(QUILL_BENCHMARK_SOURCE "" CACHE PATH "Google Benchmark's sources, for the Windows benchmarks")
 if(QUILL_BENCH AND QUILL_BENCHMARK_SOURCE)
@@ -130,4 +130,8 @@ if(QUILL_BENCH AND QUILL_BENCHMARK_SOURCE)
     add_executable(bench-${name} ${CMAKE_SOURCE_DIR}/bench/${name}.cpp)
     target_link_libraries(bench-${name} PRIVATE quillcore benchmark::benchmark)
   endforeach()
+  # The capture's hook through the system's input path: a program of its own here, as keys reach
+  # a thread through its focused window rather than a chosen focus thread.
+  add_executable(bench-capture_hook ${CMAKE_SOURCE_DIR}/bench/win32/capture_hook.cpp)
+  target_link_libraries(bench-capture_hook PRIVATE quillcore benchmark::benchmark)
 endif()

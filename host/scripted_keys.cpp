@@ -10,8 +10,10 @@ namespace quill::host {
 
 namespace {
 
+// As a keyboard types: with the key's scan code (a key without one is taken for a program's).
 void Press(user::BYTE key, bool down) {
-    user::keybd_event(key, 0, down ? 0 : user::KEYEVENTF_KEYUP, 0);
+    const auto scanCode = static_cast<user::BYTE>(user::MapVirtualKeyA(key, user::MAPVK_VK_TO_VSC));
+    user::keybd_event(key, scanCode, down ? 0 : user::KEYEVENTF_KEYUP, 0);
 }
 
 } // namespace

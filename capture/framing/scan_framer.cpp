@@ -33,6 +33,13 @@ class FlagScope {
 TScanFramer::TScanFramer(const IFramingDevices& devices, IFramingOutput& output)
     : FDevices(devices), FOutput(output) {}
 
+void TScanFramer::SetCapturing(bool on) {
+    FCapturing = on;
+    if (on || FHeldKeys.empty()) return;
+    FOutput.StopTimer();
+    ReplayHeldKeys();
+}
+
 void TScanFramer::Reset() {
     FHeldKeys.clear();
     FBuffer.clear();

@@ -112,7 +112,9 @@ class TScanFramer {
     TScanFramer(const IFramingDevices& devices, IFramingOutput& output);
 
     bool Capturing() const { return FCapturing; }
-    void SetCapturing(bool on) { FCapturing = on; }
+    // Switching capture off with keys held gives them back at once (replayed in order, the timer
+    // stopped), so that keys typed afterwards, which pass unexamined, cannot overtake them.
+    void SetCapturing(bool on);
 
     // Judges one key-down (never a modifier key: the hook passes those itself). Exceptions of a
     // device read are caught (see the head of this file): the key then reaches the application

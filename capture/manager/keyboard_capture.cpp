@@ -44,7 +44,7 @@ user::LRESULT CALLBACK TManagerQuillList::KeyboardHookProc(int code, user::WPARA
         if (list) {
             // A host thread may be changing the devices right now: wait for it to finish.
             const auto guard = list->Use();
-            if (user::GetMessageExtraInfo() == ReplayMarker) {
+            if (IsReplayedKey(flags)) {
                 list->NoteKeyReachingApplication(key, flags);
             } else {
                 try {
@@ -187,7 +187,10 @@ struct TSidedModifier {
     user::BYTE Key;
     bool Extended;
 };
-constexpr TSidedModifier kModifiers[] = {{user::VK_LSHIFT, false},   {user::VK_RSHIFT, false},
+// The right-hand keys are entered with the extended flag: without a scan code, that is what
+// tells the system their side (the right Shift is no extended key on a keyboard, but without the
+// flag a system may act on the left Shift and leave it down).
+constexpr TSidedModifier kModifiers[] = {{user::VK_LSHIFT, false},   {user::VK_RSHIFT, true},
                                          {user::VK_LCONTROL, false}, {user::VK_RCONTROL, true},
                                          {user::VK_LMENU, false},    {user::VK_RMENU, true}};
 constexpr std::size_t kModifierCount = std::size(kModifiers);
@@ -214,6 +217,7 @@ class TReplayBatch {
         user::INPUT input{};
         input.type = user::INPUT_KEYBOARD;
         input.ki.wVk = key;
+        input.ki.wScan = 0; // what tells the hook that this key is the replay's
         input.ki.dwFlags =
             (up ? user::KEYEVENTF_KEYUP : 0) | (extended ? user::KEYEVENTF_EXTENDEDKEY : 0);
         input.ki.dwExtraInfo = ReplayMarker;

@@ -8,21 +8,25 @@
 // last device switched off removes it (AllDevicesReleased).
 //
 // The hook procedure (TManagerQuillList::KeyboardHookProc) sees each key message as the thread
-// retrieves it. Keys marked with ReplayMarker are the capture's own replay and pass unexamined;
-// every other key is examined: converted with the US English layout from one snapshot of the
-// thread's key state, and handed to the framing state machine (scan_framer.h), which holds or
-// passes it. A held key is discarded by returning HookKeyHeld; a passed key goes on down the hook
-// chain. Keys that the framing does not judge pass at once: modifiers, lock keys (held and
-// replayed they would toggle twice) and key-ups. Keypad digits typed while Alt is held are an Alt
-// code: held until Alt is released, then judged as the one character they enter; another key
-// abandons the code and carries its digits, which reach the application just before it. The one
+// retrieves it. Keys whose lParam has scan code 0 are the capture's own replay and pass
+// unexamined (a keyboard gives every key a scan code, and the replay enters its keys without one;
+// the extra-information word is no help here, as inside a hook not every system gives that of the
+// hooked key); every other key is examined: converted with the US English layout from one
+// snapshot of the thread's key state, and handed to the framing state machine (scan_framer.h),
+// which holds or passes it. A held key is discarded by returning HookKeyHeld; a passed key goes on
+// down the hook chain. Keys that the framing does not judge pass at once: modifiers, lock keys
+// (held and replayed they would toggle twice) and key-ups. Keypad digits typed while Alt is held
+// are an Alt code: held until Alt is released, then judged as the one character they enter; another
+// key abandons the code and carries its digits, which reach the application just before it. The one
 // key-up that may be held back is Alt's, when every key typed since Alt went down was held: passed,
 // it would be a lone Alt tap, which opens a window's menu bar.
 //
 // Output: a completed scan is raised through the device's event sink as the external event
 // ("Сканер", device identifier, data). Held keys that no device claims are typed again as one
-// batch of the input path (SendInput), each keystroke marked with ReplayMarker: each modifier
-// pressed on its own side and afterwards down exactly when the user holds it; Caps Lock and Num
+// batch of the input path (SendInput), each keystroke with scan code 0 and, for applications that
+// look, ReplayMarker in its extra-information word: each modifier pressed on its own side (the
+// right-hand ones with the extended flag) and afterwards down exactly when the user holds it; Caps
+// Lock and Num
 // Lock tapped where a key's character needs the state it was typed with, and back as the user had
 // them at the end; keys typed meanwhile come after the whole batch.
 //
@@ -42,8 +46,15 @@
 
 namespace quill::capture {
 
-// The extra-information word of the keystrokes that the capture types again.
+// The extra-information word of the keystrokes that the capture types again, for applications;
+// the capture itself does not decide on it.
 constexpr user::ULONG_PTR ReplayMarker = 0x51554C4C; // "QULL"
+
+// Whether a key message's flags (a hook's lParam) are those of a key that the capture typed again:
+// entered without a scan code, which no keyboard's key has.
+constexpr bool IsReplayedKey(user::LPARAM flags) {
+    return ((static_cast<std::uint32_t>(flags) >> 16) & 0xFF) == 0;
+}
 
 // What the hook procedure returns for a key it holds back: any non-zero result discards the key
 // message before the application retrieves it.

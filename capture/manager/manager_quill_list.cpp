@@ -112,6 +112,9 @@ TManagerQuillList::~TManagerQuillList() {
     }
     const auto guard = Use();
     *FAlive = false;
+    // Keys still held when the list goes are dropped, not typed: the session that held them has
+    // ended (switching the last device off gives them back instead).
+    FFramer.Reset();
     RemoveHook();
     StopTimer();
     for (user::HWND window : {FTimerWindow, FHookTimerWindow}) {
@@ -119,7 +122,6 @@ TManagerQuillList::~TManagerQuillList() {
         user::SetWindowLongPtrA(window, user::GWLP_USERDATA, 0);
         user::DestroyWindow(window); // refused for a hook thread's window, which ends with it
     }
-    FFramer.Reset();
     Clear(); // the devices leave while the scanner list is still whole
 }
 

@@ -6,9 +6,9 @@
 // and the thread keyboard hook. While a device is switched on, the hook sees every key-down that
 // the host's user-interface thread retrieves; a completed scan is raised through the device's
 // event sink as the external event ("Сканер", device identifier, data); held keys that no device
-// claims are typed again with keybd_event. Replayed keystrokes carry ReplayMarker in their
-// extra-information word and pass the hook unexamined, so every typed key reaches the application
-// exactly once or belongs to exactly one scan.
+// claims are typed again with SendInput. Replayed keystrokes carry no scan code (IsReplayedKey)
+// and pass the hook unexamined, so every typed key reaches the application exactly once or belongs
+// to exactly one scan.
 //
 // The hook procedure has no context argument: it reaches the list through the accessor installed
 // with SetScannerListAccessor (the scanner driver installs one that returns the list of the one

@@ -39,7 +39,8 @@ struct TKeyIdentity {
 };
 
 // The key an event or message names: a generic modifier takes its side from the scan code
-// (0x36 is the right Shift) or the extended flag (right Control and Alt); left otherwise.
+// (0x36 is the right Shift; scan code 0 with the extended flag too, as the input path enters a
+// right Shift that has none) or the extended flag (right Control and Alt); left otherwise.
 TKeyIdentity ResolveKey(BYTE virtualKey, BYTE scanCode, bool extended);
 // Applies a press or release of `key` to a 256-byte state.
 void ApplyKey(BYTE* state, TKeyIdentity key, bool down);

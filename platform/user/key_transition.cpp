@@ -22,7 +22,8 @@ namespace [[gnu::visibility("hidden")]] detail {
 TKeyIdentity ResolveKey(BYTE virtualKey, BYTE scanCode, bool extended) {
     switch (virtualKey) {
     case VK_SHIFT:
-        return {VK_SHIFT, scanCode == 0x36 ? VK_RSHIFT : VK_LSHIFT};
+        // A right Shift entered without a scan code carries the extended flag instead.
+        return {VK_SHIFT, scanCode == 0x36 || (scanCode == 0 && extended) ? VK_RSHIFT : VK_LSHIFT};
     case VK_CONTROL:
         return {VK_CONTROL, extended ? VK_RCONTROL : VK_LCONTROL};
     case VK_MENU:

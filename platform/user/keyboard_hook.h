@@ -10,12 +10,13 @@
 // (WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN, WM_SYSKEYUP) of the input path (keyboard_input.h) before
 // the message is returned: with HC_ACTION when the retrieval removes it (GetMessage, PeekMessage
 // with PM_REMOVE), with HC_NOREMOVE when it does not. wParam is the virtual key, lParam the
-// keystroke flags of the message. Inside a procedure, GetMessageExtraInfo and GetMessageTime give
-// the extra-information word and the time of the key message it is called for, and the thread's
-// key state already includes that message (key_state.h). A procedure passes the message on with
-// CallNextHookEx, which calls the next hook of the chain (0 when there is none) and returns its
-// result. A non-zero result of the first procedure discards the message: it leaves the queue and
-// retrieval goes on with the next message.
+// keystroke flags of the message. Inside a procedure the thread's key state already includes that
+// message (key_state.h). What a procedure may rely on to tell a key a keyboard typed from one a
+// program entered is the scan code in bits 16-23 of lParam: a keyboard's keys have a non-zero
+// one, and a key entered with scan code 0 has 0 (keyboard_input.h). A procedure passes the
+// message on with CallNextHookEx, which calls the next hook of the chain (0 when there is none)
+// and returns its result. A non-zero result of the first procedure discards the message: it
+// leaves the queue and retrieval goes on with the next message.
 //
 // UnhookWindowsHookEx removes a hook from any thread, also from inside a hook procedure (the
 // running call is unaffected, and a removed hook is not called again). Hooks of a thread that has
@@ -23,9 +24,10 @@
 // the retrieval, and the message is lost. Installation and removal are thread-safe.
 //
 // On Windows one system thread hook per hooked thread runs this layer's chain of the procedures
-// installed for it; the chain's end hands the key to the system's next hook. Inside the chain,
-// GetMessageExtraInfo gives the word that keybd_event or SendInput entered the key with (0 for a
-// key this process did not enter) and the key state includes the key, on every system. An
+// installed for it; the chain's end hands the key to the system's next hook. Inside the chain the
+// key state includes the key, on every system. GetMessageExtraInfo and GetMessageTime there are
+// the system's, not always those of the hooked key (under Wine they are the previous message's):
+// on Linux they are the hooked key's, but nothing meant for both systems may decide on them. An
 // exception cannot reach the retrieval's caller there (the system's frames lie between it and the
 // retrieval): one that escapes is stopped at the chain's entry, and the key passes on.
 #pragma once

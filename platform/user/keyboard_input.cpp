@@ -30,26 +30,6 @@ TInputPath& Input() {
     return *input;
 }
 
-BYTE DefaultScanCode(BYTE virtualKey) {
-    switch (virtualKey) {
-    case VK_SHIFT:
-    case VK_LSHIFT:
-        return 0x2A;
-    case VK_RSHIFT:
-        return 0x36;
-    case VK_CONTROL:
-    case VK_LCONTROL:
-    case VK_RCONTROL:
-        return 0x1D;
-    case VK_MENU:
-    case VK_LMENU:
-    case VK_RMENU:
-        return 0x38;
-    default:
-        return 0;
-    }
-}
-
 DWORD DefaultFocusThread() {
     auto& state = detail::State();
     std::lock_guard guard(state.Lock);
@@ -64,10 +44,13 @@ namespace {
 void EnterKey(TInputPath& input, BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo,
               DWORD time) {
     const bool up = (flags & KEYEVENTF_KEYUP) != 0;
-    const bool extended =
-        (flags & KEYEVENTF_EXTENDEDKEY) != 0 || virtualKey == VK_RCONTROL || virtualKey == VK_RMENU;
-    if (scanCode == 0) scanCode = DefaultScanCode(virtualKey);
-    const detail::TKeyIdentity key = detail::ResolveKey(virtualKey, scanCode, extended);
+    const bool extended = (flags & KEYEVENTF_EXTENDEDKEY) != 0 || virtualKey == VK_RCONTROL ||
+                          virtualKey == VK_RMENU || (virtualKey == VK_RSHIFT && scanCode == 0);
+    // The side of a generic modifier comes from the key's usual scan code when none is given;
+    // the message carries the code as given.
+    const auto sideCode =
+        scanCode ? scanCode : static_cast<BYTE>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
+    const detail::TKeyIdentity key = detail::ResolveKey(virtualKey, sideCode, extended);
 
     BYTE* state = input.AsyncState.data();
     const bool wasDown = (state[key.Sided ? key.Sided : key.Generic] & 0x80) != 0;

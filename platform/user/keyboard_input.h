@@ -9,6 +9,14 @@
 // in bits 16-23, the extended flag in bit 24, the Alt context in bit 29, the previous state in
 // bit 30 and the transition (1 for a release) in bit 31.
 //
+// The scan code is the one the event was entered with, 0 included: a keyboard gives every key a
+// non-zero one (the keyboard bridge and MapVirtualKeyA give it), so a key entered with scan code
+// 0 is one a program typed, and a keyboard hook can tell it apart by its lParam alone
+// (keyboard_hook.h). The side of a generic modifier entered without one is its left key; the
+// right Shift entered without one is given the extended flag, which keeps it on its side (without
+// it, Wine acts on the left Shift). Its message has the flag on Linux, where it is what marks the
+// side; Wine's has neither flag nor code, so inside a hook its side is not known there.
+//
 // The focus thread is the one set with SetFocusThread, or the thread of the window given to
 // SetFocus (whose key messages are then addressed to that window); without either, the thread
 // that made the process's first message queue (once that thread has ended, the next thread to
@@ -21,8 +29,8 @@
 //
 // On Windows these are the system's input: keybd_event and SendInput enter its input stream, whose
 // key messages go to the thread of the foreground window (to its focus window), and SetFocus and
-// GetFocus are the system's, for windows of the calling thread. The scan code and the extended
-// flag are completed as described above before the event is entered.
+// GetFocus are the system's, for windows of the calling thread. The extended flag is completed as
+// described above before the event is entered; the scan code is passed as given.
 #pragma once
 
 #include "platform/user/user_types.h"
@@ -38,7 +46,8 @@ constexpr DWORD KEYEVENTF_EXTENDEDKEY = 0x0001;
 constexpr DWORD KEYEVENTF_KEYUP = 0x0002;
 
 // One key event: `flags` KEYEVENTF_KEYUP for a release (else a press), KEYEVENTF_EXTENDEDKEY for
-// the right-hand Control and Alt; `scanCode` 0 takes the usual one for the sided modifiers.
+// the right-hand Control and Alt (added for VK_RCONTROL and VK_RMENU, and for VK_RSHIFT without a
+// scan code); `scanCode` goes into the message as given (0 marks a key no keyboard typed).
 void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo);
 
 constexpr DWORD INPUT_KEYBOARD = 1;
@@ -65,6 +74,15 @@ UINT SendInput(UINT count, const INPUT* inputs, int size);
 // Negative while `virtualKey` is down in the input path's state; 0 otherwise (and for a code
 // outside 0..255).
 SHORT GetAsyncKeyState(int virtualKey);
+
+constexpr UINT MAPVK_VK_TO_VSC = 0;
+
+// The set-1 scan code of the key `code` names on the US keyboard (mapType MAPVK_VK_TO_VSC): what a
+// keyboard sends for it, without the 0xE0 prefix of extended keys; the generic VK_SHIFT,
+// VK_CONTROL and VK_MENU give their left-hand key's. 0 for a code that is no key of that keyboard.
+// On Linux every other map type gives 0; on Windows this is the system's, with all its map types
+// and the keyboard layout of the calling thread (Wine's gives 0 for the keypad's digit keys).
+UINT MapVirtualKeyA(UINT code, UINT mapType);
 
 #ifndef _WIN32
 // Makes `threadId` the focus thread (0: back to the default) and clears the focus window.

@@ -5,6 +5,7 @@
 #include "platform/user/keyboard_input.h"
 #include "platform/user/message_queue.h"
 #include "platform/user/us_layout.h"
+#include "support/keyboard_keys.h"
 
 #include <stdexcept>
 
@@ -68,7 +69,7 @@ TCaptureHarness::TCaptureHarness(ui::TFormBackend* forms)
 // live keys come in now.
 user::LRESULT CALLBACK TCaptureHarness::LiveKeysHook(int code, user::WPARAM key,
                                                      user::LPARAM flags) {
-    if (code == user::HC_ACTION && user::GetMessageExtraInfo() == capture::ReplayMarker && gHarness)
+    if (code == user::HC_ACTION && capture::IsReplayedKey(flags) && gHarness)
         gHarness->TypeLiveKeys();
     return user::CallNextHookEx(nullptr, code, key, flags);
 }
@@ -119,14 +120,14 @@ void TCaptureHarness::Pump() {
 }
 
 void TCaptureHarness::PressKey(std::uint8_t key) {
-    user::keybd_event(key, 0, 0, 0);
-    user::keybd_event(key, 0, user::KEYEVENTF_KEYUP, 0);
+    test::KeyboardEvent(key);
+    test::KeyboardEvent(key, user::KEYEVENTF_KEYUP);
     Pump();
 }
 
 void TCaptureHarness::Key(std::uint8_t key, bool up, bool extended) {
-    user::keybd_event(
-        key, 0, (up ? user::KEYEVENTF_KEYUP : 0) | (extended ? user::KEYEVENTF_EXTENDEDKEY : 0), 0);
+    test::KeyboardEvent(key, (up ? user::KEYEVENTF_KEYUP : 0) |
+                                 (extended ? user::KEYEVENTF_EXTENDEDKEY : 0));
     Pump();
 }
 
@@ -138,12 +139,12 @@ void TCaptureHarness::TypeChar(char c) {
 void TCaptureHarness::EnterChar(char c) {
     const auto stroke = user::CharToKey(c);
     if (!stroke) throw std::runtime_error(std::string("no key types ") + c);
-    if (stroke->Shift) user::keybd_event(user::VK_SHIFT, 0, 0, 0);
-    if (stroke->Control) user::keybd_event(user::VK_CONTROL, 0, 0, 0);
-    user::keybd_event(stroke->Key, 0, 0, 0);
-    user::keybd_event(stroke->Key, 0, user::KEYEVENTF_KEYUP, 0);
-    if (stroke->Control) user::keybd_event(user::VK_CONTROL, 0, user::KEYEVENTF_KEYUP, 0);
-    if (stroke->Shift) user::keybd_event(user::VK_SHIFT, 0, user::KEYEVENTF_KEYUP, 0);
+    if (stroke->Shift) test::KeyboardEvent(user::VK_SHIFT);
+    if (stroke->Control) test::KeyboardEvent(user::VK_CONTROL);
+    test::KeyboardEvent(stroke->Key);
+    test::KeyboardEvent(stroke->Key, user::KEYEVENTF_KEYUP);
+    if (stroke->Control) test::KeyboardEvent(user::VK_CONTROL, user::KEYEVENTF_KEYUP);
+    if (stroke->Shift) test::KeyboardEvent(user::VK_SHIFT, user::KEYEVENTF_KEYUP);
 }
 
 void TCaptureHarness::Advance(std::int64_t ms) {

@@ -56,6 +56,25 @@ TEST(ScanFramer, NothingIsExaminedWhileNotCapturing) {
     EXPECT_TRUE(sim.Framer.Buffer().empty());
 }
 
+// The last device goes off half-way through a scan: its keys come back at once, not at a time-out
+// that keys typed meanwhile (which pass unexamined now) would get ahead of.
+TEST(ScanFramer, SwitchingCaptureOffGivesTheHeldKeysBackAtOnce) {
+    FramerSimulation sim;
+    sim.Devices.emplace_back();
+    for (char c : std::string("+++12"))
+        sim.TypeChar(c);
+    ASSERT_EQ(sim.App, "");
+    sim.Framer.SetCapturing(false);
+    EXPECT_EQ(sim.App, "+++12");
+    EXPECT_FALSE(sim.TimerRunning());
+    EXPECT_TRUE(sim.Framer.HeldLines().empty());
+    EXPECT_TRUE(sim.Framer.Buffer().empty());
+    sim.TypeChar('3');
+    sim.Advance(1000);
+    EXPECT_EQ(sim.App, "+++123");
+    EXPECT_TRUE(sim.Scans.empty());
+}
+
 TEST(ScanFramer, HeldLinesRecordModifiersAndTheCompletingKeyRestartsTheTimer) {
     FramerSimulation sim;
     sim.Devices.emplace_back();

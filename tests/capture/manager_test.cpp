@@ -7,6 +7,7 @@
 #include "platform/user/keyboard_input.h"
 #include "platform/user/message_queue.h"
 #include "platform/user/us_layout.h"
+#include "support/keyboard_keys.h"
 
 #include <gtest/gtest.h>
 #include <atomic>
@@ -123,14 +124,14 @@ TEST(ScannerList, ReplayKeepsAModifierTheUserHolds) {
     TCaptureHarness h;
     h.AddDevice()->SetState(1);
     h.TypeChar('+');
-    user::keybd_event(user::VK_CONTROL, 0, 0, 0); // the user presses Control and keeps it
+    test::KeyboardEvent(user::VK_CONTROL); // the user presses Control and keeps it
     h.Pump();
     h.Advance(100);
     EXPECT_EQ(h.App, "+");
     EXPECT_LT(user::GetKeyState(user::VK_CONTROL), 0);
     EXPECT_LT(user::GetAsyncKeyState(user::VK_LCONTROL), 0);
     EXPECT_EQ(user::GetAsyncKeyState(user::VK_SHIFT), 0);
-    user::keybd_event(user::VK_CONTROL, 0, user::KEYEVENTF_KEYUP, 0);
+    test::KeyboardEvent(user::VK_CONTROL, user::KEYEVENTF_KEYUP);
     h.Pump();
 }
 
@@ -210,10 +211,10 @@ TEST(ScannerList, TheTimeOutRunsOnTheHookThread) {
                 heldBefore = h.List->FHeldKeys().size();
             }
             const auto stroke = user::CharToKey(c);
-            if (stroke->Shift) user::keybd_event(user::VK_SHIFT, 0, 0, 0);
-            user::keybd_event(stroke->Key, 0, 0, 0);
-            user::keybd_event(stroke->Key, 0, user::KEYEVENTF_KEYUP, 0);
-            if (stroke->Shift) user::keybd_event(user::VK_SHIFT, 0, user::KEYEVENTF_KEYUP, 0);
+            if (stroke->Shift) test::KeyboardEvent(user::VK_SHIFT);
+            test::KeyboardEvent(stroke->Key);
+            test::KeyboardEvent(stroke->Key, user::KEYEVENTF_KEYUP);
+            if (stroke->Shift) test::KeyboardEvent(user::VK_SHIFT, user::KEYEVENTF_KEYUP);
             pump();
         }
         for (int ms = 0; ms < 200; ++ms) {
@@ -247,8 +248,8 @@ class TTypistClock final : public user::TVirtualClock {
     void TypeIfArmed() {
         if (!Armed) return;
         Armed = false;
-        user::keybd_event('X', 0, 0, 0);
-        user::keybd_event('X', 0, user::KEYEVENTF_KEYUP, 0);
+        test::KeyboardEvent('X');
+        test::KeyboardEvent('X', user::KEYEVENTF_KEYUP);
     }
 };
 

@@ -20,6 +20,7 @@
 #include "platform/user/us_layout.h"
 #include "quill/host.h"
 #include "tests/support/call_block.h"
+#include "tests/support/keyboard_keys.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -180,12 +181,12 @@ class TPluginHarness {
     void TypeChar(char c) {
         const auto stroke = user::CharToKey(c);
         if (!stroke) throw std::runtime_error(std::string("no key types ") + c);
-        if (stroke->Shift) user::keybd_event(user::VK_LSHIFT, 0, 0, 0);
-        if (stroke->Control) user::keybd_event(user::VK_LCONTROL, 0, 0, 0);
-        user::keybd_event(stroke->Key, 0, 0, 0);
-        user::keybd_event(stroke->Key, 0, user::KEYEVENTF_KEYUP, 0);
-        if (stroke->Control) user::keybd_event(user::VK_LCONTROL, 0, user::KEYEVENTF_KEYUP, 0);
-        if (stroke->Shift) user::keybd_event(user::VK_LSHIFT, 0, user::KEYEVENTF_KEYUP, 0);
+        if (stroke->Shift) test::KeyboardEvent(user::VK_LSHIFT);
+        if (stroke->Control) test::KeyboardEvent(user::VK_LCONTROL);
+        test::KeyboardEvent(stroke->Key);
+        test::KeyboardEvent(stroke->Key, user::KEYEVENTF_KEYUP);
+        if (stroke->Control) test::KeyboardEvent(user::VK_LCONTROL, user::KEYEVENTF_KEYUP);
+        if (stroke->Shift) test::KeyboardEvent(user::VK_LSHIFT, user::KEYEVENTF_KEYUP);
         Pump();
     }
     // Types `text` with `intervalMs` of virtual time after each key.

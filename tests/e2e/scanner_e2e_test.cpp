@@ -2,6 +2,7 @@
 #include "e2e/plugin_harness.h"
 #include "platform/user/key_state.h"
 #include "platform/user/window.h"
+#include "support/keyboard_keys.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -175,8 +176,8 @@ TEST(EndToEndUnload, UnloadLeavesNoModifierDownAndNoHook) {
             setenv("QUILL_DATA_DIR", data.c_str(), 1);
             TPluginHarness h;
             h.AddScanner();
-            user::keybd_event(user::VK_LSHIFT, 0, 0, 0);
-            user::keybd_event(user::VK_RCONTROL, 0, user::KEYEVENTF_EXTENDEDKEY, 0);
+            test::KeyboardEvent(user::VK_LSHIFT);
+            test::KeyboardEvent(user::VK_RCONTROL, user::KEYEVENTF_EXTENDEDKEY);
             h.Pump();
             h.Unload();
             check(user::GetAsyncKeyState(user::VK_LSHIFT) >= 0, "left Shift released");

@@ -1,4 +1,5 @@
 #include "platform/user/evdev_keymap.h"
+#include "platform/user/keyboard_input.h"
 #include "platform/user/us_layout.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +107,34 @@ TEST(EvdevKeymap, DistinctKeysStayDistinctAndUnknownCodesGiveNothing) {
                            KEY_UNKNOWN,  BTN_LEFT, KEY_MAX,     0xFFFF};
     for (int code : unknown)
         EXPECT_FALSE(EvdevKeyToVirtualKey(static_cast<std::uint16_t>(code))) << "code " << code;
+}
+
+// Every key a keyboard source maps has a scan code, and MapVirtualKeyA gives the same one: a key
+// without one would be taken for a program's and never examined by the capture.
+TEST(EvdevKeymap, EveryKeyHasTheScanCodeMapVirtualKeyGives) {
+    int keys = 0;
+    for (std::uint16_t code = 0; code <= KEY_MAX; ++code) {
+        const auto key = EvdevKeyToVirtualKey(code);
+        if (!key) continue;
+        ++keys;
+        EXPECT_NE(key->ScanCode, 0) << "key code " << code;
+        EXPECT_EQ(MapVirtualKeyA(key->VirtualKey, MAPVK_VK_TO_VSC), key->ScanCode)
+            << "key code " << code;
+    }
+    EXPECT_GT(keys, 100);
+    for (int c = 0x20; c < 0x7F; ++c) {
+        const auto stroke = CharToKey(static_cast<char>(c));
+        ASSERT_TRUE(stroke) << c;
+        EXPECT_NE(MapVirtualKeyA(stroke->Key, MAPVK_VK_TO_VSC), 0u) << static_cast<char>(c);
+    }
+    EXPECT_EQ(MapVirtualKeyA(VK_SHIFT, MAPVK_VK_TO_VSC), 0x2Au); // the left-hand keys'
+    EXPECT_EQ(MapVirtualKeyA(VK_RSHIFT, MAPVK_VK_TO_VSC), 0x36u);
+    EXPECT_EQ(MapVirtualKeyA(VK_CONTROL, MAPVK_VK_TO_VSC), 0x1Du);
+    EXPECT_EQ(MapVirtualKeyA(VK_MENU, MAPVK_VK_TO_VSC), 0x38u);
+    EXPECT_EQ(MapVirtualKeyA(VK_RETURN, MAPVK_VK_TO_VSC), 0x1Cu);
+    EXPECT_EQ(MapVirtualKeyA(0xFF, MAPVK_VK_TO_VSC), 0u);
+    EXPECT_EQ(MapVirtualKeyA(0x1FF, MAPVK_VK_TO_VSC), 0u);
+    EXPECT_EQ(MapVirtualKeyA('A', 1), 0u); // no other map type here
 }
 
 } // namespace

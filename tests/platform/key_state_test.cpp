@@ -58,7 +58,7 @@ TEST_F(KeyState, EitherSideKeepsTheModifierDownAndTheSideIsTold) {
         EXPECT_FALSE(Down(VK_LSHIFT));
         Release(VK_RSHIFT);
         // Right Control comes as VK_CONTROL with the extended flag.
-        keybd_event(VK_CONTROL, 0, KEYEVENTF_EXTENDEDKEY, 0);
+        keybd_event(VK_CONTROL, 0x1D, KEYEVENTF_EXTENDEDKEY, 0);
         MSG msg{};
         ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)); // Shift up
         ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
@@ -72,6 +72,36 @@ TEST_F(KeyState, EitherSideKeepsTheModifierDownAndTheSideIsTold) {
         Drain();
         EXPECT_FALSE(Down(VK_CONTROL));
         EXPECT_EQ(GetAsyncKeyState(VK_CONTROL), 0);
+    });
+}
+
+// A key entered without a scan code carries none in its message (which is how a hook tells it
+// from a keyboard's); a right Shift entered so is marked extended and keeps its side.
+TEST_F(KeyState, AKeyWithoutAScanCodeCarriesNoneAndTheRightShiftKeepsItsSide) {
+    OnFocusedThread([&] {
+        keybd_event('A', 0, 0, 0);
+        keybd_event(VK_RSHIFT, 0, 0, 0);
+        Press('B');
+        MSG msg{};
+        ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_EQ(static_cast<std::uint32_t>(msg.lParam) & 0x01FF0000u, 0u);
+        ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_EQ(msg.wParam, WPARAM(VK_SHIFT));
+        EXPECT_EQ(static_cast<std::uint32_t>(msg.lParam) & 0x01FF0000u, 0x01000000u)
+            << "no scan code, the extended flag";
+        EXPECT_TRUE(Down(VK_RSHIFT));
+        EXPECT_FALSE(Down(VK_LSHIFT));
+        EXPECT_LT(GetAsyncKeyState(VK_RSHIFT), 0);
+        EXPECT_EQ(GetAsyncKeyState(VK_LSHIFT), 0);
+        ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_EQ((static_cast<std::uint32_t>(msg.lParam) >> 16) & 0xFF, 0x30u) << "B's own";
+        keybd_event(VK_RSHIFT, 0, KEYEVENTF_KEYUP, 0);
+        Drain();
+        EXPECT_FALSE(Down(VK_SHIFT));
+        EXPECT_FALSE(Down(VK_RSHIFT));
+        Release('A');
+        Release('B');
+        Drain();
     });
 }
 

@@ -86,13 +86,13 @@ TEST_F(KeyboardHook, KeyEventsFromAnotherThreadReachTheFocusThreadInThePlatforms
         ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
         EXPECT_EQ(msg.message, WM_KEYDOWN);
         EXPECT_EQ(msg.wParam, WPARAM('Q'));
-        EXPECT_EQ(msg.lParam, 1);
+        EXPECT_EQ(msg.lParam, 0x00100001); // Q's scan code, as the keyboard gave it
         EXPECT_EQ(msg.hwnd, nullptr);
         EXPECT_EQ(msg.time, 5000u);
         EXPECT_EQ(GetMessageExtraInfo(), 0x1234u);
         ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
         EXPECT_EQ(msg.message, WM_KEYUP);
-        EXPECT_EQ(static_cast<std::uint32_t>(msg.lParam), 0xC0000001u);
+        EXPECT_EQ(static_cast<std::uint32_t>(msg.lParam), 0xC0100001u);
         EXPECT_EQ(GetMessageExtraInfo(), 0u);
         // Alt without Control makes system keys, with the Alt context bit; with Control, plain
         // keys.
@@ -109,7 +109,7 @@ TEST_F(KeyboardHook, KeyEventsFromAnotherThreadReachTheFocusThreadInThePlatforms
         EXPECT_EQ(seen, expected);
         ASSERT_EQ(flags.size(), expected.size());
         EXPECT_EQ(static_cast<std::uint32_t>(flags[0]), 0x20380001u); // Alt's scan code, context
-        EXPECT_EQ(static_cast<std::uint32_t>(flags[1]), 0x20000001u);
+        EXPECT_EQ(static_cast<std::uint32_t>(flags[1]), 0x20210001u);
     });
 }
 
@@ -181,7 +181,7 @@ TEST_F(KeyboardHook, NewestHookRunsFirstAndANonZeroResultDiscardsTheKey) {
         // is that of the key being examined.
         EXPECT_EQ(gCalls[0].Code, HC_ACTION);
         EXPECT_EQ(gCalls[0].Key, WPARAM('X'));
-        EXPECT_EQ(gCalls[0].Flags, 1);
+        EXPECT_EQ(gCalls[0].Flags, 0x002D0001);
         EXPECT_EQ(gCalls[0].Extra, 7u);
         EXPECT_TRUE(gCalls[0].KeyDown);
         EXPECT_FALSE(gCalls[1].KeyDown);

@@ -29,9 +29,15 @@ class KeyboardTest : public ::testing::Test {
             body();
         }).join();
     }
-    static void Press(BYTE key, ULONG_PTR extra = 0) { keybd_event(key, 0, 0, extra); }
+    // As a keyboard enters keys: with their scan codes.
+    static void Press(BYTE key, ULONG_PTR extra = 0) {
+        keybd_event(key, ScanCodeOf(key), 0, extra);
+    }
     static void Release(BYTE key, ULONG_PTR extra = 0) {
-        keybd_event(key, 0, KEYEVENTF_KEYUP, extra);
+        keybd_event(key, ScanCodeOf(key), KEYEVENTF_KEYUP, extra);
+    }
+    static BYTE ScanCodeOf(BYTE key) {
+        return static_cast<BYTE>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
     }
     // Retrieves every queued message, so the thread's key state catches up.
     static void Drain() {

@@ -4,6 +4,7 @@
 #include "platform/user/keyboard_input.h"
 #include "platform/user/us_layout.h"
 #include "plugin/scanner/tuning.h"
+#include "support/keyboard_keys.h"
 
 #include <chrono>
 #include <cstdio>
@@ -133,7 +134,7 @@ TEST(ScannerTuning, ReleaseModifierKeysLeavesNoModifierDown) {
     const user::BYTE keys[] = {user::VK_LSHIFT, user::VK_LCONTROL, user::VK_LMENU,
                                user::VK_RSHIFT, user::VK_RCONTROL, user::VK_RMENU};
     for (const user::BYTE key : keys)
-        user::keybd_event(key, 0, 0, 0);
+        test::KeyboardEvent(key);
     for (const user::BYTE key : keys)
         EXPECT_LT(user::GetAsyncKeyState(key), 0) << int(key);
     ReleaseModifierKeys();

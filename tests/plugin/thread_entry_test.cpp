@@ -12,6 +12,7 @@
 #include "platform/user/keyboard_input.h"
 #include "platform/user/message_queue.h"
 #include "platform/user/us_layout.h"
+#include "support/keyboard_keys.h"
 
 #include <gtest/gtest.h>
 
@@ -99,10 +100,10 @@ class ThreadEntry : public ::testing::Test {
     void TypeChar(char c) {
         const auto stroke = user::CharToKey(c);
         ASSERT_TRUE(stroke.has_value());
-        if (stroke->Shift) user::keybd_event(user::VK_SHIFT, 0, 0, 0);
-        user::keybd_event(stroke->Key, 0, 0, 0);
-        user::keybd_event(stroke->Key, 0, user::KEYEVENTF_KEYUP, 0);
-        if (stroke->Shift) user::keybd_event(user::VK_SHIFT, 0, user::KEYEVENTF_KEYUP, 0);
+        if (stroke->Shift) test::KeyboardEvent(user::VK_SHIFT);
+        test::KeyboardEvent(stroke->Key);
+        test::KeyboardEvent(stroke->Key, user::KEYEVENTF_KEYUP);
+        if (stroke->Shift) test::KeyboardEvent(user::VK_SHIFT, user::KEYEVENTF_KEYUP);
         Pump();
     }
     void Advance(int ms) {

@@ -92,6 +92,27 @@ void TFocusWindow::Drain() {
     }
 }
 
+unsigned EnterAsKeyboard(const std::vector<user::INPUT>& inputs) {
+    std::vector<::INPUT> system(inputs.size());
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        system[i].type = INPUT_KEYBOARD;
+        system[i].ki.wVk = inputs[i].ki.wVk;
+        system[i].ki.wScan = inputs[i].ki.wScan;
+        system[i].ki.dwFlags = inputs[i].ki.dwFlags;
+        system[i].ki.time = inputs[i].ki.time;
+        system[i].ki.dwExtraInfo = inputs[i].ki.dwExtraInfo;
+    }
+    return ::SendInput(static_cast<UINT>(system.size()), system.data(), sizeof(::INPUT));
+}
+
+bool DestroyThreadMessageWindow(const char* className) {
+    for (::HWND window = ::FindWindowExA(HWND_MESSAGE, nullptr, className, nullptr); window;
+         window = ::FindWindowExA(HWND_MESSAGE, window, className, nullptr))
+        if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId())
+            return ::DestroyWindow(window) != FALSE;
+    return false;
+}
+
 user::HWND ActiveWindow() {
     return reinterpret_cast<user::HWND>(::GetActiveWindow());
 }

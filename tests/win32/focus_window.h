@@ -6,6 +6,7 @@
 // only); everything the tests check goes through the contract. One per thread at a time.
 #pragma once
 
+#include "platform/user/keyboard_input.h"
 #include "platform/user/user_types.h"
 
 #include <cstdint>
@@ -43,6 +44,15 @@ class TFocusWindow {
     user::HWND FHandle = nullptr;
     bool FReady = false;
 };
+
+// Enters key events as a keyboard does: with the system's SendInput, past the library's input
+// services, so nothing in the process knows of them before they arrive. Returns how many were
+// entered.
+unsigned EnterAsKeyboard(const std::vector<user::INPUT>& inputs);
+
+// Destroys the calling thread's message-only window of class `className` (a window that the
+// library made for itself, taken away to see how it copes); false when there is none.
+bool DestroyThreadMessageWindow(const char* className);
 
 // The calling thread's active window (a form being shown, a message box), nil when none.
 user::HWND ActiveWindow();

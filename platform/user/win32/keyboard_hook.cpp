@@ -9,7 +9,6 @@
 #include "platform/user/win32/user_system.h"
 
 #include <atomic>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -34,50 +33,16 @@ struct TChain {
     std::shared_ptr<const THookList> Hooks;
 };
 
-struct TEnteredKey {
-    std::uint8_t Key;
-    bool Release;
-    ULONG_PTR Extra;
-    std::uint64_t Time;
-};
-
 struct THookRegistry {
     std::mutex Lock;
     std::unordered_map<DWORD, TChain> Chains;
     std::unordered_map<HHOOK, std::shared_ptr<THook>> Handles;
     std::uintptr_t NextHandle = 0x20000;
-    std::deque<TEnteredKey> Entered;
 };
 
 THookRegistry& Registry() {
     static THookRegistry* registry = new THookRegistry; // outlives threads that end during exit
     return *registry;
-}
-
-constexpr std::uint64_t kEnteredKeyLifetimeMs = 5000;
-constexpr std::size_t kEnteredKeyLimit = 4096;
-
-void DropOldEnteredKeys(THookRegistry& registry, std::uint64_t now) {
-    while (!registry.Entered.empty() &&
-           (now - registry.Entered.front().Time > kEnteredKeyLifetimeMs ||
-            registry.Entered.size() > kEnteredKeyLimit))
-        registry.Entered.pop_front();
-}
-
-// The word of the hooked key: that of the first noted key it matches (taken when the retrieval
-// removes the key), else 0.
-ULONG_PTR WordOf(WPARAM key, LPARAM flags, bool removing) {
-    const bool release = (static_cast<std::uint32_t>(flags) & 0x80000000u) != 0;
-    THookRegistry& registry = Registry();
-    std::lock_guard guard(registry.Lock);
-    DropOldEnteredKeys(registry, ::GetTickCount64());
-    for (auto it = registry.Entered.begin(); it != registry.Entered.end(); ++it) {
-        if (it->Key != (key & 0xFF) || it->Release != release) continue;
-        const ULONG_PTR extra = it->Extra;
-        if (removing) registry.Entered.erase(registry.Entered.begin(), it + 1);
-        return extra;
-    }
-    return 0;
 }
 
 // The chain call running on this thread: CallNextHookEx continues after Current.
@@ -117,8 +82,7 @@ LRESULT CallFrom(TChainCall& call, std::size_t from, int code, WPARAM wParam, LP
         }
     }
     if (code < 0 || !hooks) return ::CallNextHookEx(system, code, wParam, lParam);
-    TChainCall call{
-        hooks.get(), 0, system, {wParam, lParam, WordOf(wParam, lParam, code == HC_ACTION)}};
+    TChainCall call{hooks.get(), 0, system, {wParam, lParam}};
     struct TRestore {
         TChainCall* Saved;
         ~TRestore() { tCall = Saved; }
@@ -139,14 +103,6 @@ namespace win32 {
 
 const THookedKey* HookedKey() {
     return tCall ? &tCall->Key : nullptr;
-}
-
-void NoteEnteredKey(std::uint8_t messageKey, bool release, ULONG_PTR extra) {
-    THookRegistry& registry = Registry();
-    std::lock_guard guard(registry.Lock);
-    const std::uint64_t now = ::GetTickCount64();
-    DropOldEnteredKeys(registry, now);
-    registry.Entered.push_back({messageKey, release, extra, now});
 }
 
 } // namespace win32

@@ -1,11 +1,11 @@
 // The input path on Windows: the system's input stream. Events are completed as the contract
-// describes (the usual scan code when none is given, the extended flag of the right-hand Control
-// and Alt) and entered with SendInput, whose events no other input can come between.
+// describes (the extended flag of the right-hand modifiers) and entered with SendInput, whose
+// events no other input can come between. The scan code goes in as given: the system puts it in
+// the key message's lParam, 0 included, which is how a hook tells a typed key from one a program
+// entered without one.
 #include "platform/user/keyboard_input.h"
 
-#include "platform/user/key_state.h"
 #include "platform/user/virtual_keys.h"
-#include "platform/user/win32/hooked_key.h"
 #include "platform/user/win32/user_system.h"
 
 #include <vector>
@@ -18,25 +18,19 @@ namespace {
     ::INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = virtualKey;
-    input.ki.wScan =
-        scanCode ? scanCode : static_cast<WORD>(::MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.wScan = scanCode;
     input.ki.dwFlags = flags & (KEYEVENTF_KEYUP | KEYEVENTF_EXTENDEDKEY);
-    if (virtualKey == VK_RCONTROL || virtualKey == VK_RMENU)
+    // Without the flag and a scan code, the system takes VK_RSHIFT for the left Shift (Wine
+    // releases or presses the left one and leaves it so).
+    if (virtualKey == VK_RCONTROL || virtualKey == VK_RMENU ||
+        (virtualKey == VK_RSHIFT && scanCode == 0))
         input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
     input.ki.time = time;
     input.ki.dwExtraInfo = extraInfo;
     return input;
 }
 
-// Notes the events for the hooks of the thread they reach, then enters them.
 UINT Enter(const std::vector<::INPUT>& inputs) {
-    for (const ::INPUT& input : inputs) {
-        const auto key = static_cast<BYTE>(input.ki.wVk);
-        const bool extended = (input.ki.dwFlags & KEYEVENTF_EXTENDEDKEY) != 0;
-        win32::NoteEnteredKey(
-            detail::ResolveKey(key, static_cast<BYTE>(input.ki.wScan), extended).Generic,
-            (input.ki.dwFlags & KEYEVENTF_KEYUP) != 0, input.ki.dwExtraInfo);
-    }
     return ::SendInput(static_cast<::UINT>(inputs.size()), const_cast<::INPUT*>(inputs.data()),
                        sizeof(::INPUT));
 }
@@ -72,6 +66,10 @@ SHORT GetAsyncKeyState(int virtualKey) {
     // Only whether the key is down: the system's low bit (pressed since the last call) is not
     // part of the contract.
     return static_cast<SHORT>(::GetAsyncKeyState(virtualKey) & 0x8000);
+}
+
+UINT MapVirtualKeyA(UINT code, UINT mapType) {
+    return ::MapVirtualKeyA(code, mapType);
 }
 
 HWND SetFocus(HWND hwnd) {

@@ -2,7 +2,6 @@
 // message's extra-information word carried in MSG.
 #include "platform/user/message_queue.h"
 
-#include "platform/user/win32/hooked_key.h"
 #include "platform/user/win32/user_system.h"
 #include "platform/user/win32/window_entry.h"
 
@@ -83,8 +82,6 @@ BOOL TranslateMessage(const MSG* msg) {
 }
 
 ULONG_PTR GetMessageExtraInfo() {
-    // Inside a keyboard hook: the word of the key it is called for.
-    if (const win32::THookedKey* hooked = win32::HookedKey()) return hooked->Extra;
     return static_cast<ULONG_PTR>(::GetMessageExtraInfo());
 }
 
