@@ -71,6 +71,12 @@ int main(int argc, char** argv) {
     }
     if (options.Help) {
         std::fputs(host::HelpText, stdout);
+        std::fputs(
+            "\nOn Windows the host always opens its window (--gui changes nothing) and loads the\n"
+            "Quill.plu beside quill-host.exe; --evdev and --grab are Linux's. --keys and\n"
+            "--replay type into the window through the system's input, on the real clock. Closing\n"
+            "the window quits.\n",
+            stdout);
         return EXIT_SUCCESS;
     }
     if (RefuseLinuxOnly(options)) return kExitUsage;
