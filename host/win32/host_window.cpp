@@ -105,6 +105,9 @@ LRESULT TWin32HostWindow::TImpl::Handle(UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         }
         if (LOWORD(wParam) == kCloseId && HIWORD(wParam) == BN_CLICKED) {
+            // The click gave the button the focus: a key the capture still holds is typed again
+            // into the focused control, and belongs in the field.
+            ::SetFocus(Field);
             Close();
             return 0;
         }
