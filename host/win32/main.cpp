@@ -18,6 +18,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
+#include <io.h>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -62,6 +64,10 @@ unsigned LongestTimeout(host::TQuillSession& session) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Lines end in LF as on Linux, so that the same checks read the output of either host (the
+    // C run-time would write CR LF for each LF); a console shows them alike.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     host::THostOptions options;
     options.PluginPath = PluginBesideProgram();
     std::string error;

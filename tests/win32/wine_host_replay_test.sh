@@ -101,6 +101,8 @@ echo "== a script's keys (--keys) typed into the window as a keyboard types them
 run_host --keys 'ab+++12+++cd' --interval 30 --timeout 400 --settle 1200
 check "--keys: the scan" "12" "$(sed -n 's/^window scan: .* //p' "$host_out" | tr -d '\r')"
 check "--keys: the field" "abcd" "$(sed -n 's/^window field: //p' "$host_out" | tr -d '\r')"
+# The same checks read the output of the Linux host: lines end in LF alone.
+check "lines end in LF, as on Linux" 0 "$(grep -ac $'\r' "$host_out")"
 
 echo "== the host's own value array"
 # The plug-in fills a value array that the host's event sink makes: the device's parameters.
