@@ -35,7 +35,4 @@ class TWindowHost final : public IWindowHost {
     std::unique_ptr<THostWindow> FWindow;
 };
 
-// The local time of day with milliseconds, as the scan list shows it.
-std::string TimeOfDay();
-
 } // namespace quill::host
