@@ -1,23 +1,13 @@
 #include "host/window_host.h"
 
 #include "host/device_views.h"
+#include "host/module_location.h"
 #include "platform/kernel/local_time.h"
-#include "platform/kernel/module.h"
 
 #include <cstdio>
 #include <dlfcn.h>
 
 namespace quill::host {
-
-namespace {
-
-std::string ExecutableFolder() {
-    const std::string program = kernel::ProgramFileName();
-    if (program.empty()) return "./";
-    return program.substr(0, program.rfind('/') + 1);
-}
-
-} // namespace
 
 bool TWindowHost::Open(std::string& error) {
     const char* display = std::getenv("DISPLAY");
@@ -25,7 +15,13 @@ bool TWindowHost::Open(std::string& error) {
         error = "--gui needs a display (DISPLAY is not set)";
         return false;
     }
-    const std::string path = ExecutableFolder() + kHostWindowModuleName;
+    std::vector<std::string> looked;
+    const std::string path = FindModule(kHostWindowModuleName, looked);
+    if (path.empty()) {
+        error = std::string("the window module ") + kHostWindowModuleName +
+                " was not found; looked at " + ListLooked(looked);
+        return false;
+    }
     void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
         error = std::string("the window module could not be loaded: ") + ::dlerror();
