@@ -28,7 +28,10 @@ foreach(script postinst postrm)
                                          WORLD_READ WORLD_EXECUTE)
 endforeach()
 file(WRITE ${CMAKE_BINARY_DIR}/packaging/conffiles "${QUILL_TUNING_FILE}\n")
+# The dynamic linker's cache learns of libquillrt.so.1 when the package comes and goes.
+file(WRITE ${CMAKE_BINARY_DIR}/packaging/triggers "activate-noawait ldconfig\n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/conffiles
+                                       ${CMAKE_BINARY_DIR}/packaging/triggers
                                        ${CMAKE_BINARY_DIR}/packaging/postinst
                                        ${CMAKE_BINARY_DIR}/packaging/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
