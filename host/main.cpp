@@ -17,6 +17,7 @@
 #include "host/session.h"
 #include "host/window_host.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/files.h"
 #include "platform/kernel/named_file_read.h"
 #include "platform/user/keyboard_bridge.h"
 #include "platform/user/clock.h"
@@ -296,6 +297,10 @@ bool ChoosePlugin(host::THostOptions& options) {
 
 // --version: the plug-in's version as its version block states it.
 int PrintVersion(const std::string& plugin) {
+    if (!kernel::RegularFileExists(plugin)) {
+        std::fprintf(stderr, "quill-host: there is no plug-in at %s\n", plugin.c_str());
+        return kExitFailure;
+    }
     const std::string version = host::PluginFileVersion(plugin);
     if (version.empty()) {
         std::fprintf(stderr, "quill-host: %s has no version information\n", plugin.c_str());

@@ -73,6 +73,10 @@ TEST_F(HostLayout, VersionIsThePlugInsVersionBlock) {
     EXPECT_EQ(out.Text.substr(0, out.Text.find('\n')), "quill-host " + expected) << out.Text;
     EXPECT_TRUE(out.Has(QUILL_PLU_PATH)) << out.Text;
 
+    const TCommandOutput missing = Run("--plugin /nonexistent/Quill.plu --version");
+    EXPECT_EQ(missing.Status, 1) << missing.Text;
+    EXPECT_TRUE(missing.Has("there is no plug-in at /nonexistent/Quill.plu")) << missing.Text;
+
     // A file without a version block is no plug-in of ours: said, not printed as version "".
     const TCommandOutput none = Run("--plugin /bin/sh --version");
     EXPECT_EQ(none.Status, 1) << none.Text;
