@@ -8,12 +8,15 @@
 #include "host/evdev_source.h"
 #include "host/host_setup.h"
 #include "host/key_source.h"
+#include "host/module_location.h"
 #include "host/options.h"
+#include "host/plugin_version.h"
 #include "host/recording.h"
 #include "host/replay_session.h"
 #include "host/scripted_keys.h"
 #include "host/session.h"
 #include "host/window_host.h"
+#include "platform/kernel/files.h"
 #include "platform/user/keyboard_bridge.h"
 #include "platform/user/clock.h"
 #include "platform/user/message_queue.h"
@@ -91,11 +94,38 @@ constexpr user::DWORD kFinishLimitMs = 2000;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
+// The plug-in the command line names, or the one found where an installation or a build puts it;
+// false, having said where it looked, when there is none.
+bool ChoosePlugin(host::THostOptions& options) {
+    if (!options.PluginPath.empty()) return true;
+    std::vector<std::string> looked;
+    options.PluginPath = host::FindModule("Quill.plu", looked);
+    if (!options.PluginPath.empty()) return true;
+    std::fprintf(stderr,
+                 "quill-host: Quill.plu was not found; looked at %s (name one with --plugin)\n",
+                 host::ListLooked(looked).c_str());
+    return false;
+}
+
+// --version: the plug-in's version as its version block states it.
+int PrintVersion(const std::string& plugin) {
+    if (!kernel::RegularFileExists(plugin)) {
+        std::fprintf(stderr, "quill-host: there is no plug-in at %s\n", plugin.c_str());
+        return kExitFailure;
+    }
+    const std::string version = host::PluginFileVersion(plugin);
+    if (version.empty()) {
+        std::fprintf(stderr, "quill-host: %s has no version information\n", plugin.c_str());
+        return kExitFailure;
+    }
+    std::printf("quill-host %s\nplug-in: %s\n", version.c_str(), plugin.c_str());
+    return EXIT_SUCCESS;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     host::THostOptions options;
-    options.PluginPath = QUILL_PLU_DEFAULT;
     std::string error;
     if (!host::ParseOptions(argc, argv, options, error)) {
         std::fprintf(stderr, "quill-host: %s\n", error.c_str());
@@ -105,6 +135,8 @@ int main(int argc, char** argv) {
         std::fputs(host::HelpText, stdout);
         return EXIT_SUCCESS;
     }
+    if (!ChoosePlugin(options)) return kExitFailure;
+    if (options.Version) return PrintVersion(options.PluginPath);
 
     host::TConsole console;
     host::THostWindow* window = nullptr; // --gui

@@ -1,21 +1,12 @@
 #include "host/window_host.h"
 
 #include "host/device_views.h"
+#include "host/module_location.h"
 #include "platform/kernel/module.h"
 
 #include <cstdlib>
 
 namespace quill::host {
-
-namespace {
-
-std::string ExecutableFolder() {
-    const std::string program = kernel::ProgramFileName();
-    if (program.empty()) return "./";
-    return program.substr(0, program.rfind('/') + 1);
-}
-
-} // namespace
 
 bool TWindowHost::Open(std::string& error) {
     const char* display = std::getenv("DISPLAY");
@@ -23,7 +14,13 @@ bool TWindowHost::Open(std::string& error) {
         error = "--gui needs a display (DISPLAY is not set)";
         return false;
     }
-    const std::string path = ExecutableFolder() + kHostWindowModuleName;
+    std::vector<std::string> looked;
+    const std::string path = FindModule(kHostWindowModuleName, looked);
+    if (path.empty()) {
+        error = std::string("the window module ") + kHostWindowModuleName +
+                " was not found; looked at " + ListLooked(looked);
+        return false;
+    }
     std::string why;
     void* module = kernel::OpenLibrary(path, why);
     if (!module) {
