@@ -98,6 +98,8 @@ set(QUILL_HOST_LINUX_ONLY
   # the terminal, input devices and the keyboard bridge's loop: Linux's ways of getting keys
   host/main.cpp host/event_loop.cpp host/evdev_source.cpp host/input_event_decoder.cpp
   host/key_source.cpp
+  # an installation's folders (lib/quill beside bin): quill-host.exe loads the Quill.plu beside it
+  host/module_location.cpp
   # --gui's toolkit window, a module loaded beside the program
   host/window_host.cpp)
 list(TRANSFORM QUILL_HOST_LINUX_ONLY PREPEND ${CMAKE_SOURCE_DIR}/)

@@ -16,7 +16,6 @@
 #include "host/scripted_keys.h"
 #include "host/session.h"
 #include "host/window_host.h"
-#include "platform/kernel/files.h"
 #include "platform/user/keyboard_bridge.h"
 #include "platform/user/clock.h"
 #include "platform/user/message_queue.h"
@@ -107,21 +106,6 @@ bool ChoosePlugin(host::THostOptions& options) {
     return false;
 }
 
-// --version: the plug-in's version as its version block states it.
-int PrintVersion(const std::string& plugin) {
-    if (!kernel::RegularFileExists(plugin)) {
-        std::fprintf(stderr, "quill-host: there is no plug-in at %s\n", plugin.c_str());
-        return kExitFailure;
-    }
-    const std::string version = host::PluginFileVersion(plugin);
-    if (version.empty()) {
-        std::fprintf(stderr, "quill-host: %s has no version information\n", plugin.c_str());
-        return kExitFailure;
-    }
-    std::printf("quill-host %s\nplug-in: %s\n", version.c_str(), plugin.c_str());
-    return EXIT_SUCCESS;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -136,7 +120,7 @@ int main(int argc, char** argv) {
         return EXIT_SUCCESS;
     }
     if (!ChoosePlugin(options)) return kExitFailure;
-    if (options.Version) return PrintVersion(options.PluginPath);
+    if (options.Version) return host::PrintVersion(options.PluginPath);
 
     host::TConsole console;
     host::THostWindow* window = nullptr; // --gui

@@ -2,8 +2,10 @@
 
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/file_version.h"
+#include "platform/kernel/files.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace quill::host {
@@ -35,6 +37,20 @@ std::string PluginFileVersion(const std::string& path) {
            std::to_string(fixed->dwFileVersionMS & 0xFFFF) + "." +
            std::to_string(fixed->dwFileVersionLS >> 16) + "." +
            std::to_string(fixed->dwFileVersionLS & 0xFFFF);
+}
+
+int PrintVersion(const std::string& plugin) {
+    if (!kernel::RegularFileExists(plugin)) {
+        std::fprintf(stderr, "quill-host: there is no plug-in at %s\n", plugin.c_str());
+        return EXIT_FAILURE;
+    }
+    const std::string version = PluginFileVersion(plugin);
+    if (version.empty()) {
+        std::fprintf(stderr, "quill-host: %s has no version information\n", plugin.c_str());
+        return EXIT_FAILURE;
+    }
+    std::printf("quill-host %s\nplug-in: %s\n", version.c_str(), plugin.c_str());
+    return EXIT_SUCCESS;
 }
 
 } // namespace quill::host

@@ -11,4 +11,8 @@ namespace quill::host {
 // missing, unreadable, or no plug-in of ours). UTF-8.
 std::string PluginFileVersion(const std::string& path);
 
+// --version: prints "quill-host <version>" and the plug-in's path; for a missing file or one
+// without a version block, says so on standard error. Returns the program's exit status.
+int PrintVersion(const std::string& plugin);
+
 } // namespace quill::host

@@ -8,18 +8,18 @@
 #include "host/device_views.h"
 #include "host/host_setup.h"
 #include "host/options.h"
+#include "host/plugin_version.h"
 #include "host/recording.h"
 #include "host/replay_session.h"
 #include "host/scripted_keys.h"
 #include "host/session.h"
 #include "host/win32/host_window.h"
+#include "platform/kernel/console.h"
 #include "platform/kernel/module.h"
 #include "platform/user/message_queue.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <fcntl.h>
-#include <io.h>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -66,8 +66,7 @@ unsigned LongestTimeout(host::TQuillSession& session) {
 int main(int argc, char** argv) {
     // Lines end in LF as on Linux, so that the same checks read the output of either host (the
     // C run-time would write CR LF for each LF); a console shows them alike.
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
+    kernel::WriteLineEndsAsGiven();
     host::THostOptions options;
     options.PluginPath = PluginBesideProgram();
     std::string error;
@@ -85,6 +84,7 @@ int main(int argc, char** argv) {
             stdout);
         return EXIT_SUCCESS;
     }
+    if (options.Version) return host::PrintVersion(options.PluginPath);
     if (RefuseLinuxOnly(options)) return kExitUsage;
 
     host::TConsole console;
