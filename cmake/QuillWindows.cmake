@@ -18,7 +18,7 @@ set(QUILL_STAND_INS
   platform/kernel/special_folders.cpp platform/kernel/system_info.cpp
   platform/kernel/heap.cpp platform/kernel/locale.cpp platform/kernel/security.cpp
   platform/kernel/process_names.cpp
-  platform/user/evdev_keymap.cpp platform/user/keysym_keys.cpp platform/user/keyboard_bridge.cpp
+  platform/user/keysym_keys.cpp platform/user/keyboard_bridge.cpp
   platform/user/queue_wait.cpp platform/user/user_state.cpp
   platform/user/handle_wait.cpp platform/user/input_device.cpp
   platform/kernel/console.cpp platform/kernel/wait_handle.cpp
@@ -50,6 +50,15 @@ list(REMOVE_ITEM RT_SOURCES ${QUILL_STAND_INS})
 quill_glob_recurse(RT_WIN32_SOURCES platform)
 list(FILTER RT_WIN32_SOURCES INCLUDE REGEX "/win32/[^/]*\\.cpp$")
 add_library(quillrt STATIC ${RT_SOURCES} ${RT_WIN32_SOURCES})
+# Linux key codes are data (a recording of a Linux keyboard replays here too): the kernel's header
+# of them, which has no MinGW counterpart, is read from Linux's own headers (linux-libc-dev).
+set(QUILL_EVDEV_CODES /usr/include/linux/input-event-codes.h)
+if(NOT EXISTS ${QUILL_EVDEV_CODES})
+  message(FATAL_ERROR "${QUILL_EVDEV_CODES} is missing: install linux-libc-dev")
+endif()
+configure_file(${QUILL_EVDEV_CODES} ${CMAKE_BINARY_DIR}/evdev-codes/linux/input-event-codes.h COPYONLY)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/user/evdev_keymap.cpp PROPERTIES
+                            INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}/evdev-codes)
 target_include_directories(quillrt PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
 target_link_libraries(quillrt PUBLIC Threads::Threads ole32 oleaut32 uuid user32 kernel32 advapi32
                                      shell32 comctl32 gdi32 version)
@@ -82,6 +91,23 @@ add_library(Quill SHARED ${ENTRY_SOURCES} ${CMAKE_SOURCE_DIR}/plugin/entry/Quill
 set_target_properties(Quill PROPERTIES PREFIX "" SUFFIX ".plu" OUTPUT_NAME "Quill")
 target_link_libraries(Quill PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,quillcore>" quillrt)
 target_link_options(Quill PRIVATE -Wl,--enable-stdcall-fixup -Wl,--no-undefined)
+
+# The reference host: the host's shared sources (options, session, event sink, devices, recordings,
+# output) with the Windows window and main in host/win32/ instead of the Linux-only files below.
+set(QUILL_HOST_LINUX_ONLY
+  # the terminal, input devices and the keyboard bridge's loop: Linux's ways of getting keys
+  host/main.cpp host/event_loop.cpp host/evdev_source.cpp host/input_event_decoder.cpp
+  host/key_source.cpp
+  # an installation's folders (lib/quill beside bin): quill-host.exe loads the Quill.plu beside it
+  host/module_location.cpp
+  # --gui's toolkit window, a module loaded beside the program
+  host/window_host.cpp)
+list(TRANSFORM QUILL_HOST_LINUX_ONLY PREPEND ${CMAKE_SOURCE_DIR}/)
+quill_glob(HOST_SOURCES host host/win32)
+list(REMOVE_ITEM HOST_SOURCES ${QUILL_HOST_LINUX_ONLY})
+add_executable(quill-host ${HOST_SOURCES})
+target_link_libraries(quill-host PRIVATE quillrt)
+add_dependencies(quill-host Quill)
 
 # GoogleTest from Debian's sources, built with the same compiler.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)

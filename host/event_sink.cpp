@@ -1,7 +1,9 @@
 #include "host/event_sink.h"
 
+#include "host/value_table.h"
 #include "platform/com/bstr.h"
-#include "platform/com/class_registry.h"
+
+#include <new>
 
 namespace quill::host {
 
@@ -40,8 +42,9 @@ HRESULT STDMETHODCALLTYPE THostEventSink::ExternalEvent(BSTR source, BSTR event,
 HRESULT STDMETHODCALLTYPE THostEventSink::CreateValueArray(IDispatch** array) {
     if (!array) return com::E_POINTER;
     *array = nullptr;
-    return com::CoCreateInstance(ValueArrayClassGuid, nullptr, IDispatch::Guid,
-                                 reinterpret_cast<void**>(array));
+    // The host's own table: the plug-in's value-array class lives in the plug-in's run-time.
+    *array = new (std::nothrow) TValueTable;
+    return *array ? com::S_OK : com::E_OUTOFMEMORY;
 }
 
 HRESULT STDMETHODCALLTYPE THostEventSink::GetHookThreadId(std::uint32_t* threadId) {

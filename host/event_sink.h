@@ -1,11 +1,10 @@
 // THostEventSink: the host's event sink (IEventSupport2) that the host hands to the plug-in.
 //
 // ExternalEvent passes each event (source, event name, data, device GUID) to the callback given at
-// construction; CreateValueArray makes a value array through the shared run-time's class registry
-// (the plug-in registers that class while it is loaded); GetHookThreadId answers the host's UI
-// thread. The other operations of the interface are not used by the plug-in and answer
-// E_NOTIMPL. The object is reference-counted; the plug-in keeps a reference while it holds the
-// sink. Events arrive on the UI thread; the callback runs there.
+// construction; CreateValueArray makes the host's own value array (value_table.h);
+// GetHookThreadId answers the host's UI thread. The other operations of the interface are not
+// used by the plug-in and answer E_NOTIMPL. The object is reference-counted; the plug-in keeps a
+// reference while it holds the sink. Events arrive on the UI thread; the callback runs there.
 #pragma once
 
 #include "quill/host.h"

@@ -1,19 +1,13 @@
-// Where the host's keystrokes come from: each byte a terminal (or a wedge scanner typing into it)
-// delivers, or each character of a script, becomes the key-down and key-up that type it on the US
-// English layout, with Shift (or Control for a control code) pressed around it as the layout
-// needs. Terminal bytes go through the keyboard bridge as X11 keysyms, as a toolkit's keys do; a
-// script's characters enter the input path with keybd_event from a thread of their own, as a
-// device would. Either way the input path delivers them to the focus thread, the host's UI thread,
-// where the plug-in's hook sees them.
-//
-// TypeByte may be called from any thread (the input path is thread-safe). Bytes the layout cannot
-// type (non-ASCII) are skipped and reported as false.
+// The terminal as a source of the host's keystrokes: each byte a terminal (or a wedge scanner
+// typing into it) delivers becomes the key-down and key-up that type it on the US English layout,
+// with Shift (or Control for a control code) pressed around it as the layout needs, through the
+// keyboard bridge as X11 keysyms, as a toolkit's keys do. The input path delivers them to the
+// focus thread, the host's UI thread, where the plug-in's hook sees them. A script's keys are
+// typed by scripted_keys.h. Bytes the layout cannot type (non-ASCII) are skipped and reported as
+// false.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <string>
-#include <thread>
 
 #include "host/event_loop.h"
 #include "platform/user/keyboard_bridge.h"
@@ -21,8 +15,6 @@
 
 namespace quill::host {
 
-// Types one byte: DEL (127) as Backspace, LF as Enter. False when the layout cannot type it.
-bool TypeByte(unsigned char byte);
 // The same keys as X11 keysym events through `bridge`, each with the modifier state before it.
 bool FeedByte(user::TKeyboardBridge& bridge, unsigned char byte);
 
@@ -69,21 +61,6 @@ class TTerminalSource final : public IInputSource {
   private:
     TQuitDetector FQuit;
     bool FQuitAtEnd;
-};
-
-// Types `text` on a thread of its own, one character every `intervalMs` milliseconds, then waits
-// `settleMs` (for time-outs to run out) and posts `quitMessage` to `uiThread`.
-class TScriptedKeys {
-  public:
-    TScriptedKeys(std::string text, unsigned intervalMs, unsigned settleMs, user::DWORD uiThread,
-                  user::UINT quitMessage);
-    ~TScriptedKeys();
-    TScriptedKeys(const TScriptedKeys&) = delete;
-    TScriptedKeys& operator=(const TScriptedKeys&) = delete;
-
-  private:
-    std::atomic<bool> FStop{false};
-    std::thread FThread;
 };
 
 } // namespace quill::host

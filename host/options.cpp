@@ -16,7 +16,8 @@ const char* const HelpText =
     "other\n"
     "key that reached the application.\n"
     "\n"
-    "  --plugin PATH        the plug-in to load (default: the built Quill.plu)\n"
+    "  --plugin PATH        the plug-in to load (default: the installed Quill.plu, else the one\n"
+    "                       beside quill-host)\n"
     "  --settings FILE      load the devices from a settings XML file (SettingDevices)\n"
     "  --prefix TEXT        prefix of the new device (HookPref)\n"
     "  --suffix TEXT        suffix of the new device (HookPost)\n"
@@ -43,6 +44,7 @@ const char* const HelpText =
     "                       named pipe: kernel-format input events arriving there\n"
     "  --grab               take the --evdev devices for this host alone (the desktop no longer\n"
     "                       sees their keys)\n"
+    "  --version            the version of the plug-in (its version block) and where it is\n"
     "  --help               this text\n"
     "\n"
     "Quit with Ctrl+C, or Escape pressed twice.\n";
@@ -70,6 +72,8 @@ bool ParseOptions(int argc, char** argv, THostOptions& options, std::string& err
         const char* v = nullptr;
         if (arg == "--help" || arg == "-h") {
             options.Help = true;
+        } else if (arg == "--version") {
+            options.Version = true;
         } else if (arg == "--plugin") {
             if (!(v = value(i, "--plugin"))) return false;
             options.PluginPath = v;

@@ -13,6 +13,7 @@ struct TMemberCall {
 };
 
 struct THostOptions {
+    // Empty: the installed plug-in, else the one beside the program (module_location.h).
     std::string PluginPath;
     std::string SettingsFile;
     // Device parameters given on the command line (name, value), in the order given.
@@ -31,6 +32,7 @@ struct THostOptions {
     std::vector<std::string> EvdevDevices;
     bool Grab = false;
     bool Help = false;
+    bool Version = false;
 };
 
 // Parses argv; false with `error` set for an unknown option or a missing or malformed value.

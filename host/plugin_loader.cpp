@@ -1,21 +1,23 @@
 #include "host/plugin_loader.h"
 
-#include <dlfcn.h>
+#include "platform/kernel/module.h"
 
 namespace quill::host {
 
 bool TPluginLoader::Load(const std::string& path) {
     Unload();
-    FHandle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string why;
+    FHandle = kernel::OpenLibrary(path, why);
     if (!FHandle) {
-        const char* reason = dlerror();
-        FError = reason ? reason : "dlopen failed";
+        // Where it looked, so that a user can tell a wrong path from a broken file.
+        FError = "cannot load the plug-in " + path + ": " + why;
         return false;
     }
-    Query = reinterpret_cast<QueryFunc>(dlsym(FHandle, "Query"));
-    PluginControl = reinterpret_cast<PluginControlFunc>(dlsym(FHandle, "PluginControl"));
-    BeforeFreeLibrary =
-        reinterpret_cast<BeforeFreeLibraryFunc>(dlsym(FHandle, "BeforeFreeLibrary"));
+    Query = reinterpret_cast<QueryFunc>(kernel::LibraryExport(FHandle, "Query"));
+    PluginControl =
+        reinterpret_cast<PluginControlFunc>(kernel::LibraryExport(FHandle, "PluginControl"));
+    BeforeFreeLibrary = reinterpret_cast<BeforeFreeLibraryFunc>(
+        kernel::LibraryExport(FHandle, "BeforeFreeLibrary"));
     if (!Query || !PluginControl || !BeforeFreeLibrary) {
         FError = path + " is not a plug-in: an export is missing";
         Unload();
@@ -27,7 +29,7 @@ bool TPluginLoader::Load(const std::string& path) {
 void TPluginLoader::Unload() {
     if (!FHandle) return;
     if (BeforeFreeLibrary) BeforeFreeLibrary();
-    dlclose(FHandle);
+    kernel::CloseLibrary(FHandle);
     FHandle = nullptr;
     Query = nullptr;
     PluginControl = nullptr;

@@ -1,4 +1,5 @@
-// Loads Quill.plu with dlopen and resolves its three exports, as any host does.
+// Loads Quill.plu through the platform (LoadLibrary; dlopen on Linux) and resolves its three
+// exports, as any host does.
 #pragma once
 
 #include "quill/host.h"

@@ -1,23 +1,12 @@
 #include "host/window_host.h"
 
 #include "host/device_views.h"
-#include "platform/kernel/local_time.h"
+#include "host/module_location.h"
 #include "platform/kernel/module.h"
 
-#include <cstdio>
-#include <dlfcn.h>
+#include <cstdlib>
 
 namespace quill::host {
-
-namespace {
-
-std::string ExecutableFolder() {
-    const std::string program = kernel::ProgramFileName();
-    if (program.empty()) return "./";
-    return program.substr(0, program.rfind('/') + 1);
-}
-
-} // namespace
 
 bool TWindowHost::Open(std::string& error) {
     const char* display = std::getenv("DISPLAY");
@@ -25,14 +14,21 @@ bool TWindowHost::Open(std::string& error) {
         error = "--gui needs a display (DISPLAY is not set)";
         return false;
     }
-    const std::string path = ExecutableFolder() + kHostWindowModuleName;
-    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::vector<std::string> looked;
+    const std::string path = FindModule(kHostWindowModuleName, looked);
+    if (path.empty()) {
+        error = std::string("the window module ") + kHostWindowModuleName +
+                " was not found; looked at " + ListLooked(looked);
+        return false;
+    }
+    std::string why;
+    void* module = kernel::OpenLibrary(path, why);
     if (!module) {
-        error = std::string("the window module could not be loaded: ") + ::dlerror();
+        error = "the window module could not be loaded: " + why;
         return false;
     }
     const auto factory =
-        reinterpret_cast<HostWindowFactory>(::dlsym(module, kHostWindowFactoryName));
+        reinterpret_cast<HostWindowFactory>(kernel::LibraryExport(module, kHostWindowFactoryName));
     if (!factory) {
         error = path + " has no " + kHostWindowFactoryName;
         return false;
@@ -52,15 +48,6 @@ std::vector<TDeviceView> TWindowHost::Devices() {
 void TWindowHost::OpenSettings(std::size_t index) {
     const int result = OpenDeviceSettings(FSession, index);
     FConsole.Line(result == 0 ? "The settings dialog: accepted" : "The settings dialog: cancelled");
-}
-
-std::string TimeOfDay() {
-    kernel::SYSTEMTIME local{};
-    kernel::GetLocalTime(&local);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.wHour, local.wMinute,
-                  local.wSecond, local.wMilliseconds);
-    return text;
 }
 
 } // namespace quill::host

@@ -1,5 +1,5 @@
-// quill-host --gui: loads the window module (host_window.h) from beside the executable and serves
-// it the session's devices and the keyboard bridge.
+// quill-host --gui: loads the window module (host_window.h) from where the plug-in is found
+// (module_location.h) and serves it the session's devices and the keyboard bridge.
 //
 // On the UI thread. The module stays loaded until the process ends: a toolkit that registered
 // exit handlers must never be unloaded.
@@ -34,8 +34,5 @@ class TWindowHost final : public IWindowHost {
     TConsole& FConsole;
     std::unique_ptr<THostWindow> FWindow;
 };
-
-// The local time of day with milliseconds, as the scan list shows it.
-std::string TimeOfDay();
 
 } // namespace quill::host

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the Windows build needs from Debian's packages (only what is missing: MinGW-w64,
-# Wine with its 32-bit part, Wine's IDL files for widl, GoogleTest's sources, Xvfb, the Russian and
-# English locales) and configures and builds one Windows tree.
+# Wine with its 32-bit part, Wine's IDL files for widl, GoogleTest's sources, Linux's key codes for
+# recordings, Xvfb with xdotool, xwd and netpbm for the host's window tests and their screenshots,
+# the Russian and English locales) and configures and builds one Windows tree.
 # Usage: scripts/setup_windows.sh BUILD_DIR [extra cmake arguments...]
 set -euo pipefail
 
@@ -16,9 +17,9 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 packages=(
   cmake ninja-build ccache dpkg-dev
-  g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev googletest
+  g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev googletest linux-libc-dev
   wine wine32 wine64 libwine-dev
-  xvfb xdotool locales
+  xvfb xdotool x11-apps netpbm locales
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -157,3 +157,16 @@ foreach(folder ${QUILL_WINDOWS_TEST_FOLDERS})
   add_test(NAME ${target} COMMAND ${target} ${filter})
 endforeach()
 set_tests_properties(${QUILL_WINDOWS_KEYBOARD_TESTS} PROPERTIES RESOURCE_LOCK keyboard-focus)
+
+# quill-host.exe driven from outside, as a user and a person drive it: Linux-side scripts that run
+# it under Wine and type into its window with xdotool (real X keys), inside the run's display. They
+# run alone: the system sends keys to the one foreground window, which another test's window would
+# take. A missing tool or display skips them (77).
+add_test(NAME quill-host-exe-replay
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/win32/wine_host_replay_test.sh
+                 Z:$<TARGET_FILE:quill-host> ${CMAKE_CURRENT_SOURCE_DIR}/data/recordings)
+add_test(NAME quill-host-exe-window
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/win32/wine_host_window_test.sh
+                 Z:$<TARGET_FILE:quill-host> ${CMAKE_BINARY_DIR}/artifacts)
+set_tests_properties(quill-host-exe-replay quill-host-exe-window PROPERTIES
+                     RUN_SERIAL TRUE SKIP_RETURN_CODE 77 TIMEOUT 600)

@@ -2,9 +2,9 @@
 // receives exactly what the application is meant to get, a list of scan events, the devices with
 // their framing settings and a button that opens a device's settings dialog.
 //
-// The window lives in a module of its own ("quill-host-window.so", beside quill-host, loaded on
-// demand), so that the terminal host never loads the toolkit or the X libraries. The module
-// exports only QuillCreateHostWindow(), which returns null when no display can be reached.
+// The window lives in a module of its own ("quill-host-window.so", found as the plug-in is:
+// host/module_location.h, loaded on demand), so that the terminal host never loads the toolkit or
+// the X libraries. The module exports only QuillCreateHostWindow(), which returns null when no display can be reached.
 //
 // The toolkit's key events in the window go through the host's keyboard bridge; what the bridge
 // delivers comes back through Deliver. The window's loop waits on the bridge's descriptor, so the

@@ -121,4 +121,6 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* read, void* overlapp
     return 0;
 }
 
+void WriteLineEndsAsGiven() {}
+
 } // namespace quill::kernel

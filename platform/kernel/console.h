@@ -36,4 +36,9 @@ BOOL GetConsoleMode(HANDLE console, DWORD* mode);
 BOOL SetConsoleMode(HANDLE console, DWORD mode);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* read, void* overlapped);
 
+// Standard output and standard error write "\n" as it is: Windows' C run-time would make "\r\n"
+// of each, and programs that read a host's output read the same lines from either system.
+// Nothing to do on Linux. Call it before the first output.
+void WriteLineEndsAsGiven();
+
 } // namespace quill::kernel

@@ -28,4 +28,21 @@ std::string ModuleFileNameOf(const void* address) {
     return ProgramFileName();
 }
 
+void* OpenLibrary(const std::string& path, std::string& why) {
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+        const char* reason = dlerror();
+        why = reason ? reason : "dlopen failed";
+    }
+    return module;
+}
+
+void* LibraryExport(void* module, const char* name) {
+    return module ? dlsym(module, name) : nullptr;
+}
+
+void CloseLibrary(void* module) {
+    if (module) dlclose(module);
+}
+
 } // namespace quill::kernel

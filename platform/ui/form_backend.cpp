@@ -1,5 +1,6 @@
 #include "platform/ui/form_backend.h"
 
+#include "platform/kernel/files.h"
 #include "platform/kernel/module.h"
 #include "platform/ui/terminal/terminal_form.h"
 
@@ -18,11 +19,16 @@ bool DisplaySet() {
     return display && *display;
 }
 
+// Beside the run-time (a build tree), else in the run-time's private module folder (an
+// installation keeps its modules out of the shared library folder).
 std::string DefaultFltkModulePath() {
     std::string path = kernel::ModuleFileNameOf(reinterpret_cast<const void*>(&FltkFormBackend));
     const std::size_t slash = path.rfind('/');
-    return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
-           "quill-fltk.so";
+    const std::string folder =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string beside = folder + "quill-fltk.so";
+    if (kernel::RegularFileExists(beside)) return beside;
+    return folder + "quill/quill-fltk.so";
 }
 
 } // namespace

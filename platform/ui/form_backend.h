@@ -3,8 +3,9 @@
 // A backend shows one form modally (RunModal returns when the form's modal result has been
 // accepted, or the user could not be reached) and shows message boxes. A show uses the backend
 // it is given (tests give a scripted one); without one, the backend is chosen on every show: the
-// FLTK window module when DISPLAY is set and the module "quill-fltk.so" beside this run-time
-// loads and reaches the display; else the terminal form when standard input is a terminal; else
+// FLTK window module when DISPLAY is set and the module "quill-fltk.so" (beside this run-time as
+// a build leaves it, else in "quill/" beside it as an installation does) loads and reaches the
+// display; else the terminal form when standard input is a terminal; else
 // none, and a modal show counts as cancelled. The FLTK module is loaded on demand, so a host
 // without a display never needs the X libraries; once loaded it stays loaded.
 //

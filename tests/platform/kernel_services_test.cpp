@@ -1,7 +1,9 @@
 // The kernel services whose behaviour is the same on every system: security descriptor records,
-// critical sections, profile reads, and the system facts every system answers.
+// critical sections, profile reads, libraries loaded by path, and the system facts every system
+// answers.
 #include "platform/kernel/critical_section.h"
 #include "platform/kernel/last_error.h"
+#include "platform/kernel/module.h"
 #include "platform/kernel/profile.h"
 #include "platform/kernel/security.h"
 #include "platform/kernel/system_info.h"
@@ -87,6 +89,32 @@ TEST(SystemInfo, NameSessionAndPlatform) {
     ASSERT_TRUE(GetVersionExA(&info));
     EXPECT_EQ(info.dwPlatformId, VER_PLATFORM_WIN32_NT);
     EXPECT_GE(info.dwMajorVersion, 3u);
+}
+
+// A host loads the plug-in by path and finds its exports; a wrong path is refused with a reason,
+// not a crash, and a library is not kept loaded by a failed lookup.
+TEST(OpenLibrary, FindsExportsAndRefusesWhatIsNotThere) {
+    std::string why;
+    void* plugin = OpenLibrary(QUILL_PLU_PATH, why);
+    ASSERT_NE(plugin, nullptr) << why;
+    EXPECT_NE(LibraryExport(plugin, "Query"), nullptr);
+    EXPECT_NE(LibraryExport(plugin, "BeforeFreeLibrary"), nullptr);
+    EXPECT_EQ(LibraryExport(plugin, "NoSuchExport"), nullptr);
+    CloseLibrary(plugin);
+
+    const std::string missing = (fs::temp_directory_path() / "quill-no-such-module.plu").string();
+    why.clear();
+    EXPECT_EQ(OpenLibrary(missing, why), nullptr);
+    EXPECT_FALSE(why.empty());
+    // A file that is no library at all.
+    const std::string text = (fs::temp_directory_path() / "quill-not-a-module.plu").string();
+    std::ofstream(text) << "not a library";
+    why.clear();
+    EXPECT_EQ(OpenLibrary(text, why), nullptr);
+    EXPECT_FALSE(why.empty());
+    fs::remove(text);
+    EXPECT_EQ(LibraryExport(nullptr, "Query"), nullptr);
+    CloseLibrary(nullptr);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // The Windows side of module.h: the module that contains an address (GetModuleHandleEx) and its
-// file name (GetModuleFileName), as the contract's paths.
+// file name (GetModuleFileName), as the contract's paths; libraries loaded by path (LoadLibrary).
 #include "platform/kernel/module.h"
 
 #include "platform/kernel/win32/win_calls.h"
@@ -43,6 +43,25 @@ std::string ModuleFileNameOf(const void* address) {
                               static_cast<const wchar_t*>(address), &module))
         return ProgramFileName();
     return FileNameOf(module);
+}
+
+void* OpenLibrary(const std::string& path, std::string& why) {
+    // No message box for a library that cannot be loaded: the caller reports it.
+    const UINT previous = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE module = ::LoadLibraryW(win32::WidePath(path).c_str());
+    const ::DWORD error = ::GetLastError();
+    ::SetErrorMode(previous);
+    if (!module) why = TFileError::FromSystem(static_cast<int>(error)).Text();
+    return reinterpret_cast<void*>(module);
+}
+
+void* LibraryExport(void* module, const char* name) {
+    if (!module) return nullptr;
+    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), name));
+}
+
+void CloseLibrary(void* module) {
+    if (module) ::FreeLibrary(static_cast<HMODULE>(module));
 }
 
 } // namespace quill::kernel
