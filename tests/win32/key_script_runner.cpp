@@ -23,7 +23,9 @@ unsigned ScanCodeOfMessage(LPARAM flags) {
     return (static_cast<std::uint32_t>(flags) >> 16) & 0xFF;
 }
 
-// One keystroke as a keyboard enters it: the key with its own scan code.
+// One keystroke as a keyboard enters it: the key with its own scan code. The right Shift goes in
+// with the extended flag, as Wine's keyboard driver enters it (its message has no extended bit):
+// without it Wine's SendInput acts on the left Shift.
 INPUT Keystroke(BYTE key, bool up, bool extended, WORD scanCode = 0) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
@@ -32,6 +34,7 @@ INPUT Keystroke(BYTE key, bool up, bool extended, WORD scanCode = 0) {
     if (input.ki.wScan == 0)
         throw std::runtime_error("no scan code for key " + std::to_string(key) +
                                  ": it would pass for a replayed key");
+    if (key == VK_RSHIFT) extended = true;
     input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
     return input;
 }
