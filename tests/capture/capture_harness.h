@@ -7,6 +7,7 @@
 
 #include "capture/manager/manager_quill_list.h"
 #include "capture/key_script.h"
+#include "capture/scanner_list_script.h"
 #include "platform/user/clock.h"
 #include "quill/host.h"
 
@@ -19,26 +20,8 @@
 
 namespace quill::test {
 
-class TRecordingSink final : public TEventSupportBase {
-  public:
-    struct Event {
-        std::u16string Source, Name, Data;
-        com::GUID Device;
-    };
-    std::vector<Event> Events;
-    std::function<void()> OnEvent; // runs inside the event call
-    std::uint32_t HookThread = 0;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(com::REFIID iid, void** object) override;
-    com::ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    com::ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE ExternalEvent(BSTR source, BSTR event, BSTR data,
-                                            GUID* device) override;
-    HRESULT STDMETHODCALLTYPE CreateValueArray(IDispatch** array) override;
-    HRESULT STDMETHODCALLTYPE GetHookThreadId(std::uint32_t* threadId) override;
-};
-
-class TCaptureHarness {
+// The characters and key-downs the application received: TApplicationKeys.
+class TCaptureHarness : public TApplicationKeys {
   public:
     // `forms`: the backend of the devices' settings dialogs (null: the current one).
     explicit TCaptureHarness(ui::TFormBackend* forms = nullptr);
@@ -63,10 +46,6 @@ class TCaptureHarness {
 
     TRecordingSink Sink;
     std::unique_ptr<capture::TManagerQuillList> List;
-    std::string App;                           // the characters the application received
-    std::vector<std::uint8_t> AppKeyDowns;     // every key-down message the application received
-    std::vector<user::LPARAM> AppKeyDownFlags; // and the keystroke flags of each
-    int LoneAltTaps = 0; // Alt pressed and released with no other key-down between
     user::TVirtualClock& Clock() { return FClock; }
 
   private:
@@ -89,7 +68,6 @@ class TCaptureHarness {
     };
     TClock FClock{*this};
     std::string FLive;
-    bool FAltTapOpen = false; // Alt went down and no other key since
     user::HHOOK FLiveHook = nullptr;
     user::TClock* FPreviousClock;
 };

@@ -20,6 +20,7 @@
 #include "platform/user/us_layout.h"
 #include "platform/user/virtual_keys.h"
 #include "quill/host.h"
+#include "support/keyboard_keys.h"
 
 #include <gtest/gtest.h>
 
@@ -73,13 +74,9 @@ TManagerQuillList* CurrentList() {
     return gList;
 }
 
-// The scan code a keyboard gives `key`: the system's MapVirtualKeyA knows it, but for the keypad's
-// digits, for which Wine's gives 0.
+// The scan code a keyboard gives `key` (support/keyboard_keys.h).
 std::uint16_t KeyboardScanCode(user::BYTE key) {
-    static constexpr std::uint16_t kKeypad[10] = {0x52, 0x4F, 0x50, 0x51, 0x4B,
-                                                  0x4C, 0x4D, 0x47, 0x48, 0x49};
-    if (user::IsKeypadDigit(key)) return kKeypad[key - user::VK_NUMPAD0];
-    return static_cast<std::uint16_t>(user::MapVirtualKeyA(key, user::MAPVK_VK_TO_VSC));
+    return test::ScanCodeOf(key);
 }
 
 // One key event as a keyboard gives it: with its scan code. The right Shift also carries the
