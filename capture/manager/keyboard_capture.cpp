@@ -120,10 +120,11 @@ KeyDecision TManagerQuillList::ExamineKeyDown(std::uint16_t key, std::uint32_t f
     // Another key while Alt is held ends an Alt code without a character: its digits go with
     // this key, which types them first.
     std::string abandoned;
-    const bool altDigit =
-        down.Alt && !down.Control && user::IsKeypadDigit(static_cast<std::uint8_t>(key));
+    const bool extended = (flags >> 24) & 1;
+    const bool altDigit = down.Alt && !down.Control &&
+                          user::AltCodeDigit(static_cast<std::uint8_t>(key), extended) >= 0;
     if (!altDigit && !FAltCode.Digits().empty()) abandoned = FAltCode.AltUp();
-    if (FAltCode.KeyDown(static_cast<std::uint8_t>(key), down.Alt, down.Control)) {
+    if (FAltCode.KeyDown(static_cast<std::uint8_t>(key), extended, down.Alt, down.Control)) {
         // A digit of an Alt code: held until Alt is released and the character is known.
         if (FAltCode.Digits().size() == 1)
             FAltCodeRightAlt = keyboard.RightOnly(user::VK_LMENU, user::VK_RMENU);
@@ -133,7 +134,7 @@ KeyDecision TManagerQuillList::ExamineKeyDown(std::uint16_t key, std::uint32_t f
     down.RightShift = down.Shift && keyboard.RightOnly(user::VK_LSHIFT, user::VK_RSHIFT);
     down.RightControl = down.Control && keyboard.RightOnly(user::VK_LCONTROL, user::VK_RCONTROL);
     down.RightAlt = down.Alt && keyboard.RightOnly(user::VK_LMENU, user::VK_RMENU);
-    down.Extended = (flags >> 24) & 1;
+    down.Extended = extended;
     user::WORD output[2] = {0, 0};
     user::ToAsciiEx(key, 0, keyboard.State, output, 0, ConversionLayout());
     down.Char = static_cast<char>(output[0] & 0xFF);

@@ -26,10 +26,21 @@ bool IsModifier(std::uint8_t key) {
 
 } // namespace
 
-bool TAltCodeEntry::KeyDown(std::uint8_t virtualKey, bool alt, bool control) {
+int AltCodeDigit(std::uint8_t virtualKey, bool extended) {
+    if (IsKeypadDigit(virtualKey)) return virtualKey - VK_NUMPAD0;
+    if (extended) return -1;
+    // The keypad with Num Lock off, digit by digit.
+    constexpr std::uint8_t kNavigation[] = {VK_INSERT, VK_END,   VK_DOWN, VK_NEXT, VK_LEFT,
+                                            VK_CLEAR,  VK_RIGHT, VK_HOME, VK_UP,   VK_PRIOR};
+    for (int digit = 0; digit < 10; ++digit)
+        if (kNavigation[digit] == virtualKey) return digit;
+    return -1;
+}
+
+bool TAltCodeEntry::KeyDown(std::uint8_t virtualKey, bool extended, bool alt, bool control) {
     if (IsModifier(virtualKey)) return false;
-    if (alt && !control && IsKeypadDigit(virtualKey)) {
-        FDigits.push_back(static_cast<char>('0' + (virtualKey - VK_NUMPAD0)));
+    if (const int digit = AltCodeDigit(virtualKey, extended); alt && !control && digit >= 0) {
+        FDigits.push_back(static_cast<char>('0' + digit));
         return true;
     }
     FDigits.clear();

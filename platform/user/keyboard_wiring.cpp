@@ -28,7 +28,9 @@ int TranslateKey(const MSG& msg, char16_t* character) {
     }
     BYTE state[256];
     GetKeyboardState(state);
-    if (tAltCode.KeyDown(key, (state[VK_MENU] & 0x80) != 0, (state[VK_CONTROL] & 0x80) != 0))
+    const bool extended = (static_cast<std::uint32_t>(msg.lParam) >> 24) & 1;
+    if (tAltCode.KeyDown(key, extended, (state[VK_MENU] & 0x80) != 0,
+                         (state[VK_CONTROL] & 0x80) != 0))
         return 0;
     WORD out[2] = {};
     if (ToAsciiEx(key, 0, state, out, 0, nullptr) != 1) return 0;

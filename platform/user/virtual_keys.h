@@ -12,6 +12,7 @@ namespace quill::user {
 
 constexpr std::uint8_t VK_BACK = 0x08;
 constexpr std::uint8_t VK_TAB = 0x09;
+constexpr std::uint8_t VK_CLEAR = 0x0C; // keypad 5 with Num Lock off
 constexpr std::uint8_t VK_RETURN = 0x0D;
 constexpr std::uint8_t VK_SHIFT = 0x10;
 constexpr std::uint8_t VK_CONTROL = 0x11;

@@ -188,6 +188,26 @@ TEST_F(TranslateKeys, AltCodesEnterTheirCharacterWhenAltIsReleased) {
         Release(VK_LMENU);
         pump();
         EXPECT_EQ(typed, u"<f>");
+        // With Num Lock off the keypad's keys come as navigation keys: not extended, they are the
+        // keypad's and still compose the code; the separate navigation block's keys (extended)
+        // abandon it.
+        typed.clear();
+        auto keypad = [](BYTE key, DWORD extended) {
+            keybd_event(key, 0x47, extended, 0);
+            keybd_event(key, 0x47, extended | KEYEVENTF_KEYUP, 0);
+        };
+        Press(VK_LMENU);
+        for (BYTE key : {VK_INSERT, VK_END, VK_PRIOR, VK_NEXT}) keypad(key, 0); // 0 1 9 3
+        Release(VK_LMENU);
+        pump();
+        EXPECT_EQ(typed, u"Б"); // Windows-1251
+        typed.clear();
+        Press(VK_LMENU);
+        keypad(VK_NUMPAD0 + 6, 0);
+        keypad(VK_HOME, KEYEVENTF_EXTENDEDKEY);
+        Release(VK_LMENU);
+        pump();
+        EXPECT_EQ(typed, u"");
     });
 }
 

@@ -19,10 +19,6 @@ namespace quill::test {
 
 namespace {
 
-unsigned ScanCodeOfMessage(LPARAM flags) {
-    return (static_cast<std::uint32_t>(flags) >> 16) & 0xFF;
-}
-
 // One keystroke as a keyboard enters it: the key with its own scan code. The right Shift goes in
 // with the extended flag, as Wine's keyboard driver enters it (its message has no extended bit):
 // without it Wine's SendInput acts on the left Shift.
@@ -98,8 +94,7 @@ void ResetKeyboard() {
 
 // The composition of Alt codes in the application's thread, for a system that leaves the digits
 // as they are: Alt down, keypad digits only, Alt up enters the character of the code in the
-// thread's code page. The keypad's digits are known by their scan codes, as with Num Lock off
-// they are navigation keys.
+// thread's code page. With Num Lock off the keypad's digits come as navigation keys.
 class TAltCodeComposition {
   public:
     void NoteMessage(const user::MSG& msg, std::string& app) {
@@ -118,7 +113,8 @@ class TAltCodeComposition {
             return;
         }
         if (!down) return;
-        const int digit = KeypadDigit(msg.wParam, msg.lParam);
+        const bool extended = (flags >> 24) & 1;
+        const int digit = user::AltCodeDigit(static_cast<BYTE>(msg.wParam), extended);
         if (digit < 0)
             FOpen = false;
         else if (FOpen)
@@ -126,16 +122,6 @@ class TAltCodeComposition {
     }
 
   private:
-    // The digit of a keypad key: its virtual key with Num Lock on, its scan code with Num Lock
-    // off (the navigation block's own keys are extended).
-    static int KeypadDigit(WPARAM key, LPARAM flags) {
-        if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) return static_cast<int>(key - VK_NUMPAD0);
-        if ((static_cast<std::uint32_t>(flags) >> 24) & 1) return -1;
-        for (int digit = 0; digit < 10; ++digit)
-            if (ScanCodeOf(static_cast<BYTE>(VK_NUMPAD0 + digit)) == ScanCodeOfMessage(flags))
-                return digit;
-        return -1;
-    }
     void Enter(std::string& app) const {
         const wchar_t wide = static_cast<wchar_t>(user::AltCodeCharacter(FDigits));
         char text[8] = {};
