@@ -4,6 +4,7 @@
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/local_time.h"
 #include "platform/kernel/named_file_read.h"
+#include "platform/user/message_queue.h"
 
 #include <charconv>
 #include <cstdio>
@@ -164,6 +165,20 @@ bool ReadRecording(const std::string& path, TRecordingParse& recording) {
                      WhyNoKeyEvents(text, recording).c_str());
         return false;
     }
+    return true;
+}
+
+bool OpenOnUiThread(TQuillSession& session, const std::string& plugin, TConsole& console,
+                    std::uint32_t& uiThread) {
+    // The queue exists before anything posts to it.
+    user::MSG peek{};
+    user::PeekMessageA(&peek, nullptr, 0, 0, user::PM_NOREMOVE);
+    uiThread = user::GetCurrentThreadId();
+    if (!session.Open(plugin)) {
+        std::fprintf(stderr, "quill-host: %s\n", session.Error().c_str());
+        return false;
+    }
+    console.Line("Loaded " + plugin);
     return true;
 }
 

@@ -26,6 +26,12 @@ std::string Utf8(std::u16string_view text);
 // A call's outcome for a message: "result ..." or "failed, code N: text".
 std::string Describe(const TCallOutcome& outcome);
 
+// Makes the calling thread's message queue (this is the UI thread: the plug-in's hook and timers
+// run there and its keys arrive there), loads the plug-in at `plugin` into `session` and says so;
+// false, with the reason on the error stream, when it cannot be loaded. `uiThread` is this thread.
+bool OpenOnUiThread(TQuillSession& session, const std::string& plugin, TConsole& console,
+                    std::uint32_t& uiThread);
+
 // Hands the plug-in an event sink that names `uiThread` as the hook's thread. A replay checks
 // each event against the recording; otherwise each is printed as "event: source=... name=...
 // data=..." and passed to `shown` (a window's scan list) when given.

@@ -138,17 +138,9 @@ int main(int argc, char** argv) {
         user::SetClock(&replayClock);
         replay = std::make_unique<host::TReplaySession>(console, options.ReplayFile);
     }
-    // The UI thread's queue exists before anything posts to it.
-    user::MSG peek{};
-    user::PeekMessageA(&peek, nullptr, 0, 0, user::PM_NOREMOVE);
-    const user::DWORD uiThread = user::GetCurrentThreadId();
-
     host::TQuillSession session;
-    if (!session.Open(options.PluginPath)) {
-        std::fprintf(stderr, "quill-host: %s\n", session.Error().c_str());
-        return kExitFailure;
-    }
-    console.Line("Loaded " + options.PluginPath);
+    std::uint32_t uiThread = 0;
+    if (!host::OpenOnUiThread(session, options.PluginPath, console, uiThread)) return kExitFailure;
     const auto shown = [&window](const host::TScanView& scan) {
         if (window) window->AddScan(scan);
     };

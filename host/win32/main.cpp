@@ -94,17 +94,9 @@ int main(int argc, char** argv) {
         if (!host::ReadRecording(options.ReplayFile, recording)) return kExitFailure;
         replay = std::make_unique<host::TReplaySession>(console, options.ReplayFile);
     }
-    // The UI thread's queue exists before anything posts to it.
-    user::MSG peek{};
-    user::PeekMessageA(&peek, nullptr, 0, 0, user::PM_NOREMOVE);
-    const user::DWORD uiThread = user::GetCurrentThreadId();
-
     host::TQuillSession session;
-    if (!session.Open(options.PluginPath)) {
-        std::fprintf(stderr, "quill-host: %s\n", session.Error().c_str());
-        return kExitFailure;
-    }
-    console.Line("Loaded " + options.PluginPath);
+    std::uint32_t uiThread = 0;
+    if (!host::OpenOnUiThread(session, options.PluginPath, console, uiThread)) return kExitFailure;
     host::TWin32HostWindow window;
     const auto shown = [&window](const host::TScanView& scan) { window.AddScan(scan); };
     if (!host::HandOverEventSink(session, uiThread, console, replay.get(), shown))
