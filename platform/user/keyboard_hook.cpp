@@ -1,6 +1,7 @@
 #include "platform/user/keyboard_hook.h"
 
 #include "platform/kernel/last_error.h"
+#include "platform/user/hook_chain.h"
 #include "platform/user/key_state.h"
 #include "platform/user/user_state_impl.h"
 
@@ -16,16 +17,10 @@ using detail::TMessageQueue;
 
 namespace {
 
-struct THook {
-    HOOKPROC Proc;
-    DWORD ThreadId;
-    std::atomic<bool> Removed{false};
-};
+using detail::THook;
+using detail::THookList;
 
-using THookList = std::vector<std::shared_ptr<THook>>;
-
-// A thread's hooks, newest first. The list is replaced, never changed in place, so a running
-// chain keeps the list it started with.
+// A thread's hooks and the queue of the thread they were installed for.
 struct TChain {
     std::weak_ptr<TMessageQueue> Queue; // tells a thread that ended from one that reuses its id
     std::shared_ptr<const THookList> Hooks;
@@ -34,8 +29,7 @@ struct TChain {
 struct THookRegistry {
     std::mutex Lock;
     std::unordered_map<DWORD, TChain> Chains;
-    std::unordered_map<HHOOK, std::shared_ptr<THook>> Handles;
-    std::uintptr_t NextHandle = 0x20000;
+    detail::THookHandles Handles;
     // Raised, with Lock held, at every change of Chains: a thread keeps the hooks it looked up
     // while this stays as it was, and needs no lock for each key.
     std::atomic<std::uint64_t> Version{1};
@@ -46,39 +40,13 @@ THookRegistry& Registry() {
     return *registry;
 }
 
-// The chain call running on this thread: CallNextHookEx continues after Current.
-struct TChainCall {
-    const THookList* Hooks;
-    std::size_t Current;
-};
-thread_local TChainCall* tCall = nullptr;
-
-// Calls the first hook of `hooks` at or after `from` that is still installed; 0 when none is.
-LRESULT CallFrom(TChainCall& call, std::size_t from, int code, WPARAM wParam, LPARAM lParam) {
-    for (std::size_t i = from; i < call.Hooks->size(); ++i) {
-        const THook& hook = *(*call.Hooks)[i];
-        if (hook.Removed.load()) continue;
-        struct TRestore {
-            TChainCall& Call;
-            std::size_t Saved;
-            ~TRestore() { Call.Current = Saved; }
-        } restore{call, call.Current};
-        call.Current = i;
-        return hook.Proc(code, wParam, lParam);
-    }
-    return 0;
-}
-
 // Forgets the chain of `threadId` when it was left by an ended thread (whose id `queue`'s thread
 // may now reuse): its hooks are never to be called. Returns the chain that stays, or nil.
 TChain* LiveChain(THookRegistry& registry, DWORD threadId, const TMessageQueue& queue) {
     const auto it = registry.Chains.find(threadId);
     if (it == registry.Chains.end()) return nullptr;
     if (it->second.Queue.lock().get() == &queue) return &it->second;
-    for (const auto& hook : *it->second.Hooks) {
-        hook->Removed = true;
-        std::erase_if(registry.Handles, [&](const auto& entry) { return entry.second == hook; });
-    }
+    registry.Handles.Drop(*it->second.Hooks);
     registry.Chains.erase(it);
     ++registry.Version;
     return nullptr;
@@ -105,18 +73,7 @@ bool IsKeyMessage(UINT message) {
 } // namespace
 
 HHOOK SetWindowsHookExA(int hookKind, HOOKPROC proc, HINSTANCE, DWORD threadId) {
-    if (hookKind != WH_KEYBOARD) {
-        kernel::SetLastError(ERROR_INVALID_HOOK_FILTER);
-        return nullptr;
-    }
-    if (threadId == 0) {
-        kernel::SetLastError(ERROR_NOT_SUPPORTED);
-        return nullptr;
-    }
-    if (!proc) {
-        kernel::SetLastError(ERROR_INVALID_FILTER_PROC);
-        return nullptr;
-    }
+    if (!detail::HookAllowed(hookKind, proc, threadId)) return nullptr;
     const auto queue =
         threadId == GetCurrentThreadId() ? detail::CurrentQueue() : detail::QueueOfThread(threadId);
     if (!queue) {
@@ -129,45 +86,28 @@ HHOOK SetWindowsHookExA(int hookKind, HOOKPROC proc, HINSTANCE, DWORD threadId) 
 
     THookRegistry& registry = Registry();
     std::lock_guard guard(registry.Lock);
-    auto hooks = std::make_shared<THookList>();
-    hooks->push_back(hook);
-    if (const TChain* live = LiveChain(registry, threadId, *queue))
-        hooks->insert(hooks->end(), live->Hooks->begin(), live->Hooks->end());
+    const TChain* live = LiveChain(registry, threadId, *queue);
+    auto hooks = detail::WithHook(hook, live ? live->Hooks.get() : nullptr);
     TChain& chain = registry.Chains[threadId];
     chain.Queue = queue;
     chain.Hooks = std::move(hooks);
     ++registry.Version;
-    const auto handle = reinterpret_cast<HHOOK>(registry.NextHandle++);
-    registry.Handles.emplace(handle, std::move(hook));
-    return handle;
+    return registry.Handles.Add(std::move(hook));
 }
 
 BOOL UnhookWindowsHookEx(HHOOK handle) {
     THookRegistry& registry = Registry();
     std::lock_guard guard(registry.Lock);
-    const auto it = registry.Handles.find(handle);
-    if (it == registry.Handles.end()) {
-        kernel::SetLastError(ERROR_INVALID_HOOK_HANDLE);
-        return FALSE;
-    }
-    const std::shared_ptr<THook> hook = std::move(it->second);
-    registry.Handles.erase(it);
-    hook->Removed = true;
+    const std::shared_ptr<THook> hook = registry.Handles.Take(handle);
+    if (!hook) return FALSE;
     if (const auto chain = registry.Chains.find(hook->ThreadId); chain != registry.Chains.end()) {
-        auto hooks = std::make_shared<THookList>(*chain->second.Hooks);
-        std::erase(*hooks, hook);
-        if (hooks->empty())
-            registry.Chains.erase(chain);
+        if (auto rest = detail::WithoutHook(*chain->second.Hooks, *hook))
+            chain->second.Hooks = std::move(rest);
         else
-            chain->second.Hooks = std::move(hooks);
+            registry.Chains.erase(chain);
         ++registry.Version;
     }
     return TRUE;
-}
-
-LRESULT CallNextHookEx(HHOOK, int code, WPARAM wParam, LPARAM lParam) {
-    if (!tCall) return 0;
-    return CallFrom(*tCall, tCall->Current + 1, code, wParam, lParam);
 }
 
 namespace [[gnu::visibility("hidden")]] detail {
@@ -183,14 +123,8 @@ bool KeyboardRetrievalStage(MSG& msg, bool removing, void*) {
     // Held for the call: a hook may install or remove hooks, which replaces the cached list.
     const auto hooks = HooksOfThisThread(queue);
     if (!hooks) return false;
-    TChainCall call{hooks.get(), 0};
-    struct TRestore {
-        TChainCall* Saved;
-        ~TRestore() { tCall = Saved; }
-    } restore{tCall};
-    tCall = &call;
-    const bool discard =
-        CallFrom(call, 0, removing ? HC_ACTION : HC_NOREMOVE, msg.wParam, msg.lParam) != 0;
+    const bool discard = RunHookChain(*hooks, removing ? HC_ACTION : HC_NOREMOVE, msg.wParam,
+                                      msg.lParam, nullptr, nullptr) != 0;
     // A message discarded by a retrieval that does not remove it leaves the queue all the same.
     if (discard && !removing) ApplyKeyMessage(msg);
     return discard;

@@ -5,29 +5,22 @@
 // next hook.
 #include "platform/user/keyboard_hook.h"
 
+#include "platform/user/hook_chain.h"
 #include "platform/user/win32/hooked_key.h"
 #include "platform/user/win32/user_system.h"
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
-#include <vector>
 
 namespace quill::user {
 
 namespace {
 
-struct THook {
-    HOOKPROC Proc;
-    DWORD ThreadId;
-    std::atomic<bool> Removed{false};
-};
+using detail::THook;
+using detail::THookList;
 
-using THookList = std::vector<std::shared_ptr<THook>>;
-
-// A thread's hooks, newest first; the list is replaced, never changed in place, so a running chain
-// keeps the list it started with.
+// A thread's hooks and the system hook that runs them.
 struct TChain {
     ::HHOOK System = nullptr;
     std::shared_ptr<const THookList> Hooks;
@@ -36,8 +29,7 @@ struct TChain {
 struct THookRegistry {
     std::mutex Lock;
     std::unordered_map<DWORD, TChain> Chains;
-    std::unordered_map<HHOOK, std::shared_ptr<THook>> Handles;
-    std::uintptr_t NextHandle = 0x20000;
+    detail::THookHandles Handles;
 };
 
 THookRegistry& Registry() {
@@ -45,28 +37,12 @@ THookRegistry& Registry() {
     return *registry;
 }
 
-// The chain call running on this thread: CallNextHookEx continues after Current.
-struct TChainCall {
-    const THookList* Hooks;
-    std::size_t Current;
-    ::HHOOK System;
-    win32::THookedKey Key;
-};
-thread_local TChainCall* tCall = nullptr;
+// The key the calling thread's chain runs for; nil outside one.
+thread_local const win32::THookedKey* tHookedKey = nullptr;
 
-LRESULT CallFrom(TChainCall& call, std::size_t from, int code, WPARAM wParam, LPARAM lParam) {
-    for (std::size_t i = from; i < call.Hooks->size(); ++i) {
-        const THook& hook = *(*call.Hooks)[i];
-        if (hook.Removed.load()) continue;
-        struct TRestore {
-            TChainCall& Call;
-            std::size_t Saved;
-            ~TRestore() { Call.Current = Saved; }
-        } restore{call, call.Current};
-        call.Current = i;
-        return hook.Proc(code, wParam, lParam);
-    }
-    return ::CallNextHookEx(call.System, code, wParam, lParam);
+// Past the chain's last procedure: the system's next hook.
+LRESULT SystemNextHook(void* system, int code, WPARAM wParam, LPARAM lParam) {
+    return ::CallNextHookEx(static_cast<::HHOOK>(system), code, wParam, lParam);
 }
 
 ::LRESULT CALLBACK ChainEntry(int code, ::WPARAM wParam, ::LPARAM lParam) {
@@ -82,14 +58,14 @@ LRESULT CallFrom(TChainCall& call, std::size_t from, int code, WPARAM wParam, LP
         }
     }
     if (code < 0 || !hooks) return ::CallNextHookEx(system, code, wParam, lParam);
-    TChainCall call{hooks.get(), 0, system, {wParam, lParam}};
+    const win32::THookedKey key{wParam, lParam};
     struct TRestore {
-        TChainCall* Saved;
-        ~TRestore() { tCall = Saved; }
-    } restore{tCall};
-    tCall = &call;
+        const win32::THookedKey* Saved;
+        ~TRestore() { tHookedKey = Saved; }
+    } restore{tHookedKey};
+    tHookedKey = &key;
     try {
-        return CallFrom(call, 0, code, wParam, lParam);
+        return detail::RunHookChain(*hooks, code, wParam, lParam, &SystemNextHook, system);
     } catch (...) {
         // It must not cross the system's frames, which would end the process: a procedure that
         // fails passes the key on.
@@ -102,26 +78,13 @@ LRESULT CallFrom(TChainCall& call, std::size_t from, int code, WPARAM wParam, LP
 namespace win32 {
 
 const THookedKey* HookedKey() {
-    return tCall ? &tCall->Key : nullptr;
+    return tHookedKey;
 }
 
 } // namespace win32
 
 HHOOK SetWindowsHookExA(int hookKind, HOOKPROC proc, HINSTANCE module, DWORD threadId) {
-    // Only thread keyboard hooks, on every system: a system-wide hook would load the module into
-    // every other process.
-    if (hookKind != WH_KEYBOARD) {
-        ::SetLastError(ERROR_INVALID_HOOK_FILTER);
-        return nullptr;
-    }
-    if (threadId == 0) {
-        ::SetLastError(ERROR_NOT_SUPPORTED);
-        return nullptr;
-    }
-    if (!proc) {
-        ::SetLastError(ERROR_INVALID_FILTER_PROC);
-        return nullptr;
-    }
+    if (!detail::HookAllowed(hookKind, proc, threadId)) return nullptr;
     if (threadId == ::GetCurrentThreadId()) win32::EnsureQueue();
     auto hook = std::make_shared<THook>();
     hook->Proc = proc;
@@ -140,42 +103,24 @@ HHOOK SetWindowsHookExA(int hookKind, HOOKPROC proc, HINSTANCE module, DWORD thr
             return nullptr;
         }
     }
-    auto hooks = std::make_shared<THookList>();
-    hooks->push_back(hook);
-    if (chain.Hooks) hooks->insert(hooks->end(), chain.Hooks->begin(), chain.Hooks->end());
-    chain.Hooks = std::move(hooks);
-    const auto handle = reinterpret_cast<HHOOK>(registry.NextHandle++);
-    registry.Handles.emplace(handle, std::move(hook));
-    return handle;
+    chain.Hooks = detail::WithHook(hook, chain.Hooks.get());
+    return registry.Handles.Add(std::move(hook));
 }
 
 BOOL UnhookWindowsHookEx(HHOOK handle) {
     THookRegistry& registry = Registry();
     std::lock_guard guard(registry.Lock);
-    const auto it = registry.Handles.find(handle);
-    if (it == registry.Handles.end()) {
-        ::SetLastError(ERROR_INVALID_HOOK_HANDLE);
-        return FALSE;
-    }
-    const std::shared_ptr<THook> hook = std::move(it->second);
-    registry.Handles.erase(it);
-    hook->Removed = true;
+    const std::shared_ptr<THook> hook = registry.Handles.Take(handle);
+    if (!hook) return FALSE;
     if (const auto chain = registry.Chains.find(hook->ThreadId); chain != registry.Chains.end()) {
-        auto hooks = std::make_shared<THookList>(*chain->second.Hooks);
-        std::erase(*hooks, hook);
-        if (hooks->empty()) {
+        if (auto rest = detail::WithoutHook(*chain->second.Hooks, *hook)) {
+            chain->second.Hooks = std::move(rest);
+        } else {
             ::UnhookWindowsHookEx(chain->second.System);
             registry.Chains.erase(chain);
-        } else {
-            chain->second.Hooks = std::move(hooks);
         }
     }
     return TRUE;
-}
-
-LRESULT CallNextHookEx(HHOOK, int code, WPARAM wParam, LPARAM lParam) {
-    if (!tCall) return 0;
-    return CallFrom(*tCall, tCall->Current + 1, code, wParam, lParam);
 }
 
 } // namespace quill::user
