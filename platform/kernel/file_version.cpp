@@ -127,8 +127,10 @@ std::optional<std::vector<unsigned char>> ReadSection(const TFile& file) {
     return std::nullopt;
 }
 
-// The checked block of a file, trimmed to its root length.
-std::optional<std::vector<unsigned char>> BlockOf(const std::string& fileName) {
+} // namespace
+
+// The checked block, trimmed to its root length.
+std::optional<std::vector<unsigned char>> VersionBlockOf(const std::string& fileName) {
     const TFile file(fileName);
     auto bytes = ReadSection(file);
     if (!bytes || !ValidVersionBlock(bytes->data(), bytes->size())) {
@@ -137,30 +139,6 @@ std::optional<std::vector<unsigned char>> BlockOf(const std::string& fileName) {
     }
     bytes->resize(VersionBlockLength(bytes->data()));
     return bytes;
-}
-
-} // namespace
-
-DWORD GetFileVersionInfoSizeA(const std::string& fileName, DWORD* handle) {
-    if (handle) *handle = 0;
-    const auto block = BlockOf(fileName);
-    return block ? ReportedVersionInfoSize(block->size()) : 0;
-}
-
-BOOL GetFileVersionInfoA(const std::string& fileName, DWORD, DWORD length, void* data) {
-    if (!data) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    const auto block = BlockOf(fileName);
-    if (!block) return 0;
-    if (length < ReportedVersionInfoSize(block->size())) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    std::memset(data, 0, length);
-    std::memcpy(data, block->data(), block->size());
-    return 1;
 }
 
 } // namespace quill::kernel

@@ -144,4 +144,26 @@ BOOL VerQueryValueA(const void* data, const std::string& subBlock, void** buffer
     return 1;
 }
 
+DWORD GetFileVersionInfoSizeA(const std::string& fileName, DWORD* handle) {
+    if (handle) *handle = 0;
+    const auto block = VersionBlockOf(fileName);
+    return block ? ReportedVersionInfoSize(block->size()) : 0;
+}
+
+BOOL GetFileVersionInfoA(const std::string& fileName, DWORD, DWORD length, void* data) {
+    if (!data) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const auto block = VersionBlockOf(fileName);
+    if (!block) return 0;
+    if (length < ReportedVersionInfoSize(block->size())) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::memset(data, 0, length);
+    std::memcpy(data, block->data(), block->size());
+    return 1;
+}
+
 } // namespace quill::kernel

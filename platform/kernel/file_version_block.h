@@ -7,6 +7,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace quill::kernel {
 
@@ -17,6 +20,11 @@ bool ValidVersionBlock(const unsigned char* block, std::size_t size);
 // The size GetFileVersionInfoSizeA reports for a block of `blockSize` bytes: the block and room
 // after it for the 8-bit copies of its texts.
 DWORD ReportedVersionInfoSize(std::size_t blockSize);
+
+// The version block of the file `fileName`, whole and checked; nothing, with the last error set,
+// when the file cannot be read or has none. Each system reads it its own way: from the ELF
+// section on Linux, from the version resource on Windows.
+std::optional<std::vector<unsigned char>> VersionBlockOf(const std::string& fileName);
 
 // The first word of a block: its length.
 inline std::size_t VersionBlockLength(const unsigned char* block) {

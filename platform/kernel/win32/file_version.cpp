@@ -9,7 +9,6 @@
 #include "platform/kernel/file_version_block.h"
 #include "platform/kernel/win32/win_calls.h"
 
-#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -20,8 +19,10 @@ namespace {
 // A version block is at most 64 KiB; what the system reports for one stays within a few times that.
 constexpr ::DWORD kMostReported = 4 * 0x10000;
 
-// The checked block of a file, trimmed to its root length.
-std::optional<std::vector<unsigned char>> BlockOf(const std::string& fileName) {
+} // namespace
+
+// The checked block, trimmed to its root length.
+std::optional<std::vector<unsigned char>> VersionBlockOf(const std::string& fileName) {
     const std::wstring name = win32::WidePath(fileName);
     ::DWORD zero = 0;
     const ::DWORD size = ::GetFileVersionInfoSizeW(name.c_str(), &zero);
@@ -35,30 +36,6 @@ std::optional<std::vector<unsigned char>> BlockOf(const std::string& fileName) {
     }
     ::SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
     return std::nullopt;
-}
-
-} // namespace
-
-DWORD GetFileVersionInfoSizeA(const std::string& fileName, DWORD* handle) {
-    if (handle) *handle = 0;
-    const auto block = BlockOf(fileName);
-    return block ? ReportedVersionInfoSize(block->size()) : 0;
-}
-
-BOOL GetFileVersionInfoA(const std::string& fileName, DWORD, DWORD length, void* data) {
-    if (!data) {
-        ::SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    const auto block = BlockOf(fileName);
-    if (!block) return 0;
-    if (length < ReportedVersionInfoSize(block->size())) {
-        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    std::memset(data, 0, length);
-    std::memcpy(data, block->data(), block->size());
-    return 1;
 }
 
 } // namespace quill::kernel
