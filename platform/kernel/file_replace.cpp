@@ -4,9 +4,9 @@
 #include "platform/kernel/file_rules_impl.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/folders.h"
+#include "platform/kernel/save_copy_name.h"
 
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -42,28 +42,8 @@ std::uint64_t UnguessableNumber() {
     return value * 0x9E3779B97F4A7C15ull;
 }
 
-// ".<name>.<pid>.<16 hex digits>.tmp": the process id lets a later save tell a dead save's copy
-// from a live one's; the rest is unguessable, so that no name can be occupied before the save.
 std::string TempName(const std::string& base) {
-    char suffix[64];
-    std::snprintf(suffix, sizeof suffix, ".%d.%016llx.tmp", static_cast<int>(getpid()),
-                  static_cast<unsigned long long>(UnguessableNumber()));
-    return "." + base + suffix;
-}
-
-// The process id in the name of a save's copy ("<pid>.<digits>.tmp" after the prefix), or 0.
-// Copies named by earlier releases (a decimal counter for the digits) are recognised too.
-int CopyOwnerPid(std::string_view rest) {
-    int pid = 0;
-    std::size_t at = 0;
-    while (at < rest.size() && rest[at] >= '0' && rest[at] <= '9' && pid < 100000000)
-        pid = pid * 10 + (rest[at++] - '0');
-    if (at == 0 || at >= rest.size() || rest[at] != '.') return 0;
-    const std::string_view tail = rest.substr(at + 1);
-    if (!tail.ends_with(".tmp") || tail.size() == 4) return 0;
-    for (const char c : tail.substr(0, tail.size() - 4))
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return 0;
-    return pid;
+    return SaveCopyName(base, static_cast<std::uint32_t>(getpid()), UnguessableNumber());
 }
 
 // Whether `folder` is a world-writable folder with the sticky bit (as the system's temporary
@@ -108,10 +88,8 @@ TFileHandle NewFile(int folder, const std::string& base, mode_t mode, std::strin
 void RemoveCopiesOfDeadSaves(int folder, const std::string& base) {
     std::vector<std::string> names;
     if (!ListFolderNames(folder, names)) return;
-    const std::string prefix = "." + base + ".";
     for (const std::string& name : names) {
-        if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
-        const int pid = CopyOwnerPid(std::string_view(name).substr(prefix.size()));
+        const auto pid = static_cast<pid_t>(SaveCopyOwner(name, base));
         if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH) sys::UnlinkAt(folder, name.c_str(), 0);
     }
 }

@@ -10,9 +10,9 @@
 
 #include "platform/kernel/files.h"
 #include "platform/kernel/folders.h"
+#include "platform/kernel/save_copy_name.h"
 #include "platform/kernel/win32/win_calls.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -34,25 +34,7 @@ std::uint64_t UnguessableNumber() {
 }
 
 std::string TempName(const std::string& base) {
-    char suffix[64];
-    std::snprintf(suffix, sizeof suffix, ".%lu.%016llx.tmp",
-                  static_cast<unsigned long>(::GetCurrentProcessId()),
-                  static_cast<unsigned long long>(UnguessableNumber()));
-    return "." + base + suffix;
-}
-
-// The process id in a temporary name's rest ("<pid>.<hex>.tmp"); 0 when it is no such name.
-::DWORD CopyOwnerPid(std::string_view rest) {
-    ::DWORD pid = 0;
-    std::size_t at = 0;
-    while (at < rest.size() && rest[at] >= '0' && rest[at] <= '9' && pid < 100000000)
-        pid = pid * 10 + static_cast<::DWORD>(rest[at++] - '0');
-    if (at == 0 || at >= rest.size() || rest[at] != '.') return 0;
-    const std::string_view tail = rest.substr(at + 1);
-    if (!tail.ends_with(".tmp") || tail.size() == 4) return 0;
-    for (const char c : tail.substr(0, tail.size() - 4))
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return 0;
-    return pid;
+    return SaveCopyName(base, ::GetCurrentProcessId(), UnguessableNumber());
 }
 
 bool ProcessIsGone(::DWORD pid) {
@@ -66,10 +48,8 @@ bool ProcessIsGone(::DWORD pid) {
 void RemoveCopiesOfDeadSaves(const TFileHandle& folder, const std::string& base) {
     std::vector<std::string> names;
     if (ListFolder(folder, names).Failed()) return;
-    const std::string prefix = "." + base + ".";
     for (const std::string& name : names) {
-        if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
-        const ::DWORD pid = CopyOwnerPid(std::string_view(name).substr(prefix.size()));
+        const ::DWORD pid = SaveCopyOwner(name, base);
         if (pid > 0 && pid != ::GetCurrentProcessId() && ProcessIsGone(pid))
             ::DeleteFileW(WidePath(Inside(folder, name)).c_str());
     }
