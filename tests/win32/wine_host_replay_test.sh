@@ -110,6 +110,17 @@ run_host --prefix '##' --call GetProps x
 check "GetProps succeeds" "" "$(grep -a 'call GetProps: failed' "$host_out")"
 check "the parameter table holds the prefix" 1 "$(grep -ac 'HookPref.*|.*##' "$host_out")"
 
+echo "== --version: the version the plug-in's version resource holds"
+run_host --version
+check "--version ends with status 0" 0 $?
+check "--version prints the plug-in's four-part version" 1 \
+  "$(grep -acE '^quill-host [0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$' "$host_out")"
+check "--version names the plug-in beside the program" 1 "$(grep -ac '^plug-in: .*Quill.plu$' "$host_out")"
+run_host --plugin 'Z:/nowhere/Quill.plu' --version
+check "--version of a missing plug-in fails" 1 $?
+check "--version of a missing plug-in says so" 1 \
+  "$(grep -ac 'there is no plug-in at Z:/nowhere/Quill.plu' "$host_out")"
+
 echo "== bad input"
 run_host --plugin 'Z:/nowhere/Quill.plu' --call DevicesQuantity
 check "a missing plug-in fails" 1 $?
